@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+
+namespace kel::platform {
+
+// The SoC's register window: /dev/msys + /dev/mem mapped at a physical base,
+// reached as 16-bit words at byte offsets.
+class RegisterWindow {
+public:
+    static constexpr uint32_t kPhysBase = 0x1F000000u;
+    static constexpr uint32_t kMapSize = 0x2B0000u;
+
+    virtual ~RegisterWindow() = default;
+    // Opens and maps the window; false when the device refuses.
+    virtual bool open() = 0;
+    virtual bool isOpen() const = 0;
+    virtual void close() = 0;
+    virtual uint16_t read16(uint32_t offset) = 0;
+    virtual void write16(uint32_t offset, uint16_t value) = 0;
+};
+
+} // namespace kel::platform

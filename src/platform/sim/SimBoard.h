@@ -1,0 +1,73 @@
+#pragma once
+#include <QJsonObject>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace kel::platform::sim {
+
+class SimCommandRunner;
+class SimRegisterMemory;
+class SimSpiBus;
+class SimI2cBus;
+class SimMtd;
+class SimSerial;
+class SimHid;
+
+// The simulated board: the buses, the register window and the simulated
+// chips on them, all living under one root folder. Files of its own are kept
+// under <root>/sim/ (board.ini, state.json, serial port links).
+class SimBoard {
+public:
+    explicit SimBoard(const std::string& root);
+    ~SimBoard();
+    SimBoard(const SimBoard&) = delete;
+    SimBoard& operator=(const SimBoard&) = delete;
+
+    const std::string& root() const { return root_; }
+
+    SimCommandRunner& commands() { return *commands_; }
+    SimRegisterMemory& registers() { return *registers_; }
+    SimSpiBus& spi() { return *spi_; }
+    SimMtd& mtd() { return *mtd_; }
+    SimSerial& serial() { return *serial_; }
+    SimHid& hid() { return *hid_; }
+    // The adapter at a device path ("/dev/i2c-0"); null when absent.
+    SimI2cBus* i2cBus(const std::string& devPath);
+
+    // Simulated chips report their state into state.json under their name.
+    using StateWriter = std::function<QJsonObject()>;
+    void addStateWriter(const std::string& name, StateWriter writer);
+    void removeStateWriter(const std::string& name);
+    QJsonObject state() const;
+    bool writeState() const;
+
+    // Owns a simulated chip for the board's lifetime.
+    template <class T, class... Args>
+    T& own(Args&&... args)
+    {
+        auto p = std::make_shared<T>(std::forward<Args>(args)...);
+        T& ref = *p;
+        std::lock_guard<std::mutex> l(lock_);
+        owned_.push_back(std::move(p));
+        return ref;
+    }
+
+private:
+    std::string root_;
+    std::unique_ptr<SimCommandRunner> commands_;
+    std::unique_ptr<SimRegisterMemory> registers_;
+    std::unique_ptr<SimSpiBus> spi_;
+    std::unique_ptr<SimMtd> mtd_;
+    std::unique_ptr<SimSerial> serial_;
+    std::unique_ptr<SimHid> hid_;
+    std::map<std::string, std::unique_ptr<SimI2cBus>> i2c_;
+    mutable std::mutex lock_;
+    std::map<std::string, StateWriter> stateWriters_;
+    std::vector<std::shared_ptr<void>> owned_;
+};
+
+} // namespace kel::platform::sim
