@@ -39,10 +39,15 @@ bool LinuxRegisterWindow::open()
 {
     if (base_)
         return true;
+    failed_ = OpenStep::None;
     memFd_ = ::open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
     if (memFd_ < 0)
+        return fail(OpenStep::OpenMem);
+    if (!map(kPhysBase, kMapSize)) {
+        failed_ = OpenStep::Map;
         return false;
-    return map(kPhysBase, kMapSize);
+    }
+    return true;
 }
 
 bool LinuxRegisterWindow::openMemorySystem()

@@ -153,6 +153,9 @@ TEST_F(SimBusTest, RegisterWindowStoresAreSeenAndLoadsCanBeDriven)
     mem.setOpenFails(true);
     EXPECT_FALSE(Board::newRegisterWindow()->open());
     EXPECT_FALSE(Board::newRegisterWindow()->openPhysical());
+    auto failing = Board::newRegisterWindow();
+    EXPECT_FALSE(failing->openMemorySystem());
+    EXPECT_NE(failing->failedStep(), platform::RegisterWindow::OpenStep::None);
 }
 
 TEST_F(SimBusTest, MtdImageIsErasedFlashWithItsGeometry)
