@@ -145,6 +145,8 @@ public:
     void record_onoff_time(uint8_t flash);
     void Brightness_hand_dealwith(uint8_t apply);
     void OnOff_time();
+    void record_clock_change();
+    void bright_record_stored(bool hand);
     void run_clock_record();
     uint32_t reg_IRQ_Dealwith(uint8_t fpga, uint8_t arg);
     uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
@@ -173,7 +175,7 @@ public:
     int spi_fd_flash2 = -1;
     int spi_fd_flash3 = -1;
 
-    uint8_t reg_image[2][kRegImageSize] = {};
+    uint8_t reg_images[2][kRegImageSize] = {};
     uint8_t ram_para_image[2][kRamImageSize] = {};
     uint8_t ram_rx_image[2][kRamImageSize] = {};
     uint8_t ram_tx_image[2][kRamImageSize] = {};
@@ -192,8 +194,8 @@ public:
     fpga_gpio_words gpio;
 
     // power-up and status state, per FPGA
-    uint8_t vbo_step[2] = {0, 0};
-    uint8_t status_step[2] = {0, 0};
+    std::atomic<uint8_t> vbo_step[2] = {{0}, {0}};
+    std::atomic<uint8_t> status_step[2] = {{0}, {0}};
     uint8_t ram_reset_seen[2] = {0, 0};
     uint32_t status_stamp[2] = {0, 0};
     uint32_t powerup_passes[2] = {0, 0};
@@ -274,4 +276,7 @@ private:
     uint16_t para_u16(uint8_t f, uint32_t addr) const;
     void set_para_u16(uint8_t f, uint32_t addr, uint16_t v);
     uint8_t flashOf(uint8_t f) const { return uint8_t(f + 2); }
+    static uint16_t block_u16(size_t offset);
+    static void set_block_u16(size_t offset, uint16_t value);
+    static void announce(int reason);
 };
