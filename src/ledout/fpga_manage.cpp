@@ -102,7 +102,7 @@ uint32_t fpga_manage::initialize()
     putU32(msys_request, kMsysTag);
     putU32(msys_request + 16, kMsysRecordSize);
     reg_window = kel::platform::Board::newRegisterWindow();
-    if (!reg_window->open()) {
+    if (!reg_window->openMemorySystem()) {
         // The GPIO words stay bound to their dummies, so every user of the
         // lines keeps running without touching the hardware.
         const char* text = openFailureText(reg_window->failedStep());

@@ -14,8 +14,14 @@ public:
     enum class OpenStep { None, OpenMsys, OpenMem, Request, Map };
 
     virtual ~RegisterWindow() = default;
-    // Opens and maps the window; false when the device refuses.
+    // Opens "/dev/mem" and maps kMapSize bytes at kPhysBase; false when the
+    // device refuses.
     virtual bool open() = 0;
+    // Asks the memory-system driver ("/dev/msys", request 0x5315) where the
+    // window lies and maps what it returns; false when any step fails.
+    virtual bool openMemorySystem() { return open(); }
+    // Bytes mapped (0 when closed).
+    virtual uint32_t size() const { return isOpen() ? kMapSize : 0; }
     virtual bool isOpen() const = 0;
     virtual OpenStep failedStep() const { return OpenStep::None; }
     virtual void close() = 0;

@@ -5,41 +5,47 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
-
 namespace kel::platform::linuxdev {
-namespace {
-
-constexpr unsigned long kMsysRequest = 0x5315;
-constexpr uint32_t kMsysTag = 0x4D530100;
-
-// The driver's 20-byte record, little-endian: tag, 64-bit physical base,
-// 32-bit size, record size.
-struct MsysRecord {
-    uint8_t bytes[20];
-    uint32_t u32(size_t at) const
-    {
-        return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (uint32_t(bytes[at + 3]) << 24);
-    }
-    void setU32(size_t at, uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + i] = uint8_t(v >> (8 * i));
-    }
-};
-
-} // namespace
 
 LinuxRegisterWindow::~LinuxRegisterWindow() { close(); }
 
-bool LinuxRegisterWindow::fail(OpenStep step)
+namespace {
+
+// The memory-system driver's request record (little-endian, 20 bytes).
+struct __attribute__((packed)) MsysRequest {
+    uint32_t version;   // 0x4D530100
+    uint64_t physBase;  // returned
+    uint32_t size;      // returned
+    uint32_t recordSize; // 20
+};
+static_assert(sizeof(MsysRequest) == 20, "the driver expects 20 bytes");
+constexpr unsigned long kMsysRequestWindow = 0x5315;
+
+} // namespace
+
+bool LinuxRegisterWindow::map(uint32_t physBase, uint32_t size)
 {
-    close();
-    failed_ = step;
-    return false;
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, memFd_, physBase);
+    if (p == MAP_FAILED) {
+        close();
+        return false;
+    }
+    base_ = static_cast<volatile uint8_t*>(p);
+    size_ = size;
+    return true;
 }
 
 bool LinuxRegisterWindow::open()
+{
+    if (base_)
+        return true;
+    memFd_ = ::open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
+    if (memFd_ < 0)
+        return false;
+    return map(kPhysBase, kMapSize);
+}
+
+bool LinuxRegisterWindow::openMemorySystem()
 {
     if (base_)
         return true;
@@ -50,19 +56,23 @@ bool LinuxRegisterWindow::open()
     memFd_ = ::open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
     if (memFd_ < 0)
         return fail(OpenStep::OpenMem);
-    MsysRecord rec;
-    std::memset(&rec, 0, sizeof rec);
-    rec.setU32(0, kMsysTag);
-    rec.setU32(16, sizeof rec.bytes);
-    if (::ioctl(msysFd_, kMsysRequest, rec.bytes) != 0)
+    MsysRequest req{};
+    req.version = 0x4D530100u;
+    req.recordSize = sizeof req;
+    if (::ioctl(msysFd_, kMsysRequestWindow, &req) != 0 || req.size == 0)
         return fail(OpenStep::Request);
-    const uint32_t base = rec.u32(4);
-    size_ = rec.u32(12);
-    void* p = ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, memFd_, off_t(base));
-    if (p == MAP_FAILED || size_ == 0)
-        return fail(OpenStep::Map);
-    base_ = static_cast<volatile uint8_t*>(p);
+    if (!map(static_cast<uint32_t>(req.physBase), req.size)) {
+        failed_ = OpenStep::Map;
+        return false;
+    }
     return true;
+}
+
+bool LinuxRegisterWindow::fail(OpenStep step)
+{
+    close();
+    failed_ = step;
+    return false;
 }
 
 void LinuxRegisterWindow::close()
@@ -80,14 +90,14 @@ void LinuxRegisterWindow::close()
 
 uint16_t LinuxRegisterWindow::read16(uint32_t offset)
 {
-    if (!base_ || size_t(offset) + 1 >= size_)
+    if (!base_ || offset + 1 >= size_)
         return 0;
     return *reinterpret_cast<volatile uint16_t*>(base_ + offset);
 }
 
 void LinuxRegisterWindow::write16(uint32_t offset, uint16_t value)
 {
-    if (base_ && size_t(offset) + 1 < size_)
+    if (base_ && offset + 1 < size_)
         *reinterpret_cast<volatile uint16_t*>(base_ + offset) = value;
 }
 

@@ -1,17 +1,16 @@
 #pragma once
 #include "platform/RegisterWindow.h"
 
-#include <cstddef>
-
 namespace kel::platform::linuxdev {
 
-// The memory-system driver (/dev/msys, request 0x5315) tells the window's
-// physical base and size, which are then mapped from /dev/mem, shared and
-// synchronous.
+// "/dev/mem" mapped MAP_SHARED with O_SYNC, either at the fixed physical
+// base or where the memory-system driver "/dev/msys" says.
 class LinuxRegisterWindow : public RegisterWindow {
 public:
     ~LinuxRegisterWindow() override;
     bool open() override;
+    bool openMemorySystem() override;
+    uint32_t size() const override { return base_ ? size_ : 0; }
     bool isOpen() const override { return base_ != nullptr; }
     OpenStep failedStep() const override { return failed_; }
     void close() override;
@@ -19,12 +18,12 @@ public:
     void write16(uint32_t offset, uint16_t value) override;
 
 private:
-    bool fail(OpenStep step);
-
     int msysFd_ = -1;
     int memFd_ = -1;
     volatile uint8_t* base_ = nullptr;
-    size_t size_ = 0;
+    uint32_t size_ = 0;
+    bool map(uint32_t physBase, uint32_t size);
+    bool fail(OpenStep step);
     OpenStep failed_ = OpenStep::None;
 };
 
