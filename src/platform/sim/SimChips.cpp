@@ -1,12 +1,13 @@
 #include "platform/sim/SimChips.h"
 
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimFpgaBoard.h"
 
 namespace kel::platform::sim {
 
 void installSimChips(SimBoard& board)
 {
-    (void)board;
+    SimFpgaBoard::install(board);
 }
 
 } // namespace kel::platform::sim
