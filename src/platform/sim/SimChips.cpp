@@ -1,12 +1,13 @@
 #include "platform/sim/SimChips.h"
 
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimInputBoard.h"
 
 namespace kel::platform::sim {
 
 void installSimChips(SimBoard& board)
 {
-    (void)board;
+    SimInputBoard::install(board);
 }
 
 } // namespace kel::platform::sim

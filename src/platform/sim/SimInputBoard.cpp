@@ -1,0 +1,224 @@
+#include "platform/sim/SimInputBoard.h"
+
+#include "platform/PathMap.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimEdidEeprom.h"
+#include "platform/sim/SimGpioLines.h"
+#include "platform/sim/SimI2cBus.h"
+#include "platform/sim/SimI2cSwitch.h"
+#include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimRegisterChip.h"
+#include "platform/sim/SimRegisterMemory.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStringList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kel::platform::sim {
+namespace {
+
+std::mutex g_registryLock;
+std::map<SimBoard*, SimInputBoard*> g_registry;
+
+std::array<uint8_t, SimEdidEeprom::kSize> initialImage(const QString& kind)
+{
+    std::array<uint8_t, SimEdidEeprom::kSize> img;
+    img.fill(0xFF);  // factory-new
+    if (kind == "corrupt") {
+        static const uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+        for (int i = 0; i < SimEdidEeprom::kSize; ++i)
+            img[i] = i < 8 ? header[i] : static_cast<uint8_t>(0x55 + i);
+    } else if (kind.startsWith("file:")) {
+        QFile f(kind.mid(5));
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray data = f.read(SimEdidEeprom::kSize);
+            for (int i = 0; i < data.size(); ++i)
+                img[i] = static_cast<uint8_t>(data[i]);
+        }
+    }
+    return img;
+}
+
+// A list key as QSettings gives it: "a, b" or "a b".
+QStringList listValue(const QSettings& ini, const QString& key)
+{
+    QStringList out;
+    for (const QString& part : ini.value(key).toStringList())
+        out += part.split(QRegularExpression("[\\s,]+"), Qt::SkipEmptyParts);
+    return out;
+}
+
+QString hex2(unsigned v) { return QString("0x%1").arg(v, 2, 16, QChar('0')); }
+
+} // namespace
+
+constexpr uint8_t SimInputBoard::kEdidChannel[6];
+
+SimInputBoard::SimInputBoard(SimBoard& board)
+    : board_(board),
+      bus_(*board.i2cBus("/dev/i2c-0")),
+      rxSwitch_(std::make_unique<SimI2cSwitch>()),
+      edidSwitch_(std::make_unique<SimI2cSwitch>()),
+      port_(std::make_unique<SimInputPort>()),
+      s5p210_(std::make_unique<SimRegisterChip>()),
+      cdce913_(std::make_unique<SimRegisterChip>()),
+      sii9022_(std::make_unique<SimRegisterChip>())
+{
+    gpio_ = std::make_unique<SimGpioLines>(
+        board.registers(), std::vector<uint32_t>{kIt6602Reset, kIt6805Reset, kEdidWp, kGs2971Reset,
+                                                 kFpga0Reset, kFpga1Reset, kSdiEnable});
+    readScenario();
+    for (int k = 0; k < 6; ++k) {
+        eeproms_[k]->setGate([this] { return eepromWritable(); });
+        edidSwitch_->attach(kEdidChannel[k], kEeprom, eeproms_[k].get());
+    }
+    edidSwitch_->attach(kS5p210Channel, kS5p210, s5p210_.get());
+    bus_.attach(kReceiverSwitch, rxSwitch_.get());
+    bus_.attach(kEdidSwitch, edidSwitch_.get());
+    bus_.attach(kPort, port_.get());
+    bus_.attach(kCdce913, cdce913_.get());
+    bus_.attach(kSii9022, sii9022_.get());
+    route();
+    gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.offset, e.to); });
+    board_.addStateWriter("input_board", [this] { return state(); });
+
+    const std::string knob = PathMap::host(std::string("/dev/ec11"));
+    if (::access(knob.c_str(), F_OK) != 0)
+        ::mkfifo(knob.c_str(), 0600);
+
+    std::lock_guard<std::mutex> l(g_registryLock);
+    g_registry[&board_] = this;
+}
+
+SimInputBoard::~SimInputBoard()
+{
+    {
+        std::lock_guard<std::mutex> l(g_registryLock);
+        g_registry.erase(&board_);
+    }
+    board_.removeStateWriter("input_board");
+    gpio_->setObserver({});
+    bus_.setRouter({});
+    for (uint16_t a : {kReceiverSwitch, kEdidSwitch, kPort, kCdce913, kSii9022})
+        bus_.detach(a);
+}
+
+void SimInputBoard::install(SimBoard& board)
+{
+    board.own<SimInputBoard>(board);
+    board.writeState();
+}
+
+SimInputBoard* SimInputBoard::of(SimBoard& board)
+{
+    std::lock_guard<std::mutex> l(g_registryLock);
+    auto it = g_registry.find(&board);
+    return it == g_registry.end() ? nullptr : it->second;
+}
+
+void SimInputBoard::readScenario()
+{
+    QSettings ini(QString::fromStdString(PathMap::host(std::string("/sim/board.ini"))),
+                  QSettings::IniFormat);
+    ini.beginGroup("input_board");
+    for (int k = 0; k < 6; ++k) {
+        const QString kind = ini.value(QString("edid%1").arg(k), "blank").toString();
+        eeproms_[k] = std::make_unique<SimEdidEeprom>(eepromFile(k), initialImage(kind));
+    }
+    for (const QString& s : listValue(ini, "stuck")) {
+        const int k = s.toInt();
+        if (k >= 0 && k < 6)
+            eeproms_[k]->setStuck(true);
+    }
+    const QStringList absent = listValue(ini, "absent");
+    s5p210_->setPresent(!absent.contains("d0"));
+    cdce913_->setPresent(!absent.contains("cdce913"));
+    sii9022_->setPresent(!absent.contains("sii9022"));
+    port_->setPresent(!absent.contains("port"));
+}
+
+void SimInputBoard::route()
+{
+    // Devices behind a switch answer only while their channel is selected;
+    // the root devices are found by the bus itself.
+    bus_.setRouter([this](uint16_t addr) -> SimI2cDevice* {
+        if (SimI2cDevice* d = rxSwitch_->route(addr))
+            return d;
+        return edidSwitch_->route(addr);
+    });
+}
+
+void SimInputBoard::onGpio(uint32_t offset, uint16_t to)
+{
+    // The write-protect line goes back up after every EEPROM session: a good
+    // moment to publish which images were rewritten.
+    if (offset == kEdidWp && to != 0 && stateDirty_.exchange(false))
+        board_.writeState();
+}
+
+bool SimInputBoard::eepromWritable() const
+{
+    const bool writable = gpio_->level(kEdidWp) == 0 && (port_->value() & 0x01) == 0;
+    if (writable)
+        stateDirty_ = true;
+    return writable;
+}
+
+std::string SimInputBoard::eepromFile(int input) const
+{
+    return PathMap::host("/sim/edid/input" + std::to_string(input) + ".bin");
+}
+
+bool SimInputBoard::knobEvent(uint8_t value)
+{
+    const std::string knob = PathMap::host(std::string("/dev/ec11"));
+    const int fd = ::open(knob.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, &value, 1) == 1;
+    ::close(fd);
+    return ok;
+}
+
+QJsonObject SimInputBoard::state() const
+{
+    QJsonObject s;
+    s.insert("receiver_switch", hex2(rxSwitch_->control()));
+    s.insert("edid_switch", hex2(edidSwitch_->control()));
+    s.insert("port", hex2(port_->value()));
+    QJsonObject chips;
+    chips.insert("d0", s5p210_->present());
+    chips.insert("cdce913", cdce913_->present());
+    chips.insert("sii9022", sii9022_->present());
+    s.insert("chips_present", chips);
+    QJsonObject lines;
+    const std::pair<const char*, uint32_t> names[] = {
+        {"it6602_reset", kIt6602Reset}, {"it6805_reset", kIt6805Reset}, {"edid_wp", kEdidWp},
+        {"gs2971_reset", kGs2971Reset}, {"fpga0_reset", kFpga0Reset}, {"fpga1_reset", kFpga1Reset},
+        {"sdi_enable", kSdiEnable}};
+    for (auto& [name, off] : names)
+        lines.insert(name, gpio_->level(off));
+    s.insert("gpio", lines);
+    QJsonArray eeproms;
+    for (int k = 0; k < 6; ++k) {
+        QJsonObject e;
+        e.insert("file", QString::fromStdString(PathMap::logical(eepromFile(k))));
+        e.insert("rewritten", eeproms_[k]->rewritten());
+        e.insert("page_writes", static_cast<int>(eeproms_[k]->pageWrites()));
+        e.insert("stuck", eeproms_[k]->stuck());
+        eeproms.append(e);
+    }
+    s.insert("eeproms", eeproms);
+    return s;
+}
+
+} // namespace kel::platform::sim
