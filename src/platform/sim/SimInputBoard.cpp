@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStringList>
 
 #include <cerrno>
@@ -48,11 +47,11 @@ std::array<uint8_t, SimEdidEeprom::kSize> initialImage(const QString& kind)
     return img;
 }
 
-// A list key as QSettings gives it: "a, b" or "a b".
-QStringList listValue(const QSettings& ini, const QString& key)
+// A list value as QSettings gives it: "a, b" or "a b".
+QStringList listValue(const QVariant& value)
 {
     QStringList out;
-    for (const QString& part : ini.value(key).toStringList())
+    for (const QString& part : value.toStringList())
         out += part.split(QRegularExpression("[\\s,]+"), Qt::SkipEmptyParts);
     return out;
 }
@@ -127,23 +126,17 @@ SimInputBoard* SimInputBoard::of(SimBoard& board)
 
 void SimInputBoard::readScenario()
 {
-    QSettings ini(QString::fromStdString(PathMap::host(std::string("/sim/board.ini"))),
-                  QSettings::IniFormat);
-    ini.beginGroup("input_board");
     for (int k = 0; k < 6; ++k) {
-        const QString kind = ini.value(QString("edid%1").arg(k), "blank").toString();
+        const QString kind = board_.scenario(QString("input_board/edid%1").arg(k), "blank").toString();
         eeproms_[k] = std::make_unique<SimEdidEeprom>(eepromFile(k), initialImage(kind));
     }
-    for (const QString& s : listValue(ini, "stuck")) {
-        const int k = s.toInt();
-        if (k >= 0 && k < 6)
-            eeproms_[k]->setStuck(true);
-    }
-    const QStringList absent = listValue(ini, "absent");
-    s5p210_->setPresent(!absent.contains("d0"));
-    cdce913_->setPresent(!absent.contains("cdce913"));
-    sii9022_->setPresent(!absent.contains("sii9022"));
-    port_->setPresent(!absent.contains("port"));
+    for (const QString& s : listValue(board_.scenario("input_board/stuck", "")))
+        if (s.toInt() >= 0 && s.toInt() < 6)
+            eeproms_[s.toInt()]->setStuck(true);
+    s5p210_->setPresent(board_.scenarioFlag("input_board/d0_present", true));
+    cdce913_->setPresent(board_.scenarioFlag("input_board/cdce913_present", true));
+    sii9022_->setPresent(board_.scenarioFlag("input_board/sii9022_present", true));
+    port_->setPresent(board_.scenarioFlag("input_board/port_present", true));
 }
 
 void SimInputBoard::route()

@@ -26,7 +26,7 @@ class SimGpioLines;
 //   edid<k> = blank | corrupt | file:<host path>   (first start only; the
 //             images then live in <root>/sim/edid/input<k>.bin)
 //   stuck = list of inputs whose EEPROM ignores writes
-//   absent = list of chips: d0, cdce913, sii9022, port
+//   d0_present, cdce913_present, sii9022_present, port_present = yes | no
 class SimInputBoard {
 public:
     // 7-bit addresses.
