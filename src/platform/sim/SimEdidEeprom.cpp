@@ -23,6 +23,9 @@ SimEdidEeprom::SimEdidEeprom(std::string hostFile, const std::array<uint8_t, kSi
 bool SimEdidEeprom::transfer(I2cMsg* msgs, int count)
 {
     std::lock_guard<std::mutex> l(lock_);
+    for (int i = 0; i < count; ++i)
+        if ((msgs[i].flags & I2cMsg::kRead) && failAt_ > 0 && --failAt_ == 0)
+            return false;
     for (int i = 0; i < count; ++i) {
         I2cMsg& m = msgs[i];
         if (m.flags & I2cMsg::kRead) {

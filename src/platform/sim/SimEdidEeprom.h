@@ -30,6 +30,8 @@ public:
     std::array<uint8_t, kSize> contents() const;
     void setContents(const std::array<uint8_t, kSize>& data);
     void setStuck(bool stuck) { stuck_ = stuck; }
+    // The nth read transfer from now (1 = the next) is not acknowledged.
+    void failReadAt(unsigned nth) { failAt_ = nth; }
     bool stuck() const { return stuck_; }
     unsigned pageWrites() const { return pageWrites_; }
     unsigned ignoredWrites() const { return ignoredWrites_; }
@@ -46,6 +48,7 @@ private:
     uint8_t pointer_ = 0;
     Gate gate_;
     std::atomic<bool> stuck_{false};
+    std::atomic<unsigned> failAt_{0};
     std::atomic<unsigned> pageWrites_{0};
     std::atomic<unsigned> ignoredWrites_{0};
 };

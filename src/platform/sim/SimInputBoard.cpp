@@ -87,7 +87,7 @@ SimInputBoard::SimInputBoard(SimBoard& board)
     bus_.attach(kCdce913, cdce913_.get());
     bus_.attach(kSii9022, sii9022_.get());
     route();
-    gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.offset, e.to); });
+    gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.from, e.to); });
     board_.addStateWriter("input_board", [this] { return state(); });
 
     const std::string knob = PathMap::host(std::string("/dev/ec11"));
@@ -150,11 +150,12 @@ void SimInputBoard::route()
     });
 }
 
-void SimInputBoard::onGpio(uint32_t offset, uint16_t to)
+void SimInputBoard::onGpio(uint16_t from, uint16_t to)
 {
-    // The write-protect line goes back up after every EEPROM session: a good
-    // moment to publish which images were rewritten.
-    if (offset == kEdidWp && to != 0 && stateDirty_.exchange(false))
+    // Lines change rarely (resets, write protection around EEPROM writes):
+    // each change publishes the board, with the images rewritten so far.
+    const bool dirty = stateDirty_.exchange(false);
+    if (from != to || dirty)
         board_.writeState();
 }
 

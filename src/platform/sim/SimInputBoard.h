@@ -80,7 +80,7 @@ public:
 private:
     void readScenario();
     void route();
-    void onGpio(uint32_t offset, uint16_t to);
+    void onGpio(uint16_t from, uint16_t to);
 
     SimBoard& board_;
     SimI2cBus& bus_;
