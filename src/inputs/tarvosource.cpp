@@ -490,26 +490,34 @@ void tarvosource::update_vid_info_delay()
         uint64_t refresh;
         if (k < 4) {
             const tarvo_it6602::VideoRecord v = it6602->video(k);
-            const uint64_t area = static_cast<uint64_t>(v.htotal) * v.vtotal;
             width = v.width;
             height = v.height;
-            refresh = area ? static_cast<uint64_t>(v.pclkMHz) * 1000000ull / area : 0;
+            refresh = it6602_refresh(v.pclkMHz, v.htotal, v.vtotal);
         } else {
             const ite6805_sys::VideoRecord v = ite6805->video(k - 4);
             width = v.width;
             height = v.height;
             refresh = v.FrameRate;
         }
-        if (refresh >= 55)
-            refresh = 60;
         uint8_t* rec = s->RamBlock + RamLayout::srcVideoInfo(k);
         RamLayout::setU16(rec, 0, width);
         RamLayout::setU16(rec, 2, height);
-        rec[4] = static_cast<uint8_t>(refresh);
+        rec[4] = stored_refresh(refresh);
         rec[5] = 0;
     }
     pthread_mutex_unlock(&s->para_info_mutex);
     s->test_signal(SYNC_INPUT_INFO);
+}
+
+uint64_t tarvosource::it6602_refresh(uint32_t pclkMHz, uint32_t htotal, uint32_t vtotal)
+{
+    const uint64_t area = static_cast<uint64_t>(htotal) * vtotal;
+    return area ? static_cast<uint64_t>(pclkMHz) * 1000000ull / area : 0;
+}
+
+uint8_t tarvosource::stored_refresh(uint64_t hz)
+{
+    return hz >= 55 ? 60 : static_cast<uint8_t>(hz);
 }
 
 void tarvosource::it66121_sdi_enable()
