@@ -1,4 +1,6 @@
 #pragma once
+#include "inputs/tarvosource.h"
+#include "params/KelRamPara.h"
 #include "support/SimRootFixture.h"
 
 #include <array>
@@ -7,8 +9,6 @@
 #include <string>
 #include <vector>
 
-class KelRamPara;
-class tarvosource;
 namespace kel::platform::sim { class SimInputBoard; }
 
 namespace kel::test {
