@@ -20,6 +20,7 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace kel::platform::sim {
@@ -90,9 +91,7 @@ SimInputBoard::SimInputBoard(SimBoard& board)
     gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.from, e.to); });
     board_.addStateWriter("input_board", [this] { return state(); });
 
-    const std::string knob = PathMap::host(std::string("/dev/ec11"));
-    if (::access(knob.c_str(), F_OK) != 0)
-        ::mkfifo(knob.c_str(), 0600);
+    openKnob();
 
     std::lock_guard<std::mutex> l(g_registryLock);
     g_registry[&board_] = this;
@@ -106,6 +105,7 @@ SimInputBoard::~SimInputBoard()
     }
     board_.removeStateWriter("input_board");
     gpio_->setObserver({});
+    closeKnob();
     bus_.setRouter({});
     for (uint16_t a : {kReceiverSwitch, kEdidSwitch, kPort, kCdce913, kSii9022})
         bus_.detach(a);
@@ -172,15 +172,42 @@ std::string SimInputBoard::eepromFile(int input) const
     return PathMap::host("/sim/edid/input" + std::to_string(input) + ".bin");
 }
 
+void SimInputBoard::openKnob()
+{
+    // A pseudo-terminal in raw mode stands in for the knob's character
+    // device: the controller opens it read-write and gets SIGIO per byte,
+    // as from the kernel driver.
+    knobMaster_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (knobMaster_ < 0)
+        return;
+    termios raw{};
+    const char* slave = nullptr;
+    if (::grantpt(knobMaster_) != 0 || ::unlockpt(knobMaster_) != 0 || !(slave = ::ptsname(knobMaster_)) ||
+        ::tcgetattr(knobMaster_, &raw) != 0) {
+        closeKnob();
+        return;
+    }
+    ::cfmakeraw(&raw);
+    ::tcsetattr(knobMaster_, TCSANOW, &raw);
+    knobLink_ = PathMap::host(std::string("/dev/ec11"));
+    ::unlink(knobLink_.c_str());
+    if (::symlink(slave, knobLink_.c_str()) != 0)
+        knobLink_.clear();
+}
+
+void SimInputBoard::closeKnob()
+{
+    if (!knobLink_.empty())
+        ::unlink(knobLink_.c_str());
+    knobLink_.clear();
+    if (knobMaster_ >= 0)
+        ::close(knobMaster_);
+    knobMaster_ = -1;
+}
+
 bool SimInputBoard::knobEvent(uint8_t value)
 {
-    const std::string knob = PathMap::host(std::string("/dev/ec11"));
-    const int fd = ::open(knob.c_str(), O_WRONLY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, &value, 1) == 1;
-    ::close(fd);
-    return ok;
+    return knobMaster_ >= 0 && ::write(knobMaster_, &value, 1) == 1;
 }
 
 QJsonObject SimInputBoard::state() const

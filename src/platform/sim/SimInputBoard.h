@@ -20,7 +20,8 @@ class SimGpioLines;
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
 // behind it, the input control port (0x40), the CDCE913 (0xCA), the SiI9022A
-// (0x76), the board's GPIO lines and the knob device "/dev/ec11".
+// (0x76), the board's GPIO lines and the knob device "/dev/ec11" (a link to
+// a pseudo-terminal).
 //
 // <root>/sim/board.ini, group [input_board], says what is plugged in:
 //   edid<k> = blank | corrupt | file:<host path>   (first start only; the
@@ -71,8 +72,7 @@ public:
     // EEPROM writes take effect only while both protections are off.
     bool eepromWritable() const;
     std::string eepromFile(int input) const;
-    // Writes one byte into the knob device as the kernel driver would;
-    // false when nobody has the device open.
+    // Delivers one byte from the knob device, as the kernel driver would.
     bool knobEvent(uint8_t value);
 
     QJsonObject state() const;
@@ -81,6 +81,8 @@ private:
     void readScenario();
     void route();
     void onGpio(uint16_t from, uint16_t to);
+    void openKnob();
+    void closeKnob();
 
     SimBoard& board_;
     SimI2cBus& bus_;
@@ -93,6 +95,8 @@ private:
     std::unique_ptr<SimRegisterChip> sii9022_;
     std::unique_ptr<SimGpioLines> gpio_;
     mutable std::atomic<bool> stateDirty_{false};
+    int knobMaster_ = -1;
+    std::string knobLink_;
 };
 
 } // namespace kel::platform::sim
