@@ -182,3 +182,31 @@ TEST_F(BoardStartup, StateFileShowsTheBoardAfterStartUp)
 
 } // namespace
 } // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+class BoardThread : public InputBoardFixture {};
+
+TEST_F(BoardThread, InitializeStartsTheThreadAndStopEndsIt)
+{
+    QFile keep(QString::fromStdString(hostPath("/data/edidramtable/host0.bin")));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("x");
+    keep.close();
+    tarvosource manager;
+    EXPECT_EQ(manager.initialize(), 0);
+    EXPECT_GE(manager.i2c_fd, 0);
+    EXPECT_EQ(manager.source_enable_mask, 255);
+    manager.stop();
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(hostPath("/data/edidramtable/host0.bin"))));
+    manager.stop();  // a second stop is harmless
+}
+
+TEST_F(BoardThread, NullArgumentEndsTheThreadBodyAtOnce)
+{
+    EXPECT_EQ(tarvosource::checksourceThread(nullptr), nullptr);
+}
+
+} // namespace
+} // namespace kel::test
