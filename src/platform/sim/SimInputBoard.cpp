@@ -7,6 +7,7 @@
 #include "platform/sim/SimI2cBus.h"
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
 
@@ -82,11 +83,10 @@ SimInputBoard::SimInputBoard(SimBoard& board)
         edidSwitch_->attach(kEdidChannel[k], kEeprom, eeproms_[k].get());
     }
     edidSwitch_->attach(kS5p210Channel, kS5p210, s5p210_.get());
-    bus_.attach(kReceiverSwitch, rxSwitch_.get());
-    bus_.attach(kEdidSwitch, edidSwitch_.get());
-    bus_.attach(kPort, port_.get());
-    bus_.attach(kCdce913, cdce913_.get());
-    bus_.attach(kSii9022, sii9022_.get());
+    root_ = {{kReceiverSwitch, rxSwitch_.get()}, {kEdidSwitch, edidSwitch_.get()}, {kPort, port_.get()},
+             {kCdce913, cdce913_.get()}, {kSii9022, sii9022_.get()}};
+    for (auto& [addr, dev] : root_)
+        bus_.attach(addr, dev);
     route();
     gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.from, e.to); });
     board_.addStateWriter("input_board", [this] { return state(); });
@@ -139,15 +139,62 @@ void SimInputBoard::readScenario()
     port_->setPresent(board_.scenarioFlag("input_board/port_present", true));
 }
 
+SimI2cDevice* SimInputBoard::find(uint16_t addr)
+{
+    // Devices behind a switch answer only while their channel is selected.
+    if (SimI2cDevice* d = rxSwitch_->route(addr))
+        return d;
+    if (SimI2cDevice* d = edidSwitch_->route(addr))
+        return d;
+    auto it = root_.find(addr);
+    return it == root_.end() ? nullptr : it->second;
+}
+
 void SimInputBoard::route()
 {
-    // Devices behind a switch answer only while their channel is selected;
-    // the root devices are found by the bus itself.
+    // Every device is reached through a logging stand-in; the router runs
+    // under the bus lock, once per run of messages.
     bus_.setRouter([this](uint16_t addr) -> SimI2cDevice* {
-        if (SimI2cDevice* d = rxSwitch_->route(addr))
-            return d;
-        return edidSwitch_->route(addr);
+        SimI2cDevice* d = find(addr);
+        if (!d) {
+            if (!bus_.at(addr))
+                record(addr, nullptr, 0, false);
+            return nullptr;
+        }
+        std::unique_ptr<SimLoggedDevice>& proxy = logged_[d];
+        if (!proxy)
+            proxy = std::make_unique<SimLoggedDevice>(
+                addr, d, [this](uint16_t a, const I2cMsg* m, int n, bool ok) { record(a, m, n, ok); });
+        return proxy.get();
     });
+}
+
+void SimInputBoard::record(uint16_t addr, const I2cMsg* msgs, int count, bool ok)
+{
+    Transfer t{addr, {}, 0, ok, rxSwitch_->control(), edidSwitch_->control()};
+    for (int i = 0; i < count; ++i) {
+        if (msgs[i].flags & I2cMsg::kRead)
+            t.readLength += msgs[i].len;
+        else
+            t.written.insert(t.written.end(), msgs[i].buf, msgs[i].buf + msgs[i].len);
+    }
+    std::lock_guard<std::mutex> l(logLock_);
+    // Keep the newest transfers of a long run.
+    if (log_.size() >= 50000)
+        log_.erase(log_.begin(), log_.begin() + 25000);
+    log_.push_back(std::move(t));
+}
+
+std::vector<SimInputBoard::Transfer> SimInputBoard::transfers() const
+{
+    std::lock_guard<std::mutex> l(logLock_);
+    return log_;
+}
+
+void SimInputBoard::clearTransfers()
+{
+    std::lock_guard<std::mutex> l(logLock_);
+    log_.clear();
 }
 
 void SimInputBoard::onGpio(uint16_t from, uint16_t to)

@@ -1,11 +1,16 @@
 #pragma once
 #include <QJsonObject>
 
+#include "platform/I2cBus.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace kel::platform::sim {
 
@@ -16,6 +21,8 @@ class SimInputPort;
 class SimEdidEeprom;
 class SimRegisterChip;
 class SimGpioLines;
+class SimI2cDevice;
+class SimLoggedDevice;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
@@ -69,6 +76,20 @@ public:
     SimRegisterChip& sii9022() { return *sii9022_; }
     SimGpioLines& gpio() { return *gpio_; }
 
+    // One served run of messages to one address: the bytes written, the
+    // bytes read, whether the chip answered, and the switch channels at the
+    // time. Addresses nobody answered are logged with ok = false.
+    struct Transfer {
+        uint16_t addr;
+        std::vector<uint8_t> written;
+        int readLength;
+        bool ok;
+        uint8_t receiverChannels;
+        uint8_t edidChannels;
+    };
+    std::vector<Transfer> transfers() const;
+    void clearTransfers();
+
     // EEPROM writes take effect only while both protections are off.
     bool eepromWritable() const;
     std::string eepromFile(int input) const;
@@ -81,6 +102,8 @@ private:
     void readScenario();
     void route();
     void onGpio(uint16_t from, uint16_t to);
+    SimI2cDevice* find(uint16_t addr);
+    void record(uint16_t addr, const I2cMsg* msgs, int count, bool ok);
     void openKnob();
     void closeKnob();
 
@@ -95,6 +118,10 @@ private:
     std::unique_ptr<SimRegisterChip> sii9022_;
     std::unique_ptr<SimGpioLines> gpio_;
     mutable std::atomic<bool> stateDirty_{false};
+    std::map<SimI2cDevice*, std::unique_ptr<SimLoggedDevice>> logged_;
+    std::map<uint16_t, SimI2cDevice*> root_;
+    mutable std::mutex logLock_;
+    std::vector<Transfer> log_;
     int knobMaster_ = -1;
     std::string knobLink_;
 };

@@ -242,6 +242,26 @@ TEST_F(InputBoardSim, StateFileShowsSwitchesPortLinesAndImages)
     EXPECT_EQ(s.value("eeproms").toArray().at(0).toObject().value("file").toString(), "/sim/edid/input0.bin");
 }
 
+TEST_F(InputBoardSim, TransferLogKeepsResultsAndChannels)
+{
+    sim().clearTransfers();
+    uint8_t b[8] = {};
+    write(SimInputBoard::kEdidSwitch, {0x00, 0x02});
+    ASSERT_TRUE(read(SimInputBoard::kEeprom, 0x08, b, 8));
+    EXPECT_FALSE(read(0x48, 0x00, b, 1));  // no chip there
+    const auto log = sim().transfers();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].addr, SimInputBoard::kEdidSwitch);
+    EXPECT_EQ(log[0].written, (std::vector<uint8_t>{0x00, 0x02}));
+    EXPECT_EQ(log[1].addr, SimInputBoard::kEeprom);
+    EXPECT_EQ(log[1].written, std::vector<uint8_t>{0x08});
+    EXPECT_EQ(log[1].readLength, 8);
+    EXPECT_TRUE(log[1].ok);
+    EXPECT_EQ(log[1].edidChannels, 0x02);
+    EXPECT_EQ(log[2].addr, 0x48);
+    EXPECT_FALSE(log[2].ok);
+}
+
 TEST_F(InputBoardSim, AbsentChipRefusesTransfers)
 {
     uint8_t b = 0;
