@@ -69,7 +69,8 @@ lcd_touch::~lcd_touch()
 void lcd_touch::lcd_touch_init()
 {
     const std::string path = kel::platform::PathMap::host(std::string("/dev/ec11"));
-    ecll_fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+    // Never the controlling terminal, should the device be a terminal.
+    ecll_fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY);
     // Without the device there is nothing to be notified about.
     if (ecll_fd < 0)
         return;

@@ -74,6 +74,11 @@ TEST_F(SteadyPass, S5p210TableReachesTheChipInOrderAndReleasesFpga0)
         EXPECT_EQ(log[r].second, kTable[r]) << "register " << r;
     }
     EXPECT_EQ(sim().s5p210().transfers(), 63u);  // one byte per transfer
+    for (const auto& t : sim().transfers()) {
+        if (t.addr == SimInputBoard::kS5p210) {
+            EXPECT_EQ(t.edidChannels, 0x80);
+        }
+    }
     EXPECT_EQ(src().s5p210_state[0], 2);
     EXPECT_EQ(src().s5p210_done[0], 1);
     EXPECT_EQ(reg(38) & 0x80, 0x80);
