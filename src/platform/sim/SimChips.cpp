@@ -1,12 +1,14 @@
 #include "platform/sim/SimChips.h"
 
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimInputBoard.h"
 
 namespace kel::platform::sim {
 
 void installSimChips(SimBoard& board)
 {
+    SimFpgaBoard::install(board);
     SimInputBoard::install(board);
 }
 
