@@ -6,6 +6,7 @@
 #include "inputs/it66121_sys.h"
 #include "inputs/ite6805_sys.h"
 #include "inputs/tarvo_it6602.h"
+#include "ledout/FpgaInputState.h"
 #include "params/ConfigEngine.h"
 #include "params/ConfigItem.h"
 #include "params/DebugPrint.h"
@@ -102,6 +103,8 @@ tarvosource::tarvosource()
 tarvosource::~tarvosource()
 {
     stop();
+    if (readerRegistered_)
+        FpgaInputState::setChipStateReader({});
     if (i2c_fd >= 0)
         i2c->release(i2c_fd);
     delete it66121;
@@ -125,6 +128,9 @@ void tarvosource::prepare()
     const QString dir = kel::platform::PathMap::host(QStringLiteral("/data/edidramtable"));
     if (!QDir(dir).exists())
         QDir().mkpath(dir);
+    // The FPGA side powers up only once the 0xD0 chip is set up.
+    FpgaInputState::setChipStateReader([this] { return s5p210_state[0].load(); });
+    readerRegistered_ = true;
 }
 
 int tarvosource::initialize()

@@ -139,5 +139,6 @@ private:
 
     pthread_t thread_{};
     bool threadStarted_ = false;
+    bool readerRegistered_ = false;
     std::atomic<bool> stop_{false};
 };

@@ -1,6 +1,7 @@
 #pragma once
 #include <QJsonObject>
 
+#include "platform/FpgaBoardMap.h"
 #include "platform/I2cBus.h"
 
 #include <array>
@@ -48,13 +49,13 @@ public:
     static constexpr uint8_t kEdidChannel[6] = {0x01, 0x02, 0x04, 0x08, 0x20, 0x10};
     static constexpr uint8_t kS5p210Channel = 0x80;
     // GPIO words.
-    static constexpr uint32_t kIt6602Reset = 0x207940;
-    static constexpr uint32_t kIt6805Reset = 0x207944;
-    static constexpr uint32_t kEdidWp = 0x207948;
-    static constexpr uint32_t kGs2971Reset = 0x2848;
-    static constexpr uint32_t kFpga0Reset = 0x207858;
-    static constexpr uint32_t kFpga1Reset = 0x207864;
-    static constexpr uint32_t kSdiEnable = 0x207800;
+    static constexpr uint32_t kIt6602Reset = FpgaBoardMap::kIt6602Reset;
+    static constexpr uint32_t kIt6805Reset = FpgaBoardMap::kIt6805Reset;
+    static constexpr uint32_t kEdidWp = FpgaBoardMap::kEdidWp;
+    static constexpr uint32_t kGs2971Reset = FpgaBoardMap::kGs2971Reset;
+    static constexpr uint32_t kFpga0Reset = FpgaBoardMap::kFpga0Reset;
+    static constexpr uint32_t kFpga1Reset = FpgaBoardMap::kFpga1Reset;
+    static constexpr uint32_t kSdiEnable = FpgaBoardMap::kSdiEnable;
 
     explicit SimInputBoard(SimBoard& board);
     ~SimInputBoard();
