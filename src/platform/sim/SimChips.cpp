@@ -2,12 +2,14 @@
 
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimFpgaBoard.h"
+#include "platform/sim/SimInputBoard.h"
 
 namespace kel::platform::sim {
 
 void installSimChips(SimBoard& board)
 {
     SimFpgaBoard::install(board);
+    SimInputBoard::install(board);
 }
 
 } // namespace kel::platform::sim
