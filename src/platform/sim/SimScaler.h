@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/sim/SimNorFlash.h"
+#include "platform/sim/SimScalerFlash.h"
 #include "platform/sim/SimSpiChip.h"
 
 #include <QJsonObject>
@@ -72,7 +72,7 @@ public:
     Font font(int index) const;
     std::vector<Write> writes() const;
     void clearWrites();
-    SimNorFlash& flash() { return flash_; }
+    SimScalerFlash& flash() { return flash_; }
 
     // Called at the start of every transfer (tests check the caller's locks
     // and the shared chip-select lines from here).
@@ -103,7 +103,7 @@ private:
     std::array<Font, 4> fonts_{};
     std::vector<Write> writes_;
     std::function<void()> probe_;
-    SimNorFlash flash_;
+    SimScalerFlash flash_;
 };
 
 } // namespace kel::platform::sim

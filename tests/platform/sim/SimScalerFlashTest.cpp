@@ -1,10 +1,10 @@
-#include "platform/sim/SimNorFlash.h"
+#include "platform/sim/SimScalerFlash.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-using kel::platform::sim::SimNorFlash;
+using kel::platform::sim::SimScalerFlash;
 
 namespace {
 
@@ -15,13 +15,13 @@ std::vector<uint8_t> cmd(uint8_t op, uint32_t addr, std::vector<uint8_t> data = 
     return tx;
 }
 
-void waitReady(SimNorFlash& f)
+void waitReady(SimScalerFlash& f)
 {
-    for (int i = 0; i < 100 && (f.command({0x05}, 1)[0] & SimNorFlash::kStatusBusy); ++i) {
+    for (int i = 0; i < 100 && (f.command({0x05}, 1)[0] & SimScalerFlash::kStatusBusy); ++i) {
     }
 }
 
-void program(SimNorFlash& f, uint32_t addr, std::vector<uint8_t> data)
+void program(SimScalerFlash& f, uint32_t addr, std::vector<uint8_t> data)
 {
     f.command({0x06}, 0);
     f.command(cmd(0x02, addr, data), 0);
@@ -30,9 +30,9 @@ void program(SimNorFlash& f, uint32_t addr, std::vector<uint8_t> data)
 
 } // namespace
 
-TEST(SimNorFlash, ProgramOnlyClearsBitsUntilErased)
+TEST(SimScalerFlash, ProgramOnlyClearsBitsUntilErased)
 {
-    SimNorFlash f(1u << 20);
+    SimScalerFlash f(1u << 20);
     EXPECT_EQ(f.peek(0x1000, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
     program(f, 0x1000, {0xF0, 0x3C});
     program(f, 0x1000, {0x0F, 0xFF});
@@ -43,11 +43,11 @@ TEST(SimNorFlash, ProgramOnlyClearsBitsUntilErased)
     EXPECT_EQ(f.peek(0x1000, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
 }
 
-TEST(SimNorFlash, EraseUnitsCoverTheirAlignedBlock)
+TEST(SimScalerFlash, EraseUnitsCoverTheirAlignedBlock)
 {
     struct Case { uint8_t op; uint32_t unit; };
     for (Case c : {Case{0x20, 0x1000}, Case{0x52, 0x8000}, Case{0xD8, 0x10000}}) {
-        SimNorFlash f(1u << 20);
+        SimScalerFlash f(1u << 20);
         f.poke(0, std::vector<uint8_t>(0x40000, 0));
         f.command({0x06}, 0);
         f.command(cmd(c.op, c.unit + 5), 0);
@@ -59,49 +59,49 @@ TEST(SimNorFlash, EraseUnitsCoverTheirAlignedBlock)
     }
 }
 
-TEST(SimNorFlash, PageProgramWrapsInsideThePage)
+TEST(SimScalerFlash, PageProgramWrapsInsideThePage)
 {
-    SimNorFlash f(1u << 20);
+    SimScalerFlash f(1u << 20);
     program(f, 0x2FE, {1, 2, 3, 4});
     EXPECT_EQ(f.peek(0x2FE, 2), (std::vector<uint8_t>{1, 2}));
     EXPECT_EQ(f.peek(0x200, 2), (std::vector<uint8_t>{3, 4}));
     EXPECT_EQ(f.peek(0x300, 1)[0], 0xFF);
 }
 
-TEST(SimNorFlash, WriteWithoutEnableIsRefused)
+TEST(SimScalerFlash, WriteWithoutEnableIsRefused)
 {
-    SimNorFlash f(1u << 20);
+    SimScalerFlash f(1u << 20);
     f.command(cmd(0x02, 0, {0}), 0);
     f.command(cmd(0xD8, 0), 0);
     EXPECT_EQ(f.peek(0, 1)[0], 0xFF);
     EXPECT_EQ(f.counters().refused, 2);
 }
 
-TEST(SimNorFlash, StaysBusyForTheSetPollsAndIgnoresCommandsMeanwhile)
+TEST(SimScalerFlash, StaysBusyForTheSetPollsAndIgnoresCommandsMeanwhile)
 {
-    SimNorFlash f(1u << 20);
+    SimScalerFlash f(1u << 20);
     f.setBusyPolls(4);
     f.command({0x06}, 0);
-    EXPECT_EQ(f.command({0x05}, 1)[0], SimNorFlash::kStatusWel);
+    EXPECT_EQ(f.command({0x05}, 1)[0], SimScalerFlash::kStatusWel);
     f.command(cmd(0x02, 0, {0x11}), 0);
     f.command({0x06}, 0);
     f.command(cmd(0x02, 1, {0x22}), 0);
     EXPECT_EQ(f.counters().ignoredBusy, 2);
     int polls = 0;
-    while (f.command({0x05}, 1)[0] & SimNorFlash::kStatusBusy)
+    while (f.command({0x05}, 1)[0] & SimScalerFlash::kStatusBusy)
         ++polls;
     EXPECT_EQ(polls, 4);
     EXPECT_EQ(f.peek(0, 2), (std::vector<uint8_t>{0x11, 0xFF}));
 }
 
-TEST(SimNorFlash, PreloadsAFileAndReadsItBack)
+TEST(SimScalerFlash, PreloadsAFileAndReadsItBack)
 {
     const std::string path = ::testing::TempDir() + "/nor_preload.bin";
     {
         std::ofstream out(path, std::ios::binary);
         out << "PXYZ";
     }
-    SimNorFlash f(1u << 20);
+    SimScalerFlash f(1u << 20);
     ASSERT_TRUE(f.preloadFile(path, 0x410));
     EXPECT_EQ(f.command(cmd(0x03, 0x410), 5), (std::vector<uint8_t>{'P', 'X', 'Y', 'Z', 0xFF}));
     EXPECT_FALSE(f.preloadFile(path + ".missing"));

@@ -1,4 +1,4 @@
-#include "platform/sim/SimNorFlash.h"
+#include "platform/sim/SimScalerFlash.h"
 
 #include <algorithm>
 #include <fstream>
@@ -16,16 +16,16 @@ constexpr uint8_t kErase32k = 0x52;
 constexpr uint8_t kErase64k = 0xD8;
 } // namespace
 
-SimNorFlash::SimNorFlash(uint32_t size) : data_(size, 0xFF) {}
+SimScalerFlash::SimScalerFlash(uint32_t size) : data_(size, 0xFF) {}
 
-uint32_t SimNorFlash::address(const std::vector<uint8_t>& tx)
+uint32_t SimScalerFlash::address(const std::vector<uint8_t>& tx)
 {
     if (tx.size() < 4)
         return 0;
     return (uint32_t(tx[1]) << 16) | (uint32_t(tx[2]) << 8) | tx[3];
 }
 
-bool SimNorFlash::startsWrite(uint8_t op)
+bool SimScalerFlash::startsWrite(uint8_t op)
 {
     if (!wel_) {
         ++counters_.refused;
@@ -40,7 +40,7 @@ bool SimNorFlash::startsWrite(uint8_t op)
     return true;
 }
 
-std::vector<uint8_t> SimNorFlash::command(const std::vector<uint8_t>& tx, size_t rxLen)
+std::vector<uint8_t> SimScalerFlash::command(const std::vector<uint8_t>& tx, size_t rxLen)
 {
     std::lock_guard<std::mutex> l(lock_);
     std::vector<uint8_t> rx(rxLen, 0xFF);
@@ -81,13 +81,13 @@ std::vector<uint8_t> SimNorFlash::command(const std::vector<uint8_t>& tx, size_t
     return rx;
 }
 
-void SimNorFlash::erase(uint32_t addr, uint32_t unit)
+void SimScalerFlash::erase(uint32_t addr, uint32_t unit)
 {
     const uint32_t start = (addr & ~(unit - 1)) % size();
     std::fill_n(data_.begin() + start, std::min(unit, size() - start), uint8_t(0xFF));
 }
 
-void SimNorFlash::program(uint32_t addr, const uint8_t* bytes, size_t len)
+void SimScalerFlash::program(uint32_t addr, const uint8_t* bytes, size_t len)
 {
     // Only the last 256 bytes sent count, and the address wraps at the end
     // of the page, as on the real part.
@@ -103,7 +103,7 @@ void SimNorFlash::program(uint32_t addr, const uint8_t* bytes, size_t len)
     }
 }
 
-std::vector<uint8_t> SimNorFlash::peek(uint32_t addr, uint32_t len) const
+std::vector<uint8_t> SimScalerFlash::peek(uint32_t addr, uint32_t len) const
 {
     std::lock_guard<std::mutex> l(lock_);
     std::vector<uint8_t> out;
@@ -112,14 +112,14 @@ std::vector<uint8_t> SimNorFlash::peek(uint32_t addr, uint32_t len) const
     return out;
 }
 
-void SimNorFlash::poke(uint32_t addr, const std::vector<uint8_t>& bytes)
+void SimScalerFlash::poke(uint32_t addr, const std::vector<uint8_t>& bytes)
 {
     std::lock_guard<std::mutex> l(lock_);
     for (size_t i = 0; i < bytes.size() && addr + i < data_.size(); ++i)
         data_[addr + i] = bytes[i];
 }
 
-bool SimNorFlash::preloadFile(const std::string& hostPath, uint32_t addr)
+bool SimScalerFlash::preloadFile(const std::string& hostPath, uint32_t addr)
 {
     std::ifstream in(hostPath, std::ios::binary);
     if (!in)
@@ -129,19 +129,19 @@ bool SimNorFlash::preloadFile(const std::string& hostPath, uint32_t addr)
     return true;
 }
 
-void SimNorFlash::setBusyPolls(int polls)
+void SimScalerFlash::setBusyPolls(int polls)
 {
     std::lock_guard<std::mutex> l(lock_);
     busyPolls_ = std::max(0, polls);
 }
 
-bool SimNorFlash::busy() const
+bool SimScalerFlash::busy() const
 {
     std::lock_guard<std::mutex> l(lock_);
     return busyLeft_ > 0;
 }
 
-SimNorFlash::Counters SimNorFlash::counters() const
+SimScalerFlash::Counters SimScalerFlash::counters() const
 {
     std::lock_guard<std::mutex> l(lock_);
     return counters_;

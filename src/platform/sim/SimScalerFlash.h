@@ -7,20 +7,20 @@
 
 namespace kel::platform::sim {
 
-// A serial NOR flash behind a chip-select framed byte stream: one call of
+// The scaler's serial NOR flash, reached through the chip's flash bridge: one call of
 // command() is one selection of the chip. It keeps the properties a driver
 // must respect: erased bytes read 0xFF, programming only clears bits, a page
 // program wraps inside its 256-byte page, erase and program need a write
 // enable first, and the chip stays busy for a settable number of status
 // polls after each erase or program (commands other than a status read are
 // ignored while busy).
-class SimNorFlash {
+class SimScalerFlash {
 public:
     static constexpr uint32_t kPageSize = 256;
     static constexpr uint8_t kStatusBusy = 0x01;
     static constexpr uint8_t kStatusWel = 0x02;
 
-    explicit SimNorFlash(uint32_t size = 8u * 1024u * 1024u);
+    explicit SimScalerFlash(uint32_t size = 8u * 1024u * 1024u);
 
     // One selection: the bytes sent, and the number of bytes clocked back
     // after them. Returns the bytes read (rxLen of them).
