@@ -5,6 +5,7 @@
 #include "protocol/PhyFrame.h"
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
+#include "params/SyncReason.h"
 #include "platform/Board.h"
 #include "platform/CommandRunner.h"
 #include "platform/PathMap.h"
@@ -78,7 +79,7 @@ void FileTransfer::beginUpdateFrame()
         return;
     PanelCalls::post(PanelCalls::Event::UpdateStart);
     port_.setUpdateFlag(1);
-    port_.announce(kSyncUpdateStart);
+    port_.announce(SYNC_UPDATE_START);
 }
 
 void FileTransfer::endUpdateFrame()
@@ -87,7 +88,7 @@ void FileTransfer::endUpdateFrame()
         return;
     PanelCalls::post(PanelCalls::Event::UpdateOver);
     port_.setUpdateFlag(0);
-    port_.announce(kSyncUpdateOver);
+    port_.announce(SYNC_UPDATE_OVER);
 }
 
 uint8_t FileTransfer::writeStart(const Requester& who, uint8_t type, const uint8_t* tag, uint32_t size, bool defined,
@@ -120,7 +121,7 @@ uint8_t FileTransfer::writeBlock(const Requester& who, uint32_t offset, const ui
     if (n == 0 || n > kMaxBlock || n > size_ - next_)
         return ST_BAD_RANGE;
     data_.insert(data_.end(), data, data + n);
-    md5_.addData(reinterpret_cast<const char*>(data), int(n));
+    md5_.update(data, n);
     next_ += n;
     lastTicks_ = port_.ticks();
     PhyFrame::appendU32(out, next_);
@@ -134,14 +135,14 @@ uint8_t FileTransfer::writeEnd(const Requester& who, const uint8_t* digest, Byte
     if (st != ST_OK)
         return st;
     const FileTable::Entry entry = *entry_;
-    const QByteArray mine = md5_.result();
+    const uint8_t* mine = md5_.digest();
     if (next_ != size_)
         st = ST_SEQUENCE;
-    else if (std::memcmp(mine.constData(), digest, 16) != 0)
+    else if (std::memcmp(mine, digest, 16) != 0)
         st = ST_MD5;
     else if (!store(entry))
         st = ST_FILE;
-    out.insert(out.end(), mine.constData(), mine.constData() + 16);
+    out.insert(out.end(), mine, mine + 16);
     if (st == ST_OK)
         announceStored(entry);
     finish();
@@ -207,7 +208,7 @@ void FileTransfer::announceStored(const FileTable::Entry& entry)
     case FileTable::Kind::Program:
         break;
     }
-    port_.announce(kSyncFileEnd);
+    port_.announce(SYNC_FILE_END);
 }
 
 // Same route as the USB upgrade: the new program replaces the running one,
@@ -265,7 +266,7 @@ uint8_t FileTransfer::readBlock(const Requester& who, uint32_t offset, uint32_t 
     if (n == 0 || n > kMaxBlock || n > size_ - next_)
         return ST_BAD_RANGE;
     const uint8_t* p = data_.data() + offset;
-    md5_.addData(reinterpret_cast<const char*>(p), int(n));
+    md5_.update(p, n);
     next_ += n;
     lastTicks_ = port_.ticks();
     PhyFrame::appendU32(out, offset);
@@ -282,8 +283,8 @@ uint8_t FileTransfer::readEnd(const Requester& who, Bytes& out)
         return st;
     if (next_ != size_)
         st = ST_SEQUENCE;
-    const QByteArray digest = md5_.result();
-    out.insert(out.end(), digest.constData(), digest.constData() + 16);
+    const uint8_t* digest = md5_.digest();
+    out.insert(out.end(), digest, digest + 16);
     finish();
     return st;
 }

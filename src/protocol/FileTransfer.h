@@ -2,7 +2,7 @@
 #include "protocol/FileTable.h"
 #include "protocol/Requester.h"
 
-#include <QCryptographicHash>
+#include "params/MD5.h"
 
 #include <cstdint>
 #include <mutex>
@@ -64,7 +64,9 @@ private:
     uint32_t next_ = 0;
     uint32_t lastTicks_ = 0;
     Bytes data_;
-    QCryptographicHash md5_{QCryptographicHash::Md5};
+    // The transfer's own digest: a shared one would mix with any other
+    // user's data.
+    MD5 md5_;
 };
 
 } // namespace kel::protocol

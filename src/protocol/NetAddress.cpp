@@ -1,46 +1,19 @@
 #include "protocol/NetAddress.h"
 
-#include <QStringList>
+#include "params/Utils.h"
 
-#include <cstdint>
+#include <arpa/inet.h>
 
 namespace kel::protocol {
-namespace {
 
-bool parseQuad(const QString& text, uint32_t& value)
-{
-    const QStringList parts = text.split('.');
-    if (parts.size() != 4)
-        return false;
-    value = 0;
-    for (const QString& p : parts) {
-        if (p.isEmpty() || p.size() > 3)
-            return false;
-        for (QChar c : p)
-            if (c < '0' || c > '9')
-                return false;
-        const int octet = p.toInt();
-        if (octet > 255)
-            return false;
-        value = value << 8 | uint32_t(octet);
-    }
-    return true;
-}
-
-} // namespace
-
-bool NetAddress::isDottedQuad(const QString& text)
-{
-    uint32_t v = 0;
-    return parseQuad(text, v);
-}
+bool NetAddress::isDottedQuad(const QString& text) { return Utils::isIPv4Address(text); }
 
 bool NetAddress::isNetmask(const QString& text)
 {
-    uint32_t v = 0;
-    if (!parseQuad(text, v))
+    in_addr a{};
+    if (!isDottedQuad(text) || ::inet_pton(AF_INET, text.toLatin1().constData(), &a) != 1)
         return false;
-    const uint32_t inverted = ~v;
+    const uint32_t inverted = ~ntohl(a.s_addr);
     return (inverted & (inverted + 1)) == 0;
 }
 

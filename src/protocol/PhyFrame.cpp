@@ -1,14 +1,10 @@
 #include "protocol/PhyFrame.h"
 
+#include "params/Utils.h"
+
 namespace kel::protocol {
 
-uint8_t PhyFrame::xorOf(const uint8_t* p, size_t n)
-{
-    uint8_t x = 0;
-    for (size_t i = 0; i < n; ++i)
-        x ^= p[i];
-    return x;
-}
+uint8_t PhyFrame::xorOf(const uint8_t* p, size_t n) { return Utils::BCC(p, uint32_t(n)); }
 
 bool PhyFrame::checkOk(const uint8_t* body, size_t len)
 {

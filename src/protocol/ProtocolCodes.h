@@ -54,12 +54,5 @@ enum Link : uint8_t {
     LINK_NONE = 255,
 };
 
-// Change reasons announced by the handlers.
-enum Reason : int {
-    kSyncPara = 1,
-    kSyncFileEnd = 103,
-    kSyncUpdateStart = 105,
-    kSyncUpdateOver = 106,
-};
 
 } // namespace kel::protocol
