@@ -48,7 +48,7 @@ uint8_t StandInPort::writeUserMode(uint32_t mode, uint32_t offset, const uint8_t
     std::lock_guard<std::mutex> l(lock);
     if (mode < 1 || mode > 16 || offset + n > 4098)
         return 1;
-    std::memcpy(slots[mode - 1].data() + offset, data, n);
+    std::memcpy(modeSlots[mode - 1].data() + offset, data, n);
     return 0;
 }
 
@@ -57,7 +57,7 @@ bool StandInPort::readUserMode(uint32_t mode, uint32_t offset, uint8_t* out, uin
     std::lock_guard<std::mutex> l(lock);
     if (mode < 1 || mode > 16)
         return false;
-    std::memcpy(out, slots[mode - 1].data() + offset, n);
+    std::memcpy(out, modeSlots[mode - 1].data() + offset, n);
     return true;
 }
 

@@ -11,7 +11,7 @@
 namespace kel::test {
 
 // An in-memory controller for the protocol tests: a parameter block with
-// the store's bounds, sixteen slots, a register bank, FPGA images, a flash,
+// the store's bounds, sixteen modeSlots, a register bank, FPGA images, a flash,
 // and a record of every request made of the other subsystems.
 class StandInPort : public protocol::ControllerPort {
 public:
@@ -68,7 +68,7 @@ public:
 
     std::mutex lock;
     std::array<uint8_t, 4096> block{};
-    std::array<std::array<uint8_t, 4098>, 16> slots{};
+    std::array<std::array<uint8_t, 4098>, 16> modeSlots{};
     std::array<uint8_t, 1064> regs{};
     std::array<std::array<uint8_t, 2048>, 14> images{};
     std::vector<uint8_t> flash;
