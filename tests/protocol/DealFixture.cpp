@@ -2,17 +2,23 @@
 
 #include "protocol/PanelCalls.h"
 
+#include <QCoreApplication>
+
 namespace kel::test {
 
 void DealFixture::SetUp()
 {
     SimRootFixture::SetUp();
+    // Page calls still queued by an earlier test go nowhere.
+    protocol::PanelCalls::clear();
+    QCoreApplication::processEvents();
     deal = std::make_unique<protocol::message_deal>(port);
 }
 
 void DealFixture::TearDown()
 {
     protocol::PanelCalls::clear();
+    QCoreApplication::processEvents();
     deal.reset();
     SimRootFixture::TearDown();
 }
