@@ -50,6 +50,18 @@ uint8_t FileTransfer::admit(const Requester& who, Dir dir) const
     return ST_OK;
 }
 
+uint8_t FileTransfer::admitBlock(const Requester& who, Dir dir, uint32_t offset, uint32_t n) const
+{
+    const uint8_t st = admit(who, dir);
+    if (st != ST_OK)
+        return st;
+    if (offset != next_)
+        return ST_SEQUENCE;
+    if (n == 0 || n > kMaxBlock || n > size_ - next_)
+        return ST_BAD_RANGE;
+    return ST_OK;
+}
+
 void FileTransfer::begin(const Requester& who, Dir dir, const FileTable::Entry* entry, uint32_t size)
 {
     dir_ = dir;
@@ -113,13 +125,9 @@ uint8_t FileTransfer::writeStart(const Requester& who, uint8_t type, const uint8
 uint8_t FileTransfer::writeBlock(const Requester& who, uint32_t offset, const uint8_t* data, uint32_t n, Bytes& out)
 {
     std::lock_guard<std::mutex> l(lock_);
-    const uint8_t st = admit(who, Dir::Up);
+    const uint8_t st = admitBlock(who, Dir::Up, offset, n);
     if (st != ST_OK)
         return st;
-    if (offset != next_)
-        return ST_SEQUENCE;
-    if (n == 0 || n > kMaxBlock || n > size_ - next_)
-        return ST_BAD_RANGE;
     data_.insert(data_.end(), data, data + n);
     md5_.update(data, n);
     next_ += n;
@@ -258,13 +266,9 @@ uint8_t FileTransfer::readStart(const Requester& who, uint8_t type, const uint8_
 uint8_t FileTransfer::readBlock(const Requester& who, uint32_t offset, uint32_t n, Bytes& out)
 {
     std::lock_guard<std::mutex> l(lock_);
-    const uint8_t st = admit(who, Dir::Down);
+    const uint8_t st = admitBlock(who, Dir::Down, offset, n);
     if (st != ST_OK)
         return st;
-    if (offset != next_)
-        return ST_SEQUENCE;
-    if (n == 0 || n > kMaxBlock || n > size_ - next_)
-        return ST_BAD_RANGE;
     const uint8_t* p = data_.data() + offset;
     md5_.update(p, n);
     next_ += n;

@@ -44,6 +44,8 @@ private:
     enum class Dir { None, Up, Down };
 
     uint8_t admit(const Requester& who, Dir dir) const;
+    // Owner, direction, order and size of one block.
+    uint8_t admitBlock(const Requester& who, Dir dir, uint32_t offset, uint32_t n) const;
     bool ownedByOther(const Requester& who) const;
     void begin(const Requester& who, Dir dir, const FileTable::Entry* entry, uint32_t size);
     void finish();
