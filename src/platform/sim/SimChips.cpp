@@ -10,8 +10,8 @@ namespace kel::platform::sim {
 void installSimChips(SimBoard& board)
 {
     SimScaler::install(board);
-    SimInputBoard::install(board);
     SimFpgaBoard::install(board);
+    SimInputBoard::install(board);
 }
 
 } // namespace kel::platform::sim
