@@ -20,7 +20,7 @@ protected:
         int lengths[64] = {};
         for (size_t i = 0; i < text.size(); ++i) {
             lengths[i] = int(text[i].size());
-            std::copy(text[i].begin(), text[i].end(), lines[i]);
+            std::copy_n(text[i].begin(), std::min<size_t>(text[i].size(), 128), lines[i]);
         }
         manager->kelApi_OsdSetUnicode(int(text.size()), lengths, lines);
     }
