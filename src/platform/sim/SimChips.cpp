@@ -2,6 +2,7 @@
 
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimFpgaBoard.h"
+#include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimScaler.h"
 
 namespace kel::platform::sim {
@@ -9,6 +10,7 @@ namespace kel::platform::sim {
 void installSimChips(SimBoard& board)
 {
     SimFpgaBoard::install(board);
+    SimInputBoard::install(board);
     SimScaler::install(board);
 }
 
