@@ -57,6 +57,7 @@ TEST_F(C331Drv, ASelectHookReplacesTheDriversOwnStores)
     int calls = 0;
     hooked.setFpgaDeselect([&] { ++calls; });
     ASSERT_TRUE(hooked.open());
+    board().registers().poke(c331_drv::kGpioFpga0Cs, 0);
     hooked.writeReg(c331reg::Sys, c331reg::SYS_INIT, 1);
     EXPECT_EQ(calls, 2);   // bank select, then the write
     EXPECT_EQ(board().registers().peek(c331_drv::kGpioFpga0Cs), 0);
