@@ -36,6 +36,8 @@ TEST_F(C331Apply, ColourTemperatureGivesItsGains)
         {3, 0, 0, 0, {6944, 8282, 10978}},
         {2, 0, 0, 0, {8192, 8192, 8192}},
         {0, 100, 50, 0, {6400, 3200, 0}},
+        {0, 255, 200, 1, {16320, 12800, 64}},
+        {4 | 1, 0, 0, 0, {8845, 8113, 7056}},   // only the low two bits select
     };
     for (const Case& c : cases) {
         pthread_mutex_lock(&mutex);
