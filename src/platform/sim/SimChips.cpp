@@ -3,6 +3,7 @@
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimScaler.h"
 
 namespace kel::platform::sim {
 
@@ -10,6 +11,7 @@ void installSimChips(SimBoard& board)
 {
     SimFpgaBoard::install(board);
     SimInputBoard::install(board);
+    SimScaler::install(board);
 }
 
 } // namespace kel::platform::sim
