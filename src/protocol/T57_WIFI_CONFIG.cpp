@@ -68,8 +68,19 @@ T57_WIFI_CONFIG::~T57_WIFI_CONFIG()
 
 bool T57_WIFI_CONFIG::start(uint16_t port)
 {
-    if (running_)
-        return true;
+    if (running_.exchange(true))
+        return socket_ >= 0;
+    // The services are supervised even when the command port is taken.
+    superviseThread_ = std::thread([this] { WiFi_Start_Thread(); });
+    if (!openSocket(port))
+        return false;
+    acceptThread_ = std::thread([this] { udp_13769_acceptThread(); });
+    sendThread_ = std::thread([this] { udp_13769_sendThread(); });
+    return true;
+}
+
+bool T57_WIFI_CONFIG::openSocket(uint16_t port)
+{
     socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socket_ < 0)
         return false;
@@ -85,10 +96,6 @@ bool T57_WIFI_CONFIG::start(uint16_t port)
         return false;
     }
     port_ = ntohs(addr.sin_port);
-    running_ = true;
-    superviseThread_ = std::thread([this] { WiFi_Start_Thread(); });
-    acceptThread_ = std::thread([this] { udp_13769_acceptThread(); });
-    sendThread_ = std::thread([this] { udp_13769_sendThread(); });
     return true;
 }
 
@@ -101,7 +108,8 @@ void T57_WIFI_CONFIG::stop()
     for (std::thread* t : {&superviseThread_, &acceptThread_, &sendThread_})
         if (t->joinable())
             t->join();
-    ::close(socket_);
+    if (socket_ >= 0)
+        ::close(socket_);
     socket_ = -1;
 }
 

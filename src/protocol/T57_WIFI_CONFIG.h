@@ -38,8 +38,9 @@ public:
     T57_WIFI_CONFIG(const T57_WIFI_CONFIG&) = delete;
     T57_WIFI_CONFIG& operator=(const T57_WIFI_CONFIG&) = delete;
 
-    // Binds the command socket (port 0: any free port) and starts the
-    // threads; false when the socket cannot be bound.
+    // Starts the supervision thread, binds the command socket (port 0: any
+    // free port) and starts its two threads; false when the socket cannot be
+    // bound (the supervision runs all the same).
     bool start(uint16_t port = kPort);
     void stop();
     uint16_t boundPort() const { return port_; }
@@ -71,6 +72,7 @@ private:
     void WiFi_Start_Thread();
     void udp_13769_acceptThread();
     void udp_13769_sendThread();
+    bool openSocket(uint16_t port);
     void receiveOne();
     void runStep(const QString& command);
     void beginRestart();

@@ -1,0 +1,126 @@
+#include "WifiTestBase.h"
+
+#include "protocol/T57_WIFI_CONFIG.h"
+#include "protocol/WifiConfigFiles.h"
+
+using kel::protocol::T57_WIFI_CONFIG;
+using kel::protocol::WifiConfigFiles;
+using kel::protocol::WifiSettings;
+
+namespace {
+
+const QStringList kStops = {
+    "kill -9 `pidof /usr/bin/hostapd /etc/rtl_hostapd_2G.conf`",
+    "kill -9 `pidof /usr/sbin/udhcpd  /etc/udhcpd.conf`",
+    "kill -9 `pidof wpa_supplicant`",
+    "kill -9 `pidof udhcpc`",
+};
+const QStringList kApStarts = {
+    "ifconfig wlan0 192.168.22.101",
+    "udhcpd -fS /etc/udhcpd.conf &",
+    "/usr/bin/hostapd /etc/rtl_hostapd_2G.conf -B",
+};
+
+class WifiSupervisionTest : public WifiTestBase {
+protected:
+    void SetUp() override
+    {
+        WifiTestBase::SetUp();
+        wifi = std::make_unique<T57_WIFI_CONFIG>();
+        platform().commands().clear();
+    }
+    void TearDown() override
+    {
+        wifi.reset();
+        WifiTestBase::TearDown();
+    }
+    // Runs passes and checks that each one issued at most one command.
+    void runPasses(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const int before = recorded().size();
+            wifi->supervisePass();
+            ASSERT_LE(recorded().size(), before + 1) << "pass " << i;
+        }
+    }
+
+    std::unique_ptr<T57_WIFI_CONFIG> wifi;
+};
+
+TEST_F(WifiSupervisionTest, ResetFlagOnlyRaisesTheRequest)
+{
+    G_timeTicks = 4321;
+    wifi->set_wifi_reset_flag();
+    EXPECT_EQ(g_wifi_reset_flag.load(), 1);
+    EXPECT_TRUE(recorded().isEmpty());
+    G_timeTicks = 0;
+}
+
+TEST_F(WifiSupervisionTest, WifiOnStopsThenBringsTheAccessPointUpOneStepPerPass)
+{
+    wifi->set_wifi_reset_flag();
+    runPasses(1);
+    EXPECT_EQ(recorded(), QStringList{kStops.first()});
+    runPasses(20);
+    EXPECT_EQ(recorded(), kStops + kApStarts);
+    EXPECT_FALSE(wifi->restartPending());
+}
+
+TEST_F(WifiSupervisionTest, WifiOffOnlyStopsTheServices)
+{
+    setWifiEnable(1);
+    wifi->set_wifi_reset_flag();
+    runPasses(20);
+    EXPECT_EQ(recorded(), kStops);
+    EXPECT_FALSE(wifi->restartPending());
+}
+
+TEST_F(WifiSupervisionTest, WifiTurnedOffDuringTheSequenceStartsNothingMore)
+{
+    wifi->set_wifi_reset_flag();
+    runPasses(kStops.size() + 1);
+    setWifiEnable(1);
+    runPasses(10);
+    EXPECT_EQ(recorded(), kStops + kApStarts.mid(0, 1));
+}
+
+TEST_F(WifiSupervisionTest, NewRequestDuringTheSequenceStartsItOver)
+{
+    wifi->set_wifi_reset_flag();
+    runPasses(2);
+    wifi->set_wifi_reset_flag();
+    runPasses(20);
+    EXPECT_EQ(recorded(), kStops.mid(0, 2) + kStops + kApStarts);
+}
+
+TEST_F(WifiSupervisionTest, ClientModeStartsTheSupplicantAndDhcpClient)
+{
+    WifiSettings s = wifi->settings();
+    s.mode = WifiSettings::Mode::Client;
+    s.clientSsid = "office";
+    s.clientPass = "secret-pass";
+    ASSERT_TRUE(wifi->applySettings(s));
+    runPasses(20);
+    EXPECT_EQ(recorded(), kStops + QStringList({"ifconfig wlan0 up",
+                                                "wpa_supplicant -B -i wlan0 -c /etc/wpa_supplicant.conf",
+                                                "udhcpc -i wlan0 -b"}));
+}
+
+TEST_F(WifiSupervisionTest, NoPassWithoutARequestRunsAnything)
+{
+    runPasses(5);
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(WifiSupervisionTest, AddressComesFromTheConfiguration)
+{
+    g_str_wifi_ip = "10.1.2.3";
+    T57_WIFI_CONFIG w;
+    g_str_wifi_ip = "192.168.22.101";
+    w.set_wifi_reset_flag();
+    for (int i = 0; i < 20; ++i)
+        w.supervisePass();
+    EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.1.2.3"));
+}
+
+} // namespace
