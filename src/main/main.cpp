@@ -1,16 +1,21 @@
+#include "params/ConfigEngine.h"
 #include "platform/Board.h"
+#include "platform/SignalRelay.h"
+#include "platform/sim/SimBoard.h"
 
 #include <QCoreApplication>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 
 namespace {
-void stopOnSignal(int)
+
+void writeSimState()
 {
-    QCoreApplication::quit();
+    if (auto* sim = kel::platform::Board::sim())
+        sim->writeState();
 }
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -21,9 +26,16 @@ int main(int argc, char** argv)
         return 2;
     }
     QCoreApplication app(argc, argv);
-    std::signal(SIGINT, stopOnSignal);
-    std::signal(SIGTERM, stopOnSignal);
+    kel::platform::SignalRelay relay;
+    QObject::connect(&relay, &kel::platform::SignalRelay::stateRequested, &app, writeSimState);
+    QObject::connect(&relay, &kel::platform::SignalRelay::stopRequested, &app, [] { QCoreApplication::quit(); });
+
+    // Subsystem 1 singletons, in start-up order.
+    ConfigEngine::pInstance();
+
     const int rc = app.exec();
+    writeSimState();
+    ConfigEngine::destroyInstance();
     kel::platform::Board::shutdown();
     return rc;
 }
