@@ -221,8 +221,9 @@ bool T57_WIFI_CONFIG::applySettings(const WifiSettings& s)
         settings_ = s;
     }
     if (addressChanged) {
-        g_str_wifi_ip = s.address;
+        // pInstance reloads the globals from the items, so it runs first.
         ConfigEngine::pInstance()->write_config_variant(ConfigItem::WifiIPAddress, s.address);
+        g_str_wifi_ip = s.address;
     }
     set_wifi_reset_flag();
     return true;
