@@ -20,16 +20,21 @@ protected:
         SimRootFixture::TearDown();
     }
     std::vector<std::string> commands() { return board().commands().commands(); }
+    // Starts the configuration store on a file with these lines.
+    void startWith(const QByteArray& ini)
+    {
+        QFile f(QString::fromStdString(hostPath("/data/configs/tcpip.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+        f.close();
+        ConfigEngine::pInstance();
+        board().commands().clear();
+    }
 };
 
 TEST_F(UtilsNetworkTest, InitIPAddressRunsTheSevenCommandsInOrder)
 {
-    QFile f(QString::fromStdString(hostPath("/data/configs/tcpip.ini")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[config]\nIPAddress=10.0.0.5\nSubNetMask=255.255.0.0\nGateWay=10.0.0.1\n");
-    f.close();
-    ConfigEngine::pInstance();
-    board().commands().clear();
+    startWith("[config]\nIPAddress=10.0.0.5\nSubNetMask=255.255.0.0\nGateWay=10.0.0.1\n");
     EXPECT_EQ(Utils::initIPAddress(), 0);
     EXPECT_EQ(commands(), (std::vector<std::string>{
                               "ifconfig eth0 &>/dev/null",
@@ -64,12 +69,7 @@ TEST_F(UtilsNetworkTest, InvalidAddressesRunNothing)
 
 TEST_F(UtilsNetworkTest, AnAddressFromTheFileIsCheckedToo)
 {
-    QFile f(QString::fromStdString(hostPath("/data/configs/tcpip.ini")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[config]\nIPAddress=\"1.2.3.4; reboot\"\n");
-    f.close();
-    ConfigEngine::pInstance();
-    board().commands().clear();
+    startWith("[config]\nIPAddress=\"1.2.3.4; reboot\"\n");
     EXPECT_EQ(Utils::initIPAddress(), 255);
     EXPECT_TRUE(commands().empty());
 }
