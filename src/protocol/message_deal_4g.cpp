@@ -4,9 +4,12 @@
 #include "params/Utils.h"
 #include "params/global.h"
 #include "protocol/LinkText.h"
+#include "protocol/ProtocolCodes.h"
 #include "protocol/StoredFile.h"
 
 #include <QMutexLocker>
+
+#include <algorithm>
 
 namespace kel::protocol {
 
@@ -85,6 +88,19 @@ message_deal_4g::Answer message_deal_4g::deal(const QByteArray& request)
     if (name == "GETID")
         return getId(name);
     return reply(name, kUnknown);
+}
+
+uint8_t message_deal_4g::frame_deal(const uint8_t* payload, size_t n, std::vector<uint8_t>& out)
+{
+    const QByteArray request(reinterpret_cast<const char*>(payload), int(std::min<size_t>(n, kMaxRequest + 1)));
+    const Answer a = deal(request);
+    out.insert(out.end(), a.line.begin(), a.line.end());
+    switch (a.status) {
+    case kOk: return ST_OK;
+    case kBadRequest: return ST_BAD_VALUE;
+    case kStoreFailed: return ST_FILE;
+    default: return ST_UNKNOWN_CMD;
+    }
 }
 
 message_deal_4g::Answer message_deal_4g::getCloud(const QByteArray& name)

@@ -2,6 +2,10 @@
 #include <QByteArray>
 #include <QList>
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 namespace kel::protocol {
 
 // The cloud service's text commands, carried in control command 0xC4 on the
@@ -25,6 +29,9 @@ public:
     };
 
     static Answer deal(const QByteArray& request);
+    // Command 0xC4: the request text is the payload (from byte 10 on); the
+    // answer line is appended to out; returns the answer's status byte.
+    static uint8_t frame_deal(const uint8_t* payload, size_t n, std::vector<uint8_t>& out);
 
 private:
     static Answer reply(const QByteArray& name, int status, const QByteArray& payload = {});
