@@ -66,33 +66,24 @@ QByteArray WifiAtCommands::setData(const QByteArray& args)
 {
     const QList<QByteArray> f = fields(args, 3);
     if (f.value(0) == "1")
-        return setAccessPoint(f);
+        return setNetwork(f, WifiSettings::Mode::AccessPoint);
     if (f.value(0) == "2")
-        return setClient(f);
+        return setNetwork(f, WifiSettings::Mode::Client);
     if (f.value(0) == "3")
         return setAddress(fields(args, 2));
     return kError;
 }
 
-QByteArray WifiAtCommands::setAccessPoint(const QList<QByteArray>& f)
+QByteArray WifiAtCommands::setNetwork(const QList<QByteArray>& f, WifiSettings::Mode mode)
 {
     if (f.size() != 3)
         return kError;
     WifiSettings s = wifi_.settings();
-    s.mode = WifiSettings::Mode::AccessPoint;
-    s.apSsid = f.at(1);
-    s.apPass = f.at(2);
-    return wifi_.applySettings(s) ? kOk : kError;
-}
-
-QByteArray WifiAtCommands::setClient(const QList<QByteArray>& f)
-{
-    if (f.size() != 3)
-        return kError;
-    WifiSettings s = wifi_.settings();
-    s.mode = WifiSettings::Mode::Client;
-    s.clientSsid = f.at(1);
-    s.clientPass = f.at(2);
+    s.mode = mode;
+    QByteArray& ssid = mode == WifiSettings::Mode::Client ? s.clientSsid : s.apSsid;
+    QByteArray& pass = mode == WifiSettings::Mode::Client ? s.clientPass : s.apPass;
+    ssid = f.at(1);
+    pass = f.at(2);
     return wifi_.applySettings(s) ? kOk : kError;
 }
 

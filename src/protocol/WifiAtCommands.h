@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include "protocol/WifiSettings.h"
+
 namespace kel::protocol {
 
 class T57_WIFI_CONFIG;
@@ -21,8 +23,8 @@ public:
 private:
     QByteArray checkData();
     QByteArray setData(const QByteArray& args);
-    QByteArray setAccessPoint(const QList<QByteArray>& fields);
-    QByteArray setClient(const QList<QByteArray>& fields);
+    // 1: the access point's name and passphrase, 2: the client's network.
+    QByteArray setNetwork(const QList<QByteArray>& fields, WifiSettings::Mode mode);
     QByteArray setAddress(const QList<QByteArray>& fields);
     QByteArray reset();
     QByteArray restore();

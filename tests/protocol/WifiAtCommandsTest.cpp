@@ -22,13 +22,7 @@ protected:
     void SetUp() override
     {
         WifiTestBase::SetUp();
-        wifi = std::make_unique<T57_WIFI_CONFIG>();
-        platform().commands().clear();
-    }
-    void TearDown() override
-    {
-        wifi.reset();
-        WifiTestBase::TearDown();
+        makeWifi();
     }
     QByteArray at(const QByteArray& cmd) { return commands().answer(cmd); }
     kel::protocol::WifiAtCommands& commands()
@@ -37,13 +31,6 @@ protected:
             handler = std::make_unique<kel::protocol::WifiAtCommands>(*wifi);
         return *handler;
     }
-    void runPasses()
-    {
-        for (int i = 0; i < 20; ++i)
-            wifi->supervisePass();
-    }
-
-    std::unique_ptr<T57_WIFI_CONFIG> wifi;
     std::unique_ptr<kel::protocol::WifiAtCommands> handler;
 };
 

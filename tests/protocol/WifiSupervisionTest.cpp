@@ -26,16 +26,10 @@ protected:
     void SetUp() override
     {
         WifiTestBase::SetUp();
-        wifi = std::make_unique<T57_WIFI_CONFIG>();
-        platform().commands().clear();
-    }
-    void TearDown() override
-    {
-        wifi.reset();
-        WifiTestBase::TearDown();
+        makeWifi();
     }
     // Runs passes and checks that each one issued at most one command.
-    void runPasses(int n)
+    void runCheckedPasses(int n)
     {
         for (int i = 0; i < n; ++i) {
             const int before = recorded().size();
@@ -43,8 +37,6 @@ protected:
             ASSERT_LE(recorded().size(), before + 1) << "pass " << i;
         }
     }
-
-    std::unique_ptr<T57_WIFI_CONFIG> wifi;
 };
 
 TEST_F(WifiSupervisionTest, ResetFlagOnlyRaisesTheRequest)
@@ -59,9 +51,9 @@ TEST_F(WifiSupervisionTest, ResetFlagOnlyRaisesTheRequest)
 TEST_F(WifiSupervisionTest, WifiOnStopsThenBringsTheAccessPointUpOneStepPerPass)
 {
     wifi->set_wifi_reset_flag();
-    runPasses(1);
+    runCheckedPasses(1);
     EXPECT_EQ(recorded(), QStringList{kStops.first()});
-    runPasses(20);
+    runCheckedPasses(20);
     EXPECT_EQ(recorded(), kStops + kApStarts);
     EXPECT_FALSE(wifi->restartPending());
 }
@@ -70,7 +62,7 @@ TEST_F(WifiSupervisionTest, WifiOffOnlyStopsTheServices)
 {
     setWifiEnable(1);
     wifi->set_wifi_reset_flag();
-    runPasses(20);
+    runCheckedPasses(20);
     EXPECT_EQ(recorded(), kStops);
     EXPECT_FALSE(wifi->restartPending());
 }
@@ -78,18 +70,18 @@ TEST_F(WifiSupervisionTest, WifiOffOnlyStopsTheServices)
 TEST_F(WifiSupervisionTest, WifiTurnedOffDuringTheSequenceStartsNothingMore)
 {
     wifi->set_wifi_reset_flag();
-    runPasses(kStops.size() + 1);
+    runCheckedPasses(kStops.size() + 1);
     setWifiEnable(1);
-    runPasses(10);
+    runCheckedPasses(10);
     EXPECT_EQ(recorded(), kStops + kApStarts.mid(0, 1));
 }
 
 TEST_F(WifiSupervisionTest, NewRequestDuringTheSequenceStartsItOver)
 {
     wifi->set_wifi_reset_flag();
-    runPasses(2);
+    runCheckedPasses(2);
     wifi->set_wifi_reset_flag();
-    runPasses(20);
+    runCheckedPasses(20);
     EXPECT_EQ(recorded(), kStops.mid(0, 2) + kStops + kApStarts);
 }
 
@@ -100,7 +92,7 @@ TEST_F(WifiSupervisionTest, ClientModeStartsTheSupplicantAndDhcpClient)
     s.clientSsid = "office";
     s.clientPass = "secret-pass";
     ASSERT_TRUE(wifi->applySettings(s));
-    runPasses(20);
+    runCheckedPasses(20);
     EXPECT_EQ(recorded(), kStops + QStringList({"ifconfig wlan0 up",
                                                 "wpa_supplicant -B -i wlan0 -c /etc/wpa_supplicant.conf",
                                                 "udhcpc -i wlan0 -b"}));
@@ -108,7 +100,7 @@ TEST_F(WifiSupervisionTest, ClientModeStartsTheSupplicantAndDhcpClient)
 
 TEST_F(WifiSupervisionTest, NoPassWithoutARequestRunsAnything)
 {
-    runPasses(5);
+    runCheckedPasses(5);
     EXPECT_TRUE(recorded().isEmpty());
 }
 

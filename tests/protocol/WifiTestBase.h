@@ -30,6 +30,7 @@ protected:
     }
     void TearDown() override
     {
+        wifi.reset();
         KelRamPara::p_kelrampara_config = nullptr;
         para.reset();
         ConfigEngine::destroyInstance();
@@ -52,5 +53,19 @@ protected:
     }
     bool fileExists(const char* logical) const { return QFile::exists(QString::fromStdString(hostPath(logical))); }
 
+    // The link under test, threads not started; the commands its creation
+    // ran are forgotten.
+    void makeWifi()
+    {
+        wifi = std::make_unique<kel::protocol::T57_WIFI_CONFIG>();
+        platform().commands().clear();
+    }
+    void runPasses(int n = 20)
+    {
+        for (int i = 0; i < n; ++i)
+            wifi->supervisePass();
+    }
+
     std::unique_ptr<KelRamPara> para;
+    std::unique_ptr<kel::protocol::T57_WIFI_CONFIG> wifi;
 };
