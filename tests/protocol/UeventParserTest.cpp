@@ -23,6 +23,8 @@ std::string uevent(const std::string& action, const std::string& devpath, const 
 
 const std::string kUsbDisk = "/devices/platform/soc/1f2c0000.usb/usb1/1-1/1-1:1.0/host0/target0:0:0/0:0:0:0/block/sda";
 
+const char kUdevMessage[] = "libudev\0\0\0\0ACTION=add\0SUBSYSTEM=block\0DEVTYPE=disk\0";
+
 struct Case {
     const char* what;
     std::string message;
@@ -47,7 +49,7 @@ TEST(UeventParser, KeepsOnlyAddAndRemoveOfUsbDisksAndPartitions)
          UsbEvent::Action::Add, false},
         {"scsi host of the stick", uevent("add", kUsbDisk.substr(0, kUsbDisk.find("/target")), "scsi", "scsi_host"),
          false, UsbEvent::Action::Add, false},
-        {"udev's own message", std::string("libudev\0\0\0\0ACTION=add\0SUBSYSTEM=block\0DEVTYPE=disk\0", 54), false,
+        {"udev's own message", std::string(kUdevMessage, sizeof(kUdevMessage) - 1), false,
          UsbEvent::Action::Add, false},
         {"empty", std::string(), false, UsbEvent::Action::Add, false},
     };
