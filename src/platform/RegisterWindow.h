@@ -27,6 +27,9 @@ public:
     virtual void close() = 0;
     virtual uint16_t read16(uint32_t offset) = 0;
     virtual void write16(uint32_t offset, uint16_t value) = 0;
+    // Opens "/dev/mem" alone and maps kMapSize bytes at kPhysBase, without
+    // asking the memory-system driver (the chip's unique-id read at start).
+    virtual bool openPhysical() { return open(); }
 };
 
 } // namespace kel::platform
