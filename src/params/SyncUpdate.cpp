@@ -83,10 +83,14 @@ void SyncUpdate::update_usb_keyLed()
         KeypadReport::build(store().RamBlock, g_image_current, g_update_flag.load() != 0);
     if (report == keyled_cache)
         return;
-    const int rc = Board::hid().writeReport(KeypadReport::kVendor, KeypadReport::kProduct, report.data(),
-                                            report.size());
-    if (rc < 0) {
-        // Kept out of the cache, so the next pass tries again.
+    // A report that did not reach the keypad stays out of the cache, so the
+    // next pass tries again.
+    auto& hid = Board::hid();
+    if (!hid.present(KeypadReport::kVendor, KeypadReport::kProduct)) {
+        kelDebug("handle error\n");
+        return;
+    }
+    if (hid.writeReport(KeypadReport::kVendor, KeypadReport::kProduct, report.data(), report.size()) < 0) {
         kelDebug("handle write error\n");
         return;
     }

@@ -166,3 +166,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartLanguage,
                                            LanguageCase{16, 0x1001F, 0, 0x1001F},
                                            LanguageCase{9, 0, 1, 0},
                                            LanguageCase{3, 0, 3, 0}));
+
+TEST_F(StoreStartup, ResetRewritesTheDefaultsWithoutForcingOrAnnouncing)
+{
+    KelRamPara& s = start();
+    int announced = 0;
+    QObject::connect(&s, &KelRamPara::sig_update_para, [&](int) { ++announced; });
+    s.setBlockU16(RamLayout::kLedWidth, 3840);
+    s.setBlockU16(RamLayout::kSrcVideoInfo, 1280);
+    std::vector<uint8_t> file = readFile(kParamFile);
+    file[RamLayout::kLedWidth - 766] = 0;
+    writeFile(kParamFile, file);
+
+    s.ram_para_reset();
+    EXPECT_EQ(table(), readFile(kParamFile));
+    // The table's raw value pairs (0) stay: the start-up fields are not forced.
+    EXPECT_EQ(0, s.blockU16(2816));
+    EXPECT_EQ(1920, s.blockU16(RamLayout::kLedWidth));
+    EXPECT_EQ(1280, s.blockU16(RamLayout::kSrcVideoInfo));
+    EXPECT_EQ(0, std::memcmp(s.RamBlock, s.RamShadow, RamLayout::kBlockSize));
+    EXPECT_EQ(0, announced);
+}
+
+TEST_F(StoreStartup, ResetOnAnUnwritableRootStillLoadsTheDefaults)
+{
+    KelRamPara& s = start();
+    QDir(QString::fromStdString(hostPath("/data"))).removeRecursively();
+    writeText("/data", "not a folder");
+    s.setBlockU16(RamLayout::kLedHeight, 7);
+    s.ram_para_reset();
+    EXPECT_EQ(1080, s.blockU16(RamLayout::kLedHeight));
+}

@@ -16,6 +16,12 @@ namespace kel::test {
 void StoreFixture::SetUp()
 {
     SimRootFixture::SetUp();
+    langValid_ = g_lcd_lang_valid;
+    language_ = g_language;
+    focus_ = g_page_focus;
+    image_ = g_image_current;
+    keys_ = g_kel_keys;
+    update_ = g_update_flag;
     g_lcd_lang_valid = 0x1001F;
     g_language = 0;
     g_page_focus = 0;
@@ -33,6 +39,12 @@ void StoreFixture::TearDown()
     KelRamPara::p_kelrampara_config = nullptr;
     store_.reset();
     PageRegistry::instance().clear();
+    g_lcd_lang_valid = langValid_;
+    g_language = language_;
+    g_page_focus = focus_;
+    g_image_current = image_;
+    g_kel_keys = keys_;
+    g_update_flag = update_;
     SimRootFixture::TearDown();
 }
 

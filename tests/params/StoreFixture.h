@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-class KelRamPara;
+#include "params/KelRamPara.h"
 
 namespace kel::test {
 
@@ -30,6 +30,11 @@ protected:
     void clearCommands();
 
     std::unique_ptr<KelRamPara> store_;
+
+private:
+    // The shared globals as they were before the test.
+    uint32_t langValid_ = 0;
+    uint8_t language_ = 0, focus_ = 0, image_ = 0, keys_ = 0, update_ = 0;
 };
 
 } // namespace kel::test
