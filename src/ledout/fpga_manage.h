@@ -259,6 +259,7 @@ private:
     enum class Access { RegRead, RegWrite, RamRead, RamWrite };
     int transaction(uint8_t fpga, uint32_t word, Access access, uint8_t* data, uint32_t length);
     void bindGpioWords();
+    void write_through_image(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga, bool host);
     uint8_t merge_image(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga);
     void screen_register0(uint8_t& v, uint8_t mask, bool announce, uint8_t fpga);
     void store_cmd_record(uint32_t sector, uint16_t n);

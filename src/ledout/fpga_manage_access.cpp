@@ -184,7 +184,9 @@ void fpga_manage::screen_register0(uint8_t& v, uint8_t mask, bool announceSwitch
     MCU_RAM_EXTEND[29] = ScreenState;
 }
 
-void fpga_manage::write_to_register(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga)
+// Masked write through the image. The full form (host) also serves the
+// host's register 2 request and follows the screen switch in RamBlock.
+void fpga_manage::write_through_image(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga, bool host)
 {
     if (reg > kRegLast || (reg > kImageOnlyLast && reg <= kIgnoredLast))
         return;
@@ -194,7 +196,7 @@ void fpga_manage::write_to_register(uint8_t reg, uint8_t mask, uint8_t value, ui
     }
     read_from_register(reg, fpga);
     uint8_t v = merge_image(reg, mask, value, fpga);
-    if (reg == FPGA_REG_LOAD) {
+    if (host && reg == FPGA_REG_LOAD) {
         if (v & 0x04) {
             v &= ~0x04;
             Dealwith_mcu_ram();
@@ -202,23 +204,18 @@ void fpga_manage::write_to_register(uint8_t reg, uint8_t mask, uint8_t value, ui
         v &= ~0x02;
     }
     if (reg == FPGA_REG_CTRL)
-        screen_register0(v, mask, true, fpga);
+        screen_register0(v, mask, host, fpga);
     write_fpga_register(reg, v, fpga, mask);
+}
+
+void fpga_manage::write_to_register(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga)
+{
+    write_through_image(reg, mask, value, fpga, true);
 }
 
 void fpga_manage::write_to_0x00_register(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga)
 {
-    if (reg > kRegLast || (reg > kImageOnlyLast && reg <= kIgnoredLast))
-        return;
-    if (reg >= kImageOnlyFirst) {
-        merge_image(reg, mask, value, fpga);
-        return;
-    }
-    read_from_register(reg, fpga);
-    uint8_t v = merge_image(reg, mask, value, fpga);
-    if (reg == FPGA_REG_CTRL)
-        screen_register0(v, mask, false, fpga);
-    write_fpga_register(reg, v, fpga, mask);
+    write_through_image(reg, mask, value, fpga, false);
 }
 
 void fpga_manage::set_bit(uint8_t reg, uint8_t bit, bool on, uint8_t f)

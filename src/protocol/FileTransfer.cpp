@@ -50,6 +50,29 @@ uint8_t FileTransfer::admit(const Requester& who, Dir dir) const
     return ST_OK;
 }
 
+void FileTransfer::runDeferred()
+{
+    std::vector<std::function<void()>> actions;
+    {
+        std::lock_guard<std::mutex> l(lock_);
+        actions.swap(deferred_);
+    }
+    for (const auto& a : actions)
+        a();
+}
+
+uint8_t FileTransfer::admitBlock(const Requester& who, Dir dir, uint32_t offset, uint32_t n) const
+{
+    const uint8_t st = admit(who, dir);
+    if (st != ST_OK)
+        return st;
+    if (offset != next_)
+        return ST_SEQUENCE;
+    if (n == 0 || n > kMaxBlock || n > size_ - next_)
+        return ST_BAD_RANGE;
+    return ST_OK;
+}
+
 void FileTransfer::begin(const Requester& who, Dir dir, const FileTable::Entry* entry, uint32_t size)
 {
     dir_ = dir;
@@ -79,21 +102,25 @@ void FileTransfer::beginUpdateFrame()
         return;
     PanelCalls::post(PanelCalls::Event::UpdateStart);
     port_.setUpdateFlag(1);
-    port_.announce(SYNC_UPDATE_START);
+    deferred_.push_back([this] { port_.announce(SYNC_UPDATE_START); });
 }
 
 void FileTransfer::endUpdateFrame()
 {
     if (port_.updateFlag() != 1)
         return;
-    PanelCalls::post(PanelCalls::Event::UpdateOver);
-    port_.setUpdateFlag(0);
-    port_.announce(SYNC_UPDATE_OVER);
+    // The flag stays set until the announcements of the end have gone out.
+    deferred_.push_back([this] {
+        PanelCalls::post(PanelCalls::Event::UpdateOver);
+        port_.setUpdateFlag(0);
+        port_.announce(SYNC_UPDATE_OVER);
+    });
 }
 
 uint8_t FileTransfer::writeStart(const Requester& who, uint8_t type, const uint8_t* tag, uint32_t size, bool defined,
                                  Bytes& out)
 {
+    AfterUnlock after(*this);
     std::lock_guard<std::mutex> l(lock_);
     if (ownedByOther(who))
         return ST_BUSY;
@@ -112,14 +139,11 @@ uint8_t FileTransfer::writeStart(const Requester& who, uint8_t type, const uint8
 
 uint8_t FileTransfer::writeBlock(const Requester& who, uint32_t offset, const uint8_t* data, uint32_t n, Bytes& out)
 {
+    AfterUnlock after(*this);
     std::lock_guard<std::mutex> l(lock_);
-    const uint8_t st = admit(who, Dir::Up);
+    const uint8_t st = admitBlock(who, Dir::Up, offset, n);
     if (st != ST_OK)
         return st;
-    if (offset != next_)
-        return ST_SEQUENCE;
-    if (n == 0 || n > kMaxBlock || n > size_ - next_)
-        return ST_BAD_RANGE;
     data_.insert(data_.end(), data, data + n);
     md5_.update(data, n);
     next_ += n;
@@ -130,6 +154,7 @@ uint8_t FileTransfer::writeBlock(const Requester& who, uint32_t offset, const ui
 
 uint8_t FileTransfer::writeEnd(const Requester& who, const uint8_t* digest, Bytes& out)
 {
+    AfterUnlock after(*this);
     std::lock_guard<std::mutex> l(lock_);
     uint8_t st = admit(who, Dir::Up);
     if (st != ST_OK)
@@ -208,7 +233,7 @@ void FileTransfer::announceStored(const FileTable::Entry& entry)
     case FileTable::Kind::Program:
         break;
     }
-    port_.announce(SYNC_FILE_END);
+    deferred_.push_back([this] { port_.announce(SYNC_FILE_END); });
 }
 
 // Same route as the USB upgrade: the new program replaces the running one,
@@ -233,6 +258,7 @@ void FileTransfer::installProgram()
 
 uint8_t FileTransfer::readStart(const Requester& who, uint8_t type, const uint8_t* tag, bool defined, Bytes& out)
 {
+    AfterUnlock after(*this);
     std::lock_guard<std::mutex> l(lock_);
     if (ownedByOther(who))
         return ST_BUSY;
@@ -257,14 +283,11 @@ uint8_t FileTransfer::readStart(const Requester& who, uint8_t type, const uint8_
 
 uint8_t FileTransfer::readBlock(const Requester& who, uint32_t offset, uint32_t n, Bytes& out)
 {
+    AfterUnlock after(*this);
     std::lock_guard<std::mutex> l(lock_);
-    const uint8_t st = admit(who, Dir::Down);
+    const uint8_t st = admitBlock(who, Dir::Down, offset, n);
     if (st != ST_OK)
         return st;
-    if (offset != next_)
-        return ST_SEQUENCE;
-    if (n == 0 || n > kMaxBlock || n > size_ - next_)
-        return ST_BAD_RANGE;
     const uint8_t* p = data_.data() + offset;
     md5_.update(p, n);
     next_ += n;
@@ -277,6 +300,7 @@ uint8_t FileTransfer::readBlock(const Requester& who, uint32_t offset, uint32_t 
 
 uint8_t FileTransfer::readEnd(const Requester& who, Bytes& out)
 {
+    AfterUnlock after(*this);
     std::lock_guard<std::mutex> l(lock_);
     uint8_t st = admit(who, Dir::Down);
     if (st != ST_OK)

@@ -5,6 +5,7 @@
 #include "params/MD5.h"
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -43,7 +44,25 @@ public:
 private:
     enum class Dir { None, Up, Down };
 
+    // Runs the announcements queued under lock_ once it is released:
+    // announcing must not happen while holding a lock. Declared before the
+    // lock guard so that it runs after it.
+    class AfterUnlock {
+    public:
+        explicit AfterUnlock(FileTransfer& t) : t_(t) {}
+        ~AfterUnlock() { t_.runDeferred(); }
+        AfterUnlock(const AfterUnlock&) = delete;
+        AfterUnlock& operator=(const AfterUnlock&) = delete;
+
+    private:
+        FileTransfer& t_;
+    };
+
+    void runDeferred();
+
     uint8_t admit(const Requester& who, Dir dir) const;
+    // Owner, direction, order and size of one block.
+    uint8_t admitBlock(const Requester& who, Dir dir, uint32_t offset, uint32_t n) const;
     bool ownedByOther(const Requester& who) const;
     void begin(const Requester& who, Dir dir, const FileTable::Entry* entry, uint32_t size);
     void finish();
@@ -64,6 +83,7 @@ private:
     uint32_t next_ = 0;
     uint32_t lastTicks_ = 0;
     Bytes data_;
+    std::vector<std::function<void()>> deferred_;
     // The transfer's own digest: a shared one would mix with any other
     // user's data.
     MD5 md5_;

@@ -1,5 +1,8 @@
 #include "protocol/PanelCalls.h"
 
+#include "ledout/fpga_manage.h"
+#include "params/global.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 
@@ -41,8 +44,10 @@ void PanelCalls::post(Event event)
 
 void PanelCalls::deliver(Event event)
 {
-    const Hooks h = hooks();
-    const int focus = h.pageFocus ? h.pageFocus() : -1;
+    Hooks h = hooks();
+    const int focus = h.pageFocus ? h.pageFocus() : int(g_page_focus);
+    if (!h.fpgaManagerPresent)
+        h.fpgaManagerPresent = [] { return fpga_manage::p_fpga_manage != nullptr; };
     switch (event) {
     case Event::UpdateStart:
         call(h.updateStart);

@@ -21,14 +21,14 @@ public:
     };
 
     struct Hooks {
-        std::function<int()> pageFocus;
+        std::function<int()> pageFocus;                     // default: g_page_focus
         std::function<bool()> updateStart;                  // MainWindow::update_start
         std::function<bool()> updateOver;                   // MainWindow::update_over
         std::function<bool()> optionLanguageChanged;        // Option::language_changed
         std::function<bool()> advancedOptionLanguageChanged; // AdvancedOption::language_changed
         std::function<bool()> smartMappingBack;             // SmartMapping::Button_back_clicked
         std::function<bool()> rcvRecoveryBack;              // rcv_recovery::menulist_back_page
-        std::function<bool()> fpgaManagerPresent;           // fpga_manage::p_fpga_manage set
+        std::function<bool()> fpgaManagerPresent;           // default: fpga_manage::p_fpga_manage set
     };
 
     // Page numbers (g_page_focus) the calls depend on.

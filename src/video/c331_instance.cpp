@@ -1,6 +1,8 @@
 // The scaler manager's connection to the rest of the system, kept apart
 // from the manager itself so that it can be built and tested on its peers.
 #include "inputs/tarvosource.h"
+#include "ledout/LedGlobals.h"
+#include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
 #include "params/OsdMenu.h"
@@ -44,9 +46,30 @@ c331_peers systemPeers()
         get_json_omenu_para("/data/configs/omenu.json", &g_osd_list);
         set_OSD_para(&g_osd_list.item[0]);
     };
-    // The FPGA manager's hooks (brightness and output requests, the LED-size
-    // hand-over word and the GPIO chip selects) are connected by main once
-    // it exists; until then the driver stores the selects itself.
+    p.requestFpgaBrightness = [] {
+        QMutexLocker l(&Utils::_bri_set_mutex);
+        if (fpga_manage::p_fpga_manage)
+            fpga_manage::p_fpga_manage->fpga_bri_req = 1;
+    };
+    p.requestFpgaOutput = [] {
+        if (fpga_manage::p_fpga_manage)
+            fpga_manage::p_fpga_manage->fpga_output_req = 1;
+    };
+    p.ledParaState = [] { return g_set_led_para.load(); };
+    p.ledParaReprogrammed = [] {
+        QMutexLocker l(&Utils::_led_para_init_mutex);
+        g_set_led_para = 2;
+    };
+    // The bus is shared with the FPGAs: their selects go high through the
+    // FPGA manager's GPIO words, or through the driver's own window while
+    // those are not mapped (the FPGA manager failed to start).
+    fpga_manage* fpga = fpga_manage::p_fpga_manage;
+    if (fpga && fpga->gpio.gpio_fpga0_cs.bound() && fpga->gpio.gpio_fpga1_cs.bound()) {
+        p.fpgaDeselect = [fpga] {
+            fpga->gpio.gpio_fpga0_cs.high();
+            fpga->gpio.gpio_fpga1_cs.high();
+        };
+    }
     return p;
 }
 

@@ -51,6 +51,13 @@ constexpr uint32_t kFontHeadSize = 35;
 constexpr uint8_t kFontMark = 'P';
 constexpr size_t kRegFonts = 43;
 
+// type | blue << 8 | green << 16 | red << 24, the low byte of each word.
+int packedColorTemp(const uint8_t* b)
+{
+    return int(uint32_t(b[kColortemp]) | uint32_t(b[kColortemp + 6]) << 8 | uint32_t(b[kColortemp + 4]) << 16
+               | uint32_t(b[kColortemp + 2]) << 24);
+}
+
 struct FontHead { uint32_t addr; uint32_t fontBit; uint8_t regBits; };
 // c331_font_bits and register 43 number the fonts differently.
 constexpr FontHead kFontHeads[4] = {
@@ -240,7 +247,7 @@ void c331_manage::applyPicture()
             peers_.requestFpgaBrightness();
     }
     if (differs(kColortemp, 8))
-        c331_SetColorTemp(b[kColortemp] | b[kColortemp + 6] << 8 | b[kColortemp + 4] << 16 | b[kColortemp + 2] << 24);
+        c331_SetColorTemp(packedColorTemp(b));
 }
 
 void c331_manage::applyEdids()
@@ -349,7 +356,7 @@ void c331_manage::programPicture()
     c331_SetSharpness(u16(b, kQualitySharpness));
     c331_SetSaturation(u16(b, kQualitySaturation));
     c331_SetBrightness(kFixedBrightness);
-    c331_SetColorTemp(b[kColortemp] | b[kColortemp + 6] << 8 | b[kColortemp + 4] << 16 | b[kColortemp + 2] << 24);
+    c331_SetColorTemp(packedColorTemp(b));
 }
 
 void c331_manage::c331_SetContrast(int value) { drv_.writeReg(Picture, PIC_CONTRAST, uint16_t(value & 0xFF)); }

@@ -106,8 +106,8 @@ private:
     std::array<std::array<uint16_t, 6>, kInputs> inputWords_{};
     uint8_t edidPending_ = 0;
     bool reloadOsd_ = false;
-    int windowCount_ = 0;
-    bool chipReady_ = false;
+    std::atomic<int> windowCount_{0};
+    std::atomic<bool> chipReady_{false};
     std::atomic<bool> stop_{false};
     pthread_t thread_{};
     bool threadStarted_ = false;

@@ -12,9 +12,8 @@ enum Type : int {
     kOutLeft = 5, kOutRight = 6, kOutTop = 7, kOutBottom = 8,
     kIn0 = 9, kIn1 = 10, kIn2 = 11, kIn3 = 12, kScrollSpeed = 13, kCharSize = 14,
     kBgColor = 16, kCharColor = 17, kTransparent = 18, kCharX = 21, kCharY = 22,
-    kLayer = 33, kHAlign = 34, kVAlign = 35, kDoubleCell = 48,
+    kLayer = 33, kHAlign = 34, kVAlign = 35, kDoubleCell = 48,   // the last type; above it none has a case
 };
-constexpr int kMaxType = 48;
 
 int flag(int value) { return value ? 1 : 0; }
 int nonNegative(int value) { return value < 0 ? 0 : value; }
@@ -145,7 +144,7 @@ int c331_osd::set(int type, int value, const Screen& screen)
         return 0;
     }
     dirty_ = true;
-    return type <= kMaxType ? 1 : 0;
+    return 1;
 }
 
 void c331_osd::setText(int count, const int lengths[], const uint32_t lines[][kLineChars])

@@ -36,8 +36,7 @@ void FpgaFixture::SetUp()
     std::fill(MCU_RAM_CMD, MCU_RAM_CMD + kRamImageSize, 0);
     std::fill(MCU_RAM_EXTEND, MCU_RAM_EXTEND + kRamImageSize, 0);
     FpgaInputState::setChipStateReader([this] { return chipState; });
-    manage_ = fpga_manage::pInstance();
-    manage_->softinit();
+    fpga_manage::pInstance()->softinit();
     board().spi().setLogging(true);
 }
 
@@ -49,6 +48,8 @@ void FpgaFixture::TearDown()
     store_.reset();
     SimRootFixture::TearDown();
 }
+
+fpga_manage& FpgaFixture::m() { return *fpga_manage::pInstance(); }
 
 platform::sim::SimFpga& FpgaFixture::fpga() { return platform::sim::SimFpgaBoard::current()->fpga0(); }
 

@@ -28,7 +28,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    fpga_manage& m() { return *manage_; }
+    fpga_manage& m();
     platform::sim::SimFpga& fpga();
     platform::sim::SimNorFlash& flash();
     KelRamPara& store() { return *store_; }
@@ -52,7 +52,7 @@ protected:
 private:
     void recordSteps();
     std::unique_ptr<KelRamPara> store_;
-    fpga_manage* manage_ = nullptr;
+
 };
 
 } // namespace kel::test

@@ -98,11 +98,20 @@ TEST_F(FpgaManageInitTest, PassBeforeTheInputBoardIsReadyStillServesTheFlags)
     EXPECT_EQ(g_set_led_para, 0) << "the LED-size hand-over is served";
 }
 
-TEST_F(FpgaManageInitTest, ThreadStartsAndStopsOnTheSimulatedBoard)
+TEST_F(FpgaManageInitTest, ThreadRunsNoPassWhileTheUsbUpgradeRuns)
 {
+    inputBoardReady();
+    g_usb_grade = 1;
     EXPECT_EQ(m().initialize_start(), 0u);
+    // Sleeps are instant here; wait for a few hundred thread loops.
+    for (int spin = 0; spin < 100000000 && sleptUs() < 400 * 5000; ++spin)
+        std::this_thread::yield();
     m().stopThread();
+    g_usb_grade = 0;
     EXPECT_FALSE(m().fpga_thread.joinable());
+    EXPECT_GE(sleptUs(), 400u * 5000u) << "the thread pauses 5 ms a loop on the simulated board";
+    EXPECT_EQ(m().powerup_passes[0], 0u) << "no management pass ran";
+    EXPECT_EQ(fpga_manage::fpgamanageThread(nullptr), nullptr);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "DealFixture.h"
 #include "params/MD5.h"
 #include "params/SyncReason.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCommandRunner.h"
 #include "protocol/PanelCalls.h"
 #include "protocol/ProtocolCodes.h"
 
@@ -108,6 +110,18 @@ TEST_F(FileCommands, BlocksMustArriveInOrderAndWithinTheAnnouncedSize)
     EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_FILE_END, md5Of(Bytes(10, 'a')), 0xF100, tool)), ST_SEQUENCE)
         << "an incomplete file is not stored";
     EXPECT_FALSE(exists("/data/configs/omenu.json"));
+}
+
+TEST_F(FileCommands, ProgramUploadTakesTheUpgradeRouteAndRequestsARestart)
+{
+    const Bytes program(3000, 0x7F);
+    ASSERT_EQ(upload("APPL", 1, program, md5Of(program)), ST_OK);
+    const auto cmds = board().commands().commands();
+    const std::vector<std::string> route = {"chmod 777 -R /data/app", "mv /data/app/kelT57N2  /data/app/kelT57N"};
+    EXPECT_TRUE(std::search(cmds.begin(), cmds.end(), route.begin(), route.end()) != cmds.end());
+    EXPECT_TRUE(port.reboot.load());
+    EXPECT_EQ(TestFrames::status(ask(CMD_READ_FILE_START, {1, 'A', 'P', 'P', 'L'}, 0xF100, tool)), ST_BAD_VALUE)
+        << "the program cannot be read out";
 }
 
 TEST_F(FileCommands, OnlyTableDestinationsAreAccepted)

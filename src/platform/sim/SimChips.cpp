@@ -9,9 +9,9 @@ namespace kel::platform::sim {
 
 void installSimChips(SimBoard& board)
 {
-    SimScaler::install(board);
-    SimInputBoard::install(board);
     SimFpgaBoard::install(board);
+    SimInputBoard::install(board);
+    SimScaler::install(board);
 }
 
 } // namespace kel::platform::sim
