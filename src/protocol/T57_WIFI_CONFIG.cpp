@@ -5,10 +5,8 @@
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/NetPolicy.h"
-#include "platform/PathMap.h"
 #include "protocol/WifiConfigFiles.h"
 
-#include <QFileInfo>
 #include <QMutexLocker>
 
 #include <arpa/inet.h>
@@ -48,15 +46,9 @@ T57_WIFI_CONFIG::T57_WIFI_CONFIG()
     : commands_(*this)
 {
     settings_ = WifiConfigFiles::load(Utils::isIPv4Address(g_str_wifi_ip) ? g_str_wifi_ip : WifiSettings().address);
-    // The services need their files from the first start on.
-    const char* const files[] = {WifiConfigFiles::kInterfaces, WifiConfigFiles::kHostapd,
-                                 WifiConfigFiles::kUdhcpd, WifiConfigFiles::kWpaSupplicant};
-    for (const char* f : files) {
-        if (!QFileInfo::exists(kel::platform::PathMap::host(QString::fromLatin1(f)))) {
-            WifiConfigFiles::writeAll(settings_);
-            break;
-        }
-    }
+    // The files follow the configured address (the control protocol may have
+    // changed it) and exist from the first start on.
+    WifiConfigFiles::writeAll(settings_);
 }
 
 T57_WIFI_CONFIG::~T57_WIFI_CONFIG()
@@ -144,8 +136,23 @@ QStringList T57_WIFI_CONFIG::startCommands(const WifiSettings& s)
             QStringLiteral("/usr/bin/hostapd /etc/rtl_hostapd_2G.conf -B")};
 }
 
+void T57_WIFI_CONFIG::adoptConfiguredAddress()
+{
+    const QString configured = g_str_wifi_ip;
+    WifiSettings s = settings();
+    if (configured == s.address || !Utils::isIPv4Address(configured))
+        return;
+    s.address = configured;
+    if (!WifiConfigFiles::writeAll(s))
+        return;
+    QMutexLocker l(&settingsLock_);
+    settings_ = s;
+}
+
 void T57_WIFI_CONFIG::beginRestart()
 {
+    // The control protocol writes the address into the configuration only.
+    adoptConfiguredAddress();
     const QStringList stops = stopCommands();
     std::lock_guard<std::mutex> l(stepLock_);
     steps_ = stops + startCommands(settings());

@@ -76,6 +76,7 @@ private:
     void receiveOne();
     void runStep(const QString& command);
     void beginRestart();
+    void adoptConfiguredAddress();
 
     mutable QMutex settingsLock_;
     WifiSettings settings_;

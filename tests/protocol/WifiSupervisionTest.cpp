@@ -104,15 +104,15 @@ TEST_F(WifiSupervisionTest, NoPassWithoutARequestRunsAnything)
     EXPECT_TRUE(recorded().isEmpty());
 }
 
-TEST_F(WifiSupervisionTest, AddressComesFromTheConfiguration)
+TEST_F(WifiSupervisionTest, AddressChangedInTheConfigurationIsTakenUpAtTheNextRestart)
 {
-    g_str_wifi_ip = "10.1.2.3";
-    T57_WIFI_CONFIG w;
+    g_str_wifi_ip = "10.9.8.7";
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(20);
     g_str_wifi_ip = "192.168.22.101";
-    w.set_wifi_reset_flag();
-    for (int i = 0; i < 20; ++i)
-        w.supervisePass();
-    EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.1.2.3"));
+    EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.9.8.7"));
+    EXPECT_TRUE(fileText(WifiConfigFiles::kUdhcpd).contains("option router 10.9.8.7\n"));
+    EXPECT_EQ(wifi->settings().address, "10.9.8.7");
 }
 
 } // namespace
