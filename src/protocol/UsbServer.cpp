@@ -2,8 +2,7 @@
 
 #include "params/Utils.h"
 #include "params/global.h"
-
-#include <QMetaObject>
+#include "protocol/PanelCalls.h"
 
 std::atomic<uint32_t> g_delay_usbserver{0};
 std::atomic<uint32_t> g_delay_usbserver_ticks{0};
@@ -14,8 +13,6 @@ UsbServer* UsbServer::p_UsbServer = nullptr;
 
 namespace {
 constexpr int kWaitMs = 100;
-std::mutex g_backLock;
-std::function<void()> g_settingsBack;
 } // namespace
 
 UsbServer* UsbServer::pInstance()
@@ -25,12 +22,6 @@ UsbServer* UsbServer::pInstance()
         p_UsbServer->start();
     }
     return p_UsbServer;
-}
-
-void UsbServer::setSettingsBack(std::function<void()> back)
-{
-    std::lock_guard<std::mutex> l(g_backLock);
-    g_settingsBack = std::move(back);
 }
 
 UsbServer::UsbServer(std::unique_ptr<UsbEventSource> source, QObject* parent)
@@ -101,26 +92,10 @@ void UsbServer::checkReading()
         readingPending_ = false;
     }
     emit sig_usb_update(kReading);
-    if (g_page_focus == kSettingsMenuFocus)
-        queueSettingsBack();
-}
-
-void UsbServer::queueSettingsBack()
-{
-    // The menu is a widget of the GUI thread, and it may have closed by the
-    // time the call runs there: check the focus again on arrival.
-    QMetaObject::invokeMethod(
-        this,
-        [] {
-            std::function<void()> back;
-            {
-                std::lock_guard<std::mutex> l(g_backLock);
-                back = g_settingsBack;
-            }
-            if (g_page_focus == kSettingsMenuFocus && back)
-                back();
-        },
-        Qt::QueuedConnection);
+    // The settings menu closes while the stick is read; the call is queued
+    // into the GUI thread, which checks the focus again there.
+    if (g_page_focus == PanelCalls::kFocusOption)
+        PanelCalls::post(PanelCalls::Event::UsbStickReading);
 }
 
 } // namespace kel::protocol

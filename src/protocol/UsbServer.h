@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -28,15 +27,10 @@ public:
     static constexpr int kRemoved = SYNC_USB_REMOVE;
     static constexpr int kReading = SYNC_USB_READING;
     static constexpr uint32_t kReadingDelayTicks = 300;
-    static constexpr uint8_t kSettingsMenuFocus = 5;
 
     static UsbServer* p_UsbServer;
     // Creates the watcher on the board's event source and starts its thread.
     static UsbServer* pInstance();
-
-    // Runs in the GUI thread when the stick is being read while the
-    // settings menu is in front; start-up registers the menu's Back.
-    static void setSettingsBack(std::function<void()> back);
 
     explicit UsbServer(std::unique_ptr<UsbEventSource> source, QObject* parent = nullptr);
     ~UsbServer() override;
@@ -54,7 +48,6 @@ signals:
 
 private:
     void acceptThread();
-    void queueSettingsBack();
 
     std::unique_ptr<UsbEventSource> source_;
     std::mutex lock_;

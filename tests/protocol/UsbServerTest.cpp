@@ -1,5 +1,6 @@
 #include "params/global.h"
 #include "platform/PathMap.h"
+#include "protocol/PanelCalls.h"
 #include "protocol/SimUsbEventSource.h"
 #include "protocol/UsbServer.h"
 #include "support/SimRootFixture.h"
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using kel::protocol::PanelCalls;
 using kel::protocol::SimUsbEventSource;
 using kel::protocol::UsbServer;
 
@@ -34,7 +36,7 @@ protected:
     {
         spy.reset();
         server.reset();
-        UsbServer::setSettingsBack({});
+        PanelCalls::clear();
         g_delay_usbserver = 0;
         G_timeTicks = 0;
         g_page_focus = 0;
@@ -45,6 +47,16 @@ protected:
     {
         for (int i = 0; i < 8; ++i)
             server->pass(0);
+    }
+    // A stand-in settings menu: its Back records the call.
+    static void installOptionBack(std::function<void()> back)
+    {
+        PanelCalls::Hooks h;
+        h.optionBack = [back] {
+            back();
+            return true;
+        };
+        PanelCalls::install(h);
     }
     QList<int> reasons() const
     {
@@ -111,11 +123,11 @@ TEST_F(UsbServerTest, SettingsMenuBackRunsQueuedInTheGuiThread)
 {
     int calls = 0;
     QThread* ranIn = nullptr;
-    UsbServer::setSettingsBack([&] {
+    installOptionBack([&] {
         ++calls;
         ranIn = QThread::currentThread();
     });
-    g_page_focus = UsbServer::kSettingsMenuFocus;
+    g_page_focus = PanelCalls::kFocusOption;
     source->insertStick();
     drain();
     G_timeTicks = 1300;
@@ -131,8 +143,8 @@ TEST_F(UsbServerTest, SettingsMenuBackRunsQueuedInTheGuiThread)
 TEST_F(UsbServerTest, SettingsMenuBackSkippedWhenTheMenuClosedMeanwhile)
 {
     int calls = 0;
-    UsbServer::setSettingsBack([&] { ++calls; });
-    g_page_focus = UsbServer::kSettingsMenuFocus;
+    installOptionBack([&] { ++calls; });
+    g_page_focus = PanelCalls::kFocusOption;
     source->insertStick();
     drain();
     G_timeTicks = 1300;
