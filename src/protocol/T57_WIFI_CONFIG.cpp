@@ -188,6 +188,12 @@ bool T57_WIFI_CONFIG::restartPending() const
     return g_wifi_reset_flag.load() != 0 || !steps_.isEmpty();
 }
 
+uint32_t T57_WIFI_CONFIG::requestTick() const
+{
+    std::lock_guard<std::mutex> l(stepLock_);
+    return requestTick_;
+}
+
 void T57_WIFI_CONFIG::runStep(const QString& command)
 {
     Utils::system_mutex(command);

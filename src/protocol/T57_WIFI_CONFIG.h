@@ -50,6 +50,8 @@ public:
     // One pass of the supervision: at most one service command.
     void supervisePass();
     bool restartPending() const;
+    // G_timeTicks of the last request.
+    uint32_t requestTick() const;
 
     bool wifiOn() const;
     WifiSettings settings() const;

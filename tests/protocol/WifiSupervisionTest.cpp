@@ -44,6 +44,7 @@ TEST_F(WifiSupervisionTest, ResetFlagOnlyRaisesTheRequest)
     G_timeTicks = 4321;
     wifi->set_wifi_reset_flag();
     EXPECT_EQ(g_wifi_reset_flag.load(), 1);
+    EXPECT_EQ(wifi->requestTick(), 4321u);
     EXPECT_TRUE(recorded().isEmpty());
     G_timeTicks = 0;
 }
