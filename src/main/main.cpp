@@ -20,6 +20,7 @@ void writeSimState()
 
 int main(int argc, char** argv)
 {
+    kel::platform::SignalRelay::install();
     std::string error;
     if (!kel::platform::Board::initFromEnvironment(&error)) {
         std::fprintf(stderr, "kelT57N: %s\n", error.c_str());

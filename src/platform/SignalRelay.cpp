@@ -23,12 +23,12 @@ extern "C" void relaySignal(int sig)
 
 } // namespace
 
-SignalRelay::SignalRelay(QObject* parent) : QObject(parent)
+void SignalRelay::install()
 {
-    if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (g_pipe[0] >= 0)
         return;
-    notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
     struct sigaction sa = {};
     sa.sa_handler = relaySignal;
     sigemptyset(&sa.sa_mask);
@@ -37,11 +37,19 @@ SignalRelay::SignalRelay(QObject* parent) : QObject(parent)
         ::sigaction(sig, &sa, nullptr);
 }
 
-SignalRelay::~SignalRelay()
+SignalRelay::SignalRelay(QObject* parent) : QObject(parent)
 {
-    for (int sig : {SIGINT, SIGTERM, SIGUSR1})
-        std::signal(sig, SIG_DFL);
+    install();
+    if (g_pipe[0] < 0)
+        return;
+    notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] { drain(); });
+    // Signals caught before the relay existed are waiting in the pipe; they
+    // are delivered once the event loop runs and the receivers are connected.
+    QMetaObject::invokeMethod(this, [this] { drain(); }, Qt::QueuedConnection);
 }
+
+SignalRelay::~SignalRelay() = default;
 
 void SignalRelay::drain()
 {

@@ -11,6 +11,9 @@ class SignalRelay : public QObject {
     Q_OBJECT
 public:
     explicit SignalRelay(QObject* parent = nullptr);
+    // Catches the signals at once; those that arrive before a relay exists
+    // wait in the pipe. Call it first thing in main.
+    static void install();
     ~SignalRelay() override;
 
 signals:

@@ -55,6 +55,27 @@ bool ProgramRunner::waitForFile(const QString& logical, int timeoutMs)
     return true;
 }
 
+bool ProgramRunner::waitForSignalHandler(int sig, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(programPid()));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (!line.startsWith("SigCgt:"))
+                    continue;
+                bool ok = false;
+                const qulonglong caught = line.mid(7).trimmed().toULongLong(&ok, 16);
+                if (ok && (caught & (1ull << (sig - 1))))
+                    return true;
+            }
+        }
+        if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(20);
+    }
+}
+
 pid_t ProgramRunner::programPid() const
 {
     const pid_t direct = static_cast<pid_t>(process_.processId());

@@ -22,6 +22,8 @@ public:
     bool start(const QStringList& wrapper = {});
     // Waits (bounded) until the file under the root exists.
     bool waitForFile(const QString& logical, int timeoutMs = 20000);
+    // Waits (bounded) until the program catches this signal.
+    bool waitForSignalHandler(int sig, int timeoutMs = 20000);
     // The program's own pid (the tracer's child when wrapped).
     pid_t programPid() const;
     bool signal(int sig);

@@ -46,6 +46,7 @@ TEST(ProgramSafetyTest, RunsOnTheSimulatedBoardWithoutTouchingTheHost)
     ProgramRunner program;
     ASSERT_TRUE(program.start(StraceAudit::straceArguments(log)));
     ASSERT_TRUE(program.waitForFile("/data/configs/tcpip.ini")) << program.output().toStdString();
+    ASSERT_TRUE(program.waitForSignalHandler(SIGTERM));
     // Let the program run a while, as on the device, before it is stopped.
     QTest::qWait(2000);
     ASSERT_TRUE(program.signal(SIGTERM));
@@ -66,6 +67,8 @@ TEST(ProgramSafetyTest, StaysUpWritesItsStateOnRequestAndStopsCleanly)
         ASSERT_TRUE(program.start());
         ASSERT_TRUE(program.waitForFile("/data/configs/tcpip.ini")) << program.output().toStdString();
         EXPECT_TRUE(QFile::exists(program.hostPath("/sim/board.ini")));
+        ASSERT_TRUE(program.waitForSignalHandler(SIGUSR1));
+        ASSERT_TRUE(program.waitForSignalHandler(sig));
         ASSERT_TRUE(program.signal(SIGUSR1));
         ASSERT_TRUE(program.waitForFile("/sim/state.json"));
         ASSERT_TRUE(QFile::remove(program.hostPath("/sim/state.json")));
