@@ -13,6 +13,7 @@ struct LinkSettings {
     bool tcpEnabled = true;        // g_networkMode
     int tcpMaxClients = 8;
     std::string serialDevice = "/dev/ttyS2";
+    std::string modemDevice = "/dev/ttyS1";   // the 4G modem, same settings
     int serialBaud = 115200;       // g_BPS
     int serialReadSize = 32;       // g_dataLen
     // Longest wait of a receive loop pass before it services the card

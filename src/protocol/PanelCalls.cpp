@@ -78,6 +78,10 @@ void PanelCalls::deliver(Event event)
         else if (focus == kFocusAdvancedOption)
             call(h.advancedOptionLanguageChanged);
         break;
+    case Event::UsbStickReading:
+        if (focus == kFocusOption)
+            call(h.optionBack);
+        break;
     }
 }
 

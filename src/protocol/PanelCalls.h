@@ -18,6 +18,7 @@ public:
         ConfigFileStored,
         SmartFilesDeleted,
         RecoveryFilesDeleted,
+        UsbStickReading,        // the USB-disk watcher's 102
     };
 
     struct Hooks {
@@ -29,6 +30,7 @@ public:
         std::function<bool()> smartMappingBack;             // SmartMapping::Button_back_clicked
         std::function<bool()> rcvRecoveryBack;              // rcv_recovery::menulist_back_page
         std::function<bool()> fpgaManagerPresent;           // default: fpga_manage::p_fpga_manage set
+        std::function<bool()> optionBack;                   // Option::slot_Button_back_clicked
     };
 
     // Page numbers (g_page_focus) the calls depend on.

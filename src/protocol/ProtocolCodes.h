@@ -9,6 +9,7 @@ enum Command : uint8_t {
     CMD_WRITE_RAM = 0x60,
     CMD_READ_RAM = 0x61,
     CMD_WRITE_REGISTER = 0xA0,
+    CMD_CLOUD_TEXT = 0xC4,       // cloud text commands, 4G link only
     CMD_READ_REGISTER = 0xA1,
     CMD_WRITE_FILE_START = 0xD0,
     CMD_WRITE_FILE_BLOCK = 0xD1,

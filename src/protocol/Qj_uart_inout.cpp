@@ -34,10 +34,17 @@ speed_t speedOf(int baud)
 Qj_uart_inout* Qj_uart_inout::p_uart_inout = nullptr;
 
 Qj_uart_inout::Qj_uart_inout(ControllerPort& port, message_deal& deal, const LinkSettings& settings)
-    : ControlLink(LINK_UART, port, deal)
-    , settings_(settings)
+    : Qj_uart_inout(LINK_UART, settings.serialDevice, port, deal, settings)
 {
-    fd_ = platform::Board::serial().open(settings_.serialDevice, O_RDWR | O_NOCTTY | O_NONBLOCK);
+}
+
+Qj_uart_inout::Qj_uart_inout(uint8_t linkId, const std::string& device, ControllerPort& port, message_deal& deal,
+                             const LinkSettings& settings)
+    : ControlLink(linkId, port, deal)
+    , settings_(settings)
+    , device_(device)
+{
+    fd_ = platform::Board::serial().open(device_, O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd_ >= 0 && !configure()) {
         ::close(fd_);
         fd_ = -1;
@@ -84,7 +91,7 @@ void Qj_uart_inout::receive_thread()
 {
     LinkPeer peer;
     peer.fd = fd_;
-    peer.key = settings_.serialDevice;
+    peer.key = device_;
     std::vector<uint8_t> buf(size_t(settings_.serialReadSize > 0 ? settings_.serialReadSize : 32));
     while (!stopping()) {
         if (LinkSocket::waitReadable(fd_, settings_.pollMs)) {

@@ -18,6 +18,12 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
 
+protected:
+    // The same serial link on another port and link identifier (the 4G
+    // modem's).
+    Qj_uart_inout(uint8_t linkId, const std::string& device, ControllerPort& port, message_deal& deal,
+                  const LinkSettings& settings);
+
 private:
     void loop() override { receive_thread(); }
     void receive_thread();
@@ -25,6 +31,7 @@ private:
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;
 
     LinkSettings settings_;
+    std::string device_;
     int fd_ = -1;
     FrameAssembler assembler_{protocol_phy::kMaxWire};
 };

@@ -1,4 +1,5 @@
 #include "protocol/message_deal.h"
+#include "protocol/message_deal_4g.h"
 
 #include "protocol/BcdClock.h"
 #include "protocol/ControllerPort.h"
@@ -103,6 +104,7 @@ uint8_t message_deal::dispatch(const Request& rq, Bytes& out)
     case CMD_FLASH_WRITE: return flash_write(rq, out);
     case CMD_FLASH_READ: return flash_read(rq, out);
     case CMD_FPGA_CTRL_FLAGS: return fpga_ctrl_flags(rq);
+    case CMD_CLOUD_TEXT: return rq.who.link == LINK_4G ? message_deal_4g::frame_deal(rq.p, rq.n, out) : uint8_t(ST_UNKNOWN_CMD);
     default: return ST_UNKNOWN_CMD;
     }
 }

@@ -1,0 +1,133 @@
+#include "protocol/SimUsbEventSource.h"
+
+#include "platform/PathMap.h"
+#include "platform/Sleeper.h"
+
+#include <QDir>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kel::protocol {
+
+using kel::platform::PathMap;
+
+const char* const SimUsbEventSource::kMountPoint = "/mnt/usb1";
+const char* const SimUsbEventSource::kControlPipe = "/sim/usb-events";
+
+namespace {
+const char* const kStickDevpath = "/devices/platform/soc/usb1/1-1/1-1:1.0/host0/block/sda";
+
+UsbEvent stickEvent(UsbEvent::Action action, bool partition)
+{
+    UsbEvent e;
+    e.action = action;
+    e.partition = partition;
+    e.devpath = QString::fromLatin1(kStickDevpath) + (partition ? "/sda1" : "");
+    return e;
+}
+} // namespace
+
+SimUsbEventSource::SimUsbEventSource()
+{
+    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+        wake_[0] = wake_[1] = -1;
+    const std::string fifo = PathMap::host(std::string(kControlPipe));
+    QDir().mkpath(QString::fromStdString(PathMap::host(std::string("/sim"))));
+    ::mkfifo(fifo.c_str(), 0600);
+    // Opened for writing too, so the pipe never reports a hang-up when a
+    // user's writer closes it.
+    pipe_ = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+}
+
+SimUsbEventSource::~SimUsbEventSource()
+{
+    for (int fd : {wake_[0], wake_[1], pipe_})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void SimUsbEventSource::insertStick()
+{
+    QDir().mkpath(PathMap::host(QString::fromLatin1(kMountPoint)));
+    push(stickEvent(UsbEvent::Action::Add, false));
+    push(stickEvent(UsbEvent::Action::Add, true));
+}
+
+void SimUsbEventSource::removeStick()
+{
+    push(stickEvent(UsbEvent::Action::Remove, true));
+    push(stickEvent(UsbEvent::Action::Remove, false));
+    // Only ever a folder under the simulated root.
+    if (!PathMap::isIdentity())
+        QDir(PathMap::host(QString::fromLatin1(kMountPoint))).removeRecursively();
+}
+
+void SimUsbEventSource::push(const UsbEvent& event)
+{
+    {
+        std::lock_guard<std::mutex> l(lock_);
+        queue_.push_back(event);
+    }
+    const char byte = 1;
+    if (wake_[1] >= 0 && ::write(wake_[1], &byte, 1) < 0) {
+        // The pipe is full: the reader is awake already.
+    }
+}
+
+bool SimUsbEventSource::takeQueued(UsbEvent& event)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    if (queue_.empty())
+        return false;
+    event = queue_.front();
+    queue_.pop_front();
+    return true;
+}
+
+bool SimUsbEventSource::wait(UsbEvent& event, int timeoutMs)
+{
+    if (takeQueued(event))
+        return true;
+    if (wake_[0] < 0) {
+        kel::platform::Sleeper::sleepMs(static_cast<uint64_t>(timeoutMs));
+        return takeQueued(event);
+    }
+    pollfd p[2] = {{wake_[0], POLLIN, 0}, {pipe_, POLLIN, 0}};
+    if (::poll(p, pipe_ >= 0 ? 2 : 1, timeoutMs) > 0) {
+        char drain[64];
+        while (::read(wake_[0], drain, sizeof(drain)) > 0) {
+        }
+        if (p[1].revents & POLLIN)
+            readControlPipe();
+    }
+    return takeQueued(event);
+}
+
+void SimUsbEventSource::readControlPipe()
+{
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(pipe_, buf, sizeof(buf))) > 0)
+        pending_.append(buf, static_cast<int>(n));
+    int nl;
+    while ((nl = pending_.indexOf('\n')) >= 0) {
+        runControlLine(pending_.left(nl).trimmed());
+        pending_.remove(0, nl + 1);
+    }
+    // A writer that never ends its line cannot grow this without bound.
+    if (pending_.size() > 256)
+        pending_.clear();
+}
+
+void SimUsbEventSource::runControlLine(const QByteArray& line)
+{
+    if (line == "insert")
+        insertStick();
+    else if (line == "remove")
+        removeStick();
+}
+
+} // namespace kel::protocol

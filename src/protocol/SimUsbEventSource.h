@@ -1,0 +1,43 @@
+#pragma once
+#include "protocol/UsbEventSource.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <deque>
+#include <mutex>
+
+namespace kel::protocol {
+
+// The simulated board's USB port. A stick is the folder /mnt/usb1 under the
+// root plus the events the kernel would send. Tests call insertStick and
+// removeStick; a user writes "insert" or "remove" lines into the pipe
+// <root>/sim/usb-events.
+class SimUsbEventSource : public UsbEventSource {
+public:
+    static const char* const kMountPoint;
+    static const char* const kControlPipe;
+
+    SimUsbEventSource();
+    ~SimUsbEventSource() override;
+
+    // Creates the stick's folder, then queues the disk and partition adds.
+    void insertStick();
+    // Queues the partition and disk removals, then removes the folder.
+    void removeStick();
+    void push(const UsbEvent& event);
+    bool wait(UsbEvent& event, int timeoutMs) override;
+
+private:
+    bool takeQueued(UsbEvent& event);
+    void readControlPipe();
+    void runControlLine(const QByteArray& line);
+
+    std::mutex lock_;
+    std::deque<UsbEvent> queue_;
+    int wake_[2] = {-1, -1};
+    int pipe_ = -1;
+    QByteArray pending_;
+};
+
+} // namespace kel::protocol

@@ -1,0 +1,301 @@
+#include "protocol/T57_WIFI_CONFIG.h"
+
+#include "params/ConfigEngine.h"
+#include "params/KelRamPara.h"
+#include "params/Utils.h"
+#include "params/global.h"
+#include "platform/NetPolicy.h"
+#include "protocol/WifiConfigFiles.h"
+
+#include <QMutexLocker>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+std::atomic<uint8_t> g_wifi_reset_flag{0};
+
+namespace kel::protocol {
+
+using kel::platform::NetPolicy;
+
+T57_WIFI_CONFIG* T57_WIFI_CONFIG::p_wifi = nullptr;
+
+namespace {
+constexpr int kWifiEnableOffset = 774;   // RamBlock: 0 WiFi on, 1 off
+constexpr int kPollMs = 100;             // idle wait of the socket threads
+constexpr int kPassMs = 50;              // pause between supervision passes
+constexpr int kDatagramMax = 1024;
+const char* const kVersion = "kelT57N 1.0";
+} // namespace
+
+T57_WIFI_CONFIG* T57_WIFI_CONFIG::pInstance()
+{
+    if (p_wifi)
+        return p_wifi;
+    p_wifi = new T57_WIFI_CONFIG();
+    if (p_wifi->wifiOn())
+        p_wifi->set_wifi_reset_flag();
+    p_wifi->start(kPort);
+    return p_wifi;
+}
+
+T57_WIFI_CONFIG::T57_WIFI_CONFIG()
+    : commands_(*this)
+{
+    settings_ = WifiConfigFiles::load(Utils::isIPv4Address(g_str_wifi_ip) ? g_str_wifi_ip : WifiSettings().address);
+    // The files follow the configured address (the control protocol may have
+    // changed it) and exist from the first start on.
+    WifiConfigFiles::writeAll(settings_);
+}
+
+T57_WIFI_CONFIG::~T57_WIFI_CONFIG()
+{
+    stop();
+    if (p_wifi == this)
+        p_wifi = nullptr;
+}
+
+bool T57_WIFI_CONFIG::start(uint16_t port)
+{
+    if (running_.exchange(true))
+        return socket_ >= 0;
+    // The services are supervised even when the command port is taken.
+    superviseThread_ = std::thread([this] { WiFi_Start_Thread(); });
+    if (!openSocket(port))
+        return false;
+    acceptThread_ = std::thread([this] { udp_13769_acceptThread(); });
+    sendThread_ = std::thread([this] { udp_13769_sendThread(); });
+    return true;
+}
+
+bool T57_WIFI_CONFIG::openSocket(uint16_t port)
+{
+    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (socket_ < 0)
+        return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = NetPolicy::listenAddress();
+    socklen_t len = sizeof(addr);
+    if (::bind(socket_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0
+        || ::getsockname(socket_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(socket_);
+        socket_ = -1;
+        return false;
+    }
+    port_ = ntohs(addr.sin_port);
+    return true;
+}
+
+void T57_WIFI_CONFIG::stop()
+{
+    if (!running_.exchange(false))
+        return;
+    queueWake_.notify_all();
+    passWake_.notify_all();
+    for (std::thread* t : {&superviseThread_, &acceptThread_, &sendThread_})
+        if (t->joinable())
+            t->join();
+    if (socket_ >= 0)
+        ::close(socket_);
+    socket_ = -1;
+}
+
+// ---- supervision -------------------------------------------------------------
+
+void T57_WIFI_CONFIG::set_wifi_reset_flag()
+{
+    {
+        std::lock_guard<std::mutex> l(stepLock_);
+        requestTick_ = G_timeTicks.load();
+    }
+    g_wifi_reset_flag = 1;
+    passWake_.notify_all();
+}
+
+QStringList T57_WIFI_CONFIG::stopCommands()
+{
+    return {QStringLiteral("kill -9 `pidof /usr/bin/hostapd /etc/rtl_hostapd_2G.conf`"),
+            QStringLiteral("kill -9 `pidof /usr/sbin/udhcpd  /etc/udhcpd.conf`"),
+            QStringLiteral("kill -9 `pidof wpa_supplicant`"),
+            QStringLiteral("kill -9 `pidof udhcpc`")};
+}
+
+QStringList T57_WIFI_CONFIG::startCommands(const WifiSettings& s)
+{
+    if (s.mode == WifiSettings::Mode::Client)
+        return {QStringLiteral("ifconfig wlan0 up"),
+                QStringLiteral("wpa_supplicant -B -i wlan0 -c /etc/wpa_supplicant.conf"),
+                QStringLiteral("udhcpc -i wlan0 -b")};
+    return {QStringLiteral("ifconfig wlan0 %1").arg(s.address),
+            QStringLiteral("udhcpd -fS /etc/udhcpd.conf &"),
+            QStringLiteral("/usr/bin/hostapd /etc/rtl_hostapd_2G.conf -B")};
+}
+
+void T57_WIFI_CONFIG::adoptConfiguredAddress()
+{
+    const QString configured = g_str_wifi_ip;
+    WifiSettings s = settings();
+    if (configured == s.address || !Utils::isIPv4Address(configured))
+        return;
+    s.address = configured;
+    if (!WifiConfigFiles::writeAll(s))
+        return;
+    QMutexLocker l(&settingsLock_);
+    settings_ = s;
+}
+
+void T57_WIFI_CONFIG::beginRestart()
+{
+    // The control protocol writes the address into the configuration only.
+    adoptConfiguredAddress();
+    const QStringList stops = stopCommands();
+    std::lock_guard<std::mutex> l(stepLock_);
+    steps_ = stops + startCommands(settings());
+    stopStepCount_ = stops.size();
+}
+
+void T57_WIFI_CONFIG::supervisePass()
+{
+    // A new request starts the sequence over, so the services end up
+    // matching the latest settings.
+    if (g_wifi_reset_flag.exchange(0))
+        beginRestart();
+    QString step;
+    {
+        std::lock_guard<std::mutex> l(stepLock_);
+        if (steps_.isEmpty())
+            return;
+        const bool startPhase = stopStepCount_ == 0;
+        if (startPhase && !wifiOn()) {
+            steps_.clear();
+            return;
+        }
+        step = steps_.takeFirst();
+        if (stopStepCount_ > 0)
+            --stopStepCount_;
+    }
+    runStep(step);
+}
+
+bool T57_WIFI_CONFIG::restartPending() const
+{
+    std::lock_guard<std::mutex> l(stepLock_);
+    return g_wifi_reset_flag.load() != 0 || !steps_.isEmpty();
+}
+
+uint32_t T57_WIFI_CONFIG::requestTick() const
+{
+    std::lock_guard<std::mutex> l(stepLock_);
+    return requestTick_;
+}
+
+void T57_WIFI_CONFIG::runStep(const QString& command)
+{
+    Utils::system_mutex(command);
+}
+
+void T57_WIFI_CONFIG::WiFi_Start_Thread()
+{
+    while (running_) {
+        supervisePass();
+        std::unique_lock<std::mutex> l(passLock_);
+        passWake_.wait_for(l, std::chrono::milliseconds(kPassMs),
+                           [this] { return !running_ || g_wifi_reset_flag.load() != 0; });
+    }
+}
+
+// ---- settings ------------------------------------------------------------------
+
+bool T57_WIFI_CONFIG::wifiOn() const
+{
+    KelRamPara* para = KelRamPara::p_kelrampara_config;
+    return para && para->RamBlock[kWifiEnableOffset] == 0;
+}
+
+WifiSettings T57_WIFI_CONFIG::settings() const
+{
+    QMutexLocker l(&settingsLock_);
+    return settings_;
+}
+
+bool T57_WIFI_CONFIG::applySettings(const WifiSettings& s)
+{
+    if (!WifiConfigFiles::writeAll(s))
+        return false;
+    bool addressChanged = false;
+    {
+        QMutexLocker l(&settingsLock_);
+        addressChanged = settings_.address != s.address;
+        settings_ = s;
+    }
+    if (addressChanged) {
+        // pInstance reloads the globals from the items, so it runs first.
+        ConfigEngine::pInstance()->write_config_variant(ConfigItem::WifiIPAddress, s.address);
+        g_str_wifi_ip = s.address;
+    }
+    set_wifi_reset_flag();
+    return true;
+}
+
+bool T57_WIFI_CONFIG::restoreDefaults()
+{
+    return applySettings(WifiSettings());
+}
+
+QByteArray T57_WIFI_CONFIG::versionText()
+{
+    return kVersion;
+}
+
+// ---- command socket --------------------------------------------------------------
+
+void T57_WIFI_CONFIG::udp_13769_acceptThread()
+{
+    while (running_) {
+        pollfd p{socket_, POLLIN, 0};
+        if (::poll(&p, 1, kPollMs) > 0 && (p.revents & POLLIN))
+            receiveOne();
+    }
+}
+
+void T57_WIFI_CONFIG::receiveOne()
+{
+    char buf[kDatagramMax];
+    sockaddr_in peer{};
+    socklen_t len = sizeof(peer);
+    const ssize_t n = ::recvfrom(socket_, buf, sizeof(buf), MSG_TRUNC, reinterpret_cast<sockaddr*>(&peer), &len);
+    if (n < 0 || len != sizeof(peer))
+        return;
+    // A datagram longer than the buffer is answered as a bad command.
+    const QByteArray text = n > kDatagramMax ? QByteArray(kDatagramMax + 1, 'x') : QByteArray(buf, static_cast<int>(n));
+    Outgoing out{commands_.answer(text), peer};
+    {
+        std::lock_guard<std::mutex> l(queueLock_);
+        outgoing_.push_back(std::move(out));
+    }
+    queueWake_.notify_one();
+}
+
+void T57_WIFI_CONFIG::udp_13769_sendThread()
+{
+    std::unique_lock<std::mutex> l(queueLock_);
+    while (running_) {
+        queueWake_.wait_for(l, std::chrono::milliseconds(kPollMs), [this] { return !running_ || !outgoing_.empty(); });
+        while (!outgoing_.empty()) {
+            Outgoing out = std::move(outgoing_.front());
+            outgoing_.pop_front();
+            l.unlock();
+            const sockaddr_in to = NetPolicy::destination(out.peer);
+            ::sendto(socket_, out.text.constData(), static_cast<size_t>(out.text.size()), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+            l.lock();
+        }
+    }
+}
+
+} // namespace kel::protocol

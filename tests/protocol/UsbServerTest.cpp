@@ -1,0 +1,170 @@
+#include "params/global.h"
+#include "platform/PathMap.h"
+#include "protocol/PanelCalls.h"
+#include "protocol/SimUsbEventSource.h"
+#include "protocol/UsbServer.h"
+#include "support/SimRootFixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QThread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using kel::protocol::PanelCalls;
+using kel::protocol::SimUsbEventSource;
+using kel::protocol::UsbServer;
+
+namespace {
+
+class UsbServerTest : public kel::test::SimRootFixture {
+protected:
+    void SetUp() override
+    {
+        SimRootFixture::SetUp();
+        auto src = std::make_unique<SimUsbEventSource>();
+        source = src.get();
+        server = std::make_unique<UsbServer>(std::move(src));
+        spy = std::make_unique<QSignalSpy>(server.get(), &UsbServer::sig_usb_update);
+        G_timeTicks = 1000;
+        g_delay_usbserver = 1;
+        g_page_focus = 0;
+    }
+    void TearDown() override
+    {
+        spy.reset();
+        server.reset();
+        PanelCalls::clear();
+        g_delay_usbserver = 0;
+        G_timeTicks = 0;
+        g_page_focus = 0;
+        SimRootFixture::TearDown();
+    }
+    // Handles every queued event without waiting.
+    void drain()
+    {
+        for (int i = 0; i < 8; ++i)
+            server->pass(0);
+    }
+    // A stand-in settings menu: its Back records the call.
+    static void installOptionBack(std::function<void()> back)
+    {
+        PanelCalls::Hooks h;
+        h.optionBack = [back] {
+            back();
+            return true;
+        };
+        PanelCalls::install(h);
+    }
+    QList<int> reasons() const
+    {
+        QList<int> out;
+        for (const QList<QVariant>& args : *spy)
+            out.append(args.at(0).toInt());
+        return out;
+    }
+
+    SimUsbEventSource* source = nullptr;
+    std::unique_ptr<UsbServer> server;
+    std::unique_ptr<QSignalSpy> spy;
+};
+
+TEST_F(UsbServerTest, IgnoresEventsWhileTheStartDelayRuns)
+{
+    g_delay_usbserver = 0;
+    G_timeTicks = 999;
+    source->insertStick();
+    drain();
+    G_timeTicks = 999 + UsbServer::kReadingDelayTicks;
+    drain();
+    EXPECT_TRUE(reasons().isEmpty());
+}
+
+TEST_F(UsbServerTest, InsertionAndRemovalAreReported)
+{
+    source->insertStick();
+    drain();
+    EXPECT_TRUE(QDir(QString::fromStdString(hostPath("/mnt/usb1"))).exists());
+    source->removeStick();
+    drain();
+    EXPECT_EQ(reasons(), (QList<int>{100, 101}));
+    EXPECT_FALSE(QDir(QString::fromStdString(hostPath("/mnt/usb1"))).exists());
+}
+
+TEST_F(UsbServerTest, ReadingFollows300TicksAfterThePartitionAppears)
+{
+    source->insertStick();
+    drain();
+    G_timeTicks = 1000 + UsbServer::kReadingDelayTicks - 1;
+    drain();
+    EXPECT_EQ(reasons(), (QList<int>{100}));
+    G_timeTicks = 1000 + UsbServer::kReadingDelayTicks;
+    drain();
+    G_timeTicks = 5000;
+    drain();
+    EXPECT_EQ(reasons(), (QList<int>{100, 102}));
+}
+
+TEST_F(UsbServerTest, StickPulledBeforeTheDelayIsNeverReportedAsRead)
+{
+    source->insertStick();
+    drain();
+    G_timeTicks = 1100;
+    source->removeStick();
+    drain();
+    G_timeTicks = 2000;
+    drain();
+    EXPECT_EQ(reasons(), (QList<int>{100, 101}));
+}
+
+TEST_F(UsbServerTest, SettingsMenuBackRunsQueuedInTheGuiThread)
+{
+    int calls = 0;
+    QThread* ranIn = nullptr;
+    installOptionBack([&] {
+        ++calls;
+        ranIn = QThread::currentThread();
+    });
+    g_page_focus = PanelCalls::kFocusOption;
+    source->insertStick();
+    drain();
+    G_timeTicks = 1300;
+    std::thread worker([this] { server->pass(0); });
+    worker.join();
+    EXPECT_EQ(reasons().last(), 102);
+    EXPECT_EQ(calls, 0);   // queued, not called from the watcher's thread
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(ranIn, QCoreApplication::instance()->thread());
+}
+
+TEST_F(UsbServerTest, SettingsMenuBackSkippedWhenTheMenuClosedMeanwhile)
+{
+    int calls = 0;
+    installOptionBack([&] { ++calls; });
+    g_page_focus = PanelCalls::kFocusOption;
+    source->insertStick();
+    drain();
+    G_timeTicks = 1300;
+    drain();
+    g_page_focus = 3;
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(UsbServerTest, WatcherThreadReportsAStickInsertedThroughTheControlPipe)
+{
+    server->start();
+    const std::string pipe = hostPath(SimUsbEventSource::kControlPipe);
+    const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "insert\n", 7), 7);
+    ::close(fd);
+    ASSERT_TRUE(spy->wait(5000));
+    server->stop();
+    EXPECT_EQ(reasons().first(), 100);
+}
+
+} // namespace

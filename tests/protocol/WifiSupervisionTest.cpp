@@ -1,0 +1,119 @@
+#include "WifiTestBase.h"
+
+#include "protocol/T57_WIFI_CONFIG.h"
+#include "protocol/WifiConfigFiles.h"
+
+using kel::protocol::T57_WIFI_CONFIG;
+using kel::protocol::WifiConfigFiles;
+using kel::protocol::WifiSettings;
+
+namespace {
+
+const QStringList kStops = {
+    "kill -9 `pidof /usr/bin/hostapd /etc/rtl_hostapd_2G.conf`",
+    "kill -9 `pidof /usr/sbin/udhcpd  /etc/udhcpd.conf`",
+    "kill -9 `pidof wpa_supplicant`",
+    "kill -9 `pidof udhcpc`",
+};
+const QStringList kApStarts = {
+    "ifconfig wlan0 192.168.22.101",
+    "udhcpd -fS /etc/udhcpd.conf &",
+    "/usr/bin/hostapd /etc/rtl_hostapd_2G.conf -B",
+};
+
+class WifiSupervisionTest : public WifiTestBase {
+protected:
+    void SetUp() override
+    {
+        WifiTestBase::SetUp();
+        makeWifi();
+    }
+    // Runs passes and checks that each one issued at most one command.
+    void runCheckedPasses(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            const int before = recorded().size();
+            wifi->supervisePass();
+            ASSERT_LE(recorded().size(), before + 1) << "pass " << i;
+        }
+    }
+};
+
+TEST_F(WifiSupervisionTest, ResetFlagOnlyRaisesTheRequest)
+{
+    G_timeTicks = 4321;
+    wifi->set_wifi_reset_flag();
+    EXPECT_EQ(g_wifi_reset_flag.load(), 1);
+    EXPECT_EQ(wifi->requestTick(), 4321u);
+    EXPECT_TRUE(recorded().isEmpty());
+    G_timeTicks = 0;
+}
+
+TEST_F(WifiSupervisionTest, WifiOnStopsThenBringsTheAccessPointUpOneStepPerPass)
+{
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(1);
+    EXPECT_EQ(recorded(), QStringList{kStops.first()});
+    runCheckedPasses(20);
+    EXPECT_EQ(recorded(), kStops + kApStarts);
+    EXPECT_FALSE(wifi->restartPending());
+}
+
+TEST_F(WifiSupervisionTest, WifiOffOnlyStopsTheServices)
+{
+    setWifiEnable(1);
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(20);
+    EXPECT_EQ(recorded(), kStops);
+    EXPECT_FALSE(wifi->restartPending());
+}
+
+TEST_F(WifiSupervisionTest, WifiTurnedOffDuringTheSequenceStartsNothingMore)
+{
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(kStops.size() + 1);
+    setWifiEnable(1);
+    runCheckedPasses(10);
+    EXPECT_EQ(recorded(), kStops + kApStarts.mid(0, 1));
+}
+
+TEST_F(WifiSupervisionTest, NewRequestDuringTheSequenceStartsItOver)
+{
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(2);
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(20);
+    EXPECT_EQ(recorded(), kStops.mid(0, 2) + kStops + kApStarts);
+}
+
+TEST_F(WifiSupervisionTest, ClientModeStartsTheSupplicantAndDhcpClient)
+{
+    WifiSettings s = wifi->settings();
+    s.mode = WifiSettings::Mode::Client;
+    s.clientSsid = "office";
+    s.clientPass = "secret-pass";
+    ASSERT_TRUE(wifi->applySettings(s));
+    runCheckedPasses(20);
+    EXPECT_EQ(recorded(), kStops + QStringList({"ifconfig wlan0 up",
+                                                "wpa_supplicant -B -i wlan0 -c /etc/wpa_supplicant.conf",
+                                                "udhcpc -i wlan0 -b"}));
+}
+
+TEST_F(WifiSupervisionTest, NoPassWithoutARequestRunsAnything)
+{
+    runCheckedPasses(5);
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(WifiSupervisionTest, AddressChangedInTheConfigurationIsTakenUpAtTheNextRestart)
+{
+    g_str_wifi_ip = "10.9.8.7";
+    wifi->set_wifi_reset_flag();
+    runCheckedPasses(20);
+    g_str_wifi_ip = "192.168.22.101";
+    EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.9.8.7"));
+    EXPECT_TRUE(fileText(WifiConfigFiles::kUdhcpd).contains("option router 10.9.8.7\n"));
+    EXPECT_EQ(wifi->settings().address, "10.9.8.7");
+}
+
+} // namespace
