@@ -142,6 +142,7 @@ TEST_F(FpgaDrvTest, StuckBusyFlashFailsWithinTheLimitAndReleasesTheBus)
     auto buf = withHeadRoom(std::vector<uint8_t>(8, 0));
     EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_ERASE(2, 10, 0, 4), 0u);
     EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_WRITE(2, 0x100, buf.data(), 8), 0u);
+    EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_READ(2, 0, 8, out), 0u) << "a busy flash's 0xFF is not data";
     EXPECT_EQ(m().gpio.gpio_flash2_cs.load(), GpioWord::kHigh);
     EXPECT_EQ(m().gpio.gpio_fpga0_cs.load(), GpioWord::kHigh);
     flash().setStuckBusy(false);
