@@ -813,6 +813,9 @@ void tarvosource::Set_Custom_HDMI_EDID(int width, int height, int refresh, int i
             // The second descriptor becomes an exact copy of the first.
             std::memcpy(table + 84, table + 66, 6);
         } else {
+            // The block may still carry an earlier computed timing; the
+            // source is offered the input's own default instead.
+            edid.restoreDefault(input);
             writeLogMsg(1, QStringLiteral("EDID timing %1x%2@%3 for input %4 does not fit a descriptor")
                                .arg(width).arg(height).arg(refresh).arg(input));
         }
