@@ -286,8 +286,10 @@ void tarvosource::writePendingEdids()
         {
             QMutexLocker l(&Utils::_system_mutex);
             if (source_edid_written[k] == 0) {
-                writeCustomEdid(k);
+                // Marked before the write: a change posted while the EEPROM
+                // is written marks it unwritten again and is not lost.
                 source_edid_written[k] = 1;
+                writeCustomEdid(k);
             }
         }
         writePort(static_cast<uint8_t>(audio_select_bits | 1));
