@@ -161,6 +161,17 @@ TEST_F(FpgaDrvTest, FailedTransfersAndMissingDevicesReportFailure)
     EXPECT_EQ(drv().initialize_vbyne1(1), -1) << "FPGA 1 is absent";
 }
 
+TEST_F(FpgaDrvTest, WriteProtectionClearIsNineStepsWithoutSelectChanges)
+{
+    const uint16_t cs = m().gpio.gpio_flash2_cs.load();
+    clearLog();
+    drv().FPGA_SPI_Disable_WP(m().spi_fd_flash2);
+    EXPECT_EQ(sent(kFlash), (std::vector<std::vector<uint8_t>>{{0x06}, {0x01, 0xFF, 0xFF}, {0xFF, 0xFF}, {0x06},
+                                                              {0x31, 0x00}, {0x06}, {0xFF, 0x00}, {0x06},
+                                                              {0xFF, 0x00}, {0xFF, 0x00}}));
+    EXPECT_EQ(m().gpio.gpio_flash2_cs.load(), cs) << "the caller drives the select";
+}
+
 TEST_F(FpgaDrvTest, UniqueIdComesFromBytesFiveToTwelve)
 {
     flash().setUid({1, 2, 3, 4, 5, 6, 7, 8});
