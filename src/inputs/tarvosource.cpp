@@ -692,7 +692,12 @@ bool tarvosource::writeEeprom(const uint8_t* data)
 int tarvosource::checkOneEeprom(int input)
 {
     uint8_t buf[kEdidBytes];
-    selectEdidChannel(i2c_switch_channel[input]);
+    // A switch that did not take the channel still shows the previous
+    // input's EEPROM: judging (or repairing) that one would be wrong.
+    if (!selectEdidChannel(i2c_switch_channel[input])) {
+        setEdidStatus(input, false);
+        return 1;
+    }
     std::memset(buf, 0, sizeof buf);
     sleepUs(10000);
     // A read that failed anywhere leaves the content unknown: never judge
