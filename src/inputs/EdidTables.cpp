@@ -132,6 +132,14 @@ uint8_t* EdidTables::defaultFor(int input)
     return nullptr;
 }
 
+void EdidTables::restoreDefault(int input)
+{
+    if (input >= 0 && input < 4)
+        buildDefault6602(input, tarvo_default_edid_6602[input]);
+    else if (input == 4 || input == 5)
+        buildDefault6805(input - 4, tarvo_default_edid_6805[input - 4]);
+}
+
 uint8_t* EdidTables::presetFor(int input, int n)
 {
     if (n < 0 || n >= kPresets)

@@ -18,6 +18,8 @@ public:
 
     // The default block of an input (0..5); null outside.
     uint8_t* defaultFor(int input);
+    // Builds the input's default block again, dropping earlier edits.
+    void restoreDefault(int input);
     // Preset N of the set serving the input; null outside.
     uint8_t* presetFor(int input, int n);
     // The preset N of a timing, -1 when there is none.

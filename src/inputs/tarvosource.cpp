@@ -286,8 +286,10 @@ void tarvosource::writePendingEdids()
         {
             QMutexLocker l(&Utils::_system_mutex);
             if (source_edid_written[k] == 0) {
-                writeCustomEdid(k);
+                // Marked before the write: a change posted while the EEPROM
+                // is written marks it unwritten again and is not lost.
                 source_edid_written[k] = 1;
+                writeCustomEdid(k);
             }
         }
         writePort(static_cast<uint8_t>(audio_select_bits | 1));
@@ -690,7 +692,12 @@ bool tarvosource::writeEeprom(const uint8_t* data)
 int tarvosource::checkOneEeprom(int input)
 {
     uint8_t buf[kEdidBytes];
-    selectEdidChannel(i2c_switch_channel[input]);
+    // A switch that did not take the channel still shows the previous
+    // input's EEPROM: judging (or repairing) that one would be wrong.
+    if (!selectEdidChannel(i2c_switch_channel[input])) {
+        setEdidStatus(input, false);
+        return 1;
+    }
     std::memset(buf, 0, sizeof buf);
     sleepUs(10000);
     // A read that failed anywhere leaves the content unknown: never judge
@@ -813,6 +820,9 @@ void tarvosource::Set_Custom_HDMI_EDID(int width, int height, int refresh, int i
             // The second descriptor becomes an exact copy of the first.
             std::memcpy(table + 84, table + 66, 6);
         } else {
+            // The block may still carry an earlier computed timing; the
+            // source is offered the input's own default instead.
+            edid.restoreDefault(input);
             writeLogMsg(1, QStringLiteral("EDID timing %1x%2@%3 for input %4 does not fit a descriptor")
                                .arg(width).arg(height).arg(refresh).arg(input));
         }

@@ -219,7 +219,11 @@ uint32_t fpga_drv::FPGA_SPI_FLASH_VBYONE_READ(uint8_t flash_id, uint32_t address
     QMutexLocker lock(&Utils::_spi_mutex);
     const FlashRoute r = route(flash_id);
     select(r);
-    bool ok = true;
+    // A flash still busy with a program or erase ignores the read; waiting
+    // first keeps its 0xFF from being returned as data. Whatever fails, the
+    // caller finds erased-flash bytes rather than stale memory.
+    std::fill(out, out + length, 0xFF);
+    bool ok = FPGA_SPI_WAIT_BUSY(r.fd);
     std::vector<uint8_t> tx(kReadChunk + 5, 0xFF), rx(kReadChunk + 5, 0xFF);
     for (uint32_t done = 0; ok && done < length;) {
         const uint32_t n = std::min(kReadChunk, length - done);

@@ -3,6 +3,8 @@
 #include "inputs/tarvosource.h"
 #include "params/KelRamPara.h"
 #include "params/global.h"
+#include "platform/Board.h"
+#include "platform/RegisterWindow.h"
 #include "platform/sim/SimEdidEeprom.h"
 #include "platform/sim/SimGpioLines.h"
 #include "platform/sim/SimI2cBus.h"
@@ -165,6 +167,28 @@ TEST_F(BoardStartup, ReadFailureInTheCheckNeverTriggersARewrite)
     EXPECT_EQ(reg(38) & 0x02, 0);  // input 2's bit
     EXPECT_TRUE(holdsDefault(3));
     EXPECT_EQ(configValue("config/EDIDCheck"), "Never");
+}
+
+TEST_F(BoardStartup, FailedSwitchWriteInTheCheckNeverReachesAnotherInputsEeprom)
+{
+    ASSERT_TRUE(runUntilState(tarvosource::kEdidCheck));
+    auto window = platform::Board::newRegisterWindow();
+    ASSERT_TRUE(window->open());
+    int checked = 0;
+    // Each input's check starts with the write-protect line high; the
+    // switch write for input 3 fails, so the switch stays on input 2.
+    src().gpio.setWriter([&](uint32_t offset, uint16_t value) {
+        if (offset == SimInputBoard::kEdidWp && value == 16 && ++checked == 4)
+            sim().bus().failNext(SimInputBoard::kEdidSwitch, 1);
+        window->write16(offset, value);
+    });
+    const unsigned writes2 = sim().eeprom(2).pageWrites();
+    src().runOnce();
+    EXPECT_EQ(src().thread_state(), tarvosource::kSteady);
+    EXPECT_EQ(reg(38) & 0x04, 0) << "input 3 could not be checked";
+    EXPECT_EQ(sim().eeprom(3).pageWrites(), 0u);
+    EXPECT_EQ(sim().eeprom(2).pageWrites(), writes2 + 32) << "input 2 got its own EDID once";
+    EXPECT_TRUE(holdsDefault(2));
 }
 
 TEST_F(BoardStartup, StateFileShowsTheBoardAfterStartUp)

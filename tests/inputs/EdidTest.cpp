@@ -172,6 +172,17 @@ TEST_F(CustomEdid, TimingsADescriptorCannotHoldLeaveTheDefault)
         }
 }
 
+TEST_F(CustomEdid, RefusedTimingAfterAComputedOneOffersThePristineDefault)
+{
+    EdidTables pristine;
+    for (int input : {2, 4}) {
+        src().Set_Custom_HDMI_EDID(1920, 1080, 50, input);
+        ASSERT_NE(std::memcmp(src().edidTable, pristine.defaultFor(input), 128), 0) << "computed timing written";
+        src().Set_Custom_HDMI_EDID(5000, 1080, 60, input);
+        EXPECT_EQ(std::memcmp(src().edidTable, pristine.defaultFor(input), 256), 0) << input;
+    }
+}
+
 TEST_F(CustomEdid, OutOfRangeInputLeavesThePointer)
 {
     src().edidTable = nullptr;

@@ -15,6 +15,8 @@
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimInputPort.h"
 #include "platform/sim/SimRegisterChip.h"
+#include "platform/Board.h"
+#include "platform/RegisterWindow.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimRegisterMemory.h"
 
@@ -157,6 +159,31 @@ TEST_F(SteadyPass, PollingNeverRestartsAnInputWhoseEdidIsStillToBeWritten)
     src().sourcecheck(&src());
     EXPECT_EQ(src().source_restart_request[3], 1);
     EXPECT_EQ(src().it6602->hpdLowCount, hpd);
+}
+
+TEST_F(SteadyPass, ChangePostedDuringTheEdidWriteIsWrittenOnTheNextPass)
+{
+    auto window = platform::Board::newRegisterWindow();
+    ASSERT_TRUE(window->open());
+    bool posted = false;
+    // The operator changes the timing again while the EEPROM is written.
+    src().gpio.setWriter([&](uint32_t offset, uint16_t value) {
+        if (offset == SimInputBoard::kEdidWp && value == 0 && !posted) {
+            posted = true;
+            setEdidRecord(2, 1920, 1080, 59);
+            src().request_restart(2);
+        }
+        window->write16(offset, value);
+    });
+    setEdidRecord(2, 1920, 1080, 50);
+    src().request_restart(2);
+    run(1);
+    ASSERT_TRUE(posted);
+    EXPECT_EQ(src().source_edid_written[2], 0) << "the new change still waits";
+    EXPECT_EQ(src().source_restart_request[2], 1);
+    run(1);
+    EXPECT_EQ(src().source_edid_written[2], 1);
+    EXPECT_EQ(eeprom(2)[0x36] | (eeprom(2)[0x37] << 8), 59 * 2080 * 1142 / 10000);
 }
 
 TEST_F(SteadyPass, HostEdidIsSentOnceThenTheRecordIsUsed)

@@ -142,6 +142,7 @@ TEST_F(FpgaDrvTest, StuckBusyFlashFailsWithinTheLimitAndReleasesTheBus)
     auto buf = withHeadRoom(std::vector<uint8_t>(8, 0));
     EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_ERASE(2, 10, 0, 4), 0u);
     EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_WRITE(2, 0x100, buf.data(), 8), 0u);
+    EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_READ(2, 0, 8, out), 0u) << "a busy flash's 0xFF is not data";
     EXPECT_EQ(m().gpio.gpio_flash2_cs.load(), GpioWord::kHigh);
     EXPECT_EQ(m().gpio.gpio_fpga0_cs.load(), GpioWord::kHigh);
     flash().setStuckBusy(false);
@@ -158,6 +159,17 @@ TEST_F(FpgaDrvTest, FailedTransfersAndMissingDevicesReportFailure)
     EXPECT_EQ(drv().FPGA_SPI_FLASH_SSTF016B_RD_UID(3, out), 0u);
     EXPECT_EQ(drv().initialize_vbyne1(4), -1);
     EXPECT_EQ(drv().initialize_vbyne1(1), -1) << "FPGA 1 is absent";
+}
+
+TEST_F(FpgaDrvTest, WriteProtectionClearIsNineStepsWithoutSelectChanges)
+{
+    const uint16_t cs = m().gpio.gpio_flash2_cs.load();
+    clearLog();
+    drv().FPGA_SPI_Disable_WP(m().spi_fd_flash2);
+    EXPECT_EQ(sent(kFlash), (std::vector<std::vector<uint8_t>>{{0x06}, {0x01, 0xFF, 0xFF}, {0xFF, 0xFF}, {0x06},
+                                                              {0x31, 0x00}, {0x06}, {0xFF, 0x00}, {0x06},
+                                                              {0xFF, 0x00}, {0xFF, 0x00}}));
+    EXPECT_EQ(m().gpio.gpio_flash2_cs.load(), cs) << "the caller drives the select";
 }
 
 TEST_F(FpgaDrvTest, UniqueIdComesFromBytesFiveToTwelve)

@@ -212,6 +212,17 @@ TEST_F(FpgaPowerUpTest, LedSizeChangeBlanksThenWaitsForTheScaler)
     EXPECT_TRUE(fpga().lit());
 }
 
+TEST_F(FpgaPowerUpTest, LedSizeChangeTakesThreePassesHoweverLateTheyCome)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    g_set_led_para = 1;
+    int passes = 0;
+    while (g_set_led_para == 1 && passes < 10)
+        pass(), advance(100), ++passes;
+    EXPECT_EQ(passes, 3);
+    EXPECT_EQ(g_set_led_setup, 0);
+}
+
 TEST_F(FpgaPowerUpTest, ScalerTwoDuringTheScreenOffSequenceIsNotLost)
 {
     ASSERT_LT(powerUp(), 3000u);
