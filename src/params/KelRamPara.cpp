@@ -258,6 +258,8 @@ int KelRamPara::mode_file_write(unsigned slot, int kind)
         kelDebug("\n %s \n", cmd.c_str());
         if (blockU16(RamLayout::kOsdEnable) == 1)
             Board::commands().system(cmd);
+        else // an older copy would show an OSD this mode does not have
+            Board::commands().system(ModeFile::removeOsdCopyCommand(slot));
     }
     runSync();
     Sleeper::sleepUs(100);

@@ -70,6 +70,20 @@ TEST_F(UserModes, SaveWithTheOsdOffWritesOnlyTheModeFile)
         EXPECT_EQ(std::string::npos, c.find("cp ")) << c;
 }
 
+TEST_F(UserModes, SavingAgainWithTheOsdOffRemovesTheOlderCopy)
+{
+    store().setBlockU16(RamLayout::kOsdEnable, 1);
+    saveThroughRequest(10);
+    ASSERT_TRUE(fileExists("/data/modes/MO0a.json"));
+
+    store().setBlockU16(RamLayout::kOsdEnable, 0);
+    clearCommands();
+    saveThroughRequest(10);
+    EXPECT_TRUE(ran("rm  -rf  /data/modes/MO0a.json"));
+    EXPECT_FALSE(fileExists("/data/modes/MO0a.json"));
+    EXPECT_TRUE(fileExists("/data/modes/custom_mode10"));
+}
+
 TEST_F(UserModes, RequestEqualToTheShadowOrOutOfRangeIsNotServed)
 {
     store().setBlockU16(RamLayout::kUsermodeSaveReq, 3);
