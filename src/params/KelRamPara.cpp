@@ -244,13 +244,16 @@ int KelRamPara::mode_file_write(unsigned slot, int kind)
     uint8_t* s = UserModeSlot[slot];
     {
         QMutexLocker locker(&Utils::_file_deal_mutex);
-        if (kind == 1)
-            std::memcpy(s + RamLayout::kSlotDataBegin, RamBlock + RamLayout::kModeBegin, RamLayout::kModeSize);
-        s[0] = s[1] = RamLayout::kMarkerSaved;
-        const bool written = ModeFile::write(slot, s);
+        const ModeFile::Write result = ModeFile::write(slot, s, [&] {
+            if (kind == 1)
+                std::memcpy(s + RamLayout::kSlotDataBegin, RamBlock + RamLayout::kModeBegin, RamLayout::kModeSize);
+            s[0] = s[1] = RamLayout::kMarkerSaved;
+        });
+        if (result == ModeFile::Write::NotCreated)
+            return 0;
         runSync();
         Sleeper::sleepMs(100);
-        if (!written)
+        if (result != ModeFile::Write::Written)
             return 0;
     }
     if (kind == 0) {

@@ -131,11 +131,20 @@ TEST_F(UserModes, SlotsOutsideZeroToFifteenRunNothing)
     EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(UserModes, FailedModeWriteIsReportedAsNotWritten)
+TEST_F(UserModes, ModeThatCannotBeStoredIsReportedAndLeavesItsSlot)
 {
     QDir(QString::fromStdString(hostPath("/data/modes"))).removeRecursively();
     writeText("/data/modes", "not a folder");
+    uint8_t* slot = store().UserModeSlot[0];
+    slot[0] = slot[1] = 0xFF;
+    slot[2] = 0x11;
+    store().RamBlock[896] = 0x22;
     EXPECT_EQ(0, store().mode_file_write(0, 1));
+    // A mode that could not be stored is not marked saved nor overwritten.
+    EXPECT_EQ(0xFF, slot[0]);
+    EXPECT_EQ(0xFF, slot[1]);
+    EXPECT_EQ(0x11, slot[2]);
+    EXPECT_FALSE(store().KelUserModeSaved(0));
 }
 
 TEST_F(UserModes, KindOneCopiesTheBlockIntoTheSlot)
