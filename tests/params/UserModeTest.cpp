@@ -84,6 +84,17 @@ TEST_F(UserModes, SavingAgainWithTheOsdOffRemovesTheOlderCopy)
     EXPECT_TRUE(fileExists("/data/modes/custom_mode10"));
 }
 
+TEST_F(UserModes, ProtocolWriteOfTheOsdSwitchReachesTheSlotOnlyAtTheNextSave)
+{
+    const uint8_t on[2] = {1, 0};
+    ASSERT_EQ(0, store().KelRamParaDeal(on, 2, RamLayout::kOsdEnable));
+    sync.para_sync(SYNC_PARA);
+    EXPECT_EQ(0, RamLayout::u16(store().UserModeSlot[1], RamLayout::kSlotOsdEnable));
+    saveThroughRequest(2);
+    EXPECT_EQ(1, RamLayout::u16(store().UserModeSlot[1], RamLayout::kSlotOsdEnable));
+    EXPECT_EQ(1, readFile("/data/modes/custom_mode2")[1230]);
+}
+
 TEST_F(UserModes, RequestEqualToTheShadowOrOutOfRangeIsNotServed)
 {
     store().setBlockU16(RamLayout::kUsermodeSaveReq, 3);
