@@ -81,19 +81,19 @@ ConfigEngine::~ConfigEngine()
 
 ConfigEngine* ConfigEngine::pInstance()
 {
-    {
-        std::lock_guard<std::mutex> l(g_instanceLock);
-        if (!p_config) {
-            p_config = new ConfigEngine();
-            p_config->loadDeviceId();
-            Utils::getIPAddress();
-            checkStartEntry();
-            factoryage_log.clear();
-            factoryage_log_num = 0;
-            return p_config;
-        }
+    // Any thread may fetch the engine; the reload of the shared globals runs
+    // one caller at a time so that no two threads assign the same text.
+    std::lock_guard<std::mutex> l(g_instanceLock);
+    if (p_config) {
+        Utils::getIPAddress();
+        return p_config;
     }
+    p_config = new ConfigEngine();
+    p_config->loadDeviceId();
     Utils::getIPAddress();
+    checkStartEntry();
+    factoryage_log.clear();
+    factoryage_log_num = 0;
     return p_config;
 }
 

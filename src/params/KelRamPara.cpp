@@ -244,13 +244,16 @@ int KelRamPara::mode_file_write(unsigned slot, int kind)
     uint8_t* s = UserModeSlot[slot];
     {
         QMutexLocker locker(&Utils::_file_deal_mutex);
-        if (kind == 1)
-            std::memcpy(s + RamLayout::kSlotDataBegin, RamBlock + RamLayout::kModeBegin, RamLayout::kModeSize);
-        s[0] = s[1] = RamLayout::kMarkerSaved;
-        const bool written = ModeFile::write(slot, s);
+        const ModeFile::Write result = ModeFile::write(slot, s, [&] {
+            if (kind == 1)
+                std::memcpy(s + RamLayout::kSlotDataBegin, RamBlock + RamLayout::kModeBegin, RamLayout::kModeSize);
+            s[0] = s[1] = RamLayout::kMarkerSaved;
+        });
+        if (result == ModeFile::Write::NotCreated)
+            return 0;
         runSync();
         Sleeper::sleepMs(100);
-        if (!written)
+        if (result != ModeFile::Write::Written)
             return 0;
     }
     if (kind == 0) {
@@ -258,6 +261,8 @@ int KelRamPara::mode_file_write(unsigned slot, int kind)
         kelDebug("\n %s \n", cmd.c_str());
         if (blockU16(RamLayout::kOsdEnable) == 1)
             Board::commands().system(cmd);
+        else // an older copy would show an OSD this mode does not have
+            Board::commands().system(ModeFile::removeOsdCopyCommand(slot));
     }
     runSync();
     Sleeper::sleepUs(100);

@@ -34,14 +34,16 @@ std::string ModeFile::removeOsdCopyCommand(unsigned slot)
     return "rm  -rf  " + osdCopyPath(slot);
 }
 
-bool ModeFile::write(unsigned slot, const uint8_t* slotData)
+ModeFile::Write ModeFile::write(unsigned slot, uint8_t* slotData, const std::function<void()>& prepare)
 {
     FILE* f = std::fopen(PathMap::host(path(slot)).c_str(), "wb+");
     if (!f)
-        return false;
+        return Write::NotCreated;
+    if (prepare)
+        prepare();
     const bool written = std::fwrite(slotData, 1, RamLayout::kSlotFileSize, f) == RamLayout::kSlotFileSize;
     // fclose flushes: its failure (a full disk) loses the mode.
-    return std::fclose(f) == 0 && written;
+    return std::fclose(f) == 0 && written ? Write::Written : Write::Failed;
 }
 
 bool ModeFile::read(unsigned slot, uint8_t* slotData)

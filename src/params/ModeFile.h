@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The files of one user mode under /data/modes: custom_modeN (the first
@@ -14,9 +15,11 @@ public:
     static std::string removeCommand(unsigned slot);
     static std::string removeOsdCopyCommand(unsigned slot);
 
-    // Writes the 4096 bytes; false when the file cannot be created or a
-    // write or the close fails.
-    static bool write(unsigned slot, const uint8_t* slotData);
+    enum class Write { NotCreated, Failed, Written };
+    // Creates the file, then runs prepare (which may change the slot) and
+    // writes the first 4096 slot bytes. prepare runs only once the file
+    // exists, so a mode that cannot be stored leaves its slot as it was.
+    static Write write(unsigned slot, uint8_t* slotData, const std::function<void()>& prepare);
     // Reads up to 4096 bytes into the slot; false when it cannot be opened.
     static bool read(unsigned slot, uint8_t* slotData);
 };

@@ -162,6 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {{13, 260}, {35, 0}}, {}, {34, 4}},
         Variant{"layer_buttom", [](Item& i) { i.pos += R"(, "layer": "buttom")"; }, {{33, 1}}, {}, {}},
         Variant{"layer_bottom", [](Item& i) { i.pos += R"(, "layer": "bottom")"; }, {{33, 0}}, {}, {}},
+        Variant{"colour_with_sign", [](Item& i) { i.back = R"("enable": "on", "color": "-1")"; }, {{16, 0}}, {}, {}},
         Variant{"back_off", [](Item& i) { i.back = R"("enable": "off", "color": "123456")"; }, {{18, 1}}, {}, {16}},
         Variant{"status_upper", [](Item& i) { i.status = "ON"; }, {{0, 0}}, {{0, 1}}, {}},
         Variant{"wide_window", [](Item& i) { i.pos = R"("x": 0, "y": 5000, "w": 4000, "h": 10)"; },

@@ -70,6 +70,31 @@ TEST_F(UserModes, SaveWithTheOsdOffWritesOnlyTheModeFile)
         EXPECT_EQ(std::string::npos, c.find("cp ")) << c;
 }
 
+TEST_F(UserModes, SavingAgainWithTheOsdOffRemovesTheOlderCopy)
+{
+    store().setBlockU16(RamLayout::kOsdEnable, 1);
+    saveThroughRequest(10);
+    ASSERT_TRUE(fileExists("/data/modes/MO0a.json"));
+
+    store().setBlockU16(RamLayout::kOsdEnable, 0);
+    clearCommands();
+    saveThroughRequest(10);
+    EXPECT_TRUE(ran("rm  -rf  /data/modes/MO0a.json"));
+    EXPECT_FALSE(fileExists("/data/modes/MO0a.json"));
+    EXPECT_TRUE(fileExists("/data/modes/custom_mode10"));
+}
+
+TEST_F(UserModes, ProtocolWriteOfTheOsdSwitchReachesTheSlotOnlyAtTheNextSave)
+{
+    const uint8_t on[2] = {1, 0};
+    ASSERT_EQ(0, store().KelRamParaDeal(on, 2, RamLayout::kOsdEnable));
+    sync.para_sync(SYNC_PARA);
+    EXPECT_EQ(0, RamLayout::u16(store().UserModeSlot[1], RamLayout::kSlotOsdEnable));
+    saveThroughRequest(2);
+    EXPECT_EQ(1, RamLayout::u16(store().UserModeSlot[1], RamLayout::kSlotOsdEnable));
+    EXPECT_EQ(1, readFile("/data/modes/custom_mode2")[1230]);
+}
+
 TEST_F(UserModes, RequestEqualToTheShadowOrOutOfRangeIsNotServed)
 {
     store().setBlockU16(RamLayout::kUsermodeSaveReq, 3);
@@ -117,11 +142,20 @@ TEST_F(UserModes, SlotsOutsideZeroToFifteenRunNothing)
     EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(UserModes, FailedModeWriteIsReportedAsNotWritten)
+TEST_F(UserModes, ModeThatCannotBeStoredIsReportedAndLeavesItsSlot)
 {
     QDir(QString::fromStdString(hostPath("/data/modes"))).removeRecursively();
     writeText("/data/modes", "not a folder");
+    uint8_t* slot = store().UserModeSlot[0];
+    slot[0] = slot[1] = 0xFF;
+    slot[2] = 0x11;
+    store().RamBlock[896] = 0x22;
     EXPECT_EQ(0, store().mode_file_write(0, 1));
+    // A mode that could not be stored is not marked saved nor overwritten.
+    EXPECT_EQ(0xFF, slot[0]);
+    EXPECT_EQ(0xFF, slot[1]);
+    EXPECT_EQ(0x11, slot[2]);
+    EXPECT_FALSE(store().KelUserModeSaved(0));
 }
 
 TEST_F(UserModes, KindOneCopiesTheBlockIntoTheSlot)

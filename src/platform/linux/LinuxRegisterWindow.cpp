@@ -106,20 +106,4 @@ void LinuxRegisterWindow::write16(uint32_t offset, uint16_t value)
         *reinterpret_cast<volatile uint16_t*>(base_ + offset) = value;
 }
 
-bool LinuxRegisterWindow::openPhysical()
-{
-    if (base_)
-        return true;
-    failed_ = OpenStep::None;
-    memFd_ = ::open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
-    if (memFd_ < 0)
-        return fail(OpenStep::OpenMem);
-    void* p = ::mmap(nullptr, kMapSize, PROT_READ | PROT_WRITE, MAP_SHARED, memFd_, off_t(kPhysBase));
-    if (p == MAP_FAILED)
-        return fail(OpenStep::Map);
-    base_ = static_cast<volatile uint8_t*>(p);
-    size_ = kMapSize;
-    return true;
-}
-
 } // namespace kel::platform::linuxdev

@@ -16,7 +16,6 @@ public:
     void close() override;
     uint16_t read16(uint32_t offset) override;
     void write16(uint32_t offset, uint16_t value) override;
-    bool openPhysical() override;
 
 private:
     int msysFd_ = -1;
