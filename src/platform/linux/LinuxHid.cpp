@@ -4,6 +4,21 @@
 
 namespace kel::platform::linuxdev {
 
+bool LinuxHid::init()
+{
+    return hid_init() == 0;
+}
+
+std::vector<HidDeviceId> LinuxHid::enumerate()
+{
+    std::vector<HidDeviceId> ids;
+    hid_device_info* list = hid_enumerate(0, 0);
+    for (hid_device_info* d = list; d; d = d->next)
+        ids.push_back({d->vendor_id, d->product_id});
+    hid_free_enumeration(list);
+    return ids;
+}
+
 bool LinuxHid::present(uint16_t vendor, uint16_t product)
 {
     if (hid_init() != 0)

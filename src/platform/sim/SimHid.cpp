@@ -7,6 +7,35 @@ constexpr uint16_t kVendor = 0x28E9;
 constexpr uint16_t kProduct = 0x0380;
 }
 
+bool SimHid::init()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return !initFails_;
+}
+
+std::vector<HidDeviceId> SimHid::enumerate()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    if (scripted_)
+        return devices_;
+    if (present_)
+        return {HidDeviceId{kVendor, kProduct}};
+    return {};
+}
+
+void SimHid::setInitFails(bool fails)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    initFails_ = fails;
+}
+
+void SimHid::setDevices(const std::vector<HidDeviceId>& devices)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    scripted_ = true;
+    devices_ = devices;
+}
+
 bool SimHid::present(uint16_t vendor, uint16_t product)
 {
     std::lock_guard<std::mutex> l(lock_);
