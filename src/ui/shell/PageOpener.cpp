@@ -67,7 +67,7 @@ uint8_t PageOpener::parentOf(uint8_t focus)
 {
     if (focus == PageFocus::InputCut && PageTable::at(PageFocus::InputChoose))
         return PageFocus::InputChoose;
-    return valid(focus) ? kParent[focus] : PageFocus::MainWindow;
+    return valid(focus) ? kParent[focus] : static_cast<uint8_t>(PageFocus::MainWindow);
 }
 
 void PageOpener::open(uint8_t focus)
