@@ -11,7 +11,7 @@ class QTimer;
 extern QTimer* g_timer;                     // the 10 ms tick, no parent
 extern uint8_t g_tip_flag;                  // 1 while a notice is shown
 extern uint32_t G_factoryage_ticks;         // start of the ageing period
-extern uint32_t g_delay_usbserver_ticks;    // start of the USB watcher's delay
+extern std::atomic<uint32_t> g_delay_usbserver_ticks; // start of the USB watcher's delay
 extern std::atomic<uint32_t> g_delay_usbserver;  // 1 once the watcher may act
 extern uint8_t g_mode_shortcut_key;         // the Mode key opened the user-mode page
 extern uint8_t g_mode_select;               // user-mode slot last chosen
