@@ -1,6 +1,7 @@
+#include "main/AppStartup.h"
 #include "platform/Board.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <csignal>
 #include <cstdio>
@@ -20,7 +21,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kelT57N: %s\n", error.c_str());
         return 2;
     }
-    QCoreApplication app(argc, argv);
+    AppStartup::beforeApplication();
+    QApplication app(argc, argv);
+    AppStartup::afterApplication(AppStartup::Options());
     std::signal(SIGINT, stopOnSignal);
     std::signal(SIGTERM, stopOnSignal);
     const int rc = app.exec();

@@ -1,0 +1,43 @@
+#pragma once
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+// The program's start-up in its fixed order: keypad probe, the parameter
+// and configuration singletons, (the application object, made by the
+// caller), the main window and its 10 ms tick, the hardware managers and
+// their threads, the settling pause, the home screen, the change
+// broadcast, the USB watcher and the control links.
+class AppStartup {
+public:
+    struct Options {
+        uint32_t settleMs = 4000;   // the pause before the home screen
+        bool startTimer = true;     // tests drive the tick by hand
+    };
+
+    // Steps 1 and 2; before the QApplication exists.
+    static void beforeApplication();
+    // Steps 4 to 15; the caller then runs the event loop (step 16).
+    static void afterApplication(const Options& options);
+    // Names of the singletons created so far, in order (for the tests).
+    static QStringList created();
+
+    // Start-up steps of parts that are linked in by the integration; each
+    // one, when set, runs at its place in the order.
+    struct Hooks {
+        std::function<void()> registerPages;     // makers of the later pages
+        std::function<void()> createFpgaManager; // fpga_manage::pInstance()
+        std::function<void()> startFpgaManager;  // initialize_start()
+        std::function<void()> createUsbWatcher;  // UsbServer::pInstance() and its signal
+        std::function<void()> createLinks;       // the five link singletons in order
+    };
+    static Hooks& hooks();
+
+private:
+    static void note(const char* name);
+    static void createMainWindow();
+    static void createHardware();
+    static void showHomeScreen();
+    static void connectBroadcast();
+};
