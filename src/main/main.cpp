@@ -1,17 +1,22 @@
 #include "main/AppStartup.h"
+#include "params/ConfigEngine.h"
 #include "platform/Board.h"
+#include "platform/SignalRelay.h"
+#include "platform/sim/SimBoard.h"
 
 #include <QApplication>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 
 namespace {
-void stopOnSignal(int)
+
+void writeSimState()
 {
-    QCoreApplication::quit();
+    if (auto* sim = kel::platform::Board::sim())
+        sim->writeState();
 }
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -23,10 +28,14 @@ int main(int argc, char** argv)
     }
     AppStartup::beforeApplication();
     QApplication app(argc, argv);
+    kel::platform::SignalRelay relay;
+    QObject::connect(&relay, &kel::platform::SignalRelay::stateRequested, &app, writeSimState);
+    QObject::connect(&relay, &kel::platform::SignalRelay::stopRequested, &app, [] { QCoreApplication::quit(); });
     AppStartup::afterApplication(AppStartup::Options());
-    std::signal(SIGINT, stopOnSignal);
-    std::signal(SIGTERM, stopOnSignal);
+
     const int rc = app.exec();
+    writeSimState();
+    ConfigEngine::destroyInstance();
     kel::platform::Board::shutdown();
     return rc;
 }

@@ -64,6 +64,8 @@ public:
     // source_id; is_crop 0/1 and row (crop row) when the selector names a
     // crop. A window above 5 gives 0.
     int KelGetImageSource(const uint8_t* data, int w, short* is_crop, uint8_t* row, int view);
+    // The same without a store (is_crop and row may be null).
+    static int imageSource(const uint8_t* data, int w, int view, short* is_crop, uint8_t* row);
     int KelGetSourceNum(int source, int n);
     void KelSetImageFreeze();
     void KelSetImageBlack();

@@ -10,8 +10,10 @@
 #include "platform/sim/SimSpiBus.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QSettings>
 
 namespace kel::platform::sim {
 
@@ -25,6 +27,80 @@ SimBoard::SimBoard(const std::string& root)
       hid_(std::make_unique<SimHid>())
 {
     i2c_["/dev/i2c-0"] = std::make_unique<SimI2cBus>();
+    applyScenario();
+}
+
+void SimBoard::applyScenario()
+{
+    commands_->setWiredPortPresent(scenarioFlag("system/wired_port", true));
+    hid_->setPresent(scenarioFlag("keypad/present", true));
+    registers_->setOpenFails(!scenarioFlag("soc/register_window", true));
+    // The chip's unique-id words, read once at start for the device id.
+    registers_->poke(0x4058, static_cast<uint16_t>(scenarioNumber("soc/unique_id_x", 0x1234)));
+    registers_->poke(0x405C, static_cast<uint16_t>(scenarioNumber("soc/unique_id_y", 0x5678)));
+    registers_->poke(0x4060, static_cast<uint16_t>(scenarioNumber("soc/unique_id_z", 0x9ABC)));
+    // Boot and kernel image flash: NAND geometry.
+    for (const char* dev : {"mtd8", "mtd10"}) {
+        const QString g = QStringLiteral("flash_%1/").arg(QLatin1String(dev));
+        const uint32_t size = scenarioNumber(g + "size", std::string(dev) == "mtd8" ? 0x100000 : 0x400000);
+        mtd_->define(std::string("/dev/") + dev, size, scenarioNumber(g + "erasesize", 0x20000),
+                     scenarioNumber(g + "writesize", 0x800));
+    }
+    addStateWriter("system", [this] { return commands_->state(); });
+    addStateWriter("keypad", [this] {
+        QJsonObject o;
+        o["present"] = hid_->present(0x28E9, 0x0380);
+        QJsonArray reports;
+        const auto all = hid_->reports();
+        if (!all.empty()) {
+            QJsonArray last;
+            for (uint8_t b : all.back())
+                last.append(b);
+            o["lastReport"] = last;
+        }
+        o["reports"] = static_cast<int>(all.size());
+        return o;
+    });
+}
+
+std::string SimBoard::scenarioPath() const
+{
+    return root_ + "/sim/board.ini";
+}
+
+std::string SimBoard::statePath() const
+{
+    return root_ + "/sim/state.json";
+}
+
+QVariant SimBoard::scenario(const QString& key, const QVariant& defaultValue)
+{
+    std::lock_guard<std::mutex> l(scenarioLock_);
+    QSettings ini(QString::fromStdString(scenarioPath()), QSettings::IniFormat);
+    if (!ini.contains(key)) {
+        ini.setValue(key, defaultValue);
+        ini.sync();
+        return defaultValue;
+    }
+    return ini.value(key);
+}
+
+uint32_t SimBoard::scenarioNumber(const QString& key, uint32_t defaultValue)
+{
+    const QVariant v = scenario(key, QStringLiteral("0x%1").arg(defaultValue, 0, 16));
+    bool ok = false;
+    const uint32_t n = v.toString().trimmed().toUInt(&ok, 0);
+    return ok ? n : defaultValue;
+}
+
+bool SimBoard::scenarioFlag(const QString& key, bool defaultValue)
+{
+    const QString v = scenario(key, defaultValue ? "yes" : "no").toString().trimmed().toLower();
+    if (v == "yes" || v == "true" || v == "1" || v == "on")
+        return true;
+    if (v == "no" || v == "false" || v == "0" || v == "off")
+        return false;
+    return defaultValue;
 }
 
 SimBoard::~SimBoard() = default;
@@ -63,7 +139,7 @@ QJsonObject SimBoard::state() const
 
 bool SimBoard::writeState() const
 {
-    QSaveFile f(QString::fromStdString(PathMap::host(std::string("/sim/state.json"))));
+    QSaveFile f(QString::fromStdString(statePath()));
     if (!f.open(QIODevice::WriteOnly))
         return false;
     f.write(QJsonDocument(state()).toJson());

@@ -1,5 +1,6 @@
 #pragma once
 #include <QJsonObject>
+#include <QVariant>
 
 #include <functional>
 #include <map>
@@ -38,6 +39,15 @@ public:
     // The adapter at a device path ("/dev/i2c-0"); null when absent.
     SimI2cBus* i2cBus(const std::string& devPath);
 
+    // The scenario file <root>/sim/board.ini: what is plugged in and present.
+    // A key that is missing is added with its default, so the file always
+    // lists every setting the board knows. Numbers may be written in hex
+    // ("0x1234").
+    QVariant scenario(const QString& key, const QVariant& defaultValue);
+    uint32_t scenarioNumber(const QString& key, uint32_t defaultValue);
+    bool scenarioFlag(const QString& key, bool defaultValue);
+    std::string scenarioPath() const;
+
     // Simulated chips report their state into state.json under their name.
     using StateWriter = std::function<QJsonObject()>;
     void addStateWriter(const std::string& name, StateWriter writer);
@@ -56,8 +66,13 @@ public:
         return ref;
     }
 
+    std::string statePath() const;
+
 private:
+    void applyScenario();
+
     std::string root_;
+    std::mutex scenarioLock_;
     std::unique_ptr<SimCommandRunner> commands_;
     std::unique_ptr<SimRegisterMemory> registers_;
     std::unique_ptr<SimSpiBus> spi_;

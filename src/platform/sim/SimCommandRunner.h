@@ -1,20 +1,35 @@
 #pragma once
 #include "platform/CommandRunner.h"
 
+#include <QJsonObject>
+
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace kel::platform::sim {
 
 // Never executes anything. Records every command text in order and answers
-// it from a small simulated state; file commands act inside the root only.
+// it from a small simulated state:
+// - file commands (rm, cp, mv, chmod, sync, dos2unix, the byte-order-mark
+//   strip with sed, chattr) act natively on logical paths inside the root
+//   and refuse anything that would land outside it;
+// - ifconfig, route, date, hwclock, reboot, kill/killall/pidof and the
+//   WiFi services (hostapd, udhcpd, udhcpc, wpa_supplicant) change or
+//   report the simulated machine state only.
+// Unknown programs succeed without effect.
 class SimCommandRunner : public CommandRunner {
 public:
     // A responder may claim a command (return true) and set its status and
     // output; tests use it to script answers.
     using Responder = std::function<bool(const std::string& cmd, int& status, std::string& output)>;
+
+    static constexpr int kFailed = 256;      // wait status of "exit 1"
+    static constexpr int kNotFound = 127 << 8;
 
     int system(const std::string& command) override;
     int capture(const std::string& command, std::string& output) override;
@@ -27,16 +42,44 @@ public:
     void setWiredPortPresent(bool present);
     bool wiredPortPresent() const;
     bool rebootRequested() const;
+    int64_t clockOffsetSeconds() const;
+    bool running(const std::string& program) const;
+    std::string interfaceAddress(const std::string& iface) const;
+    std::vector<std::string> routes() const;
+    QJsonObject state() const;
 
 private:
+    using Words = std::vector<std::string>;
     int run(const std::string& command, std::string& output);
     int simulate(const std::string& command, std::string& output);
+    int simulateOne(const Words& w, std::string& output);
+
+    // File commands (no lock held: they only touch files).
+    int rm(const Words& w);
+    int cp(const Words& w, bool move);
+    int chmod(const Words& w);
+    int dos2unix(const Words& w);
+    int sed(const Words& w);
+    int chattr(const Words& w);
+    // Machine state (lock held).
+    int ifconfig(const Words& w, std::string& output);
+    int route(const Words& w);
+    int date(const Words& w, std::string& output);
+    int kill(const Words& w);
+    int pidof(const Words& w, std::string& output);
+    int startService(const Words& w);
 
     mutable std::mutex lock_;
     std::vector<std::string> log_;
     Responder responder_;
     bool wiredPort_ = true;
     bool rebootRequested_ = false;
+    int64_t clockOffset_ = 0;
+    int hwclockWrites_ = 0;
+    std::map<std::string, std::string> addresses_;  // interface -> "ip netmask mask"
+    std::vector<std::string> routes_;
+    std::map<std::string, int> services_;           // program -> simulated pid
+    int nextPid_ = 1000;
 };
 
 } // namespace kel::platform::sim

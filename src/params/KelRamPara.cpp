@@ -1,0 +1,534 @@
+#include "params/KelRamPara.h"
+
+#include "params/ApplyGate.h"
+#include "params/DebugPrint.h"
+#include "params/DefaultParaTable.h"
+#include "params/ModeFile.h"
+#include "params/RamDeviceFile.h"
+#include "params/SyncUpdate.h"
+#include "params/Utils.h"
+#include "params/global.h"
+#include "platform/Board.h"
+#include "platform/CommandRunner.h"
+#include "platform/PathMap.h"
+#include "platform/Sleeper.h"
+
+#include <QDir>
+#include <QMetaObject>
+#include <QThread>
+
+#include <algorithm>
+#include <cstring>
+
+using kel::platform::Board;
+using kel::platform::PathMap;
+using kel::platform::Sleeper;
+
+KelRamPara* KelRamPara::p_kelrampara_config = nullptr;
+
+namespace {
+
+constexpr int kLanguages = 5;          // language_id 0..4
+constexpr int kEnglish = 1;
+
+// True while this thread emits sig_update_para under the lock.
+thread_local bool t_emitting = false;
+
+void runSync() { Board::commands().system("sync"); }
+
+} // namespace
+
+KelRamPara::KelRamPara(QObject* parent) : QObject(parent)
+{
+    pthread_mutex_init(&para_info_mutex, nullptr);
+    std::memset(RamBlock, 0, sizeof RamBlock);
+    std::memset(RamShadow, 0, sizeof RamShadow);
+    std::memset(UserModeSlot, 0, sizeof UserModeSlot);
+    std::memset(LocalRegBank, 0, sizeof LocalRegBank);
+}
+
+KelRamPara::~KelRamPara()
+{
+    pthread_mutex_destroy(&para_info_mutex);
+}
+
+KelRamPara* KelRamPara::pInstance()
+{
+    if (!p_kelrampara_config) {
+        p_kelrampara_config = new KelRamPara();
+        p_kelrampara_config->load();
+    }
+    return p_kelrampara_config;
+}
+
+// ---------------------------------------------------------------- start-up
+
+void KelRamPara::load()
+{
+    // Nothing else creates the folder of the mode files.
+    QDir().mkpath(QString::fromStdString(PathMap::host(std::string("/data/modes"))));
+    loadSavedArea();
+    Sleeper::sleepMs(100);
+    validateLanguageAtStart();
+    forceStartFields();
+    KelCropSourceInit();
+    std::memcpy(RamShadow, RamBlock, sizeof RamShadow);
+    loadAllSlots();
+    setRegisterStartValues();
+}
+
+// Runs before any other thread exists, so it takes no file lock.
+void KelRamPara::loadSavedArea()
+{
+    const char* path = RamDeviceFile::kPath;
+    if (RamDeviceFile::exists()) {
+        kelDebug("\n %s file exist \n", path);
+        uint8_t marker[2];
+        switch (RamDeviceFile::read(RamBlock, marker)) {
+        case RamDeviceFile::Load::Loaded:
+            return;
+        case RamDeviceFile::Load::Unopenable:
+            Sleeper::sleepMs(100);
+            break;
+        case RamDeviceFile::Load::BadMarker:
+            kelDebug("\n ram_valid = %#x,%#x \n", marker[0], marker[1]);
+            RamDeviceFile::remove();
+            kelDebug("\n delete %s ,use the default para\n", path);
+            Sleeper::sleepMs(100);
+            break;
+        }
+    } else {
+        kelDebug("\n %s file un exist \n", path);
+    }
+    // The defaults reach the block even when the file cannot be written.
+    DefaultParaTable::copySavedAreaInto(RamBlock);
+    RamDeviceFile::writeDefaults();
+    runSync();
+    Sleeper::sleepMs(100);
+    uint8_t marker[2];
+    RamDeviceFile::read(RamBlock, marker);
+}
+
+namespace {
+
+// Lowest offered language 0..4, or -1.
+int lowestOffered(uint32_t mask)
+{
+    for (int lang = 0; lang < kLanguages; ++lang) {
+        if (mask & (1u << lang))
+            return lang;
+    }
+    return -1;
+}
+
+bool offered(int lang, uint32_t mask)
+{
+    return lang >= 0 && lang < kLanguages && (mask & (1u << lang));
+}
+
+// The language to use instead of lang, or -1 to keep it: only 0..4 are
+// languages; with none of them offered an invalid value becomes English.
+int fallbackLanguage(int lang, uint32_t mask)
+{
+    if (offered(lang, mask))
+        return -1;
+    const int lowest = lowestOffered(mask);
+    if (lowest >= 0)
+        return lowest;
+    return lang >= kLanguages ? kEnglish : -1;
+}
+
+} // namespace
+
+void KelRamPara::validateLanguageAtStart()
+{
+    g_language = RamBlock[RamLayout::kLcdLanguage];
+    if ((g_lcd_lang_valid & 0x1u) && (g_lcd_lang_valid & (1u << 17)))
+        g_lcd_lang_valid &= 0xFFFEu;
+    const int lang = fallbackLanguage(g_language, g_lcd_lang_valid);
+    if (lang >= 0) {
+        RamBlock[RamLayout::kLcdLanguage] = static_cast<uint8_t>(lang);
+        g_language = static_cast<uint8_t>(lang);
+    }
+}
+
+void KelRamPara::forceStartFields()
+{
+    for (int w = 0; w < RamLayout::kWindows; ++w)
+        RamBlock[RamLayout::imageRecord(w) + RamLayout::kImgFlags] &= static_cast<uint8_t>(~RamLayout::kFlagFreeze);
+    setBlockU16(RamLayout::kLedScreenSwitch, 0);
+    RamBlock[RamLayout::kUsermodeSaveReq + 1] = 0;
+    setBlockU16(RamLayout::kTestPattern, 0);
+    setBlockU16(RamLayout::kCurrentUserMode, 0);
+    setBlockU16(RamLayout::kSpliceMode, 0);
+    for (int k = 0; k < RamLayout::kValuePairCount; ++k) {
+        RamBlock[RamLayout::kValuePairs + 4 * k] = 60;
+        RamBlock[RamLayout::kValuePairs + 4 * k + 2] = 60;
+    }
+}
+
+void KelRamPara::loadAllSlots()
+{
+    for (unsigned slot = 0; slot < RamLayout::kSlotCount; ++slot) {
+        mode_file_deal(slot, 0);
+        Sleeper::sleepUs(100);
+    }
+}
+
+void KelRamPara::setRegisterStartValues()
+{
+    std::memset(LocalRegBank + RamLayout::kRegChipPresence, 0,
+                RamLayout::kRegClearedAtStartEnd - RamLayout::kRegChipPresence + 1);
+    LocalRegBank[37] = 0x80;
+    LocalRegBank[38] = 0x1F;
+    LocalRegBank[39] = 0x07;
+}
+
+// ---------------------------------------------------------- protocol writes
+
+int KelRamPara::KelRamParaDeal(const uint8_t* data, uint16_t length, uint32_t address)
+{
+    // Written so that no sum can wrap.
+    if (address > RamLayout::kBlockSize || length > RamLayout::kBlockSize - address)
+        return 1;
+    if (length == 0)
+        return 0;
+    std::memcpy(RamBlock + address, data, length);
+    return 0;
+}
+
+int KelRamPara::KelModeUserRamParaDeal(const uint8_t* data, uint16_t length, uint32_t address)
+{
+    // Addresses with bits above 19 would alias a slot: refused like mode 0.
+    const uint32_t mode = address >> 12;
+    if (mode < 1 || mode > RamLayout::kSlotCount)
+        return 1;
+    const uint32_t offset = address & 0xFFF;
+    if (offset + length > RamLayout::kSlotSize)
+        return 1;
+    if (length)
+        std::memcpy(UserModeSlot[mode - 1] + offset, data, length);
+    kelDebug("\n write ram_user_mode = %#x \n", mode);
+    return 0;
+}
+
+// -------------------------------------------------------------- reset/save
+
+void KelRamPara::ram_para_reset()
+{
+    {
+        QMutexLocker locker(&Utils::_file_deal_mutex);
+        DefaultParaTable::copySavedAreaInto(RamBlock);
+        if (RamDeviceFile::writeDefaults()) {
+            kelDebug("\n ready to write default para ramlist ");
+            runSync();
+            Sleeper::sleepMs(100);
+        }
+        uint8_t marker[2];
+        if (RamDeviceFile::read(RamBlock, marker) != RamDeviceFile::Load::Unopenable) {
+            runSync();
+            Sleeper::sleepMs(100);
+        }
+    }
+    std::memcpy(RamShadow, RamBlock, sizeof RamShadow);
+}
+
+void KelRamPara::ram_para_save() { test_signal(SYNC_PARA); }
+
+// -------------------------------------------------------------- mode files
+
+int KelRamPara::mode_file_write(unsigned slot, int kind)
+{
+    if (slot >= RamLayout::kSlotCount)
+        return 0;
+    uint8_t* s = UserModeSlot[slot];
+    {
+        QMutexLocker locker(&Utils::_file_deal_mutex);
+        if (kind == 1)
+            std::memcpy(s + RamLayout::kSlotDataBegin, RamBlock + RamLayout::kModeBegin, RamLayout::kModeSize);
+        s[0] = s[1] = RamLayout::kMarkerSaved;
+        const bool written = ModeFile::write(slot, s);
+        runSync();
+        Sleeper::sleepMs(100);
+        if (!written)
+            return 0;
+    }
+    if (kind == 0) {
+        const std::string cmd = ModeFile::copyOsdCommand(slot);
+        kelDebug("\n %s \n", cmd.c_str());
+        if (blockU16(RamLayout::kOsdEnable) == 1)
+            Board::commands().system(cmd);
+    }
+    runSync();
+    Sleeper::sleepUs(100);
+    return 1;
+}
+
+int KelRamPara::mode_file_deal(unsigned slot, int op)
+{
+    if (slot >= RamLayout::kSlotCount)
+        return 0;
+    uint8_t* s = UserModeSlot[slot];
+    if (op == 1) {
+        Board::commands().system(ModeFile::removeCommand(slot));
+        Sleeper::sleepUs(100);
+        if (RamLayout::u16(s, RamLayout::kSlotOsdEnable) == 1) {
+            Board::commands().system(ModeFile::removeOsdCopyCommand(slot));
+            RamLayout::setU16(s, RamLayout::kSlotOsdEnable, 0);
+        }
+        Sleeper::sleepUs(100);
+        runSync();
+        Sleeper::sleepUs(100);
+    }
+    {
+        QMutexLocker locker(&Utils::_file_deal_mutex);
+        if (ModeFile::read(slot, s)) {
+            runSync();
+            Sleeper::sleepMs(100);
+            return 1;
+        }
+    }
+    s[0] = s[1] = RamLayout::kMarkerDeleted;
+    return 0;
+}
+
+// -------------------------------------------------------------- broadcast
+
+int KelRamPara::test_signal(int reason)
+{
+    // On the GUI thread a direct emission runs the change pass inside the
+    // lock; from inside that pass (or a nested event loop it opened) the
+    // lock is already ours, so the announcement is queued instead.
+    if (t_emitting || SyncUpdate::inPass()) {
+        QMetaObject::invokeMethod(this, [this, reason] { test_signal(reason); }, Qt::QueuedConnection);
+        return 1;
+    }
+    QMutexLocker locker(&Utils::_test_signal_mutex);
+    t_emitting = true;
+    emit sig_update_para(reason);
+    t_emitting = false;
+    return 1;
+}
+
+// ------------------------------------------------------- windows and inputs
+
+CropTable KelRamPara::crops() { return CropTable(RamBlock, g_cut_source_state); }
+
+bool KelRamPara::windowEnabled(int w) const
+{
+    return w >= 0 && w < RamLayout::kWindows && (RamBlock[RamLayout::imageRecord(w) + RamLayout::kImgEnable] & 1);
+}
+
+int KelRamPara::imageSource(const uint8_t* data, int w, int view, short* is_crop, uint8_t* row)
+{
+    if (w < 0 || w >= RamLayout::kWindows) {
+        if (is_crop)
+            *is_crop = 0;
+        return 0;
+    }
+    // A slot copy (view 1) begins with block byte 896.
+    const size_t shift = view ? RamLayout::kModeBegin : 0;
+    const uint16_t selector = RamLayout::u16(data, RamLayout::imageRecord(w) + RamLayout::kImgSelector - shift);
+    const bool cropped = (selector & RamLayout::kSelectorCrop) != 0;
+    if (is_crop)
+        *is_crop = cropped ? 1 : 0;
+    if (!cropped)
+        return selector & 0xFF;
+    const uint8_t r = static_cast<uint8_t>(selector & 0xFF);
+    if (row)
+        *row = r;
+    // Rows past 39 still lie inside the block or slot; callers range-check
+    // the source.
+    return data[RamLayout::cropRow(r) - shift];
+}
+
+int KelRamPara::KelGetImageSource(const uint8_t* data, int w, short* is_crop, uint8_t* row, int view)
+{
+    return imageSource(data, w, view, is_crop, row);
+}
+
+int KelRamPara::KelGetSourceNum(int source, int n)
+{
+    if (n < 1)
+        return 0;
+    return crops().countRows(source, n);
+}
+
+void KelRamPara::toggleFlag(uint16_t flag, bool onlyWhenEnabled)
+{
+    const int w = g_image_current;
+    if (w >= RamLayout::kWindows)
+        return;
+    const size_t at = RamLayout::imageRecord(w) + RamLayout::kImgFlags;
+    const uint16_t flags = blockU16(at);
+    if (flag == RamLayout::kFlagFreeze)
+        kelDebug("\n set freeze : %s \n", (flags & flag) ? "normal" : "freeze ");
+    const bool write = !onlyWhenEnabled || windowEnabled(w);
+    ApplyGate::instance().apply([&] {
+        if (write)
+            setBlockU16(at, flags ^ flag);
+    });
+}
+
+void KelRamPara::KelSetImageFreeze() { toggleFlag(RamLayout::kFlagFreeze, true); }
+
+void KelRamPara::KelSetImageBlack() { toggleFlag(RamLayout::kFlagBlack, false); }
+
+void KelRamPara::KelSetImageSource(int k, int source, int w)
+{
+    if (w < 0 || w >= RamLayout::kWindows || !CropTable::validSource(source))
+        return;
+    uint16_t selector = static_cast<uint16_t>(source);
+    if (k != 0) {
+        const int row = crops().rowOfCrop(source, k);
+        // A crop that does not exist leaves the chosen input uncropped.
+        if (row != CropTable::kNotFound)
+            selector = static_cast<uint16_t>(RamLayout::kSelectorCrop | row);
+    }
+    ApplyGate::instance().apply([&] {
+        setBlockU16(RamLayout::imageRecord(w) + RamLayout::kImgSelector, selector);
+        if (blockU16(RamLayout::kCurrentUserMode) == shadowU16(RamLayout::kCurrentUserMode))
+            setBlockU16(RamLayout::kCurrentUserMode, 0);
+    });
+}
+
+int KelRamPara::KelSourceId_is_on(int device)
+{
+    for (int w = 0; w < RamLayout::kWindows; ++w) {
+        if (!windowEnabled(w))
+            continue;
+        const int source = imageSource(RamBlock, w, 0, nullptr, nullptr);
+        const int mapped = (source >= 1 && source <= 5) ? source : 0;
+        kelDebug("\n KelSourceId_is_on  source_id = %d, dev_id1 = %d ,dev_id = %d\n", source, mapped, device);
+        if (mapped == device)
+            return 1;
+    }
+    return 0;
+}
+
+// ------------------------------------------------------------------- crops
+
+void KelRamPara::KelCropSourceInit() { crops().rebuild(); }
+
+int KelRamPara::KelGetCropID(int source, int k) { return crops().cropId(source, k); }
+
+int KelRamPara::KelAddCropID(int source) { return crops().freeCropId(source); }
+
+void KelRamPara::KelGetCropPara(int source, int k, CROP_PARA* para, int* row)
+{
+    const int r = crops().rowOfCrop(source, k);
+    if (row)
+        *row = r;
+    if (r != CropTable::kNotFound && para)
+        crops().readRow(r, para);
+}
+
+void KelRamPara::KelSetCropPara(int source, int k, const CROP_PARA* para)
+{
+    const int r = crops().rowOfCrop(source, k);
+    if (r != CropTable::kNotFound && para)
+        crops().writeRect(r, para);
+}
+
+int KelRamPara::KelAddNewCrop(int source, const CROP_PARA* para)
+{
+    constexpr int kRefused = 255;
+    if (!CropTable::validSource(source) || !para)
+        return kRefused;
+    CropTable table = crops();
+    const int c = table.freeCropId(source);
+    const int row = table.freeRow();
+    // Without a free crop number or a free row nothing is added.
+    if (c == 0 || row == CropTable::kNotFound)
+        return c != 0 ? c : kRefused;
+    const uint16_t selector = static_cast<uint16_t>(RamLayout::kRowInUse | ((c - 1) & 0x7F) << 8 | source);
+    ApplyGate::instance().apply([&] { table.writeRow(row, selector, para); });
+    return 0;
+}
+
+void KelRamPara::KelDeleteCrop(int source, int k)
+{
+    const int r = crops().rowOfCrop(source, k);
+    if (r == CropTable::kNotFound)
+        return;
+    ApplyGate::instance().apply([&] { crops().setSelector(r, 0); });
+}
+
+// ------------------------------------------------- EDID, language, modes
+
+void KelRamPara::KelSetEDIDPara(int source, uint16_t width, uint16_t height, uint16_t refresh)
+{
+    if (!CropTable::validSource(source))
+        return;
+    const size_t at = RamLayout::edidRecord(source);
+    ApplyGate::instance().apply([&] {
+        setBlockU16(at, width);
+        setBlockU16(at + 2, height);
+        setBlockU16(at + 4, refresh);
+    });
+}
+
+int KelRamPara::KelLanguageChanged()
+{
+    const uint16_t word = blockU16(RamLayout::kLcdLanguage);
+    if (word == shadowU16(RamLayout::kLcdLanguage))
+        return 0;
+    g_language = static_cast<uint8_t>(word & 0xFF);
+    const int lang = fallbackLanguage(g_language, g_lcd_lang_valid);
+    if (lang >= 0) {
+        setBlockU16(RamLayout::kLcdLanguage, static_cast<uint16_t>(lang));
+        g_language = static_cast<uint8_t>(lang);
+    }
+    return 1;
+}
+
+int KelRamPara::KelUserModeSaved(int slot)
+{
+    if (slot < 0 || slot >= static_cast<int>(RamLayout::kSlotCount))
+        return 0;
+    return UserModeSlot[slot][0] == RamLayout::kMarkerSaved && UserModeSlot[slot][1] == RamLayout::kMarkerSaved;
+}
+
+int KelRamPara::KelUserModeIndex(int current, int direction)
+{
+    constexpr int kNone = 256;
+    static constexpr int kLast = RamLayout::kSlotCount - 1;
+    auto firstUp = [this](int from, int to) {
+        for (int i = std::max(from, 0); i <= std::min(to, kLast); ++i)
+            if (KelUserModeSaved(i))
+                return i;
+        return -1;
+    };
+    auto firstDown = [this](int from, int to) {
+        for (int i = std::min(from, kLast); i >= std::max(to, 0); --i)
+            if (KelUserModeSaved(i))
+                return i;
+        return -1;
+    };
+    int found = -1;
+    switch (direction) {
+    case 2:
+        if (current >= 0 && current <= kLast && KelUserModeSaved(current))
+            return current;
+        [[fallthrough]];
+    case 1:
+        found = firstUp(current + 1, kLast);
+        if (found < 0)
+            found = firstUp(0, current);
+        break;
+    case 0:
+        found = firstDown(current - 1, 0);
+        if (found < 0)
+            found = firstDown(kLast, current);
+        break;
+    default:
+        break;
+    }
+    return found < 0 ? kNone : found;
+}
+
+int KelRamPara::KelGetCurrentModeIndex()
+{
+    const uint8_t mode = RamBlock[RamLayout::kCurrentUserMode];
+    return mode <= RamLayout::kSlotCount ? mode : 0;
+}

@@ -1,0 +1,165 @@
+#include "StoreFixture.h"
+
+#include "params/KelRamPara.h"
+#include "params/RamLayout.h"
+#include "params/SyncUpdate.h"
+#include "params/global.h"
+
+#include <QDir>
+#include <algorithm>
+#include <cstring>
+
+using namespace kel::test;
+
+namespace {
+
+class UserModes : public StoreFixture {
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        start();
+        writeText("/data/configs/omenu.json", "{\"name\":\"m\",\"osdcount\":0,\"oactcount\":0}");
+        clearCommands();
+    }
+
+    void saveThroughRequest(uint16_t mode)
+    {
+        store().setBlockU16(RamLayout::kUsermodeSaveReq, mode);
+        sync.para_sync(SYNC_PARA);
+    }
+
+    bool ran(const std::string& cmd) const
+    {
+        const auto c = commands();
+        return std::find(c.begin(), c.end(), cmd) != c.end();
+    }
+
+    SyncUpdate sync;
+};
+
+} // namespace
+
+TEST_F(UserModes, SaveRequestWritesTheModeFileAndTheOsdCopy)
+{
+    store().setBlockU16(RamLayout::kOsdEnable, 1);
+    store().RamBlock[1000] = 0x42;
+    saveThroughRequest(10);
+
+    const std::vector<uint8_t> file = readFile("/data/modes/custom_mode10");
+    ASSERT_EQ(4096u, file.size());
+    EXPECT_EQ(0xAA, file[0]);
+    EXPECT_EQ(0xAA, file[1]);
+    EXPECT_EQ(0, std::memcmp(file.data() + 2, store().RamBlock + 896, 3200));
+    EXPECT_EQ(0x42, file[1000 - 894]);
+    EXPECT_TRUE(ran("cp  /data/configs/omenu.json /data/modes/MO0a.json"));
+    EXPECT_EQ(readFile("/data/configs/omenu.json"), readFile("/data/modes/MO0a.json"));
+    EXPECT_EQ(10, store().blockU16(RamLayout::kCurrentUserMode));
+    EXPECT_EQ(0, store().blockU16(RamLayout::kUsermodeSaveReq));
+    EXPECT_TRUE(store().KelUserModeSaved(9));
+    // The changed current mode was persisted as well.
+    EXPECT_EQ(10, readFile("/data/ram_device_info")[866 - 766]);
+}
+
+TEST_F(UserModes, SaveWithTheOsdOffWritesOnlyTheModeFile)
+{
+    saveThroughRequest(10);
+    EXPECT_TRUE(fileExists("/data/modes/custom_mode10"));
+    EXPECT_FALSE(fileExists("/data/modes/MO0a.json"));
+    for (const auto& c : commands())
+        EXPECT_EQ(std::string::npos, c.find("cp ")) << c;
+}
+
+TEST_F(UserModes, RequestEqualToTheShadowOrOutOfRangeIsNotServed)
+{
+    store().setBlockU16(RamLayout::kUsermodeSaveReq, 3);
+    store().setBlockU16(RamLayout::kCurrentUserMode, 0);
+    std::memcpy(store().RamShadow, store().RamBlock, 4096);
+    sync.para_sync(SYNC_PARA);
+    EXPECT_FALSE(fileExists("/data/modes/custom_mode3"));
+    EXPECT_EQ(3, store().blockU16(RamLayout::kUsermodeSaveReq));
+
+    saveThroughRequest(17);
+    EXPECT_EQ(0, QDir(QString::fromStdString(hostPath("/data/modes"))).entryList(QDir::Files).size());
+}
+
+TEST_F(UserModes, DeleteRemovesOnlyTheModeFileWhenItsOsdWasOff)
+{
+    saveThroughRequest(4);
+    clearCommands();
+    store().UserModeSlot[3][100] = 0x99;
+    EXPECT_EQ(0, store().mode_file_deal(3, 1));
+    EXPECT_EQ(std::vector<std::string>({"rm  -rf  /data/modes/custom_mode4", "sync"}), commands());
+    EXPECT_FALSE(fileExists("/data/modes/custom_mode4"));
+    EXPECT_EQ(0xFF, store().UserModeSlot[3][0]);
+    EXPECT_EQ(0xFF, store().UserModeSlot[3][1]);
+    EXPECT_EQ(0x99, store().UserModeSlot[3][100]);
+}
+
+TEST_F(UserModes, DeleteOfAModeSavedWithTheOsdAlsoRemovesItsCopy)
+{
+    store().setBlockU16(RamLayout::kOsdEnable, 1);
+    saveThroughRequest(16);
+    ASSERT_TRUE(fileExists("/data/modes/MO10.json"));
+    clearCommands();
+    EXPECT_EQ(0, store().mode_file_deal(15, 1));
+    EXPECT_EQ(std::vector<std::string>({"rm  -rf  /data/modes/custom_mode16", "rm  -rf  /data/modes/MO10.json", "sync"}),
+              commands());
+    EXPECT_FALSE(fileExists("/data/modes/MO10.json"));
+    EXPECT_EQ(0, RamLayout::u16(store().UserModeSlot[15], RamLayout::kSlotOsdEnable));
+}
+
+TEST_F(UserModes, SlotsOutsideZeroToFifteenRunNothing)
+{
+    EXPECT_EQ(0, store().mode_file_deal(16, 1));
+    EXPECT_EQ(0, store().mode_file_write(16, 1));
+    EXPECT_EQ(0, store().mode_file_write(static_cast<unsigned>(-1), 1));
+    EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(UserModes, FailedModeWriteIsReportedAsNotWritten)
+{
+    QDir(QString::fromStdString(hostPath("/data/modes"))).removeRecursively();
+    writeText("/data/modes", "not a folder");
+    EXPECT_EQ(0, store().mode_file_write(0, 1));
+}
+
+TEST_F(UserModes, KindOneCopiesTheBlockIntoTheSlot)
+{
+    store().RamBlock[4095] = 0x3E;
+    ASSERT_EQ(1, store().mode_file_write(0, 1));
+    EXPECT_EQ(0x3E, store().UserModeSlot[0][3201]);
+    EXPECT_EQ(0x3E, readFile("/data/modes/custom_mode1")[3201]);
+}
+
+TEST_F(UserModes, ReasonTwoWalkDeletesWritesAndSkipsBySlotMarker)
+{
+    uint8_t* base = &store().UserModeSlot[0][0];
+    auto mark = [&](int slot, uint8_t a, uint8_t b) {
+        base[slot * 4098] = a;
+        base[slot * 4098 + 1] = b;
+    };
+    for (int i = 0; i < 16; ++i)
+        mark(i, 0, 0);
+    mark(1, 0xAA, 0xAA);
+    mark(2, 0x00, 0xAA);
+    mark(5, 0xFF, 0xFF);
+    mark(6, 0xAA, 0xFF);
+    store().UserModeSlot[1][500] = 0x21;
+    writeText("/data/modes/custom_mode6", "old");
+    store().setBlockU16(RamLayout::kUsermodeSaveReq, 0);
+
+    sync.para_sync(SYNC_USER_MODE);
+    EXPECT_TRUE(ran("rm  -rf  /data/modes/custom_mode6"));
+    EXPECT_TRUE(ran("rm  -rf  /data/modes/custom_mode7"));
+    EXPECT_FALSE(fileExists("/data/modes/custom_mode6"));
+    EXPECT_EQ(0x21, readFile("/data/modes/custom_mode2")[500]);
+    EXPECT_TRUE(fileExists("/data/modes/custom_mode3"));
+    EXPECT_EQ(0xAA, store().UserModeSlot[2][0]);   // marked saved by the write
+    EXPECT_FALSE(fileExists("/data/modes/custom_mode1"));
+    EXPECT_FALSE(fileExists("/data/modes/custom_mode4"));
+
+    clearCommands();
+    sync.para_sync(SYNC_USER_MODE);
+    EXPECT_TRUE(ran("rm  -rf  /data/modes/custom_mode6"));
+}
