@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build/run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEL_BUILD_TESTS=OFF -DKEL_BUILD_BENCH=OFF >/dev/null
-cmake --build build/run -j"$(nproc)"
+JOBS=$(nproc); [ "$JOBS" -gt 4 ] && JOBS=4
+cmake --build build/run -j"$JOBS"
 export KEL_BOARD=sim
 export KEL_ROOT="$PWD/var/root"
 mkdir -p "$KEL_ROOT"

@@ -1,11 +1,22 @@
 #!/bin/bash
-# Installs what is missing, builds and runs every test. Non-zero exit on any
-# failure.
+# Installs what is missing, builds and runs every test twice: in a debug
+# build and in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Non-zero exit on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 JOBS=$(nproc)
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DKEL_BUILD_BENCH=OFF >/dev/null
-cmake --build build/test -j"$JOBS"
-cd build/test
-ctest --output-on-failure -j"$JOBS" --timeout 300
+[ "$JOBS" -gt 4 ] && JOBS=4
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DKEL_BUILD_BENCH=OFF "$@" >/dev/null
+  cmake --build "$dir" -j"$JOBS"
+  (cd "$dir" && ctest --output-on-failure -j"$JOBS" --timeout 300)
+}
+
+echo "== debug build"
+run_suite build/test
+echo "== sanitizer build"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build/sanitize -DKEL_SANITIZE=ON

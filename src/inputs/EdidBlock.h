@@ -15,6 +15,7 @@ public:
     };
     struct RangeLimits {
         uint8_t vmin, vmax, hminKHz, hmaxKHz, pclkMax10MHz;
+        bool gtfDefault;  // EDID 1.3: default GTF instead of "range limits only"
     };
     struct Base {
         const char* maker = "KEL";
@@ -46,10 +47,11 @@ public:
     static void dummyDescriptor(uint8_t out[18]);
 
     static void buildBase(const Base& spec, uint8_t out[128]);
-    // A CTA-861 revision 3 extension: one video data block with the given
-    // VICs, an audio data block, an HDMI vendor block, the DTDs from
-    // dtdOffset on, padding and checksum. dtdOffset is the byte offset of
-    // the first detailed timing (the data blocks are padded up to it).
+    // A CTA-861 revision 3 extension: video, audio, speaker, HDMI (and, above
+    // 340 MHz, HDMI Forum) and video capability data blocks, the DTDs from
+    // dtdOffset on, and the checksum. The video block takes as many of the
+    // offered VICs as it needs to end the data blocks exactly at dtdOffset.
+    // maxTmdsMHz 0 leaves the HDMI blocks out (they need a 1.3 base block).
     static void buildCta(const uint8_t* vics, int vicCount, const Timing* dtds, int dtdCount,
                          uint8_t dtdOffset, uint32_t maxTmdsMHz, uint8_t out[128]);
 };

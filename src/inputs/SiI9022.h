@@ -23,8 +23,9 @@ public:
     void WriteBlockTPI(uint8_t reg, unsigned count, const uint8_t* bytes);
     int I2C_SiI9022A2_Write(uint8_t reg, const uint8_t* buf, unsigned count);
 
-    // The AVI InfoFrame bytes 0x0C..0x19 (checksum first) for a DE start.
-    static void aviInfoFrame(uint32_t h_start, uint32_t v_start, uint8_t out[14]);
+    // The AVI InfoFrame bytes for registers 0x0C..0x19: checksum, DB1..DB13.
+    static void aviInfoFrame(uint32_t h_start, uint32_t v_start, uint8_t h_sync, uint8_t v_sync,
+                             uint8_t out[14]);
 
     // The bus descriptor (the board manager's, or one of our own).
     int i2c_fd = -1;

@@ -69,6 +69,12 @@ public:
 
     uint8_t thread_state() const;
 
+    // Refresh of an IT6602 input from its whole-MHz pixel clock and totals
+    // (0 when a total is 0), and the value src_video_info stores (55 Hz and
+    // above are stored as 60).
+    static uint64_t it6602_refresh(uint32_t pclkMHz, uint32_t htotal, uint32_t vtotal);
+    static uint8_t stored_refresh(uint64_t hz);
+
     // Requests and hand-over bytes (written by other threads).
     std::atomic<uint8_t> source_restart_request[6];
     std::atomic<uint8_t> source_edid_written[6];

@@ -53,8 +53,11 @@ constexpr BoardKind kDefaultKind = BoardKind::Sim;
 void requireInit()
 {
     if (!g_initialised) {
-        // Never guess a board: on a host build the simulation is chosen
-        // explicitly by the build default, on a device build the device.
+        // The environment decides first (KEL_BOARD, KEL_ROOT). Without it a
+        // device build takes the device and a host build the simulation in
+        // var/root, never the other way round.
+        if (Board::initFromEnvironment(nullptr))
+            return;
         if (kDefaultKind == BoardKind::Device)
             Board::initDevice();
         else

@@ -11,8 +11,14 @@ public:
     static constexpr uint32_t kMapSize = 0x2B0000u;
 
     virtual ~RegisterWindow() = default;
-    // Opens and maps the window; false when the device refuses.
+    // Opens "/dev/mem" and maps kMapSize bytes at kPhysBase; false when the
+    // device refuses.
     virtual bool open() = 0;
+    // Asks the memory-system driver ("/dev/msys", request 0x5315) where the
+    // window lies and maps what it returns; false when any step fails.
+    virtual bool openMemorySystem() { return open(); }
+    // Bytes mapped (0 when closed).
+    virtual uint32_t size() const { return isOpen() ? kMapSize : 0; }
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
     virtual uint16_t read16(uint32_t offset) = 0;

@@ -3,12 +3,14 @@
 
 namespace kel::platform::linuxdev {
 
-// /dev/msys opened (the memory-system driver must be present), then
-// /dev/mem mapped MAP_SHARED at the physical base with O_SYNC.
+// "/dev/mem" mapped MAP_SHARED with O_SYNC, either at the fixed physical
+// base or where the memory-system driver "/dev/msys" says.
 class LinuxRegisterWindow : public RegisterWindow {
 public:
     ~LinuxRegisterWindow() override;
     bool open() override;
+    bool openMemorySystem() override;
+    uint32_t size() const override { return base_ ? size_ : 0; }
     bool isOpen() const override { return base_ != nullptr; }
     void close() override;
     uint16_t read16(uint32_t offset) override;
@@ -18,6 +20,8 @@ private:
     int msysFd_ = -1;
     int memFd_ = -1;
     volatile uint8_t* base_ = nullptr;
+    uint32_t size_ = 0;
+    bool map(uint32_t physBase, uint32_t size);
 };
 
 } // namespace kel::platform::linuxdev

@@ -1,0 +1,113 @@
+#include "inputs/InputBoardFixture.h"
+
+#include "inputs/tarvosource.h"
+#include "params/ConfigEngine.h"
+#include "params/KelRamPara.h"
+#include "params/global.h"
+#include "platform/sim/SimEdidEeprom.h"
+#include "platform/sim/SimInputBoard.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace kel::test {
+
+void InputBoardFixture::SetUp()
+{
+    SimRootFixture::SetUp();
+    G_timeTicks = 0;
+    g_source_online = 0;
+    g_c331_source_online = 0;
+    g_fpga_lcd_on = 0;
+    ConfigEngine::destroyInstance();
+    ConfigEngine::pInstance();
+    store_ = std::make_unique<KelRamPara>();
+    KelRamPara::p_kelrampara_config = store_.get();
+    store_->load();
+    src_ = std::make_unique<tarvosource>();
+    src_->prepare();
+}
+
+void InputBoardFixture::TearDown()
+{
+    src_.reset();
+    KelRamPara::p_kelrampara_config = nullptr;
+    store_.reset();
+    ConfigEngine::destroyInstance();
+    SimRootFixture::TearDown();
+}
+
+platform::sim::SimInputBoard& InputBoardFixture::sim()
+{
+    return *platform::sim::SimInputBoard::of(board());
+}
+
+void InputBoardFixture::restartManager()
+{
+    src_.reset();
+    ConfigEngine::destroyInstance();
+    ConfigEngine::pInstance();
+    src_ = std::make_unique<tarvosource>();
+    src_->prepare();
+}
+
+bool InputBoardFixture::runUntilState(uint8_t state, int maxIterations)
+{
+    for (int i = 0; i < maxIterations; ++i) {
+        if (src_->thread_state() == state)
+            return true;
+        src_->runOnce();
+        ++G_timeTicks;
+    }
+    return src_->thread_state() == state;
+}
+
+void InputBoardFixture::run(int iterations)
+{
+    for (int i = 0; i < iterations; ++i) {
+        src_->runOnce();
+        ++G_timeTicks;
+    }
+}
+
+uint8_t InputBoardFixture::reg(int index) const { return store_->LocalRegBank[index]; }
+
+void InputBoardFixture::setReg(int index, uint8_t value) { store_->LocalRegBank[index] = value; }
+
+std::array<uint8_t, 256> InputBoardFixture::eeprom(int input) { return sim().eeprom(input).contents(); }
+
+std::string InputBoardFixture::configValue(const std::string& key) const
+{
+    QSettings ini(QString::fromStdString(hostPath("/data/configs/tcpip.ini")), QSettings::IniFormat);
+    return ini.value(QString::fromStdString(key)).toString().toStdString();
+}
+
+bool InputBoardFixture::haveEdidDecode()
+{
+    return !QStandardPaths::findExecutable("edid-decode").isEmpty();
+}
+
+bool InputBoardFixture::edidDecodePasses(const std::string& hostFile, std::string* report)
+{
+    QProcess p;
+    p.start("edid-decode", {"--check", QString::fromStdString(hostFile)});
+    if (!p.waitForFinished(20000))
+        return false;
+    const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    if (report)
+        *report = out.toStdString();
+    return out.contains("EDID conformity: PASS");
+}
+
+std::string InputBoardFixture::writeTemp(const uint8_t* data, size_t size, const std::string& name)
+{
+    const std::string path = root() + "/" + name;
+    QFile f(QString::fromStdString(path));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    return path;
+}
+
+} // namespace kel::test

@@ -1,0 +1,89 @@
+#include "ProgramRunner.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QTest>
+
+#include <csignal>
+
+namespace kel::test {
+
+ProgramRunner::ProgramRunner()
+{
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+ProgramRunner::~ProgramRunner()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+}
+
+bool ProgramRunner::start(const QStringList& wrapper)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KEL_BOARD", "sim");
+    env.insert("KEL_ROOT", root());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    if (!wrapper.isEmpty()) {
+        // The leak checker of a sanitizer build cannot run under a tracer.
+        const QString asan = env.value("ASAN_OPTIONS");
+        env.insert("ASAN_OPTIONS", (asan.isEmpty() ? QString() : asan + ":") + "detect_leaks=0");
+    }
+    process_.setProcessEnvironment(env);
+    process_.setWorkingDirectory(root());
+    QStringList args = wrapper;
+    args << QStringLiteral(KEL_PROGRAM_PATH);
+    wrapped_ = !wrapper.isEmpty();
+    const QString program = args.takeFirst();
+    process_.start(program, args);
+    return process_.waitForStarted(20000);
+}
+
+bool ProgramRunner::waitForFile(const QString& logical, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!QFileInfo::exists(hostPath(logical))) {
+        if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+pid_t ProgramRunner::programPid() const
+{
+    const pid_t direct = static_cast<pid_t>(process_.processId());
+    if (!wrapped_)
+        return direct;
+    // The tracer's first child is the program.
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(direct));
+    if (!children.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> pids = children.readAll().trimmed().split(' ');
+    return pids.isEmpty() || pids.first().isEmpty() ? -1 : static_cast<pid_t>(pids.first().toInt());
+}
+
+bool ProgramRunner::signal(int sig)
+{
+    const pid_t pid = programPid();
+    return pid > 0 && ::kill(pid, sig) == 0;
+}
+
+bool ProgramRunner::waitForCleanExit(int timeoutMs)
+{
+    if (!process_.waitForFinished(timeoutMs))
+        return false;
+    return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
+}
+
+QString ProgramRunner::output()
+{
+    return QString::fromLocal8Bit(process_.readAll());
+}
+
+} // namespace kel::test

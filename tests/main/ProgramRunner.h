@@ -1,0 +1,38 @@
+#pragma once
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+namespace kel::test {
+
+// Starts kelT57N on a simulated board in a fresh root, optionally under a
+// tracer, and drives it with signals. Every wait is bounded.
+class ProgramRunner {
+public:
+    ProgramRunner();
+    ~ProgramRunner();
+
+    QString root() const { return dir_.path(); }
+    QString hostPath(const QString& logical) const { return root() + logical; }
+
+    // wrapper: e.g. {"strace", "-f", ...}; the program follows it.
+    bool start(const QStringList& wrapper = {});
+    // Waits (bounded) until the file under the root exists.
+    bool waitForFile(const QString& logical, int timeoutMs = 20000);
+    // The program's own pid (the tracer's child when wrapped).
+    pid_t programPid() const;
+    bool signal(int sig);
+    // Waits for the end; true when it ended by itself with exit code 0.
+    bool waitForCleanExit(int timeoutMs = 20000);
+    QString output();
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    bool wrapped_ = false;
+};
+
+} // namespace kel::test

@@ -1,0 +1,83 @@
+#include "ProgramRunner.h"
+#include "StraceAudit.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+namespace kel::test {
+namespace {
+
+TEST(ProgramSafetyTest, AuditFlagsWhatTheProgramMustNotDo)
+{
+    StraceAudit audit("/tmp/r");
+    audit.audit("10 execve(\"/build/kelT57N\", [\"kelT57N\"], 0x0 /* 3 vars */) = 0\n"
+                "10 openat(AT_FDCWD, \"/tmp/r/data/configs/tcpip.ini\", O_RDWR|O_CREAT|O_CLOEXEC, 0666) = 3\n"
+                "10 openat(AT_FDCWD, \"/etc/passwd\", O_RDONLY|O_CLOEXEC) = 4\n"
+                "10 openat(AT_FDCWD, \"/dev/null\", O_WRONLY) = 5\n"
+                "11 connect(6, {sa_family=AF_INET, sin_port=htons(5008), sin_addr=inet_addr(\"127.0.0.1\")}, 16) = 0\n");
+    EXPECT_TRUE(audit.violations().isEmpty()) << audit.violations().join('\n').toStdString();
+
+    StraceAudit bad("/tmp/r");
+    bad.audit("10 execve(\"/build/kelT57N\", [\"kelT57N\"], 0x0) = 0\n"
+              "12 execve(\"/bin/sh\", [\"sh\", \"-c\", \"reboot\"], 0x0) = 0\n"
+              "10 openat(AT_FDCWD, \"/data/configs/tcpip.ini\", O_WRONLY|O_CREAT, 0666) = 3\n"
+              "10 unlinkat(AT_FDCWD, \"/etc/x\", 0) = -1 ENOENT (No such file or directory)\n"
+              "10 sendto(6, \"\\xa5\", 1, 0, {sa_family=AF_INET, sin_port=htons(5008), "
+              "sin_addr=inet_addr(\"255.255.255.255\")}, 16) = 1\n"
+              "10 bind(7, {sa_family=AF_INET, sin_port=htons(5005), sin_addr=inet_addr(\"0.0.0.0\")}, 16) = 0\n");
+    EXPECT_EQ(bad.violations().size(), 5) << bad.violations().join('\n').toStdString();
+}
+
+TEST(ProgramSafetyTest, RunsOnTheSimulatedBoardWithoutTouchingTheHost)
+{
+    if (QStandardPaths::findExecutable("strace").isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    QTemporaryDir logDir;
+    ASSERT_TRUE(logDir.isValid());
+    const QString log = logDir.path() + "/trace.txt";
+    ProgramRunner program;
+    ASSERT_TRUE(program.start(StraceAudit::straceArguments(log)));
+    ASSERT_TRUE(program.waitForFile("/data/configs/tcpip.ini")) << program.output().toStdString();
+    // Let the program run a while, as on the device, before it is stopped.
+    QTest::qWait(2000);
+    ASSERT_TRUE(program.signal(SIGTERM));
+    EXPECT_TRUE(program.waitForCleanExit()) << program.output().toStdString();
+
+    QFile f(log);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    StraceAudit audit(program.root());
+    audit.audit(QString::fromLocal8Bit(f.readAll()));
+    EXPECT_EQ(audit.execCount(), 1);
+    EXPECT_TRUE(audit.violations().isEmpty()) << audit.violations().join('\n').toStdString();
+}
+
+TEST(ProgramSafetyTest, StaysUpWritesItsStateOnRequestAndStopsCleanly)
+{
+    for (int sig : {SIGINT, SIGTERM}) {
+        ProgramRunner program;
+        ASSERT_TRUE(program.start());
+        ASSERT_TRUE(program.waitForFile("/data/configs/tcpip.ini")) << program.output().toStdString();
+        EXPECT_TRUE(QFile::exists(program.hostPath("/sim/board.ini")));
+        ASSERT_TRUE(program.signal(SIGUSR1));
+        ASSERT_TRUE(program.waitForFile("/sim/state.json"));
+        ASSERT_TRUE(QFile::remove(program.hostPath("/sim/state.json")));
+        ASSERT_TRUE(program.signal(sig));
+        EXPECT_TRUE(program.waitForCleanExit()) << program.output().toStdString();
+        // Written again at exit.
+        QFile state(program.hostPath("/sim/state.json"));
+        ASSERT_TRUE(state.open(QIODevice::ReadOnly));
+        const QJsonObject o = QJsonDocument::fromJson(state.readAll()).object();
+        EXPECT_TRUE(o.contains("system"));
+    }
+}
+
+} // namespace
+} // namespace kel::test

@@ -1,0 +1,110 @@
+#include "StraceAudit.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace kel::test {
+namespace {
+
+// System calls that create, change or remove a file, with the path in the
+// first quoted argument (and the second for the two-path calls).
+const char* const kFileChanges[] = {"mkdir", "mkdirat", "rename", "renameat", "renameat2", "unlink", "unlinkat",
+                                    "rmdir", "symlink", "symlinkat", "link", "linkat", "chmod", "fchmodat",
+                                    "truncate", "creat", "mknod", "mknodat", "utimensat", "chown", "fchownat"};
+
+QStringList quotedArguments(const QString& line)
+{
+    static const QRegularExpression re(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
+    QStringList out;
+    auto it = re.globalMatch(line);
+    while (it.hasNext())
+        out << it.next().captured(1);
+    return out;
+}
+
+QString syscallName(const QString& line)
+{
+    static const QRegularExpression re(QStringLiteral("^\\d+\\s+(?:<\\.\\.\\. )?([a-z0-9_]+)[( ]"));
+    const auto m = re.match(line);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+} // namespace
+
+QStringList StraceAudit::straceArguments(const QString& logFile)
+{
+    return {"strace", "-f", "-qq", "-s", "512", "-o", logFile, "-e",
+            "trace=execve,execveat,open,openat,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,"
+            "rmdir,symlink,symlinkat,link,linkat,chmod,fchmodat,truncate,mknod,mknodat,chown,fchownat,"
+            "connect,sendto,sendmsg,bind"};
+}
+
+bool StraceAudit::pathAllowed(const QString& rawPath) const
+{
+    const QString path = QDir::cleanPath(rawPath.startsWith('/') ? rawPath : root_ + "/" + rawPath);
+    if (path == root_ || path.startsWith(root_ + "/"))
+        return true;
+    if (path == "/dev/null" || path == "/dev/ptmx" || path.startsWith("/dev/pts/"))
+        return true;
+    const QString temp = QDir::cleanPath(QDir::tempPath());
+    return path.startsWith(temp + "/") || path.startsWith("/tmp/") || path.startsWith("/var/tmp/");
+}
+
+void StraceAudit::checkLine(const QString& line)
+{
+    const QString call = syscallName(line);
+    if (call.isEmpty() || line.contains(QLatin1String("resumed>")))
+        return;
+    const QStringList args = quotedArguments(line);
+    if (call == "execve" || call == "execveat") {
+        if (++execs_ > 1)
+            violations_ << "started a program: " + line;
+        return;
+    }
+    if (call == "open" || call == "openat") {
+        const bool writes = line.contains("O_WRONLY") || line.contains("O_RDWR") || line.contains("O_CREAT") ||
+                            line.contains("O_TRUNC");
+        if (writes && !args.isEmpty() && !pathAllowed(args.first()))
+            violations_ << "opened for writing outside the root: " + line;
+        return;
+    }
+    for (const char* c : kFileChanges) {
+        if (call == QLatin1String(c)) {
+            // A link's source ("/proc/self/fd/N" of a file being saved, or a
+            // symbolic link's text) is not changed; its new name is.
+            const bool onlyLast = call.startsWith("link") || call.startsWith("symlink");
+            const QStringList changed = onlyLast && !args.isEmpty() ? QStringList{args.last()} : args;
+            for (const QString& a : changed)
+                if (!pathAllowed(a))
+                    violations_ << "changed a file outside the root: " + line;
+            return;
+        }
+    }
+    if (call == "connect" || call == "sendto" || call == "sendmsg" || call == "bind") {
+        static const QRegularExpression v4(QStringLiteral("inet_addr\\(\"([0-9.]+)\"\\)"));
+        static const QRegularExpression v6(QStringLiteral("inet_pton\\(AF_INET6, \"([^\"]+)\""));
+        auto m4 = v4.globalMatch(line);
+        while (m4.hasNext()) {
+            const QString a = m4.next().captured(1);
+            const bool anyOnBind = call == "bind" && a == "0.0.0.0";
+            if (!a.startsWith("127.") && !anyOnBind)
+                violations_ << "network address " + a + ": " + line;
+            if (anyOnBind)
+                violations_ << "bound to every interface: " + line;
+        }
+        auto m6 = v6.globalMatch(line);
+        while (m6.hasNext()) {
+            const QString a = m6.next().captured(1);
+            if (a != "::1")
+                violations_ << "network address " + a + ": " + line;
+        }
+    }
+}
+
+void StraceAudit::audit(const QString& logText)
+{
+    for (const QString& line : logText.split('\n', Qt::SkipEmptyParts))
+        checkLine(line);
+}
+
+} // namespace kel::test

@@ -1,0 +1,30 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace kel::test {
+
+// Reads an "strace -f" log and lists what a program on the simulated board
+// must never do: start another program, create or change a file outside
+// its root (temporary folders, /dev/null and pseudo-terminals aside), or
+// reach a network address other than loopback.
+class StraceAudit {
+public:
+    explicit StraceAudit(const QString& root) : root_(root) {}
+    // The trace options that give the log this class reads.
+    static QStringList straceArguments(const QString& logFile);
+
+    void audit(const QString& logText);
+    const QStringList& violations() const { return violations_; }
+    int execCount() const { return execs_; }
+
+private:
+    bool pathAllowed(const QString& path) const;
+    void checkLine(const QString& line);
+
+    QString root_;
+    QStringList violations_;
+    int execs_ = 0;
+};
+
+} // namespace kel::test

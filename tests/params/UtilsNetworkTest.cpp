@@ -1,0 +1,78 @@
+#include "params/ConfigEngine.h"
+#include "params/Utils.h"
+#include "params/global.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCommandRunner.h"
+#include "support/SimRootFixture.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace kel::test {
+namespace {
+
+class UtilsNetworkTest : public SimRootFixture {
+protected:
+    void TearDown() override
+    {
+        ConfigEngine::destroyInstance();
+        SimRootFixture::TearDown();
+    }
+    std::vector<std::string> commands() { return board().commands().commands(); }
+    // Starts the configuration store on a file with these lines.
+    void startWith(const QByteArray& ini)
+    {
+        QFile f(QString::fromStdString(hostPath("/data/configs/tcpip.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+        f.close();
+        ConfigEngine::pInstance();
+        board().commands().clear();
+    }
+};
+
+TEST_F(UtilsNetworkTest, InitIPAddressRunsTheSevenCommandsInOrder)
+{
+    startWith("[config]\nIPAddress=10.0.0.5\nSubNetMask=255.255.0.0\nGateWay=10.0.0.1\n");
+    EXPECT_EQ(Utils::initIPAddress(), 0);
+    EXPECT_EQ(commands(), (std::vector<std::string>{
+                              "ifconfig eth0 &>/dev/null",
+                              "route del default wlan0",
+                              "ifconfig eth0 10.0.0.5 netmask 255.255.0.0",
+                              "route add -host 10.0.0.1 dev eth0",
+                              "route add default gw 10.0.0.1 metric 100",
+                              "route add -host 255.255.255.255 eth0",
+                              "route del 255.255.255.255 wlan1",
+                          }));
+    EXPECT_EQ(board().commands().interfaceAddress("eth0"), "10.0.0.5 netmask 255.255.0.0");
+}
+
+TEST_F(UtilsNetworkTest, NoWiredPortRunsOnlyTheProbe)
+{
+    board().commands().setWiredPortPresent(false);
+    EXPECT_EQ(Utils::init_resteth("10.0.0.5", "10.0.0.1", "255.0.0.0"), 255);
+    EXPECT_EQ(commands(), (std::vector<std::string>{"ifconfig eth0 &>/dev/null"}));
+}
+
+TEST_F(UtilsNetworkTest, InvalidAddressesRunNothing)
+{
+    const char* const bad[] = {"1.2.3.4; reboot", "256.1.1.1", "1.2.3", "", "a.b.c.d", "1.2.3.4 ", "$(reboot)"};
+    for (const char* b : bad) {
+        EXPECT_EQ(Utils::init_resteth(b, "10.0.0.1", "255.0.0.0"), 255) << b;
+        EXPECT_EQ(Utils::init_resteth("10.0.0.5", b, "255.0.0.0"), 255) << b;
+        EXPECT_EQ(Utils::init_resteth("10.0.0.5", "10.0.0.1", b), 255) << b;
+    }
+    EXPECT_TRUE(commands().empty());
+    EXPECT_FALSE(board().commands().rebootRequested());
+}
+
+TEST_F(UtilsNetworkTest, AnAddressFromTheFileIsCheckedToo)
+{
+    startWith("[config]\nIPAddress=\"1.2.3.4; reboot\"\n");
+    EXPECT_EQ(Utils::initIPAddress(), 255);
+    EXPECT_TRUE(commands().empty());
+}
+
+} // namespace
+} // namespace kel::test

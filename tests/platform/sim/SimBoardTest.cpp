@@ -1,0 +1,156 @@
+#include "platform/Board.h"
+#include "platform/HidService.h"
+#include "platform/NetPolicy.h"
+#include "platform/PathMap.h"
+#include "platform/RegisterWindow.h"
+#include "platform/Sleeper.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCommandRunner.h"
+#include "platform/sim/SimHid.h"
+#include "platform/sim/SimRegisterMemory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+namespace kel::test {
+namespace {
+
+using platform::Board;
+
+class SimBoardTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        Board::shutdown();
+        ::unsetenv("KEL_ROOT");
+        ::setenv("KEL_BOARD", "sim", 1);
+    }
+    std::string root() { return dir_.path().toStdString(); }
+    QTemporaryDir dir_;
+};
+
+TEST_F(SimBoardTest, FreshRootGetsItsFoldersAndADefaultScenario)
+{
+    Board::initSim(root());
+    for (const char* f : {"/data", "/data/configs", "/data/modes", "/data/app", "/data/edidramtable",
+                          "/data/rcvrecovery", "/data/smartmapping", "/mnt/usb1", "/etc", "/sim"})
+        EXPECT_TRUE(QDir(QString::fromStdString(root() + f)).exists()) << f;
+    QSettings ini(QString::fromStdString(root() + "/sim/board.ini"), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("system/wired_port").toString(), "yes");
+    EXPECT_EQ(ini.value("keypad/present").toString(), "yes");
+    EXPECT_EQ(ini.value("soc/unique_id_x").toString(), "0x1234");
+    auto w = Board::newRegisterWindow();
+    ASSERT_TRUE(w->open());
+    EXPECT_EQ(w->read16(0x4058), 0x1234);
+}
+
+TEST_F(SimBoardTest, ScenarioFileDecidesWhatIsPresent)
+{
+    QDir().mkpath(QString::fromStdString(root() + "/sim"));
+    {
+        QSettings ini(QString::fromStdString(root() + "/sim/board.ini"), QSettings::IniFormat);
+        ini.setValue("system/wired_port", "no");
+        ini.setValue("keypad/present", "no");
+        ini.setValue("soc/register_window", "no");
+        ini.setValue("soc/unique_id_y", "0x00ff");
+    }
+    Board::initSim(root());
+    EXPECT_FALSE(Board::sim()->commands().wiredPortPresent());
+    EXPECT_FALSE(Board::hid().present(0x28E9, 0x0380));
+    EXPECT_FALSE(Board::newRegisterWindow()->open());
+    EXPECT_EQ(Board::sim()->registers().peek(0x405C), 0x00ff);
+    // Keys the file lacked were added with their defaults.
+    QSettings ini(QString::fromStdString(root() + "/sim/board.ini"), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("soc/unique_id_x").toString(), "0x1234");
+    EXPECT_EQ(ini.value("system/wired_port").toString(), "no");
+}
+
+TEST_F(SimBoardTest, StateFileShowsEveryPart)
+{
+    Board::initSim(root());
+    Board::commands().system("reboot");
+    Board::sim()->addStateWriter("chip", [] { return QJsonObject{{"reg", 5}}; });
+    ASSERT_TRUE(Board::sim()->writeState());
+    QFile f(QString::fromStdString(root() + "/sim/state.json"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    EXPECT_TRUE(o["system"].toObject()["rebootRequested"].toBool());
+    EXPECT_EQ(o["chip"].toObject()["reg"].toInt(), 5);
+    EXPECT_TRUE(o.contains("keypad"));
+}
+
+TEST_F(SimBoardTest, EnvironmentChoosesTheBoard)
+{
+    std::string error;
+    ::setenv("KEL_BOARD", "bogus", 1);
+    EXPECT_FALSE(Board::initFromEnvironment(&error));
+    EXPECT_NE(error.find("bogus"), std::string::npos);
+
+    ::setenv("KEL_BOARD", "sim", 1);
+    ::unsetenv("KEL_ROOT");
+    EXPECT_FALSE(Board::initFromEnvironment(&error));
+    ::setenv("KEL_ROOT", "/", 1);
+    EXPECT_FALSE(Board::initFromEnvironment(&error));
+
+    ::setenv("KEL_ROOT", root().c_str(), 1);
+    ASSERT_TRUE(Board::initFromEnvironment(&error));
+    EXPECT_TRUE(Board::isSim());
+    EXPECT_EQ(platform::PathMap::root(), root());
+    EXPECT_EQ(platform::PathMap::host(std::string("/data")), platform::PathMap::root() + "/data");
+}
+
+TEST_F(SimBoardTest, SimulatedBoardKeepsTheNetworkOnLoopback)
+{
+    Board::initSim(root());
+    using platform::NetPolicy;
+    EXPECT_EQ(NetPolicy::listenAddress(), htonl(INADDR_LOOPBACK));
+    EXPECT_FALSE(NetPolicy::broadcastAllowed());
+    sockaddr_in wanted{};
+    wanted.sin_family = AF_INET;
+    wanted.sin_port = htons(5008);
+    wanted.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    const sockaddr_in to = NetPolicy::destination(wanted);
+    EXPECT_EQ(to.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(to.sin_port, htons(5008));
+}
+
+TEST_F(SimBoardTest, SleepsHaveAFloorOnTheSimulatedBoardAndAHookForTests)
+{
+    Board::initSim(root());
+    EXPECT_GE(platform::Sleeper::minimumUs(), 1000u);
+    uint64_t total = 0;
+    platform::Sleeper::setHook([&](uint64_t us) { total += us; });
+    platform::Sleeper::sleepMs(4000);
+    platform::Sleeper::sleepUs(1);
+    platform::Sleeper::setHook({});
+    EXPECT_EQ(total, 4000001u);
+}
+
+TEST_F(SimBoardTest, KeypadRecordsReportsAndCanFail)
+{
+    Board::initSim(root());
+    auto& hid = Board::sim()->hid();
+    const uint8_t report[5] = {1, 2, 3, 4, 5};
+    EXPECT_EQ(Board::hid().writeReport(0x28E9, 0x0380, report, 5), 5);
+    EXPECT_EQ(Board::hid().writeReport(0x1234, 0x0380, report, 5), -1);
+    hid.setWriteFails(true);
+    EXPECT_EQ(Board::hid().writeReport(0x28E9, 0x0380, report, 5), -1);
+    hid.setWriteFails(false);
+    hid.setPresent(false);
+    EXPECT_FALSE(Board::hid().present(0x28E9, 0x0380));
+    EXPECT_EQ(Board::hid().writeReport(0x28E9, 0x0380, report, 5), -1);
+    ASSERT_EQ(hid.reports().size(), 1u);
+    EXPECT_EQ(hid.reports()[0], (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+}
+
+} // namespace
+} // namespace kel::test
