@@ -22,7 +22,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QTest>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <cstring>
@@ -112,8 +112,11 @@ void ShellFixture::openHome()
 
 void ShellFixture::key(int code)
 {
-    QTest::keyPress(g_mainwindow, static_cast<Qt::Key>(code));
-    QTest::keyRelease(g_mainwindow, static_cast<Qt::Key>(code));
+    // Through notify, as the platform delivers keys, so the router sees them.
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+    QApplication::instance()->notify(g_mainwindow, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier);
+    QApplication::instance()->notify(g_mainwindow, &release);
 }
 
 void ShellFixture::run(std::vector<Step> steps)
