@@ -19,6 +19,7 @@
 #include "ui/shell/TIP.h"
 
 #include <QDateTime>
+#include <QVariant>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -173,6 +174,7 @@ void MainWindow::setIcon(QPushButton* button, const QString& path, int w, int h)
 {
     button->setIcon(QIcon(path));
     button->setIconSize(QSize(w, h));
+    button->setProperty("iconPath", path); // which picture is shown, for probes
 }
 
 void MainWindow::menulist_init()

@@ -67,6 +67,7 @@ void ShellFixture::SetUp()
     store_ = std::make_unique<KelRamPara>();
     KelRamPara::p_kelrampara_config = store_.get();
     store_->load();
+    g_language = 1; // the stored default is Chinese; tests read English
     sync_ = std::make_unique<SyncUpdate>();
     SyncUpdate::p_SyncUpdate = sync_.get();
     QObject::connect(store_.get(), SIGNAL(sig_update_para(int)), sync_.get(), SLOT(para_sync(int)));
