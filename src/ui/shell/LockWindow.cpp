@@ -162,6 +162,9 @@ void LockWindow::buildForm()
     main_Button->hide();
     connect(main_Button, &QPushButton::clicked, this, &LockWindow::on_main_Button_clicked);
     widget_->installEventFilter(this);
+    // The container inherits the page's background: keep it beneath the
+    // icons and values that are children of the dialog.
+    widget_->lower();
 }
 
 void LockWindow::setLedSize()
