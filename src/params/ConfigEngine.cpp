@@ -108,7 +108,7 @@ void ConfigEngine::destroyInstance()
 void ConfigEngine::loadDeviceId()
 {
     auto window = kel::platform::Board::newRegisterWindow();
-    if (!window->open()) {
+    if (!window->openPhysical()) {
         // Only the device id is lost; the configuration still loads.
         kelDebug("\n open /dev/mem failed, no device id \n");
         return;

@@ -298,16 +298,32 @@ int KelRamPara::test_signal(int reason)
 {
     // On the GUI thread a direct emission runs the change pass inside the
     // lock; from inside that pass (or a nested event loop it opened) the
-    // lock is already ours, so the announcement is queued instead.
+    // announcement is delivered queued instead.
     if (t_emitting || SyncUpdate::inPass()) {
-        QMetaObject::invokeMethod(this, [this, reason] { test_signal(reason); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, reason] { deliverQueued(reason); }, Qt::QueuedConnection);
         return 1;
     }
+    emitLocked(reason);
+    return 1;
+}
+
+void KelRamPara::emitLocked(int reason)
+{
     QMutexLocker locker(&Utils::_test_signal_mutex);
     t_emitting = true;
     emit sig_update_para(reason);
     t_emitting = false;
-    return 1;
+}
+
+void KelRamPara::deliverQueued(int reason)
+{
+    // Still inside a direct emission (a nested event loop of the pass):
+    // this thread owns the lock already, taking it again would deadlock.
+    if (t_emitting) {
+        emit sig_update_para(reason);
+        return;
+    }
+    emitLocked(reason);
 }
 
 // ------------------------------------------------------- windows and inputs

@@ -113,4 +113,6 @@ private:
     CropTable crops();
     bool windowEnabled(int w) const;
     void toggleFlag(uint16_t flag, bool onlyWhenEnabled);
+    void emitLocked(int reason);
+    void deliverQueued(int reason);
 };

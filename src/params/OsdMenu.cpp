@@ -24,20 +24,26 @@ struct BadMenu : pt::ptree_error {
     BadMenu() : pt::ptree_error("menu is not a list of items") {}
 };
 
-void readTextItem(const pt::ptree& item, OMENU_PARA& r)
+// "pos" and "act", common to text and bitmap items.
+void readWindowAndEffect(const pt::ptree& item, OMENU_PARA& r)
 {
     const pt::ptree& pos = item.get_child("pos");
     r.pos_x = pos.get<int32_t>("x");
     r.pos_y = pos.get<int32_t>("y");
     r.pos_w = pos.get<int32_t>("w");
     r.pos_h = pos.get<int32_t>("h");
-    r.backpara_layer = pos.get<std::string>("layer", "");
     const pt::ptree& act = item.get_child("act");
     r.effect = act.get<int32_t>("effect");
     r.speed = act.get<int32_t>("speed");
     r.staytime = act.get<int32_t>("staytime");
-    r.h_align = act.get<std::string>("h_align", "left");
-    r.v_align = act.get<std::string>("v_align", "top");
+}
+
+void readTextItem(const pt::ptree& item, OMENU_PARA& r)
+{
+    readWindowAndEffect(item, r);
+    r.backpara_layer = item.get<std::string>("pos.layer", "");
+    r.h_align = item.get<std::string>("act.h_align", "left");
+    r.v_align = item.get<std::string>("act.v_align", "top");
     const pt::ptree& back = item.get_child("backpara");
     r.backpara_enable = back.get<std::string>("enable");
     r.backpara_color = back.get<std::string>("color");
@@ -57,15 +63,7 @@ void readTextItem(const pt::ptree& item, OMENU_PARA& r)
 
 void readBitmapItem(const pt::ptree& item, OMENU_PARA& r)
 {
-    const pt::ptree& pos = item.get_child("pos");
-    r.pos_x = pos.get<int32_t>("x");
-    r.pos_y = pos.get<int32_t>("y");
-    r.pos_w = pos.get<int32_t>("w");
-    r.pos_h = pos.get<int32_t>("h");
-    const pt::ptree& act = item.get_child("act");
-    r.effect = act.get<int32_t>("effect");
-    r.speed = act.get<int32_t>("speed");
-    r.staytime = act.get<int32_t>("staytime");
+    readWindowAndEffect(item, r);
     item.get_child("bmppara");
     r.start = item.get<int32_t>("start");
     r.end = item.get<int32_t>("end");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-class KelRamPara;
+#include "params/KelRamPara.h"
 
 namespace kel::test {
 

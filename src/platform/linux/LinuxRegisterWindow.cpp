@@ -49,20 +49,30 @@ bool LinuxRegisterWindow::openMemorySystem()
 {
     if (base_)
         return true;
+    failed_ = OpenStep::None;
     msysFd_ = ::open("/dev/msys", O_RDWR | O_SYNC | O_CLOEXEC);
+    if (msysFd_ < 0)
+        return fail(OpenStep::OpenMsys);
     memFd_ = ::open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
-    if (msysFd_ < 0 || memFd_ < 0) {
-        close();
-        return false;
-    }
+    if (memFd_ < 0)
+        return fail(OpenStep::OpenMem);
     MsysRequest req{};
     req.version = 0x4D530100u;
     req.recordSize = sizeof req;
-    if (::ioctl(msysFd_, kMsysRequestWindow, &req) != 0 || req.size == 0) {
-        close();
+    if (::ioctl(msysFd_, kMsysRequestWindow, &req) != 0 || req.size == 0)
+        return fail(OpenStep::Request);
+    if (!map(static_cast<uint32_t>(req.physBase), req.size)) {
+        failed_ = OpenStep::Map;
         return false;
     }
-    return map(static_cast<uint32_t>(req.physBase), req.size);
+    return true;
+}
+
+bool LinuxRegisterWindow::fail(OpenStep step)
+{
+    close();
+    failed_ = step;
+    return false;
 }
 
 void LinuxRegisterWindow::close()
@@ -89,6 +99,22 @@ void LinuxRegisterWindow::write16(uint32_t offset, uint16_t value)
 {
     if (base_ && offset + 1 < size_)
         *reinterpret_cast<volatile uint16_t*>(base_ + offset) = value;
+}
+
+bool LinuxRegisterWindow::openPhysical()
+{
+    if (base_)
+        return true;
+    failed_ = OpenStep::None;
+    memFd_ = ::open("/dev/mem", O_RDWR | O_SYNC | O_CLOEXEC);
+    if (memFd_ < 0)
+        return fail(OpenStep::OpenMem);
+    void* p = ::mmap(nullptr, kMapSize, PROT_READ | PROT_WRITE, MAP_SHARED, memFd_, off_t(kPhysBase));
+    if (p == MAP_FAILED)
+        return fail(OpenStep::Map);
+    base_ = static_cast<volatile uint8_t*>(p);
+    size_ = kMapSize;
+    return true;
 }
 
 } // namespace kel::platform::linuxdev

@@ -12,9 +12,11 @@ public:
     bool openMemorySystem() override;
     uint32_t size() const override { return base_ ? size_ : 0; }
     bool isOpen() const override { return base_ != nullptr; }
+    OpenStep failedStep() const override { return failed_; }
     void close() override;
     uint16_t read16(uint32_t offset) override;
     void write16(uint32_t offset, uint16_t value) override;
+    bool openPhysical() override;
 
 private:
     int msysFd_ = -1;
@@ -22,6 +24,8 @@ private:
     volatile uint8_t* base_ = nullptr;
     uint32_t size_ = 0;
     bool map(uint32_t physBase, uint32_t size);
+    bool fail(OpenStep step);
+    OpenStep failed_ = OpenStep::None;
 };
 
 } // namespace kel::platform::linuxdev

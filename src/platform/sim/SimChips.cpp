@@ -1,6 +1,7 @@
 #include "platform/sim/SimChips.h"
 
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimScaler.h"
 
@@ -10,6 +11,7 @@ void installSimChips(SimBoard& board)
 {
     SimScaler::install(board);
     SimInputBoard::install(board);
+    SimFpgaBoard::install(board);
 }
 
 } // namespace kel::platform::sim

@@ -84,6 +84,20 @@ bool SimRegisterMemory::openFails() const
     return openFails_;
 }
 
+void SimRegisterMemory::setOpenFailStep(RegisterWindow::OpenStep step)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    failStep_ = step;
+}
+
+RegisterWindow::OpenStep SimRegisterMemory::openFailStep() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    if (failStep_ == RegisterWindow::OpenStep::None && openFails_)
+        return RegisterWindow::OpenStep::OpenMsys;
+    return failStep_;
+}
+
 std::vector<std::pair<uint32_t, uint16_t>> SimRegisterMemory::storeLog() const
 {
     std::lock_guard<std::mutex> l(lock_);

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/RegisterWindow.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -27,6 +29,9 @@ public:
 
     void setOpenFails(bool fails);
     bool openFails() const;
+    // Makes open() fail at one step (None: open succeeds unless openFails).
+    void setOpenFailStep(RegisterWindow::OpenStep step);
+    RegisterWindow::OpenStep openFailStep() const;
     std::vector<std::pair<uint32_t, uint16_t>> storeLog() const;
     void clearStoreLog();
 
@@ -39,6 +44,7 @@ private:
     std::vector<std::pair<uint32_t, uint16_t>> log_;
     int nextId_ = 1;
     bool openFails_ = false;
+    RegisterWindow::OpenStep failStep_ = RegisterWindow::OpenStep::None;
 };
 
 } // namespace kel::platform::sim

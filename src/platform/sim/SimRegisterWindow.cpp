@@ -6,7 +6,8 @@ namespace kel::platform::sim {
 
 bool SimRegisterWindow::open()
 {
-    open_ = !memory_.openFails();
+    failed_ = memory_.openFailStep();
+    open_ = failed_ == OpenStep::None;
     return open_;
 }
 

@@ -11,6 +11,7 @@ public:
     explicit SimRegisterWindow(SimRegisterMemory& memory) : memory_(memory) {}
     bool open() override;
     bool isOpen() const override { return open_; }
+    OpenStep failedStep() const override { return failed_; }
     void close() override { open_ = false; }
     uint16_t read16(uint32_t offset) override;
     void write16(uint32_t offset, uint16_t value) override;
@@ -18,6 +19,7 @@ public:
 private:
     SimRegisterMemory& memory_;
     bool open_ = false;
+    OpenStep failed_ = OpenStep::None;
 };
 
 } // namespace kel::platform::sim

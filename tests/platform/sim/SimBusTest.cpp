@@ -140,8 +140,7 @@ TEST_F(SimBusTest, RegisterWindowStoresAreSeenAndLoadsCanBeDriven)
     mem.setLoadHook(0x207A00, [](uint32_t, uint16_t stored) { return static_cast<uint16_t>(stored | 1); });
     auto w = Board::newRegisterWindow();
     EXPECT_EQ(w->read16(0x207900), 0); // closed: reads nothing
-    ASSERT_TRUE(w->openMemorySystem());
-    EXPECT_EQ(w->size(), platform::RegisterWindow::kMapSize);
+    ASSERT_TRUE(w->open());
     w->write16(0x207900, 16);
     w->write16(0x207800, 16); // outside the watch
     EXPECT_EQ(seen, (std::vector<std::pair<uint32_t, uint16_t>>{{0x207900, 16}}));
@@ -153,6 +152,7 @@ TEST_F(SimBusTest, RegisterWindowStoresAreSeenAndLoadsCanBeDriven)
     w->close();
     mem.setOpenFails(true);
     EXPECT_FALSE(Board::newRegisterWindow()->open());
+    EXPECT_FALSE(Board::newRegisterWindow()->openPhysical());
 }
 
 TEST_F(SimBusTest, MtdImageIsErasedFlashWithItsGeometry)

@@ -1,0 +1,102 @@
+#pragma once
+#include "platform/sim/SimSpiChip.h"
+
+#include <QJsonObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kel::platform::sim {
+
+class SimRegisterMemory;
+
+// Simulated output FPGA 0. A transfer is taken while its chip select is low:
+// with the command strobe high it is the 4-byte command word (LSB first),
+// with the strobe low the data phase of the last command. Register writes
+// merge (old & ~mask) | (value & mask); RAM buffers hold 4096 bytes.
+// While the reset line is low reads give 0xFF and writes are ignored; the
+// rising edge restores the power-on state and is counted.
+class SimFpga : public SimSpiChip {
+public:
+    static constexpr size_t kRamSize = 4096;
+    static constexpr uint32_t kMeasureAddr = 116;
+
+    struct Knobs {
+        uint8_t version31 = 30;      // register 31; 25..48 is a good program
+        int vboErrorReads = 0;       // reads of register 22 that report bit 3
+        int lockAfterReads = 0;      // register 22 bit 4 once this many reads passed
+        bool videoPresent = true;    // register 22 bit 7
+        bool reg23Bit1Stuck = false; // register 23 bit 1 reads 1 whatever is written
+        int corruptEchoReads = 0;    // parameter RAM reads answered with flipped bytes
+        uint16_t width = 1920;       // measurement at RAM buffer 1, bytes 116..123
+        uint16_t height = 1080;
+        uint32_t count = 833333;
+        uint8_t reg40 = 0x1C;
+        uint8_t resetReadValue = 0xFF;
+    };
+
+    using ChangeHook = std::function<void()>;
+
+    SimFpga(SimRegisterMemory& gpio, uint32_t csWord, uint32_t cmdWord, uint32_t resetWord);
+
+    void transfer(const uint8_t* tx, uint8_t* rx, size_t len) override;
+
+    // Called by the board when the reset line changes level.
+    void resetLine(bool high);
+
+    // Back door for tests and the board.
+    Knobs knobs() const;
+    void setKnobs(const Knobs& k);
+    uint8_t reg(uint8_t r) const;
+    void setReg(uint8_t r, uint8_t value);
+    std::vector<uint8_t> ram(uint8_t buffer, uint32_t addr, size_t len) const;
+    void setRam(uint8_t buffer, uint32_t addr, const std::vector<uint8_t>& bytes);
+    void raiseEvent();                 // register 22 bit 6, seen on the IRQ line
+    bool irqLevel() const;
+    int resets() const;
+    bool inReset() const;
+    bool lit() const;                  // register 0 bit 2 clear and register 3 bit 5 set
+    int ramOverruns() const;
+    std::set<std::string> milestones() const;
+    void setChangeHook(ChangeHook hook);
+    QJsonObject state() const;
+
+private:
+    enum class Phase { None, RegRead, RegWrite, RamRead, RamWrite };
+
+    void powerOnState();
+    void command(const uint8_t* tx, size_t len);
+    void data(const uint8_t* tx, uint8_t* rx, size_t len);
+    uint8_t readReg(uint8_t r);
+    void writeReg(uint8_t r, uint8_t value, uint8_t mask);
+    uint8_t readRam(uint8_t buffer, uint32_t addr) const;
+    std::vector<uint8_t>& buffer(uint8_t b);
+    void noteMilestones();
+    bool litLocked() const;
+
+    SimRegisterMemory& gpio_;
+    const uint32_t csWord_, cmdWord_, resetWord_;
+    mutable std::mutex lock_;
+    Knobs knobs_;
+    std::array<uint8_t, 256> regs_{};
+    std::map<uint8_t, std::vector<uint8_t>> ram_;
+    Phase phase_ = Phase::None;
+    uint8_t target_ = 0;  // register number or RAM buffer
+    uint8_t mask_ = 0;
+    uint32_t addr_ = 0;
+    bool held_ = true;    // reset line low
+    int resets_ = 0;
+    int reads22_ = 0;
+    int overruns_ = 0;
+    bool wasLit_ = false;
+    std::set<std::string> milestones_;
+    ChangeHook changeHook_;
+};
+
+} // namespace kel::platform::sim

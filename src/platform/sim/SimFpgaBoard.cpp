@@ -1,0 +1,104 @@
+#include "platform/sim/SimFpgaBoard.h"
+
+#include "platform/FpgaBoardMap.h"
+#include "platform/PathMap.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimFpga.h"
+#include "platform/sim/SimNorFlash.h"
+#include "platform/sim/SimRegisterMemory.h"
+#include "platform/sim/SimSpiBus.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+#include <atomic>
+
+namespace kel::platform::sim {
+namespace {
+
+using Map = FpgaBoardMap;
+std::atomic<SimFpgaBoard*> g_current{nullptr};
+
+std::string boardIni() { return PathMap::host(std::string("/sim/board.ini")); }
+
+} // namespace
+
+SimFpgaBoard& SimFpgaBoard::install(SimBoard& board)
+{
+    return board.own<SimFpgaBoard>(board);
+}
+
+SimFpgaBoard* SimFpgaBoard::current() { return g_current.load(); }
+
+SimFpgaBoard::SimFpgaBoard(SimBoard& board) : board_(board)
+{
+    auto& gpio = board.registers();
+    fpga0_ = std::make_unique<SimFpga>(gpio, Map::kFpga0Cs, Map::kFpga0Cmd, Map::kFpga0Reset);
+    const bool persist = QSettings(QString::fromStdString(boardIni()), QSettings::IniFormat)
+                             .value("flash/persist", false)
+                             .toBool();
+    flash2_ = std::make_unique<SimNorFlash>(gpio, SimNorFlash::Select{Map::kFlash2Cs, Map::kFpga0Cs, Map::kFpga1Cs},
+                                            persist ? PathMap::host(std::string("/sim/flash2.bin")) : std::string());
+    applyIni();
+    wireLines();
+    board.spi().attach(Map::kSpiPaths[0], fpga0_.get());
+    board.spi().attach(Map::kSpiPaths[2], flash2_.get());
+    auto writeState = [this] { board_.writeState(); };
+    fpga0_->setChangeHook(writeState);
+    flash2_->setChangeHook([writeState](uint32_t, uint32_t) { writeState(); });
+    board.addStateWriter("fpga0", [this] { return fpga0_->state(); });
+    board.addStateWriter("flash2", [this] { return flash2_->state(); });
+    g_current = this;
+}
+
+SimFpgaBoard::~SimFpgaBoard()
+{
+    board_.spi().detach(Map::kSpiPaths[0]);
+    board_.spi().detach(Map::kSpiPaths[2]);
+    board_.removeStateWriter("fpga0");
+    board_.removeStateWriter("flash2");
+    auto& gpio = board_.registers();
+    gpio.unwatch(watchId_);
+    gpio.setLoadHook(Map::kFpga0Irq, {});
+    gpio.setLoadHook(Map::kFpga1Irq, {});
+    SimFpgaBoard* self = this;
+    g_current.compare_exchange_strong(self, nullptr);
+}
+
+void SimFpgaBoard::applyIni()
+{
+    const QString path = QString::fromStdString(boardIni());
+    if (!QFileInfo::exists(path))
+        return;
+    QSettings ini(path, QSettings::IniFormat);
+    SimFpga::Knobs k = fpga0_->knobs();
+    k.version31 = uint8_t(ini.value("fpga/version", k.version31).toUInt());
+    k.vboErrorReads = ini.value("fpga/vbo_error_reads", k.vboErrorReads).toInt();
+    k.lockAfterReads = ini.value("fpga/vbo_lock_after_reads", k.lockAfterReads).toInt();
+    k.videoPresent = ini.value("fpga/video_present", k.videoPresent).toBool();
+    k.reg23Bit1Stuck = ini.value("fpga/reg23_bit1_stuck", k.reg23Bit1Stuck).toBool();
+    k.width = uint16_t(ini.value("fpga/width", k.width).toUInt());
+    k.height = uint16_t(ini.value("fpga/height", k.height).toUInt());
+    k.count = ini.value("fpga/count", k.count).toUInt();
+    fpga0_->setKnobs(k);
+    flash2_->setBusyPolls(ini.value("flash/busy_polls", 2).toInt());
+    flash2_->setStuckBusy(ini.value("flash/stuck_busy", false).toBool());
+}
+
+void SimFpgaBoard::wireLines()
+{
+    auto& gpio = board_.registers();
+    // Power-on levels: selects and strobes idle high/low, FPGAs held in
+    // reset until the input board releases them, no interrupt.
+    for (uint32_t cs : {Map::kFpga0Cs, Map::kFpga1Cs, Map::kFlash2Cs, Map::kFlash3Cs})
+        gpio.poke(cs, Map::kHigh);
+    for (uint32_t low : {Map::kFpga0Cmd, Map::kFpga1Cmd, Map::kFpga0Reset, Map::kFpga1Reset})
+        gpio.poke(low, Map::kLow);
+    watchId_ = gpio.watchStores(Map::kFpga0Reset, Map::kFpga0Reset, [this](uint32_t, uint16_t, uint16_t now) {
+        fpga0_->resetLine(Map::isHigh(now));
+    });
+    gpio.setLoadHook(Map::kFpga0Irq, [this](uint32_t, uint16_t) -> uint16_t { return fpga0_->irqLevel() ? 1 : 0; });
+    gpio.setLoadHook(Map::kFpga1Irq, [](uint32_t, uint16_t) -> uint16_t { return 0; });
+}
+
+} // namespace kel::platform::sim

@@ -1,0 +1,258 @@
+#include "FpgaFixture.h"
+
+#include "ledout/LedGlobals.h"
+#include "ledout/fpga_manage.h"
+#include "params/KelRamPara.h"
+#include "params/global.h"
+#include "platform/sim/SimFpga.h"
+#include "platform/sim/SimNorFlash.h"
+
+#include <algorithm>
+
+namespace kel::test {
+namespace {
+
+using Knobs = platform::sim::SimFpga::Knobs;
+
+class FpgaPowerUpTest : public FpgaFixture {
+protected:
+    void SetUp() override
+    {
+        FpgaFixture::SetUp();
+        inputBoardReady();
+    }
+    void setKnobs(const std::function<void(Knobs&)>& change)
+    {
+        Knobs k = fpga().knobs();
+        change(k);
+        fpga().setKnobs(k);
+    }
+    bool lit() { return m().get_fpga_status() == 1; }
+    // Powers up to the lit screen; returns the ticks it took.
+    uint32_t powerUp()
+    {
+        g_source_online = 2;
+        return runUntil([this] { return lit(); }, 3000);
+    }
+    int count(const std::vector<int>& steps, int s) { return int(std::count(steps.begin(), steps.end(), s)); }
+};
+
+TEST_F(FpgaPowerUpTest, BlankBoardReachesTheLitScreenThroughEveryStep)
+{
+    uint32_t s6Tick = 0;
+    const uint32_t used = runUntil(
+        [&] {
+            if (!s6Tick && m().vbo_step[0] == 7)
+                s6Tick = G_timeTicks;
+            return m().status_step[0] == 16;
+        },
+        3000);
+    ASSERT_LT(used, 3000u);
+    EXPECT_EQ(m().get_fpga_status(), 0u) << "not lit before the input is shown";
+    EXPECT_EQ(g_fpga_lcd_on, 1);
+    EXPECT_EQ(reasons, std::vector<int>{SYNC_INPUT_INFO});
+    for (int i = 0; i < 50; ++i)
+        pass(), advance(1);
+    EXPECT_EQ(m().status_step[0], 16) << "waits for the input";
+    g_source_online = 2;
+    runUntil([this] { return lit(); }, 100);
+    EXPECT_TRUE(lit());
+    EXPECT_TRUE(fpga().lit());
+    EXPECT_EQ(fpga().reg(0) & 0x04, 0);
+    EXPECT_EQ(fpga().reg(3) & 0x20, 0x20);
+    EXPECT_GE(G_timeTicks - s6Tick, 133u);
+    EXPECT_EQ(vboSteps, (std::vector<int>{0, 1, 2, 3, 5, 6, 7}));
+    EXPECT_EQ(statusSteps, (std::vector<int>{0, 7, 1, 8, 2, 9, 10, 3, 14, 15, 16, 18}));
+    EXPECT_EQ(reasons, std::vector<int>{SYNC_INPUT_INFO});
+    EXPECT_EQ(fpga().resets(), 1) << "only the release by the input board";
+    // defaults in the parameter RAM, ports numbered 1..16
+    EXPECT_EQ(fpga().ram(1, 296, 4), (std::vector<uint8_t>{0x76, 0x05, 0xD2, 0x01}));
+    EXPECT_EQ(fpga().ram(1, 8, 8), (std::vector<uint8_t>{0, 0, 0, 0, 0x00, 0x05, 0x00, 0x02}));
+    EXPECT_EQ(fpga().ram(1, 276, 2), (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(fpga().ram(1, 291, 1), (std::vector<uint8_t>{16}));
+    EXPECT_EQ(fpga().reg(2) & 0x08, 0x08);
+}
+
+TEST_F(FpgaPowerUpTest, StoredParameterRecordIsLoadedIntoTheFpga)
+{
+    std::vector<uint8_t> rec(1025, 0);
+    rec[0] = 0xAA;
+    rec[1 + 296] = 0x11;
+    rec[1 + 8 + 4] = 0x40;   // port 1 width 64
+    rec[1 + 100] = 9;        // link area, cleared on load
+    flash().preload(0x6C7000, rec);
+    ASSERT_LT(powerUp(), 3000u);
+    EXPECT_EQ(fpga().ram(1, 296, 1), std::vector<uint8_t>{0x11});
+    EXPECT_EQ(fpga().ram(1, 12, 2), (std::vector<uint8_t>{0x40, 0x00}));
+    EXPECT_EQ(m().ram_para_image[0][100], 0);
+}
+
+TEST_F(FpgaPowerUpTest, VersionOutOfRangeHoldsAtTheVersionCheck)
+{
+    for (uint8_t v : {uint8_t(24), uint8_t(49)}) {
+        setKnobs([v](Knobs& k) { k.version31 = v; });
+        runUntil([] { return false; }, 600);
+        EXPECT_EQ(m().vbo_step[0], 1) << int(v);
+        EXPECT_EQ(fpga().reg(3) & 0x40, 0) << "S1 never runs";
+    }
+    setKnobs([](Knobs& k) { k.version31 = 25; });
+    EXPECT_LT(powerUp(), 3000u);
+}
+
+TEST_F(FpgaPowerUpTest, V_by_OneErrorsResetTwiceThenCarryOn)
+{
+    setKnobs([](Knobs& k) { k.vboErrorReads = 15; });
+    ASSERT_LT(powerUp(), 5000u);
+    EXPECT_EQ(fpga().resets(), 3) << "release plus two S2 resets";
+}
+
+TEST_F(FpgaPowerUpTest, UnlockedLinkGoesOnAfterEightFailures)
+{
+    setKnobs([](Knobs& k) { k.lockAfterReads = 1000; });
+    runUntil([this] { return m().vbo_step[0] == 6; }, 2000);
+    EXPECT_EQ(m().vbo_errors[0], 8);
+    EXPECT_LT(powerUp(), 3000u);
+}
+
+TEST_F(FpgaPowerUpTest, RamEchoMismatchResetsOnceAndRestarts)
+{
+    setKnobs([](Knobs& k) { k.corruptEchoReads = 1; });
+    ASSERT_LT(powerUp(), 3000u);
+    EXPECT_EQ(fpga().resets(), 2);
+    EXPECT_EQ(count(vboSteps, 7), 2);
+}
+
+TEST_F(FpgaPowerUpTest, NoVideoResetsAfterTwentyRetries)
+{
+    setKnobs([](Knobs& k) { k.videoPresent = false; });
+    runUntil([this] { return m().vbo_step[0] == 17; }, 3000);
+    const uint32_t first = G_timeTicks;
+    EXPECT_EQ(m().check_retries[0], 20);
+    EXPECT_TRUE(m().reset_pending[0]);
+    runUntil([this] { return m().vbo_step[0] != 17; }, 100);
+    const uint32_t released = G_timeTicks;
+    EXPECT_GE(released - first, 51u);
+    runUntil([this] { return m().vbo_step[0] == 17; }, 3000);
+    EXPECT_EQ(fpga().resets(), 2) << "one reset per round, forever";
+    setKnobs([](Knobs& k) { k.videoPresent = true; });
+    EXPECT_LT(powerUp(), 3000u);
+}
+
+TEST_F(FpgaPowerUpTest, MeasuredSizeOutsideTheWindowHoldsAtStepSeven)
+{
+    const std::function<void(Knobs&)> bad[] = {
+        [](Knobs& k) { k.width = 959; },
+        [](Knobs& k) { k.height = 539; },
+        [](Knobs& k) { k.count = 714285; },
+        [](Knobs& k) { k.count = 1000000; },
+    };
+    for (const auto& change : bad) {
+        setKnobs([](Knobs& k) { k = Knobs{}; });
+        setKnobs(change);
+        fpga_manage& f = m();
+        f.reset_fpga_rst(0);
+        runUntil([&f] { return !f.reset_pending[0]; }, 100);
+        runUntil([&f] { return f.status_step[0] == 7; }, 3000);
+        runUntil([] { return false; }, 200);
+        EXPECT_EQ(f.status_step[0], 7);
+    }
+    setKnobs([](Knobs& k) { k = Knobs{}; k.width = 960; k.height = 540; k.count = 714286; });
+    runUntil([this] { return m().status_step[0] == 1; }, 100);
+    EXPECT_EQ(m().status_step[0], 1);
+}
+
+TEST_F(FpgaPowerUpTest, StuckHandshakeBitLoopsBetweenNineAndTen)
+{
+    setKnobs([](Knobs& k) { k.reg23Bit1Stuck = true; });
+    runUntil([this] { return m().status_step[0] == 9; }, 3000);
+    runUntil([] { return false; }, 100);
+    EXPECT_TRUE(m().status_step[0] == 9 || m().status_step[0] == 10);
+    setKnobs([](Knobs& k) { k.reg23Bit1Stuck = false; });
+    EXPECT_LT(powerUp(), 3000u);
+}
+
+TEST_F(FpgaPowerUpTest, ResetIsReleasedFiftyOneTicksLater)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    m().reset_fpga_rst(0);
+    EXPECT_TRUE(fpga().inReset());
+    advance(50);
+    pass();
+    EXPECT_TRUE(fpga().inReset());
+    advance(1);
+    pass();
+    EXPECT_FALSE(fpga().inReset());
+    EXPECT_EQ(m().vbo_step[0], 0);
+    EXPECT_EQ(m().reg_image(80), 0);
+}
+
+TEST_F(FpgaPowerUpTest, LedSizeChangeBlanksThenWaitsForTheScaler)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    reasons.clear();
+    g_set_led_para = 1;
+    const uint32_t start = G_timeTicks;
+    int passes = 0;
+    while (g_set_led_para == 1 && passes < 500)
+        pass(), advance(1), ++passes;
+    EXPECT_EQ(g_set_led_para, 0);
+    EXPECT_GE(G_timeTicks - start, 42u);
+    EXPECT_EQ(fpga().reg(0) & 0x04, 0x04) << "screen off";
+    EXPECT_EQ(fpga().reg(3) & 0x20, 0) << "output blanked";
+    EXPECT_TRUE(reasons.empty()) << "the switch is not announced during a size change";
+    EXPECT_EQ(store().blockU16(RamLayout::kLedScreenSwitch), 0);
+
+    g_set_led_para = 2;
+    pass();
+    EXPECT_EQ(g_set_led_para, 0);
+    EXPECT_TRUE(fpga().inReset());
+    runUntil([this] { return !fpga().inReset(); }, 100);
+    EXPECT_FALSE(lit());
+    EXPECT_LT(powerUp(), 3000u);
+    EXPECT_TRUE(fpga().lit());
+}
+
+TEST_F(FpgaPowerUpTest, ScalerTwoDuringTheScreenOffSequenceIsNotLost)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    g_set_led_para = 1;
+    pass(), advance(1);
+    g_set_led_para = 2;
+    pass();
+    EXPECT_EQ(g_set_led_para, 0);
+    EXPECT_EQ(g_set_led_setup, 0);
+    EXPECT_TRUE(fpga().inReset());
+}
+
+TEST_F(FpgaPowerUpTest, RequestsWaitForTheRunningFpgaAndAreThenServed)
+{
+    store().setBlockU16(RamLayout::kLedScreenSwitch, 1);
+    m().fpga_output_req = 1;
+    m().fpga_bri_req = 1;
+    runUntil([] { return false; }, 200);
+    EXPECT_EQ(m().fpga_output_req, 1);
+    EXPECT_EQ(m().fpga_bri_req, 1);
+    ASSERT_LT(powerUp(), 3000u);
+    pass();
+    EXPECT_EQ(m().fpga_output_req, 0);
+    EXPECT_EQ(m().fpga_bri_req, 0);
+    EXPECT_EQ(fpga().reg(0) & 0x04, 0x04) << "switch asked the screen off";
+}
+
+TEST_F(FpgaPowerUpTest, LinkChangesAreAnnouncedOncePerMaskWhileLit)
+{
+    fpga().setReg(128, 0x01);
+    m().check_wlanonline_state();
+    EXPECT_TRUE(reasons.empty()) << "not while down";
+    ASSERT_LT(powerUp(), 3000u);
+    reasons.clear();
+    m().check_wlanonline_state();
+    m().check_wlanonline_state();
+    fpga().setReg(144, 0x02);
+    m().check_wlanonline_state();
+    EXPECT_EQ(reasons, (std::vector<int>{SYNC_WLAN_STATE, SYNC_WLAN_STATE}));
+    EXPECT_EQ(m().get_wlan_state(), 0x0201u);
+}
+
+} // namespace
+} // namespace kel::test
