@@ -1,0 +1,137 @@
+#include "protocol/ControlLink.h"
+
+#include "protocol/ControllerPort.h"
+#include "protocol/PhyFrame.h"
+#include "protocol/PortLock.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/message_deal.h"
+
+#include <array>
+#include <vector>
+
+namespace kel::protocol {
+namespace {
+
+std::mutex g_registryLock;
+std::array<ControlLink*, 8> g_registry{};
+
+} // namespace
+
+ControlLink::ControlLink(uint8_t linkId, ControllerPort& port, message_deal& deal)
+    : port_(port)
+    , deal_(deal)
+    , linkId_(linkId)
+{
+    std::lock_guard<std::mutex> l(g_registryLock);
+    if (linkId_ < g_registry.size())
+        g_registry[linkId_] = this;
+}
+
+ControlLink::~ControlLink()
+{
+    std::lock_guard<std::mutex> l(g_registryLock);
+    if (linkId_ < g_registry.size() && g_registry[linkId_] == this)
+        g_registry[linkId_] = nullptr;
+}
+
+ControlLink* ControlLink::byId(uint8_t linkId)
+{
+    std::lock_guard<std::mutex> l(g_registryLock);
+    return linkId < g_registry.size() ? g_registry[linkId] : nullptr;
+}
+
+void ControlLink::startThread()
+{
+    stop_ = false;
+    thread_ = std::thread([this] { loop(); });
+}
+
+void ControlLink::stopThread()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void ControlLink::onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer)
+{
+    uint8_t body[protocol_phy::kMaxBody];
+    const int len = phy.data_transf_meaning(wire, n, body, sizeof body);
+    if (len < 0)
+        return;
+    port_.markHostFrame();
+    if (PhyFrame::isPassThrough(body) && linkId_ != LINK_4G)
+        forward(body, size_t(len), peer);
+    else
+        answer(body, size_t(len), peer);
+}
+
+void ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
+{
+    {
+        std::lock_guard<std::mutex> l(passPeerLock_);
+        passPeer_ = peer;
+    }
+    IrqLock irq(port_);
+    passPending_ = true;
+    port_.setReplyReady(false);
+    port_.setPassbyPort(linkId_);
+    port_.markHostFrame();
+    port_.forwardToCards(body, uint32_t(n));
+}
+
+void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
+{
+    std::vector<uint8_t> reply;
+    deal_.message_group_deal(linkId_ == LINK_4G ? LINK_4G : LINK_CONTROL, Requester{linkId_, peer.key}, body, n, reply);
+    std::vector<uint8_t> wire(protocol_phy::framedCapacity(reply.size()));
+    wire.resize(phy.data_re_transf_meaning(wire.data(), reply.data(), uint32_t(reply.size())));
+    sendTo(answerPeer(peer), wire.data(), wire.size());
+}
+
+void ControlLink::servicePass()
+{
+    if (!passPending_)
+        return;
+    bool ready = false;
+    {
+        IrqLock irq(port_);
+        port_.serviceCardIrq();
+        ready = port_.replyReady();
+    }
+    if (!ready || sendList_.empty())
+        return;
+    for (const LinkSendList::Record& r : sendList_.takeAll())
+        sendTo(r.peer, r.bytes.data(), r.bytes.size());
+    IrqLock irq(port_);
+    port_.setReplyReady(false);
+}
+
+void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)
+{
+    LinkSendList::Record record;
+    record.bytes.resize(protocol_phy::framedCapacity(n));
+    record.bytes.resize(phy.data_re_transf_meaning(record.bytes.data(), frame, n));
+    {
+        std::lock_guard<std::mutex> l(passPeerLock_);
+        record.peer = passPeer_;
+    }
+    sendList_.replace(std::move(record));
+}
+
+bool ControlLink::deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n)
+{
+    const uint8_t id = port.passbyPort();
+    if (id != LINK_UART && id != LINK_TCP && id != LINK_UDP)
+        return false;
+    std::lock_guard<std::mutex> l(g_registryLock);
+    ControlLink* link = g_registry[id];
+    if (!link || n > protocol_phy::kMaxBody)
+        return false;
+    port.setPassbyPort(LINK_NONE);
+    link->queueCardAnswer(frame, n);
+    port.setReplyReady(true);
+    return true;
+}
+
+} // namespace kel::protocol

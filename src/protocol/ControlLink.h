@@ -1,0 +1,73 @@
+#pragma once
+#include "protocol/LinkPeer.h"
+#include "protocol/LinkSendList.h"
+#include "protocol/protocol_phy.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace kel::protocol {
+
+class ControllerPort;
+class message_deal;
+
+// What every control link does with a received frame: unframe and check
+// it, stamp the host frame, pass requests for the receiving cards to the
+// FPGA manager, hand every other request to the dispatcher and send the
+// answer back to the peer that asked. Subclasses own the transport and the
+// receive thread; each pass of their loop calls servicePass().
+class ControlLink {
+public:
+    ControlLink(uint8_t linkId, ControllerPort& port, message_deal& deal);
+    virtual ~ControlLink();
+    ControlLink(const ControlLink&) = delete;
+    ControlLink& operator=(const ControlLink&) = delete;
+
+    uint8_t linkId() const { return linkId_; }
+
+    // The answer path of the card pass-through (called with the card
+    // interrupt lock held): selects the link named by the port's
+    // pass-through link, sets that back to none, frames the answer with the
+    // link's codec into its send list (replacing what was there) and marks
+    // the reply ready. Answers for no known link are dropped.
+    static bool deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n);
+    static ControlLink* byId(uint8_t linkId);
+
+    // The link's codec.
+    protocol_phy phy;
+
+protected:
+    // One complete wire frame received from peer.
+    void onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer);
+    // Card interrupt service and sending of a pass-through answer.
+    void servicePass();
+    // Where a control answer to peer goes.
+    virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
+    virtual bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) = 0;
+
+    void startThread();
+    void stopThread();
+    bool stopping() const { return stop_.load(); }
+    virtual void loop() = 0;
+
+    ControllerPort& port_;
+    message_deal& deal_;
+
+private:
+    void forward(const uint8_t* body, size_t n, const LinkPeer& peer);
+    void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
+    void queueCardAnswer(const uint8_t* frame, uint32_t n);
+
+    const uint8_t linkId_;
+    LinkSendList sendList_;
+    std::mutex passPeerLock_;
+    LinkPeer passPeer_;
+    std::atomic<bool> passPending_{false};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+} // namespace kel::protocol

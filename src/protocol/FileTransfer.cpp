@@ -1,0 +1,331 @@
+#include "protocol/FileTransfer.h"
+
+#include "protocol/ControllerPort.h"
+#include "protocol/PanelCalls.h"
+#include "protocol/PhyFrame.h"
+#include "protocol/PortLock.h"
+#include "protocol/ProtocolCodes.h"
+#include "params/SyncReason.h"
+#include "platform/Board.h"
+#include "platform/CommandRunner.h"
+#include "platform/PathMap.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace kel::protocol {
+
+using platform::PathMap;
+
+FileTransfer::FileTransfer(ControllerPort& port)
+    : port_(port)
+{
+}
+
+bool FileTransfer::active() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return dir_ != Dir::None;
+}
+
+bool FileTransfer::ownedByOther(const Requester& who) const
+{
+    if (dir_ == Dir::None || owner_ == who)
+        return false;
+    return port_.ticks() - lastTicks_ < kStaleTicks;
+}
+
+uint8_t FileTransfer::admit(const Requester& who, Dir dir) const
+{
+    if (ownedByOther(who))
+        return ST_BUSY;
+    if (dir_ != dir || owner_ != who)
+        return ST_SEQUENCE;
+    return ST_OK;
+}
+
+uint8_t FileTransfer::admitBlock(const Requester& who, Dir dir, uint32_t offset, uint32_t n) const
+{
+    const uint8_t st = admit(who, dir);
+    if (st != ST_OK)
+        return st;
+    if (offset != next_)
+        return ST_SEQUENCE;
+    if (n == 0 || n > kMaxBlock || n > size_ - next_)
+        return ST_BAD_RANGE;
+    return ST_OK;
+}
+
+void FileTransfer::begin(const Requester& who, Dir dir, const FileTable::Entry* entry, uint32_t size)
+{
+    dir_ = dir;
+    owner_ = who;
+    entry_ = entry;
+    size_ = size;
+    next_ = 0;
+    data_.clear();
+    lastTicks_ = port_.ticks();
+    md5_.reset();
+    beginUpdateFrame();
+}
+
+void FileTransfer::finish()
+{
+    dir_ = Dir::None;
+    owner_ = Requester{};
+    entry_ = nullptr;
+    data_.clear();
+    data_.shrink_to_fit();
+    endUpdateFrame();
+}
+
+void FileTransfer::beginUpdateFrame()
+{
+    if (port_.updateFlag() != 0)
+        return;
+    PanelCalls::post(PanelCalls::Event::UpdateStart);
+    port_.setUpdateFlag(1);
+    port_.announce(SYNC_UPDATE_START);
+}
+
+void FileTransfer::endUpdateFrame()
+{
+    if (port_.updateFlag() != 1)
+        return;
+    PanelCalls::post(PanelCalls::Event::UpdateOver);
+    port_.setUpdateFlag(0);
+    port_.announce(SYNC_UPDATE_OVER);
+}
+
+uint8_t FileTransfer::writeStart(const Requester& who, uint8_t type, const uint8_t* tag, uint32_t size, bool defined,
+                                 Bytes& out)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    if (ownedByOther(who))
+        return ST_BUSY;
+    const FileTable::Entry* entry = FileTable::find(type, tag, defined);
+    if (!entry)
+        return ST_BAD_VALUE;
+    if (size == 0 || size > FileTable::kMaxFileSize)
+        return ST_BAD_RANGE;
+    begin(who, Dir::Up, entry, size);
+    data_.reserve(size);
+    out.push_back(type);
+    out.insert(out.end(), tag, tag + 4);
+    PhyFrame::appendU32(out, size);
+    return ST_OK;
+}
+
+uint8_t FileTransfer::writeBlock(const Requester& who, uint32_t offset, const uint8_t* data, uint32_t n, Bytes& out)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    const uint8_t st = admitBlock(who, Dir::Up, offset, n);
+    if (st != ST_OK)
+        return st;
+    data_.insert(data_.end(), data, data + n);
+    md5_.update(data, n);
+    next_ += n;
+    lastTicks_ = port_.ticks();
+    PhyFrame::appendU32(out, next_);
+    return ST_OK;
+}
+
+uint8_t FileTransfer::writeEnd(const Requester& who, const uint8_t* digest, Bytes& out)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    uint8_t st = admit(who, Dir::Up);
+    if (st != ST_OK)
+        return st;
+    const FileTable::Entry entry = *entry_;
+    const uint8_t* mine = md5_.digest();
+    if (next_ != size_)
+        st = ST_SEQUENCE;
+    else if (std::memcmp(mine, digest, 16) != 0)
+        st = ST_MD5;
+    else if (!store(entry))
+        st = ST_FILE;
+    out.insert(out.end(), mine, mine + 16);
+    if (st == ST_OK)
+        announceStored(entry);
+    finish();
+    if (st == ST_OK && entry.kind == FileTable::Kind::Program)
+        installProgram();
+    return st;
+}
+
+bool FileTransfer::store(const FileTable::Entry& entry)
+{
+    const std::string host = PathMap::host(std::string(entry.path));
+    const std::string temp = host + ".part";
+    FileLock files(port_);
+    QDir().mkpath(QFileInfo(QString::fromStdString(host)).absolutePath());
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(data_.data(), 1, data_.size(), f) == data_.size() && std::fflush(f) == 0
+        && ::fsync(fileno(f)) == 0;
+    std::fclose(f);
+    if (!written || std::rename(temp.c_str(), host.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (!verifyStored(host)) {
+        ::unlink(host.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool FileTransfer::verifyStored(const std::string& hostPath) const
+{
+    FILE* f = std::fopen(hostPath.c_str(), "rb");
+    if (!f)
+        return false;
+    uint8_t piece[1024];
+    size_t at = 0;
+    bool same = true;
+    while (same) {
+        const size_t got = std::fread(piece, 1, sizeof piece, f);
+        if (got == 0)
+            break;
+        same = at + got <= data_.size() && std::memcmp(piece, data_.data() + at, got) == 0;
+        at += got;
+    }
+    std::fclose(f);
+    return same && at == data_.size();
+}
+
+void FileTransfer::announceStored(const FileTable::Entry& entry)
+{
+    switch (entry.kind) {
+    case FileTable::Kind::Recovery:
+        PanelCalls::post(PanelCalls::Event::RecoveryFileStored);
+        break;
+    case FileTable::Kind::Smart:
+        PanelCalls::post(PanelCalls::Event::SmartFileStored);
+        break;
+    case FileTable::Kind::Config:
+        PanelCalls::post(PanelCalls::Event::ConfigFileStored);
+        break;
+    case FileTable::Kind::Program:
+        break;
+    }
+    port_.announce(SYNC_FILE_END);
+}
+
+// Same route as the USB upgrade: the new program replaces the running one,
+// the start entry is written when missing, and the device restarts.
+void FileTransfer::installProgram()
+{
+    if (port_.rebootPending())
+        return;
+    platform::CommandRunner& run = platform::Board::commands();
+    run.system("chmod 777 -R /data/app");
+    run.system(std::string("mv ") + FileTable::kProgramNew + "  " + FileTable::kProgramFile);
+    if (!port_.startEntryPresent()) {
+        QSettings ini(PathMap::host(QString(FileTable::kStartEntry)), QSettings::IniFormat);
+        ini.beginGroup("app-1");
+        ini.setValue("app_path", QString(FileTable::kProgramFile) + " -platform linuxfb");
+        ini.setValue("app_name", "kelT57N");
+        ini.endGroup();
+        ini.sync();
+    }
+    port_.requestReboot();
+}
+
+uint8_t FileTransfer::readStart(const Requester& who, uint8_t type, const uint8_t* tag, bool defined, Bytes& out)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    if (ownedByOther(who))
+        return ST_BUSY;
+    const FileTable::Entry* entry = FileTable::find(type, tag, defined);
+    if (!entry || !entry->readable)
+        return ST_BAD_VALUE;
+    QByteArray content;
+    {
+        FileLock files(port_);
+        QFile f(PathMap::host(QString(entry->path)));
+        if (!f.open(QIODevice::ReadOnly) || f.size() > qint64(FileTable::kMaxFileSize))
+            return ST_FILE;
+        content = f.readAll();
+    }
+    begin(who, Dir::Down, entry, uint32_t(content.size()));
+    data_.assign(content.constData(), content.constData() + content.size());
+    out.push_back(type);
+    out.insert(out.end(), tag, tag + 4);
+    PhyFrame::appendU32(out, size_);
+    return ST_OK;
+}
+
+uint8_t FileTransfer::readBlock(const Requester& who, uint32_t offset, uint32_t n, Bytes& out)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    const uint8_t st = admitBlock(who, Dir::Down, offset, n);
+    if (st != ST_OK)
+        return st;
+    const uint8_t* p = data_.data() + offset;
+    md5_.update(p, n);
+    next_ += n;
+    lastTicks_ = port_.ticks();
+    PhyFrame::appendU32(out, offset);
+    PhyFrame::appendU16(out, uint16_t(n));
+    out.insert(out.end(), p, p + n);
+    return ST_OK;
+}
+
+uint8_t FileTransfer::readEnd(const Requester& who, Bytes& out)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    uint8_t st = admit(who, Dir::Down);
+    if (st != ST_OK)
+        return st;
+    if (next_ != size_)
+        st = ST_SEQUENCE;
+    const uint8_t* digest = md5_.digest();
+    out.insert(out.end(), digest, digest + 16);
+    finish();
+    return st;
+}
+
+int FileTransfer::emptyFolder(const char* logicalDir)
+{
+    QDir dir(PathMap::host(QString(logicalDir)));
+    int removed = 0;
+    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries) {
+        const bool ok = e.isDir() && !e.isSymLink() ? QDir(e.absoluteFilePath()).removeRecursively()
+                                                    : QFile::remove(e.absoluteFilePath());
+        removed += ok ? 1 : 0;
+    }
+    return removed;
+}
+
+uint8_t FileTransfer::deleteAll(Bytes& out)
+{
+    int smart = 0;
+    int recovery = 0;
+    {
+        FileLock files(port_);
+        smart = emptyFolder(FileTable::kSmartDir);
+        recovery = emptyFolder(FileTable::kRecoveryDir);
+    }
+    if (smart > 0) {
+        port_.clearSmartFiles();
+        PanelCalls::post(PanelCalls::Event::SmartFilesDeleted);
+    }
+    if (recovery > 0) {
+        port_.clearRecoveryFiles();
+        PanelCalls::post(PanelCalls::Event::RecoveryFilesDeleted);
+    }
+    PhyFrame::appendU16(out, uint16_t(smart));
+    PhyFrame::appendU16(out, uint16_t(recovery));
+    return ST_OK;
+}
+
+} // namespace kel::protocol

@@ -1,0 +1,16 @@
+#pragma once
+#include <netinet/in.h>
+
+#include <string>
+
+namespace kel::protocol {
+
+// The other end of a request on a link: a UDP sender's address, a TCP
+// connection, or the serial port. key names it for transfer ownership.
+struct LinkPeer {
+    sockaddr_in address{};
+    int fd = -1;
+    std::string key;
+};
+
+} // namespace kel::protocol

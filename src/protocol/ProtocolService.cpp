@@ -1,0 +1,43 @@
+#include "protocol/ProtocolService.h"
+
+#include "params/global.h"
+#include "protocol/ProtocolContext.h"
+#include "protocol/Qj_uart_inout.h"
+#include "protocol/SystemControllerPort.h"
+#include "protocol/message_deal.h"
+#include "protocol/networkManage.h"
+#include "protocol/udpnetManage.h"
+
+namespace kel::protocol {
+namespace {
+
+SystemControllerPort* g_systemPort = nullptr;
+
+LinkSettings settingsFromGlobals()
+{
+    LinkSettings s;
+    s.udpEnabled = g_udpnetmode != 0;
+    s.tcpEnabled = g_networkMode != 0;
+    s.tcpPort = g_port >= 1 && g_port <= 65535 ? uint16_t(g_port) : uint16_t(5005);
+    s.serialBaud = g_BPS;
+    s.serialReadSize = g_dataLen > 0 && g_dataLen <= 4096 ? g_dataLen : 32;
+    return s;
+}
+
+} // namespace
+
+void ProtocolService::start()
+{
+    if (g_systemPort)
+        return;
+    // Live for the whole process, like the links that use them.
+    g_systemPort = new SystemControllerPort();
+    ProtocolContext::set(g_systemPort, new message_deal(*g_systemPort), settingsFromGlobals());
+    udpnetManage::pInstance();
+    Qj_uart_inout::pInstance();
+    networkManage::pInstance();
+}
+
+ControllerPort* ProtocolService::port() { return g_systemPort; }
+
+} // namespace kel::protocol

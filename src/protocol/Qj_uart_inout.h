@@ -1,0 +1,32 @@
+#pragma once
+#include "protocol/ControlLink.h"
+#include "protocol/FrameAssembler.h"
+#include "protocol/LinkSettings.h"
+
+namespace kel::protocol {
+
+// The serial control link ("/dev/ttyS2", 115200 baud 8N1, RTS raised),
+// opened through the platform's serial service (a pseudo-terminal on the
+// simulated board).
+class Qj_uart_inout : public ControlLink {
+public:
+    Qj_uart_inout(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
+    ~Qj_uart_inout() override;
+
+    static Qj_uart_inout* pInstance();
+    static Qj_uart_inout* p_uart_inout;
+
+    bool isOpen() const { return fd_ >= 0; }
+
+private:
+    void loop() override { receive_thread(); }
+    void receive_thread();
+    bool configure();
+    bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;
+
+    LinkSettings settings_;
+    int fd_ = -1;
+    FrameAssembler assembler_{protocol_phy::kMaxWire};
+};
+
+} // namespace kel::protocol

@@ -1,0 +1,53 @@
+#pragma once
+#include "protocol/ControlLink.h"
+#include "protocol/FrameAssembler.h"
+#include "protocol/LinkSettings.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kel::protocol {
+
+// The UDP control link (port 5008). Datagrams of one sender are joined
+// until a frame ends with 0x5A; each sender has its own capped reassembly
+// buffer, reset on a new preamble and after a pause. Answers go to the
+// sender (on a device that may broadcast, to 255.255.255.255 at the
+// sender's port).
+class udpnetManage : public ControlLink {
+public:
+    static constexpr size_t kMaxSenders = 16;
+    // A sender silent this long starts over.
+    static constexpr uint32_t kSenderIdleTicks = 500;
+
+    udpnetManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
+    ~udpnetManage() override;
+
+    static udpnetManage* pInstance();
+    static udpnetManage* p_udpnetManage;
+
+    bool listening() const { return fd_ >= 0; }
+    uint16_t localPort() const;
+    size_t bufferedBytes() const;
+
+private:
+    struct Sender {
+        FrameAssembler assembler{protocol_phy::kMaxWire};
+        uint32_t lastTicks = 0;
+    };
+
+    void loop() override { udpacceptThread(); }
+    void udpacceptThread();
+    void receiveOne();
+    Sender& senderFor(const std::string& key);
+    LinkPeer answerPeer(const LinkPeer& peer) const override;
+    bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;
+
+    LinkSettings settings_;
+    int fd_ = -1;
+    mutable std::mutex sendersLock_;
+    std::map<std::string, Sender> senders_;
+    std::vector<uint8_t> datagram_;
+};
+
+} // namespace kel::protocol

@@ -1,0 +1,180 @@
+#include "DealFixture.h"
+#include "LinkClient.h"
+#include "platform/Board.h"
+#include "platform/SerialService.h"
+#include "protocol/ControlLink.h"
+#include "protocol/PortLock.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/Qj_uart_inout.h"
+#include "protocol/networkManage.h"
+#include "protocol/udpnetManage.h"
+
+#include <gtest/gtest.h>
+
+namespace kel::test {
+namespace {
+
+using namespace protocol;
+
+class Links : public DealFixture {
+protected:
+    LinkSettings settings()
+    {
+        LinkSettings s;
+        s.udpPort = 0;
+        s.tcpPort = 0;
+        s.serialDevice = "/dev/ttyS2";
+        return s;
+    }
+    // The write-then-read exchange every link must carry.
+    void writeAndReadBack(LinkClient& c, uint32_t address, uint8_t seed)
+    {
+        Bytes data(16);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = uint8_t(seed + i * 0x25);
+        Bytes a = c.exchange(TestFrames::request(CMD_WRITE_RAM, TestFrames::ramWrite(address, data), 0xF100));
+        ASSERT_FALSE(a.empty()) << "no answer";
+        EXPECT_EQ(TestFrames::status(a), ST_OK);
+        EXPECT_EQ(PhyFrame::target(a.data()), 0xF020);
+        EXPECT_EQ(PhyFrame::source(a.data()), 0xF100);
+        EXPECT_TRUE(PhyFrame::checkOk(a.data(), a.size()));
+        a = c.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(address, 16), 0xF100));
+        ASSERT_FALSE(a.empty()) << "no answer";
+        EXPECT_EQ(TestFrames::answerData(a), TestFrames::cat({TestFrames::u32(address), TestFrames::u16(16), data}));
+    }
+};
+
+TEST_F(Links, UdpClientWritesAndReadsBackParameterMemory)
+{
+    udpnetManage link(port, *deal, settings());
+    ASSERT_TRUE(link.listening());
+    LinkClient c = LinkClient::udp(link.localPort());
+    writeAndReadBack(c, 0x300, 0x11);
+    EXPECT_EQ(port.pcCmdValid.load(), 1);
+}
+
+TEST_F(Links, UdpFrameSplitOverThreeDatagramsIsJoined)
+{
+    udpnetManage link(port, *deal, settings());
+    LinkClient c = LinkClient::udp(link.localPort());
+    const Bytes w = TestFrames::request(CMD_WRITE_RAM, TestFrames::ramWrite(0x200, Bytes(30, 0xA5)));
+    const size_t third = w.size() / 3;
+    c.send(Bytes(w.begin(), w.begin() + long(third)));
+    c.send(Bytes(w.begin() + long(third), w.begin() + long(2 * third)));
+    c.send(Bytes(w.begin() + long(2 * third), w.end()));
+    const Bytes a = c.receive();
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(TestFrames::status(a), ST_OK);
+    EXPECT_EQ(port.block[0x200 + 29], 0xA5);
+}
+
+TEST_F(Links, UdpGarbageDoesNotGrowTheReassemblyBuffers)
+{
+    udpnetManage link(port, *deal, settings());
+    LinkClient c = LinkClient::udp(link.localPort());
+    Bytes junk(8000, 0x33);
+    junk[0] = 0xA5;
+    for (int i = 0; i < 100; ++i)
+        c.send(junk);
+    // A good frame afterwards still gets through.
+    const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
+    EXPECT_EQ(TestFrames::status(a), ST_OK);
+    EXPECT_LE(link.bufferedBytes(), protocol_phy::kMaxWire);
+}
+
+TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
+{
+    networkManage link(port, *deal, settings());
+    ASSERT_TRUE(link.listening());
+    LinkClient a = LinkClient::tcp(link.localPort());
+    LinkClient b = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(a.ok() && b.ok());
+    port.block[0x10] = 0xAA;
+    port.block[0x20] = 0xBB;
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(a.send(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x10, 1))));
+        ASSERT_TRUE(b.send(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x20, 1))));
+        EXPECT_EQ(TestFrames::answerData(b.receive()).back(), 0xBB);
+        EXPECT_EQ(TestFrames::answerData(a.receive()).back(), 0xAA);
+    }
+    writeAndReadBack(a, 0x400, 1);
+    writeAndReadBack(b, 0x500, 2);
+}
+
+TEST_F(Links, TcpLinkSwitchedOffDoesNotListen)
+{
+    LinkSettings s = settings();
+    s.tcpEnabled = false;
+    networkManage link(port, *deal, s);
+    EXPECT_FALSE(link.listening());
+    EXPECT_EQ(link.localPort(), 0);
+}
+
+TEST_F(Links, SerialLinkOverAPseudoTerminalCarriesTheSameExchange)
+{
+    Qj_uart_inout link(port, *deal, settings());
+    ASSERT_TRUE(link.isOpen());
+    const std::string pty = platform::Board::serial().peerPath("/dev/ttyS2");
+    ASSERT_FALSE(pty.empty());
+    LinkClient c = LinkClient::serial(pty);
+    ASSERT_TRUE(c.ok());
+    writeAndReadBack(c, 0x300, 0x5A);
+}
+
+TEST_F(Links, CardRequestPassesThroughAndItsAnswerReachesTheClientOnce)
+{
+    udpnetManage link(port, *deal, settings());
+    LinkClient c = LinkClient::udp(link.localPort());
+    const Bytes request = TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4});
+    port.pcCmdValid = 0;
+    ASSERT_TRUE(c.send(TestFrames::wire(request)));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard<std::mutex> l(port.lock);
+        return !port.forwarded.empty();
+    }));
+    {
+        std::lock_guard<std::mutex> l(port.lock);
+        EXPECT_EQ(port.forwarded, request) << "unframed, check byte included";
+    }
+    EXPECT_EQ(port.passby.load(), LINK_UDP);
+    EXPECT_EQ(port.pcCmdValid.load(), 1);
+
+    // The FPGA answer path queues the card's answer on the recorded link.
+    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 9, 9});
+    {
+        IrqLock irq(port);
+        EXPECT_TRUE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+    }
+    EXPECT_EQ(port.passby.load(), LINK_NONE);
+    EXPECT_EQ(c.receive(), answer);
+    EXPECT_TRUE(eventually([&] { return !port.replyReadyFlag.load(); }));
+    // The next datagram is the answer to a new request, not a repeat.
+    const Bytes info = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
+    EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+}
+
+TEST_F(Links, CardAnswerForNoLinkIsDropped)
+{
+    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0});
+    port.passby = LINK_NONE;
+    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+    port.passby = LINK_UART;  // no serial link exists in this test
+    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+    EXPECT_FALSE(port.replyReadyFlag.load());
+}
+
+TEST_F(Links, FramesWithABadCheckByteGetNoAnswer)
+{
+    udpnetManage link(port, *deal, settings());
+    LinkClient c = LinkClient::udp(link.localPort());
+    Bytes body = TestFrames::body(0xF100, 0xF020, CMD_DEVICE_INFO, {});
+    body.back() ^= 0xFF;
+    c.send(TestFrames::wire(body));
+    // Answers come in order: the first one seen belongs to the good request.
+    const Bytes a = c.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0, 1)));
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a.at(PhyFrame::kCmd), CMD_READ_RAM);
+}
+
+} // namespace
+} // namespace kel::test
