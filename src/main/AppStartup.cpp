@@ -1,11 +1,16 @@
 #include "main/AppStartup.h"
 
 #include "inputs/tarvosource.h"
+#include "ledout/fpga_manage.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
 #include "platform/Sleeper.h"
+#include "protocol/PanelCalls.h"
+#include "protocol/Qj_uart_inout.h"
+#include "protocol/networkManage.h"
+#include "protocol/udpnetManage.h"
 #include "resources/KelResources.h"
 #include "ui/shell/KeyRouter.h"
 #include "ui/shell/LockWindow.h"
@@ -13,6 +18,7 @@
 #include "ui/shell/NumberKeyboard.h"
 #include "ui/shell/PageBase.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageTable.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/kel_keys.h"
@@ -59,6 +65,7 @@ void AppStartup::afterApplication(const Options& options)
     if (hooks().registerPages)
         hooks().registerPages();
     createMainWindow();
+    connectShell();
     g_timer = new QTimer();
     QObject::connect(g_timer, SIGNAL(timeout()), g_mainwindow, SLOT(slot_update_timer_ticks()));
     if (options.startTimer)
@@ -71,10 +78,7 @@ void AppStartup::afterApplication(const Options& options)
         hooks().createUsbWatcher();
         note("UsbServer");
     }
-    if (hooks().createLinks) {
-        hooks().createLinks();
-        note("links");
-    }
+    createLinks();
 }
 
 void AppStartup::createMainWindow()
@@ -87,15 +91,79 @@ void AppStartup::createHardware()
 {
     tarvosource::pInstance();
     note("tarvosource");
-    if (hooks().createFpgaManager) {
-        hooks().createFpgaManager();
-        note("fpga_manage");
-    }
+    fpga_manage::pInstance();
+    note("fpga_manage");
     c331_manage::pInstance();
     note("c331_manage");
-    if (hooks().startFpgaManager)
-        hooks().startFpgaManager();
+    fpga_manage::p_fpga_manage->initialize_start();
     tarvosource::p_tarvo_source->initialize();
+}
+
+void AppStartup::connectShell()
+{
+    MainWindow::Hooks& h = MainWindow::hooks();
+    h.fpgaRunning = []() { return fpga_manage::p_fpga_manage && fpga_manage::p_fpga_manage->get_fpga_status() != 0; };
+    h.readAgeingRegs = [](uint8_t regs[3]) {
+        fpga_manage* fpga = fpga_manage::p_fpga_manage;
+        fpga->read_from_register(40, 0);
+        fpga->read_from_register(42, 0);
+        fpga->read_from_register(43, 0);
+        regs[0] = fpga->reg_image(42, 0);
+        regs[1] = fpga->reg_image(40, 0);
+        regs[2] = fpga->reg_image(43, 0);
+    };
+    // The protocol handlers reach the pages through these; each runs in the
+    // GUI thread and finds its page in the open-page table.
+    auto languageOf = [](int focus) {
+        return [focus]() {
+            PageBase* page = PageTable::at(focus);
+            if (page)
+                page->language_changed();
+            return page != nullptr;
+        };
+    };
+    auto backOf = [](int focus) {
+        return [focus]() {
+            PageBase* page = PageTable::at(focus);
+            if (page)
+                page->pressBack();
+            return page != nullptr;
+        };
+    };
+    kel::protocol::PanelCalls::Hooks calls;
+    calls.pageFocus = []() { return static_cast<int>(g_page_focus); };
+    calls.updateStart = []() {
+        if (g_mainwindow)
+            g_mainwindow->update_start();
+        return g_mainwindow != nullptr;
+    };
+    calls.updateOver = []() {
+        if (g_mainwindow)
+            g_mainwindow->update_over();
+        return g_mainwindow != nullptr;
+    };
+    calls.optionLanguageChanged = languageOf(PageFocus::Option);
+    calls.advancedOptionLanguageChanged = languageOf(PageFocus::AdvancedOption);
+    calls.smartMappingBack = backOf(PageFocus::SmartMapping);
+    calls.rcvRecoveryBack = backOf(PageFocus::rcv_recovery);
+    calls.fpgaManagerPresent = []() { return fpga_manage::p_fpga_manage != nullptr; };
+    kel::protocol::PanelCalls::install(calls);
+}
+
+void AppStartup::createLinks()
+{
+    kel::protocol::udpnetManage::pInstance();
+    note("udpnetManage");
+    kel::protocol::Qj_uart_inout::pInstance();
+    note("Qj_uart_inout");
+    kel::protocol::networkManage::pInstance();
+    note("networkManage");
+    // The 4G modem and WiFi links come with their own part of the build.
+    if (hooks().createModemAndWifi) {
+        hooks().createModemAndWifi();
+        note("Qj_uart_inout_4G");
+        note("T57_WIFI_CONFIG");
+    }
 }
 
 void AppStartup::showHomeScreen()

@@ -26,11 +26,9 @@ public:
     // Start-up steps of parts that are linked in by the integration; each
     // one, when set, runs at its place in the order.
     struct Hooks {
-        std::function<void()> registerPages;     // makers of the later pages
-        std::function<void()> createFpgaManager; // fpga_manage::pInstance()
-        std::function<void()> startFpgaManager;  // initialize_start()
-        std::function<void()> createUsbWatcher;  // UsbServer::pInstance() and its signal
-        std::function<void()> createLinks;       // the five link singletons in order
+        std::function<void()> registerPages;      // makers of the later pages
+        std::function<void()> createUsbWatcher;   // UsbServer::pInstance(), its signal, the Option Back
+        std::function<void()> createModemAndWifi; // Qj_uart_inout_4G, then T57_WIFI_CONFIG ::pInstance()
     };
     static Hooks& hooks();
 
@@ -40,4 +38,6 @@ private:
     static void createHardware();
     static void showHomeScreen();
     static void connectBroadcast();
+    static void connectShell();
+    static void createLinks();
 };

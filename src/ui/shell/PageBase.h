@@ -38,6 +38,10 @@ public:
     // has returned) and clears its instance pointer.
     void closePage();
 
+    // Back as if the key was pressed (calls from other threads arrive here
+    // through the GUI thread).
+    void pressBack() { onBack(); }
+
     // panel_key_lock is set: the Mode key and the keypad do nothing.
     static bool panelLocked();
     // Moves a top-level page or popup to the main window's position.
