@@ -6,10 +6,24 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
 namespace {
+
+// The stop and state signals are held back until the relay that turns them
+// into Qt signals exists (the configuration store is created first, before
+// the application object).
+void holdSignals(int how)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGUSR1);
+    sigprocmask(how, &set, nullptr);
+}
 
 void writeSimState()
 {
@@ -26,11 +40,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kelT57N: %s\n", error.c_str());
         return 2;
     }
+    holdSignals(SIG_BLOCK);
     AppStartup::beforeApplication();
     QApplication app(argc, argv);
     kel::platform::SignalRelay relay;
     QObject::connect(&relay, &kel::platform::SignalRelay::stateRequested, &app, writeSimState);
     QObject::connect(&relay, &kel::platform::SignalRelay::stopRequested, &app, [] { QCoreApplication::quit(); });
+    holdSignals(SIG_UNBLOCK);
     AppStartup::afterApplication(AppStartup::Options());
 
     const int rc = app.exec();
