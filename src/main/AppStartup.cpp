@@ -8,6 +8,7 @@
 #include "params/global.h"
 #include "platform/Sleeper.h"
 #include "protocol/PanelCalls.h"
+#include "protocol/ProtocolService.h"
 #include "protocol/Qj_uart_inout.h"
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
@@ -152,12 +153,15 @@ void AppStartup::connectShell()
 
 void AppStartup::createLinks()
 {
-    kel::protocol::udpnetManage::pInstance();
-    note("udpnetManage");
-    kel::protocol::Qj_uart_inout::pInstance();
-    note("Qj_uart_inout");
-    kel::protocol::networkManage::pInstance();
-    note("networkManage");
+    // Binds the controller port and creates the UDP, serial and TCP links,
+    // in this order.
+    kel::protocol::ProtocolService::start();
+    if (kel::protocol::udpnetManage::p_udpnetManage)
+        note("udpnetManage");
+    if (kel::protocol::Qj_uart_inout::p_uart_inout)
+        note("Qj_uart_inout");
+    if (kel::protocol::networkManage::p_networkManage)
+        note("networkManage");
     // The 4G modem and WiFi links come with their own part of the build.
     if (hooks().createModemAndWifi) {
         hooks().createModemAndWifi();
