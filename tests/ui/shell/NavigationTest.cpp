@@ -12,6 +12,8 @@
 #include "ui/shell/ShellGlobals.h"
 
 #include <QApplication>
+#include <QTest>
+#include <QVariant>
 
 namespace kel::test {
 namespace {
@@ -108,11 +110,14 @@ TEST_F(NavigationTest, ModalPageGetsKeysAndBackReturnsToMenu)
             ASSERT_NE(modal, nullptr);
             EXPECT_EQ(modal->objectName(), "Option");
             EXPECT_EQ(modal->pos(), g_mainwindow->pos());
+            g_language = 0; // changed while the page is open
             key(PanelKeys::kBack2);
         },
         [this]() {
             EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
             EXPECT_EQ(PageTable::at(PageFocus::Option), nullptr);
+            // Back refreshed the menu's texts and icons.
+            EXPECT_EQ(g_mainwindow->findChild<QWidget*>("option")->property("iconPath").toString(), ":/png/option.png");
         },
     });
 }
@@ -139,6 +144,17 @@ TEST_F(NavigationTest, ModeFromAModalPageLeavesOnlyMenuAndUserModePage)
             }
         },
     });
+}
+
+TEST_F(NavigationTest, MouseReleaseOnTheHomeScreenLeavesForTheMenu)
+{
+    openHome();
+    QWidget* container = g_lockwindow->findChild<QWidget*>("widget");
+    ASSERT_NE(container, nullptr);
+    QTest::mouseClick(container, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
+    settle();
+    EXPECT_EQ(g_lockwindow, nullptr);
 }
 
 TEST_F(NavigationTest, KeysAreDroppedWhileANoticeIsShown)
