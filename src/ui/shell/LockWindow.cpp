@@ -50,16 +50,25 @@ uint16_t rs(size_t off)
     return KelRamPara::p_kelrampara_config->shadowU16(off);
 }
 
-QLabel* smallLabel(QWidget* parent, const QRect& geometry, const QString& style)
+// A plain-text label; pointSize > 0 sets points, else pixelSize pixels.
+QLabel* plainLabel(QWidget* parent, const QRect& geometry, const QString& style, int pointSize, int pixelSize)
 {
     auto* label = new QLabel(parent);
     label->setGeometry(geometry);
     label->setStyleSheet(style);
     label->setTextFormat(Qt::PlainText);
     QFont f = label->font();
-    f.setPixelSize(10);
+    if (pointSize > 0)
+        f.setPointSize(pointSize);
+    else
+        f.setPixelSize(pixelSize);
     label->setFont(f);
     return label;
+}
+
+QLabel* smallLabel(QWidget* parent, const QRect& geometry, const QString& style)
+{
+    return plainLabel(parent, geometry, style, 0, 10);
 }
 
 QString sourceName(int source)
@@ -115,14 +124,8 @@ QLabel* LockWindow::iconLabel(const QRect& geometry, const char* picture, const 
 
 QLabel* LockWindow::textLabel(QWidget* parent, const QRect& geometry, const char* name)
 {
-    auto* label = new QLabel(parent);
+    QLabel* label = plainLabel(parent, geometry, kWhite, 9, 0);
     label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    label->setStyleSheet(kWhite);
-    label->setTextFormat(Qt::PlainText);
-    QFont f = label->font();
-    f.setPointSize(9);
-    label->setFont(f);
     return label;
 }
 

@@ -170,6 +170,18 @@ TEST_F(LockWindowTest, HeaderTextsAndTheirRefresh)
     EXPECT_EQ(label("label_input")->text(), "LED size:3840 x 1080");
 }
 
+TEST_F(LockWindowTest, LanguageNotOfferedFallsBackToEnglish)
+{
+    g_language = 2;
+    g_lcd_lang_valid = 0x1001B;
+    openHome();
+    EXPECT_EQ(label("label_input")->text().left(9), "LED size:");
+    EXPECT_EQ(state(2), "Close");
+    g_lcd_lang_valid = 0x1001F;
+    g_lockwindow->language_changed();
+    EXPECT_EQ(state(2), QString::fromUtf8("Откл"));
+}
+
 TEST_F(LockWindowTest, RefreshReplacesThePanelAtOnce)
 {
     openHome();
