@@ -19,6 +19,7 @@
 #include "ui/shell/NumberKeyboard.h"
 #include "ui/shell/PageBase.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ShellGlobals.h"
@@ -35,6 +36,11 @@ AppStartup::Hooks& AppStartup::hooks()
 {
     static Hooks h;
     return h;
+}
+
+void AppStartup::settingsMenuBack()
+{
+    PageOpener::backIfInFront(PageFocus::Option);
 }
 
 QStringList AppStartup::created()
@@ -123,14 +129,7 @@ void AppStartup::connectShell()
             return page != nullptr;
         };
     };
-    auto backOf = [](int focus) {
-        return [focus]() {
-            PageBase* page = PageTable::at(focus);
-            if (page)
-                page->pressBack();
-            return page != nullptr;
-        };
-    };
+    auto backOf = [](uint8_t focus) { return [focus]() { return PageOpener::backIfInFront(focus); }; };
     kel::protocol::PanelCalls::Hooks calls;
     calls.pageFocus = []() { return static_cast<int>(g_page_focus); };
     calls.updateStart = []() {

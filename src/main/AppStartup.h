@@ -27,10 +27,15 @@ public:
     // one, when set, runs at its place in the order.
     struct Hooks {
         std::function<void()> registerPages;      // makers of the later pages
-        std::function<void()> createUsbWatcher;   // UsbServer::pInstance(), its signal, the Option Back
+        // UsbServer::pInstance(), its signal to para_sync, and the settings
+        // menu's Back: UsbServer::setSettingsBack(settingsMenuBack).
+        std::function<void()> createUsbWatcher;
         std::function<void()> createModemAndWifi; // Qj_uart_inout_4G, then T57_WIFI_CONFIG ::pInstance()
     };
     static Hooks& hooks();
+    // The settings menu's Back for the USB watcher (GUI thread; re-checks
+    // that the menu is open and in front).
+    static void settingsMenuBack();
 
 private:
     static void note(const char* name);

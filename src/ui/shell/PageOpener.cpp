@@ -94,3 +94,12 @@ void PageOpener::openUserModeByModeKey()
     g_mode_shortcut_key = 1;
     open(PageFocus::CustomMode);
 }
+
+bool PageOpener::backIfInFront(uint8_t focus)
+{
+    PageBase* page = PageTable::at(focus);
+    if (!page || g_page_focus != focus)
+        return false;
+    page->pressBack();
+    return true;
+}

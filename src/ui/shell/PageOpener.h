@@ -24,4 +24,8 @@ public:
     // The Mode key: closes every page above the main menu, marks the
     // shortcut and opens the user-mode page.
     static void openUserModeByModeKey();
+    // Back of the page with this number, for calls from other threads once
+    // they reach the GUI thread: only while that page is open and in front
+    // (a child opened meanwhile keeps it). False when nothing was done.
+    static bool backIfInFront(uint8_t focus);
 };

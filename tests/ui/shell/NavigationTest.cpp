@@ -5,6 +5,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageBase.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PanelFields.h"
@@ -155,6 +156,26 @@ TEST_F(NavigationTest, MouseReleaseOnTheHomeScreenLeavesForTheMenu)
     EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
     settle();
     EXPECT_EQ(g_lockwindow, nullptr);
+}
+
+TEST_F(NavigationTest, OutsideBackActsOnlyOnThePageInFront)
+{
+    g_page_focus = PageFocus::MainWindow;
+    run({
+        []() { PageOpener::open(PageFocus::Option); },
+        []() {
+            g_page_focus = PageFocus::OutputSet; // as if a child were open
+            EXPECT_FALSE(PageOpener::backIfInFront(PageFocus::Option));
+            EXPECT_NE(PageTable::at(PageFocus::Option), nullptr);
+            g_page_focus = PageFocus::Option;
+            EXPECT_TRUE(PageOpener::backIfInFront(PageFocus::Option));
+        },
+        []() {
+            EXPECT_EQ(PageTable::at(PageFocus::Option), nullptr);
+            EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
+            EXPECT_FALSE(PageOpener::backIfInFront(PageFocus::Option));
+        },
+    });
 }
 
 TEST_F(NavigationTest, KeysAreDroppedWhileANoticeIsShown)
