@@ -1,14 +1,29 @@
+#include "main/AppStartup.h"
 #include "params/ConfigEngine.h"
 #include "platform/Board.h"
 #include "platform/SignalRelay.h"
 #include "platform/sim/SimBoard.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
 namespace {
+
+// The stop and state signals are held back until the relay that turns them
+// into Qt signals exists (the configuration store is created first, before
+// the application object).
+void holdSignals(int how)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGUSR1);
+    sigprocmask(how, &set, nullptr);
+}
 
 void writeSimState()
 {
@@ -26,13 +41,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kelT57N: %s\n", error.c_str());
         return 2;
     }
-    QCoreApplication app(argc, argv);
+    holdSignals(SIG_BLOCK);
+    AppStartup::beforeApplication();
+    QApplication app(argc, argv);
     kel::platform::SignalRelay relay;
     QObject::connect(&relay, &kel::platform::SignalRelay::stateRequested, &app, writeSimState);
     QObject::connect(&relay, &kel::platform::SignalRelay::stopRequested, &app, [] { QCoreApplication::quit(); });
-
-    // Subsystem 1 singletons, in start-up order.
-    ConfigEngine::pInstance();
+    holdSignals(SIG_UNBLOCK);
+    AppStartup::afterApplication(AppStartup::Options());
 
     const int rc = app.exec();
     writeSimState();

@@ -1,0 +1,193 @@
+#include "main/AppStartup.h"
+
+#include "inputs/tarvosource.h"
+#include "ledout/fpga_manage.h"
+#include "params/ConfigEngine.h"
+#include "params/KelRamPara.h"
+#include "params/SyncUpdate.h"
+#include "params/global.h"
+#include "platform/Sleeper.h"
+#include "protocol/PanelCalls.h"
+#include "protocol/ProtocolService.h"
+#include "protocol/Qj_uart_inout.h"
+#include "protocol/networkManage.h"
+#include "protocol/udpnetManage.h"
+#include "resources/KelResources.h"
+#include "ui/shell/KeyRouter.h"
+#include "ui/shell/LockWindow.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/NumberKeyboard.h"
+#include "ui/shell/PageBase.h"
+#include "ui/shell/PageFocus.h"
+#include "ui/shell/PageOpener.h"
+#include "ui/shell/PageTable.h"
+#include "ui/shell/PagePointers.h"
+#include "ui/shell/ShellGlobals.h"
+#include "ui/shell/kel_keys.h"
+#include "video/c331_manage.h"
+
+#include <QTimer>
+
+namespace {
+QStringList g_created;
+}
+
+AppStartup::Hooks& AppStartup::hooks()
+{
+    static Hooks h;
+    return h;
+}
+
+void AppStartup::settingsMenuBack()
+{
+    PageOpener::backIfInFront(PageFocus::Option);
+}
+
+QStringList AppStartup::created()
+{
+    return g_created;
+}
+
+void AppStartup::note(const char* name)
+{
+    g_created << QString::fromLatin1(name);
+}
+
+void AppStartup::beforeApplication()
+{
+    g_kel_keys = static_cast<uint8_t>(check_hiddev());
+    note("check_hiddev");
+    ConfigEngine::pInstance();
+    note("ConfigEngine");
+    KelRamPara::pInstance();
+    note("KelRamPara");
+    SyncUpdate::pInstance();
+    note("SyncUpdate");
+}
+
+void AppStartup::afterApplication(const Options& options)
+{
+    KelResources::init();
+    KeyRouter::install();
+    if (hooks().registerPages)
+        hooks().registerPages();
+    createMainWindow();
+    connectShell();
+    g_timer = new QTimer();
+    QObject::connect(g_timer, SIGNAL(timeout()), g_mainwindow, SLOT(slot_update_timer_ticks()));
+    if (options.startTimer)
+        g_timer->start(10);
+    createHardware();
+    kel::platform::Sleeper::sleepMs(options.settleMs);
+    showHomeScreen();
+    connectBroadcast();
+    if (hooks().createUsbWatcher) {
+        hooks().createUsbWatcher();
+        note("UsbServer");
+    }
+    createLinks();
+}
+
+void AppStartup::createMainWindow()
+{
+    g_mainwindow = new MainWindow(nullptr);
+    note("MainWindow");
+}
+
+void AppStartup::createHardware()
+{
+    tarvosource::pInstance();
+    note("tarvosource");
+    fpga_manage::pInstance();
+    note("fpga_manage");
+    c331_manage::pInstance();
+    note("c331_manage");
+    fpga_manage::p_fpga_manage->initialize_start();
+    tarvosource::p_tarvo_source->initialize();
+}
+
+void AppStartup::connectShell()
+{
+    MainWindow::Hooks& h = MainWindow::hooks();
+    h.fpgaRunning = []() { return fpga_manage::p_fpga_manage && fpga_manage::p_fpga_manage->get_fpga_status() != 0; };
+    h.readAgeingRegs = [](uint8_t regs[3]) {
+        fpga_manage* fpga = fpga_manage::p_fpga_manage;
+        fpga->read_from_register(40, 0);
+        fpga->read_from_register(42, 0);
+        fpga->read_from_register(43, 0);
+        regs[0] = fpga->reg_image(42, 0);
+        regs[1] = fpga->reg_image(40, 0);
+        regs[2] = fpga->reg_image(43, 0);
+    };
+    // The protocol handlers reach the pages through these; each runs in the
+    // GUI thread and finds its page in the open-page table.
+    auto languageOf = [](int focus) {
+        return [focus]() {
+            PageBase* page = PageTable::at(focus);
+            if (page)
+                page->language_changed();
+            return page != nullptr;
+        };
+    };
+    auto backOf = [](uint8_t focus) { return [focus]() { return PageOpener::backIfInFront(focus); }; };
+    kel::protocol::PanelCalls::Hooks calls;
+    calls.pageFocus = []() { return static_cast<int>(g_page_focus); };
+    calls.updateStart = []() {
+        if (g_mainwindow)
+            g_mainwindow->update_start();
+        return g_mainwindow != nullptr;
+    };
+    calls.updateOver = []() {
+        if (g_mainwindow)
+            g_mainwindow->update_over();
+        return g_mainwindow != nullptr;
+    };
+    calls.optionLanguageChanged = languageOf(PageFocus::Option);
+    calls.advancedOptionLanguageChanged = languageOf(PageFocus::AdvancedOption);
+    calls.smartMappingBack = backOf(PageFocus::SmartMapping);
+    calls.rcvRecoveryBack = backOf(PageFocus::rcv_recovery);
+    calls.fpgaManagerPresent = []() { return fpga_manage::p_fpga_manage != nullptr; };
+    kel::protocol::PanelCalls::install(calls);
+}
+
+void AppStartup::createLinks()
+{
+    // Binds the controller port and creates the UDP, serial and TCP links,
+    // in this order.
+    kel::protocol::ProtocolService::start();
+    if (kel::protocol::udpnetManage::p_udpnetManage)
+        note("udpnetManage");
+    if (kel::protocol::Qj_uart_inout::p_uart_inout)
+        note("Qj_uart_inout");
+    if (kel::protocol::networkManage::p_networkManage)
+        note("networkManage");
+    // The 4G modem and WiFi links come with their own part of the build.
+    if (hooks().createModemAndWifi) {
+        hooks().createModemAndWifi();
+        note("Qj_uart_inout_4G");
+        note("T57_WIFI_CONFIG");
+    }
+}
+
+void AppStartup::showHomeScreen()
+{
+    auto* lock = new LockWindow(nullptr);
+    g_lockwindow = lock;
+    note("LockWindow");
+    g_mainwindow->show();
+    g_page_focus = PageFocus::LockWindow;
+    lock->takeFocus();
+    lock->show();
+    PageBase::placeOverMain(lock);
+    // The number keyboard covers the right half of the panel.
+    const QPoint origin = g_mainwindow->pos();
+    g_numberkeyboard->setGeometry(origin.x() + 160, origin.y(), 160, 240);
+}
+
+void AppStartup::connectBroadcast()
+{
+    QObject::connect(KelRamPara::p_kelrampara_config, SIGNAL(sig_update_para(int)), SyncUpdate::p_SyncUpdate,
+                     SLOT(para_sync(int)));
+    if (g_kel_keys == 1)
+        SyncUpdate::p_SyncUpdate->update_usb_keyLed();
+}

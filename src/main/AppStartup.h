@@ -1,0 +1,48 @@
+#pragma once
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+// The program's start-up in its fixed order: keypad probe, the parameter
+// and configuration singletons, (the application object, made by the
+// caller), the main window and its 10 ms tick, the hardware managers and
+// their threads, the settling pause, the home screen, the change
+// broadcast, the USB watcher and the control links.
+class AppStartup {
+public:
+    struct Options {
+        uint32_t settleMs = 4000;   // the pause before the home screen
+        bool startTimer = true;     // tests drive the tick by hand
+    };
+
+    // Steps 1 and 2; before the QApplication exists.
+    static void beforeApplication();
+    // Steps 4 to 15; the caller then runs the event loop (step 16).
+    static void afterApplication(const Options& options);
+    // Names of the singletons created so far, in order (for the tests).
+    static QStringList created();
+
+    // Start-up steps of parts that are linked in by the integration; each
+    // one, when set, runs at its place in the order.
+    struct Hooks {
+        std::function<void()> registerPages;      // makers of the later pages
+        // UsbServer::pInstance(), its signal to para_sync, and the settings
+        // menu's Back: UsbServer::setSettingsBack(settingsMenuBack).
+        std::function<void()> createUsbWatcher;
+        std::function<void()> createModemAndWifi; // Qj_uart_inout_4G, then T57_WIFI_CONFIG ::pInstance()
+    };
+    static Hooks& hooks();
+    // The settings menu's Back for the USB watcher (GUI thread; re-checks
+    // that the menu is open and in front).
+    static void settingsMenuBack();
+
+private:
+    static void note(const char* name);
+    static void createMainWindow();
+    static void createHardware();
+    static void showHomeScreen();
+    static void connectBroadcast();
+    static void connectShell();
+    static void createLinks();
+};

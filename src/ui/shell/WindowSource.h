@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+
+// What a window shows, read from its image_input_selector. A crop is named
+// by the crop-table row the selector holds (its crop number and rectangle),
+// never by its rank among the input's crops, which names another crop once
+// rows are out of crop-number order.
+struct WindowSource {
+    int source = 0;      // source_id; above 5 when unknown
+    bool crop = false;   // the selector names a crop-table row
+    int row = 0;         // that row
+    bool cropValid = false; // the row is in use (else the rectangle is zero)
+    int cropNumber = 0;  // 1..40 when valid
+    int x = 0, y = 0, width = 0, height = 0;
+
+    // block: a RamBlock image; window 0..5.
+    static WindowSource of(const uint8_t* block, int window);
+};

@@ -1,0 +1,198 @@
+#include "ShellFixture.h"
+
+#include "params/ApplyGate.h"
+#include "params/KelRamPara.h"
+#include "params/PageRegistry.h"
+#include "params/SyncUpdate.h"
+#include "params/global.h"
+#include "platform/Board.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCommandRunner.h"
+#include "resources/KelResources.h"
+#include "ui/shell/KeyRouter.h"
+#include "ui/shell/LockWindow.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/NumberKeyboard.h"
+#include "ui/shell/PageOpener.h"
+#include "ui/shell/PagePointers.h"
+#include "ui/shell/PageTable.h"
+#include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TIP.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <cstring>
+
+namespace kel::test {
+
+namespace {
+void resetGlobals()
+{
+    g_lcd_lang_valid = 0x1001F;
+    g_language = 1;
+    g_page_focus = 0;
+    g_image_current = 0;
+    g_kel_keys = 0;
+    g_update_flag = 0;
+    g_app_reset_flag = 0;
+    G_reboot_tickTicks = 0;
+    G_timeTicks = 0;
+    G_factoryage_ticks = 0;
+    g_delay_usbserver = 0;
+    g_delay_usbserver_ticks = 0;
+    g_tip_flag = 0;
+    g_mode_shortcut_key = 0;
+    pc_cmd_valid = 0;
+    factoryage_log.clear();
+    factoryage_log_diff3 = factoryage_log_diff5 = factoryage_log_diff10 = 0;
+    factoryage_log_diff20 = factoryage_log_diffmore = 0;
+    ApplyGate::instance().c331_apply_flag = 0;
+}
+} // namespace
+
+void ShellFixture::SetUp()
+{
+    SimRootFixture::SetUp();
+    resetGlobals();
+    PageRegistry::instance().clear();
+    PageTable::reset();
+    PageOpener::clearMakers();
+    MainWindow::hooks() = MainWindow::Hooks();
+    KelResources::init();
+    KeyRouter::install();
+    store_ = std::make_unique<KelRamPara>();
+    KelRamPara::p_kelrampara_config = store_.get();
+    store_->load();
+    g_language = 1; // the stored default is Chinese; tests read English
+    sync_ = std::make_unique<SyncUpdate>();
+    SyncUpdate::p_SyncUpdate = sync_.get();
+    QObject::connect(store_.get(), SIGNAL(sig_update_para(int)), sync_.get(), SLOT(para_sync(int)));
+    g_mainwindow = new MainWindow(nullptr);
+    g_mainwindow->move(10, 20);
+    g_mainwindow->show();
+}
+
+void ShellFixture::TearDown()
+{
+    closeEverything();
+    delete g_lockwindow;
+    settle();
+    delete g_mainwindow;
+    delete g_tip;
+    g_tip = nullptr;
+    delete g_numberkeyboard;
+    g_numberkeyboard = nullptr;
+    PageTable::reset();
+    PageRegistry::instance().clear();
+    SyncUpdate::p_SyncUpdate = nullptr;
+    sync_.reset();
+    KelRamPara::p_kelrampara_config = nullptr;
+    store_.reset();
+    SimRootFixture::TearDown();
+}
+
+void ShellFixture::closeEverything()
+{
+    PageTable::closeAllButMain();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && d != g_lockwindow)
+            d->hide();
+    }
+    g_tip_flag = 0;
+    settle();
+}
+
+void ShellFixture::openHome()
+{
+    LockWindow::openNew();
+}
+
+void ShellFixture::key(int code)
+{
+    // Through notify, as the platform delivers keys, so the router sees them.
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+    QApplication::instance()->notify(g_mainwindow, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier);
+    QApplication::instance()->notify(g_mainwindow, &release);
+}
+
+void ShellFixture::run(std::vector<Step> steps)
+{
+    steps.push_back([this]() { closeEverything(); });
+    auto remaining = std::make_shared<std::vector<Step>>(std::move(steps));
+    auto index = std::make_shared<size_t>(0);
+    auto done = std::make_shared<bool>(false);
+    auto next = std::make_shared<std::function<void()>>();
+    *next = [remaining, index, done, next]() {
+        if (*index >= remaining->size()) {
+            *done = true;
+            return;
+        }
+        Step step = (*remaining)[(*index)++];
+        // The next step is queued first: this one may enter a modal loop.
+        QTimer::singleShot(0, *next);
+        step();
+    };
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&]() {
+        timedOut = true;
+        closeEverything();
+    });
+    watchdog.start(10000);
+    QTimer::singleShot(0, *next);
+    while (!*done && !timedOut)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    *next = nullptr; // breaks the self-reference
+    EXPECT_FALSE(timedOut) << "key script did not finish";
+}
+
+void ShellFixture::tick(int n)
+{
+    for (int i = 0; i < n; ++i)
+        g_mainwindow->slot_update_timer_ticks();
+}
+
+void ShellFixture::settle()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+QString ShellFixture::grab(QWidget* widget, const QString& name)
+{
+    const QString dir = QDir::current().absoluteFilePath(QStringLiteral("artifacts"));
+    QDir().mkpath(dir);
+    const QString path = dir + "/" + name + ".png";
+    widget->grab().save(path, "PNG");
+    return path;
+}
+
+void ShellFixture::setU16(size_t off, uint16_t value)
+{
+    store_->setBlockU16(off, value);
+}
+
+uint16_t ShellFixture::u16(size_t off) const
+{
+    return store_->blockU16(off);
+}
+
+void ShellFixture::syncShadow()
+{
+    std::memcpy(store_->RamShadow, store_->RamBlock, sizeof(store_->RamBlock));
+}
+
+std::vector<std::string> ShellFixture::commands() const
+{
+    return platform::Board::sim()->commands().commands();
+}
+
+} // namespace kel::test
