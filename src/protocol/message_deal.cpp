@@ -392,8 +392,12 @@ uint8_t message_deal::write_config(const Request& rq, Bytes& out)
     case 6: ok = size_t(text.size()) <= kMaxBarcode; break;
     case 7: ok = NetAddress::isDottedQuad(text); break;
     case 17: {
-        const uint32_t v = text.toUInt(&ok, 0);
+        // Decimal or 0x hex; stored as decimal so a leading 0 never reads
+        // as octal later.
+        const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+        const uint32_t v = (hex ? text.mid(2) : text).toUInt(&ok, hex ? 16 : 10);
         ok = ok && (v & ~kLcdLangMask) == 0;
+        text = QString::number(v);
         break;
     }
     default: break;

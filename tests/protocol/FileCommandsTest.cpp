@@ -306,5 +306,25 @@ TEST_F(FileCommands, ConfigurationValuesAreRangeChecked)
     EXPECT_EQ(port.events().size(), 4u);
 }
 
+TEST_F(FileCommands, LanguageMaskIsReadAsDecimalOrHexAndStoredAsDecimal)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"010", "config 17 10"}, {"0x10", "config 17 16"}, {"0X1FFFF", "config 17 131071"}, {"131071", "config 17 131071"},
+    };
+    for (const auto& c : cases) {
+        Bytes p = {17};
+        const Bytes t = texts({c.first});
+        p.insert(p.end(), t.begin(), t.end());
+        ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_CONFIG, p)), ST_OK) << c.first;
+        EXPECT_EQ(port.events().back(), c.second) << c.first;
+    }
+    for (const std::string bad : {"131072", "0x", "1e3", "-1"}) {
+        Bytes p = {17};
+        const Bytes t = texts({bad});
+        p.insert(p.end(), t.begin(), t.end());
+        EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_CONFIG, p)), ST_BAD_VALUE) << bad;
+    }
+}
+
 } // namespace
 } // namespace kel::test
