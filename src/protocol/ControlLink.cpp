@@ -93,18 +93,19 @@ void ControlLink::servicePass()
 {
     if (!passPending_)
         return;
-    bool ready = false;
+    std::vector<LinkSendList::Record> records;
     {
         IrqLock irq(port_);
         port_.serviceCardIrq();
-        ready = port_.replyReady();
+        if (!port_.replyReady() || sendList_.empty())
+            return;
+        // Taken and cleared under one lock: an answer queued while these
+        // are on their way raises the flag again and goes on the next pass.
+        records = sendList_.takeAll();
+        port_.setReplyReady(false);
     }
-    if (!ready || sendList_.empty())
-        return;
-    for (const LinkSendList::Record& r : sendList_.takeAll())
+    for (const LinkSendList::Record& r : records)
         sendTo(r.peer, r.bytes.data(), r.bytes.size());
-    IrqLock irq(port_);
-    port_.setReplyReady(false);
 }
 
 void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)

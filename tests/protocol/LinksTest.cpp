@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <optional>
+
 namespace kel::test {
 namespace {
 
@@ -151,6 +155,38 @@ TEST_F(Links, CardRequestPassesThroughAndItsAnswerReachesTheClientOnce)
     // The next datagram is the answer to a new request, not a repeat.
     const Bytes info = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
     EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+}
+
+TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
+{
+    const Bytes first = TestFrames::body(0xF010, 0x2005, 0x61, {0, 1});
+    const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
+    std::optional<LinkClient> c;
+    std::atomic<bool> delivered{false};
+    // The FPGA side queues the next answer right after the first went out.
+    port.beforeIrqLock = [&] {
+        if (delivered || !c || !c->hasData())
+            return;
+        port.passby = LINK_UDP;
+        ControlLink::deliverCardAnswer(port, second.data(), uint32_t(second.size()));
+        delivered = true;
+    };
+    auto link = std::make_unique<udpnetManage>(port, *deal, settings());
+    c.emplace(LinkClient::udp(link->localPort()));
+    ASSERT_TRUE(c->send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard<std::mutex> l(port.lock);
+        return !port.forwarded.empty();
+    }));
+    {
+        IrqLock irq(port);
+        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, first.data(), uint32_t(first.size())));
+    }
+    ASSERT_TRUE(eventually([&] { return delivered.load(); }));
+    EXPECT_EQ(c->receive(), first);
+    EXPECT_EQ(c->receive(), second);
+    link.reset();
+    port.beforeIrqLock = nullptr;
 }
 
 TEST_F(Links, CardAnswerForNoLinkIsDropped)
