@@ -45,6 +45,21 @@ TEST_F(MessageDeal, RamWritesOutsideTheStoreAreRefusedAndChangeNothing)
     EXPECT_EQ(port.block, before);
 }
 
+TEST_F(MessageDeal, RamReadsOutsideTheirAreaGetStatusTwo)
+{
+    const RamCase cases[] = {
+        {"past the block end", TestFrames::ramRead(4090, 7), ST_BAD_RANGE},
+        {"past a slot end", TestFrames::ramRead(0x1FFF, 4), ST_BAD_RANGE},
+        {"zero length", TestFrames::ramRead(0x300, 0), ST_BAD_RANGE},
+        {"longer than one answer", TestFrames::ramRead(0, 1025), ST_BAD_RANGE},
+        {"beyond the status window", TestFrames::ramRead(0x12000, 1), ST_BAD_RANGE},
+        {"last bytes of the block", TestFrames::ramRead(4090, 6), ST_OK},
+        {"last bytes of slot 16", TestFrames::ramRead(0x10FFF, 3), ST_OK},
+    };
+    for (const RamCase& c : cases)
+        EXPECT_EQ(TestFrames::status(ask(CMD_READ_RAM, c.payload)), c.status) << c.name;
+}
+
 TEST_F(MessageDeal, RamWriteAt0x3000LandsInUserModeSlotTwo)
 {
     EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_RAM, TestFrames::ramWrite(0x3004, {0xAB, 0xCD}))), ST_OK);
