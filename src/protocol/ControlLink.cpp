@@ -91,6 +91,7 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 
 void ControlLink::servicePass()
 {
+    deal_.files().expireStale();
     if (!passPending_)
         return;
     std::vector<LinkSendList::Record> records;

@@ -101,6 +101,21 @@ TEST_F(FileCommands, AnAbandonedTransferCanBeTakenOverAfterAPause)
     EXPECT_EQ(TestFrames::status(start("ALIS", 0, 10, other)), ST_OK);
 }
 
+TEST_F(FileCommands, ASilentTransferIsDroppedAndClosesTheUpdatePopup)
+{
+    ASSERT_EQ(TestFrames::status(start("OSDS", 0, 100, tool)), ST_OK);
+    port.tickCount += FileTransfer::kStaleTicks - 1;
+    deal->files().expireStale();
+    EXPECT_EQ(port.update.load(), 1) << "still within the pause";
+    port.tickCount += 1;
+    deal->files().expireStale();
+    EXPECT_EQ(port.update.load(), 0);
+    EXPECT_EQ(port.events().back(), "announce 106 flag 0");
+    EXPECT_EQ(TestFrames::status(block(0, Bytes(10, 'a'), tool)), ST_SEQUENCE);
+    deal->files().expireStale();
+    EXPECT_EQ(port.events().size(), 4u) << "nothing more to end";
+}
+
 TEST_F(FileCommands, BlocksMustArriveInOrderAndWithinTheAnnouncedSize)
 {
     ASSERT_EQ(TestFrames::status(start("OSDS", 0, 20, tool)), ST_OK);

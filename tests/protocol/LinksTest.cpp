@@ -199,6 +199,17 @@ TEST_F(Links, CardAnswerForNoLinkIsDropped)
     EXPECT_FALSE(port.replyReadyFlag.load());
 }
 
+TEST_F(Links, TheLinkLoopDropsATransferItsToolAbandoned)
+{
+    udpnetManage link(port, *deal, settings());
+    LinkClient c = LinkClient::udp(link.localPort());
+    const Bytes start = TestFrames::cat({{0, 'O', 'S', 'D', 'S'}, TestFrames::u32(100)});
+    ASSERT_EQ(TestFrames::status(c.exchange(TestFrames::request(CMD_WRITE_FILE_START, start))), ST_OK);
+    EXPECT_EQ(port.update.load(), 1);
+    port.tickCount += FileTransfer::kStaleTicks;
+    EXPECT_TRUE(eventually([&] { return port.update.load() == 0; }));
+}
+
 TEST_F(Links, FramesWithABadCheckByteGetNoAnswer)
 {
     udpnetManage link(port, *deal, settings());
