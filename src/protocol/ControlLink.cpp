@@ -84,6 +84,8 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     std::vector<uint8_t> reply;
     deal_.message_group_deal(linkId_ == LINK_4G ? LINK_4G : LINK_CONTROL, Requester{linkId_, peer.key}, body, n, reply);
+    if (reply.empty())
+        return;
     std::vector<uint8_t> wire(protocol_phy::framedCapacity(reply.size()));
     wire.resize(phy.data_re_transf_meaning(wire.data(), reply.data(), uint32_t(reply.size())));
     sendTo(answerPeer(peer), wire.data(), wire.size());

@@ -64,6 +64,10 @@ message_deal::message_deal(ControllerPort& port)
 
 void message_deal::message_group_deal(uint8_t, const Requester& who, const uint8_t* body, size_t len, Bytes& answer)
 {
+    answer.clear();
+    // Too short to hold a command: nothing to answer.
+    if (!body || len < PhyFrame::kMinLength)
+        return;
     const Request rq{body, body + PhyFrame::kSub, len - 1 - PhyFrame::kSub, who};
     Bytes data;
     const uint8_t status = dispatch(rq, data);

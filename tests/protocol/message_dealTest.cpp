@@ -170,6 +170,16 @@ TEST_F(MessageDeal, UnknownCommandsAndForeignTargetsGetAStatus)
     EXPECT_EQ(port.applyFlag.load(), 0);
 }
 
+TEST_F(MessageDeal, BodiesTooShortForACommandGetNoAnswer)
+{
+    const Bytes full = TestFrames::body(0xF100, 0xF020, CMD_DEVICE_INFO, {});
+    for (size_t n : {size_t(0), size_t(1), size_t(10), size_t(11)}) {
+        Bytes answer = {0xEE};
+        deal->message_group_deal(LINK_CONTROL, Requester{LINK_UDP, "udp"}, full.data(), n, answer);
+        EXPECT_TRUE(answer.empty()) << n << " bytes";
+    }
+}
+
 TEST_F(MessageDeal, DeviceInfoAnswersTheThirtyTwoCharacterId)
 {
     const Bytes d = TestFrames::answerData(ask(CMD_DEVICE_INFO, {}));
