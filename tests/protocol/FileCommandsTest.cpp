@@ -258,6 +258,21 @@ TEST_F(FileCommands, EdidWritesWithABadIndexOrLengthAreRefused)
     EXPECT_FALSE(exists("/data/edidramtable/edid_6.bin"));
 }
 
+TEST_F(FileCommands, EdidWithoutAUsableFirstTimingIsRefused)
+{
+    Bytes noClock(256, 0);
+    noClock[54 + 2] = 0x80;  // sizes but no pixel clock
+    noClock[54 + 5] = 0x38;
+    Bytes noSize(256, 0);
+    noSize[54] = 0x02;       // a pixel clock but no sizes
+    noSize[54 + 1] = 0x3A;
+    for (const Bytes& edid : {noClock, noSize})
+        EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_EDID, TestFrames::cat({{1}, TestFrames::u16(256), edid}))),
+                  ST_BAD_VALUE);
+    EXPECT_EQ(port.applyFlag.load(), 0);
+    EXPECT_FALSE(exists("/data/edidramtable/edid_1.bin"));
+}
+
 TEST_F(FileCommands, ClockValuesAreCheckedBeforeTheyReachTheClock)
 {
     EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_RTC, {0x26, 0x20, 0x12, 0x07, 0x09, 0x05, 0x03})), ST_OK);
