@@ -9,6 +9,7 @@
 #include "video/c331_regs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 using namespace c331reg;
@@ -321,9 +322,13 @@ void c331_manage::waitLedParaHandOver()
     // The FPGA side blanks the screen first and then clears the word. It
     // may be absent or busy with an upgrade: the wait ends after a bounded
     // time, since the panel pages wait for c331_para_mutex meanwhile.
+    // Sleeps are counted at their nominal length (so a test's instant sleeps
+    // end the wait too); a real 10 us sleep lasts several times that, so the
+    // clock bounds the wait as well.
     const uint64_t step = std::max(kLedWaitStepUs, kel::platform::Sleeper::minimumUs());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(kLedWaitLimitUs);
     for (uint64_t waited = 0; peers_.ledParaState() == 1; waited += step) {
-        if (waited >= kLedWaitLimitUs) {
+        if (waited >= kLedWaitLimitUs || std::chrono::steady_clock::now() >= deadline) {
             kelDebug("c331: LED size hand-over not cleared by the FPGA side, reprogramming anyway\n");
             return;
         }
