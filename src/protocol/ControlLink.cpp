@@ -84,6 +84,8 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     std::vector<uint8_t> reply;
     deal_.message_group_deal(linkId_ == LINK_4G ? LINK_4G : LINK_CONTROL, Requester{linkId_, peer.key}, body, n, reply);
+    if (reply.empty())
+        return;
     std::vector<uint8_t> wire(protocol_phy::framedCapacity(reply.size()));
     wire.resize(phy.data_re_transf_meaning(wire.data(), reply.data(), uint32_t(reply.size())));
     sendTo(answerPeer(peer), wire.data(), wire.size());
@@ -91,20 +93,22 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 
 void ControlLink::servicePass()
 {
+    deal_.files().expireStale();
     if (!passPending_)
         return;
-    bool ready = false;
+    std::vector<LinkSendList::Record> records;
     {
         IrqLock irq(port_);
         port_.serviceCardIrq();
-        ready = port_.replyReady();
+        if (!port_.replyReady() || sendList_.empty())
+            return;
+        // Taken and cleared under one lock: an answer queued while these
+        // are on their way raises the flag again and goes on the next pass.
+        records = sendList_.takeAll();
+        port_.setReplyReady(false);
     }
-    if (!ready || sendList_.empty())
-        return;
-    for (const LinkSendList::Record& r : sendList_.takeAll())
+    for (const LinkSendList::Record& r : records)
         sendTo(r.peer, r.bytes.data(), r.bytes.size());
-    IrqLock irq(port_);
-    port_.setReplyReady(false);
 }
 
 void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)

@@ -50,6 +50,14 @@ uint8_t FileTransfer::admit(const Requester& who, Dir dir) const
     return ST_OK;
 }
 
+void FileTransfer::expireStale()
+{
+    AfterUnlock after(*this);
+    std::lock_guard<std::mutex> l(lock_);
+    if (dir_ != Dir::None && port_.ticks() - lastTicks_ >= kStaleTicks)
+        finish();
+}
+
 void FileTransfer::runDeferred()
 {
     std::vector<std::function<void()>> actions;

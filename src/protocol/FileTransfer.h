@@ -25,10 +25,15 @@ public:
 
     // Largest block in either direction.
     static constexpr uint32_t kMaxBlock = 1024;
-    // A transfer with no request for this long may be taken over.
+    // A transfer with no request for this long is dropped.
     static constexpr uint32_t kStaleTicks = 3000;
 
     explicit FileTransfer(ControllerPort& port);
+
+    // Drops a transfer whose owner has been silent for kStaleTicks, so the
+    // front panel's update popup does not stay up after a tool went away.
+    // The link loops call it on every pass.
+    void expireStale();
 
     uint8_t writeStart(const Requester& who, uint8_t type, const uint8_t* tag, uint32_t size, bool defined, Bytes& out);
     uint8_t writeBlock(const Requester& who, uint32_t offset, const uint8_t* data, uint32_t n, Bytes& out);

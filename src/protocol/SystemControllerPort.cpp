@@ -89,27 +89,37 @@ bool SystemControllerPort::ledSizeChanged() const
     return std::memcmp(store()->RamBlock + from, store()->RamShadow + from, to - from) != 0;
 }
 
+// Raises the apply flag; the caller holds c331_para_mutex. A pending
+// "apply and announce the user mode" (2) that the scaler has not taken yet
+// is kept: lowering it to 1 would leave the written slot unsaved.
+void SystemControllerPort::raiseApplyFlag(uint8_t value)
+{
+    std::atomic<uint8_t>& flag = ApplyGate::instance().c331_apply_flag;
+    if (flag.load() < value)
+        flag = value;
+}
+
 // With the new values in place, a changed LED size or splice is handed to
 // both managers, as the LED settings page does.
 void SystemControllerPort::requestApply(uint8_t value)
 {
-    ApplyGate::instance().apply(
-        [this] {
-            if (!store() || !fpga() || !ledSizeChanged()
-                || fpga()->reg_image(fpga_manage::FPGA_REG_STATE) != fpga_manage::kStateRunning)
-                return;
-            QMutexLocker l(&Utils::_led_para_init_mutex);
-            g_set_led_para = 1;
-            g_set_led_setup = 0;
-        },
-        value);
+    ParaLock l;
+    if (store() && fpga() && ledSizeChanged()
+        && fpga()->reg_image(fpga_manage::FPGA_REG_STATE) == fpga_manage::kStateRunning) {
+        QMutexLocker led(&Utils::_led_para_init_mutex);
+        g_set_led_para = 1;
+        g_set_led_setup = 0;
+    }
+    raiseApplyFlag(value);
 }
 
 bool SystemControllerPort::osdEnabled() { return store() && store()->blockU16(RamLayout::kOsdEnable) == 1; }
 
 void SystemControllerPort::requestOsdReload()
 {
-    ApplyGate::instance().apply([] { g_osd_update = 1; }, 1);
+    ParaLock l;
+    g_osd_update = 1;
+    raiseApplyFlag(1);
 }
 
 void SystemControllerPort::requestSdiPulse()

@@ -60,6 +60,7 @@ public:
 private:
     uint8_t* image(int fpga, FpgaImage which) const;
     bool ledSizeChanged() const;
+    static void raiseApplyFlag(uint8_t value);
 
     // Stands in for the FPGA manager's interrupt lock while it is absent.
     std::mutex irqFallback_;

@@ -65,6 +65,10 @@ message_deal::message_deal(ControllerPort& port)
 
 void message_deal::message_group_deal(uint8_t, const Requester& who, const uint8_t* body, size_t len, Bytes& answer)
 {
+    answer.clear();
+    // Too short to hold a command: nothing to answer.
+    if (!body || len < PhyFrame::kMinLength)
+        return;
     const Request rq{body, body + PhyFrame::kSub, len - 1 - PhyFrame::kSub, who};
     Bytes data;
     const uint8_t status = dispatch(rq, data);
@@ -394,8 +398,12 @@ uint8_t message_deal::write_config(const Request& rq, Bytes& out)
     case 6: ok = size_t(text.size()) <= kMaxBarcode; break;
     case 7: ok = NetAddress::isDottedQuad(text); break;
     case 17: {
-        const uint32_t v = text.toUInt(&ok, 0);
+        // Decimal or 0x hex; stored as decimal so a leading 0 never reads
+        // as octal later.
+        const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+        const uint32_t v = (hex ? text.mid(2) : text).toUInt(&ok, hex ? 16 : 10);
         ok = ok && (v & ~kLcdLangMask) == 0;
+        text = QString::number(v);
         break;
     }
     default: break;

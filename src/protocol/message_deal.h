@@ -41,8 +41,9 @@ public:
 
     explicit message_deal(ControllerPort& port);
 
-    // Dispatches one request body (check byte included, len >= 12) and
-    // builds the answer body (check byte included) into answer.
+    // Dispatches one request body (check byte included) and builds the
+    // answer body (check byte included) into answer; a body shorter than
+    // 12 bytes gets no answer (answer left empty).
     void message_group_deal(uint8_t link, const Requester& who, const uint8_t* body, size_t len, Bytes& answer);
 
     // Fills the date/time and running-time bytes of the extended image.

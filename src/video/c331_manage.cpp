@@ -9,6 +9,7 @@
 #include "video/c331_regs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 using namespace c331reg;
@@ -321,9 +322,13 @@ void c331_manage::waitLedParaHandOver()
     // The FPGA side blanks the screen first and then clears the word. It
     // may be absent or busy with an upgrade: the wait ends after a bounded
     // time, since the panel pages wait for c331_para_mutex meanwhile.
+    // Sleeps are counted at their nominal length (so a test's instant sleeps
+    // end the wait too); a real 10 us sleep lasts several times that, so the
+    // clock bounds the wait as well.
     const uint64_t step = std::max(kLedWaitStepUs, kel::platform::Sleeper::minimumUs());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(kLedWaitLimitUs);
     for (uint64_t waited = 0; peers_.ledParaState() == 1; waited += step) {
-        if (waited >= kLedWaitLimitUs) {
+        if (waited >= kLedWaitLimitUs || std::chrono::steady_clock::now() >= deadline) {
             kelDebug("c331: LED size hand-over not cleared by the FPGA side, reprogramming anyway\n");
             return;
         }
@@ -514,7 +519,11 @@ int c331_manage::erase_flash(int dev, int sector, int count, char kind)
     (void)dev;
     const uint8_t cmd = kind == 0 ? SF_ERASE_4K : kind == 1 ? SF_ERASE_32K : SF_ERASE_64K;
     const uint32_t unit = kind == 0 ? 0x1000 : kind == 1 ? 0x8000 : 0x10000;
-    if (sector < 0)
+    if (sector < 0 || count < 0)
+        return -1;
+    // Each unit erases the aligned block around its address.
+    const uint64_t first = (uint64_t(sector) * 0x1000) & ~uint64_t(unit - 1);
+    if (first + uint64_t(count) * unit > SF_SIZE)
         return -1;
     for (int i = 0; i < count; ++i)
         if (!drv_.flashErase(uint32_t(sector) * 0x1000 + uint32_t(i) * unit, cmd))
@@ -525,7 +534,7 @@ int c331_manage::erase_flash(int dev, int sector, int count, char kind)
 int c331_manage::write_flash(int dev, int addr, int len, char* buf)
 {
     (void)dev;
-    if (addr < 0 || len < 0 || (len > 0 && !buf))
+    if (addr < 0 || len < 0 || (len > 0 && !buf) || uint64_t(addr) + uint64_t(len) > SF_SIZE)
         return -1;
     const auto* data = reinterpret_cast<const uint8_t*>(buf);
     for (int done = 0; done < len;) {

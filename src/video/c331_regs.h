@@ -88,5 +88,8 @@ constexpr uint8_t SF_ERASE_32K = 0x52;
 constexpr uint8_t SF_ERASE_64K = 0xD8;
 constexpr uint8_t SF_STATUS_BUSY = 0x01;
 constexpr uint32_t SF_PAGE = 256;
+// 8 MiB: the chip sends 3 address bytes, so a larger address would wrap
+// onto the fonts at the start.
+constexpr uint32_t SF_SIZE = 0x800000;
 
 } // namespace c331reg

@@ -101,6 +101,21 @@ TEST_F(FileCommands, AnAbandonedTransferCanBeTakenOverAfterAPause)
     EXPECT_EQ(TestFrames::status(start("ALIS", 0, 10, other)), ST_OK);
 }
 
+TEST_F(FileCommands, ASilentTransferIsDroppedAndClosesTheUpdatePopup)
+{
+    ASSERT_EQ(TestFrames::status(start("OSDS", 0, 100, tool)), ST_OK);
+    port.tickCount += FileTransfer::kStaleTicks - 1;
+    deal->files().expireStale();
+    EXPECT_EQ(port.update.load(), 1) << "still within the pause";
+    port.tickCount += 1;
+    deal->files().expireStale();
+    EXPECT_EQ(port.update.load(), 0);
+    EXPECT_EQ(port.events().back(), "announce 106 flag 0");
+    EXPECT_EQ(TestFrames::status(block(0, Bytes(10, 'a'), tool)), ST_SEQUENCE);
+    deal->files().expireStale();
+    EXPECT_EQ(port.events().size(), 4u) << "nothing more to end";
+}
+
 TEST_F(FileCommands, BlocksMustArriveInOrderAndWithinTheAnnouncedSize)
 {
     ASSERT_EQ(TestFrames::status(start("OSDS", 0, 20, tool)), ST_OK);
@@ -243,6 +258,21 @@ TEST_F(FileCommands, EdidWritesWithABadIndexOrLengthAreRefused)
     EXPECT_FALSE(exists("/data/edidramtable/edid_6.bin"));
 }
 
+TEST_F(FileCommands, EdidWithoutAUsableFirstTimingIsRefused)
+{
+    Bytes noClock(256, 0);
+    noClock[54 + 2] = 0x80;  // sizes but no pixel clock
+    noClock[54 + 5] = 0x38;
+    Bytes noSize(256, 0);
+    noSize[54] = 0x02;       // a pixel clock but no sizes
+    noSize[54 + 1] = 0x3A;
+    for (const Bytes& edid : {noClock, noSize})
+        EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_EDID, TestFrames::cat({{1}, TestFrames::u16(256), edid}))),
+                  ST_BAD_VALUE);
+    EXPECT_EQ(port.applyFlag.load(), 0);
+    EXPECT_FALSE(exists("/data/edidramtable/edid_1.bin"));
+}
+
 TEST_F(FileCommands, ClockValuesAreCheckedBeforeTheyReachTheClock)
 {
     EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_RTC, {0x26, 0x20, 0x12, 0x07, 0x09, 0x05, 0x03})), ST_OK);
@@ -304,6 +334,26 @@ TEST_F(FileCommands, ConfigurationValuesAreRangeChecked)
         EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_CONFIG, p)), c.status) << int(c.key) << " " << c.text;
     }
     EXPECT_EQ(port.events().size(), 4u);
+}
+
+TEST_F(FileCommands, LanguageMaskIsReadAsDecimalOrHexAndStoredAsDecimal)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"010", "config 17 10"}, {"0x10", "config 17 16"}, {"0X1FFFF", "config 17 131071"}, {"131071", "config 17 131071"},
+    };
+    for (const auto& c : cases) {
+        Bytes p = {17};
+        const Bytes t = texts({c.first});
+        p.insert(p.end(), t.begin(), t.end());
+        ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_CONFIG, p)), ST_OK) << c.first;
+        EXPECT_EQ(port.events().back(), c.second) << c.first;
+    }
+    for (const std::string bad : {"131072", "0x", "1e3", "-1"}) {
+        Bytes p = {17};
+        const Bytes t = texts({bad});
+        p.insert(p.end(), t.begin(), t.end());
+        EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_CONFIG, p)), ST_BAD_VALUE) << bad;
+    }
 }
 
 } // namespace

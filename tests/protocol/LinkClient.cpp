@@ -101,6 +101,12 @@ bool LinkClient::send(const Bytes& bytes)
     return ::write(fd_, bytes.data(), bytes.size()) == ssize_t(bytes.size());
 }
 
+bool LinkClient::hasData() const
+{
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
 Bytes LinkClient::receive()
 {
     protocol::FrameAssembler a(protocol::protocol_phy::kMaxWire);

@@ -20,6 +20,8 @@ public:
 
     bool ok() const { return fd_ >= 0; }
     bool send(const Bytes& bytes);
+    // True when bytes wait to be read (does not wait).
+    bool hasData() const;
     // The next complete answer frame, unframed (empty on timeout).
     Bytes receive();
     // Sends a request and returns the answer body.

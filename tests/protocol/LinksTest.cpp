@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <optional>
+
 namespace kel::test {
 namespace {
 
@@ -153,6 +157,38 @@ TEST_F(Links, CardRequestPassesThroughAndItsAnswerReachesTheClientOnce)
     EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
 }
 
+TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
+{
+    const Bytes first = TestFrames::body(0xF010, 0x2005, 0x61, {0, 1});
+    const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
+    std::optional<LinkClient> c;
+    std::atomic<bool> delivered{false};
+    // The FPGA side queues the next answer right after the first went out.
+    port.beforeIrqLock = [&] {
+        if (delivered || !c || !c->hasData())
+            return;
+        port.passby = LINK_UDP;
+        ControlLink::deliverCardAnswer(port, second.data(), uint32_t(second.size()));
+        delivered = true;
+    };
+    auto link = std::make_unique<udpnetManage>(port, *deal, settings());
+    c.emplace(LinkClient::udp(link->localPort()));
+    ASSERT_TRUE(c->send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard<std::mutex> l(port.lock);
+        return !port.forwarded.empty();
+    }));
+    {
+        IrqLock irq(port);
+        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, first.data(), uint32_t(first.size())));
+    }
+    ASSERT_TRUE(eventually([&] { return delivered.load(); }));
+    EXPECT_EQ(c->receive(), first);
+    EXPECT_EQ(c->receive(), second);
+    link.reset();
+    port.beforeIrqLock = nullptr;
+}
+
 TEST_F(Links, CardAnswerForNoLinkIsDropped)
 {
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0});
@@ -161,6 +197,17 @@ TEST_F(Links, CardAnswerForNoLinkIsDropped)
     port.passby = LINK_UART;  // no serial link exists in this test
     EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
     EXPECT_FALSE(port.replyReadyFlag.load());
+}
+
+TEST_F(Links, TheLinkLoopDropsATransferItsToolAbandoned)
+{
+    udpnetManage link(port, *deal, settings());
+    LinkClient c = LinkClient::udp(link.localPort());
+    const Bytes start = TestFrames::cat({{0, 'O', 'S', 'D', 'S'}, TestFrames::u32(100)});
+    ASSERT_EQ(TestFrames::status(c.exchange(TestFrames::request(CMD_WRITE_FILE_START, start))), ST_OK);
+    EXPECT_EQ(port.update.load(), 1);
+    port.tickCount += FileTransfer::kStaleTicks;
+    EXPECT_TRUE(eventually([&] { return port.update.load() == 0; }));
 }
 
 TEST_F(Links, FramesWithABadCheckByteGetNoAnswer)

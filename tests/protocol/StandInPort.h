@@ -38,7 +38,12 @@ public:
     void clockChanged() override { ++clockMarks; }
     bool flashRead(uint32_t address, uint8_t* out, uint32_t n) override;
     bool flashWrite(uint32_t address, const uint8_t* data, uint32_t n) override;
-    void lockIrq() override { irq.lock(); }
+    void lockIrq() override
+    {
+        if (beforeIrqLock)
+            beforeIrqLock();
+        irq.lock();
+    }
     void unlockIrq() override { irq.unlock(); }
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
@@ -78,6 +83,9 @@ public:
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
     // card answer path does.
     std::function<void()> onIrq;
+    // Runs at every take of the interrupt lock, before it is held: stands
+    // in for the FPGA side acting between two takes of the link.
+    std::function<void()> beforeIrqLock;
 
     std::recursive_mutex irq;
     std::mutex files;

@@ -2,6 +2,7 @@
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "params/SyncReason.h"
 #include "params/global.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCommandRunner.h"
@@ -32,6 +33,7 @@ protected:
         SimRootFixture::SetUp();
         ApplyGate::instance().c331_apply_flag = 0;
         g_update_flag = 0;
+        g_osd_update = 0;
         store_ = std::make_unique<KelRamPara>();
         KelRamPara::p_kelrampara_config = store_.get();
         store_->load();
@@ -41,6 +43,8 @@ protected:
         peers.block = store_->RamBlock;
         peers.regBank = store_->LocalRegBank;
         peers.restartInput = [this](int k) { restarts_.push_back(k); };
+        peers.testSignal = [this](int reason) { announced_.push_back(reason); };
+        peers.reloadOsdMenu = [this] { ++osdReloads_; };
         scaler_ = std::make_unique<c331_manage>(peers);
         ASSERT_TRUE(scaler_->openDevice());
         ASSERT_TRUE(scaler_->waitChipReady(20));
@@ -77,6 +81,8 @@ protected:
     SystemControllerPort port_;
     std::unique_ptr<message_deal> deal_;
     std::vector<int> restarts_;
+    std::vector<int> announced_;
+    int osdReloads_ = 0;
 };
 
 TEST_F(SystemPort, ColourGainsReachTheChipOnlyAfterRegisterElevenAsksForApply)
@@ -142,6 +148,32 @@ TEST_F(SystemPort, ClockAndNetworkReachOnlyTheRecordingRunner)
     const auto net = commands();
     EXPECT_NE(std::find(net.begin(), net.end(), "ifconfig eth0 10.1.2.3 netmask 255.255.0.0"), net.end());
     EXPECT_FALSE(board().commands().rebootRequested());
+}
+
+TEST_F(SystemPort, ARegisterElevenWriteNeverLowersAPendingUserModeApply)
+{
+    // The OSD is on and the chip has taken that already.
+    const Bytes on = TestFrames::u16(1);
+    ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_RAM, TestFrames::ramWrite(2124, on))), ST_OK);
+    ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02})), ST_OK);
+    scaler_->runPass();
+    announced_.clear();
+    osdReloads_ = 0;
+
+    // Save-the-user-mode and OSD reload in one write.
+    ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x0C})), ST_OK);
+    EXPECT_EQ(ApplyGate::instance().c331_apply_flag.load(), 2);
+    scaler_->runPass();
+    EXPECT_EQ(announced_, std::vector<int>{SYNC_USER_MODE});
+    EXPECT_EQ(osdReloads_, 1);
+
+    // A plain apply or an OSD reload asked before the pass keeps the save.
+    ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x04})), ST_OK);
+    ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02})), ST_OK);
+    ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x08})), ST_OK);
+    scaler_->runPass();
+    EXPECT_EQ(announced_, (std::vector<int>{SYNC_USER_MODE, SYNC_USER_MODE}));
+    EXPECT_EQ(osdReloads_, 2);
 }
 
 } // namespace

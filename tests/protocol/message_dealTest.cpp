@@ -45,6 +45,21 @@ TEST_F(MessageDeal, RamWritesOutsideTheStoreAreRefusedAndChangeNothing)
     EXPECT_EQ(port.block, before);
 }
 
+TEST_F(MessageDeal, RamReadsOutsideTheirAreaGetStatusTwo)
+{
+    const RamCase cases[] = {
+        {"past the block end", TestFrames::ramRead(4090, 7), ST_BAD_RANGE},
+        {"past a slot end", TestFrames::ramRead(0x1FFF, 4), ST_BAD_RANGE},
+        {"zero length", TestFrames::ramRead(0x300, 0), ST_BAD_RANGE},
+        {"longer than one answer", TestFrames::ramRead(0, 1025), ST_BAD_RANGE},
+        {"beyond the status window", TestFrames::ramRead(0x12000, 1), ST_BAD_RANGE},
+        {"last bytes of the block", TestFrames::ramRead(4090, 6), ST_OK},
+        {"last bytes of slot 16", TestFrames::ramRead(0x10FFF, 3), ST_OK},
+    };
+    for (const RamCase& c : cases)
+        EXPECT_EQ(TestFrames::status(ask(CMD_READ_RAM, c.payload)), c.status) << c.name;
+}
+
 TEST_F(MessageDeal, RamWriteAt0x3000LandsInUserModeSlotTwo)
 {
     EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_RAM, TestFrames::ramWrite(0x3004, {0xAB, 0xCD}))), ST_OK);
@@ -153,6 +168,16 @@ TEST_F(MessageDeal, UnknownCommandsAndForeignTargetsGetAStatus)
     EXPECT_EQ(TestFrames::status(ask(0x77, {1})), ST_UNKNOWN_CMD);
     EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 2}, 0xF200)), ST_BAD_TARGET);
     EXPECT_EQ(port.applyFlag.load(), 0);
+}
+
+TEST_F(MessageDeal, BodiesTooShortForACommandGetNoAnswer)
+{
+    const Bytes full = TestFrames::body(0xF100, 0xF020, CMD_DEVICE_INFO, {});
+    for (size_t n : {size_t(0), size_t(1), size_t(10), size_t(11)}) {
+        Bytes answer = {0xEE};
+        deal->message_group_deal(LINK_CONTROL, Requester{LINK_UDP, "udp"}, full.data(), n, answer);
+        EXPECT_TRUE(answer.empty()) << n << " bytes";
+    }
 }
 
 TEST_F(MessageDeal, DeviceInfoAnswersTheThirtyTwoCharacterId)

@@ -99,6 +99,24 @@ TEST_F(C331Flash, AWriteIntoAnUnerasedAreaIsDetected)
     EXPECT_EQ(manager->write_flash(0, 0x30000, 16, data), -1);
 }
 
+TEST_F(C331Flash, NothingReachesPastTheEndOfTheFlash)
+{
+    chip().flash().poke(0, std::vector<uint8_t>(0x10000, 0x00));
+    chip().flash().poke(0x7F0000, std::vector<uint8_t>(0x10000, 0x00));
+    std::vector<char> data(0x100, 0x12);
+    EXPECT_EQ(manager->write_flash(0, 0x7FFF80, int(data.size()), data.data()), -1);
+    EXPECT_EQ(manager->erase_flash(0, 0x800, 1, 0), -1);
+    EXPECT_EQ(manager->erase_flash(0, 0x7F0, 2, 2), -1);
+    EXPECT_EQ(manager->erase_flash(0, 0, -1, 0), -1);
+    EXPECT_EQ(chip().flash().counters().programs, 0);
+    EXPECT_EQ(chip().flash().peek(0, 1)[0], 0x00) << "the first font is untouched";
+    // The last block and the last page are still reachable.
+    EXPECT_EQ(manager->erase_flash(0, 0x7F8, 1, 2), 0);
+    EXPECT_EQ(chip().flash().peek(0x7F0000, 1)[0], 0xFF);
+    EXPECT_EQ(manager->write_flash(0, 0x7FFF00, int(data.size()), data.data()), 0);
+    EXPECT_EQ(chip().flash().peek(0x7FFFFF, 1)[0], 0x12);
+}
+
 TEST_F(C331Flash, AFlashThatStaysBusyEndsTheEraseWithAFailure)
 {
     chip().flash().setBusyPolls(1000000);
