@@ -17,7 +17,7 @@ public:
     // Pages and the persistence pass read it without the lock.
     std::atomic<uint8_t> c331_apply_flag{0};
 
-    // Lock, run write (may be empty), set the flag to value, unlock.
+    // Lock, run write (may be empty), raise the flag to value, unlock.
     void apply(const std::function<void()>& write, uint8_t value = 1);
 
     ApplyGate(const ApplyGate&) = delete;
