@@ -10,6 +10,9 @@
 #include "protocol/PanelCalls.h"
 #include "protocol/ProtocolService.h"
 #include "protocol/Qj_uart_inout.h"
+#include "protocol/Qj_uart_inout_4G.h"
+#include "protocol/T57_WIFI_CONFIG.h"
+#include "protocol/UsbServer.h"
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
 #include "resources/KelResources.h"
@@ -38,9 +41,9 @@ AppStartup::Hooks& AppStartup::hooks()
     return h;
 }
 
-void AppStartup::settingsMenuBack()
+bool AppStartup::settingsMenuBack()
 {
-    PageOpener::backIfInFront(PageFocus::Option);
+    return PageOpener::backIfInFront(PageFocus::Option);
 }
 
 QStringList AppStartup::created()
@@ -81,10 +84,7 @@ void AppStartup::afterApplication(const Options& options)
     kel::platform::Sleeper::sleepMs(options.settleMs);
     showHomeScreen();
     connectBroadcast();
-    if (hooks().createUsbWatcher) {
-        hooks().createUsbWatcher();
-        note("UsbServer");
-    }
+    createUsbWatcher();
     createLinks();
 }
 
@@ -147,6 +147,8 @@ void AppStartup::connectShell()
     calls.smartMappingBack = backOf(PageFocus::SmartMapping);
     calls.rcvRecoveryBack = backOf(PageFocus::rcv_recovery);
     calls.fpgaManagerPresent = []() { return fpga_manage::p_fpga_manage != nullptr; };
+    // The USB watcher closes the settings menu while a stick is read.
+    calls.optionBack = &AppStartup::settingsMenuBack;
     kel::protocol::PanelCalls::install(calls);
 }
 
@@ -161,12 +163,40 @@ void AppStartup::createLinks()
         note("Qj_uart_inout");
     if (kel::protocol::networkManage::p_networkManage)
         note("networkManage");
-    // The 4G modem and WiFi links come with their own part of the build.
-    if (hooks().createModemAndWifi) {
-        hooks().createModemAndWifi();
+    // The modem link needs the controller port bound above.
+    if (kel::protocol::Qj_uart_inout_4G::pInstance())
         note("Qj_uart_inout_4G");
-        note("T57_WIFI_CONFIG");
-    }
+    kel::protocol::T57_WIFI_CONFIG::pInstance();
+    note("T57_WIFI_CONFIG");
+}
+
+void AppStartup::createUsbWatcher()
+{
+    // Its thread emits; the connection queues the reason into the GUI
+    // thread, where para_sync runs.
+    QObject::connect(kel::protocol::UsbServer::pInstance(), SIGNAL(sig_usb_update(int)), SyncUpdate::p_SyncUpdate,
+                     SLOT(para_sync(int)));
+    note("UsbServer");
+}
+
+void AppStartup::stopAll()
+{
+    using namespace kel::protocol;
+    delete T57_WIFI_CONFIG::p_wifi;
+    delete Qj_uart_inout_4G::p_uart_inout_4G;
+    Qj_uart_inout_4G::p_uart_inout_4G = nullptr;
+    delete networkManage::p_networkManage;
+    networkManage::p_networkManage = nullptr;
+    delete Qj_uart_inout::p_uart_inout;
+    Qj_uart_inout::p_uart_inout = nullptr;
+    delete udpnetManage::p_udpnetManage;
+    udpnetManage::p_udpnetManage = nullptr;
+    delete UsbServer::p_UsbServer;
+    if (c331_manage::p_c331_manage)
+        c331_manage::p_c331_manage->stop();
+    if (tarvosource::p_tarvo_source)
+        tarvosource::p_tarvo_source->stop();
+    fpga_manage::destroyInstance();
 }
 
 void AppStartup::showHomeScreen()
