@@ -4,6 +4,7 @@
 #include "ledout/fpga_manage.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "params/OsdTarget.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
 #include "platform/Sleeper.h"
@@ -85,7 +86,7 @@ void AppStartup::afterApplication(const Options& options)
     showHomeScreen();
     connectBroadcast();
     createUsbWatcher();
-    createLinks();
+    createLinks(options.anyFreePorts);
 }
 
 void AppStartup::createMainWindow()
@@ -152,11 +153,11 @@ void AppStartup::connectShell()
     kel::protocol::PanelCalls::install(calls);
 }
 
-void AppStartup::createLinks()
+void AppStartup::createLinks(bool anyFreePorts)
 {
     // Binds the controller port and creates the UDP, serial and TCP links,
     // in this order.
-    kel::protocol::ProtocolService::start();
+    kel::protocol::ProtocolService::start(anyFreePorts);
     if (kel::protocol::udpnetManage::p_udpnetManage)
         note("udpnetManage");
     if (kel::protocol::Qj_uart_inout::p_uart_inout)
@@ -166,7 +167,7 @@ void AppStartup::createLinks()
     // The modem link needs the controller port bound above.
     if (kel::protocol::Qj_uart_inout_4G::pInstance())
         note("Qj_uart_inout_4G");
-    kel::protocol::T57_WIFI_CONFIG::pInstance();
+    kel::protocol::T57_WIFI_CONFIG::pInstance(anyFreePorts ? 0 : kel::protocol::T57_WIFI_CONFIG::kPort);
     note("T57_WIFI_CONFIG");
 }
 
@@ -183,20 +184,17 @@ void AppStartup::stopAll()
 {
     using namespace kel::protocol;
     delete T57_WIFI_CONFIG::p_wifi;
-    delete Qj_uart_inout_4G::p_uart_inout_4G;
-    Qj_uart_inout_4G::p_uart_inout_4G = nullptr;
-    delete networkManage::p_networkManage;
-    networkManage::p_networkManage = nullptr;
-    delete Qj_uart_inout::p_uart_inout;
-    Qj_uart_inout::p_uart_inout = nullptr;
-    delete udpnetManage::p_udpnetManage;
-    udpnetManage::p_udpnetManage = nullptr;
+    ProtocolService::stop();
     delete UsbServer::p_UsbServer;
     if (c331_manage::p_c331_manage)
         c331_manage::p_c331_manage->stop();
     if (tarvosource::p_tarvo_source)
         tarvosource::p_tarvo_source->stop();
     fpga_manage::destroyInstance();
+    OsdTarget::install(nullptr);
+    delete c331_manage::p_c331_manage;
+    c331_manage::p_c331_manage = nullptr;
+    delete tarvosource::p_tarvo_source;
 }
 
 void AppStartup::showHomeScreen()

@@ -14,6 +14,9 @@ public:
     struct Options {
         uint32_t settleMs = 4000;   // the pause before the home screen
         bool startTimer = true;     // tests drive the tick by hand
+        // The control and WiFi links on ports the system picks, not the
+        // device's (tests beside a running controller).
+        bool anyFreePorts = false;
     };
 
     // Steps 1 and 2; before the QApplication exists.
@@ -44,5 +47,5 @@ private:
     static void connectBroadcast();
     static void connectShell();
     static void createUsbWatcher();
-    static void createLinks();
+    static void createLinks(bool anyFreePorts);
 };

@@ -3,6 +3,7 @@
 #include "params/global.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/Qj_uart_inout.h"
+#include "protocol/Qj_uart_inout_4G.h"
 #include "protocol/SystemControllerPort.h"
 #include "protocol/message_deal.h"
 #include "protocol/networkManage.h"
@@ -26,16 +27,40 @@ LinkSettings settingsFromGlobals()
 
 } // namespace
 
-void ProtocolService::start()
+void ProtocolService::start(bool anyFreePorts)
 {
     if (g_systemPort)
         return;
+    LinkSettings settings = settingsFromGlobals();
+    if (anyFreePorts) {
+        settings.udpPort = 0;
+        settings.tcpPort = 0;
+    }
     // Live for the whole process, like the links that use them.
     g_systemPort = new SystemControllerPort();
-    ProtocolContext::set(g_systemPort, new message_deal(*g_systemPort), settingsFromGlobals());
+    ProtocolContext::set(g_systemPort, new message_deal(*g_systemPort), settings);
     udpnetManage::pInstance();
     Qj_uart_inout::pInstance();
     networkManage::pInstance();
+}
+
+void ProtocolService::stop()
+{
+    delete Qj_uart_inout_4G::p_uart_inout_4G;
+    Qj_uart_inout_4G::p_uart_inout_4G = nullptr;
+    delete networkManage::p_networkManage;
+    networkManage::p_networkManage = nullptr;
+    delete Qj_uart_inout::p_uart_inout;
+    Qj_uart_inout::p_uart_inout = nullptr;
+    delete udpnetManage::p_udpnetManage;
+    udpnetManage::p_udpnetManage = nullptr;
+    if (!g_systemPort)
+        return;
+    message_deal* deal = ProtocolContext::deal();
+    ProtocolContext::set(nullptr, nullptr, LinkSettings());
+    delete deal;
+    delete g_systemPort;
+    g_systemPort = nullptr;
 }
 
 ControllerPort* ProtocolService::port() { return g_systemPort; }

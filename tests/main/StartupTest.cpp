@@ -37,6 +37,7 @@ TEST_F(StartupTest, CreatesEverySingletonInOrderAndEndsOnTheHomeScreen)
     AppStartup::beforeApplication();
     AppStartup::Options options;
     options.startTimer = false;
+    options.anyFreePorts = true;
     AppStartup::afterApplication(options);
 
     const QStringList expected = {"check_hiddev", "ConfigEngine", "KelRamPara", "SyncUpdate", "MainWindow",
