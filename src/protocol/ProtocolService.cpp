@@ -1,6 +1,7 @@
 #include "protocol/ProtocolService.h"
 
 #include "params/global.h"
+#include "platform/Board.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/Qj_uart_inout.h"
 #include "protocol/Qj_uart_inout_4G.h"
@@ -14,6 +15,12 @@ namespace {
 
 SystemControllerPort* g_systemPort = nullptr;
 
+// The receive loops wake at least this often to serve the card pass-through;
+// a frame wakes them at once either way. On the simulated board, where
+// nothing stands behind the cards, a longer wait keeps four idle links from
+// waking the host 400 times a second.
+constexpr int kSimPollMs = 50;
+
 LinkSettings settingsFromGlobals()
 {
     LinkSettings s;
@@ -22,6 +29,8 @@ LinkSettings settingsFromGlobals()
     s.tcpPort = g_port >= 1 && g_port <= 65535 ? uint16_t(g_port) : uint16_t(5005);
     s.serialBaud = g_BPS;
     s.serialReadSize = g_dataLen > 0 && g_dataLen <= 4096 ? g_dataLen : 32;
+    if (platform::Board::isSim())
+        s.pollMs = kSimPollMs;
     return s;
 }
 
