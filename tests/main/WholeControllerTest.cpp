@@ -16,10 +16,15 @@
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimScaler.h"
 #include "protocol/LinkClient.h"
+#include "protocol/PanelCalls.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/TestFrames.h"
 #include "protocol/UsbServer.h"
 #include "protocol/udpnetManage.h"
+#include "ui/shell/PageFocus.h"
+#include "ui/shell/PageOpener.h"
+
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -129,6 +134,29 @@ TEST_F(WholeController, UsbStickInsertReachesTheChangePass)
     EXPECT_EQ(notices, std::vector<int>{kTipUsbIn});
     PageRegistry::instance().leave(kFocusUsbUpgrade);
     g_page_focus = 0;
+}
+
+TEST_F(WholeController, StickBeingReadClosesTheSettingsMenuInFront)
+{
+    bool menuWasInFront = false, returned = false, watchdog = false;
+    QTimer::singleShot(0, [&] {
+        // Runs inside the menu's own loop, as the watcher's call does.
+        QTimer::singleShot(0, [&] {
+            menuWasInFront = g_page_focus == PageFocus::Option;
+            PanelCalls::post(PanelCalls::Event::UsbStickReading);
+        });
+        // Ends the menu's loop should the call never close it.
+        QTimer::singleShot(3000, [&] {
+            watchdog = !returned;
+            PageOpener::backIfInFront(PageFocus::Option);
+        });
+        PageOpener::open(PageFocus::Option);
+        returned = true;
+    });
+    EXPECT_TRUE(tickUntil([&] { return returned; }, 100));
+    EXPECT_TRUE(menuWasInFront);
+    EXPECT_FALSE(watchdog);
+    EXPECT_NE(g_page_focus, PageFocus::Option);
 }
 
 } // namespace
