@@ -11,9 +11,12 @@ function(kel_library name)
   target_link_libraries(${name} PUBLIC ${KL_DEPS})
 endfunction()
 
-# kel_test(NAME [DEPS ...]): one GoogleTest executable from the folder's sources.
+# kel_test(NAME [DEPS ...] [LOCK name [LOCKED gtest-filter]]): one GoogleTest
+# executable from the folder's sources. Tests holding the same LOCK (all of
+# them, or those the LOCKED filter names) never run at the same time: they
+# bind the device's fixed ports.
 function(kel_test name)
-  cmake_parse_arguments(KT "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(KT "" "LOCK;LOCKED" "DEPS" ${ARGN})
   file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(NOT _srcs)
@@ -22,7 +25,14 @@ function(kel_test name)
   add_executable(${name} ${_srcs} ${PROJECT_SOURCE_DIR}/tests/support/test_main.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PRIVATE ${KT_DEPS} kel_testsupport GTest::gtest Qt5::Test)
-  gtest_discover_tests(${name}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KEL_BOARD=sim"
-    DISCOVERY_TIMEOUT 60)
+  set(_env ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KEL_BOARD=sim")
+  if(KT_LOCK AND KT_LOCKED)
+    gtest_discover_tests(${name} PROPERTIES ${_env} TEST_FILTER "-${KT_LOCKED}" DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} PROPERTIES ${_env} RESOURCE_LOCK ${KT_LOCK} TEST_FILTER "${KT_LOCKED}"
+                         DISCOVERY_TIMEOUT 60)
+  elseif(KT_LOCK)
+    gtest_discover_tests(${name} PROPERTIES ${_env} RESOURCE_LOCK ${KT_LOCK} DISCOVERY_TIMEOUT 60)
+  else()
+    gtest_discover_tests(${name} PROPERTIES ${_env} DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()

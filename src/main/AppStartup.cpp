@@ -4,12 +4,16 @@
 #include "ledout/fpga_manage.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "params/OsdTarget.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
 #include "platform/Sleeper.h"
 #include "protocol/PanelCalls.h"
 #include "protocol/ProtocolService.h"
 #include "protocol/Qj_uart_inout.h"
+#include "protocol/Qj_uart_inout_4G.h"
+#include "protocol/T57_WIFI_CONFIG.h"
+#include "protocol/UsbServer.h"
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
 #include "resources/KelResources.h"
@@ -38,9 +42,9 @@ AppStartup::Hooks& AppStartup::hooks()
     return h;
 }
 
-void AppStartup::settingsMenuBack()
+bool AppStartup::settingsMenuBack()
 {
-    PageOpener::backIfInFront(PageFocus::Option);
+    return PageOpener::backIfInFront(PageFocus::Option);
 }
 
 QStringList AppStartup::created()
@@ -81,11 +85,8 @@ void AppStartup::afterApplication(const Options& options)
     kel::platform::Sleeper::sleepMs(options.settleMs);
     showHomeScreen();
     connectBroadcast();
-    if (hooks().createUsbWatcher) {
-        hooks().createUsbWatcher();
-        note("UsbServer");
-    }
-    createLinks();
+    createUsbWatcher();
+    createLinks(options.anyFreePorts);
 }
 
 void AppStartup::createMainWindow()
@@ -147,26 +148,53 @@ void AppStartup::connectShell()
     calls.smartMappingBack = backOf(PageFocus::SmartMapping);
     calls.rcvRecoveryBack = backOf(PageFocus::rcv_recovery);
     calls.fpgaManagerPresent = []() { return fpga_manage::p_fpga_manage != nullptr; };
+    // The USB watcher closes the settings menu while a stick is read.
+    calls.optionBack = &AppStartup::settingsMenuBack;
     kel::protocol::PanelCalls::install(calls);
 }
 
-void AppStartup::createLinks()
+void AppStartup::createLinks(bool anyFreePorts)
 {
     // Binds the controller port and creates the UDP, serial and TCP links,
     // in this order.
-    kel::protocol::ProtocolService::start();
+    kel::protocol::ProtocolService::start(anyFreePorts);
     if (kel::protocol::udpnetManage::p_udpnetManage)
         note("udpnetManage");
     if (kel::protocol::Qj_uart_inout::p_uart_inout)
         note("Qj_uart_inout");
     if (kel::protocol::networkManage::p_networkManage)
         note("networkManage");
-    // The 4G modem and WiFi links come with their own part of the build.
-    if (hooks().createModemAndWifi) {
-        hooks().createModemAndWifi();
+    // The modem link needs the controller port bound above.
+    if (kel::protocol::Qj_uart_inout_4G::pInstance())
         note("Qj_uart_inout_4G");
-        note("T57_WIFI_CONFIG");
-    }
+    kel::protocol::T57_WIFI_CONFIG::pInstance(anyFreePorts ? 0 : kel::protocol::T57_WIFI_CONFIG::kPort);
+    note("T57_WIFI_CONFIG");
+}
+
+void AppStartup::createUsbWatcher()
+{
+    // Its thread emits; the connection queues the reason into the GUI
+    // thread, where para_sync runs.
+    QObject::connect(kel::protocol::UsbServer::pInstance(), SIGNAL(sig_usb_update(int)), SyncUpdate::p_SyncUpdate,
+                     SLOT(para_sync(int)));
+    note("UsbServer");
+}
+
+void AppStartup::stopAll()
+{
+    using namespace kel::protocol;
+    delete T57_WIFI_CONFIG::p_wifi;
+    ProtocolService::stop();
+    delete UsbServer::p_UsbServer;
+    if (c331_manage::p_c331_manage)
+        c331_manage::p_c331_manage->stop();
+    if (tarvosource::p_tarvo_source)
+        tarvosource::p_tarvo_source->stop();
+    fpga_manage::destroyInstance();
+    OsdTarget::install(nullptr);
+    delete c331_manage::p_c331_manage;
+    c331_manage::p_c331_manage = nullptr;
+    delete tarvosource::p_tarvo_source;
 }
 
 void AppStartup::showHomeScreen()

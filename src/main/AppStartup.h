@@ -14,6 +14,9 @@ public:
     struct Options {
         uint32_t settleMs = 4000;   // the pause before the home screen
         bool startTimer = true;     // tests drive the tick by hand
+        // The control and WiFi links on ports the system picks, not the
+        // device's (tests beside a running controller).
+        bool anyFreePorts = false;
     };
 
     // Steps 1 and 2; before the QApplication exists.
@@ -23,19 +26,18 @@ public:
     // Names of the singletons created so far, in order (for the tests).
     static QStringList created();
 
-    // Start-up steps of parts that are linked in by the integration; each
-    // one, when set, runs at its place in the order.
+    // Start-up steps of parts that are linked in later; each one, when set,
+    // runs at its place in the order.
     struct Hooks {
         std::function<void()> registerPages;      // makers of the later pages
-        // UsbServer::pInstance(), its signal to para_sync, and the settings
-        // menu's Back: UsbServer::setSettingsBack(settingsMenuBack).
-        std::function<void()> createUsbWatcher;
-        std::function<void()> createModemAndWifi; // Qj_uart_inout_4G, then T57_WIFI_CONFIG ::pInstance()
     };
     static Hooks& hooks();
     // The settings menu's Back for the USB watcher (GUI thread; re-checks
     // that the menu is open and in front).
-    static void settingsMenuBack();
+    static bool settingsMenuBack();
+    // Stops the threads of every singleton the start-up created and deletes
+    // them, links first, hardware last (tests; the device never stops).
+    static void stopAll();
 
 private:
     static void note(const char* name);
@@ -44,5 +46,6 @@ private:
     static void showHomeScreen();
     static void connectBroadcast();
     static void connectShell();
-    static void createLinks();
+    static void createUsbWatcher();
+    static void createLinks(bool anyFreePorts);
 };

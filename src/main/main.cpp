@@ -52,6 +52,8 @@ int main(int argc, char** argv)
 
     const int rc = app.exec();
     writeSimState();
+    // The threads end before the simulated chips they talk to go away.
+    AppStartup::stopAll();
     ConfigEngine::destroyInstance();
     kel::platform::Board::shutdown();
     return rc;

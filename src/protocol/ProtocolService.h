@@ -12,7 +12,13 @@ class ControllerPort;
 // calls ControlLink::deliverCardAnswer with port().
 class ProtocolService {
 public:
-    static void start();
+    // anyFreePorts: UDP and TCP listen on ports the system picks (tests that
+    // run beside a controller holding the device's ports).
+    static void start(bool anyFreePorts = false);
+    // Ends the links' threads and deletes them with the dispatcher and the
+    // port, so a later start() begins afresh (tests and the simulated
+    // board's exit; the device never stops).
+    static void stop();
     static ControllerPort* port();
 };
 

@@ -31,14 +31,14 @@ constexpr int kDatagramMax = 1024;
 const char* const kVersion = "kelT57N 1.0";
 } // namespace
 
-T57_WIFI_CONFIG* T57_WIFI_CONFIG::pInstance()
+T57_WIFI_CONFIG* T57_WIFI_CONFIG::pInstance(uint16_t port)
 {
     if (p_wifi)
         return p_wifi;
     p_wifi = new T57_WIFI_CONFIG();
     if (p_wifi->wifiOn())
         p_wifi->set_wifi_reset_flag();
-    p_wifi->start(kPort);
+    p_wifi->start(port);
     return p_wifi;
 }
 

@@ -30,8 +30,9 @@ public:
 
     static T57_WIFI_CONFIG* p_wifi;
     // Creates the singleton, brings the access point up when WiFi is on
-    // (wifi_enable 0) and starts the three threads.
-    static T57_WIFI_CONFIG* pInstance();
+    // (wifi_enable 0) and starts the three threads; the command socket on
+    // port (0: any free port).
+    static T57_WIFI_CONFIG* pInstance(uint16_t port = kPort);
 
     T57_WIFI_CONFIG();
     ~T57_WIFI_CONFIG();

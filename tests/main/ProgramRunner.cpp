@@ -8,7 +8,26 @@
 
 #include <csignal>
 
+// The test runner's list of the Qt platform plugin's own leaks
+// (tests/support/test_main.cpp); the program gets the same list.
+extern "C" const char* __lsan_default_suppressions();
+
 namespace kel::test {
+namespace {
+
+// A sanitizer build's leak check at the program's exit leaves out the Qt
+// platform plugin's screen objects, as in the test executables.
+void suppressPlatformLeaks(QProcessEnvironment& env, const QString& folder)
+{
+    const QString path = folder + "/lsan-suppressions.txt";
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(__lsan_default_suppressions()) < 0)
+        return;
+    const QString lsan = env.value("LSAN_OPTIONS");
+    env.insert("LSAN_OPTIONS", (lsan.isEmpty() ? QString() : lsan + ":") + "suppressions=" + path);
+}
+
+} // namespace
 
 ProgramRunner::ProgramRunner()
 {
@@ -29,6 +48,7 @@ bool ProgramRunner::start(const QStringList& wrapper)
     env.insert("KEL_BOARD", "sim");
     env.insert("KEL_ROOT", root());
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    suppressPlatformLeaks(env, root());
     if (!wrapper.isEmpty()) {
         // The leak checker of a sanitizer build cannot run under a tracer.
         const QString asan = env.value("ASAN_OPTIONS");

@@ -25,18 +25,7 @@ protected:
     void TearDown() override
     {
         // The singletons' threads end before the board goes away.
-        using namespace kel::protocol;
-        delete udpnetManage::p_udpnetManage;
-        udpnetManage::p_udpnetManage = nullptr;
-        delete Qj_uart_inout::p_uart_inout;
-        Qj_uart_inout::p_uart_inout = nullptr;
-        delete networkManage::p_networkManage;
-        networkManage::p_networkManage = nullptr;
-        if (c331_manage::p_c331_manage)
-            c331_manage::p_c331_manage->stop();
-        if (tarvosource::p_tarvo_source)
-            tarvosource::p_tarvo_source->stop();
-        fpga_manage::destroyInstance();
+        AppStartup::stopAll();
         delete g_lockwindow;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         SimRootFixture::TearDown();
@@ -48,11 +37,13 @@ TEST_F(StartupTest, CreatesEverySingletonInOrderAndEndsOnTheHomeScreen)
     AppStartup::beforeApplication();
     AppStartup::Options options;
     options.startTimer = false;
+    options.anyFreePorts = true;
     AppStartup::afterApplication(options);
 
     const QStringList expected = {"check_hiddev", "ConfigEngine", "KelRamPara", "SyncUpdate", "MainWindow",
                                   "tarvosource", "fpga_manage", "c331_manage", "LockWindow",
-                                  "udpnetManage", "Qj_uart_inout", "networkManage"};
+                                  "UsbServer", "udpnetManage", "Qj_uart_inout", "networkManage",
+                                  "Qj_uart_inout_4G", "T57_WIFI_CONFIG"};
     EXPECT_EQ(AppStartup::created(), expected);
     EXPECT_GE(sleptUs(), 4000000u); // the settling pause went through the sleep hook
     EXPECT_EQ(g_kel_keys, 1);       // the simulated keypad is attached

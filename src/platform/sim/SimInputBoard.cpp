@@ -27,8 +27,18 @@
 namespace kel::platform::sim {
 namespace {
 
-std::mutex g_registryLock;
-std::map<SimBoard*, SimInputBoard*> g_registry;
+// The boards of live simulated boards. Never destroyed: a simulated board
+// held by another static may die after this file's statics at exit.
+struct Registry {
+    std::mutex lock;
+    std::map<SimBoard*, SimInputBoard*> boards;
+};
+
+Registry& registry()
+{
+    static Registry* r = new Registry;
+    return *r;
+}
 
 std::array<uint8_t, SimEdidEeprom::kSize> initialImage(const QString& kind)
 {
@@ -93,15 +103,15 @@ SimInputBoard::SimInputBoard(SimBoard& board)
 
     openKnob();
 
-    std::lock_guard<std::mutex> l(g_registryLock);
-    g_registry[&board_] = this;
+    std::lock_guard<std::mutex> l(registry().lock);
+    registry().boards[&board_] = this;
 }
 
 SimInputBoard::~SimInputBoard()
 {
     {
-        std::lock_guard<std::mutex> l(g_registryLock);
-        g_registry.erase(&board_);
+        std::lock_guard<std::mutex> l(registry().lock);
+        registry().boards.erase(&board_);
     }
     board_.removeStateWriter("input_board");
     gpio_->setObserver({});
@@ -119,9 +129,9 @@ void SimInputBoard::install(SimBoard& board)
 
 SimInputBoard* SimInputBoard::of(SimBoard& board)
 {
-    std::lock_guard<std::mutex> l(g_registryLock);
-    auto it = g_registry.find(&board);
-    return it == g_registry.end() ? nullptr : it->second;
+    std::lock_guard<std::mutex> l(registry().lock);
+    auto it = registry().boards.find(&board);
+    return it == registry().boards.end() ? nullptr : it->second;
 }
 
 void SimInputBoard::readScenario()

@@ -3,10 +3,6 @@
 QTimer* g_timer = nullptr;
 uint8_t g_tip_flag = 0;
 uint32_t G_factoryage_ticks = 0;
-// The USB-disk watcher owns the gate; these stand in while it is not linked
-// in (its own definitions take precedence).
-__attribute__((weak)) std::atomic<uint32_t> g_delay_usbserver_ticks{0};
-__attribute__((weak)) std::atomic<uint32_t> g_delay_usbserver{0};
 uint8_t g_mode_shortcut_key = 0;
 uint8_t g_mode_select = 0;
 

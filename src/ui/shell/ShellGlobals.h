@@ -2,6 +2,7 @@
 // Globals of the front-panel shell: the tick's own stamps, the notice and
 // Mode-key states, and the ageing counters the ageing page shows.
 #include "params/global.h"
+#include "protocol/UsbServer.h" // g_delay_usbserver and its start tick
 
 #include <atomic>
 #include <cstdint>
@@ -11,8 +12,6 @@ class QTimer;
 extern QTimer* g_timer;                     // the 10 ms tick, no parent
 extern uint8_t g_tip_flag;                  // 1 while a notice is shown
 extern uint32_t G_factoryage_ticks;         // start of the ageing period
-extern std::atomic<uint32_t> g_delay_usbserver_ticks; // start of the USB watcher's delay
-extern std::atomic<uint32_t> g_delay_usbserver;  // 1 once the watcher may act
 extern uint8_t g_mode_shortcut_key;         // the Mode key opened the user-mode page
 extern uint8_t g_mode_select;               // user-mode slot last chosen
 

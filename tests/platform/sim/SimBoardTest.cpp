@@ -154,3 +154,25 @@ TEST_F(SimBoardTest, KeypadRecordsReportsAndCanFail)
 
 } // namespace
 } // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// A process may end without Board::shutdown(): the simulated board then dies
+// among the other statics, in whatever order the linker chose.
+TEST(SimBoardExitTest, ProcessThatNeverShutsTheBoardDownExitsCleanly)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString();
+    EXPECT_EXIT(
+        {
+            platform::Board::initSim(root);
+            ASSERT_NE(platform::Board::sim(), nullptr);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+} // namespace kel::test

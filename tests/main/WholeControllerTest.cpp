@@ -1,0 +1,163 @@
+#include "ControllerFixture.h"
+
+#include "ledout/LedGlobals.h"
+#include "ledout/fpga_manage.h"
+#include "params/KelRamPara.h"
+#include "params/PageRegistry.h"
+#include "params/global.h"
+#include "params/RamLayout.h"
+#include "params/SyncReason.h"
+#include "params/SyncUpdate.h"
+#include "platform/PathMap.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimEdidEeprom.h"
+#include "platform/sim/SimFpga.h"
+#include "platform/sim/SimFpgaBoard.h"
+#include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimScaler.h"
+#include "protocol/LinkClient.h"
+#include "protocol/PanelCalls.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/TestFrames.h"
+#include "protocol/UsbServer.h"
+#include "protocol/udpnetManage.h"
+#include "ui/shell/PageFocus.h"
+#include "ui/shell/PageOpener.h"
+
+#include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+namespace kel::test {
+namespace {
+
+using namespace kel::protocol;
+constexpr int kFocusUsbUpgrade = 26;
+constexpr int kTipUsbIn = 3;
+using platform::sim::SimFpgaBoard;
+using platform::sim::SimInputBoard;
+using platform::sim::SimScaler;
+
+class WholeController : public ControllerFixture {
+protected:
+    static platform::sim::SimFpga& fpga0() { return SimFpgaBoard::current()->fpga0(); }
+    SimScaler& scaler() { return *SimScaler::on(board()); }
+    // One request over UDP to the control port, as the PC tool sends it.
+    uint8_t ask(uint8_t cmd, const Bytes& payload)
+    {
+        LinkClient tool = LinkClient::udp(udpnetManage::p_udpnetManage->localPort());
+        EXPECT_TRUE(tool.ok());
+        const Bytes answer = tool.exchange(TestFrames::request(cmd, payload));
+        return answer.empty() ? 0xFF : TestFrames::status(answer);
+    }
+};
+
+TEST_F(WholeController, ColdStartReachesALitScreen)
+{
+    // Powered up and waiting for a picture: the screen stays dark.
+    ASSERT_TRUE(tickUntil([] { return g_fpga_lcd_on == 1; }));
+    EXPECT_FALSE(fpga0().lit());
+    reportStableVideo();
+    EXPECT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    EXPECT_EQ(g_source_online, 2);
+    EXPECT_EQ(fpga_manage::p_fpga_manage->get_fpga_status(), 1u);
+    EXPECT_GE(scaler().initCount(), 1);
+}
+
+TEST_F(WholeController, LedSizeWrittenOverUdpReachesTheScalerAndTheFpga)
+{
+    reportStableVideo();
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    const int resetsBefore = fpga0().resets();
+    const int panelBefore = scaler().panelApplies();
+    const uint16_t width = 1024, height = 512;
+    ASSERT_EQ(ask(CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth, TestFrames::cat({TestFrames::u16(width),
+                                                                                             TestFrames::u16(height)}))),
+              ST_OK);
+    ASSERT_EQ(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}), ST_OK);
+
+    // The FPGA side blanks, the scaler reprograms its panel, the FPGA side
+    // restarts the cards with the new size and lights the screen again.
+    EXPECT_TRUE(tickUntil([&] { return fpga0().resets() > resetsBefore && g_set_led_para == 0 && screenLit(); }));
+    EXPECT_GT(scaler().panelApplies(), panelBefore);
+    EXPECT_EQ(scaler().reg(SimScaler::Output, SimScaler::OutPanelW), width);
+}
+
+TEST_F(WholeController, EdidWrittenOverUdpLandsInTheInputEeprom)
+{
+    Bytes edid(256, 0);
+    const uint8_t header[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(std::begin(header), std::end(header), edid.begin());
+    edid[18] = 1;
+    edid[19] = 3;
+    // First detailed timing: 148.5 MHz, 1920 + 280 by 1080 + 45: 60 Hz.
+    const uint8_t dtd[] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40};
+    std::copy(std::begin(dtd), std::end(dtd), edid.begin() + 54);
+    edid[127] = uint8_t(-std::accumulate(edid.begin(), edid.begin() + 127, 0));
+    const int input = 2;
+    reportStableVideo();
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+
+    ASSERT_EQ(ask(CMD_WRITE_EDID, TestFrames::cat({{uint8_t(input)}, TestFrames::u16(256), edid})), ST_OK);
+
+    platform::sim::SimEdidEeprom& eeprom = SimInputBoard::of(board())->eeprom(input);
+    auto stored = [&] {
+        const auto c = eeprom.contents();
+        return Bytes(c.begin(), c.end()) == edid;
+    };
+    EXPECT_TRUE(tickUntil(stored));
+}
+
+TEST_F(WholeController, UsbStickInsertReachesTheChangePass)
+{
+    // The USB-upgrade page in front (its own code is not part of this
+    // build): the change pass refreshes it and raises the "USB in" notice.
+    std::vector<int> refreshed, notices;
+    PageRegistry::instance().join(kFocusUsbUpgrade, [&refreshed](int reason) { refreshed.push_back(reason); });
+    PageRegistry::instance().setNoticeSink([&notices](int kind) { notices.push_back(kind); });
+    g_page_focus = kFocusUsbUpgrade;
+    // The watcher acts once the tick has opened its gate.
+    ASSERT_TRUE(tickUntil([] { return g_delay_usbserver.load() == 1; }, 1100));
+
+    const int pipe = ::open(platform::PathMap::host(std::string("/sim/usb-events")).c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(pipe, 0);
+    ASSERT_EQ(::write(pipe, "insert\n", 7), 7);
+    ::close(pipe);
+
+    EXPECT_TRUE(tickUntil([&] { return !notices.empty(); }, 2000));
+    EXPECT_NE(std::find(refreshed.begin(), refreshed.end(), SYNC_USB_ADD), refreshed.end());
+    EXPECT_EQ(notices, std::vector<int>{kTipUsbIn});
+    PageRegistry::instance().leave(kFocusUsbUpgrade);
+    g_page_focus = 0;
+}
+
+TEST_F(WholeController, StickBeingReadClosesTheSettingsMenuInFront)
+{
+    bool menuWasInFront = false, returned = false, watchdog = false;
+    QTimer::singleShot(0, [&] {
+        // Runs inside the menu's own loop, as the watcher's call does.
+        QTimer::singleShot(0, [&] {
+            menuWasInFront = g_page_focus == PageFocus::Option;
+            PanelCalls::post(PanelCalls::Event::UsbStickReading);
+        });
+        // Ends the menu's loop should the call never close it.
+        QTimer::singleShot(3000, [&] {
+            watchdog = !returned;
+            PageOpener::backIfInFront(PageFocus::Option);
+        });
+        PageOpener::open(PageFocus::Option);
+        returned = true;
+    });
+    EXPECT_TRUE(tickUntil([&] { return returned; }, 100));
+    EXPECT_TRUE(menuWasInFront);
+    EXPECT_FALSE(watchdog);
+    EXPECT_NE(g_page_focus, PageFocus::Option);
+}
+
+} // namespace
+} // namespace kel::test
