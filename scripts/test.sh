@@ -19,7 +19,4 @@ echo "== debug build"
 run_suite build/test
 echo "== sanitizer build"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# kelT57N itself, started by the end-to-end tests, shares the suppressions
-# the test programs build in.
-export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp"
 run_suite build/sanitize -DKEL_SANITIZE=ON
