@@ -3,6 +3,9 @@
 #include "protocol/T57_WIFI_CONFIG.h"
 #include "protocol/WifiConfigFiles.h"
 
+#include <chrono>
+#include <thread>
+
 using kel::protocol::T57_WIFI_CONFIG;
 using kel::protocol::WifiConfigFiles;
 using kel::protocol::WifiSettings;
@@ -114,6 +117,42 @@ TEST_F(WifiSupervisionTest, AddressChangedInTheConfigurationIsTakenUpAtTheNextRe
     EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.9.8.7"));
     EXPECT_TRUE(fileText(WifiConfigFiles::kUdhcpd).contains("option router 10.9.8.7\n"));
     EXPECT_EQ(wifi->settings().address, "10.9.8.7");
+}
+
+// The singleton as start-up creates it, with its own threads.
+class WifiStartupTest : public WifiTestBase {
+protected:
+    void TearDown() override
+    {
+        delete T57_WIFI_CONFIG::p_wifi;
+        WifiTestBase::TearDown();
+    }
+    bool waitForRecorded(const QString& command) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!recorded().contains(command) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return recorded().contains(command);
+    }
+};
+
+TEST_F(WifiStartupTest, WifiOnBringsTheAccessPointUpAtStart)
+{
+    platform().commands().clear();
+    ASSERT_NE(T57_WIFI_CONFIG::pInstance(0), nullptr);
+    EXPECT_TRUE(waitForRecorded(kApStarts.last()));
+    T57_WIFI_CONFIG::p_wifi->stop();
+    EXPECT_EQ(recorded(), kStops + kApStarts);
+}
+
+TEST_F(WifiStartupTest, WifiOffStartsNothingAtStart)
+{
+    setWifiEnable(1);
+    platform().commands().clear();
+    ASSERT_NE(T57_WIFI_CONFIG::pInstance(0), nullptr);
+    T57_WIFI_CONFIG::p_wifi->stop();
+    EXPECT_FALSE(T57_WIFI_CONFIG::p_wifi->restartPending());
+    EXPECT_TRUE(recorded().isEmpty());
 }
 
 } // namespace
