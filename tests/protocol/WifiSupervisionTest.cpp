@@ -3,8 +3,11 @@
 #include "protocol/T57_WIFI_CONFIG.h"
 #include "protocol/WifiConfigFiles.h"
 
+#include <arpa/inet.h>
 #include <chrono>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using kel::protocol::T57_WIFI_CONFIG;
 using kel::protocol::WifiConfigFiles;
@@ -153,6 +156,24 @@ TEST_F(WifiStartupTest, WifiOffStartsNothingAtStart)
     T57_WIFI_CONFIG::p_wifi->stop();
     EXPECT_FALSE(T57_WIFI_CONFIG::p_wifi->restartPending());
     EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(WifiStartupTest, SupervisionRunsWhenTheCommandPortIsTaken)
+{
+    const int taken = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(taken, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    makeWifi();
+    EXPECT_FALSE(wifi->start(ntohs(addr.sin_port)));
+    wifi->set_wifi_reset_flag();
+    EXPECT_TRUE(waitForRecorded(kApStarts.last()));
+    wifi->stop();
+    ::close(taken);
 }
 
 } // namespace
