@@ -116,10 +116,10 @@ TEST_F(WifiSupervisionTest, AddressChangedInTheConfigurationIsTakenUpAtTheNextRe
     g_str_wifi_ip = "10.9.8.7";
     wifi->set_wifi_reset_flag();
     runCheckedPasses(20);
-    g_str_wifi_ip = "192.168.22.101";
     EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.9.8.7"));
     EXPECT_TRUE(fileText(WifiConfigFiles::kUdhcpd).contains("option router 10.9.8.7\n"));
     EXPECT_EQ(wifi->settings().address, "10.9.8.7");
+    g_str_wifi_ip = "192.168.22.101";
 }
 
 // The singleton as start-up creates it, with its own threads.
