@@ -139,7 +139,11 @@ QStringList T57_WIFI_CONFIG::startCommands(const WifiSettings& s)
 void T57_WIFI_CONFIG::adoptConfiguredAddress()
 {
     const QString configured = g_str_wifi_ip;
-    WifiSettings s = settings();
+    WifiSettings s;
+    {
+        QMutexLocker l(&settingsLock_);
+        s = settings_;
+    }
     if (configured == s.address || !Utils::isIPv4Address(configured))
         return;
     s.address = configured;
@@ -219,18 +223,27 @@ bool T57_WIFI_CONFIG::wifiOn() const
 
 WifiSettings T57_WIFI_CONFIG::settings() const
 {
-    QMutexLocker l(&settingsLock_);
-    return settings_;
+    WifiSettings s;
+    {
+        QMutexLocker l(&settingsLock_);
+        s = settings_;
+    }
+    // The control protocol changes the address in the configuration only;
+    // that address is the one the next restart brings up.
+    const QString configured = g_str_wifi_ip;
+    if (Utils::isIPv4Address(configured))
+        s.address = configured;
+    return s;
 }
 
 bool T57_WIFI_CONFIG::applySettings(const WifiSettings& s)
 {
     if (!WifiConfigFiles::writeAll(s))
         return false;
-    bool addressChanged = false;
+    // Compared with the configured address, which a restart would adopt.
+    const bool addressChanged = g_str_wifi_ip != s.address;
     {
         QMutexLocker l(&settingsLock_);
-        addressChanged = settings_.address != s.address;
         settings_ = s;
     }
     if (addressChanged) {

@@ -55,6 +55,8 @@ public:
     uint32_t requestTick() const;
 
     bool wifiOn() const;
+    // The settings in use, with the configured address (g_str_wifi_ip),
+    // which the next restart brings up.
     WifiSettings settings() const;
     // Stores checked settings in the files (and the address in the
     // configuration) and restarts the services; false changes nothing.

@@ -1,6 +1,7 @@
 #include "protocol/WifiConfigFiles.h"
 
 #include "params/Utils.h"
+#include "protocol/LinkText.h"
 #include "protocol/StoredFile.h"
 
 #include <QList>
@@ -103,7 +104,12 @@ bool WifiConfigFiles::writeAll(const WifiSettings& s)
 QByteArray WifiConfigFiles::keyValue(const QByteArray& text, const QByteArray& prefix)
 {
     for (const QByteArray& raw : text.split('\n')) {
-        const QByteArray line = raw.trimmed();
+        // Only the indentation and the line end go: spaces at either end of a
+        // name or passphrase belong to it.
+        int from = 0;
+        while (from < raw.size() && (raw.at(from) == ' ' || raw.at(from) == '\t'))
+            ++from;
+        const QByteArray line = LinkText::chompLine(raw.mid(from));
         if (!line.startsWith(prefix))
             continue;
         QByteArray v = line.mid(prefix.size());

@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <vector>
+
 using kel::protocol::PanelCalls;
 using kel::protocol::SimUsbEventSource;
 using kel::protocol::UsbServer;
@@ -117,6 +119,37 @@ TEST_F(UsbServerTest, StickPulledBeforeTheDelayIsNeverReportedAsRead)
     G_timeTicks = 2000;
     drain();
     EXPECT_EQ(reasons(), (QList<int>{100, 101}));
+}
+
+TEST_F(UsbServerTest, NoReadingWithoutAPartitionStillPresentAfterTheDelay)
+{
+    using kel::protocol::UsbEvent;
+    const auto event = [](UsbEvent::Action action, bool partition) {
+        UsbEvent e;
+        e.action = action;
+        e.partition = partition;
+        return e;
+    };
+    const UsbEvent diskAdd = event(UsbEvent::Action::Add, false);
+    const UsbEvent partAdd = event(UsbEvent::Action::Add, true);
+    const UsbEvent partRemove = event(UsbEvent::Action::Remove, true);
+    const struct {
+        const char* what;
+        std::vector<UsbEvent> events;
+    } cases[] = {
+        {"a stick with no partition table", {diskAdd}},
+        {"a partition gone before the delay", {diskAdd, partAdd, partRemove}},
+    };
+    for (const auto& c : cases) {
+        spy->clear();
+        G_timeTicks = 1000;
+        for (const UsbEvent& e : c.events)
+            source->push(e);
+        drain();
+        G_timeTicks = 1000 + UsbServer::kReadingDelayTicks + 1;
+        drain();
+        EXPECT_EQ(reasons(), (QList<int>{100})) << c.what;
+    }
 }
 
 TEST_F(UsbServerTest, SettingsMenuBackRunsQueuedInTheGuiThread)

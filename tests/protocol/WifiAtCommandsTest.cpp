@@ -102,6 +102,36 @@ TEST_F(WifiAtCommandsTest, RestoreWritesTheDefaultsAndRestarts)
     EXPECT_FALSE(platform().commands().rebootRequested());
 }
 
+// The control protocol may change the address in the configuration while
+// the old one is still in use; an address the module then sends wins, and a
+// name change keeps the configured address.
+TEST_F(WifiAtCommandsTest, AddressSentAfterAConfigurationChangeIsTheOneBroughtUp)
+{
+    const struct {
+        QByteArray cmd;
+        QString up;
+    } cases[] = {
+        {"AT+SETDATA=3,192.168.22.101", "192.168.22.101"},
+        {"AT+RESTORE", "192.168.22.101"},
+        {"AT+SETDATA=1,Stage,stage-pass", "10.9.8.7"},
+    };
+    for (const auto& c : cases) {
+        makeWifi();
+        handler.reset();
+        ConfigEngine::pInstance()->write_config_variant(ConfigItem::WifiIPAddress, QString("10.9.8.7"));
+        g_str_wifi_ip = "10.9.8.7";
+        ASSERT_EQ(at(c.cmd), "OK\r\n") << c.cmd.constData();
+        runPasses();
+        EXPECT_TRUE(recorded().contains("ifconfig wlan0 " + c.up)) << c.cmd.constData();
+        EXPECT_EQ(g_str_wifi_ip, c.up) << c.cmd.constData();
+        EXPECT_EQ(ConfigEngine::pInstance()->read_config_variant(ConfigItem::WifiIPAddress).toString(), c.up)
+            << c.cmd.constData();
+        EXPECT_TRUE(fileText(WifiConfigFiles::kUdhcpd).contains("option router " + c.up.toLatin1() + "\n"))
+            << c.cmd.constData();
+    }
+    g_str_wifi_ip = "192.168.22.101";
+}
+
 // The real port, over loopback, with the link's own threads.
 TEST_F(WifiAtCommandsTest, EveryCommandIsAnsweredOnLoopbackPort13769)
 {

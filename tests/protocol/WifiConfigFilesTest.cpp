@@ -58,13 +58,13 @@ TEST_F(WifiConfigFilesTest, UnsafeValuesAreRefusedAndNothingIsWritten)
     }
 }
 
-TEST_F(WifiConfigFilesTest, SettingsReadBackFromTheFiles)
+TEST_F(WifiConfigFilesTest, SettingsReadBackFromTheFilesSpacesIncluded)
 {
     WifiSettings s;
     s.mode = WifiSettings::Mode::Client;
-    s.apSsid = "ap-name";
-    s.apPass = "ap-passphrase";
-    s.clientSsid = "client net";
+    s.apSsid = " ap name ";
+    s.apPass = "ap-passphrase ";
+    s.clientSsid = " client net ";
     s.clientPass = "client-pass";
     ASSERT_TRUE(WifiConfigFiles::writeAll(s));
     const WifiSettings back = WifiConfigFiles::load("10.0.0.1");

@@ -3,6 +3,12 @@
 #include "protocol/T57_WIFI_CONFIG.h"
 #include "protocol/WifiConfigFiles.h"
 
+#include <arpa/inet.h>
+#include <chrono>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
 using kel::protocol::T57_WIFI_CONFIG;
 using kel::protocol::WifiConfigFiles;
 using kel::protocol::WifiSettings;
@@ -110,10 +116,64 @@ TEST_F(WifiSupervisionTest, AddressChangedInTheConfigurationIsTakenUpAtTheNextRe
     g_str_wifi_ip = "10.9.8.7";
     wifi->set_wifi_reset_flag();
     runCheckedPasses(20);
-    g_str_wifi_ip = "192.168.22.101";
     EXPECT_TRUE(recorded().contains("ifconfig wlan0 10.9.8.7"));
     EXPECT_TRUE(fileText(WifiConfigFiles::kUdhcpd).contains("option router 10.9.8.7\n"));
     EXPECT_EQ(wifi->settings().address, "10.9.8.7");
+    g_str_wifi_ip = "192.168.22.101";
+}
+
+// The singleton as start-up creates it, with its own threads.
+class WifiStartupTest : public WifiTestBase {
+protected:
+    void TearDown() override
+    {
+        delete T57_WIFI_CONFIG::p_wifi;
+        WifiTestBase::TearDown();
+    }
+    bool waitForRecorded(const QString& command) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!recorded().contains(command) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return recorded().contains(command);
+    }
+};
+
+TEST_F(WifiStartupTest, WifiOnBringsTheAccessPointUpAtStart)
+{
+    platform().commands().clear();
+    ASSERT_NE(T57_WIFI_CONFIG::pInstance(0), nullptr);
+    EXPECT_TRUE(waitForRecorded(kApStarts.last()));
+    T57_WIFI_CONFIG::p_wifi->stop();
+    EXPECT_EQ(recorded(), kStops + kApStarts);
+}
+
+TEST_F(WifiStartupTest, WifiOffStartsNothingAtStart)
+{
+    setWifiEnable(1);
+    platform().commands().clear();
+    ASSERT_NE(T57_WIFI_CONFIG::pInstance(0), nullptr);
+    T57_WIFI_CONFIG::p_wifi->stop();
+    EXPECT_FALSE(T57_WIFI_CONFIG::p_wifi->restartPending());
+    EXPECT_TRUE(recorded().isEmpty());
+}
+
+TEST_F(WifiStartupTest, SupervisionRunsWhenTheCommandPortIsTaken)
+{
+    const int taken = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(taken, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    makeWifi();
+    EXPECT_FALSE(wifi->start(ntohs(addr.sin_port)));
+    wifi->set_wifi_reset_flag();
+    EXPECT_TRUE(waitForRecorded(kApStarts.last()));
+    wifi->stop();
+    ::close(taken);
 }
 
 } // namespace
