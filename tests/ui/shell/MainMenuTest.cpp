@@ -163,6 +163,20 @@ TEST_F(MainMenuTest, AnyNonZeroLockValueShowsTheLockedIcon)
     EXPECT_EQ(icon("Button_lock"), ":/png/lock.png");
 }
 
+// A lock value other than 1 (written by a host) shows locked; one press
+// unlocks it, and icon, state and field agree afterwards.
+TEST_F(MainMenuTest, LockButtonPressUnlocksAnyNonZeroValue)
+{
+    setU16(PanelFields::kPanelKeyLock, 2);
+    g_mainwindow->para_init();
+    g_mainwindow->on_Button_lock_clicked();
+    EXPECT_EQ(u16(PanelFields::kPanelKeyLock), 0);
+    EXPECT_EQ(g_mainwindow->l_lock_state, 0);
+    EXPECT_EQ(icon("Button_lock"), ":/png/unlock.png");
+    key(PanelKeys::kMode); // the Mode key works again
+    EXPECT_EQ(g_page_focus, PageFocus::CustomMode);
+}
+
 TEST_F(MainMenuTest, UpgradeCallsFromAnotherThreadRunInTheGuiThread)
 {
     QThread* startThread = nullptr;

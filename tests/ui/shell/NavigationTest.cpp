@@ -94,10 +94,19 @@ TEST_F(NavigationTest, LockedModeKeyChangesNothing)
 {
     openHome();
     setU16(PanelFields::kPanelKeyLock, 1);
-    key(PanelKeys::kMode2);
-    EXPECT_EQ(g_page_focus, PageFocus::LockWindow);
-    EXPECT_EQ(g_mode_shortcut_key, 0);
-    EXPECT_EQ(PageTable::at(PageFocus::CustomMode), nullptr);
+    for (int code : {PanelKeys::kMode, PanelKeys::kMode2}) {
+        testing::internal::CaptureStdout();
+        key(code);
+        // The keypad handler logs every key it is given: a locked Mode
+        // never reaches it.
+        EXPECT_EQ(testing::internal::GetCapturedStdout().find("update_usb_keyEvent"), std::string::npos) << code;
+        EXPECT_EQ(g_page_focus, PageFocus::LockWindow);
+        EXPECT_EQ(g_mode_shortcut_key, 0);
+        EXPECT_EQ(PageTable::at(PageFocus::CustomMode), nullptr);
+    }
+    testing::internal::CaptureStdout();
+    key(PanelKeys::kLeft); // the other keys still reach it
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("key = 0x53"), std::string::npos);
 }
 
 TEST_F(NavigationTest, ModalPageGetsKeysAndBackReturnsToMenu)
