@@ -156,6 +156,31 @@ TEST_F(NavigationTest, ModeFromAModalPageLeavesOnlyMenuAndUserModePage)
     });
 }
 
+// Three nested modal loops (settings, picture menu, value page): Mode in the
+// innermost closes the whole chain, and every loop unwinds.
+TEST_F(NavigationTest, ModeThreeLevelsDeepClosesTheWholeChain)
+{
+    g_page_focus = PageFocus::MainWindow;
+    run({
+        []() { PageOpener::open(PageFocus::Option); },
+        []() { PageOpener::open(PageFocus::ImageQuality); },
+        []() { PageOpener::open(PageFocus::quality); },
+        [this]() {
+            ASSERT_EQ(g_page_focus, PageFocus::quality);
+            EXPECT_EQ(QApplication::activeModalWidget()->objectName(), "quality");
+            key(PanelKeys::kMode2);
+        },
+        [this]() {
+            EXPECT_EQ(g_page_focus, PageFocus::CustomMode);
+            EXPECT_EQ(g_mode_shortcut_key, 1);
+            EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+            for (int f : {PageFocus::Option, PageFocus::ImageQuality, PageFocus::quality})
+                EXPECT_EQ(PageTable::at(f), nullptr) << f;
+            EXPECT_NE(PageTable::at(PageFocus::CustomMode), nullptr);
+        },
+    });
+}
+
 TEST_F(NavigationTest, MouseReleaseOnTheHomeScreenLeavesForTheMenu)
 {
     openHome();
