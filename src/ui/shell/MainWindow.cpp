@@ -231,13 +231,11 @@ void MainWindow::syncUpdate(int)
 {
     if (ram()->KelLanguageChanged())
         language_changed();
-    const size_t audio = audioRecord() + PanelFields::kImgVolume;
-    for (size_t off : {size_t(RamLayout::kLedScreenSwitch), audio, size_t(PanelFields::kPanelKeyLock)}) {
-        if (ram()->blockU16(off) != ram()->shadowU16(off)) {
-            para_init();
-            break;
-        }
-    }
+    bool changed = PanelFields::audioChanged(ram()->RamBlock, ram()->RamShadow);
+    for (size_t off : {size_t(RamLayout::kLedScreenSwitch), size_t(PanelFields::kPanelKeyLock)})
+        changed = changed || ram()->blockU16(off) != ram()->shadowU16(off);
+    if (changed)
+        para_init();
     ip_changed();
 }
 

@@ -132,6 +132,19 @@ TEST_F(MainMenuTest, MuteOnAWindowThatIsOffMovesTheSoundToWindowZero)
     EXPECT_EQ(ram().RamBlock[rec + 21], 0);
 }
 
+// A host moving the sound to another window changes the mute icon even
+// when neither window's own audio bytes changed.
+TEST_F(MainMenuTest, RefreshFollowsTheSoundToAnotherWindow)
+{
+    ram().RamBlock[RamLayout::imageRecord(0) + 21] = 0x80;
+    g_mainwindow->para_init();
+    syncShadow();
+    ASSERT_EQ(icon("toolButton2"), ":/png/en_unslience.png");
+    setU16(PanelFields::kAudioImageIndex, 1);
+    g_mainwindow->syncUpdate(1);
+    EXPECT_EQ(icon("toolButton2"), ":/png/en_slience.png");
+}
+
 TEST_F(MainMenuTest, OutOfRangeAudioIndexReadsWindowZero)
 {
     setU16(PanelFields::kAudioImageIndex, 255);
