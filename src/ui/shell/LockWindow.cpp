@@ -301,8 +301,7 @@ void LockWindow::syncUpdate(int)
         label_bright->setText(QString::number(static_cast<int16_t>(rb(PanelFields::kQualityBright))));
     if (rb(PanelFields::kQualityContrast) != rs(PanelFields::kQualityContrast))
         label_contrast->setText(QString::number(static_cast<int16_t>(rb(PanelFields::kQualityContrast))));
-    const size_t audio = RamLayout::imageRecord(PanelFields::audioWindow(block())) + PanelFields::kImgVolume;
-    if (rb(audio) != rs(audio))
+    if (PanelFields::audioChanged(block(), ram->RamShadow))
         setAudioIcon();
     image_init();
     ip_changed();

@@ -231,13 +231,11 @@ void MainWindow::syncUpdate(int)
 {
     if (ram()->KelLanguageChanged())
         language_changed();
-    const size_t audio = audioRecord() + PanelFields::kImgVolume;
-    for (size_t off : {size_t(RamLayout::kLedScreenSwitch), audio, size_t(PanelFields::kPanelKeyLock)}) {
-        if (ram()->blockU16(off) != ram()->shadowU16(off)) {
-            para_init();
-            break;
-        }
-    }
+    bool changed = PanelFields::audioChanged(ram()->RamBlock, ram()->RamShadow);
+    for (size_t off : {size_t(RamLayout::kLedScreenSwitch), size_t(PanelFields::kPanelKeyLock)})
+        changed = changed || ram()->blockU16(off) != ram()->shadowU16(off);
+    if (changed)
+        para_init();
     ip_changed();
 }
 
@@ -388,8 +386,12 @@ void MainWindow::on_tools_clicked()
 
 void MainWindow::on_Button_lock_clicked()
 {
-    const uint16_t value = (ram()->blockU16(PanelFields::kPanelKeyLock) + 1) & 1;
-    l_lock_state = l_lock_state == 1 ? 0 : 1;
+    // A press flips what the button shows. Any non-zero value shows locked,
+    // so a value such as 2 written by a host is unlocked by one press
+    // instead of staying locked (2+1)&1 behind an unlocked icon. For 0 and 1
+    // this is the plain toggle.
+    const uint16_t value = ram()->blockU16(PanelFields::kPanelKeyLock) != 0 ? 0 : 1;
+    l_lock_state = static_cast<uint8_t>(value);
     setIcon(Button_lock, L10n::plainIcon(l_lock_state ? "lock" : "unlock"), 16, 16);
     // Not applied by the scaler; persisted with the next broadcast.
     ram()->setBlockU16(PanelFields::kPanelKeyLock, value);

@@ -1,7 +1,15 @@
 #include "ui/shell/PanelFields.h"
 
+#include "params/RamLayout.h"
+
 int PanelFields::audioWindow(const uint8_t* block)
 {
     const int w = block[kAudioImageIndex];
     return w >= 6 ? 0 : w;
+}
+
+bool PanelFields::audioChanged(const uint8_t* block, const uint8_t* shadow)
+{
+    const size_t word = RamLayout::imageRecord(audioWindow(block)) + kImgVolume;
+    return RamLayout::u16(block, word) != RamLayout::u16(shadow, word) || audioWindow(block) != audioWindow(shadow);
 }

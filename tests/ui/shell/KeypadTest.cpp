@@ -61,6 +61,23 @@ TEST_F(KeypadTest, FreezeAndBlackToggleTheCurrentWindow)
     EXPECT_EQ(flags(0) & 1, 0);
 }
 
+// Source, freeze and black act on the window the window keys selected.
+TEST_F(KeypadTest, KeysActOnTheSelectedWindow)
+{
+    setU16(RamLayout::imageRecord(2), 1);
+    const uint16_t selector0 = selector(0);
+    const uint16_t flags0 = flags(0);
+    pad.update_usb_keyEvent(67);
+    ASSERT_EQ(g_image_current, 2);
+    pad.update_usb_keyEvent(74);
+    pad.update_usb_keyEvent(78);
+    pad.update_usb_keyEvent(80);
+    EXPECT_EQ(selector(2), 5);
+    EXPECT_EQ(flags(2) & 3, 3);
+    EXPECT_EQ(selector(0), selector0);
+    EXPECT_EQ(flags(0), flags0);
+}
+
 TEST_F(KeypadTest, OtherCodesAndALockedPanelChangeNothing)
 {
     std::vector<uint8_t> before(ram().RamBlock, ram().RamBlock + RamLayout::kBlockSize);

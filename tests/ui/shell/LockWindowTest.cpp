@@ -133,6 +133,22 @@ TEST_F(LockWindowTest, AudioIndexBeyondTheWindowsReadsWindowZero)
     EXPECT_TRUE(g_lockwindow->volume_check());
 }
 
+// The audio picture follows the window the sound is moved to, even when
+// neither window's own audio bytes changed.
+TEST_F(LockWindowTest, AudioPictureFollowsTheSoundToAnotherWindow)
+{
+    const QImage open = QPixmap(":/png/volume_open.png").toImage();
+    const QImage closed = QPixmap(":/png/volume_close.png").toImage();
+    ASSERT_NE(open, closed);
+    ram().RamBlock[RamLayout::imageRecord(0) + 21] = 0x80;
+    openHome();
+    syncShadow();
+    EXPECT_EQ(label("label_volume_icon")->pixmap(Qt::ReturnByValue).toImage(), open);
+    setU16(PanelFields::kAudioImageIndex, 1);
+    g_lockwindow->syncUpdate(1);
+    EXPECT_EQ(label("label_volume_icon")->pixmap(Qt::ReturnByValue).toImage(), closed);
+}
+
 TEST_F(LockWindowTest, AliasNamesAreShownAsPlainTextAndElided)
 {
     writeAlias(R"({"namelist":{"source":[

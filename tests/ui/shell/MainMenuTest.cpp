@@ -132,6 +132,19 @@ TEST_F(MainMenuTest, MuteOnAWindowThatIsOffMovesTheSoundToWindowZero)
     EXPECT_EQ(ram().RamBlock[rec + 21], 0);
 }
 
+// A host moving the sound to another window changes the mute icon even
+// when neither window's own audio bytes changed.
+TEST_F(MainMenuTest, RefreshFollowsTheSoundToAnotherWindow)
+{
+    ram().RamBlock[RamLayout::imageRecord(0) + 21] = 0x80;
+    g_mainwindow->para_init();
+    syncShadow();
+    ASSERT_EQ(icon("toolButton2"), ":/png/en_unslience.png");
+    setU16(PanelFields::kAudioImageIndex, 1);
+    g_mainwindow->syncUpdate(1);
+    EXPECT_EQ(icon("toolButton2"), ":/png/en_slience.png");
+}
+
 TEST_F(MainMenuTest, OutOfRangeAudioIndexReadsWindowZero)
 {
     setU16(PanelFields::kAudioImageIndex, 255);
@@ -161,6 +174,20 @@ TEST_F(MainMenuTest, AnyNonZeroLockValueShowsTheLockedIcon)
     g_mainwindow->para_init();
     EXPECT_EQ(g_mainwindow->l_lock_state, 1);
     EXPECT_EQ(icon("Button_lock"), ":/png/lock.png");
+}
+
+// A lock value other than 1 (written by a host) shows locked; one press
+// unlocks it, and icon, state and field agree afterwards.
+TEST_F(MainMenuTest, LockButtonPressUnlocksAnyNonZeroValue)
+{
+    setU16(PanelFields::kPanelKeyLock, 2);
+    g_mainwindow->para_init();
+    g_mainwindow->on_Button_lock_clicked();
+    EXPECT_EQ(u16(PanelFields::kPanelKeyLock), 0);
+    EXPECT_EQ(g_mainwindow->l_lock_state, 0);
+    EXPECT_EQ(icon("Button_lock"), ":/png/unlock.png");
+    key(PanelKeys::kMode); // the Mode key works again
+    EXPECT_EQ(g_page_focus, PageFocus::CustomMode);
 }
 
 TEST_F(MainMenuTest, UpgradeCallsFromAnotherThreadRunInTheGuiThread)

@@ -94,10 +94,19 @@ TEST_F(NavigationTest, LockedModeKeyChangesNothing)
 {
     openHome();
     setU16(PanelFields::kPanelKeyLock, 1);
-    key(PanelKeys::kMode2);
-    EXPECT_EQ(g_page_focus, PageFocus::LockWindow);
-    EXPECT_EQ(g_mode_shortcut_key, 0);
-    EXPECT_EQ(PageTable::at(PageFocus::CustomMode), nullptr);
+    for (int code : {PanelKeys::kMode, PanelKeys::kMode2}) {
+        testing::internal::CaptureStdout();
+        key(code);
+        // The keypad handler logs every key it is given: a locked Mode
+        // never reaches it.
+        EXPECT_EQ(testing::internal::GetCapturedStdout().find("update_usb_keyEvent"), std::string::npos) << code;
+        EXPECT_EQ(g_page_focus, PageFocus::LockWindow);
+        EXPECT_EQ(g_mode_shortcut_key, 0);
+        EXPECT_EQ(PageTable::at(PageFocus::CustomMode), nullptr);
+    }
+    testing::internal::CaptureStdout();
+    key(PanelKeys::kLeft); // the other keys still reach it
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("key = 0x53"), std::string::npos);
 }
 
 TEST_F(NavigationTest, ModalPageGetsKeysAndBackReturnsToMenu)
@@ -143,6 +152,31 @@ TEST_F(NavigationTest, ModeFromAModalPageLeavesOnlyMenuAndUserModePage)
                     EXPECT_EQ(PageTable::at(f), nullptr) << f;
                 }
             }
+        },
+    });
+}
+
+// Three nested modal loops (settings, picture menu, value page): Mode in the
+// innermost closes the whole chain, and every loop unwinds.
+TEST_F(NavigationTest, ModeThreeLevelsDeepClosesTheWholeChain)
+{
+    g_page_focus = PageFocus::MainWindow;
+    run({
+        []() { PageOpener::open(PageFocus::Option); },
+        []() { PageOpener::open(PageFocus::ImageQuality); },
+        []() { PageOpener::open(PageFocus::quality); },
+        [this]() {
+            ASSERT_EQ(g_page_focus, PageFocus::quality);
+            EXPECT_EQ(QApplication::activeModalWidget()->objectName(), "quality");
+            key(PanelKeys::kMode2);
+        },
+        [this]() {
+            EXPECT_EQ(g_page_focus, PageFocus::CustomMode);
+            EXPECT_EQ(g_mode_shortcut_key, 1);
+            EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+            for (int f : {PageFocus::Option, PageFocus::ImageQuality, PageFocus::quality})
+                EXPECT_EQ(PageTable::at(f), nullptr) << f;
+            EXPECT_NE(PageTable::at(PageFocus::CustomMode), nullptr);
         },
     });
 }
