@@ -161,7 +161,7 @@ public:
     std::mutex reg_image_mutex;
     std::mutex irq_mutex;
 
-    // ---- object state (Part order: start-up, images, power-up, later) ----
+    // ---- object state (start-up, images, power-up, later features) ----
     std::thread fpga_thread;
     std::atomic<bool> thread_run{false};
     uint32_t monitor_state[2] = {3, 3};

@@ -5,7 +5,7 @@
 
 // The controller port bound to this system: the parameter store, the
 // scaler hand-off, the input board, the FPGA manager, the configuration
-// store and the shared globals. Parts that do not exist yet (no FPGA
+// store and the shared globals. Objects that do not exist yet (no FPGA
 // manager, no input board) make their requests refuse or do nothing.
 namespace kel::protocol {
 
