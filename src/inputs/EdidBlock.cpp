@@ -108,37 +108,37 @@ void EdidBlock::dummyDescriptor(uint8_t out[18])
     out[3] = 0x10;
 }
 
-void EdidBlock::buildBase(const Base& spec, uint8_t out[128])
+void EdidBlock::buildBase(const Base& base, uint8_t out[128])
 {
     std::memset(out, 0, 128);
     std::memcpy(out, kHeader, 8);
-    const uint16_t id = static_cast<uint16_t>(((spec.maker[0] - '@') << 10) | ((spec.maker[1] - '@') << 5) |
-                                              (spec.maker[2] - '@'));
+    const uint16_t id = static_cast<uint16_t>(((base.maker[0] - '@') << 10) | ((base.maker[1] - '@') << 5) |
+                                              (base.maker[2] - '@'));
     out[8] = static_cast<uint8_t>(id >> 8);
     out[9] = static_cast<uint8_t>(id & 0xFF);
-    out[10] = static_cast<uint8_t>(spec.product & 0xFF);
-    out[11] = static_cast<uint8_t>(spec.product >> 8);
+    out[10] = static_cast<uint8_t>(base.product & 0xFF);
+    out[11] = static_cast<uint8_t>(base.product >> 8);
     for (int i = 0; i < 4; ++i)
-        out[12 + i] = static_cast<uint8_t>(spec.serial >> (8 * i));
-    out[16] = spec.week;
-    out[17] = static_cast<uint8_t>(spec.year - 1990);
+        out[12 + i] = static_cast<uint8_t>(base.serial >> (8 * i));
+    out[16] = base.week;
+    out[17] = static_cast<uint8_t>(base.year - 1990);
     out[18] = 1;
-    out[19] = spec.revision;
+    out[19] = base.revision;
     // Digital input (1.4: 8 bits per colour, HDMI-a), 160 x 90 cm, gamma 2.2.
-    out[20] = spec.revision >= 4 ? 0xA2 : 0x80;
+    out[20] = base.revision >= 4 ? 0xA2 : 0x80;
     out[21] = 160;
     out[22] = 90;
     out[23] = 0x78;
     // 1.4: RGB 4:4:4 plus YCbCr 4:4:4 and 4:2:2; 1.3: RGB colour display with
     // default GTF. sRGB colour space; the first timing is preferred.
-    out[24] = spec.revision >= 4 ? 0x1E : 0x0F;
+    out[24] = base.revision >= 4 ? 0x1E : 0x0F;
     std::memcpy(out + 25, kChromaticity, 10);
     out[35] = 0x20;  // 640x480 at 60 Hz
     for (int i = 38; i < 54; ++i)
         out[i] = 0x01;  // no standard timings
-    encodeDtd(spec.first, out + 54);
+    encodeDtd(base.first, out + 54);
     for (int d = 0; d < 3; ++d)
-        std::memcpy(out + 72 + 18 * d, spec.desc[d], 18);
+        std::memcpy(out + 72 + 18 * d, base.desc[d], 18);
     out[126] = 1;
     setChecksum(out);
 }

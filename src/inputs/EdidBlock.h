@@ -46,7 +46,7 @@ public:
     static void rangeDescriptor(const RangeLimits& r, uint8_t out[18]);
     static void dummyDescriptor(uint8_t out[18]);
 
-    static void buildBase(const Base& spec, uint8_t out[128]);
+    static void buildBase(const Base& base, uint8_t out[128]);
     // A CTA-861 revision 3 extension: video, audio, speaker, HDMI (and, above
     // 340 MHz, HDMI Forum) and video capability data blocks, the DTDs from
     // dtdOffset on, and the checksum. The video block takes as many of the
