@@ -169,7 +169,6 @@ uint32_t fpga_drv::FPGA_SPI_FLASH_VBYONE_ERASE(uint8_t flash_id, uint32_t first_
         const uint32_t address = (first_sector % 65536) * kSectorSize + i * kind.sectors * kSectorSize;
         uint8_t cmd[4] = {kind.command, 0, 0, 0};
         addressBytes(cmd + 1, address);
-        cmd[3] = 0;
         ok = writeEnable(r.fd) && FPGA_SPI_WAIT_BUSY(r.fd) && SPI_Transfer_Write(r.fd, cmd, 4) > 0 &&
              FPGA_SPI_WAIT_BUSY(r.fd);
     }

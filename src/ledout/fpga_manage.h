@@ -256,8 +256,8 @@ public:
     fpga_manage& operator=(const fpga_manage&) = delete;
 
 private:
-    enum class Access { RegRead, RegWrite, RamRead, RamWrite };
-    int transaction(uint8_t fpga, uint32_t word, Access access, uint8_t* data, uint32_t length);
+    // Exactly one of readInto / writeFrom is given.
+    int transaction(uint8_t fpga, uint32_t word, uint8_t* readInto, const uint8_t* writeFrom, uint32_t length);
     void bindGpioWords();
     void write_through_image(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga, bool host);
     uint8_t merge_image(uint8_t reg, uint8_t mask, uint8_t value, uint8_t fpga);

@@ -68,16 +68,16 @@ uint32_t fpga_manage::fpga_cmd_to_spi_data(uint8_t type, uint8_t buffer, uint32_
 
 // One SPI exchange with its select and strobe sequence. Read data start as
 // 0xFF, so a failed transfer leaves a known value. 0 done, -1 failed.
-int fpga_manage::transaction(uint8_t fpga, uint32_t word, Access access, uint8_t* data, uint32_t length)
+int fpga_manage::transaction(uint8_t fpga, uint32_t word, uint8_t* readInto, const uint8_t* writeFrom,
+                             uint32_t length)
 {
     const bool first = fpgaIndex(fpga) == 0;
     GpioWord& cmd = first ? gpio.gpio_fpga0_cmd : gpio.gpio_fpga1_cmd;
     GpioWord& cs = first ? gpio.gpio_fpga0_cs : gpio.gpio_fpga1_cs;
     GpioWord& other = first ? gpio.gpio_fpga1_cs : gpio.gpio_fpga0_cs;
     const int fd = first ? spi_fd_fpga0 : spi_fd_fpga1;
-    const bool reading = access == Access::RegRead || access == Access::RamRead;
-    if (reading)
-        std::fill(data, data + length, 0xFF);
+    if (readInto)
+        std::fill(readInto, readInto + length, 0xFF);
     QMutexLocker lock(&Utils::_spi_mutex);
     cmd.high();
     cs.low();
@@ -86,11 +86,11 @@ int fpga_manage::transaction(uint8_t fpga, uint32_t word, Access access, uint8_t
     bool ok = drv->SPI_Transfer_Write(fd, w, 4) > 0;
     cmd.low();
     if (ok && length > 0) {
-        if (reading) {
+        if (readInto) {
             std::vector<uint8_t> ones(length, 0xFF);
-            ok = drv->SPI_Transfer(fd, ones.data(), data, int(length)) > 0;
+            ok = drv->SPI_Transfer(fd, ones.data(), readInto, int(length)) > 0;
         } else {
-            ok = drv->SPI_Transfer_Write(fd, data, int(length)) > 0;
+            ok = drv->SPI_Transfer_Write(fd, writeFrom, int(length)) > 0;
         }
     }
     cs.high();
@@ -100,24 +100,22 @@ int fpga_manage::transaction(uint8_t fpga, uint32_t word, Access access, uint8_t
 
 int fpga_manage::read_fpga_register(uint32_t reg, uint8_t* value, uint8_t fpga)
 {
-    return transaction(fpga, fpga_reg_cmd_to_spi_data(kTypeReg, 0, uint8_t(reg), 1, 0), Access::RegRead, value, 1);
+    return transaction(fpga, fpga_reg_cmd_to_spi_data(kTypeReg, 0, uint8_t(reg), 1, 0), value, nullptr, 1);
 }
 
 int fpga_manage::write_fpga_register(uint32_t reg, uint8_t value, uint8_t fpga, uint8_t mask)
 {
-    return transaction(fpga, fpga_reg_cmd_to_spi_data(kTypeReg, 0, uint8_t(reg), 0, mask), Access::RegWrite, &value, 1);
+    return transaction(fpga, fpga_reg_cmd_to_spi_data(kTypeReg, 0, uint8_t(reg), 0, mask), nullptr, &value, 1);
 }
 
 int fpga_manage::write_fpga_ram(const uint8_t* data, uint32_t address, uint32_t length, uint8_t buffer, uint8_t fpga)
 {
-    std::vector<uint8_t> copy(data, data + length);
-    return transaction(fpga, fpga_cmd_to_spi_data(kTypeRam, buffer, address & 0xFFF, 0), Access::RamWrite,
-                       copy.data(), length);
+    return transaction(fpga, fpga_cmd_to_spi_data(kTypeRam, buffer, address & 0xFFF, 0), nullptr, data, length);
 }
 
 int fpga_manage::read_fpga_ram(uint8_t* out, uint32_t address, uint32_t length, uint8_t buffer, uint8_t fpga)
 {
-    return transaction(fpga, fpga_cmd_to_spi_data(kTypeRam, buffer, address & 0xFFF, 1), Access::RamRead, out, length);
+    return transaction(fpga, fpga_cmd_to_spi_data(kTypeRam, buffer, address & 0xFFF, 1), out, nullptr, length);
 }
 
 void fpga_manage::write_LCD_register(uint32_t command, const uint8_t* data, uint8_t fpga, uint8_t count)
