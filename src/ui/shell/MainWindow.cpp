@@ -204,10 +204,15 @@ void MainWindow::language_changed()
         setIcon(inputchoose, L10n::icon("inputchoose"), 64, 64);
     setIcon(custommode, L10n::icon("custommode"), 64, 64);
     setIcon(option, L10n::icon("option"), 64, 64);
-    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
-    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+    showPickerIdle();
     para_init();
     ip_changed();
+}
+
+void MainWindow::showPickerIdle()
+{
+    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
+    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
 }
 
 void MainWindow::para_init()
@@ -320,8 +325,7 @@ void MainWindow::onBack()
     ui_select = 5;
     menu_.mark(ui_select, true);
     mode_window_close();
-    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
-    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+    showPickerIdle();
 }
 
 void MainWindow::onMode()
@@ -379,8 +383,7 @@ void MainWindow::on_tools_clicked()
     }
     mode_window_close();
     mode_select = 0;
-    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
-    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+    showPickerIdle();
     widget->hide();
 }
 
