@@ -47,11 +47,6 @@ KelRamPara* ram()
 {
     return KelRamPara::p_kelrampara_config;
 }
-
-size_t audioRecord()
-{
-    return RamLayout::imageRecord(PanelFields::audioWindow(ram()->RamBlock));
-}
 } // namespace
 
 MainWindow::Hooks& MainWindow::hooks()
@@ -217,11 +212,9 @@ void MainWindow::showPickerIdle()
 
 void MainWindow::para_init()
 {
-    const uint8_t* block = ram()->RamBlock;
     setIcon(toolButton[0], L10n::icon(ram()->blockU16(RamLayout::kLedScreenSwitch) == 1 ? "closeled" : "uncloseled"),
             24, 36);
-    const bool soundOn = (block[audioRecord() + PanelFields::kImgAudio] & PanelFields::kAudioOn) != 0;
-    setIcon(toolButton[1], L10n::icon(soundOn ? "unslience" : "slience"), 24, 36);
+    setIcon(toolButton[1], L10n::icon(PanelFields::soundOn(ram()->RamBlock) ? "unslience" : "slience"), 24, 36);
     // Any non-zero lock value locks the Mode key, so it shows locked.
     l_lock_state = ram()->blockU16(PanelFields::kPanelKeyLock) != 0 ? 1 : 0;
     setIcon(Button_lock, L10n::plainIcon(l_lock_state ? "lock" : "unlock"), 16, 16);
