@@ -1,6 +1,7 @@
 // CPU share of the process while the FPGA manager thread idles on the
 // simulated board with a lit screen. Usage: fpga_idle_bench [seconds]
 // (default 5). Prints the share of one core the process used.
+#include "CpuTime.h"
 #include "ledout/FpgaInputState.h"
 #include "ledout/fpga_manage.h"
 #include "params/KelRamPara.h"
@@ -13,17 +14,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Stands in for the GUI thread's 10 ms tick for the given time.
 void tickFor(std::chrono::milliseconds span)

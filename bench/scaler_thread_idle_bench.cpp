@@ -1,6 +1,7 @@
 // CPU cost of an idle scaler manager thread on the simulated board: chip
 // bring-up, then passes with nothing to apply. Prints the share of one core
 // the process used; fails above 1 %.
+#include "CpuTime.h"
 #include "platform/Board.h"
 #include "video/c331_manage.h"
 
@@ -8,17 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
 #include <thread>
-
-namespace {
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
 
 int main()
 {

@@ -1,6 +1,7 @@
 // CPU cost of the source-detection thread on the simulated board: start-up
 // with blank EEPROMs, then the idle steady loop, with the 10 ms tick running.
 // Prints the share of one core the process used; fails above 1 %.
+#include "CpuTime.h"
 #include "inputs/tarvosource.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
@@ -15,17 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
 #include <thread>
-
-namespace {
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-} // namespace
 
 int main(int argc, char** argv)
 {

@@ -199,14 +199,9 @@ void AppStartup::stopAll()
 
 void AppStartup::showHomeScreen()
 {
-    auto* lock = new LockWindow(nullptr);
-    g_lockwindow = lock;
-    note("LockWindow");
     g_mainwindow->show();
-    g_page_focus = PageFocus::LockWindow;
-    lock->takeFocus();
-    lock->show();
-    PageBase::placeOverMain(lock);
+    LockWindow::openNew();
+    note("LockWindow");
     // The number keyboard covers the right half of the panel.
     const QPoint origin = g_mainwindow->pos();
     g_numberkeyboard->setGeometry(origin.x() + 160, origin.y(), 160, 240);

@@ -178,8 +178,7 @@ void LockWindow::setLedSize()
 
 bool LockWindow::volume_check() const
 {
-    const int w = PanelFields::audioWindow(block());
-    return (block()[RamLayout::imageRecord(w) + PanelFields::kImgAudio] & PanelFields::kAudioOn) != 0;
+    return PanelFields::soundOn(block());
 }
 
 void LockWindow::setAudioIcon()

@@ -47,11 +47,6 @@ KelRamPara* ram()
 {
     return KelRamPara::p_kelrampara_config;
 }
-
-size_t audioRecord()
-{
-    return RamLayout::imageRecord(PanelFields::audioWindow(ram()->RamBlock));
-}
 } // namespace
 
 MainWindow::Hooks& MainWindow::hooks()
@@ -204,19 +199,22 @@ void MainWindow::language_changed()
         setIcon(inputchoose, L10n::icon("inputchoose"), 64, 64);
     setIcon(custommode, L10n::icon("custommode"), 64, 64);
     setIcon(option, L10n::icon("option"), 64, 64);
-    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
-    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+    showPickerIdle();
     para_init();
     ip_changed();
 }
 
+void MainWindow::showPickerIdle()
+{
+    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
+    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+}
+
 void MainWindow::para_init()
 {
-    const uint8_t* block = ram()->RamBlock;
     setIcon(toolButton[0], L10n::icon(ram()->blockU16(RamLayout::kLedScreenSwitch) == 1 ? "closeled" : "uncloseled"),
             24, 36);
-    const bool soundOn = (block[audioRecord() + PanelFields::kImgAudio] & PanelFields::kAudioOn) != 0;
-    setIcon(toolButton[1], L10n::icon(soundOn ? "unslience" : "slience"), 24, 36);
+    setIcon(toolButton[1], L10n::icon(PanelFields::soundOn(ram()->RamBlock) ? "unslience" : "slience"), 24, 36);
     // Any non-zero lock value locks the Mode key, so it shows locked.
     l_lock_state = ram()->blockU16(PanelFields::kPanelKeyLock) != 0 ? 1 : 0;
     setIcon(Button_lock, L10n::plainIcon(l_lock_state ? "lock" : "unlock"), 16, 16);
@@ -320,8 +318,7 @@ void MainWindow::onBack()
     ui_select = 5;
     menu_.mark(ui_select, true);
     mode_window_close();
-    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
-    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+    showPickerIdle();
 }
 
 void MainWindow::onMode()
@@ -379,8 +376,7 @@ void MainWindow::on_tools_clicked()
     }
     mode_window_close();
     mode_select = 0;
-    setIcon(toolButton[2], L10n::icon("uncall"), 24, 36);
-    setIcon(toolButton[3], L10n::icon("unsave"), 24, 36);
+    showPickerIdle();
     widget->hide();
 }
 

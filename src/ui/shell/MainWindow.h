@@ -84,6 +84,8 @@ private:
     QPushButton* menuButton(const char* name, const QRect& geometry, const char* style);
     QPushButton* smallButton(QWidget* parent, const char* name, const QRect& geometry, const char* style);
     void setIcon(QPushButton* button, const QString& path, int w, int h);
+    // The call and save tools show their resting pictures.
+    void showPickerIdle();
     void moveFocus(int delta);
     bool pickerOpen() const { return l_call_state || save_state; }
     void getagelog();

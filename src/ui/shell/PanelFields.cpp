@@ -8,6 +8,11 @@ int PanelFields::audioWindow(const uint8_t* block)
     return w >= 6 ? 0 : w;
 }
 
+bool PanelFields::soundOn(const uint8_t* block)
+{
+    return (block[RamLayout::imageRecord(audioWindow(block)) + kImgAudio] & kAudioOn) != 0;
+}
+
 bool PanelFields::audioChanged(const uint8_t* block, const uint8_t* shadow)
 {
     const size_t word = RamLayout::imageRecord(audioWindow(block)) + kImgVolume;

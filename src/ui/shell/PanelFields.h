@@ -15,6 +15,8 @@ struct PanelFields {
 
     // audio_image_index as a window 0..5 (values of 6 or more read window 0).
     static int audioWindow(const uint8_t* block);
+    // The sound of the window audioWindow() names is on.
+    static bool soundOn(const uint8_t* block);
     // The audio state a page shows may have changed since the last applied
     // copy: the audio word of the window now named, or which window that is.
     static bool audioChanged(const uint8_t* block, const uint8_t* shadow);
