@@ -9,7 +9,6 @@ const char* const FileTable::kRecoveryDir = "/data/rcvrecovery";
 const char* const FileTable::kEdidDir = "/data/edidramtable";
 const char* const FileTable::kProgramFile = "/data/app/kelT57N";
 const char* const FileTable::kProgramNew = "/data/app/kelT57N2";
-const char* const FileTable::kStartEntry = "/data/configs/led_load_config.ini";
 
 namespace {
 

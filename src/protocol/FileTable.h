@@ -35,7 +35,6 @@ public:
     // Program upgrade route.
     static const char* const kProgramFile;
     static const char* const kProgramNew;
-    static const char* const kStartEntry;
 };
 
 } // namespace kel::protocol

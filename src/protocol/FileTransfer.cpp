@@ -5,6 +5,7 @@
 #include "protocol/PhyFrame.h"
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
+#include "params/ConfigEngine.h"
 #include "params/SyncReason.h"
 #include "platform/Board.h"
 #include "platform/CommandRunner.h"
@@ -254,9 +255,9 @@ void FileTransfer::installProgram()
     run.system("chmod 777 -R /data/app");
     run.system(std::string("mv ") + FileTable::kProgramNew + "  " + FileTable::kProgramFile);
     if (!port_.startEntryPresent()) {
-        QSettings ini(PathMap::host(QString(FileTable::kStartEntry)), QSettings::IniFormat);
+        QSettings ini(PathMap::host(QString(ConfigEngine::kLoadConfigFile)), QSettings::IniFormat);
         ini.beginGroup("app-1");
-        ini.setValue("app_path", QString(FileTable::kProgramFile) + " -platform linuxfb");
+        ini.setValue("app_path", QString(ConfigEngine::kAppStartLine));
         ini.setValue("app_name", "kelT57N");
         ini.endGroup();
         ini.sync();

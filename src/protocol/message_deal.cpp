@@ -11,6 +11,7 @@
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/protocol_phy.h"
+#include "params/RamLayout.h"
 #include "platform/PathMap.h"
 
 #include <QDateTime>
@@ -23,8 +24,6 @@ using platform::PathMap;
 
 namespace {
 
-constexpr uint32_t kEdidRecordBase = 896;
-constexpr uint32_t kEdidRecordSize = 6;
 constexpr uint32_t kExtendClock = 16;
 constexpr uint32_t kExtendRunTime = 76;
 constexpr uint32_t kExtendRunTimeSize = 24;
@@ -326,11 +325,11 @@ uint8_t message_deal::write_edid_table(const Request& rq, Bytes& out)
             return ST_FILE;
     }
     port_.setEdidTable(input, edid);
-    uint8_t record[kEdidRecordSize];
+    uint8_t record[RamLayout::kEdidRecordSize];
     PhyFrame::putU16(record, 0, timing.width);
     PhyFrame::putU16(record, 2, timing.height);
     PhyFrame::putU16(record, 4, timing.refresh);
-    port_.writeRamBlock(kEdidRecordBase + kEdidRecordSize * uint32_t(input), record, kEdidRecordSize);
+    port_.writeRamBlock(uint32_t(RamLayout::edidRecord(input)), record, RamLayout::kEdidRecordSize);
     port_.requestApply(1);
     return ST_OK;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/FpgaBoardMap.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,9 +20,9 @@ class SpiDevice;
 class c331_drv {
 public:
     static constexpr const char* kDevPath = "/dev/spidev32766.0";
-    static constexpr uint32_t kGpioFpga0Cs = 0x207810;
-    static constexpr uint32_t kGpioFpga1Cs = 0x207900;
-    static constexpr uint16_t kCsHigh = 16;
+    static constexpr uint32_t kGpioFpga0Cs = kel::platform::FpgaBoardMap::kFpga0Cs;
+    static constexpr uint32_t kGpioFpga1Cs = kel::platform::FpgaBoardMap::kFpga1Cs;
+    static constexpr uint16_t kCsHigh = kel::platform::FpgaBoardMap::kHigh;
 
     c331_drv();
     ~c331_drv();
