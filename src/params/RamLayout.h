@@ -33,6 +33,8 @@ struct RamLayout {
     static constexpr size_t kSrcVideoInfoSize = 6;
     static constexpr size_t kSrcVideoInfoEnd = kSrcVideoInfo + 6 * kSrcVideoInfoSize;  // 292
     static constexpr size_t kLcdLanguage = 768;
+    static constexpr size_t kPanelKeyLock = 772;     // non-zero: Mode key and keypad locked
+    static constexpr size_t kWifiEnable = 774;       // byte: 0 WiFi on, 1 off
     static constexpr size_t kTestPattern = 864;
     static constexpr size_t kCurrentUserMode = 866;
     static constexpr size_t kUsermodeSaveReq = 868;
@@ -41,20 +43,33 @@ struct RamLayout {
     static constexpr size_t kSpliceMode = 1376;
     static constexpr size_t kLedWidth = 1378;
     static constexpr size_t kLedHeight = 1380;
+    static constexpr size_t kScreenXOffset = 1382;
+    static constexpr size_t kOch0Window = 1408;     // x, y, w, h
+    static constexpr size_t kOch1Window = 1416;
     static constexpr size_t kCropTable = 1472;      // + 10r: selector, x, y, w, h
     static constexpr size_t kCropRowSize = 10;
     static constexpr int kCropRows = 40;
     static constexpr int kCropsPerSource = 40;
+    static constexpr size_t kAudioImageIndex = 2112; // window whose sound plays; >= 6 means 0
+    static constexpr size_t kP2pSwitch = 2114;
     static constexpr size_t kLedScreenSwitch = 2116;
+    static constexpr size_t kSwitchEffect = 2118;
     static constexpr size_t kOsdEnable = 2124;
+    static constexpr size_t kQualityBright = 2176;
+    static constexpr size_t kQualityContrast = 2178;
+    static constexpr size_t kQualitySharpness = 2180;
+    static constexpr size_t kQualitySaturation = 2182;
+    static constexpr size_t kColortemp = 2184;      // type, red, green, blue
     static constexpr size_t kImageRecord = 2272;    // + 26w
     static constexpr size_t kImageRecordSize = 26;
     static constexpr int kWindows = 6;
     static constexpr size_t kValuePairs = 2816;     // + 4k, k = 0..15
     static constexpr int kValuePairCount = 16;
+    static constexpr size_t kWindowFades = kValuePairs;  // + 4w: fade in, fade out of window w
 
     // ---- ImageRecord bytes ----
     static constexpr size_t kImgEnable = 0;         // bit 0: enabled
+    static constexpr size_t kImgMirror = 4;
     static constexpr size_t kImgSelector = 8;       // image_input_selector
     static constexpr size_t kImgX = 10;
     static constexpr size_t kImgY = 12;
@@ -63,7 +78,12 @@ struct RamLayout {
     static constexpr size_t kImgFlags = 18;
     static constexpr uint16_t kFlagBlack = 0x0001;
     static constexpr uint16_t kFlagFreeze = 0x0002;
+    static constexpr uint16_t kFlagFadeSwitch = 0x0004;
     static constexpr uint16_t kFlagPointToPoint = 0x0100;
+    static constexpr size_t kImgVolume = 20;        // byte: volume
+    static constexpr size_t kImgAudio = 21;         // byte: bit 7 sound on
+    static constexpr uint8_t kImgAudioOn = 0x80;
+    static constexpr size_t kImgP2pMode = 22;
 
     // ---- selectors ----
     static constexpr uint16_t kSelectorCrop = 0x8000;   // window: low byte is a crop row

@@ -2,6 +2,7 @@
 
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "params/RamLayout.h"
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/NetPolicy.h"
@@ -24,7 +25,6 @@ using kel::platform::NetPolicy;
 T57_WIFI_CONFIG* T57_WIFI_CONFIG::p_wifi = nullptr;
 
 namespace {
-constexpr int kWifiEnableOffset = 774;   // RamBlock: 0 WiFi on, 1 off
 constexpr int kPollMs = 100;             // idle wait of the socket threads
 constexpr int kPassMs = 50;              // pause between supervision passes
 constexpr int kDatagramMax = 1024;
@@ -218,7 +218,7 @@ void T57_WIFI_CONFIG::WiFi_Start_Thread()
 bool T57_WIFI_CONFIG::wifiOn() const
 {
     KelRamPara* para = KelRamPara::p_kelrampara_config;
-    return para && para->RamBlock[kWifiEnableOffset] == 0;
+    return para && para->RamBlock[RamLayout::kWifiEnable] == 0;
 }
 
 WifiSettings T57_WIFI_CONFIG::settings() const

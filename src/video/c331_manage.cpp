@@ -15,25 +15,6 @@
 using namespace c331reg;
 
 namespace {
-// Block fields the chip manager owns or reads (u16 little-endian).
-constexpr size_t kScreenXOffset = 1382;
-constexpr size_t kOch0Window = 1408;   // x, y, w, h
-constexpr size_t kOch1Window = 1416;
-constexpr size_t kAudioImageIndex = 2112;
-constexpr size_t kP2pSwitch = 2114;
-constexpr size_t kSwitchEffect = 2118;
-constexpr size_t kQualityBright = 2176;
-constexpr size_t kQualityContrast = 2178;
-constexpr size_t kQualitySharpness = 2180;
-constexpr size_t kQualitySaturation = 2182;
-constexpr size_t kColortemp = 2184;    // type, red, green, blue
-constexpr size_t kWindowFades = 2816;  // + 4w: fade in, fade out
-constexpr size_t kImgMirror = 4;
-constexpr size_t kImgVolume = 20;
-constexpr size_t kImgAudio = 21;
-constexpr uint8_t kImgAudioOn = 0x80;
-constexpr size_t kImgP2pMode = 22;
-constexpr uint16_t kFlagFadeSwitch = 0x0004;
 constexpr int kFixedBrightness = 50;
 
 // Colour-temperature gains, 8192 = 1.0: custom, warm, nature, cool.
@@ -55,8 +36,8 @@ constexpr size_t kRegFonts = 43;
 // type | blue << 8 | green << 16 | red << 24, the low byte of each word.
 int packedColorTemp(const uint8_t* b)
 {
-    return int(uint32_t(b[kColortemp]) | uint32_t(b[kColortemp + 6]) << 8 | uint32_t(b[kColortemp + 4]) << 16
-               | uint32_t(b[kColortemp + 2]) << 24);
+    return int(uint32_t(b[RamLayout::kColortemp]) | uint32_t(b[RamLayout::kColortemp + 6]) << 8 | uint32_t(b[RamLayout::kColortemp + 4]) << 16
+               | uint32_t(b[RamLayout::kColortemp + 2]) << 24);
 }
 
 struct FontHead { uint32_t addr; uint32_t fontBit; uint8_t regBits; };
@@ -92,7 +73,7 @@ bool c331_manage::differs(size_t off, size_t len) const
 c331_osd::Screen c331_manage::screen() const
 {
     const uint8_t* b = peers_.block;
-    return {u16(b, RamLayout::kLedWidth), u16(b, RamLayout::kLedHeight), u16(b, kScreenXOffset)};
+    return {u16(b, RamLayout::kLedWidth), u16(b, RamLayout::kLedHeight), u16(b, RamLayout::kScreenXOffset)};
 }
 
 // ---------------------------------------------------------------- thread
@@ -236,18 +217,18 @@ void c331_manage::c331managerdeal()
 void c331_manage::applyPicture()
 {
     const uint8_t* b = peers_.block;
-    if (differs(kQualityContrast, 2))
-        c331_SetContrast(u16(b, kQualityContrast));
-    if (differs(kQualitySharpness, 2))
-        c331_SetSharpness(u16(b, kQualitySharpness));
-    if (differs(kQualitySaturation, 2))
-        c331_SetSaturation(u16(b, kQualitySaturation));
-    if (differs(kQualityBright, 2)) {
+    if (differs(RamLayout::kQualityContrast, 2))
+        c331_SetContrast(u16(b, RamLayout::kQualityContrast));
+    if (differs(RamLayout::kQualitySharpness, 2))
+        c331_SetSharpness(u16(b, RamLayout::kQualitySharpness));
+    if (differs(RamLayout::kQualitySaturation, 2))
+        c331_SetSaturation(u16(b, RamLayout::kQualitySaturation));
+    if (differs(RamLayout::kQualityBright, 2)) {
         c331_SetBrightness(kFixedBrightness);
         if (peers_.requestFpgaBrightness)
             peers_.requestFpgaBrightness();
     }
-    if (differs(kColortemp, 8))
+    if (differs(RamLayout::kColortemp, 8))
         c331_SetColorTemp(packedColorTemp(b));
 }
 
@@ -275,7 +256,7 @@ void c331_manage::raisePendingRestart()
 
 int c331_manage::audioSource(const uint8_t* block) const
 {
-    int w = u16(block, kAudioImageIndex);
+    int w = u16(block, RamLayout::kAudioImageIndex);
     if (w >= kWindows)
         w = 0;
     return windowWords(block, w)[1];
@@ -286,8 +267,8 @@ void c331_manage::applyAudio()
     bool changed = audioSource(peers_.block) != audioSource(applied_.data());
     for (int w = 0; w < kWindows && !changed; ++w) {
         const size_t rec = RamLayout::imageRecord(w);
-        changed = peers_.block[rec + kImgVolume] != applied_[rec + kImgVolume]
-            || ((peers_.block[rec + kImgAudio] ^ applied_[rec + kImgAudio]) & kImgAudioOn);
+        changed = peers_.block[rec + RamLayout::kImgVolume] != applied_[rec + RamLayout::kImgVolume]
+            || ((peers_.block[rec + RamLayout::kImgAudio] ^ applied_[rec + RamLayout::kImgAudio]) & RamLayout::kImgAudioOn);
     }
     if (changed && peers_.requestAudioRoute)
         peers_.requestAudioRoute();
@@ -307,7 +288,7 @@ void c331_manage::applyOsdEnable()
 
 void c331_manage::applyLedSize()
 {
-    if (!differs(RamLayout::kSpliceMode, 6) && !differs(kOch0Window + 4, 4))
+    if (!differs(RamLayout::kSpliceMode, 6) && !differs(RamLayout::kOch0Window + 4, 4))
         return;
     waitLedParaHandOver();
     programPanel();
@@ -343,8 +324,8 @@ void c331_manage::programPanel()
                                u16(b, RamLayout::kSpliceMode)};
     uint16_t ch0[4], ch1[4];
     for (int i = 0; i < 4; ++i) {
-        ch0[i] = u16(b, kOch0Window + 2 * size_t(i));
-        ch1[i] = u16(b, kOch1Window + 2 * size_t(i));
+        ch0[i] = u16(b, RamLayout::kOch0Window + 2 * size_t(i));
+        ch1[i] = u16(b, RamLayout::kOch1Window + 2 * size_t(i));
     }
     drv_.writeRegs(Output, OUT_PANEL_W, panel, 3);
     drv_.writeRegs(Output, OUT_CH0, ch0, 4);
@@ -357,9 +338,9 @@ void c331_manage::programPanel()
 void c331_manage::programPicture()
 {
     const uint8_t* b = peers_.block;
-    c331_SetContrast(u16(b, kQualityContrast));
-    c331_SetSharpness(u16(b, kQualitySharpness));
-    c331_SetSaturation(u16(b, kQualitySaturation));
+    c331_SetContrast(u16(b, RamLayout::kQualityContrast));
+    c331_SetSharpness(u16(b, RamLayout::kQualitySharpness));
+    c331_SetSaturation(u16(b, RamLayout::kQualitySaturation));
     c331_SetBrightness(kFixedBrightness);
     c331_SetColorTemp(packedColorTemp(b));
 }
@@ -407,12 +388,12 @@ std::array<uint16_t, WIN_WORDS> c331_manage::windowWords(const uint8_t* b, int w
     const uint16_t flags = u16(b, rec + RamLayout::kImgFlags);
     const uint16_t winFlags = uint16_t((flags & RamLayout::kFlagBlack ? WIN_FLAG_BLACK : 0)
                                        | (flags & RamLayout::kFlagFreeze ? WIN_FLAG_FREEZE : 0)
-                                       | (flags & kFlagFadeSwitch ? WIN_FLAG_FADE : 0));
-    const size_t fade = kWindowFades + 4 * size_t(w);
+                                       | (flags & RamLayout::kFlagFadeSwitch ? WIN_FLAG_FADE : 0));
+    const size_t fade = RamLayout::kWindowFades + 4 * size_t(w);
     return {uint16_t(b[rec + RamLayout::kImgEnable] & 1), source, crop[0], crop[1], crop[2], crop[3],
             u16(b, rec + RamLayout::kImgX), u16(b, rec + RamLayout::kImgY), u16(b, rec + RamLayout::kImgW),
-            u16(b, rec + RamLayout::kImgH), uint16_t(u16(b, rec + kImgMirror) & 3), winFlags,
-            uint16_t(b[rec + RamLayout::kImgFlags + 1]), u16(b, rec + kImgP2pMode), u16(b, fade),
+            u16(b, rec + RamLayout::kImgH), uint16_t(u16(b, rec + RamLayout::kImgMirror) & 3), winFlags,
+            uint16_t(b[rec + RamLayout::kImgFlags + 1]), u16(b, rec + RamLayout::kImgP2pMode), u16(b, fade),
             u16(b, fade + 2)};
 }
 
@@ -434,9 +415,9 @@ void c331_manage::programWindows(bool all)
             changed = true;
         }
     }
-    if (all || differs(kSwitchEffect, 2) || differs(kP2pSwitch, 2)) {
-        drv_.writeReg(Window, WIN_SWITCH_EFFECT, u16(peers_.block, kSwitchEffect));
-        drv_.writeReg(Window, WIN_P2P_SWITCH, u16(peers_.block, kP2pSwitch));
+    if (all || differs(RamLayout::kSwitchEffect, 2) || differs(RamLayout::kP2pSwitch, 2)) {
+        drv_.writeReg(Window, WIN_SWITCH_EFFECT, u16(peers_.block, RamLayout::kSwitchEffect));
+        drv_.writeReg(Window, WIN_P2P_SWITCH, u16(peers_.block, RamLayout::kP2pSwitch));
         changed = true;
     }
     if (!changed)

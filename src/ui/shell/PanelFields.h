@@ -1,17 +1,19 @@
 #pragma once
+#include "params/RamLayout.h"
+
 #include <cstddef>
 #include <cstdint>
 
-// Parameter block fields the shell reads that the block layout leaves to
-// the pages (byte offsets; u16 little-endian).
+// Parameter block fields the shell reads (names for the offsets kept in
+// RamLayout) and the audio rules built on them.
 struct PanelFields {
-    static constexpr size_t kPanelKeyLock = 772;     // non-zero: Mode key and keypad locked
-    static constexpr size_t kAudioImageIndex = 2112; // window whose sound plays; >= 6 means 0
-    static constexpr size_t kQualityBright = 2176;
-    static constexpr size_t kQualityContrast = 2178;
-    static constexpr size_t kImgVolume = 20;         // ImageRecord byte: volume
-    static constexpr size_t kImgAudio = 21;          // ImageRecord byte: bit 7 sound on
-    static constexpr uint8_t kAudioOn = 0x80;
+    static constexpr size_t kPanelKeyLock = RamLayout::kPanelKeyLock;
+    static constexpr size_t kAudioImageIndex = RamLayout::kAudioImageIndex;
+    static constexpr size_t kQualityBright = RamLayout::kQualityBright;
+    static constexpr size_t kQualityContrast = RamLayout::kQualityContrast;
+    static constexpr size_t kImgVolume = RamLayout::kImgVolume;
+    static constexpr size_t kImgAudio = RamLayout::kImgAudio;
+    static constexpr uint8_t kAudioOn = RamLayout::kImgAudioOn;
 
     // audio_image_index as a window 0..5 (values of 6 or more read window 0).
     static int audioWindow(const uint8_t* block);
