@@ -17,6 +17,7 @@
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
 #include "resources/KelResources.h"
+#include "ui/pages/registerPageMakers.h"
 #include "ui/shell/KeyRouter.h"
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/MainWindow.h"
@@ -73,6 +74,7 @@ void AppStartup::afterApplication(const Options& options)
 {
     KelResources::init();
     KeyRouter::install();
+    registerPageMakers();
     if (hooks().registerPages)
         hooks().registerPages();
     createMainWindow();

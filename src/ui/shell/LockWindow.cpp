@@ -5,6 +5,7 @@
 #include "params/KelRamPara.h"
 #include "params/global.h"
 #include "ui/shell/L10n.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
@@ -53,17 +54,7 @@ uint16_t rs(size_t off)
 // A plain-text label; pointSize > 0 sets points, else pixelSize pixels.
 QLabel* plainLabel(QWidget* parent, const QRect& geometry, const QString& style, int pointSize, int pixelSize)
 {
-    auto* label = new QLabel(parent);
-    label->setGeometry(geometry);
-    label->setStyleSheet(style);
-    label->setTextFormat(Qt::PlainText);
-    QFont f = label->font();
-    if (pointSize > 0)
-        f.setPointSize(pointSize);
-    else
-        f.setPixelSize(pixelSize);
-    label->setFont(f);
-    return label;
+    return PageForm::label(parent, nullptr, geometry, style, pointSize, pixelSize);
 }
 
 QLabel* smallLabel(QWidget* parent, const QRect& geometry, const QString& style)

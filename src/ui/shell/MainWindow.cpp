@@ -11,6 +11,7 @@
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/NumberKeyboard.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
@@ -108,12 +109,7 @@ QPushButton* MainWindow::menuButton(const char* name, const QRect& geometry, con
 
 QPushButton* MainWindow::smallButton(QWidget* parent, const char* name, const QRect& geometry, const char* style)
 {
-    auto* b = new QPushButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    b->setStyleSheet(QString::fromLatin1(style));
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
+    return PageForm::button(parent, name, geometry, QString::fromLatin1(style));
 }
 
 void MainWindow::buildForm()
@@ -167,9 +163,7 @@ void MainWindow::buildForm()
 
 void MainWindow::setIcon(QPushButton* button, const QString& path, int w, int h)
 {
-    button->setIcon(QIcon(path));
-    button->setIconSize(QSize(w, h));
-    button->setProperty("iconPath", path); // which picture is shown, for probes
+    PageForm::setIcon(button, path, w, h);
 }
 
 void MainWindow::menulist_init()

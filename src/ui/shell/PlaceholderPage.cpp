@@ -2,6 +2,7 @@
 
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/ShellGlobals.h"
 
@@ -20,22 +21,9 @@ const char* const kNames[PageFocus::Count] = {
 PlaceholderPage::PlaceholderPage(uint8_t focus, QWidget* parent)
     : QDialog(parent), PageBase(this, focus, pageName(focus))
 {
-    setObjectName(QString::fromLatin1(pageName(focus)));
-    setFixedSize(320, 240);
-    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    setStyleSheet(QStringLiteral("background-color: rgb(16, 16, 28);"));
-    title_ = new QLabel(this);
-    title_->setObjectName(QStringLiteral("label_title"));
-    title_->setGeometry(10, 90, 300, 60);
-    title_->setAlignment(Qt::AlignCenter);
-    title_->setTextFormat(Qt::PlainText);
-    title_->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);font: 16px"));
-    auto* ok = new QLabel(this);
-    ok->setGeometry(105, 220, 40, 16);
-    ok->setPixmap(QPixmap(QStringLiteral(":/png/OK_Enter.png")));
-    auto* back = new QLabel(this);
-    back->setGeometry(176, 220, 40, 16);
-    back->setPixmap(QPixmap(QStringLiteral(":/png/back_return.png")));
+    PageForm::setupPage(this, pageName(focus));
+    title_ = PageForm::title(this, QRect(10, 90, 300, 60));
+    PageForm::hintPictures(this);
     language_changed();
 }
 

@@ -1,4 +1,4 @@
-#include "ShellFixture.h"
+#include "ui/support/ShellFixture.h"
 
 #include "params/ApplyGate.h"
 #include "params/RamLayout.h"

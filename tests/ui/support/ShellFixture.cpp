@@ -1,4 +1,4 @@
-#include "ShellFixture.h"
+#include "ui/support/ShellFixture.h"
 
 #include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
@@ -13,6 +13,7 @@
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/NumberKeyboard.h"
+#include "ui/shell/PageBase.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
@@ -23,6 +24,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 #include <cstring>
@@ -173,6 +176,69 @@ QString ShellFixture::grab(QWidget* widget, const QString& name)
     const QString path = dir + "/" + name + ".png";
     widget->grab().save(path, "PNG");
     return path;
+}
+
+QWidget* ShellFixture::find(const QString& objectName)
+{
+    std::vector<QWidget*> roots;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        roots.push_back(modal);
+    if (PageBase* page = PageTable::at(g_page_focus))
+        roots.push_back(page->pageWidget());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        roots.push_back(w);
+    for (QWidget* root : roots) {
+        if (root->objectName() == objectName)
+            return root;
+        if (auto* child = root->findChild<QWidget*>(objectName))
+            return child;
+    }
+    return nullptr;
+}
+
+QString ShellFixture::styleOf(const QString& objectName)
+{
+    QWidget* w = find(objectName);
+    return w ? w->styleSheet() : QStringLiteral("<missing %1>").arg(objectName);
+}
+
+QString ShellFixture::iconOf(const QString& objectName)
+{
+    QWidget* w = find(objectName);
+    return w ? w->property("iconPath").toString() : QStringLiteral("<missing %1>").arg(objectName);
+}
+
+QColor ShellFixture::pixel(QWidget* widget, int x, int y)
+{
+    return widget->grab().toImage().pixelColor(x, y);
+}
+
+QString ShellFixture::screenshot(const QString& name)
+{
+    PageBase* page = PageTable::at(g_page_focus);
+    QWidget* front = page ? page->pageWidget() : static_cast<QWidget*>(g_mainwindow);
+    QPixmap shot = front->grab();
+    if (g_numberkeyboard && g_numberkeyboard->isVisible()) {
+        QPainter painter(&shot);
+        painter.drawPixmap(160, 0, g_numberkeyboard->grab());
+    }
+    const QString dir = QDir::current().absoluteFilePath(QStringLiteral("artifacts"));
+    QDir().mkpath(dir);
+    const QString path = dir + "/" + name + ".png";
+    shot.save(path, "PNG");
+    return path;
+}
+
+int ShellFixture::simChipPass()
+{
+    ApplyGate& gate = ApplyGate::instance();
+    pthread_mutex_lock(&gate.c331_para_mutex);
+    const int value = gate.c331_apply_flag.exchange(0);
+    pthread_mutex_unlock(&gate.c331_para_mutex);
+    // Broadcast outside the lock, as the chip thread must.
+    if (value != 0)
+        store_->test_signal(value);
+    return value;
 }
 
 void ShellFixture::setU16(size_t off, uint16_t value)

@@ -1,6 +1,7 @@
 #pragma once
 #include "support/SimRootFixture.h"
 
+#include <QColor>
 #include <QString>
 
 #include <cstdint>
@@ -42,6 +43,24 @@ protected:
     void settle();
     // Saves a PNG of the widget under the test artefact folder.
     QString grab(QWidget* widget, const QString& name);
+
+    // The widget of that object name on the page in front (the open modal
+    // dialog, else the page of g_page_focus), else anywhere on screen.
+    static QWidget* find(const QString& objectName);
+    // Its style sheet, or "<missing name>" when there is no such widget.
+    static QString styleOf(const QString& objectName);
+    // The picture it shows ("iconPath" property set by PageForm::setIcon).
+    static QString iconOf(const QString& objectName);
+    // The colour of one pixel of the widget as drawn now.
+    static QColor pixel(QWidget* widget, int x, int y);
+    // Saves a PNG of the page in front (the main window when no page is
+    // open) under the artefact folder, with the number keyboard drawn over
+    // its right half while it is open.
+    QString screenshot(const QString& name);
+    // Plays the chip manager thread's hand-off: when c331_apply_flag is
+    // set, clears it and broadcasts its value. Returns the value (0: no
+    // pass was pending).
+    int simChipPass();
 
     KelRamPara& ram() { return *store_; }
     void setU16(size_t off, uint16_t value);

@@ -1,0 +1,32 @@
+#include "ui/pages/registerPageMakers.h"
+
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/PageFocus.h"
+#include "ui/shell/PageOpener.h"
+#include "ui/shell/PagePointers.h"
+
+namespace {
+// Makes a page of class T with a null parent and records it in its
+// instance pointer.
+template <class T>
+PageOpener::Maker maker(T*& pointer)
+{
+    return [&pointer]() -> PageBase* {
+        auto* page = new T(nullptr);
+        pointer = page;
+        return page;
+    };
+}
+
+void installPopupHooks(MainWindow::Hooks& hooks)
+{
+    // The upgrade popup's start/tick/over are installed here once it exists.
+    (void)hooks;
+}
+} // namespace
+
+void registerPageMakers()
+{
+    // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
+    installPopupHooks(MainWindow::hooks());
+}

@@ -1,0 +1,96 @@
+#include "ui/shell/MenuPage.h"
+
+#include "ui/shell/L10n.h"
+#include "ui/shell/PageForm.h"
+#include "ui/shell/PageOpener.h"
+
+#include <QPushButton>
+
+namespace {
+const char* const kRest = "background-color: rgb(33, 36, 53);color: rgb(255, 255, 255);border:2px;"
+                          "border-radius:10px;padding:2px 4px;";
+const char* const kFocus = "background-color: rgb(33, 36, 53);color: rgb(255, 255, 255);"
+                           "border:2px solid rgb(255,171,84);border-radius:10px;padding:2px 4px;";
+const char* const kDisabled = "background-color: rgb(90, 90, 90);color: rgb(160, 160, 160);border:2px;"
+                              "border-radius:10px;padding:2px 4px;";
+const char* const kDisabledFocus = "background-color: rgb(90, 90, 90);color: rgb(160, 160, 160);"
+                                   "border:2px solid rgb(255,171,84);border-radius:10px;padding:2px 4px;";
+} // namespace
+
+MenuPage::MenuPage(uint8_t focus, const char* className, QWidget* parent)
+    : QDialog(parent), PageBase(this, focus, className)
+{
+    PageForm::setupPage(this, className);
+    PageForm::hintPictures(this);
+}
+
+FocusRing::Styles MenuPage::defaultStyles()
+{
+    return {QString::fromLatin1(kRest), QString::fromLatin1(kFocus), QString::fromLatin1(kDisabled),
+            QString::fromLatin1(kDisabledFocus), QString()};
+}
+
+void MenuPage::setEntries(std::vector<Entry> entries, const FocusRing::Styles& styles)
+{
+    entries_ = std::move(entries);
+    ring_.clear();
+    for (QPushButton* b : buttons_)
+        delete b;
+    buttons_.clear();
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        QPushButton* b = PageForm::button(this, entries_[i].name, entries_[i].geometry, QString());
+        const int index = static_cast<int>(i);
+        // A pointer click runs the same code as OK on the entry.
+        connect(b, &QPushButton::clicked, this, [this, index]() {
+            ring_.setCurrent(index);
+            onOk();
+        });
+        buttons_.push_back(b);
+        ring_.add(b, styles);
+    }
+    ring_.setCurrent(0);
+    language_changed();
+}
+
+QPushButton* MenuPage::entryButton(int index) const
+{
+    return index >= 0 && index < static_cast<int>(buttons_.size()) ? buttons_[index] : nullptr;
+}
+
+QSize MenuPage::iconSize(int index) const
+{
+    return entries_[index].iconSize;
+}
+
+void MenuPage::language_changed()
+{
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        const int index = static_cast<int>(i);
+        if (e.icon) {
+            const QSize size = iconSize(index);
+            PageForm::setIcon(buttons_[i], L10n::icon(e.icon), size.width(), size.height());
+        }
+        if (e.texts)
+            buttons_[i]->setText(L10n::pick(e.texts));
+        ring_.setEnabled(index, !e.enabled || e.enabled());
+    }
+}
+
+void MenuPage::openEntry(int index)
+{
+    PageOpener::open(entries_[index].child);
+}
+
+void MenuPage::onOk()
+{
+    const int index = ring_.current();
+    if (index < 0 || index >= static_cast<int>(entries_.size()) || !ring_.isEnabled(index))
+        return;
+    openEntry(index); // may run a child page's loop: nothing after it
+}
+
+void MenuPage::onBack()
+{
+    returnTo(PageOpener::parentOf(pageFocus()));
+}
