@@ -87,6 +87,27 @@ TEST_F(FpgaAccessTest, ImageOnlyAndIgnoredRegistersNeverTouchTheBus)
     EXPECT_TRUE(fpgaTraffic().empty());
 }
 
+TEST_F(FpgaAccessTest, WritesAbove127ReachTheFpgaUpTo170)
+{
+    // 64-96 live in the image only, 97-127 and above 170 are ignored; the
+    // output ports' registers from 128 up go to the FPGA.
+    struct Case { uint8_t reg; bool image; bool bus; };
+    const Case cases[] = {
+        {96, true, false}, {97, false, false}, {127, false, false}, {128, true, true},
+        {130, true, true}, {132, true, true}, {170, true, true}, {171, false, false},
+    };
+    for (const auto& c : cases) {
+        clearLog();
+        fpga().setReg(c.reg, 0);
+        m().write_to_register(c.reg, 0xFF, 0x5A, 0);
+        EXPECT_EQ(m().reg_image(c.reg) == 0x5A, c.image) << int(c.reg);
+        EXPECT_EQ(!fpgaTraffic().empty(), c.bus) << int(c.reg);
+        if (c.bus) {
+            EXPECT_EQ(fpga().reg(c.reg), 0x5A) << int(c.reg);
+        }
+    }
+}
+
 TEST_F(FpgaAccessTest, ScreenOffThroughRegisterZeroFollowsTheSwitchAndAnnounces)
 {
     m().write_to_register(0, 4, 4, 0);
