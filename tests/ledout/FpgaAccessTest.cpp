@@ -127,6 +127,22 @@ TEST_F(FpgaAccessTest, ScreenOffThroughRegisterZeroFollowsTheSwitchAndAnnounces)
     EXPECT_TRUE(reasons.empty());
 }
 
+TEST_F(FpgaAccessTest, OnlyAMaskOfBitTwoMovesTheScreenSwitch)
+{
+    // Register 0 written with bit 2 among other bits, or with another mask,
+    // turns the screen off without touching the stored switch.
+    for (uint8_t mask : {uint8_t(0x05), uint8_t(0x0C), uint8_t(0xFF), uint8_t(0x06)}) {
+        reasons.clear();
+        store().setBlockU16(RamLayout::kLedScreenSwitch, 0);
+        m().write_to_register(0, mask, 0x04, 0);
+        EXPECT_EQ(ScreenState, 0) << int(mask);
+        EXPECT_EQ(store().blockU16(RamLayout::kLedScreenSwitch), 0) << int(mask);
+        EXPECT_TRUE(reasons.empty()) << int(mask);
+    }
+    m().write_to_register(0, 0x04, 0x04, 0);
+    EXPECT_EQ(store().blockU16(RamLayout::kLedScreenSwitch), 1);
+}
+
 TEST_F(FpgaAccessTest, ProtocolFlagKeepsTheScreenOff)
 {
     m().fpga_ctrl_flags = 0x02;
