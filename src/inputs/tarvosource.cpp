@@ -341,7 +341,7 @@ uint8_t tarvosource::audioBitsForRoute() const
     if (!(block[rec + kImageAudioByte] & 0x80))
         return 0;
     const uint16_t selector = RamLayout::u16(block, rec + RamLayout::kImgSelector);
-    unsigned input = selector;
+    unsigned input = selector & 0xFF;  // an uncropped window names its input in the low byte
     if (selector & RamLayout::kSelectorCrop) {
         const unsigned row = selector & 0xFF;
         if (row >= static_cast<unsigned>(RamLayout::kCropRows))

@@ -188,7 +188,7 @@ void fpga_manage::write_through_image(uint8_t reg, uint8_t mask, uint8_t value, 
 {
     if (reg > kRegLast || (reg > kImageOnlyLast && reg <= kIgnoredLast))
         return;
-    if (reg >= kImageOnlyFirst) {
+    if (reg >= kImageOnlyFirst && reg <= kImageOnlyLast) {
         merge_image(reg, mask, value, fpga);
         return;
     }

@@ -1,6 +1,7 @@
 #include "protocol/FileTransfer.h"
 
 #include "protocol/ControllerPort.h"
+#include "protocol/ElfCheck.h"
 #include "protocol/PanelCalls.h"
 #include "protocol/PhyFrame.h"
 #include "protocol/PortLock.h"
@@ -174,6 +175,8 @@ uint8_t FileTransfer::writeEnd(const Requester& who, const uint8_t* digest, Byte
         st = ST_SEQUENCE;
     else if (std::memcmp(mine, digest, 16) != 0)
         st = ST_MD5;
+    else if (entry.kind == FileTable::Kind::Program && !ElfCheck::runsHere(data_.data(), data_.size()))
+        st = ST_BAD_VALUE;  // not a program: the installed one stays and nothing restarts
     else if (!store(entry))
         st = ST_FILE;
     out.insert(out.end(), mine, mine + 16);

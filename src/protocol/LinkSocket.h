@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class QJsonObject;
 
 namespace kel::protocol {
 
@@ -10,9 +13,21 @@ namespace kel::protocol {
 // allows (loopback only on the simulated board).
 class LinkSocket {
 public:
-    // -1 on failure. Port 0 picks a free port.
-    static int openUdp(uint16_t port);
-    static int openTcpListener(uint16_t port, int backlog);
+    // -1 on failure. Port 0 picks a free port. `link` names the link in the
+    // log line of a failed bind and in the binding record.
+    static int openUdp(uint16_t port, const std::string& link = "udp");
+    static int openTcpListener(uint16_t port, int backlog, const std::string& link = "tcp");
+    // How each link's last bind went; on the simulated board state.json
+    // carries it as "links".
+    struct Binding {
+        std::string link;
+        std::string address;
+        uint16_t port = 0;
+        bool bound = false;
+        std::string error;
+    };
+    static std::vector<Binding> bindings();
+    static QJsonObject bindingState();
     static uint16_t localPort(int fd);
     // "a.b.c.d:port", the key of a peer.
     static std::string keyOf(const sockaddr_in& address);

@@ -268,6 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AudioCase{"input2", 1, 1, true, 2, -1, 0, 0x20}, AudioCase{"input3", 1, 1, true, 3, -1, 0, 0x10},
                       AudioCase{"input4", 1, 1, true, 4, -1, 0, 0x04}, AudioCase{"input5", 1, 1, true, 5, -1, 0, 0x08},
                       AudioCase{"other input", 1, 1, true, 9, -1, 0, 0x00},
+                      AudioCase{"stray high bits of an uncropped selector", 1, 1, true, 0x0302, -1, 0, 0x20},
                       AudioCase{"audio off", 1, 1, false, 2, -1, 0, 0x00},
                       AudioCase{"crop row follows its input", 2, 2, true, 0x8007, 7, 0x8003, 0x10},
                       AudioCase{"crop row beyond the table", 2, 2, true, 0x8000 | 45, -1, 0, 0x00},

@@ -87,6 +87,27 @@ TEST_F(FpgaAccessTest, ImageOnlyAndIgnoredRegistersNeverTouchTheBus)
     EXPECT_TRUE(fpgaTraffic().empty());
 }
 
+TEST_F(FpgaAccessTest, WritesAbove127ReachTheFpgaUpTo170)
+{
+    // 64-96 live in the image only, 97-127 and above 170 are ignored; the
+    // output ports' registers from 128 up go to the FPGA.
+    struct Case { uint8_t reg; bool image; bool bus; };
+    const Case cases[] = {
+        {96, true, false}, {97, false, false}, {127, false, false}, {128, true, true},
+        {130, true, true}, {132, true, true}, {170, true, true}, {171, false, false},
+    };
+    for (const auto& c : cases) {
+        clearLog();
+        fpga().setReg(c.reg, 0);
+        m().write_to_register(c.reg, 0xFF, 0x5A, 0);
+        EXPECT_EQ(m().reg_image(c.reg) == 0x5A, c.image) << int(c.reg);
+        EXPECT_EQ(!fpgaTraffic().empty(), c.bus) << int(c.reg);
+        if (c.bus) {
+            EXPECT_EQ(fpga().reg(c.reg), 0x5A) << int(c.reg);
+        }
+    }
+}
+
 TEST_F(FpgaAccessTest, ScreenOffThroughRegisterZeroFollowsTheSwitchAndAnnounces)
 {
     m().write_to_register(0, 4, 4, 0);
@@ -104,6 +125,22 @@ TEST_F(FpgaAccessTest, ScreenOffThroughRegisterZeroFollowsTheSwitchAndAnnounces)
     m().write_to_register(0, 4, 4, 0);
     m().write_to_0x00_register(0, 4, 0, 0);
     EXPECT_TRUE(reasons.empty());
+}
+
+TEST_F(FpgaAccessTest, OnlyAMaskOfBitTwoMovesTheScreenSwitch)
+{
+    // Register 0 written with bit 2 among other bits, or with another mask,
+    // turns the screen off without touching the stored switch.
+    for (uint8_t mask : {uint8_t(0x05), uint8_t(0x0C), uint8_t(0xFF), uint8_t(0x06)}) {
+        reasons.clear();
+        store().setBlockU16(RamLayout::kLedScreenSwitch, 0);
+        m().write_to_register(0, mask, 0x04, 0);
+        EXPECT_EQ(ScreenState, 0) << int(mask);
+        EXPECT_EQ(store().blockU16(RamLayout::kLedScreenSwitch), 0) << int(mask);
+        EXPECT_TRUE(reasons.empty()) << int(mask);
+    }
+    m().write_to_register(0, 0x04, 0x04, 0);
+    EXPECT_EQ(store().blockU16(RamLayout::kLedScreenSwitch), 1);
 }
 
 TEST_F(FpgaAccessTest, ProtocolFlagKeepsTheScreenOff)

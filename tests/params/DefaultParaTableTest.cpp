@@ -1,5 +1,6 @@
 #include "params/DefaultParaTable.h"
 #include "params/RamLayout.h"
+#include "TypedDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -24,4 +25,13 @@ TEST(DefaultParaTable, CopyPlacesTheTableAtBlockByte768)
     EXPECT_EQ(0, RamLayout::u16(block, 4094));
     for (size_t i = 3330; i < 4096; ++i)
         ASSERT_EQ(0, default_para_ramlist[i]) << i;
+}
+
+// Every row of the documented default table, typed in, against the table
+// the program writes into a fresh ram_device_info.
+TEST(DefaultParaTable, EveryEntryMatchesTheDocumentedTable)
+{
+    const std::vector<uint8_t> expected = kel::test::typedDefaultFile();
+    for (size_t i = 0; i < 4096; ++i)
+        ASSERT_EQ(int(expected[i]), int(default_para_ramlist[i])) << "table index " << i << ", block byte " << 766 + i;
 }

@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "TypedDefaults.h"
 
 #include "params/DefaultParaTable.h"
 #include "params/KelRamPara.h"
@@ -15,16 +16,16 @@ const char* const kParamFile = "/data/ram_device_info";
 
 std::vector<uint8_t> table() { return std::vector<uint8_t>(default_para_ramlist.begin(), default_para_ramlist.end()); }
 
-// Block bytes 768..4095 as the table holds them, then the start-up fields.
+// Block bytes 768..4095 as the documented table gives them, then the
+// start-up fields.
 void expectDefaultsWithForcedFields(const KelRamPara& s)
 {
-    uint8_t expected[RamLayout::kBlockSize] = {};
-    DefaultParaTable::copySavedAreaInto(expected);
+    std::vector<uint8_t> expected = typedDefaultBlock();
     for (int k = 0; k < 16; ++k) {
         expected[2816 + 4 * k] = 60;
         expected[2818 + 4 * k] = 60;
     }
-    EXPECT_EQ(0, std::memcmp(expected + 768, s.RamBlock + 768, RamLayout::kSavedSize));
+    EXPECT_EQ(0, std::memcmp(expected.data() + 768, s.RamBlock + 768, RamLayout::kSavedSize));
     EXPECT_EQ(0, std::memcmp(s.RamBlock, s.RamShadow, RamLayout::kBlockSize));
 }
 } // namespace
@@ -34,7 +35,7 @@ class StoreStartup : public StoreFixture {};
 TEST_F(StoreStartup, FreshRootWritesTheDefaultFileAndLoadsIt)
 {
     KelRamPara& s = start();
-    EXPECT_EQ(table(), readFile(kParamFile));
+    EXPECT_EQ(typedDefaultFile(), readFile(kParamFile));
     expectDefaultsWithForcedFields(s);
     EXPECT_EQ(1920, s.blockU16(RamLayout::kLedWidth));
     EXPECT_EQ(0x80, s.LocalRegBank[37]);
@@ -55,7 +56,7 @@ TEST_F(StoreStartup, WrongMarkerIsReplacedByTheDefaults)
     bad[1] = 0x00;
     writeFile(kParamFile, bad);
     KelRamPara& s = start();
-    EXPECT_EQ(table(), readFile(kParamFile));
+    EXPECT_EQ(typedDefaultFile(), readFile(kParamFile));
     expectDefaultsWithForcedFields(s);
 }
 
@@ -179,7 +180,7 @@ TEST_F(StoreStartup, ResetRewritesTheDefaultsWithoutForcingOrAnnouncing)
     writeFile(kParamFile, file);
 
     s.ram_para_reset();
-    EXPECT_EQ(table(), readFile(kParamFile));
+    EXPECT_EQ(typedDefaultFile(), readFile(kParamFile));
     // The table's raw value pairs (0) stay: the start-up fields are not forced.
     EXPECT_EQ(0, s.blockU16(2816));
     EXPECT_EQ(1920, s.blockU16(RamLayout::kLedWidth));

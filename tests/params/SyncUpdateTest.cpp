@@ -147,6 +147,19 @@ TEST_F(ChangePass, SavedAreaChangeRewritesOnlyTheStoredBytes)
     EXPECT_TRUE(ranSync());
 }
 
+TEST_F(ChangePass, AChangeAtEitherEndOfTheStoredBytesIsSaved)
+{
+    // Block byte 768 (the panel language) is file byte 2; block byte 4095 is file byte 3329.
+    struct Case { size_t blockByte; size_t fileByte; };
+    for (const Case c : {Case{768, 2}, Case{769, 3}, Case{4095, 3329}}) {
+        const uint8_t value = uint8_t(store().RamBlock[c.blockByte] ^ 0x03);
+        store().RamBlock[c.blockByte] = value;
+        sync.para_sync(SYNC_PARA);
+        EXPECT_EQ(readFile(kParamFile).at(c.fileByte), value) << "block byte " << c.blockByte;
+        EXPECT_EQ(store().RamShadow[c.blockByte], value) << "block byte " << c.blockByte;
+    }
+}
+
 TEST_F(ChangePass, DeletedParameterFileIsRecreated)
 {
     std::remove(hostPath(kParamFile).c_str());

@@ -3,6 +3,7 @@
 #include "params/SyncReason.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCommandRunner.h"
+#include "protocol/ElfCheck.h"
 #include "protocol/PanelCalls.h"
 #include "protocol/ProtocolCodes.h"
 
@@ -127,9 +128,22 @@ TEST_F(FileCommands, BlocksMustArriveInOrderAndWithinTheAnnouncedSize)
     EXPECT_FALSE(exists("/data/configs/omenu.json"));
 }
 
+// An ELF header (little-endian, executable) followed by filler.
+Bytes elfProgram(uint8_t elfClass, uint16_t type, size_t size)
+{
+    Bytes p(size, 0x7F);
+    const Bytes ident = {0x7F, 'E', 'L', 'F', elfClass, 1, 1, 0};
+    std::copy(ident.begin(), ident.end(), p.begin());
+    p[16] = uint8_t(type);
+    p[17] = 0;
+    p[18] = 0x28;  // machine: ARM
+    p[19] = 0;
+    return p;
+}
+
 TEST_F(FileCommands, ProgramUploadTakesTheUpgradeRouteAndRequestsARestart)
 {
-    const Bytes program(3000, 0x7F);
+    const Bytes program = elfProgram(1, 2, 3000);
     ASSERT_EQ(upload("APPL", 1, program, md5Of(program)), ST_OK);
     const auto cmds = board().commands().commands();
     const std::vector<std::string> route = {"chmod 777 -R /data/app", "mv /data/app/kelT57N2  /data/app/kelT57N"};
@@ -137,6 +151,42 @@ TEST_F(FileCommands, ProgramUploadTakesTheUpgradeRouteAndRequestsARestart)
     EXPECT_TRUE(port.reboot.load());
     EXPECT_EQ(TestFrames::status(ask(CMD_READ_FILE_START, {1, 'A', 'P', 'P', 'L'}, 0xF100, tool)), ST_BAD_VALUE)
         << "the program cannot be read out";
+}
+
+TEST_F(FileCommands, AFileThatIsNotAProgramIsNotInstalled)
+{
+    {
+        std::ofstream installed(hostPath("/data/app/kelT57N"), std::ios::binary);
+        installed << "running program";
+    }
+    struct Case { const char* name; Bytes content; };
+    Bytes badClass = elfProgram(3, 2, 200);
+    Bytes relocatable = elfProgram(2, 1, 200);
+    const Case cases[] = {
+        {"text", Bytes(3000, 'x')}, {"bad class", badClass}, {"object file", relocatable},
+        {"header cut short", Bytes(elfProgram(1, 2, 40))},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(upload("APPL", 1, c.content, md5Of(c.content)), ST_BAD_VALUE) << c.name;
+        EXPECT_FALSE(port.reboot.load()) << c.name;
+        EXPECT_EQ(readHost("/data/app/kelT57N"), "running program") << c.name;
+    }
+    for (const std::string& cmd : board().commands().commands())
+        EXPECT_EQ(cmd.find("kelT57N"), std::string::npos) << cmd;
+    ASSERT_EQ(upload("APPL", 1, elfProgram(2, 3, 3000), md5Of(elfProgram(2, 3, 3000))), ST_OK)
+        << "a position-independent 64-bit program is taken";
+}
+
+TEST(ElfCheck, TheDeviceTakesOnlyItsOwnClassAndMachine)
+{
+    const Bytes arm32 = elfProgram(1, 2, 64);
+    Bytes x86 = arm32;
+    x86[18] = 0x03;
+    const Bytes arm64Class = elfProgram(2, 2, 64);
+    EXPECT_TRUE(ElfCheck::isProgram(arm32.data(), arm32.size(), arm32.data(), arm32.size()));
+    EXPECT_FALSE(ElfCheck::isProgram(x86.data(), x86.size(), arm32.data(), arm32.size()));
+    EXPECT_FALSE(ElfCheck::isProgram(arm64Class.data(), arm64Class.size(), arm32.data(), arm32.size()));
+    EXPECT_TRUE(ElfCheck::isProgram(x86.data(), x86.size()));
 }
 
 TEST_F(FileCommands, OnlyTableDestinationsAreAccepted)

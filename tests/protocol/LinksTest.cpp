@@ -2,14 +2,20 @@
 #include "LinkClient.h"
 #include "platform/Board.h"
 #include "platform/SerialService.h"
+#include "platform/sim/SimBoard.h"
 #include "protocol/ControlLink.h"
+#include "protocol/LinkSocket.h"
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/Qj_uart_inout.h"
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
 
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <atomic>
 #include <memory>
@@ -112,6 +118,39 @@ TEST_F(Links, TcpLinkSwitchedOffDoesNotListen)
     networkManage link(port, *deal, s);
     EXPECT_FALSE(link.listening());
     EXPECT_EQ(link.localPort(), 0);
+}
+
+TEST_F(Links, ATakenPortIsReportedAndTheLinkStaysAbsent)
+{
+    // Another controller on the machine already holds both ports.
+    const int udpHolder = LinkSocket::openUdp(0, "other udp");
+    const int tcpHolder = LinkSocket::openTcpListener(0, 1, "other tcp");
+    ASSERT_GE(udpHolder, 0);
+    ASSERT_GE(tcpHolder, 0);
+    LinkSettings s = settings();
+    s.udpPort = LinkSocket::localPort(udpHolder);
+    s.tcpPort = LinkSocket::localPort(tcpHolder);
+    ::testing::internal::CaptureStderr();
+    {
+        udpnetManage udp(port, *deal, s);
+        networkManage tcp(port, *deal, s);
+        EXPECT_FALSE(udp.listening());
+        EXPECT_FALSE(tcp.listening());
+    }
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    const QJsonObject links = board().state()["links"].toObject();
+    for (auto [name, p] : {std::pair<const char*, uint16_t>{"udp", s.udpPort}, {"tcp", s.tcpPort}}) {
+        const std::string line = std::string("link ") + name + ": cannot bind 127.0.0.1:" + std::to_string(p) + ": ";
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+        const QJsonObject o = links[name].toObject();
+        EXPECT_FALSE(o["bound"].toBool()) << name;
+        EXPECT_EQ(o["address"].toString(), "127.0.0.1");
+        EXPECT_EQ(o["port"].toInt(), p);
+        EXPECT_FALSE(o["error"].toString().isEmpty());
+    }
+    EXPECT_TRUE(links["other udp"].toObject()["bound"].toBool());
+    ::close(udpHolder);
+    ::close(tcpHolder);
 }
 
 TEST_F(Links, SerialLinkOverAPseudoTerminalCarriesTheSameExchange)

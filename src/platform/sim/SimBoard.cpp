@@ -15,6 +15,8 @@
 #include <QSaveFile>
 #include <QSettings>
 
+#include <cstdio>
+
 namespace kel::platform::sim {
 
 SimBoard::SimBoard(const std::string& root)
@@ -32,19 +34,20 @@ SimBoard::SimBoard(const std::string& root)
 
 void SimBoard::applyScenario()
 {
-    commands_->setWiredPortPresent(scenarioFlag("system/wired_port", true));
-    hid_->setPresent(scenarioFlag("keypad/present", true));
-    registers_->setOpenFails(!scenarioFlag("soc/register_window", true));
+    commands_->setWiredPortPresent(scenarioFlag("system/wired_port", true, "the wired network port eth0 exists"));
+    hid_->setPresent(scenarioFlag("keypad/present", true, "the USB keypad is plugged in"));
+    registers_->setOpenFails(!scenarioFlag("soc/register_window", true, "the SoC register window opens"));
     // The chip's unique-id words, read once at start for the device id.
-    registers_->poke(0x4058, static_cast<uint16_t>(scenarioNumber("soc/unique_id_x", 0x1234)));
-    registers_->poke(0x405C, static_cast<uint16_t>(scenarioNumber("soc/unique_id_y", 0x5678)));
-    registers_->poke(0x4060, static_cast<uint16_t>(scenarioNumber("soc/unique_id_z", 0x9ABC)));
+    registers_->poke(0x4058, static_cast<uint16_t>(scenarioNumber("soc/unique_id_x", 0x1234, "unique-id word at 0x4058")));
+    registers_->poke(0x405C, static_cast<uint16_t>(scenarioNumber("soc/unique_id_y", 0x5678, "unique-id word at 0x405C")));
+    registers_->poke(0x4060, static_cast<uint16_t>(scenarioNumber("soc/unique_id_z", 0x9ABC, "unique-id word at 0x4060")));
     // Boot and kernel image flash: NAND geometry.
     for (const char* dev : {"mtd8", "mtd10"}) {
         const QString g = QStringLiteral("flash_%1/").arg(QLatin1String(dev));
-        const uint32_t size = scenarioNumber(g + "size", std::string(dev) == "mtd8" ? 0x100000 : 0x400000);
-        mtd_->define(std::string("/dev/") + dev, size, scenarioNumber(g + "erasesize", 0x20000),
-                     scenarioNumber(g + "writesize", 0x800));
+        const uint32_t size =
+            scenarioNumber(g + "size", std::string(dev) == "mtd8" ? 0x100000 : 0x400000, "NAND size in bytes");
+        mtd_->define(std::string("/dev/") + dev, size, scenarioNumber(g + "erasesize", 0x20000, "erase block in bytes"),
+                     scenarioNumber(g + "writesize", 0x800, "page in bytes"));
     }
     addStateWriter("system", [this] { return commands_->state(); });
     addStateWriter("keypad", [this] {
@@ -73,33 +76,81 @@ std::string SimBoard::statePath() const
     return root_ + "/sim/state.json";
 }
 
-QVariant SimBoard::scenario(const QString& key, const QVariant& defaultValue)
+namespace {
+
+// Adds "name=value" under [group] of an ini text, with its comment on the
+// line above, keeping every other line (and so the comments) as it was.
+QByteArray withKey(const QByteArray& text, const QString& key, const QString& value, const char* comment)
 {
-    std::lock_guard<std::mutex> l(scenarioLock_);
-    QSettings ini(QString::fromStdString(scenarioPath()), QSettings::IniFormat);
-    if (!ini.contains(key)) {
-        ini.setValue(key, defaultValue);
-        ini.sync();
-        return defaultValue;
+    const int slash = key.indexOf('/');
+    const QByteArray group = "[" + key.left(slash).toUtf8() + "]";
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    QList<QByteArray> entry;
+    if (comment && *comment)
+        entry << QByteArray("; ") + comment;
+    entry << key.mid(slash + 1).toUtf8() + "=" + value.toUtf8();
+    int at = lines.indexOf(group);
+    if (at < 0) {
+        if (!lines.isEmpty())
+            lines << QByteArray();
+        lines << group << entry;
+    } else {
+        int end = at + 1;
+        while (end < lines.size() && !lines[end].trimmed().startsWith('['))
+            ++end;
+        while (end > at + 1 && lines[end - 1].trimmed().isEmpty())
+            --end;
+        for (int i = 0; i < entry.size(); ++i)
+            lines.insert(end + i, entry[i]);
     }
-    return ini.value(key);
+    return lines.join('\n') + '\n';
 }
 
-uint32_t SimBoard::scenarioNumber(const QString& key, uint32_t defaultValue)
+} // namespace
+
+QVariant SimBoard::scenario(const QString& key, const QVariant& defaultValue, const char* comment)
 {
-    const QVariant v = scenario(key, QStringLiteral("0x%1").arg(defaultValue, 0, 16));
+    std::lock_guard<std::mutex> l(scenarioLock_);
+    const QString path = QString::fromStdString(scenarioPath());
+    {
+        QSettings ini(path, QSettings::IniFormat);
+        if (ini.contains(key))
+            return ini.value(key);
+    }
+    // QSettings would drop the file's comments on rewriting it, so the key
+    // is added to the text itself.
+    QFile in(path);
+    const QByteArray text = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(withKey(text, key, defaultValue.toString(), comment));
+        out.commit();
+    }
+    return defaultValue;
+}
+
+uint32_t SimBoard::scenarioNumber(const QString& key, uint32_t defaultValue, const char* comment)
+{
+    const QVariant v = scenario(key, QStringLiteral("0x%1").arg(defaultValue, 0, 16), comment);
     bool ok = false;
     const uint32_t n = v.toString().trimmed().toUInt(&ok, 0);
     return ok ? n : defaultValue;
 }
 
-bool SimBoard::scenarioFlag(const QString& key, bool defaultValue)
+bool SimBoard::scenarioFlag(const QString& key, bool defaultValue, const char* comment)
 {
-    const QString v = scenario(key, defaultValue ? "yes" : "no").toString().trimmed().toLower();
+    const QString raw = scenario(key, defaultValue ? "yes" : "no", comment).toString();
+    const QString v = raw.trimmed().toLower();
     if (v == "yes" || v == "true" || v == "1" || v == "on")
         return true;
     if (v == "no" || v == "false" || v == "0" || v == "off")
         return false;
+    const int slash = key.indexOf('/');
+    std::fprintf(stderr, "%s: [%s] %s=%s is not yes/no, true/false, on/off or 1/0; using %s\n",
+                 scenarioPath().c_str(), qPrintable(key.left(slash)), qPrintable(key.mid(slash + 1)),
+                 qPrintable(raw), defaultValue ? "yes" : "no");
     return defaultValue;
 }
 

@@ -42,10 +42,12 @@ public:
     // The scenario file <root>/sim/board.ini: what is plugged in and present.
     // A key that is missing is added with its default, so the file always
     // lists every setting the board knows. Numbers may be written in hex
-    // ("0x1234").
-    QVariant scenario(const QString& key, const QVariant& defaultValue);
-    uint32_t scenarioNumber(const QString& key, uint32_t defaultValue);
-    bool scenarioFlag(const QString& key, bool defaultValue);
+    // ("0x1234"); flags read yes/no, true/false, on/off or 1/0 in any case,
+    // anything else is logged and gives the default. A key added to the file
+    // gets `comment` on the line above it.
+    QVariant scenario(const QString& key, const QVariant& defaultValue, const char* comment = nullptr);
+    uint32_t scenarioNumber(const QString& key, uint32_t defaultValue, const char* comment = nullptr);
+    bool scenarioFlag(const QString& key, bool defaultValue, const char* comment = nullptr);
     std::string scenarioPath() const;
 
     // Simulated chips report their state into state.json under their name.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <linux/fs.h>
@@ -17,9 +18,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <sstream>
 
 namespace kel::platform::sim {
 namespace {
@@ -147,6 +150,9 @@ int SimCommandRunner::run(const std::string& command, std::string& output)
     {
         std::lock_guard<std::mutex> l(lock_);
         log_.push_back(command);
+        ++commandsRun_;
+        if (log_.size() > kKeptCommands)
+            log_.pop_front();
         responder = responder_;
     }
     int status = 0;
@@ -447,29 +453,91 @@ int SimCommandRunner::ifconfig(const Words& w, std::string& output)
             continue;
         addr += (addr.empty() ? "" : " ") + w[i];
     }
-    if (!addr.empty())
+    if (!addr.empty() && addresses_[iface] != addr) {
+        // A new address takes the interface down and up in the kernel: every
+        // route through it goes.
         addresses_[iface] = addr;
+        routes_.erase(std::remove_if(routes_.begin(), routes_.end(), [&](const Route& r) { return r.dev == iface; }),
+                      routes_.end());
+    }
     return 0;
 }
 
+// "route add|del [-host|-net] TARGET [netmask M] [gw G] [metric N] [[dev] D]".
+SimCommandRunner::Route SimCommandRunner::parseRoute(const Words& w)
+{
+    Route r;
+    std::string netmask;
+    for (size_t i = 2; i < w.size(); ++i) {
+        r.text += (r.text.empty() ? "" : " ") + w[i];
+        if (w[i] == "-host" || w[i] == "-net")
+            continue;
+        if (i + 1 < w.size() && (w[i] == "gw" || w[i] == "metric" || w[i] == "dev" || w[i] == "netmask")) {
+            std::string& field = w[i] == "gw" ? r.gateway : w[i] == "metric" ? r.metric : w[i] == "dev" ? r.dev : netmask;
+            field = w[++i];
+            r.text += " " + field;
+        } else if (r.target.empty()) {
+            r.target = w[i];
+        } else {
+            r.dev = w[i];  // a bare last word names the device
+        }
+    }
+    if (!netmask.empty())
+        r.target += "/" + netmask;
+    return r;
+}
+
+// The interface a gateway is reached through: a host route to it, else the
+// interface whose address's subnet holds it.
+std::string SimCommandRunner::deviceFor(const std::string& gateway) const
+{
+    for (const Route& r : routes_)
+        if (r.target == gateway && !r.dev.empty())
+            return r.dev;
+    in_addr gw{};
+    if (::inet_pton(AF_INET, gateway.c_str(), &gw) != 1)
+        return {};
+    for (const auto& [iface, text] : addresses_) {
+        std::istringstream in(text);
+        std::string ip, word, mask;
+        in >> ip >> word >> mask;
+        in_addr a{}, m{};
+        if (::inet_pton(AF_INET, ip.c_str(), &a) == 1 && ::inet_pton(AF_INET, mask.c_str(), &m) == 1
+            && (a.s_addr & m.s_addr) == (gw.s_addr & m.s_addr))
+            return iface;
+    }
+    return {};
+}
+
+namespace {
+std::string metricOf(const SimCommandRunner::Route& r) { return r.metric.empty() ? "0" : r.metric; }
+} // namespace
+
+// As the kernel keeps it: an identical route is refused, a delete removes
+// the first route matching every field it names, and a route through a
+// gateway belongs to the interface that reaches the gateway.
 int SimCommandRunner::route(const Words& w)
 {
-    if (w.size() < 2)
+    if (w.size() < 3)
         return 0;
-    std::string rest;
-    for (size_t i = 2; i < w.size(); ++i)
-        rest += (rest.empty() ? "" : " ") + w[i];
+    Route r = parseRoute(w);
     if (w[1] == "add") {
-        routes_.push_back(rest);
+        if (r.dev.empty() && !r.gateway.empty())
+            r.dev = deviceFor(r.gateway);
+        for (const Route& e : routes_)
+            if (e.target == r.target && e.gateway == r.gateway && metricOf(e) == metricOf(r) && e.dev == r.dev)
+                return kFailed;  // "SIOCADDRT: File exists"
+        routes_.push_back(r);
         return 0;
     }
     if (w[1] == "del") {
         for (auto it = routes_.begin(); it != routes_.end(); ++it)
-            if (*it == rest) {
+            if (it->target == r.target && (r.gateway.empty() || it->gateway == r.gateway)
+                && (r.metric.empty() || metricOf(*it) == r.metric) && (r.dev.empty() || it->dev == r.dev)) {
                 routes_.erase(it);
                 return 0;
             }
-        return kFailed; // no such route, as route(8) reports
+        return kFailed;  // "SIOCDELRT: No such process"
     }
     return 0;
 }
@@ -549,7 +617,7 @@ int SimCommandRunner::startService(const Words& w)
 std::vector<std::string> SimCommandRunner::commands() const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return log_;
+    return std::vector<std::string>(log_.begin(), log_.end());
 }
 
 void SimCommandRunner::clear()
@@ -604,7 +672,10 @@ std::string SimCommandRunner::interfaceAddress(const std::string& iface) const
 std::vector<std::string> SimCommandRunner::routes() const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return routes_;
+    std::vector<std::string> out;
+    for (const Route& r : routes_)
+        out.push_back(r.text);
+    return out;
 }
 
 QJsonObject SimCommandRunner::state() const
@@ -621,13 +692,17 @@ QJsonObject SimCommandRunner::state() const
     o["interfaces"] = addrs;
     QJsonArray routes;
     for (const auto& r : routes_)
-        routes.append(QString::fromStdString(r));
+        routes.append(QString::fromStdString(r.text));
     o["routes"] = routes;
     QJsonObject services;
     for (const auto& [name, pid] : services_)
         services[QString::fromStdString(name)] = pid;
     o["services"] = services;
-    o["commandsRun"] = static_cast<int>(log_.size());
+    o["commandsRun"] = static_cast<double>(commandsRun_);
+    QJsonArray texts;
+    for (const auto& c : log_)
+        texts.append(QString::fromStdString(c));
+    o["commands"] = texts;
     return o;
 }
 

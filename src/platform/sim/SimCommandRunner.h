@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -34,6 +35,8 @@ public:
     int system(const std::string& command) override;
     int capture(const std::string& command, std::string& output) override;
 
+    // The last kKeptCommands command texts, oldest first.
+    static constexpr size_t kKeptCommands = 256;
     std::vector<std::string> commands() const;
     void clear();
     void setResponder(Responder r);
@@ -45,8 +48,18 @@ public:
     int64_t clockOffsetSeconds() const;
     bool running(const std::string& program) const;
     std::string interfaceAddress(const std::string& iface) const;
+    // The route table as the commands that made it ("default gw 10.0.0.1 metric 100").
     std::vector<std::string> routes() const;
     QJsonObject state() const;
+
+    // One route(8) entry; dev is the interface the kernel would pick.
+    struct Route {
+        std::string text;
+        std::string target;
+        std::string gateway;
+        std::string metric;  // empty: 0
+        std::string dev;
+    };
 
 private:
     using Words = std::vector<std::string>;
@@ -69,15 +82,19 @@ private:
     int pidof(const Words& w, std::string& output);
     int startService(const Words& w);
 
+    static Route parseRoute(const Words& w);
+    std::string deviceFor(const std::string& gateway) const;
+
     mutable std::mutex lock_;
-    std::vector<std::string> log_;
+    std::deque<std::string> log_;
+    uint64_t commandsRun_ = 0;
     Responder responder_;
     bool wiredPort_ = true;
     bool rebootRequested_ = false;
     int64_t clockOffset_ = 0;
     int hwclockWrites_ = 0;
     std::map<std::string, std::string> addresses_;  // interface -> "ip netmask mask"
-    std::vector<std::string> routes_;
+    std::vector<Route> routes_;
     std::map<std::string, int> services_;           // program -> simulated pid
     int nextPid_ = 1000;
 };

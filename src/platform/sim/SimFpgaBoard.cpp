@@ -8,8 +8,6 @@
 #include "platform/sim/SimRegisterMemory.h"
 #include "platform/sim/SimSpiBus.h"
 
-#include <QFileInfo>
-#include <QSettings>
 
 #include <atomic>
 
@@ -18,8 +16,6 @@ namespace {
 
 using Map = FpgaBoardMap;
 std::atomic<SimFpgaBoard*> g_current{nullptr};
-
-std::string boardIni() { return PathMap::host(std::string("/sim/board.ini")); }
 
 } // namespace
 
@@ -34,9 +30,7 @@ SimFpgaBoard::SimFpgaBoard(SimBoard& board) : board_(board)
 {
     auto& gpio = board.registers();
     fpga0_ = std::make_unique<SimFpga>(gpio, Map::kFpga0Cs, Map::kFpga0Cmd, Map::kFpga0Reset);
-    const bool persist = QSettings(QString::fromStdString(boardIni()), QSettings::IniFormat)
-                             .value("flash/persist", false)
-                             .toBool();
+    const bool persist = board.scenarioFlag("flash/persist", false, "keep flash 2 in sim/flash2.bin across runs");
     flash2_ = std::make_unique<SimNorFlash>(gpio, SimNorFlash::Select{Map::kFlash2Cs, Map::kFpga0Cs, Map::kFpga1Cs},
                                             persist ? PathMap::host(std::string("/sim/flash2.bin")) : std::string());
     applyIni();
@@ -67,22 +61,24 @@ SimFpgaBoard::~SimFpgaBoard()
 
 void SimFpgaBoard::applyIni()
 {
-    const QString path = QString::fromStdString(boardIni());
-    if (!QFileInfo::exists(path))
-        return;
-    QSettings ini(path, QSettings::IniFormat);
     SimFpga::Knobs k = fpga0_->knobs();
-    k.version31 = uint8_t(ini.value("fpga/version", k.version31).toUInt());
-    k.vboErrorReads = ini.value("fpga/vbo_error_reads", k.vboErrorReads).toInt();
-    k.lockAfterReads = ini.value("fpga/vbo_lock_after_reads", k.lockAfterReads).toInt();
-    k.videoPresent = ini.value("fpga/video_present", k.videoPresent).toBool();
-    k.reg23Bit1Stuck = ini.value("fpga/reg23_bit1_stuck", k.reg23Bit1Stuck).toBool();
-    k.width = uint16_t(ini.value("fpga/width", k.width).toUInt());
-    k.height = uint16_t(ini.value("fpga/height", k.height).toUInt());
-    k.count = ini.value("fpga/count", k.count).toUInt();
+    auto number = [this](const char* key, uint32_t def, const char* comment) {
+        return board_.scenarioNumber(QString("fpga/") + key, def, comment);
+    };
+    auto flag = [this](const char* key, bool def, const char* comment) {
+        return board_.scenarioFlag(QString("fpga/") + key, def, comment);
+    };
+    k.version31 = uint8_t(number("version", k.version31, "register 31, the program version (25..48 is good)"));
+    k.vboErrorReads = int(number("vbo_error_reads", uint32_t(k.vboErrorReads), "reads of register 22 that report a V-by-One error"));
+    k.lockAfterReads = int(number("vbo_lock_after_reads", uint32_t(k.lockAfterReads), "reads of register 22 before V-by-One locks"));
+    k.videoPresent = flag("video_present", k.videoPresent, "register 22 reports video");
+    k.reg23Bit1Stuck = flag("reg23_bit1_stuck", k.reg23Bit1Stuck, "register 23 bit 1 reads 1 whatever is written");
+    k.width = uint16_t(number("width", k.width, "measured input width"));
+    k.height = uint16_t(number("height", k.height, "measured input height"));
+    k.count = number("count", k.count, "measured frame count");
     fpga0_->setKnobs(k);
-    flash2_->setBusyPolls(ini.value("flash/busy_polls", 2).toInt());
-    flash2_->setStuckBusy(ini.value("flash/stuck_busy", false).toBool());
+    flash2_->setBusyPolls(int(board_.scenarioNumber("flash/busy_polls", 2, "status reads that report busy after a program or erase")));
+    flash2_->setStuckBusy(board_.scenarioFlag("flash/stuck_busy", false, "flash 2 never finishes a program or erase"));
 }
 
 void SimFpgaBoard::wireLines()

@@ -137,16 +137,17 @@ SimInputBoard* SimInputBoard::of(SimBoard& board)
 void SimInputBoard::readScenario()
 {
     for (int k = 0; k < 6; ++k) {
-        const QString kind = board_.scenario(QString("input_board/edid%1").arg(k), "blank").toString();
+        const QString kind = board_.scenario(QString("input_board/edid%1").arg(k), "blank",
+                                            "first EDID image: blank, corrupt or file:<host path>").toString();
         eeproms_[k] = std::make_unique<SimEdidEeprom>(eepromFile(k), initialImage(kind));
     }
-    for (const QString& s : listValue(board_.scenario("input_board/stuck", "")))
+    for (const QString& s : listValue(board_.scenario("input_board/stuck", "", "inputs whose EEPROM ignores writes, e.g. 2, 5")))
         if (s.toInt() >= 0 && s.toInt() < 6)
             eeproms_[s.toInt()]->setStuck(true);
-    s5p210_->setPresent(board_.scenarioFlag("input_board/d0_present", true));
-    cdce913_->setPresent(board_.scenarioFlag("input_board/cdce913_present", true));
-    sii9022_->setPresent(board_.scenarioFlag("input_board/sii9022_present", true));
-    port_->setPresent(board_.scenarioFlag("input_board/port_present", true));
+    s5p210_->setPresent(board_.scenarioFlag("input_board/d0_present", true, "the 0xD0 chip answers"));
+    cdce913_->setPresent(board_.scenarioFlag("input_board/cdce913_present", true, "the CDCE913 clock chip answers"));
+    sii9022_->setPresent(board_.scenarioFlag("input_board/sii9022_present", true, "the SiI9022A transmitter answers"));
+    port_->setPresent(board_.scenarioFlag("input_board/port_present", true, "the input control port answers"));
 }
 
 SimI2cDevice* SimInputBoard::find(uint16_t addr)

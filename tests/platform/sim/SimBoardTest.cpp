@@ -6,6 +6,8 @@
 #include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCommandRunner.h"
+#include "platform/sim/SimFpga.h"
+#include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimHid.h"
 #include "platform/sim/SimRegisterMemory.h"
 
@@ -72,6 +74,76 @@ TEST_F(SimBoardTest, ScenarioFileDecidesWhatIsPresent)
     QSettings ini(QString::fromStdString(root() + "/sim/board.ini"), QSettings::IniFormat);
     EXPECT_EQ(ini.value("soc/unique_id_x").toString(), "0x1234");
     EXPECT_EQ(ini.value("system/wired_port").toString(), "no");
+}
+
+TEST_F(SimBoardTest, EveryScenarioFlagReadsTheSameWords)
+{
+    struct Case { const char* text; bool videoPresent; bool logged; };
+    const Case cases[] = {
+        {"yes", true, false}, {"No", false, false}, {"TRUE", true, false}, {"false", false, false},
+        {"On", true, false},  {"OFF", false, false}, {"1", true, false},   {"0", false, false},
+        {"maybe", true, true},
+    };
+    for (const auto& c : cases) {
+        QDir().mkpath(QString::fromStdString(root() + "/sim"));
+        QFile f(QString::fromStdString(root() + "/sim/board.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray("[fpga]\nvideo_present=") + c.text + "\n[flash]\nstuck_busy=" + c.text + "\n");
+        f.close();
+        ::testing::internal::CaptureStderr();
+        Board::initSim(root());
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        auto* fpga = platform::sim::SimFpgaBoard::current();
+        ASSERT_NE(fpga, nullptr);
+        EXPECT_EQ(fpga->fpga0().knobs().videoPresent, c.videoPresent) << c.text;
+        const std::string line = root() + "/sim/board.ini: [fpga] video_present=" + c.text;
+        EXPECT_EQ(log.find(line) != std::string::npos, c.logged) << c.text << ": " << log;
+        Board::shutdown();
+    }
+}
+
+TEST_F(SimBoardTest, FreshScenarioListsEveryKeyWithAComment)
+{
+    Board::initSim(root());
+    QFile f(QString::fromStdString(root() + "/sim/board.ini"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    QStringList keys;
+    QString group;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString l = QString::fromUtf8(lines[i]).trimmed();
+        if (l.startsWith('['))
+            group = l.mid(1, l.size() - 2);
+        else if (!l.isEmpty() && !l.startsWith(';')) {
+            keys << group + "/" + l.left(l.indexOf('='));
+            EXPECT_TRUE(i > 0 && lines[i - 1].startsWith("; ")) << "no comment above " << l.toStdString();
+        }
+    }
+    for (const char* k : {"system/wired_port", "keypad/present", "soc/unique_id_x", "flash_mtd8/size",
+                          "input_board/edid0", "input_board/port_present", "fpga/version", "fpga/vbo_error_reads",
+                          "fpga/vbo_lock_after_reads", "fpga/video_present", "fpga/reg23_bit1_stuck", "fpga/width",
+                          "fpga/height", "fpga/count", "flash/persist", "flash/busy_polls", "flash/stuck_busy"})
+        EXPECT_TRUE(keys.contains(k)) << k;
+    QSettings ini(f.fileName(), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("fpga/video_present").toString(), "yes");
+    EXPECT_EQ(ini.value("flash/persist").toString(), "no");
+}
+
+TEST_F(SimBoardTest, AddedKeysKeepTheFilesOwnComments)
+{
+    QDir().mkpath(QString::fromStdString(root() + "/sim"));
+    {
+        QFile f(QString::fromStdString(root() + "/sim/board.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("; my own note\n[keypad]\n; unplugged today\npresent=no\n");
+    }
+    Board::initSim(root());
+    EXPECT_FALSE(Board::hid().present(0x28E9, 0x0380));
+    QFile f(QString::fromStdString(root() + "/sim/board.ini"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.startsWith("; my own note\n[keypad]\n; unplugged today\npresent=no\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("wired_port=yes"));
 }
 
 TEST_F(SimBoardTest, StateFileShowsEveryPart)

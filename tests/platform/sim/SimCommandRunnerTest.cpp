@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -182,6 +184,49 @@ TEST_F(SimCommandRunnerTest, WiredPortAndRoutes)
     EXPECT_EQ(run("route del default gw 10.0.0.1 metric 100"), 0);
     EXPECT_TRUE(sim().routes().empty());
     EXPECT_EQ(run("route del 255.255.255.255 wlan1"), SimCommandRunner::kFailed);
+}
+
+TEST_F(SimCommandRunnerTest, KeepsTheLast256TextsAndShowsThemInTheState)
+{
+    for (int i = 0; i < 300; ++i)
+        run("date +%s # " + std::to_string(i));
+    const auto kept = sim().commands();
+    ASSERT_EQ(kept.size(), 256u);
+    EXPECT_EQ(kept.front(), "date +%s # 44");
+    EXPECT_EQ(kept.back(), "date +%s # 299");
+    const QJsonObject state = sim().state();
+    EXPECT_EQ(state["commandsRun"].toInt(), 300);
+    const QJsonArray texts = state["commands"].toArray();
+    ASSERT_EQ(texts.size(), 256);
+    EXPECT_EQ(texts.last().toString(), "date +%s # 299");
+}
+
+TEST_F(SimCommandRunnerTest, RouteTableFollowsAnAddressAndGatewayChange)
+{
+    // The wired set-up as the device runs it, twice: the second time with a
+    // new address and gateway, then once more unchanged.
+    auto setUp = [this](const std::string& ip, const std::string& gw) {
+        run("route del default wlan0");
+        run("ifconfig eth0 " + ip + " netmask 255.255.255.0");
+        run("route add -host " + gw + " dev eth0");
+        run("route add default gw " + gw + " metric 100");
+        run("route add -host 255.255.255.255 eth0");
+        run("route del 255.255.255.255 wlan1");
+    };
+    const std::vector<std::string> second = {"-host 192.168.2.1 dev eth0", "default gw 192.168.2.1 metric 100",
+                                             "-host 255.255.255.255 eth0"};
+    setUp("192.168.1.50", "192.168.1.1");
+    setUp("192.168.2.50", "192.168.2.1");
+    EXPECT_EQ(sim().routes(), second);
+    setUp("192.168.2.50", "192.168.2.1");
+    EXPECT_EQ(sim().routes(), second) << "an identical route is refused, not doubled";
+
+    EXPECT_EQ(run("route del default wlan0"), SimCommandRunner::kFailed) << "the default route is eth0's";
+    EXPECT_EQ(run("route add default gw 10.1.1.1 dev wlan0"), 0);
+    EXPECT_EQ(run("route del default wlan0"), 0);
+    EXPECT_EQ(sim().routes(), second);
+    EXPECT_EQ(run("route del default"), 0);
+    EXPECT_EQ(sim().routes().size(), 2u);
 }
 
 TEST_F(SimCommandRunnerTest, ClockRebootAndServices)
