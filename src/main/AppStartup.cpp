@@ -26,6 +26,7 @@
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/PopupHooks.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/kel_keys.h"
 #include "video/c331_manage.h"
@@ -75,6 +76,7 @@ void AppStartup::afterApplication(const Options& options)
     KeyRouter::install();
     if (hooks().registerPages)
         hooks().registerPages();
+    installPopupHooks();
     createMainWindow();
     connectShell();
     g_timer = new QTimer();
