@@ -29,10 +29,6 @@ public:
     void handleTimerID1();
     void handleTimerID2();
 
-    int pictureY() const { return pic_y_; }
-    QLabel* picture() const { return picture_; }
-    QLabel* text() const { return text_; }
-
 protected:
     void timerEvent(QTimerEvent* event) override;
     // Closed by any path: the deletion follows, so the pointer goes now.
