@@ -96,11 +96,7 @@ void QRoundProgressBar::setMaximum(double max)
 
 void QRoundProgressBar::setValue(double v)
 {
-    v = qBound(minimum, v, maximum);
-    if (v == value)
-        return;
-    value = v;
-    update();
+    store(value, qBound(minimum, v, maximum));
 }
 
 void QRoundProgressBar::setValue(int v)
@@ -110,42 +106,28 @@ void QRoundProgressBar::setValue(int v)
 
 void QRoundProgressBar::setStartAngle(double angle)
 {
-    if (angle == startAngle)
-        return;
-    startAngle = angle;
-    update();
+    store(startAngle, angle);
 }
 
 void QRoundProgressBar::setOutlinePenWidth(double width)
 {
-    if (width == outlinePenWidth)
-        return;
-    outlinePenWidth = width;
-    update();
+    store(outlinePenWidth, width);
 }
 
 void QRoundProgressBar::setDataPenWidth(double width)
 {
-    if (width == dataPenWidth)
-        return;
-    dataPenWidth = width;
-    update();
+    store(dataPenWidth, width);
 }
 
 void QRoundProgressBar::setBarStyle(BarStyle style)
 {
-    if (style == barStyle)
-        return;
-    barStyle = style;
-    update();
+    store(barStyle, style);
 }
 
 void QRoundProgressBar::setDecimals(int count)
 {
-    if (count < 0 || count == decimals)
-        return;
-    decimals = count;
-    update();
+    if (count >= 0)
+        store(decimals, count);
 }
 
 QString QRoundProgressBar::valueText() const

@@ -47,6 +47,16 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Stores a changed setting and schedules a repaint; an unchanged one
+    // costs nothing.
+    template <typename T>
+    void store(T& member, T v)
+    {
+        if (member == v)
+            return;
+        member = v;
+        update();
+    }
     static void applyProgress(int v);
     void drawBase(QPainter& p, const QRectF& base, const QRectF& inner);
     void drawValue(QPainter& p, const QRectF& base, const QRectF& inner);
