@@ -27,6 +27,7 @@
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/PopupHooks.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/kel_keys.h"
 #include "video/c331_manage.h"
@@ -77,6 +78,7 @@ void AppStartup::afterApplication(const Options& options)
     registerPageMakers();
     if (hooks().registerPages)
         hooks().registerPages();
+    installPopupHooks();
     createMainWindow();
     connectShell();
     g_timer = new QTimer();

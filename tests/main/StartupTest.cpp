@@ -7,6 +7,7 @@
 #include "protocol/Qj_uart_inout.h"
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
+#include "ui/shell/FirmwareUpdate.h"
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/NumberKeyboard.h"
@@ -21,6 +22,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <thread>
 
 namespace kel::test {
 namespace {
@@ -74,6 +76,15 @@ TEST_F(StartupTest, CreatesEverySingletonInOrderAndEndsOnTheHomeScreen)
     EXPECT_EQ(g_numberkeyboard->geometry(), QRect(170, 20, 160, 240));
     EXPECT_EQ(g_lockwindow->pos(), QPoint(10, 20));
     EXPECT_NE(g_timer, nullptr);
+
+    // The upgrade calls of the links reach the popup, placed over the panel.
+    std::thread([]() { g_mainwindow->update_start(); }).join();
+    QCoreApplication::processEvents();
+    ASSERT_NE(g_move_update, nullptr);
+    EXPECT_EQ(g_move_update->pos(), QPoint(10, 20));
+    g_mainwindow->update_over();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g_move_update, nullptr);
 }
 
 } // namespace
