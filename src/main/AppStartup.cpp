@@ -27,7 +27,6 @@
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PagePointers.h"
-#include "ui/shell/PopupHooks.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/kel_keys.h"
 #include "video/c331_manage.h"
@@ -78,7 +77,6 @@ void AppStartup::afterApplication(const Options& options)
     registerPageMakers();
     if (hooks().registerPages)
         hooks().registerPages();
-    installPopupHooks();
     createMainWindow();
     connectShell();
     g_timer = new QTimer();

@@ -4,6 +4,7 @@
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/PopupHooks.h"
 
 namespace {
 // Makes a page of class T with a null parent and records it in its
@@ -17,16 +18,10 @@ PageOpener::Maker maker(T*& pointer)
         return page;
     };
 }
-
-void installPopupHooks(MainWindow::Hooks& hooks)
-{
-    // The upgrade popup's start/tick/over are installed here once it exists.
-    (void)hooks;
-}
 } // namespace
 
 void registerPageMakers()
 {
     // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
-    installPopupHooks(MainWindow::hooks());
+    installPopupHooks();
 }

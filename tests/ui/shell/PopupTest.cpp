@@ -1,4 +1,4 @@
-#include "ShellFixture.h"
+#include "ui/support/ShellFixture.h"
 
 #include "params/global.h"
 #include "ui/shell/FirmwareUpdate.h"
