@@ -212,6 +212,16 @@ int KelRamPara::KelModeUserRamParaDeal(const uint8_t* data, uint16_t length, uin
     return 0;
 }
 
+void KelRamPara::snapshotBlock(uint8_t out[RamLayout::kBlockSize])
+{
+    pthread_mutex_t& para = ApplyGate::instance().c331_para_mutex;
+    pthread_mutex_lock(&para);
+    pthread_mutex_lock(&para_info_mutex);
+    std::memcpy(out, RamBlock, RamLayout::kBlockSize);
+    pthread_mutex_unlock(&para_info_mutex);
+    pthread_mutex_unlock(&para);
+}
+
 // -------------------------------------------------------------- reset/save
 
 void KelRamPara::ram_para_reset()
