@@ -38,7 +38,7 @@ QMutex Utils::_check_nosig_mutex;
 QMutex Utils::_test_signal_mutex;
 QMutex Utils::_usleep_mutex;
 QMutex Utils::_system_mutex;
-QMutex Utils::_config_mutex;
+std::mutex Utils::_config_mutex;
 
 namespace {
 
@@ -334,7 +334,7 @@ int Utils::getIPAddress()
     // Held over the reads of the items too: a change stored meanwhile on
     // another link (item and global under this lock) is never overwritten by
     // an older reading.
-    QMutexLocker l(&_config_mutex);
+    std::lock_guard<std::mutex> l(_config_mutex);
     g_str_ip = item(ConfigItem::IPAddress).toString();
     g_str_gateway = item(ConfigItem::GateWay).toString();
     g_srt_mask = item(ConfigItem::SubNetMask).toString();
@@ -392,7 +392,7 @@ int Utils::initIPAddress()
     getIPAddress();
     QString ip, gateway, mask;
     {
-        QMutexLocker l(&_config_mutex);
+        std::lock_guard<std::mutex> l(_config_mutex);
         ip = g_str_ip;
         gateway = g_str_gateway;
         mask = g_srt_mask;

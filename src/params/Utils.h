@@ -1,11 +1,11 @@
 #pragma once
 #include <QMutex>
-#include <QMutexLocker>
 #include <QString>
 #include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // Static helpers every subsystem uses: check bytes and CRCs, text
@@ -88,18 +88,19 @@ public:
     // the cloud account, g_check_edid, g_check_source, g_lcd_lang_valid):
     // any link thread may reload or change them while others read them, so
     // every read and write goes through this lock (a QString must not be
-    // assigned and copied at once from two threads).
-    static QMutex _config_mutex;
+    // assigned and copied at once from two threads). A std::mutex, so that
+    // ThreadSanitizer sees it.
+    static std::mutex _config_mutex;
     template <class T>
     static T configValue(const T& global)
     {
-        QMutexLocker l(&_config_mutex);
+        std::lock_guard<std::mutex> l(_config_mutex);
         return global;
     }
     template <class T, class V>
     static void setConfigValue(T& global, const V& value)
     {
-        QMutexLocker l(&_config_mutex);
+        std::lock_guard<std::mutex> l(_config_mutex);
         global = value;
     }
 };

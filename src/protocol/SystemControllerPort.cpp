@@ -44,7 +44,7 @@ constexpr int kKeyLcdLang = 17;
 // reload on another link sees both or neither. False for a key not kept.
 bool storeConfigItem(ConfigEngine& config, int key, const QString& value)
 {
-    QMutexLocker l(&Utils::_config_mutex);
+    std::lock_guard<std::mutex> l(Utils::_config_mutex);
     switch (key) {
     case kKeyTcpPort:
         // The listening port changes with the next start.

@@ -250,7 +250,7 @@ bool T57_WIFI_CONFIG::applySettings(const WifiSettings& s)
     if (addressChanged) {
         // pInstance reloads the globals from the items, so it runs first.
         ConfigEngine* config = ConfigEngine::pInstance();
-        QMutexLocker l(&Utils::_config_mutex);
+        std::lock_guard<std::mutex> l(Utils::_config_mutex);
         config->write_config_variant(ConfigItem::WifiIPAddress, s.address);
         g_str_wifi_ip = s.address;
     }

@@ -107,7 +107,7 @@ message_deal_4g::Answer message_deal_4g::getCloud(const QByteArray& name)
 {
     QByteArray payload;
     {
-        QMutexLocker l(&Utils::_config_mutex);
+        std::lock_guard<std::mutex> l(Utils::_config_mutex);
         payload = g_uDar_cloudserverip.toLatin1() + ',' + QByteArray::number(g_uDar_cloudserverport) + ','
             + g_uDar_clouduserid.toLatin1() + ',' + g_uDar_controllername.toLatin1() + ','
             + QByteArray::number(g_uDar_cloud);
