@@ -124,7 +124,7 @@ void tarvosource::prepare()
     it6602->i2c_fd = i2c_fd;
     ite6805->i2c_fd = i2c_fd;
     it66121->i2c_fd = i2c_fd;
-    source_enable_mask = static_cast<uint8_t>(g_check_source);
+    source_enable_mask = static_cast<uint8_t>(Utils::configValue(g_check_source));
     const QString dir = kel::platform::PathMap::host(QStringLiteral("/data/edidramtable"));
     if (!QDir(dir).exists())
         QDir().mkpath(dir);
@@ -239,8 +239,9 @@ void tarvosource::resetSequenceStep(uint8_t state)
 
 void tarvosource::finishResetSequence()
 {
-    const bool once = g_check_edid == QLatin1String("Once");
-    const bool never = g_check_edid == QLatin1String("Never");
+    const QString check = Utils::configValue(g_check_edid);
+    const bool once = check == QLatin1String("Once");
+    const bool never = check == QLatin1String("Never");
     // A check pass that could not verify an EEPROM has restarted the reset
     // sequence: it must not be overwritten with the steady state, nor
     // recorded as done.

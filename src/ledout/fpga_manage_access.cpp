@@ -1,6 +1,7 @@
 // Register and RAM access of the FPGAs, and the images kept beside them.
 #include "ledout/fpga_manage.h"
 
+#include "params/ApplyGate.h"
 #include "params/DebugPrint.h"
 #include "params/KelRamPara.h"
 #include "params/Utils.h"
@@ -48,7 +49,16 @@ uint8_t bcd(uint8_t v) { return uint8_t((v >> 4) * 10 + (v & 0x0F)); }
 
 uint16_t fpga_manage::block_u16(size_t offset) { return KelRamPara::pInstance()->blockU16(offset); }
 
-void fpga_manage::set_block_u16(size_t offset, uint16_t value) { KelRamPara::pInstance()->setBlockU16(offset, value); }
+// Written under the scaler's parameter lock like every other writer of the
+// block outside the GUI thread, so the persistence pass copies whole values.
+void fpga_manage::set_block_u16(size_t offset, uint16_t value)
+{
+    KelRamPara* store = KelRamPara::pInstance();
+    pthread_mutex_t& para = ApplyGate::instance().c331_para_mutex;
+    pthread_mutex_lock(&para);
+    store->setBlockU16(offset, value);
+    pthread_mutex_unlock(&para);
+}
 
 void fpga_manage::announce(int reason) { KelRamPara::pInstance()->test_signal(reason); }
 

@@ -143,9 +143,12 @@ int fallbackLanguage(int lang, uint32_t mask)
 void KelRamPara::validateLanguageAtStart()
 {
     g_language = RamBlock[RamLayout::kLcdLanguage];
-    if ((g_lcd_lang_valid & 0x1u) && (g_lcd_lang_valid & (1u << 17)))
-        g_lcd_lang_valid &= 0xFFFEu;
-    const int lang = fallbackLanguage(g_language, g_lcd_lang_valid);
+    uint32_t offered = Utils::configValue(g_lcd_lang_valid);
+    if ((offered & 0x1u) && (offered & (1u << 17))) {
+        offered &= 0xFFFEu;
+        Utils::setConfigValue(g_lcd_lang_valid, offered);
+    }
+    const int lang = fallbackLanguage(g_language, offered);
     if (lang >= 0) {
         RamBlock[RamLayout::kLcdLanguage] = static_cast<uint8_t>(lang);
         g_language = static_cast<uint8_t>(lang);
@@ -210,6 +213,16 @@ int KelRamPara::KelModeUserRamParaDeal(const uint8_t* data, uint16_t length, uin
         std::memcpy(UserModeSlot[mode - 1] + offset, data, length);
     kelDebug("\n write ram_user_mode = %#x \n", mode);
     return 0;
+}
+
+void KelRamPara::snapshotBlock(uint8_t out[RamLayout::kBlockSize])
+{
+    pthread_mutex_t& para = ApplyGate::instance().c331_para_mutex;
+    pthread_mutex_lock(&para);
+    pthread_mutex_lock(&para_info_mutex);
+    std::memcpy(out, RamBlock, RamLayout::kBlockSize);
+    pthread_mutex_unlock(&para_info_mutex);
+    pthread_mutex_unlock(&para);
 }
 
 // -------------------------------------------------------------- reset/save
@@ -495,7 +508,7 @@ int KelRamPara::KelLanguageChanged()
     if (word == shadowU16(RamLayout::kLcdLanguage))
         return 0;
     g_language = static_cast<uint8_t>(word & 0xFF);
-    const int lang = fallbackLanguage(g_language, g_lcd_lang_valid);
+    const int lang = fallbackLanguage(g_language, Utils::configValue(g_lcd_lang_valid));
     if (lang >= 0) {
         setBlockU16(RamLayout::kLcdLanguage, static_cast<uint16_t>(lang));
         g_language = static_cast<uint8_t>(lang);

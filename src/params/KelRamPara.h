@@ -100,6 +100,9 @@ public:
     uint16_t blockU16(size_t off) const { return RamLayout::u16(RamBlock, off); }
     void setBlockU16(size_t off, uint16_t v) { RamLayout::setU16(RamBlock, off, v); }
     uint16_t shadowU16(size_t off) const { return RamLayout::u16(RamShadow, off); }
+    // A copy of the whole block taken under the locks that its writers on
+    // other threads hold (the scaler's parameter lock, then para_info_mutex).
+    void snapshotBlock(uint8_t out[RamLayout::kBlockSize]);
 
 signals:
     void sig_update_para(int reason);

@@ -163,20 +163,26 @@ void SyncUpdate::walkSlots()
 void SyncUpdate::persist()
 {
     KelRamPara& s = store();
+    // The pass compares, writes and keeps as its shadow one copy of the
+    // block taken under the writers' locks. A change that lands after the
+    // copy (during the write, the sync or the pause) therefore still differs
+    // from the shadow, and the next pass saves it.
+    uint8_t written[RamLayout::kBlockSize];
+    s.snapshotBlock(written);
     size_t diff = RamLayout::kSavedBegin;
-    while (diff < RamLayout::kBlockSize && s.RamBlock[diff] == s.RamShadow[diff])
+    while (diff < RamLayout::kBlockSize && written[diff] == s.RamShadow[diff])
         ++diff;
     if (diff < RamLayout::kBlockSize) {
-        kelDebug("\n ram_para diffrent %d,%d,%d!\n", static_cast<int>(diff), s.RamShadow[diff], s.RamBlock[diff]);
+        kelDebug("\n ram_para diffrent %d,%d,%d!\n", static_cast<int>(diff), s.RamShadow[diff], written[diff]);
         {
             QMutexLocker locker(&Utils::_file_deal_mutex);
             // A missing file is created anew rather than losing the change.
-            if (!RamDeviceFile::writeSaved(s.RamBlock))
+            if (!RamDeviceFile::writeSaved(written))
                 kelDebug("\n write %s failed \n", RamDeviceFile::kPath);
             Board::commands().system("sync");
             Sleeper::sleepMs(100);
         }
-        std::memcpy(s.RamShadow, s.RamBlock, sizeof s.RamShadow);
+        std::memcpy(s.RamShadow, written, sizeof s.RamShadow);
     }
     if (g_page_focus == kFocusLinkOption && PageRegistry::instance().has(kFocusLinkOption))
         PageRegistry::instance().notice(TIP_SAVED);

@@ -38,6 +38,7 @@ QMutex Utils::_check_nosig_mutex;
 QMutex Utils::_test_signal_mutex;
 QMutex Utils::_usleep_mutex;
 QMutex Utils::_system_mutex;
+std::mutex Utils::_config_mutex;
 
 namespace {
 
@@ -330,6 +331,10 @@ int Utils::getIPAddress()
     if (!engine)
         return 0;
     auto item = [engine](ConfigItem::ConfigName n) { return engine->read_config_variant(n); };
+    // Held over the reads of the items too: a change stored meanwhile on
+    // another link (item and global under this lock) is never overwritten by
+    // an older reading.
+    std::lock_guard<std::mutex> l(_config_mutex);
     g_str_ip = item(ConfigItem::IPAddress).toString();
     g_str_gateway = item(ConfigItem::GateWay).toString();
     g_srt_mask = item(ConfigItem::SubNetMask).toString();
@@ -385,7 +390,14 @@ int Utils::init_resteth(const QString& ip, const QString& gateway, const QString
 int Utils::initIPAddress()
 {
     getIPAddress();
-    return init_resteth(g_str_ip, g_str_gateway, g_srt_mask);
+    QString ip, gateway, mask;
+    {
+        std::lock_guard<std::mutex> l(_config_mutex);
+        ip = g_str_ip;
+        gateway = g_str_gateway;
+        mask = g_srt_mask;
+    }
+    return init_resteth(ip, gateway, mask);
 }
 
 void writeLogMsg(int type, const std::string& text)

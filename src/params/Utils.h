@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // Static helpers every subsystem uses: check bytes and CRCs, text
@@ -83,6 +84,25 @@ public:
     static QMutex _test_signal_mutex;
     static QMutex _usleep_mutex;
     static QMutex _system_mutex;
+    // The configuration globals (g_str_ip and its neighbours, the TCP port,
+    // the cloud account, g_check_edid, g_check_source, g_lcd_lang_valid):
+    // any link thread may reload or change them while others read them, so
+    // every read and write goes through this lock (a QString must not be
+    // assigned and copied at once from two threads). A std::mutex, so that
+    // ThreadSanitizer sees it.
+    static std::mutex _config_mutex;
+    template <class T>
+    static T configValue(const T& global)
+    {
+        std::lock_guard<std::mutex> l(_config_mutex);
+        return global;
+    }
+    template <class T, class V>
+    static void setConfigValue(T& global, const V& value)
+    {
+        std::lock_guard<std::mutex> l(_config_mutex);
+        global = value;
+    }
 };
 
 // The logging hook every subsystem calls; it records nothing.

@@ -1,6 +1,7 @@
 #include "protocol/ProtocolService.h"
 
 #include "params/global.h"
+#include "params/Utils.h"
 #include "platform/Board.h"
 #include "protocol/ProtocolContext.h"
 #include "protocol/Qj_uart_inout.h"
@@ -26,7 +27,8 @@ LinkSettings settingsFromGlobals()
     LinkSettings s;
     s.udpEnabled = g_udpnetmode != 0;
     s.tcpEnabled = g_networkMode != 0;
-    s.tcpPort = g_port >= 1 && g_port <= 65535 ? uint16_t(g_port) : uint16_t(5005);
+    const int port = Utils::configValue(g_port);
+    s.tcpPort = port >= 1 && port <= 65535 ? uint16_t(port) : uint16_t(5005);
     s.serialBaud = g_BPS;
     s.serialReadSize = g_dataLen > 0 && g_dataLen <= 4096 ? g_dataLen : 32;
     if (platform::Board::isSim())

@@ -40,6 +40,34 @@ constexpr int kKeyBarcode = 6;
 constexpr int kKeyWifiIp = 7;
 constexpr int kKeyLcdLang = 17;
 
+// Item and global change together under the configuration lock, so a
+// reload on another link sees both or neither. False for a key not kept.
+bool storeConfigItem(ConfigEngine& config, int key, const QString& value)
+{
+    std::lock_guard<std::mutex> l(Utils::_config_mutex);
+    switch (key) {
+    case kKeyTcpPort:
+        // The listening port changes with the next start.
+        config.write_config_variant(key, value.toInt());
+        g_int_tcp_port = value.toInt();
+        return true;
+    case kKeyLcdLang:
+        config.write_config_variant(key, value.toUInt(nullptr, 0));
+        g_lcd_lang_valid = value.toUInt(nullptr, 0);
+        return true;
+    case kKeyBarcode:
+        config.write_config_variant(key, value);
+        g_str_barcode = value;
+        return true;
+    case kKeyWifiIp:
+        config.write_config_variant(key, value);
+        g_str_wifi_ip = value;
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 uint8_t SystemControllerPort::writeRamBlock(uint32_t address, const uint8_t* data, uint32_t n)
@@ -289,28 +317,8 @@ void SystemControllerPort::storeNetwork(const QString& ip, const QString& mask, 
 void SystemControllerPort::storeConfig(int key, const QString& value)
 {
     ConfigEngine* config = ConfigEngine::pInstance();
-    switch (key) {
-    case kKeyTcpPort:
-        // The listening port changes with the next start.
-        config->write_config_variant(key, value.toInt());
-        g_int_tcp_port = value.toInt();
-        break;
-    case kKeyLcdLang:
-        config->write_config_variant(key, value.toUInt(nullptr, 0));
-        g_lcd_lang_valid = value.toUInt(nullptr, 0);
-        break;
-    case kKeyBarcode:
-        config->write_config_variant(key, value);
-        g_str_barcode = value;
-        break;
-    case kKeyWifiIp:
-        config->write_config_variant(key, value);
-        g_str_wifi_ip = value;
-        break;
-    default:
-        return;
-    }
-    Utils::system_mutex(QStringLiteral("sync"));
+    if (storeConfigItem(*config, key, value))
+        Utils::system_mutex(QStringLiteral("sync"));
 }
 
 void SystemControllerPort::setSystemClock(const ClockValue& v)

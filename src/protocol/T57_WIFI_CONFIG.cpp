@@ -45,7 +45,8 @@ T57_WIFI_CONFIG* T57_WIFI_CONFIG::pInstance(uint16_t port)
 T57_WIFI_CONFIG::T57_WIFI_CONFIG()
     : commands_(*this)
 {
-    settings_ = WifiConfigFiles::load(Utils::isIPv4Address(g_str_wifi_ip) ? g_str_wifi_ip : WifiSettings().address);
+    const QString configured = Utils::configValue(g_str_wifi_ip);
+    settings_ = WifiConfigFiles::load(Utils::isIPv4Address(configured) ? configured : WifiSettings().address);
     // The files follow the configured address (the control protocol may have
     // changed it) and exist from the first start on.
     WifiConfigFiles::writeAll(settings_);
@@ -138,7 +139,7 @@ QStringList T57_WIFI_CONFIG::startCommands(const WifiSettings& s)
 
 void T57_WIFI_CONFIG::adoptConfiguredAddress()
 {
-    const QString configured = g_str_wifi_ip;
+    const QString configured = Utils::configValue(g_str_wifi_ip);
     WifiSettings s;
     {
         QMutexLocker l(&settingsLock_);
@@ -230,7 +231,7 @@ WifiSettings T57_WIFI_CONFIG::settings() const
     }
     // The control protocol changes the address in the configuration only;
     // that address is the one the next restart brings up.
-    const QString configured = g_str_wifi_ip;
+    const QString configured = Utils::configValue(g_str_wifi_ip);
     if (Utils::isIPv4Address(configured))
         s.address = configured;
     return s;
@@ -241,14 +242,16 @@ bool T57_WIFI_CONFIG::applySettings(const WifiSettings& s)
     if (!WifiConfigFiles::writeAll(s))
         return false;
     // Compared with the configured address, which a restart would adopt.
-    const bool addressChanged = g_str_wifi_ip != s.address;
+    const bool addressChanged = Utils::configValue(g_str_wifi_ip) != s.address;
     {
         QMutexLocker l(&settingsLock_);
         settings_ = s;
     }
     if (addressChanged) {
         // pInstance reloads the globals from the items, so it runs first.
-        ConfigEngine::pInstance()->write_config_variant(ConfigItem::WifiIPAddress, s.address);
+        ConfigEngine* config = ConfigEngine::pInstance();
+        std::lock_guard<std::mutex> l(Utils::_config_mutex);
+        config->write_config_variant(ConfigItem::WifiIPAddress, s.address);
         g_str_wifi_ip = s.address;
     }
     set_wifi_reset_flag();

@@ -105,9 +105,13 @@ uint8_t message_deal_4g::frame_deal(const uint8_t* payload, size_t n, std::vecto
 
 message_deal_4g::Answer message_deal_4g::getCloud(const QByteArray& name)
 {
-    const QByteArray payload = g_uDar_cloudserverip.toLatin1() + ',' + QByteArray::number(g_uDar_cloudserverport)
-        + ',' + g_uDar_clouduserid.toLatin1() + ',' + g_uDar_controllername.toLatin1() + ','
-        + QByteArray::number(g_uDar_cloud);
+    QByteArray payload;
+    {
+        std::lock_guard<std::mutex> l(Utils::_config_mutex);
+        payload = g_uDar_cloudserverip.toLatin1() + ',' + QByteArray::number(g_uDar_cloudserverport) + ','
+            + g_uDar_clouduserid.toLatin1() + ',' + g_uDar_controllername.toLatin1() + ','
+            + QByteArray::number(g_uDar_cloud);
+    }
     return reply(name, kOk, payload);
 }
 

@@ -5,9 +5,9 @@
 #include "protocol/ProtocolContext.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <vector>
@@ -56,21 +56,24 @@ void networkManage::acceptThread()
     while (!stopping()) {
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
         for (const auto& c : clients_)
-            fds.push_back(pollfd{c.first, POLLIN, 0});
+            fds.push_back(pollfd{c.first, short(POLLIN | (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         if (::poll(fds.data(), fds.size(), settings_.pollMs) > 0) {
             for (size_t i = 1; i < fds.size(); ++i) {
-                if (!fds[i].revents)
-                    continue;
                 auto it = clients_.find(fds[i].fd);
-                if (it != clients_.end() && !readClient(*it->second)) {
-                    ::close(it->first);
-                    clients_.erase(it);
-                }
+                if (!fds[i].revents || it == clients_.end())
+                    continue;
+                Client& c = *it->second;
+                if ((fds[i].revents & POLLOUT) && !flush(c))
+                    c.dropped = true;
+                if (!c.dropped && (fds[i].revents & ~POLLOUT) && !readClient(c))
+                    c.dropped = true;
             }
+            closeDropped();
             if (fds[0].revents & POLLIN)
                 acceptOne();
         }
         servicePass();
+        closeDropped();
     }
 }
 
@@ -78,20 +81,43 @@ void networkManage::acceptOne()
 {
     sockaddr_in from{};
     socklen_t len = sizeof from;
-    const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC);
+    const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
-    if (clients_.size() >= size_t(settings_.tcpMaxClients)) {
-        ::close(fd);
-        return;
-    }
-    // A client that stops reading must not hold the link thread for long.
-    timeval limit{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (clients_.size() >= size_t(settings_.tcpMaxClients))
+        evictSilentLongest();
     auto c = std::make_unique<Client>();
     c->fd = fd;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
+    c->lastHeard = ++heard_;
     clients_[fd] = std::move(c);
+}
+
+// Every slot is taken: the client that has sent nothing for the longest
+// makes room, so idle connections cannot lock everyone else out.
+void networkManage::evictSilentLongest()
+{
+    auto oldest = clients_.end();
+    for (auto it = clients_.begin(); it != clients_.end(); ++it)
+        if (oldest == clients_.end() || it->second->lastHeard < oldest->second->lastHeard)
+            oldest = it;
+    if (oldest == clients_.end())
+        return;
+    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (silent longest)\n", oldest->second->key.c_str());
+    ::close(oldest->first);
+    clients_.erase(oldest);
+}
+
+void networkManage::closeDropped()
+{
+    for (auto it = clients_.begin(); it != clients_.end();) {
+        if (it->second->dropped) {
+            ::close(it->first);
+            it = clients_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 bool networkManage::readClient(Client& c)
@@ -102,6 +128,7 @@ bool networkManage::readClient(Client& c)
         return false;
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    c.lastHeard = ++heard_;
     LinkPeer peer;
     peer.fd = c.fd;
     peer.key = c.key;
@@ -109,17 +136,38 @@ bool networkManage::readClient(Client& c)
     return true;
 }
 
+bool networkManage::flush(Client& c)
+{
+    while (!c.queued.empty()) {
+        const ssize_t w = ::send(c.fd, c.queued.data(), c.queued.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (w < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        if (w == 0)
+            return false;
+        c.queued.erase(0, size_t(w));
+    }
+    return true;
+}
+
+// Never waits for the client: what the socket does not take now is queued
+// and sent when the client reads. A client that lets its queue pass the
+// bound is closed (at the end of this loop pass, as a frame of it may be
+// in progress).
 bool networkManage::sendTo(const LinkPeer& peer, const uint8_t* data, size_t n)
 {
     auto it = clients_.find(peer.fd);
-    if (it == clients_.end() || it->second->key != peer.key)
+    if (it == clients_.end() || it->second->key != peer.key || it->second->dropped)
         return false;
-    size_t sent = 0;
-    while (sent < n) {
-        const ssize_t w = ::send(peer.fd, data + sent, n - sent, MSG_NOSIGNAL);
-        if (w <= 0)
-            return false;
-        sent += size_t(w);
+    Client& c = *it->second;
+    c.queued.append(reinterpret_cast<const char*>(data), n);
+    if (!flush(c)) {
+        c.dropped = true;
+        return false;
+    }
+    if (c.queued.size() > kMaxQueued) {
+        std::fprintf(stderr, "kelT57N: %s does not read its answers, closed\n", c.key.c_str());
+        c.dropped = true;
+        return false;
     }
     return true;
 }

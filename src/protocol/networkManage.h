@@ -12,7 +12,11 @@ namespace kel::protocol {
 // The TCP control link (port g_port, 5005 by default), listening only
 // while the TCP link is switched on. Many clients at once, each with its
 // own capped receive buffer; an answer goes to the client that asked, a
-// card answer to the client of the last pass-through request.
+// card answer to the client of the last pass-through request. No client can
+// hold the link thread: sockets are non-blocking, what a client does not
+// take at once waits in its own bounded queue (a client whose queue passes
+// the bound is closed), and a connection arriving while every slot is taken
+// replaces the client that has been silent longest.
 class networkManage : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -24,11 +28,17 @@ public:
     bool listening() const { return listenFd_ >= 0; }
     uint16_t localPort() const;
 
+    // Answer bytes a client may leave unread before it is closed.
+    static constexpr size_t kMaxQueued = 256 * 1024;
+
 private:
     struct Client {
         int fd = -1;
         std::string key;
         FrameAssembler assembler{protocol_phy::kMaxWire};
+        std::string queued;       // answer bytes not yet taken by the client
+        uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
+        bool dropped = false;     // closed at the end of this loop pass
     };
 
     void loop() override { acceptThread(); }
@@ -36,12 +46,17 @@ private:
     void acceptOne();
     // False when the client has gone.
     bool readClient(Client& c);
+    // Sends what the queue holds; false when the client has gone.
+    bool flush(Client& c);
+    void evictSilentLongest();
+    void closeDropped();
     void closeAll();
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;
 
     LinkSettings settings_;
     int listenFd_ = -1;
     uint64_t nextId_ = 0;
+    uint64_t heard_ = 0;
     std::map<int, std::unique_ptr<Client>> clients_;
 };
 

@@ -20,13 +20,17 @@
 #include "protocol/ProtocolCodes.h"
 #include "protocol/TestFrames.h"
 #include "protocol/UsbServer.h"
+#include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,4 +164,63 @@ TEST_F(WholeController, StickBeingReadClosesTheSettingsMenuInFront)
 }
 
 } // namespace
+} // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// A TCP connection to the control port with a tiny receive buffer: the
+// shape of a client that stops reading.
+int connectTcp(uint16_t port, int receiveBuffer)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+TEST_F(WholeController, TcpClientThatNeverReadsAndSilentClientsDoNotStopAnother)
+{
+    ASSERT_NE(networkManage::p_networkManage, nullptr);
+    const uint16_t port = networkManage::p_networkManage->localPort();
+    // 4000 requests for 1024 bytes each: far more answer bytes than the
+    // socket buffers hold, none of them ever read.
+    const int hog = connectTcp(port, 4096);
+    ASSERT_GE(hog, 0);
+    const Bytes read = TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0, 1024));
+    Bytes flood;
+    for (int i = 0; i < 4000; ++i)
+        flood.insert(flood.end(), read.begin(), read.end());
+    for (size_t sent = 0; sent < flood.size();) {
+        const ssize_t w = ::send(hog, flood.data() + sent, flood.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (w <= 0)
+            break;
+        sent += size_t(w);
+    }
+    std::vector<int> silent;
+    for (int i = 0; i < 8; ++i)
+        silent.push_back(connectTcp(port, 0));
+
+    LinkClient tool = LinkClient::tcp(port);
+    ASSERT_TRUE(tool.ok());
+    for (int i = 0; i < 5; ++i) {
+        const Bytes answer = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(768, 16)));
+        ASSERT_FALSE(answer.empty()) << "round trip " << i;
+        EXPECT_EQ(ST_OK, TestFrames::status(answer));
+    }
+    for (int fd : silent)
+        ::close(fd);
+    ::close(hog);
+}
+
 } // namespace kel::test

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 
+#include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
 #include "params/PageRegistry.h"
 #include "params/RamLayout.h"
@@ -7,6 +8,7 @@
 #include "params/global.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimHid.h"
+#include "platform/Sleeper.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -248,4 +250,39 @@ TEST_F(ChangePass, AnnouncementFromANestedEventLoopOfThePassIsDelivered)
     });
     store().test_signal(SYNC_PARA);
     EXPECT_EQ(std::vector<int>({SYNC_PARA, SYNC_INPUT_INFO}), reasons);
+}
+
+// A protocol write lands on a link thread 0, 20, 50 or 90 ms after a save
+// started, while the pass still pauses after its "sync": the next pass must
+// write it, whatever moment of the save it met.
+TEST_F(ChangePass, ChangeDuringTheSavesPauseIsWrittenByTheNextPass)
+{
+    constexpr size_t kByte = 1500;
+    for (const uint64_t atMs : {0u, 20u, 50u, 90u}) {
+        SCOPED_TRACE(atMs);
+        const uint8_t first = uint8_t(0x10 + atMs), second = uint8_t(first + 1);
+        uint64_t clockUs = 0;
+        bool landed = false;
+        kel::platform::Sleeper::setHook([&](uint64_t us) {
+            clockUs += us;
+            if (landed || clockUs < atMs * 1000)
+                return;
+            landed = true;
+            std::thread link([&] {
+                pthread_mutex_lock(&ApplyGate::instance().c331_para_mutex);
+                store().KelRamParaDeal(&second, 1, kByte);
+                pthread_mutex_unlock(&ApplyGate::instance().c331_para_mutex);
+            });
+            link.join();
+        });
+        store().RamBlock[kByte] = first;
+        sync.para_sync(SYNC_PARA);
+        ASSERT_TRUE(landed);
+        EXPECT_EQ(first, readFile(kParamFile)[kByte - 766]);
+
+        kel::platform::Sleeper::setHook([](uint64_t) {});
+        sync.para_sync(SYNC_PARA);
+        EXPECT_EQ(second, readFile(kParamFile)[kByte - 766]);
+        EXPECT_EQ(second, store().RamShadow[kByte]);
+    }
 }

@@ -3,6 +3,7 @@
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "params/SyncReason.h"
+#include "params/Utils.h"
 #include "params/global.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCommandRunner.h"
@@ -16,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace kel::test {
 namespace {
@@ -177,4 +180,58 @@ TEST_F(SystemPort, ARegisterElevenWriteNeverLowersAPendingUserModeApply)
 }
 
 } // namespace
+} // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+Bytes textField(const std::string& s)
+{
+    Bytes b = {uint8_t(s.size())};
+    b.insert(b.end(), s.begin(), s.end());
+    return b;
+}
+
+} // namespace
+
+// Two links change the configuration at once (each change reloads every
+// configuration global) while the panel reads the address it shows.
+TEST_F(SystemPort, TwoLinksWritingTheConfigurationAtOnce)
+{
+    constexpr int kRounds = 60;
+    const char* const ips[] = {"10.1.2.3", "10.9.8.7"};
+    const char* const wifi[] = {"192.168.22.7", "192.168.22.9"};
+    std::atomic<int> failed{0};
+    std::atomic<bool> done{false};
+    std::thread tcp([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            const Bytes p = TestFrames::cat({textField(ips[i % 2]), textField("255.255.0.0"), textField("10.1.0.1")});
+            failed += TestFrames::status(ask(CMD_SET_NETWORK, p)) != ST_OK;
+        }
+    });
+    std::thread serial([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            failed += TestFrames::status(ask(CMD_WRITE_CONFIG, TestFrames::cat({{7}, textField(wifi[i % 2])}))) != ST_OK;
+            failed += TestFrames::status(ask(CMD_WRITE_CONFIG, TestFrames::cat({{6}, textField("BC" + std::to_string(i))})))
+                != ST_OK;
+        }
+    });
+    std::thread panel([&] {
+        while (!done)
+            failed += !Utils::isIPv4Address(Utils::configValue(g_str_ip));
+    });
+    tcp.join();
+    serial.join();
+    done = true;
+    panel.join();
+
+    EXPECT_EQ(0, failed.load());
+    // The last values written by each link are the ones kept.
+    EXPECT_EQ(QString(ips[(kRounds - 1) % 2]), Utils::configValue(g_str_ip));
+    EXPECT_EQ(QString(wifi[(kRounds - 1) % 2]), Utils::configValue(g_str_wifi_ip));
+    EXPECT_EQ(QString("BC%1").arg(kRounds - 1), Utils::configValue(g_str_barcode));
+    ConfigEngine* config = ConfigEngine::pInstance();
+    EXPECT_EQ(QString(ips[(kRounds - 1) % 2]), config->read_config_variant(ConfigItem::IPAddress).toString());
+}
+
 } // namespace kel::test

@@ -1,11 +1,12 @@
 #include "ui/shell/L10n.h"
 
+#include "params/Utils.h"
 #include "params/global.h"
 
 int L10n::language()
 {
     const int lang = g_language;
-    const bool offered = lang >= 0 && lang <= 4 && (g_lcd_lang_valid & (1u << lang)) != 0;
+    const bool offered = lang >= 0 && lang <= 4 && (Utils::configValue(g_lcd_lang_valid) & (1u << lang)) != 0;
     return (offered && lang != English) ? lang : English;
 }
 

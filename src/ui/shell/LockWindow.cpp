@@ -3,6 +3,7 @@
 #include "inputs/sourceinfo.h"
 #include "params/AliasFile.h"
 #include "params/KelRamPara.h"
+#include "params/Utils.h"
 #include "params/global.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageForm.h"
@@ -187,7 +188,7 @@ void LockWindow::para_init()
 
 void LockWindow::ip_changed()
 {
-    label_IPaddr->setText(g_str_ip);
+    label_IPaddr->setText(Utils::configValue(g_str_ip));
 }
 
 void LockWindow::language_changed()

@@ -216,7 +216,7 @@ void MainWindow::para_init()
 
 void MainWindow::ip_changed()
 {
-    label_IPaddr->setText(g_str_ip);
+    label_IPaddr->setText(Utils::configValue(g_str_ip));
 }
 
 void MainWindow::syncUpdate(int)
