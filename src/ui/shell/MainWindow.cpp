@@ -17,6 +17,7 @@
 #include "ui/shell/PanelFields.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
+#include "ui/shell/TextFit.h"
 
 #include <QDateTime>
 #include <QVariant>
@@ -222,7 +223,7 @@ void MainWindow::para_init()
 
 void MainWindow::ip_changed()
 {
-    label_IPaddr->setText(g_str_ip);
+    TextFit::setText(label_IPaddr, g_str_ip);
 }
 
 void MainWindow::syncUpdate(int)
