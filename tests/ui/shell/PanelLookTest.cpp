@@ -175,6 +175,7 @@ TEST_F(PanelLookTest, Screenshots)
         EXPECT_FALSE(grab(g_lockwindow, "home_" + suffix).isEmpty());
         g_lockwindow->close();
         delete g_lockwindow;
+        g_mainwindow->menulist_init(); // the first entry focused, as on arrival
         g_mainwindow->language_changed();
         EXPECT_FALSE(grab(g_mainwindow, "main_menu_" + suffix).isEmpty());
         g_mainwindow->on_tools_clicked();
