@@ -236,7 +236,7 @@ const Picture kPictures[] = {
     {"online_up", kPlain, Kind::Glyph, G_Check, kLink, {12, 10}, nullptr, NOWORDS, 0},
     {"offline_up", kPlain, Kind::Glyph, G_Check, kGrey, {12, 10}, nullptr, NOWORDS, 0},
 
-    // Inputs: list icons (white, green for the 4K inputs), offline (grey), online (green).
+    // Inputs: HDMI list icon white, list and offline icons grey, online icons green.
     {"HDMI", kPlain, Kind::Plug, G_Hdmi, kGrey, {40, 12}, nullptr, TEXT("EXT"), 0},
     {"DVI", kPlain, Kind::Plug, G_Hdmi, kGrey, {40, 12}, nullptr, TEXT("DVI"), 0},
     {"HDMI13", kPlain, Kind::Plug, G_Hdmi, kWhite, {40, 12}, nullptr, TEXT("HDMI"), 0},

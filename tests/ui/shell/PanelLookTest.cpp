@@ -54,16 +54,21 @@ protected:
         setU16(RamLayout::kLedHeight, 9999);
         setU16(PanelFields::kQualityBright, 100);
         setU16(PanelFields::kQualityContrast, 100);
-        const size_t info = RamLayout::srcVideoInfo(2);
-        setU16(info, 3840);
-        setU16(info + 2, 2160);
-        setU16(info + 4, 60);
+        setSignal(2, 3840, 2160);
         for (int w = 1; w <= 4; ++w) {
             setU16(RamLayout::imageRecord(w), 1);
             setU16(RamLayout::imageRecord(w) + RamLayout::kImgSelector, static_cast<uint16_t>(w == 1 ? 3 : w));
         }
         setU16(RamLayout::imageRecord(4) + RamLayout::kImgFlags, RamLayout::kFlagBlack);
         syncShadow();
+    }
+
+    void setSignal(int source, uint16_t width, uint16_t height)
+    {
+        const size_t info = RamLayout::srcVideoInfo(source);
+        setU16(info, width);
+        setU16(info + 2, height);
+        setU16(info + 4, 60);
     }
 
     void expectLabelsFit(QWidget* page, const char* where, int lang)
@@ -159,10 +164,7 @@ TEST_F(PanelLookTest, Screenshots)
     g_str_ip = QStringLiteral("192.168.100.199");
     setU16(RamLayout::kLedWidth, 1920);
     setU16(RamLayout::kLedHeight, 1080);
-    const size_t info = RamLayout::srcVideoInfo(2);
-    setU16(info, 1920);
-    setU16(info + 2, 1080);
-    setU16(info + 4, 60);
+    setSignal(2, 1920, 1080);
     setU16(RamLayout::imageRecord(1), 1);
     setU16(RamLayout::imageRecord(1) + RamLayout::kImgSelector, 1);
     setU16(PanelFields::kQualityBright, 80);
