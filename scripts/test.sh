@@ -17,6 +17,7 @@ run_suite() {
 
 echo "== debug build"
 run_suite build/test
+echo "== panel screenshots: build/test/tests/ui/shell/artifacts/*.png"
 echo "== sanitizer build"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build/sanitize -DKEL_SANITIZE=ON

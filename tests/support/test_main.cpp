@@ -13,7 +13,10 @@ extern "C" const char* __lsan_default_suppressions()
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless KEL_TEST_PLATFORM names another platform (xcb under
+    // Xvfb, to see the panel as a real X server draws it).
+    const QByteArray platform = qgetenv("KEL_TEST_PLATFORM");
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

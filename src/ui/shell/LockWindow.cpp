@@ -11,6 +11,7 @@
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PanelFields.h"
+#include "ui/shell/TextFit.h"
 #include "ui/shell/WindowSource.h"
 
 #include <QDebug>
@@ -164,7 +165,7 @@ void LockWindow::buildForm()
 
 void LockWindow::setLedSize()
 {
-    label_input->setText(QString::asprintf(L10n::pick(kLedSizeText).toUtf8().constData(),
+    TextFit::setText(label_input, QString::asprintf(L10n::pick(kLedSizeText).toUtf8().constData(),
                                            rb(RamLayout::kLedWidth), rb(RamLayout::kLedHeight)));
 }
 
@@ -181,14 +182,14 @@ void LockWindow::setAudioIcon()
 void LockWindow::para_init()
 {
     setLedSize();
-    label_bright->setText(QString::number(static_cast<int16_t>(rb(PanelFields::kQualityBright))));
-    label_contrast->setText(QString::number(static_cast<int16_t>(rb(PanelFields::kQualityContrast))));
+    TextFit::setText(label_bright, QString::number(static_cast<int16_t>(rb(PanelFields::kQualityBright))));
+    TextFit::setText(label_contrast, QString::number(static_cast<int16_t>(rb(PanelFields::kQualityContrast))));
     setAudioIcon();
 }
 
 void LockWindow::ip_changed()
 {
-    label_IPaddr->setText(Utils::configValue(g_str_ip));
+    TextFit::setText(label_IPaddr, Utils::configValue(g_str_ip));
 }
 
 void LockWindow::language_changed()
@@ -238,7 +239,7 @@ void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
     if (!shown) {
         auto* off = smallLabel(panel_, QRect(55 + dx, 20 + dy, 40, 15), QStringLiteral("color: rgb(255, 255, 255)"));
         off->setObjectName(QStringLiteral("state%1").arg(i + 1));
-        off->setText(L10n::pick(kOffText));
+        TextFit::setText(off, L10n::pick(kOffText));
         return;
     }
     const WindowSource ws = WindowSource::of(block(), i);
@@ -258,7 +259,7 @@ void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
         width = ws.width;
         height = ws.height;
     }
-    name->setText(label);
+    TextFit::setText(name, label);
     auto* state = smallLabel(panel_, QRect(55 + dx, 28 + dy, 100, 12), kWhite);
     state->setObjectName(QStringLiteral("state%1").arg(i + 1));
     const uint16_t flags = rb(rec + RamLayout::kImgFlags);
@@ -271,7 +272,7 @@ void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
         text = QString::asprintf("%dx%d@%dHz", width, height, refresh);
     if (ledSwitch != 1 && (flags & RamLayout::kFlagBlack))
         text = L10n::pick(kBlackText);
-    state->setText(text);
+    TextFit::setText(state, text);
     if ((flags & RamLayout::kFlagFreeze) || ledSwitch == 2) {
         auto* freeze = new QLabel(box);
         freeze->setObjectName(QStringLiteral("freeze"));
@@ -289,9 +290,9 @@ void LockWindow::syncUpdate(int)
     if (rb(RamLayout::kLedWidth) != rs(RamLayout::kLedWidth) || rb(RamLayout::kLedHeight) != rs(RamLayout::kLedHeight))
         setLedSize();
     if (rb(PanelFields::kQualityBright) != rs(PanelFields::kQualityBright))
-        label_bright->setText(QString::number(static_cast<int16_t>(rb(PanelFields::kQualityBright))));
+        TextFit::setText(label_bright, QString::number(static_cast<int16_t>(rb(PanelFields::kQualityBright))));
     if (rb(PanelFields::kQualityContrast) != rs(PanelFields::kQualityContrast))
-        label_contrast->setText(QString::number(static_cast<int16_t>(rb(PanelFields::kQualityContrast))));
+        TextFit::setText(label_contrast, QString::number(static_cast<int16_t>(rb(PanelFields::kQualityContrast))));
     if (PanelFields::audioChanged(block(), ram->RamShadow))
         setAudioIcon();
     image_init();

@@ -18,6 +18,7 @@
 #include "ui/shell/PanelFields.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
+#include "ui/shell/TextFit.h"
 
 #include <QDateTime>
 #include <QVariant>
@@ -216,7 +217,7 @@ void MainWindow::para_init()
 
 void MainWindow::ip_changed()
 {
-    label_IPaddr->setText(Utils::configValue(g_str_ip));
+    TextFit::setText(label_IPaddr, Utils::configValue(g_str_ip));
 }
 
 void MainWindow::syncUpdate(int)

@@ -49,9 +49,9 @@ QLabel* PageForm::title(QWidget* parent, const QRect& geometry, int pixelSize)
 
 void PageForm::hintPictures(QWidget* parent)
 {
-    picture(parent, QRect(105, 220, 40, 16), QStringLiteral(":/png/OK_Enter.png"))
+    picture(parent, QRect(105, 220, 51, 17), QStringLiteral(":/png/OK_Enter.png"))
         ->setObjectName(QStringLiteral("label_ok_hint"));
-    picture(parent, QRect(176, 220, 40, 16), QStringLiteral(":/png/back_return.png"))
+    picture(parent, QRect(176, 220, 56, 17), QStringLiteral(":/png/back_return.png"))
         ->setObjectName(QStringLiteral("label_back_hint"));
 }
 

@@ -6,9 +6,9 @@
 class QLabel;
 
 // Stands for a page whose own code is not part of this build: it holds the
-// page's number, shows the page's name, and handles Back (to the page
-// below) and Mode like any page. The user-mode page's Back returns to a
-// new home screen after a Mode-key visit, else to the main menu.
+// page's number, shows the page's title in the panel language, and handles
+// Back (to the page below) and Mode like any page. The user-mode page's Back
+// returns to a new home screen after a Mode-key visit, else to the main menu.
 class PlaceholderPage : public QDialog, public PageBase {
     Q_OBJECT
 public:

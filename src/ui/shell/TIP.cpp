@@ -74,8 +74,10 @@ void TIP::buildMessage(int kind)
     label->setGeometry(5, 5, 200, 100);
     label->setStyleSheet(QStringLiteral("font: 15px"));
     label->setTextFormat(Qt::PlainText);
-    label->setText(L10n::pick(kind == 3 ? kUsbIn : kind == 4 ? kUsbOut : kUsbReading));
+    // Wrapped at word boundaries: the English texts are wider than the box.
+    label->setWordWrap(true);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    label->setText(L10n::pick(kind == 3 ? kUsbIn : kind == 4 ? kUsbOut : kUsbReading));
 }
 
 void TIP::tip_show()

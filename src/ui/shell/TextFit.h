@@ -1,0 +1,22 @@
+#pragma once
+#include <QString>
+
+class QFont;
+class QLabel;
+class QSize;
+
+// Texts that fit their labels: the panel's labels have fixed sizes and the
+// longest texts (a 15-character address, "Размер LED:9999 x 9999") do not
+// fit at every label's nominal font. A label's font is shrunk just enough
+// for its text rather than the text being cut; 8 pt is the smallest size
+// read comfortably on the 320x240 panel, so a text is shrunk below it only
+// when nothing else keeps it whole.
+class TextFit {
+public:
+    // Whether the text lies inside a box of that size in the font: one line
+    // centred vertically, or wrapped at word boundaries when `wrap`.
+    static bool fits(const QFont& font, const QString& text, const QSize& box, bool wrap = false);
+    // Sets the text with the label's nominal font (the one it had the first
+    // time), shrunk until the text fits the label.
+    static void setText(QLabel* label, const QString& text);
+};
