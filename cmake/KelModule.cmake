@@ -1,3 +1,16 @@
+# kel_write_if_changed(PATH CONTENT): writes a generated file only when its
+# content differs, so a new configure run leaves its time stamp alone and
+# nothing that compiles or embeds it is rebuilt.
+function(kel_write_if_changed path content)
+  if(EXISTS "${path}")
+    file(READ "${path}" _old)
+    if(_old STREQUAL content)
+      return()
+    endif()
+  endif()
+  file(WRITE "${path}" "${content}")
+endfunction()
+
 # kel_library(NAME DIR [DEPS ...])
 # One static library per source folder; sources are globbed so adding a
 # file needs no edit here.

@@ -17,7 +17,14 @@ export KEL_ROOT="$PWD/var/root"
 mkdir -p "$KEL_ROOT"
 PROGRAM=build/run/bin/kelT57N
 
+# The program's own pid: SIGUSR1 to it writes $KEL_ROOT/sim/state.json
+# (pidof would find every controller on the machine).
+announce() {
+  echo "kelT57N pid $1 (state: kill -USR1 $1; files in $KEL_ROOT/sim)"
+}
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
+  announce $$
   exec "$PROGRAM" "$@"
 fi
 
@@ -56,4 +63,5 @@ pids+=($!)
 echo "front panel: VNC on 127.0.0.1:$port (display $display); keys S R Q O M, keypad A-P"
 DISPLAY="$display" "$PROGRAM" "$@" &
 pids+=($!)
+announce "$!"
 wait "${pids[-1]}"

@@ -7,7 +7,9 @@
 #include "params/OsdTarget.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
+#include "platform/Board.h"
 #include "platform/Sleeper.h"
+#include "platform/sim/SimBoard.h"
 #include "protocol/PanelCalls.h"
 #include "protocol/ProtocolService.h"
 #include "protocol/Qj_uart_inout.h"
@@ -26,6 +28,7 @@
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
+#include "ui/shell/PanelState.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/kel_keys.h"
@@ -78,6 +81,8 @@ void AppStartup::afterApplication(const Options& options)
     if (hooks().registerPages)
         hooks().registerPages();
     createMainWindow();
+    if (auto* sim = kel::platform::Board::sim())
+        sim->addStateWriter("panel", [] { return PanelState::json(); });
     connectShell();
     g_timer = new QTimer();
     QObject::connect(g_timer, SIGNAL(timeout()), g_mainwindow, SLOT(slot_update_timer_ticks()));

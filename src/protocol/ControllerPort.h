@@ -47,6 +47,9 @@ public:
     // Asks the scaler manager to apply the block (1) or apply and announce
     // the user mode (2), under its parameter lock.
     virtual void requestApply(uint8_t value) = 0;
+    // The apply the scaler manager has not taken yet: 0 none, 1 or 2 as
+    // requested. It drops to 0 when the chip thread takes the block.
+    virtual uint8_t pendingApply() = 0;
     virtual bool osdEnabled() = 0;
     // Apply and reload the OSD menu file.
     virtual void requestOsdReload() = 0;

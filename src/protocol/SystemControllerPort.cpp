@@ -141,6 +141,8 @@ void SystemControllerPort::requestApply(uint8_t value)
     raiseApplyFlag(value);
 }
 
+uint8_t SystemControllerPort::pendingApply() { return ApplyGate::instance().c331_apply_flag.load(); }
+
 bool SystemControllerPort::osdEnabled() { return store() && store()->blockU16(RamLayout::kOsdEnable) == 1; }
 
 void SystemControllerPort::requestOsdReload()

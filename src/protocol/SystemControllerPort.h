@@ -19,6 +19,7 @@ public:
     uint8_t readRegister(uint32_t reg) override;
     void writeRegister(uint32_t reg, uint8_t value) override;
     void requestApply(uint8_t value) override;
+    uint8_t pendingApply() override;
     bool osdEnabled() override;
     void requestOsdReload() override;
     void requestSdiPulse() override;

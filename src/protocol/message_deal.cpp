@@ -71,6 +71,11 @@ void message_deal::message_group_deal(uint8_t, const Requester& who, const uint8
     const Request rq{body, body + PhyFrame::kSub, len - 1 - PhyFrame::kSub, who};
     Bytes data;
     const uint8_t status = dispatch(rq, data);
+    // One rule for every command: an answer with a status other than 0
+    // carries no data. The cloud text command is the exception: its answer
+    // line is where the textual status travels.
+    if (status != ST_OK && body[PhyFrame::kCmd] != CMD_CLOUD_TEXT)
+        data.clear();
     answer.resize(PhyFrame::kData + data.size() + 1);
     answer.resize(protocol_phy::swap_phy_head(body, status, data.data(), data.size(), answer.data()));
 }
@@ -190,6 +195,7 @@ uint8_t message_deal::read_local_ram(uint32_t address, uint32_t n, Bytes& data)
     if (address >= kStatusBase && address - kStatusBase < kStatusSize && n <= kStatusBase + kStatusSize - address) {
         uint8_t status[kStatusSize];
         PhyFrame::putU16(status, 0, port_.cardTotal());
+        status[2] = port_.pendingApply();
         std::copy(status + (address - kStatusBase), status + (address - kStatusBase) + n, data.begin());
         return ST_OK;
     }

@@ -21,8 +21,10 @@ public:
     // RAM addresses of the local target (command 0x60/0x61).
     static constexpr uint32_t kUserModeBase = 0x1000;
     static constexpr uint32_t kUserModeEnd = 0x11000;
-    static constexpr uint32_t kStatusBase = 0x11000;  // read-only values
-    static constexpr uint32_t kStatusSize = 2;        // u16 card total
+    // Read-only values: u16 card total, then the apply the scaler has not
+    // taken yet (0 none, 1 apply, 2 apply and save the user modes).
+    static constexpr uint32_t kStatusBase = 0x11000;
+    static constexpr uint32_t kStatusSize = 3;
     static constexpr uint32_t kRamBlockSize = 4096;
     static constexpr uint32_t kUserModeSlotSize = 4098;
     // Largest RAM, register or flash read in one answer.

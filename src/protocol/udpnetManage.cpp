@@ -7,6 +7,7 @@
 #include "platform/NetPolicy.h"
 
 #include <arpa/inet.h>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -69,17 +70,23 @@ void udpnetManage::receiveOne()
         return;
     peer.key = LinkSocket::keyOf(peer.address);
     std::vector<std::vector<uint8_t>> frames;
+    auto collect = [&frames](const uint8_t* w, size_t n) { frames.emplace_back(w, w + n); };
     {
         std::lock_guard<std::mutex> l(sendersLock_);
-        Sender& s = senderFor(peer.key);
-        s.assembler.feed(datagram_.data(), size_t(got),
-                         [&frames](const uint8_t* w, size_t n) { frames.emplace_back(w, w + n); });
+        if (Sender* s = senderFor(peer.key)) {
+            s->assembler.feed(datagram_.data(), size_t(got), collect);
+        } else {
+            // No slot: the frames this datagram completes are served, a
+            // frame it leaves open is dropped.
+            FrameAssembler once(protocol_phy::kMaxWire);
+            once.feed(datagram_.data(), size_t(got), collect);
+        }
     }
     for (const auto& f : frames)
         onWireFrame(f.data(), f.size(), peer);
 }
 
-udpnetManage::Sender& udpnetManage::senderFor(const std::string& key)
+udpnetManage::Sender* udpnetManage::senderFor(const std::string& key)
 {
     const uint32_t now = port_.ticks();
     auto it = senders_.find(key);
@@ -87,18 +94,20 @@ udpnetManage::Sender& udpnetManage::senderFor(const std::string& key)
         if (now - it->second.lastTicks > kSenderIdleTicks)
             it->second.assembler.reset();
         it->second.lastTicks = now;
-        return it->second;
+        return &it->second;
     }
     if (senders_.size() >= kMaxSenders) {
-        auto oldest = senders_.begin();
-        for (auto i = senders_.begin(); i != senders_.end(); ++i)
-            if (now - i->second.lastTicks > now - oldest->second.lastTicks)
-                oldest = i;
-        senders_.erase(oldest);
+        // A sender silent for kSenderIdleTicks has started over anyway: its
+        // slot goes to the newcomer. Active senders keep theirs, so a frame
+        // split over their datagrams is never cut by a stranger.
+        for (auto i = senders_.begin(); i != senders_.end();)
+            i = now - i->second.lastTicks > kSenderIdleTicks ? senders_.erase(i) : std::next(i);
+        if (senders_.size() >= kMaxSenders)
+            return nullptr;
     }
     Sender& s = senders_[key];
     s.lastTicks = now;
-    return s;
+    return &s;
 }
 
 LinkPeer udpnetManage::answerPeer(const LinkPeer& peer) const

@@ -11,7 +11,10 @@ namespace kel::protocol {
 
 // The UDP control link (port 5008). Datagrams of one sender are joined
 // until a frame ends with 0x5A; each sender has its own capped reassembly
-// buffer, reset on a new preamble and after a pause. Answers go to the
+// buffer, reset on a new preamble and after a pause. While 16 senders are
+// active a new one gets no buffer: its datagrams are served frame by frame
+// and a frame split over several of them is dropped, until a sender has
+// been silent for kSenderIdleTicks. Answers go to the
 // sender (on a device that may broadcast, to 255.255.255.255 at the
 // sender's port).
 class udpnetManage : public ControlLink {
@@ -39,7 +42,8 @@ private:
     void loop() override { udpacceptThread(); }
     void udpacceptThread();
     void receiveOne();
-    Sender& senderFor(const std::string& key);
+    // The sender's slot, or null while kMaxSenders senders are active.
+    Sender* senderFor(const std::string& key);
     LinkPeer answerPeer(const LinkPeer& peer) const override;
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;
 

@@ -1,5 +1,7 @@
 #include "ProgramRunner.h"
 
+#include "platform/PrivateNetwork.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,14 @@ void suppressPlatformLeaks(QProcessEnvironment& env, const QString& folder)
 }
 
 } // namespace
+
+void IsolatedProcess::setupChildProcess()
+{
+    // Without the right to make a namespace the program shares the
+    // machine's ports (the suite then keeps these tests apart itself).
+    if (isolated)
+        platform::PrivateNetwork::enter();
+}
 
 ProgramRunner::ProgramRunner()
 {

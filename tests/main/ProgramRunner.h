@@ -8,6 +8,17 @@
 
 namespace kel::test {
 
+// QProcess whose child enters a network of its own before exec (when the
+// tests may create one), so the program's fixed ports never meet another
+// controller or suite on this machine.
+class IsolatedProcess : public QProcess {
+public:
+    bool isolated = true;
+
+protected:
+    void setupChildProcess() override;
+};
+
 // Starts kelT57N on a simulated board in a fresh root, optionally under a
 // tracer, and drives it with signals. Every wait is bounded.
 class ProgramRunner {
@@ -33,7 +44,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QProcess process_;
+    IsolatedProcess process_;
     bool wrapped_ = false;
 };
 

@@ -2,6 +2,7 @@
 #include "StraceAudit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +71,14 @@ TEST(ProgramSafetyTest, StaysUpWritesItsStateOnRequestAndStopsCleanly)
         EXPECT_TRUE(QFile::exists(program.hostPath("/sim/board.ini")));
         ASSERT_TRUE(program.waitForSignalHandler(SIGUSR1));
         ASSERT_TRUE(program.waitForSignalHandler(sig));
+        if (::geteuid() == 0) {
+            // Run as root, the program has a network of its own: its fixed
+            // ports meet no other controller on this machine.
+            const QString mine = QFileInfo("/proc/self/ns/net").symLinkTarget();
+            const QString its = QFileInfo(QString("/proc/%1/ns/net").arg(program.programPid())).symLinkTarget();
+            EXPECT_FALSE(its.isEmpty());
+            EXPECT_NE(its, mine);
+        }
         ASSERT_TRUE(program.signal(SIGUSR1));
         ASSERT_TRUE(program.waitForFile("/sim/state.json"));
         ASSERT_TRUE(QFile::remove(program.hostPath("/sim/state.json")));
@@ -79,6 +89,12 @@ TEST(ProgramSafetyTest, StaysUpWritesItsStateOnRequestAndStopsCleanly)
         ASSERT_TRUE(state.open(QIODevice::ReadOnly));
         const QJsonObject o = QJsonDocument::fromJson(state.readAll()).object();
         EXPECT_TRUE(o.contains("system"));
+        // A fresh device shows its home screen in Simplified Chinese.
+        const QJsonObject panel = o.value("panel").toObject();
+        EXPECT_EQ(panel.value("g_page_focus").toInt(-1), 0);
+        EXPECT_EQ(panel.value("window").toString(), "LockWindow");
+        EXPECT_EQ(panel.value("g_language").toInt(-1), 0);
+        EXPECT_EQ(panel.value("language").toString(), "Simplified Chinese");
     }
 }
 

@@ -92,6 +92,30 @@ TEST_F(WholeController, LedSizeWrittenOverUdpReachesTheScalerAndTheFpga)
     EXPECT_EQ(scaler().reg(SimScaler::Output, SimScaler::OutPanelW), width);
 }
 
+// The way a newcomer changes the panel language before the settings pages
+// exist: the language at parameter address 0x300, then an apply. The tool
+// sees the apply taken at status byte 0x11002; state.json reports the panel.
+TEST_F(WholeController, LanguageWrittenOverUdpReachesThePanelAndItsState)
+{
+    reportStableVideo();
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    auto panel = [&] { return board().state().value("panel").toObject(); };
+    EXPECT_EQ(panel().value("language").toString(), "Simplified Chinese");
+    EXPECT_EQ(panel().value("window").toString(), "LockWindow");
+
+    ASSERT_EQ(ask(CMD_WRITE_RAM, TestFrames::ramWrite(0x300, TestFrames::u16(1))), ST_OK);
+    ASSERT_EQ(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}), ST_OK);
+    auto pendingApply = [&] {
+        LinkClient tool = LinkClient::udp(udpnetManage::p_udpnetManage->localPort());
+        const Bytes a = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x11002, 1)));
+        return a.empty() || TestFrames::status(a) != ST_OK ? -1 : int(TestFrames::answerData(a).back());
+    };
+    EXPECT_TRUE(tickUntil([&] { return pendingApply() == 0; }));
+    EXPECT_TRUE(tickUntil([&] { return g_language == 1; }));
+    EXPECT_EQ(panel().value("language").toString(), "English");
+    EXPECT_EQ(panel().value("g_language").toInt(), 1);
+}
+
 TEST_F(WholeController, EdidWrittenOverUdpLandsInTheInputEeprom)
 {
     Bytes edid(256, 0);

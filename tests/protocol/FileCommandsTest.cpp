@@ -77,6 +77,9 @@ TEST_F(FileCommands, WrongDigestStoresNothingAndAnswersAnError)
     Bytes digest = md5Of(content);
     digest[15] ^= 1;
     EXPECT_EQ(upload("ALIS", 0, content, digest), ST_MD5);
+    const Bytes again = ask(CMD_WRITE_FILE_END, digest, 0xF100, tool);
+    EXPECT_EQ(TestFrames::status(again), ST_SEQUENCE) << "the transfer ended with the failed end";
+    EXPECT_TRUE(TestFrames::answerData(again).empty());
     EXPECT_FALSE(exists("/data/configs/alias.json"));
     EXPECT_FALSE(exists("/data/configs/alias.json.part"));
     const auto a = port.announcements();
@@ -100,6 +103,57 @@ TEST_F(FileCommands, AnAbandonedTransferCanBeTakenOverAfterAPause)
     ASSERT_EQ(TestFrames::status(start("OSDS", 0, 100, tool)), ST_OK);
     port.tickCount += FileTransfer::kStaleTicks;
     EXPECT_EQ(TestFrames::status(start("ALIS", 0, 10, other)), ST_OK);
+}
+
+// Once another peer has taken over an abandoned transfer, the old owner's
+// blocks are busy (3), like any other peer's; with no transfer running at
+// all they are out of sequence (9).
+TEST_F(FileCommands, ASilentOwnersLaterBlockIsBusyWhenAnotherPeerHasStarted)
+{
+    ASSERT_EQ(TestFrames::status(start("OSDS", 0, 100, tool)), ST_OK);
+    port.tickCount += FileTransfer::kStaleTicks;
+    ASSERT_EQ(TestFrames::status(start("ALIS", 0, 10, other)), ST_OK);
+    EXPECT_EQ(TestFrames::status(block(0, Bytes(10, 'a'), tool)), ST_BUSY);
+    EXPECT_EQ(TestFrames::status(ask(CMD_WRITE_FILE_END, md5Of(Bytes(10, 'a')), 0xF100, tool)), ST_BUSY);
+    // Commands other than the transfer's are served for everyone meanwhile.
+    EXPECT_EQ(TestFrames::status(ask(CMD_READ_REGISTER, {0, 0, 1}, 0xF100, tool)), ST_OK);
+    EXPECT_EQ(TestFrames::status(ask(CMD_DELETE_FILES, {}, 0xF100, tool)), ST_OK);
+    EXPECT_EQ(TestFrames::status(block(0, Bytes(10, 'b'), other)), ST_OK);
+}
+
+// 0xD5 before every byte was read ends the read-out with status 9 and no
+// data; the next block is out of sequence and anyone may start again.
+TEST_F(FileCommands, AReadOutEndedEarlyEndsTheTransfer)
+{
+    QDir().mkpath(QString::fromStdString(hostPath("/data/smartmapping")));
+    std::ofstream(hostPath("/data/smartmapping/QJFR"), std::ios::binary) << std::string(2000, 'm');
+    ASSERT_EQ(TestFrames::status(ask(CMD_READ_FILE_START, {13, 'Q', 'J', 'F', 'R'}, 0xF100, tool)), ST_OK);
+    ASSERT_EQ(TestFrames::status(ask(CMD_READ_FILE_BLOCK, TestFrames::cat({TestFrames::u32(0), TestFrames::u16(1024)}),
+                                     0xF100, tool)),
+              ST_OK);
+    const Bytes end = ask(CMD_READ_FILE_END, {}, 0xF100, tool);
+    EXPECT_EQ(TestFrames::status(end), ST_SEQUENCE);
+    EXPECT_TRUE(TestFrames::answerData(end).empty());
+    EXPECT_EQ(port.update.load(), 0) << "the update popup closes";
+    EXPECT_EQ(TestFrames::status(ask(CMD_READ_FILE_BLOCK, TestFrames::cat({TestFrames::u32(1024), TestFrames::u16(976)}),
+                                     0xF100, tool)),
+              ST_SEQUENCE);
+    EXPECT_EQ(TestFrames::status(start("ALIS", 0, 10, other)), ST_OK);
+}
+
+// The type byte of every start answer is the request's own, also where the
+// request's type is not looked at (defined starts, configuration files).
+TEST_F(FileCommands, StartAnswersEchoTheRequestsTypeByte)
+{
+    QDir().mkpath(QString::fromStdString(hostPath("/data/rcvrecovery")));
+    std::ofstream(hostPath("/data/rcvrecovery/QJFX"), std::ios::binary) << std::string(5, 'r');
+    const Bytes read = ask(CMD_READ_DEFINED_FILE_START, {0x42, 'Q', 'J', 'F', 'X'}, 0xF100, tool);
+    ASSERT_EQ(TestFrames::status(read), ST_OK);
+    EXPECT_EQ(TestFrames::answerData(read), TestFrames::cat({{0x42, 'Q', 'J', 'F', 'X'}, TestFrames::u32(5)}));
+    const Bytes up = ask(CMD_WRITE_DEFINED_FILE_START, TestFrames::cat({{0x07, 'O', 'S', 'D', 'S'}, TestFrames::u32(3)}),
+                         0xF100, tool);
+    ASSERT_EQ(TestFrames::status(up), ST_OK);
+    EXPECT_EQ(TestFrames::answerData(up), TestFrames::cat({{0x07, 'O', 'S', 'D', 'S'}, TestFrames::u32(3)}));
 }
 
 TEST_F(FileCommands, ASilentTransferIsDroppedAndClosesTheUpdatePopup)

@@ -92,6 +92,45 @@ TEST_F(Links, UdpGarbageDoesNotGrowTheReassemblyBuffers)
     EXPECT_LE(link.bufferedBytes(), protocol_phy::kMaxWire);
 }
 
+// Sixteen senders each hold half a frame. A seventeenth gets no buffer:
+// its whole frames are served, its split ones dropped, and the sixteen keep
+// theirs. Once they have been silent for 500 ticks a slot is free again.
+TEST_F(Links, UdpSendersBeyondSixteenHaveTheirSplitFramesDroppedUntilASlotFrees)
+{
+    udpnetManage link(port, *deal, settings());
+    auto halves = [](uint32_t address) {
+        const Bytes w = TestFrames::request(CMD_WRITE_RAM, TestFrames::ramWrite(address, {0x5C}));
+        const long half = long(w.size() / 2);
+        return std::make_pair(Bytes(w.begin(), w.begin() + half), Bytes(w.begin() + half, w.end()));
+    };
+    std::vector<std::unique_ptr<LinkClient>> followed;
+    for (uint32_t i = 0; i < 16; ++i) {
+        followed.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
+        followed.back()->send(halves(0x400 + i).first);
+    }
+    LinkClient stranger = LinkClient::udp(link.localPort());
+    const auto split = halves(0x500);
+    stranger.send(split.first);
+    stranger.send(split.second);
+    const Bytes info = stranger.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
+    ASSERT_FALSE(info.empty()) << "a whole frame is served";
+    EXPECT_EQ(info[PhyFrame::kCmd], CMD_DEVICE_INFO) << "the split frame got no answer";
+    EXPECT_EQ(port.block[0x500], 0);
+
+    for (uint32_t i = 0; i < 16; ++i) {
+        const Bytes a = followed[i]->exchange(halves(0x400 + i).second);
+        ASSERT_FALSE(a.empty()) << "sender " << i << " kept its half frame";
+        EXPECT_EQ(port.block[0x400 + i], 0x5C);
+    }
+
+    port.tickCount += udpnetManage::kSenderIdleTicks + 1;
+    stranger.send(split.first);
+    const Bytes a = stranger.exchange(split.second);
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a[PhyFrame::kCmd], CMD_WRITE_RAM);
+    EXPECT_EQ(port.block[0x500], 0x5C);
+}
+
 TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
 {
     networkManage link(port, *deal, settings());

@@ -25,6 +25,7 @@ public:
     uint8_t readRegister(uint32_t reg) override;
     void writeRegister(uint32_t reg, uint8_t value) override;
     void requestApply(uint8_t value) override;
+    uint8_t pendingApply() override { return applyFlag; }
     bool osdEnabled() override { return osdOn; }
     void requestOsdReload() override { ++osdReloads; }
     void requestSdiPulse() override { ++sdiPulses; }

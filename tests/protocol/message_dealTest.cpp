@@ -69,13 +69,68 @@ TEST_F(MessageDeal, RamWriteAt0x3000LandsInUserModeSlotTwo)
     EXPECT_TRUE(port.announcements().empty());
 }
 
-TEST_F(MessageDeal, ReadOfTheStatusWindowGivesTheCardTotal)
+TEST_F(MessageDeal, ReadOfTheStatusWindowGivesTheCardTotalAndThePendingApply)
 {
     port.cards = 0x0123;
-    const Bytes a = ask(CMD_READ_RAM, TestFrames::ramRead(0x11000, 2));
+    const Bytes a = ask(CMD_READ_RAM, TestFrames::ramRead(0x11000, 3));
     ASSERT_EQ(TestFrames::status(a), ST_OK);
-    EXPECT_EQ(TestFrames::answerData(a), TestFrames::cat({TestFrames::u32(0x11000), TestFrames::u16(2), {0x23, 0x01}}));
-    EXPECT_EQ(TestFrames::status(ask(CMD_READ_RAM, TestFrames::ramRead(0x11001, 2))), ST_BAD_RANGE);
+    EXPECT_EQ(TestFrames::answerData(a),
+              TestFrames::cat({TestFrames::u32(0x11000), TestFrames::u16(3), {0x23, 0x01, 0x00}}));
+    EXPECT_EQ(TestFrames::status(ask(CMD_READ_RAM, TestFrames::ramRead(0x11002, 2))), ST_BAD_RANGE);
+
+    // A tool polls byte 0x11002 after register 11 until the scaler took it.
+    for (uint8_t bits : {uint8_t(0x02), uint8_t(0x04)}) {
+        ASSERT_EQ(TestFrames::status(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, bits})), ST_OK);
+        const Bytes p = ask(CMD_READ_RAM, TestFrames::ramRead(0x11002, 1));
+        EXPECT_EQ(TestFrames::answerData(p).back(), bits == 0x02 ? 1 : 2);
+        port.applyFlag = 0; // the chip thread takes it
+        EXPECT_EQ(TestFrames::answerData(ask(CMD_READ_RAM, TestFrames::ramRead(0x11002, 1))).back(), 0);
+    }
+}
+
+// An answer with a status other than 0 carries no data, whatever the
+// command would echo on success.
+TEST_F(MessageDeal, ErrorAnswersCarryNoData)
+{
+    const struct {
+        const char* name;
+        uint8_t cmd;
+        Bytes payload;
+        uint16_t target;
+        uint8_t status;
+    } cases[] = {
+        {"RAM write past the block", CMD_WRITE_RAM, TestFrames::ramWrite(4090, Bytes(7, 1)), 0xF100, ST_REFUSED},
+        {"RAM write to no address", CMD_WRITE_RAM, TestFrames::ramWrite(0x11000, {1}), 0xF100, ST_BAD_RANGE},
+        {"FPGA image that does not exist", CMD_WRITE_RAM, TestFrames::ramWrite(0x70000, {1}), 0xF200, ST_BAD_RANGE},
+        {"0xA0 with fewer values than N", CMD_WRITE_REGISTER, {20, 0, 0xFF, 3, 1, 2}, 0xF100, ST_BAD_RANGE},
+        {"0xD0 of size 0", CMD_WRITE_FILE_START, TestFrames::cat({{0, 'O', 'S', 'D', 'S'}, TestFrames::u32(0)}),
+         0xF100, ST_BAD_RANGE},
+        {"0xD0 above 5 MiB", CMD_WRITE_FILE_START,
+         TestFrames::cat({{0, 'O', 'S', 'D', 'S'}, TestFrames::u32(5242881)}), 0xF100, ST_BAD_RANGE},
+        {"0xD2 shorter than its digest", CMD_WRITE_FILE_END, Bytes(15, 0), 0xF100, ST_BAD_RANGE},
+        {"0xD5 with no read-out", CMD_READ_FILE_END, {}, 0xF100, ST_SEQUENCE},
+        {"flash write past the end", CMD_FLASH_WRITE, TestFrames::cat({TestFrames::u32(0x7FFFFF), TestFrames::u16(2), {1, 2}}),
+         0xF100, ST_BAD_RANGE},
+    };
+    for (const auto& c : cases) {
+        const Bytes a = ask(c.cmd, c.payload, c.target);
+        EXPECT_EQ(TestFrames::status(a), c.status) << c.name;
+        EXPECT_TRUE(TestFrames::answerData(a).empty()) << c.name;
+    }
+}
+
+// A request that carries nothing is a 12-byte body: header, byte 10 (any
+// value) and the check byte.
+TEST_F(MessageDeal, RequestsWithoutPayloadNeedOnlyTheTwelveByteBody)
+{
+    const Bytes info = ask(CMD_DEVICE_INFO, {});
+    ASSERT_EQ(info.size(), 12u + 32u);
+    EXPECT_EQ(TestFrames::status(info), ST_OK);
+    for (uint8_t cmd : {CMD_READ_FILE_END, CMD_DELETE_FILES}) {
+        const Bytes a = ask(cmd, {});
+        EXPECT_EQ(a.size(), cmd == CMD_DELETE_FILES ? 12u + 4u : 12u) << int(cmd);
+        EXPECT_EQ(TestFrames::status(a), cmd == CMD_DELETE_FILES ? ST_OK : ST_SEQUENCE) << int(cmd);
+    }
 }
 
 TEST_F(MessageDeal, FpgaImageWritesAreBoundedByTheImageAndRunTheHostCommand)

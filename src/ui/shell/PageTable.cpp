@@ -8,12 +8,17 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <atomic>
+
 namespace {
 struct Slot {
     PageBase* page = nullptr;
     QPointer<QWidget> widget; // guards against a page deleted behind our back
 };
 Slot g_slots[PageFocus::Count];
+// The class names of the open pages (string literals), readable from any
+// thread while the GUI thread opens and closes pages.
+std::atomic<const char*> g_classes[PageFocus::Count] = {};
 
 bool valid(int focus)
 {
@@ -28,6 +33,7 @@ void PageTable::enter(PageBase* page)
         return;
     g_slots[focus].page = page;
     g_slots[focus].widget = page->pageWidget();
+    g_classes[focus] = page->pageClass();
     PageRegistry::instance().join(focus, [focus](int reason) {
         if (PageBase* p = PageTable::at(focus))
             p->syncUpdate(reason);
@@ -40,6 +46,7 @@ void PageTable::leave(PageBase* page)
     if (!valid(focus) || g_slots[focus].page != page)
         return;
     g_slots[focus] = Slot();
+    g_classes[focus] = nullptr;
     PageRegistry::instance().leave(focus);
 }
 
@@ -48,6 +55,11 @@ PageBase* PageTable::at(int focus)
     if (!valid(focus) || !g_slots[focus].widget)
         return nullptr;
     return g_slots[focus].page;
+}
+
+const char* PageTable::classAt(int focus)
+{
+    return valid(focus) ? g_classes[focus].load() : nullptr;
 }
 
 PageBase* PageTable::focused()
@@ -71,5 +83,6 @@ void PageTable::reset()
         if (g_slots[focus].page)
             PageRegistry::instance().leave(focus);
         g_slots[focus] = Slot();
+        g_classes[focus] = nullptr;
     }
 }

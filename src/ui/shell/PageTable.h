@@ -14,6 +14,9 @@ public:
     static PageBase* at(int focus);
     // The page named by g_page_focus, or null.
     static PageBase* focused();
+    // The class name of the open page with this number, or null. Safe from
+    // any thread (the simulated board's state report reads it).
+    static const char* classAt(int focus);
     // Closes every open page but the main menu, innermost first.
     static void closeAllButMain();
     // Forgets every entry (tests).
