@@ -37,9 +37,10 @@ ValueStepper::ValueStepper(QLineEdit* field, size_t offset, QObject* parent, int
 
 ValueStepper::~ValueStepper()
 {
+    // The field may already be gone with its page: only the store is made.
     if (retry_.isActive()) {
         retry_.stop();
-        storeNow();
+        write();
     }
 }
 
@@ -89,10 +90,15 @@ void ValueStepper::revert()
 
 void ValueStepper::storeNow()
 {
+    write();
+    show();
+}
+
+void ValueStepper::write()
+{
     const uint8_t low = static_cast<uint8_t>(value_ & 0xFF);
     uint8_t* at = ram()->RamBlock + offset_;
     ApplyGate::instance().apply([at, low]() { *at = low; });
-    show();
 }
 
 void ValueStepper::storeWhenFree()

@@ -52,6 +52,7 @@ private:
     int clamp(int v) const;
     void show();
     void storeNow();
+    void write();
     void storeWhenFree();
     void retry();
 
