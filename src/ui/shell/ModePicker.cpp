@@ -88,6 +88,7 @@ void ModePicker::buildSlot(int i, bool save, int highlight)
     using_->setText(L10n::pick(L10n::kUsing));
     using_->setVisible(inUse);
     QPushButton* button = PageForm::button(panel_, QByteArray::number(i).constData(), rect, QString());
+    button->setFlat(true); // only its border (when highlighted) is drawn over the slot
     const bool lit = i == highlight && (saved || save);
     button->setStyleSheet(QString::fromLatin1(lit ? kButtonHighlight : kButtonRest));
     connect(button, &QPushButton::clicked, this, [this, i]() { emit slotClicked(i); });
