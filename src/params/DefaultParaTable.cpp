@@ -80,3 +80,12 @@ void DefaultParaTable::copySavedTailInto(uint8_t* block, size_t fromBlockByte)
     std::memcpy(block + fromBlockByte, default_para_ramlist.data() + (fromBlockByte - kTableOffset),
                 RamLayout::kBlockSize - fromBlockByte);
 }
+
+void DefaultParaTable::copyRangeInto(uint8_t* block, size_t fromBlockByte, size_t count)
+{
+    if (fromBlockByte < RamLayout::kSavedBegin || fromBlockByte >= RamLayout::kBlockSize)
+        return;
+    if (count > RamLayout::kBlockSize - fromBlockByte)
+        count = RamLayout::kBlockSize - fromBlockByte;
+    std::memcpy(block + fromBlockByte, default_para_ramlist.data() + (fromBlockByte - kTableOffset), count);
+}

@@ -16,4 +16,7 @@ public:
     static void copySavedAreaInto(uint8_t* block);
     // The same for block bytes [from, 4096): completes a short load.
     static void copySavedTailInto(uint8_t* block, size_t fromBlockByte);
+    // The defaults of block bytes [fromBlockByte, fromBlockByte + count),
+    // limited to the saved area.
+    static void copyRangeInto(uint8_t* block, size_t fromBlockByte, size_t count);
 };

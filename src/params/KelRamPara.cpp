@@ -523,6 +523,21 @@ int KelRamPara::KelUserModeSaved(int slot)
     return UserModeSlot[slot][0] == RamLayout::kMarkerSaved && UserModeSlot[slot][1] == RamLayout::kMarkerSaved;
 }
 
+bool KelRamPara::recallUserMode(int slot, bool clearSaveRequest)
+{
+    if (!KelUserModeSaved(slot))
+        return false;
+    const uint8_t* copy = UserModeSlot[slot] + RamLayout::kSlotDataBegin;
+    ApplyGate::instance().apply([&] {
+        std::memcpy(RamBlock + RamLayout::kModeBegin, copy, RamLayout::kModeSize);
+        setBlockU16(RamLayout::kCurrentUserMode, static_cast<uint16_t>(slot + 1));
+        if (clearSaveRequest)
+            setBlockU16(RamLayout::kUsermodeSaveReq, 0);
+    });
+    KelCropSourceInit();
+    return true;
+}
+
 int KelRamPara::KelUserModeIndex(int current, int direction)
 {
     constexpr int kNone = 256;

@@ -95,6 +95,11 @@ public:
     // direction 0 previous, 1 next, 2 this or next; 256 when none.
     int KelUserModeIndex(int current, int direction);
     int KelGetCurrentModeIndex();
+    // Recalls a saved mode: in one hand-off copies the slot into the mode
+    // area, sets current_user_mode to slot + 1 and, when asked, clears
+    // usermode_save_req; then rebuilds the crop bitmap from the recalled
+    // table. false (nothing changed) for a slot that is not saved.
+    bool recallUserMode(int slot, bool clearSaveRequest);
 
     // ---- field access ----
     uint16_t blockU16(size_t off) const { return RamLayout::u16(RamBlock, off); }

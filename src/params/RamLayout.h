@@ -60,6 +60,10 @@ struct RamLayout {
     static constexpr size_t kQualitySharpness = 2180;
     static constexpr size_t kQualitySaturation = 2182;
     static constexpr size_t kColortemp = 2184;      // type, red, green, blue
+    static constexpr size_t kColortempRed = 2186;
+    static constexpr size_t kColortempGreen = 2188;
+    static constexpr size_t kColortempBlue = 2190;
+    static constexpr size_t kPictureWordsSize = 16; // 2176..2191: picture and colour temperature
     static constexpr size_t kImageRecord = 2272;    // + 26w
     static constexpr size_t kImageRecordSize = 26;
     static constexpr int kWindows = 6;

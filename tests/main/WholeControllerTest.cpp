@@ -1,6 +1,7 @@
 #include "ControllerFixture.h"
 
 #include "ledout/LedGlobals.h"
+#include "params/ApplyGate.h"
 #include "ledout/fpga_manage.h"
 #include "params/KelRamPara.h"
 #include "params/PageRegistry.h"
@@ -23,7 +24,12 @@
 #include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/MainWindow.h"
 #include "ui/shell/PageOpener.h"
+#include "ui/shell/PagePointers.h"
+#include "ui/shell/ValueStepper.h"
+
+#include <QLineEdit>
 
 #include <QTimer>
 
@@ -34,6 +40,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -114,6 +121,47 @@ TEST_F(WholeController, LanguageWrittenOverUdpReachesThePanelAndItsState)
     EXPECT_TRUE(tickUntil([&] { return g_language == 1; }));
     EXPECT_EQ(panel().value("language").toString(), "English");
     EXPECT_EQ(panel().value("g_language").toInt(), 1);
+}
+
+// A mode recalled with the main menu's picker reaches the scaler's windows;
+// picture and colour-temperature steps reach its picture registers.
+TEST_F(WholeController, RecalledModeAndPictureStepsReachTheScaler)
+{
+    reportStableVideo();
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    KelRamPara& store = *KelRamPara::p_kelrampara_config;
+    uint8_t* slot = store.UserModeSlot[3];
+    slot[0] = slot[1] = 0xAA;
+    std::memcpy(slot + 2, store.RamBlock + 896, 3200);
+    const size_t w1 = RamLayout::imageRecord(1) - 894;
+    const uint16_t record[] = {1, 0, 0, 0, 2, 100, 50, 640, 360};
+    for (size_t i = 0; i < 9; ++i)
+        RamLayout::setU16(slot, w1 + 2 * i, record[i]);
+    g_mainwindow->on_tools_clicked();
+    g_mainwindow->on_toolButton3_clicked();
+    g_mainwindow->kel_button_mode_clicked();
+    EXPECT_EQ(store.blockU16(RamLayout::kCurrentUserMode), 4);
+    const int base = SimScaler::WinStride * 1;
+    EXPECT_TRUE(tickUntil([&] {
+        return scaler().reg(SimScaler::Window, base + SimScaler::WinEnable) == 1 &&
+               scaler().reg(SimScaler::Window, base + SimScaler::WinPos) == 100 &&
+               scaler().reg(SimScaler::Window, base + SimScaler::WinPos + 2) == 640;
+    }));
+
+    QLineEdit contrastField, greenField;
+    ValueStepper contrast(&contrastField, RamLayout::kQualityContrast);
+    ValueStepper green(&greenField, RamLayout::kColortempGreen);
+    store.RamBlock[RamLayout::kColortemp] = 0; // custom: the gains follow the values
+    for (ValueStepper* s : {&contrast, &green}) {
+        ASSERT_TRUE(tickUntil([] { return ApplyGate::instance().c331_apply_flag.load() == 0; }));
+        s->load();
+        s->begin();
+        EXPECT_TRUE(s->step(+1));
+    }
+    EXPECT_TRUE(tickUntil([&] {
+        return scaler().reg(SimScaler::Picture, SimScaler::PicContrast) == 51 &&
+               scaler().reg(SimScaler::Picture, SimScaler::PicGainG) == 65 * 64;
+    }));
 }
 
 TEST_F(WholeController, EdidWrittenOverUdpLandsInTheInputEeprom)

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 
+#include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
 #include "params/RamLayout.h"
 #include "params/SyncUpdate.h"
@@ -196,4 +197,47 @@ TEST_F(UserModes, ReasonTwoWalkDeletesWritesAndSkipsBySlotMarker)
     clearCommands();
     sync.para_sync(SYNC_USER_MODE);
     EXPECT_TRUE(ran("rm  -rf  /data/modes/custom_mode6"));
+}
+
+// A recall copies the slot into the block in one hand-off, marks the mode
+// in use and rebuilds the crop bitmap from the recalled crop table.
+TEST_F(UserModes, RecallCopiesTheSlotSetsTheModeAndRebuildsTheCropBitmap)
+{
+    struct Case {
+        bool clearSaveRequest;
+        uint16_t saveReqAfter;
+    };
+    for (const Case& c : {Case{true, 0}, Case{false, 7}}) {
+        SCOPED_TRACE(c.clearSaveRequest);
+        uint8_t* slot = store().UserModeSlot[4];
+        slot[0] = slot[1] = 0xAA;
+        for (size_t p = 0; p < 3200; ++p)
+            slot[2 + p] = static_cast<uint8_t>(p * 7 + 3);
+        // Crop row 0 of the copy: in use, crop number 3 of input 2.
+        const size_t row0 = 1472 - 896 + 2;
+        slot[row0] = 2;
+        slot[row0 + 1] = 0x80 | 2;
+        for (int r = 1; r < 40; ++r)
+            slot[row0 + 10 * r + 1] = 0;
+        store().setBlockU16(RamLayout::kUsermodeSaveReq, 7);
+        ApplyGate::instance().c331_apply_flag = 0;
+
+        EXPECT_TRUE(store().recallUserMode(4, c.clearSaveRequest));
+        EXPECT_EQ(0, std::memcmp(store().RamBlock + 896, slot + 2, 3200));
+        EXPECT_EQ(5, store().blockU16(866));
+        EXPECT_EQ(c.saveReqAfter, store().blockU16(868));
+        EXPECT_EQ(1, ApplyGate::instance().c331_apply_flag.load());
+        EXPECT_EQ(3, store().KelGetCropID(2, 1));
+    }
+}
+
+TEST_F(UserModes, RecallOfAnEmptySlotChangesNothing)
+{
+    store().UserModeSlot[2][0] = 0xFF;
+    ApplyGate::instance().c331_apply_flag = 0;
+    const std::vector<uint8_t> before(store().RamBlock, store().RamBlock + 4096);
+    EXPECT_FALSE(store().recallUserMode(2, true));
+    EXPECT_FALSE(store().recallUserMode(16, true));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), store().RamBlock));
+    EXPECT_EQ(0, ApplyGate::instance().c331_apply_flag.load());
 }

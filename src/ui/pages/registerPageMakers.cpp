@@ -1,5 +1,8 @@
 #include "ui/pages/registerPageMakers.h"
 
+#include "ui/pages/input/CustomMode.h"
+#include "ui/pages/input/quality.h"
+#include "ui/pages/input/temperature.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
@@ -23,5 +26,8 @@ PageOpener::Maker maker(T*& pointer)
 void registerPageMakers()
 {
     // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
+    PageOpener::setMaker(PageFocus::CustomMode, maker<CustomMode>(g_custommode));
+    PageOpener::setMaker(PageFocus::quality, maker<quality>(g_quality));
+    PageOpener::setMaker(PageFocus::temperature, maker<temperature>(g_temperature));
     installPopupHooks();
 }

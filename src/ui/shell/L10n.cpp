@@ -3,6 +3,8 @@
 #include "params/Utils.h"
 #include "params/global.h"
 
+const char* const L10n::kUsing[5] = {"使用中\u00AD", "Using", "Использовать", "sử dụng", "使用中\u00AD"};
+
 int L10n::language()
 {
     const int lang = g_language;

@@ -8,6 +8,10 @@ public:
     enum : int { Chinese = 0, English = 1, Russian = 2, Vietnamese = 3, TraditionalChinese = 4 };
     using Texts = const char* const[5];
 
+    // "Using": the badge of the user mode in use (picker, user-mode page,
+    // input choice).
+    static const char* const kUsing[5];
+
     static int language();
     // The text of the current language from a five-column row (UTF-8).
     static QString pick(Texts texts);

@@ -9,6 +9,7 @@
 #include "ui/shell/GuiThread.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/LockWindow.h"
+#include "ui/shell/ModePicker.h"
 #include "ui/shell/NumberKeyboard.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageForm.h"
@@ -160,6 +161,8 @@ void MainWindow::buildForm()
     QFont ipFont = label_IPaddr->font();
     ipFont.setPointSize(9);
     label_IPaddr->setFont(ipFont);
+    picker_ = new ModePicker(centralWidget());
+    connect(picker_, &ModePicker::slotClicked, this, &MainWindow::choosePickerSlot);
 }
 
 void MainWindow::setIcon(QPushButton* button, const QString& path, int w, int h)
@@ -247,8 +250,7 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event)
 void MainWindow::moveFocus(int delta)
 {
     if (pickerOpen()) {
-        if (hooks().pickerStep)
-            hooks().pickerStep(delta > 0 ? 1 : 0);
+        stepPicker(delta > 0 ? 1 : 0);
         return;
     }
     EntryList& list = toolsShown() ? toolList_ : menu_;
@@ -274,8 +276,7 @@ void MainWindow::onOk()
         std::fflush(stdout);
     }
     if (pickerOpen()) {
-        if (hooks().pickerChoose)
-            hooks().pickerChoose();
+        kel_button_mode_clicked();
         return;
     }
     if (toolsShown()) {
@@ -305,6 +306,7 @@ void MainWindow::onBack()
         ui_select = 0;
     if (pickerOpen()) {
         mode_window_close();
+        showPickerIdle();
         toolList_.mark(ui_select, true);
         return;
     }
@@ -326,8 +328,7 @@ void MainWindow::onMode()
 
 void MainWindow::mode_window_close()
 {
-    if (pickerOpen() && hooks().pickerClose)
-        hooks().pickerClose();
+    picker_->hide();
     l_call_state = 0;
     save_state = 0;
 }
@@ -416,20 +417,73 @@ void MainWindow::on_toolButton2_clicked()
 
 void MainWindow::on_toolButton3_clicked()
 {
-    if (hooks().pickerOpen)
-        hooks().pickerOpen(false);
+    openPicker(false);
 }
 
 void MainWindow::on_toolButton4_clicked()
 {
-    if (hooks().pickerOpen)
-        hooks().pickerOpen(true);
+    openPicker(true);
+}
+
+// ---- user-mode picker ------------------------------------------------------------
+
+void MainWindow::openPicker(bool save)
+{
+    uint8_t& state = save ? save_state : l_call_state;
+    if (state)
+        return;
+    state = 1;
+    uint8_t& other = save ? l_call_state : save_state;
+    if (other) {
+        other = 0;
+        showPickerIdle();
+    }
+    toolList_.mark(ui_select, false);
+    const int s = ram()->KelUserModeIndex(mode_select, 2);
+    if (s < ModePicker::kSlots) {
+        mode_select = static_cast<uint8_t>(s);
+        setIcon(toolButton[save ? 3 : 2], L10n::icon(save ? "save" : "call"), 24, 36);
+    } else {
+        mode_select = 0;
+    }
+    picker_->draw(save, mode_select);
+}
+
+void MainWindow::stepPicker(int direction)
+{
+    if (l_call_state) {
+        const int s = ram()->KelUserModeIndex(mode_select, direction);
+        mode_select = static_cast<uint8_t>(s < ModePicker::kSlots ? s : 0);
+    } else {
+        mode_select = static_cast<uint8_t>((mode_select + (direction ? 1 : ModePicker::kSlots - 1)) % ModePicker::kSlots);
+    }
+    picker_->draw(save_state != 0, mode_select);
 }
 
 void MainWindow::kel_button_mode_clicked()
 {
-    if (hooks().pickerChoose)
-        hooks().pickerChoose();
+    choosePickerSlot(mode_select);
+}
+
+void MainWindow::choosePickerSlot(int n)
+{
+    if (n < 0 || n >= ModePicker::kSlots)
+        return;
+    g_mode_select = static_cast<uint8_t>(n);
+    if (save_state) {
+        const uint16_t request = static_cast<uint16_t>(n + 1);
+        if (ram()->blockU16(RamLayout::kUsermodeSaveReq) != request)
+            ApplyGate::instance().apply([request]() { ram()->setBlockU16(RamLayout::kUsermodeSaveReq, request); });
+        save_state = 0;
+        openPicker(true);
+        notice_pending = 1;
+    } else if (l_call_state && ram()->recallUserMode(n, true)) {
+        l_call_state = 0;
+        mode_select = static_cast<uint8_t>(n);
+        openPicker(false);
+        notice_pending = 1;
+    }
+    picker_->markClicked(n);
 }
 
 // ---- upgrade popup -------------------------------------------------------------

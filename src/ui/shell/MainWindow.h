@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+class ModePicker;
 class QLabel;
 class QPushButton;
 
@@ -26,11 +27,6 @@ public:
         std::function<void()> upgradeTick;                     // the upgrade popup's animation
         std::function<void()> upgradeStart;                    // show the upgrade popup
         std::function<void()> upgradeOver;                     // close it
-        // The user-mode picker of the tools column (recall: save = false).
-        std::function<void(bool save)> pickerOpen;
-        std::function<void(int direction)> pickerStep;
-        std::function<void()> pickerChoose;
-        std::function<void()> pickerClose;
     };
     static Hooks& hooks();
 
@@ -55,6 +51,7 @@ public:
     uint8_t mode_select = 0;
 
     bool toolsShown() const;
+    ModePicker* picker() const { return picker_; }
 
 public slots:
     void on_option_clicked();
@@ -67,6 +64,7 @@ public slots:
     void on_toolButton3_clicked();
     void on_toolButton4_clicked();
     void on_Button_lock_clicked();
+    // OK in an open picker: the highlighted slot is clicked.
     void kel_button_mode_clicked();
     void slot_update_timer_ticks();
 
@@ -91,6 +89,10 @@ private:
     void getagelog();
     void agePeriod();
     void openPage(uint8_t focus);
+    // The user-mode picker: open (recall or save), move, choose a slot.
+    void openPicker(bool save);
+    void stepPicker(int direction);
+    void choosePickerSlot(int slot);
 
     EntryList menu_;
     EntryList toolList_;
@@ -104,5 +106,6 @@ private:
     QPushButton* toolButton[4] = {};
     QLabel* label_IP = nullptr;
     QLabel* label_IPaddr = nullptr;
+    ModePicker* picker_ = nullptr;
     bool rebootIssued_ = false;
 };

@@ -41,6 +41,9 @@ public:
     // Back as if the key was pressed (calls from other threads arrive here
     // through the GUI thread).
     void pressBack() { onBack(); }
+    // Back: close, refresh the parent with its language_changed and give
+    // it the focus number.
+    void returnTo(uint8_t parentFocus);
 
     // panel_key_lock is set: the Mode key and the keypad do nothing.
     static bool panelLocked();
@@ -64,10 +67,6 @@ protected:
     virtual void clearInstancePointer() {}
     // The debug line written for a released panel key.
     virtual QString releaseLine(PanelKey key) const;
-
-    // Back: close, refresh the parent with its language_changed and give
-    // it the focus number.
-    void returnTo(uint8_t parentFocus);
 
     kel_keyboard& keyboard() { return keyboard_; }
 

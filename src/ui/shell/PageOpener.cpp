@@ -1,6 +1,7 @@
 #include "ui/shell/PageOpener.h"
 
 #include "params/global.h"
+#include "ui/shell/LockWindow.h"
 #include "ui/shell/PageBase.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageTable.h"
@@ -102,4 +103,15 @@ bool PageOpener::backIfInFront(uint8_t focus)
         return false;
     page->pressBack();
     return true;
+}
+
+void PageOpener::leaveUserModePage(PageBase& page)
+{
+    if (!g_mode_shortcut_key) {
+        page.returnTo(PageFocus::MainWindow);
+        return;
+    }
+    g_mode_shortcut_key = 0;
+    page.closePage();
+    LockWindow::openNew();
 }

@@ -28,4 +28,7 @@ public:
     // they reach the GUI thread: only while that page is open and in front
     // (a child opened meanwhile keeps it). False when nothing was done.
     static bool backIfInFront(uint8_t focus);
+    // Back of the user-mode page: after a Mode-key visit a new home screen
+    // (the shortcut mark is cleared), else the main menu.
+    static void leaveUserModePage(PageBase& page);
 };

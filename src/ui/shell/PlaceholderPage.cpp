@@ -1,11 +1,9 @@
 #include "ui/shell/PlaceholderPage.h"
 
 #include "ui/shell/L10n.h"
-#include "ui/shell/LockWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
-#include "ui/shell/ShellGlobals.h"
 
 #include <QLabel>
 
@@ -78,10 +76,8 @@ void PlaceholderPage::language_changed()
 
 void PlaceholderPage::onBack()
 {
-    if (pageFocus() == PageFocus::CustomMode && g_mode_shortcut_key) {
-        g_mode_shortcut_key = 0;
-        closePage();
-        LockWindow::openNew();
+    if (pageFocus() == PageFocus::CustomMode) {
+        PageOpener::leaveUserModePage(*this);
         return;
     }
     returnTo(PageOpener::parentOf(pageFocus()));

@@ -4,8 +4,18 @@
 
 WindowSource WindowSource::of(const uint8_t* block, int window)
 {
+    return read(block, 0, window);
+}
+
+WindowSource WindowSource::ofSlot(const uint8_t* slot, int window)
+{
+    return read(slot, RamLayout::kModeBegin - RamLayout::kSlotDataBegin, window);
+}
+
+WindowSource WindowSource::read(const uint8_t* block, size_t shift, int window)
+{
     WindowSource ws;
-    const uint16_t selector = RamLayout::u16(block, RamLayout::imageRecord(window) + RamLayout::kImgSelector);
+    const uint16_t selector = RamLayout::u16(block, RamLayout::imageRecord(window) + RamLayout::kImgSelector - shift);
     if (!(selector & RamLayout::kSelectorCrop)) {
         ws.source = selector & 0xFF;
         return ws;
@@ -16,7 +26,7 @@ WindowSource WindowSource::of(const uint8_t* block, int window)
         ws.source = 0xFF;
         return ws;
     }
-    const size_t at = RamLayout::cropRow(ws.row);
+    const size_t at = RamLayout::cropRow(ws.row) - shift;
     const uint16_t rowSelector = RamLayout::u16(block, at);
     ws.source = rowSelector & 0xFF;
     if (!(rowSelector & RamLayout::kRowInUse))

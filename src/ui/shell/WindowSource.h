@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // What a window shows, read from its image_input_selector. A crop is named
@@ -15,4 +16,10 @@ struct WindowSource {
 
     // block: a RamBlock image; window 0..5.
     static WindowSource of(const uint8_t* block, int window);
+    // slot: a UserModeSlot record (marker bytes first); window 0..5.
+    static WindowSource ofSlot(const uint8_t* slot, int window);
+
+private:
+    // base holds block byte off at base[off - shift].
+    static WindowSource read(const uint8_t* base, size_t shift, int window);
 };
