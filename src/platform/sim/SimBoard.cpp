@@ -78,8 +78,11 @@ QVariant SimBoard::scenario(const QString& key, const QVariant& defaultValue)
     std::lock_guard<std::mutex> l(scenarioLock_);
     QSettings ini(QString::fromStdString(scenarioPath()), QSettings::IniFormat);
     if (!ini.contains(key)) {
-        ini.setValue(key, defaultValue);
-        ini.sync();
+        // A scenario file linked outside the root is read, never written.
+        if (PathMap::writesInsideRoot(scenarioPath())) {
+            ini.setValue(key, defaultValue);
+            ini.sync();
+        }
         return defaultValue;
     }
     return ini.value(key);
@@ -139,6 +142,8 @@ QJsonObject SimBoard::state() const
 
 bool SimBoard::writeState() const
 {
+    if (!PathMap::writesInsideRoot(statePath()))
+        return false;
     QSaveFile f(QString::fromStdString(statePath()));
     if (!f.open(QIODevice::WriteOnly))
         return false;
