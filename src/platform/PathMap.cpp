@@ -38,6 +38,7 @@ std::string normalise(const std::string& p)
         out += "/" + part;
     return out.empty() ? "/" : out;
 }
+
 std::string realPath(const std::string& p)
 {
     char buf[PATH_MAX];
@@ -79,6 +80,7 @@ std::string landing(std::string p)
     }
     return {};
 }
+
 } // namespace
 
 void PathMap::setRoot(const std::string& root)
