@@ -2,8 +2,6 @@
 #include "platform/PathMap.h"
 #include "support/SimRootFixture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -26,17 +24,6 @@ protected:
     bool put(const std::string& text) { return AtomicFile::replace(kPath, text.data(), text.size()); }
     const char* const kPath = "/data/configs/omenu.json";
 };
-
-TEST_F(AtomicFileTest, CrashBeforeTheWriteLeavesTheOldFileWhole)
-{
-    ASSERT_TRUE(put("old content"));
-    AtomicFile::crashBeforeWrite(1);
-    EXPECT_FALSE(put("new"));
-    EXPECT_EQ("old content", read(hostPath(kPath)));
-    ASSERT_TRUE(put("new"));
-    EXPECT_EQ("new", read(hostPath(kPath)));
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(AtomicFile::tempPath(hostPath(kPath)))));
-}
 
 TEST_F(AtomicFileTest, PlantedLinksAreNeverFollowed)
 {
