@@ -3,13 +3,18 @@
 #include "params/DebugPrint.h"
 #include "params/JsonFile.h"
 #include "params/Utils.h"
+#include "platform/AtomicFile.h"
 #include "platform/PathMap.h"
 
 #include <boost/property_tree/json_parser.hpp>
 
-#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <sys/stat.h>
 
 namespace pt = boost::property_tree;
+using kel::platform::AtomicFile;
 using kel::platform::PathMap;
 
 namespace {
@@ -64,11 +69,54 @@ void addGroup(pt::ptree& namelist, const std::string& group, const std::vector<s
 
 } // namespace
 
+namespace {
+
+// The parsed file, kept while the file stays the same one: the home screen
+// asks for every label on every refresh. An upload replaces the file by a
+// rename, which changes its inode; an edit in place changes its times.
+struct AliasCache {
+    std::mutex lock;
+    bool have = false;
+    struct stat key {};
+    std::shared_ptr<const pt::ptree> tree;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::shared_ptr<const pt::ptree> aliasTree()
+{
+    static AliasCache cache;
+    struct stat now;
+    const bool exists = ::stat(PathMap::host(std::string(kAliasPath)).c_str(), &now) == 0;
+    std::lock_guard<std::mutex> l(cache.lock);
+    if (exists && cache.have && sameFile(now, cache.key))
+        return cache.tree;
+    cache.have = false;
+    cache.tree.reset();
+    if (!exists)
+        return nullptr;
+    auto tree = std::make_shared<pt::ptree>();
+    if (JsonFile::load(kAliasPath, *tree) != JsonFile::Result::Parsed)
+        return nullptr;
+    cache.have = true;
+    cache.key = now;
+    cache.tree = tree;
+    return tree;
+}
+
+} // namespace
+
 int get_json_alias_para(ALIAS_PARA* alias, const std::string& group, int32_t id)
 {
-    pt::ptree tree;
-    if (JsonFile::load(kAliasPath, tree) != JsonFile::Result::Parsed)
+    const std::shared_ptr<const pt::ptree> parsed = aliasTree();
+    if (!parsed)
         return 0;
+    const pt::ptree& tree = *parsed;
     const auto namelist = tree.get_child_optional("namelist");
     if (!namelist)
         return 0;
@@ -94,13 +142,14 @@ void Json_create()
     addGroup(namelist, "crop", {{0, "Crop 1"}, {1, "Crop 2"}, {2, "Crop 3"}});
     tree.add_child("namelist", namelist);
 
+    std::ostringstream text;
+    pt::write_json(text, tree, true);
     QMutexLocker locker(&Utils::_file_deal_mutex);
-    std::ofstream out(PathMap::host(std::string(kAliasPath)), std::ios::binary | std::ios::trunc);
-    if (!out) {
+    const std::string bytes = text.str();
+    if (!AtomicFile::replace(kAliasPath, bytes.data(), bytes.size())) {
         kelDebug("\n open filed !!!");
         return;
     }
-    pt::write_json(out, tree, true);
     kelDebug("\n create Json OK !!!");
 }
 

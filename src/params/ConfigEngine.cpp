@@ -65,10 +65,12 @@ ConfigEngine::ConfigEngine()
 {
     QSettings settings(hostFile(kConfigFile), QSettings::IniFormat);
     Utils::system_mutex(QStringLiteral("chattr +S %1").arg(QString::fromLatin1(kConfigFile)));
+    // A file that resolves outside the root is never written, defaults included.
+    const bool readOnly = PathMap::hostForWrite(QString::fromLatin1(kConfigFile)).isEmpty();
     for (const KeyRow& row : kKeys) {
         const QString key = QString::fromLatin1(row.key);
         _itemMap.insert(key, row.name);
-        items_.append(new ConfigItem(key, row.name, row.defaultValue, false, row.kind,
+        items_.append(new ConfigItem(key, row.name, row.defaultValue, readOnly, row.kind,
                                      QString::fromLatin1(kConfigFile), settings));
     }
 }
@@ -170,7 +172,11 @@ void ConfigEngine::write_config_variant(int name, const QVariant& value)
     item->value = value;
     if (item->noWrite || item->file.isEmpty())
         return;
-    QSettings settings(PathMap::host(item->file), QSettings::IniFormat);
+    // QSettings replaces the file through a temporary file and a rename.
+    const QString host = PathMap::hostForWrite(item->file);
+    if (host.isEmpty())
+        return;
+    QSettings settings(host, QSettings::IniFormat);
     settings.setValue(item->key, value);
     settings.sync();
 }

@@ -18,6 +18,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 using kel::platform::Board;
@@ -298,13 +299,22 @@ int KelRamPara::mode_file_deal(unsigned slot, int op)
         runSync();
         Sleeper::sleepUs(100);
     }
+    ModeFile::Read got;
     {
         QMutexLocker locker(&Utils::_file_deal_mutex);
-        if (ModeFile::read(slot, s)) {
+        got = ModeFile::read(slot, s);
+        if (got == ModeFile::Read::Loaded) {
             runSync();
             Sleeper::sleepMs(100);
             return 1;
         }
+    }
+    if (got == ModeFile::Read::Unreadable) {
+        // Marked neither saved nor deleted, so no later pass rewrites or
+        // removes a file that may still hold the operator's mode.
+        std::fprintf(stderr, "mode file %s cannot be read; kept as it is\n", ModeFile::path(slot).c_str());
+        s[0] = s[1] = 0;
+        return 0;
     }
     s[0] = s[1] = RamLayout::kMarkerDeleted;
     return 0;

@@ -1,10 +1,14 @@
 #include "params/ModeFile.h"
 
 #include "params/RamLayout.h"
+#include "platform/AtomicFile.h"
 #include "platform/PathMap.h"
 
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
+using kel::platform::AtomicFile;
 using kel::platform::PathMap;
 
 std::string ModeFile::path(unsigned slot)
@@ -36,22 +40,29 @@ std::string ModeFile::removeOsdCopyCommand(unsigned slot)
 
 ModeFile::Write ModeFile::write(unsigned slot, uint8_t* slotData, const std::function<void()>& prepare)
 {
-    FILE* f = std::fopen(PathMap::host(path(slot)).c_str(), "wb+");
-    if (!f)
+    const std::string host = PathMap::hostForWrite(path(slot));
+    if (host.empty() || !AtomicFile::folderWritable(host))
         return Write::NotCreated;
     if (prepare)
         prepare();
-    const bool written = std::fwrite(slotData, 1, RamLayout::kSlotFileSize, f) == RamLayout::kSlotFileSize;
-    // fclose flushes: its failure (a full disk) loses the mode.
-    return std::fclose(f) == 0 && written ? Write::Written : Write::Failed;
+    // Replaced whole: a crash while writing leaves the previous mode.
+    return AtomicFile::replaceHost(host, slotData, RamLayout::kSlotFileSize) ? Write::Written : Write::Failed;
 }
 
-bool ModeFile::read(unsigned slot, uint8_t* slotData)
+ModeFile::Read ModeFile::read(unsigned slot, uint8_t* slotData)
 {
-    FILE* f = std::fopen(PathMap::host(path(slot)).c_str(), "rb");
-    if (!f)
-        return false;
-    (void)std::fread(slotData, 1, RamLayout::kSlotFileSize, f);
+    const std::string host = PathMap::host(path(slot));
+    FILE* f = std::fopen(host.c_str(), "rb");
+    if (!f) {
+        struct stat st;
+        return ::lstat(host.c_str(), &st) == 0 ? Read::Unreadable : Read::Missing;
+    }
+    // Read aside first: a short or unreadable file leaves the slot as it was.
+    uint8_t image[RamLayout::kSlotFileSize];
+    const size_t got = std::fread(image, 1, sizeof image, f);
     std::fclose(f);
-    return true;
+    if (got != sizeof image)
+        return Read::Unreadable;
+    std::memcpy(slotData, image, sizeof image);
+    return Read::Loaded;
 }

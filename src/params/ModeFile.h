@@ -16,10 +16,12 @@ public:
     static std::string removeOsdCopyCommand(unsigned slot);
 
     enum class Write { NotCreated, Failed, Written };
-    // Creates the file, then runs prepare (which may change the slot) and
-    // writes the first 4096 slot bytes. prepare runs only once the file
-    // exists, so a mode that cannot be stored leaves its slot as it was.
+    // Runs prepare (which may change the slot) once the folder is known to
+    // take the file, then replaces the file atomically with the first 4096
+    // slot bytes; a mode that cannot be stored leaves its slot as it was.
     static Write write(unsigned slot, uint8_t* slotData, const std::function<void()>& prepare);
-    // Reads up to 4096 bytes into the slot; false when it cannot be opened.
-    static bool read(unsigned slot, uint8_t* slotData);
+    enum class Read { Missing, Unreadable, Loaded };
+    // Reads the 4096 bytes into the slot. A file that exists but cannot be
+    // opened or is shorter is Unreadable and leaves the slot unchanged.
+    static Read read(unsigned slot, uint8_t* slotData);
 };

@@ -2,6 +2,7 @@
 
 #include "params/DefaultParaTable.h"
 #include "params/RamLayout.h"
+#include "platform/AtomicFile.h"
 #include "platform/PathMap.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+using kel::platform::AtomicFile;
 using kel::platform::PathMap;
 
 namespace {
@@ -55,16 +57,22 @@ bool RamDeviceFile::remove() { return std::remove(hostPath().c_str()) == 0; }
 
 bool RamDeviceFile::writeDefaults()
 {
-    FILE* f = std::fopen(hostPath().c_str(), "wb+");
-    if (!f)
-        return false;
-    const bool ok = writeAll(f, default_para_ramlist.data(), default_para_ramlist.size());
-    return closeChecked(f, ok);
+    return AtomicFile::replace(kPath, default_para_ramlist.data(), default_para_ramlist.size());
 }
 
+// The update in place only overwrites bytes 2..3329, so the file never gets
+// shorter; a file too short to hold the marker and the area is replaced
+// whole instead.
 bool RamDeviceFile::writeSaved(const uint8_t* block)
 {
-    FILE* f = std::fopen(hostPath().c_str(), "rb+");
+    const std::string host = PathMap::hostForWrite(std::string(kPath));
+    if (host.empty())
+        return false;
+    struct stat st;
+    if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size < off_t(RamLayout::kFileMarkerSize + RamLayout::kSavedSize))
+        return create(block);
+    FILE* f = std::fopen(host.c_str(), "rb+");
     if (!f)
         return create(block);
     bool ok = std::fseek(f, RamLayout::kFileMarkerSize, SEEK_SET) == 0;
@@ -78,8 +86,5 @@ bool RamDeviceFile::create(const uint8_t* block)
     image[0] = image[1] = RamLayout::kMarkerSaved;
     std::copy(block + RamLayout::kSavedBegin, block + RamLayout::kBlockSize,
               image.begin() + RamLayout::kFileMarkerSize);
-    FILE* f = std::fopen(hostPath().c_str(), "wb+");
-    if (!f)
-        return false;
-    return closeChecked(f, writeAll(f, image.data(), image.size()));
+    return AtomicFile::replace(kPath, image.data(), image.size());
 }

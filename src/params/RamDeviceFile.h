@@ -20,11 +20,12 @@ public:
     // 768..; what a short file does not hold is taken from the defaults.
     static Load read(uint8_t* block, uint8_t marker[2]);
     static bool remove();
-    // Creates the file anew from the whole default table.
+    // Replaces the file atomically with the whole default table.
     static bool writeDefaults();
-    // Rewrites file bytes 2..3329 from the block in place; when the file
-    // cannot be opened for update it is created anew (marker, saved area,
-    // zeros up to 4096 bytes).
+    // Rewrites file bytes 2..3329 from the block in place (never making the
+    // file shorter); a file that is missing, too short to hold them or
+    // cannot be opened for update is replaced atomically (marker, saved
+    // area, zeros up to 4096 bytes).
     static bool writeSaved(const uint8_t* block);
 
 private:

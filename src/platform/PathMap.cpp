@@ -1,7 +1,12 @@
 #include "platform/PathMap.h"
 
 #include <QDir>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kel::platform {
@@ -33,6 +38,49 @@ std::string normalise(const std::string& p)
         out += "/" + part;
     return out.empty() ? "/" : out;
 }
+
+std::string realPath(const std::string& p)
+{
+    char buf[PATH_MAX];
+    return ::realpath(p.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+bool under(const std::string& path, const std::string& top)
+{
+    return top == "/" || path == top || path.compare(0, top.size() + 1, top + "/") == 0;
+}
+
+// Where a write to p lands: the real folder of the deepest existing
+// ancestor, and a link at the end followed (a few hops, then given up).
+std::string landing(std::string p)
+{
+    for (int hops = 0; hops < 8; ++hops) {
+        const size_t slash = p.find_last_of('/');
+        std::string dir = slash == 0 ? "/" : p.substr(0, slash);
+        const std::string name = p.substr(slash + 1);
+        std::string rest;
+        std::string real = realPath(dir);
+        while (real.empty() && dir != "/") {
+            const size_t up = dir.find_last_of('/');
+            rest = dir.substr(up) + rest;
+            dir = up == 0 ? "/" : dir.substr(0, up);
+            real = realPath(dir);
+        }
+        const std::string folder = normalise(real + rest);
+        const std::string full = normalise(folder + "/" + name);
+        struct stat st;
+        if (!rest.empty() || ::lstat(full.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return full;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(full.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            return {};
+        target[n] = '\0';
+        p = normalise(target[0] == '/' ? std::string(target) : folder + "/" + target);
+    }
+    return {};
+}
+
 } // namespace
 
 void PathMap::setRoot(const std::string& root)
@@ -99,6 +147,31 @@ bool PathMap::insideRoot(const std::string& hostPath)
         return true;
     std::string clean = normalise(hostPath);
     return clean == r || clean.compare(0, r.size() + 1, r + "/") == 0;
+}
+
+bool PathMap::writesInsideRoot(const std::string& hostPath)
+{
+    const std::string r = root();
+    if (r == "/")
+        return true;
+    const std::string realRoot = realPath(r);
+    const std::string lands = landing(normalise(hostPath));
+    if (!lands.empty() && (under(lands, r) || (!realRoot.empty() && under(lands, realRoot))))
+        return true;
+    std::fprintf(stderr, "refused to write %s: it resolves outside the root (%s)\n", hostPath.c_str(),
+                 lands.empty() ? "too many links" : lands.c_str());
+    return false;
+}
+
+std::string PathMap::hostForWrite(const std::string& logical)
+{
+    const std::string h = host(logical);
+    return writesInsideRoot(h) ? h : std::string();
+}
+
+QString PathMap::hostForWrite(const QString& logical)
+{
+    return QString::fromStdString(hostForWrite(logical.toStdString()));
 }
 
 bool PathMap::prepareRoot()

@@ -21,6 +21,15 @@ public:
     // True when a host path lies inside the root (after normalisation).
     static bool insideRoot(const std::string& hostPath);
 
+    // The host path to write a logical path to. On the simulated board a
+    // path whose folders or whose own link resolve outside the root is
+    // refused: the result is empty and the refusal is logged.
+    static std::string hostForWrite(const std::string& logical);
+    static QString hostForWrite(const QString& logical);
+    // True when writing this host path stays inside the root once every
+    // link on its way (and a link at its end) is followed; logs a refusal.
+    static bool writesInsideRoot(const std::string& hostPath);
+
     // Creates the folders a fresh simulated root needs.
     static bool prepareRoot();
 };

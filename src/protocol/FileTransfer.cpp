@@ -7,7 +7,9 @@
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
 #include "params/ConfigEngine.h"
+#include "params/JsonFile.h"
 #include "params/SyncReason.h"
+#include "platform/AtomicFile.h"
 #include "platform/Board.h"
 #include "platform/CommandRunner.h"
 #include "platform/PathMap.h"
@@ -139,6 +141,8 @@ uint8_t FileTransfer::writeStart(const Requester& who, uint8_t type, const uint8
         return ST_BAD_VALUE;
     if (size == 0 || size > FileTable::kMaxFileSize)
         return ST_BAD_RANGE;
+    if (entry->kind == FileTable::Kind::Config && size > JsonFile::kMaxBytes)
+        return ST_BAD_RANGE;
     begin(who, Dir::Up, entry, size);
     data_.reserve(size);
     out.push_back(type);
@@ -177,6 +181,8 @@ uint8_t FileTransfer::writeEnd(const Requester& who, const uint8_t* digest, Byte
         st = ST_MD5;
     else if (entry.kind == FileTable::Kind::Program && !ElfCheck::runsHere(data_.data(), data_.size()))
         st = ST_BAD_VALUE;  // not a program: the installed one stays and nothing restarts
+    else if (entry.kind == FileTable::Kind::Config && !withinJsonBounds())
+        st = ST_BAD_VALUE;
     else if (!store(entry))
         st = ST_FILE;
     out.insert(out.end(), mine, mine + 16);
@@ -188,22 +194,22 @@ uint8_t FileTransfer::writeEnd(const Requester& who, const uint8_t* digest, Byte
     return st;
 }
 
+// The JSON files are parsed by the panel and the scaler manager: a file
+// nested too deeply would be stored only to be set aside at its first read.
+bool FileTransfer::withinJsonBounds() const
+{
+    return JsonFile::check(std::string(data_.begin(), data_.end())) == JsonFile::Bounds::Fits;
+}
+
 bool FileTransfer::store(const FileTable::Entry& entry)
 {
-    const std::string host = PathMap::host(std::string(entry.path));
-    const std::string temp = host + ".part";
+    const std::string host = PathMap::hostForWrite(std::string(entry.path));
+    if (host.empty())
+        return false;
     FileLock files(port_);
     QDir().mkpath(QFileInfo(QString::fromStdString(host)).absolutePath());
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
+    if (!platform::AtomicFile::replaceHost(host, data_.data(), data_.size()))
         return false;
-    const bool written = std::fwrite(data_.data(), 1, data_.size(), f) == data_.size() && std::fflush(f) == 0
-        && ::fsync(fileno(f)) == 0;
-    std::fclose(f);
-    if (!written || std::rename(temp.c_str(), host.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
     if (!verifyStored(host)) {
         ::unlink(host.c_str());
         return false;
@@ -257,8 +263,9 @@ void FileTransfer::installProgram()
     platform::CommandRunner& run = platform::Board::commands();
     run.system("chmod 777 -R /data/app");
     run.system(std::string("mv ") + FileTable::kProgramNew + "  " + FileTable::kProgramFile);
-    if (!port_.startEntryPresent()) {
-        QSettings ini(PathMap::host(QString(ConfigEngine::kLoadConfigFile)), QSettings::IniFormat);
+    const QString startFile = PathMap::hostForWrite(QString(ConfigEngine::kLoadConfigFile));
+    if (!port_.startEntryPresent() && !startFile.isEmpty()) {
+        QSettings ini(startFile, QSettings::IniFormat);
         ini.beginGroup("app-1");
         ini.setValue("app_path", QString(ConfigEngine::kAppStartLine));
         ini.setValue("app_name", "kelT57N");

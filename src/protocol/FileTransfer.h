@@ -75,6 +75,7 @@ private:
     void endUpdateFrame();
     bool store(const FileTable::Entry& entry);
     bool verifyStored(const std::string& hostPath) const;
+    bool withinJsonBounds() const;
     void installProgram();
     void announceStored(const FileTable::Entry& entry);
     int emptyFolder(const char* logicalDir);

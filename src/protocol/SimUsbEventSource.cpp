@@ -5,6 +5,7 @@
 
 #include <QDir>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -34,12 +35,29 @@ SimUsbEventSource::SimUsbEventSource()
 {
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
         wake_[0] = wake_[1] = -1;
-    const std::string fifo = PathMap::host(std::string(kControlPipe));
     QDir().mkpath(QString::fromStdString(PathMap::host(std::string("/sim"))));
+    pipe_ = openControlPipe(PathMap::host(std::string(kControlPipe)));
+}
+
+// A regular file (or a link) in place of the pipe would always poll as
+// readable and spin the watcher: it is replaced by the pipe. Anything that
+// cannot be replaced leaves the watcher with its wake-up pipe alone.
+int SimUsbEventSource::openControlPipe(const std::string& fifo)
+{
+    struct stat st;
+    if (::lstat(fifo.c_str(), &st) == 0 && !S_ISFIFO(st.st_mode)) {
+        const bool removed = !S_ISDIR(st.st_mode) && ::unlink(fifo.c_str()) == 0;
+        std::fprintf(stderr, "%s is not a pipe: %s\n", fifo.c_str(), removed ? "replaced by one" : "not watched");
+    }
     ::mkfifo(fifo.c_str(), 0600);
     // Opened for writing too, so the pipe never reports a hang-up when a
     // user's writer closes it.
-    pipe_ = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 SimUsbEventSource::~SimUsbEventSource()

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <deque>
+#include <string>
 #include <mutex>
 
 namespace kel::protocol {
@@ -31,6 +32,7 @@ public:
 private:
     bool takeQueued(UsbEvent& event);
     void readControlPipe();
+    static int openControlPipe(const std::string& fifo);
     void runControlLine(const QByteArray& line);
 
     std::mutex lock_;

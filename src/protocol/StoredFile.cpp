@@ -1,30 +1,21 @@
 #include "protocol/StoredFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/PathMap.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <cstdio>
 
 namespace kel::protocol {
 
 bool StoredFile::write(const QString& logicalPath, const QByteArray& bytes)
 {
-    const QString path = kel::platform::PathMap::host(logicalPath);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QString tmp = path + ".tmp";
-    QFile f(tmp);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    const std::string path = kel::platform::PathMap::hostForWrite(logicalPath.toStdString());
+    if (path.empty())
         return false;
-    const bool written = f.write(bytes) == bytes.size() && f.flush();
-    f.close();
-    if (!written || std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(tmp);
-        return false;
-    }
-    return true;
+    QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
+    return kel::platform::AtomicFile::replaceHost(path, bytes.constData(), size_t(bytes.size()));
 }
 
 QByteArray StoredFile::read(const QString& logicalPath, qint64 maxBytes)

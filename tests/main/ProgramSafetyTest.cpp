@@ -1,6 +1,7 @@
 #include "ProgramRunner.h"
 #include "StraceAudit.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -59,6 +60,66 @@ TEST(ProgramSafetyTest, RunsOnTheSimulatedBoardWithoutTouchingTheHost)
     StraceAudit audit(program.root());
     audit.audit(QString::fromLocal8Bit(f.readAll()));
     EXPECT_EQ(audit.execCount(), 1);
+    EXPECT_TRUE(audit.violations().isEmpty()) << audit.violations().join('\n').toStdString();
+}
+
+TEST(ProgramSafetyTest, AuditFollowsLinksLeftInTheRoot)
+{
+    QTemporaryDir root, outside;
+    ASSERT_TRUE(QFile::link(outside.path() + "/victim", root.path() + "/state.json"));
+    ASSERT_TRUE(QFile::link(outside.path(), root.path() + "/modes"));
+    StraceAudit audit(root.path());
+    audit.forbid(outside.path());
+    const QString r = root.path();
+    audit.audit("10 openat(AT_FDCWD, \"" + r + "/state.json\", O_WRONLY|O_CREAT|O_TRUNC, 0666) = 3\n"
+                "10 openat(AT_FDCWD, \"" + r + "/modes/custom_mode1.tmp\", O_WRONLY|O_CREAT, 0644) = 3\n"
+                "10 renameat2(AT_FDCWD, \"" + r + "/a\", AT_FDCWD, \"" + r + "/modes/b\", 0) = 0\n"
+                "10 unlink(\"" + r + "/state.json\") = 0\n"
+                "10 openat(AT_FDCWD, \"" + r + "/state.json\", O_RDONLY) = 3\n");
+    EXPECT_EQ(audit.violations().size(), 3) << audit.violations().join('\n').toStdString();
+}
+
+// Links planted in the root towards a folder outside it, for every file the
+// program writes: the program starts, runs and stops, and nothing outside
+// changes.
+TEST(ProgramSafetyTest, PlantedLinksDoNotLeadWritesOutOfTheRoot)
+{
+    if (QStandardPaths::findExecutable("strace").isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    QTemporaryDir logDir, outside;
+    ASSERT_TRUE(logDir.isValid() && outside.isValid());
+    ProgramRunner program;
+    const QStringList planted = {"/data/ram_device_info", "/data/modes/custom_mode1", "/data/configs/tcpip.ini",
+                                 "/sim/board.ini", "/sim/state.json"};
+    for (const QString& logical : planted) {
+        const QString victim = outside.path() + "/" + QFileInfo(logical).fileName();
+        QFile v(victim);
+        ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+        v.write("outside\n");
+        v.close();
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(program.hostPath(logical)).path()));
+        ASSERT_TRUE(QFile::link(victim, program.hostPath(logical)));
+    }
+    const QString log = logDir.path() + "/trace.txt";
+    ASSERT_TRUE(program.start(StraceAudit::straceArguments(log)));
+    ASSERT_TRUE(program.waitForSignalHandler(SIGUSR1)) << program.output().toStdString();
+    ASSERT_TRUE(program.waitForSignalHandler(SIGTERM));
+    ASSERT_TRUE(program.signal(SIGUSR1));
+    QTest::qWait(2000);
+    ASSERT_TRUE(program.signal(SIGTERM));
+    EXPECT_TRUE(program.waitForCleanExit()) << program.output().toStdString();
+    EXPECT_TRUE(program.output().contains("resolves outside the root")) << program.output().toStdString();
+
+    for (const QString& logical : planted) {
+        QFile v(outside.path() + "/" + QFileInfo(logical).fileName());
+        ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+        EXPECT_EQ(v.readAll(), QByteArray("outside\n")) << logical.toStdString();
+    }
+    QFile f(log);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    StraceAudit audit(program.root());
+    audit.forbid(outside.path());
+    audit.audit(QString::fromLocal8Bit(f.readAll()));
     EXPECT_TRUE(audit.violations().isEmpty()) << audit.violations().join('\n').toStdString();
 }
 

@@ -1,6 +1,7 @@
 #include "StraceAudit.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace kel::test {
@@ -10,7 +11,16 @@ namespace {
 // first quoted argument (and the second for the two-path calls).
 const char* const kFileChanges[] = {"mkdir", "mkdirat", "rename", "renameat", "renameat2", "unlink", "unlinkat",
                                     "rmdir", "symlink", "symlinkat", "link", "linkat", "chmod", "fchmodat",
-                                    "truncate", "creat", "mknod", "mknodat", "utimensat", "chown", "fchownat"};
+                                    "fchmodat2", "truncate", "creat", "mknod", "mknodat", "utimensat", "futimesat",
+                                    "chown", "fchownat"};
+
+// Calls that follow a link at the end of their path: a link planted in the
+// root must not carry them outside it.
+bool followsLinks(const QString& call)
+{
+    return call.startsWith("open") || call == "creat" || call == "truncate" || call.startsWith("chmod") ||
+           call.startsWith("fchmodat") || call == "chown" || call == "utimensat" || call == "futimesat";
+}
 
 QStringList quotedArguments(const QString& line)
 {
@@ -34,14 +44,29 @@ QString syscallName(const QString& line)
 QStringList StraceAudit::straceArguments(const QString& logFile)
 {
     return {"strace", "-f", "-qq", "-s", "512", "-o", logFile, "-e",
-            "trace=execve,execveat,open,openat,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,"
-            "rmdir,symlink,symlinkat,link,linkat,chmod,fchmodat,truncate,mknod,mknodat,chown,fchownat,"
-            "connect,sendto,sendmsg,bind"};
+            "trace=execve,execveat,open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,"
+            "unlinkat,rmdir,symlink,symlinkat,link,linkat,chmod,fchmodat,?fchmodat2,truncate,mknod,mknodat,"
+            "utimensat,futimesat,chown,fchownat,connect,sendto,sendmsg,sendmmsg,bind"};
 }
 
-bool StraceAudit::pathAllowed(const QString& rawPath) const
+bool StraceAudit::pathAllowed(const QString& rawPath, bool followed) const
 {
-    const QString path = QDir::cleanPath(rawPath.startsWith('/') ? rawPath : root_ + "/" + rawPath);
+    QString path = QDir::cleanPath(rawPath.startsWith('/') ? rawPath : root_ + "/" + rawPath);
+    // Where a link left in place after the run leads: the folders always,
+    // the last part only for calls that follow it. The root's own folders
+    // are mapped back, so a root under a linked /tmp passes.
+    const QFileInfo info(path);
+    const QString target = followed && info.isSymLink() ? info.symLinkTarget() : path;
+    const QString folder = QFileInfo(QFileInfo(target).path()).canonicalFilePath();
+    const QString real = folder.isEmpty() ? QString() : folder + "/" + QFileInfo(target).fileName();
+    const QString realRoot = QFileInfo(root_).canonicalFilePath();
+    if (!real.isEmpty() && !realRoot.isEmpty() && (real + "/").startsWith(realRoot + "/"))
+        path = root_ + real.mid(realRoot.size());
+    else if (!real.isEmpty())
+        path = real;
+    for (const QString& f : forbidden_)
+        if (path == f || path.startsWith(f + "/"))
+            return false;
     if (path == root_ || path.startsWith(root_ + "/"))
         return true;
     if (path == "/dev/null" || path == "/dev/ptmx" || path.startsWith("/dev/pts/"))
@@ -61,10 +86,10 @@ void StraceAudit::checkLine(const QString& line)
             violations_ << "started a program: " + line;
         return;
     }
-    if (call == "open" || call == "openat") {
+    if (call == "open" || call == "openat" || call == "openat2") {
         const bool writes = line.contains("O_WRONLY") || line.contains("O_RDWR") || line.contains("O_CREAT") ||
                             line.contains("O_TRUNC");
-        if (writes && !args.isEmpty() && !pathAllowed(args.first()))
+        if (writes && !args.isEmpty() && !pathAllowed(args.first(), !line.contains("O_NOFOLLOW")))
             violations_ << "opened for writing outside the root: " + line;
         return;
     }
@@ -75,12 +100,12 @@ void StraceAudit::checkLine(const QString& line)
             const bool onlyLast = call.startsWith("link") || call.startsWith("symlink");
             const QStringList changed = onlyLast && !args.isEmpty() ? QStringList{args.last()} : args;
             for (const QString& a : changed)
-                if (!pathAllowed(a))
+                if (!pathAllowed(a, followsLinks(call)))
                     violations_ << "changed a file outside the root: " + line;
             return;
         }
     }
-    if (call == "connect" || call == "sendto" || call == "sendmsg" || call == "bind") {
+    if (call == "connect" || call == "sendto" || call == "sendmsg" || call == "sendmmsg" || call == "bind") {
         static const QRegularExpression v4(QStringLiteral("inet_addr\\(\"([0-9.]+)\"\\)"));
         static const QRegularExpression v6(QStringLiteral("inet_pton\\(AF_INET6, \"([^\"]+)\""));
         auto m4 = v4.globalMatch(line);

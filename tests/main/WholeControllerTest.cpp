@@ -31,6 +31,7 @@
 
 #include <QLineEdit>
 
+#include <QFile>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -162,6 +163,32 @@ TEST_F(WholeController, RecalledModeAndPictureStepsReachTheScaler)
         return scaler().reg(SimScaler::Picture, SimScaler::PicContrast) == 51 &&
                scaler().reg(SimScaler::Picture, SimScaler::PicGainG) == 65 * 64;
     }));
+}
+
+// Deeply nested menu and alias files: refused on upload, set aside when met
+// on the device, and the controller keeps answering.
+TEST_F(WholeController, NestedJsonFilesAreRefusedOrSetAsideAndTheLinkStillAnswers)
+{
+    reportStableVideo();
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    ASSERT_EQ(ask(CMD_WRITE_FILE_START, TestFrames::cat({{0, 'O', 'S', 'D', 'S'}, TestFrames::u32(400 * 1024)})),
+              ST_BAD_RANGE);
+    const std::string nested = std::string(50000, '[') + std::string(50000, ']');
+    for (const char* file : {"/data/configs/omenu.json", "/data/configs/alias.json"}) {
+        QFile f(QString::fromStdString(hostPath(file)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(nested.data(), qint64(nested.size()));
+    }
+    // The OSD switched on over the link reloads the menu; the change pass
+    // that follows refreshes the home screen's input names.
+    ASSERT_EQ(ask(CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kOsdEnable, TestFrames::u16(1))), ST_OK);
+    ASSERT_EQ(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x0A}), ST_OK);
+    KelRamPara::pInstance()->ram_para_save();
+    EXPECT_TRUE(tickUntil([&] {
+        return QFile::exists(QString::fromStdString(hostPath("/data/configs/omenu.json.bad"))) &&
+               QFile::exists(QString::fromStdString(hostPath("/data/configs/alias.json.bad")));
+    }));
+    EXPECT_EQ(ask(CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth, TestFrames::u16(1920))), ST_OK);
 }
 
 TEST_F(WholeController, EdidWrittenOverUdpLandsInTheInputEeprom)

@@ -1,9 +1,12 @@
 #include "StoreFixture.h"
 
 #include "params/AliasFile.h"
+#include "params/JsonFile.h"
 #include "params/KelRamPara.h"
 
 #include <boost/property_tree/json_parser.hpp>
+
+#include <cstdio>
 
 using namespace kel::test;
 
@@ -149,4 +152,79 @@ TEST_F(AliasLookup, SampleFileHoldsTheGroupsAsStrings)
     EXPECT_NE(std::string::npos, text.find("\"id\": \"3\""));
     EXPECT_NE(std::string::npos, text.find("仓库"));
     Json_analysis();
+}
+
+namespace {
+
+std::string nestedEntryFile(int arrays, const std::string& name = "x")
+{
+    return R"({"namelist": {"source": [{"id": 1, "valid": "on", "name": ")" + name + R"(", "deep": )" +
+           std::string(size_t(arrays), '[') + "0" + std::string(size_t(arrays), ']') + "}]}}";
+}
+
+std::string numbersArray(size_t count)
+{
+    std::string text = "[";
+    text.reserve(count * 2 + 2);
+    for (size_t i = 0; i < count; ++i)
+        text += i ? ",1" : "1";
+    return text + "]";
+}
+
+} // namespace
+
+// The file nests four levels before "deep": sixteen levels in all are read,
+// seventeen are not. Brackets inside strings do not count.
+TEST_F(AliasLookup, FilesWithinTheBoundsAreRead)
+{
+    for (const std::string& text : {nestedEntryFile(12), nestedEntryFile(0, std::string(40, '[')),
+                                    nestedEntryFile(0) + std::string(200 * 1024, ' ')}) {
+        writeText(kAlias, text);
+        EXPECT_EQ(1, lookup("source", 1)) << text.substr(0, 120);
+        EXPECT_FALSE(fileExists(std::string(kAlias) + ".bad"));
+    }
+}
+
+TEST_F(AliasLookup, FilesOutsideTheBoundsAreSetAsideWithoutParsing)
+{
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"seventeen levels", nestedEntryFile(13)},
+        {"50000 nested arrays", std::string(50000, '[') + std::string(50000, ']')},
+        {"unclosed nesting", std::string(100000, '[')},
+        {"over 256 KiB", nestedEntryFile(0) + std::string(256 * 1024, ' ')},
+        {"5 million numbers", numbersArray(5000000)},
+    };
+    for (const auto& c : cases) {
+        writeText(kAlias, c.text);
+        clearCommands();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(0, lookup("source", 1)) << c.what;
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(std::string::npos, log.find(kAlias)) << c.what;
+        EXPECT_FALSE(fileExists(kAlias)) << c.what;
+        EXPECT_TRUE(fileExists(std::string(kAlias) + ".bad")) << c.what;
+        EXPECT_FALSE(removed()) << c.what;
+        EXPECT_EQ(0, lookup("source", 1)) << c.what;   // nothing left to read
+    }
+}
+
+TEST_F(AliasLookup, FileIsParsedOncePerChange)
+{
+    writeText(kAlias, kPythonFile);
+    const unsigned long before = JsonFile::parseCount();
+    for (int refresh = 0; refresh < 20; ++refresh)
+        for (int source = 0; source < 6; ++source)
+            lookup("source", source);
+    EXPECT_EQ(before + 1, JsonFile::parseCount());
+
+    // An upload renames a new file into place.
+    const std::string next = R"({"namelist": {"source": [{"id": 0, "valid": "on", "name": "new"}]}})";
+    writeText(std::string(kAlias) + ".tmp", next);
+    ASSERT_EQ(0, std::rename(hostPath(std::string(kAlias) + ".tmp").c_str(), hostPath(kAlias).c_str()));
+    EXPECT_EQ(1, lookup("source", 0));
+    EXPECT_EQ("new", alias.name);
+    EXPECT_EQ(before + 2, JsonFile::parseCount());
 }

@@ -323,3 +323,15 @@ TEST_F(OsdMenu, InstalledTargetIsProgrammed)
     OsdTarget::install(nullptr);
     EXPECT_EQ((Call{-1, 0}), target.calls.front());
 }
+
+TEST_F(OsdMenu, DeeplyNestedMenuIsSetAsideAndAGoodOneStillLoads)
+{
+    list.item[0].osdcount = 3;
+    load(std::string(50000, '[') + std::string(50000, ']'), "/data/modes/MO03.json");
+    EXPECT_EQ(0, list.item[0].osdcount);
+    EXPECT_TRUE(fileExists("/data/modes/MO03.json.bad"));
+    EXPECT_FALSE(fileExists("/data/modes/MO03.json"));
+    EXPECT_TRUE(commands().empty());
+    load(menu({Item{}}));
+    EXPECT_EQ(1, list.item[0].osdcount);
+}

@@ -5,10 +5,16 @@
 #include "params/RamLayout.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
+#include "platform/AtomicFile.h"
+
+#include "params/ConfigEngine.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 using namespace kel::test;
 
@@ -240,4 +246,70 @@ TEST_F(UserModes, RecallOfAnEmptySlotChangesNothing)
     EXPECT_FALSE(store().recallUserMode(16, true));
     EXPECT_TRUE(std::equal(before.begin(), before.end(), store().RamBlock));
     EXPECT_EQ(0, ApplyGate::instance().c331_apply_flag.load());
+}
+
+TEST_F(UserModes, CrashWhileRewritingAModeLeavesTheOldFileWhole)
+{
+    store().RamBlock[1000] = 0x41;
+    ASSERT_EQ(1, store().mode_file_write(4, 1));
+    const std::vector<uint8_t> before = readFile("/data/modes/custom_mode5");
+    ASSERT_EQ(4096u, before.size());
+    store().RamBlock[1000] = 0x42;
+    kel::platform::AtomicFile::crashBeforeWrite(1);
+    EXPECT_EQ(0, store().mode_file_write(4, 1));
+    EXPECT_EQ(before, readFile("/data/modes/custom_mode5"));
+    store().mode_file_deal(4, 0);
+    EXPECT_EQ(0x41, store().UserModeSlot[4][1000 - 896 + 2]);
+    EXPECT_TRUE(store().KelUserModeSaved(4));
+}
+
+// A mode file that exists but cannot be read whole (a torn write, a folder
+// in its place) is reported by name and survives the next passes.
+TEST_F(UserModes, UnreadableModeFileIsReportedAndNeverDeleted)
+{
+    writeText("/data/modes/custom_mode3", std::string(100, 'x'));
+    QDir().mkpath(QString::fromStdString(hostPath("/data/modes/custom_mode4")));
+    for (unsigned slot : {2u, 3u}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(0, store().mode_file_deal(slot, 0));
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(std::string::npos, log.find("/data/modes/custom_mode" + std::to_string(slot + 1))) << log;
+        EXPECT_FALSE(store().KelUserModeSaved(slot));
+    }
+    sync.para_sync(SYNC_USER_MODE);
+    EXPECT_FALSE(ran("rm  -rf  /data/modes/custom_mode3"));
+    EXPECT_FALSE(ran("rm  -rf  /data/modes/custom_mode4"));
+    EXPECT_EQ(100u, readFile("/data/modes/custom_mode3").size());
+}
+
+// Links planted in the root towards a file outside it: the store's files
+// are refused and the outside file keeps its bytes.
+TEST_F(UserModes, StoreFilesLinkedOutsideTheRootAreNotWritten)
+{
+    QTemporaryDir outside;
+    const std::string victim = outside.path().toStdString() + "/victim";
+    std::vector<uint8_t> marked(4096, 0x5A);
+    marked[0] = marked[1] = 0xAA;
+    {
+        QFile f(QString::fromStdString(victim));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(marked.data()), int(marked.size()));
+    }
+    for (const char* file : {"/data/ram_device_info", "/data/modes/custom_mode2", "/data/configs/tcpip.ini"}) {
+        ::unlink(hostPath(file).c_str());
+        ASSERT_EQ(0, ::symlink(victim.c_str(), hostPath(file).c_str()));
+    }
+    testing::internal::CaptureStderr();
+    store().RamBlock[2000] ^= 0xFF;
+    sync.para_sync(SYNC_PARA);
+    EXPECT_EQ(0, store().mode_file_write(1, 1));
+    ConfigEngine::pInstance()->write_config_variant(ConfigItem::IPAddress, "10.9.8.7");
+    ConfigEngine::destroyInstance();
+    const std::string log = testing::internal::GetCapturedStderr();
+    for (const char* name : {"ram_device_info", "custom_mode2", "tcpip.ini"})
+        EXPECT_NE(std::string::npos, log.find(name)) << name << ": " << log;
+    QFile f(QString::fromStdString(victim));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray now = f.readAll();
+    EXPECT_EQ(std::vector<uint8_t>(now.begin(), now.end()), marked);
 }

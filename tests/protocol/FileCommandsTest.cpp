@@ -87,6 +87,19 @@ TEST_F(FileCommands, WrongDigestStoresNothingAndAnswersAnError)
     EXPECT_EQ(port.update.load(), 0) << "the update frame is closed after a failure too";
 }
 
+TEST_F(FileCommands, JsonFilesOutsideTheBoundsAreRefused)
+{
+    EXPECT_EQ(TestFrames::status(start("OSDS", 0, 400 * 1024, tool)), ST_BAD_RANGE);
+    EXPECT_EQ(TestFrames::status(start("ALIS", 0, 256 * 1024 + 1, tool)), ST_BAD_RANGE);
+    EXPECT_EQ(TestFrames::status(start("QJFX", 9, 400 * 1024, tool)), ST_OK) << "other files keep the 5 MiB limit";
+    std::string nested = std::string(50000, '[') + std::string(50000, ']');
+    const Bytes content(nested.begin(), nested.end());
+    for (const char* tag : {"ALIS", "OSDS"})
+        EXPECT_EQ(upload(tag, 0, content, md5Of(content)), ST_BAD_VALUE) << tag;
+    EXPECT_FALSE(exists("/data/configs/alias.json"));
+    EXPECT_FALSE(exists("/data/configs/omenu.json"));
+}
+
 TEST_F(FileCommands, SecondUploadFromAnotherLinkIsBusyUntilTheFirstEnds)
 {
     const Bytes content(100, 'a');

@@ -7,10 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QThread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -201,3 +203,34 @@ TEST_F(UsbServerTest, WatcherThreadReportsAStickInsertedThroughTheControlPipe)
 }
 
 } // namespace
+
+namespace {
+class SimUsbPipeTest : public kel::test::SimRootFixture {};
+} // namespace
+
+// A regular file left where the control pipe belongs (an echo before the
+// first start) would poll readable for ever: it is replaced by the pipe.
+TEST_F(SimUsbPipeTest, RegularFileInPlaceOfThePipeIsReplaced)
+{
+    const std::string fifo = hostPath(SimUsbEventSource::kControlPipe);
+    QDir().mkpath(QString::fromStdString(hostPath("/sim")));
+    {
+        QFile f(QString::fromStdString(fifo));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("insert\n");
+    }
+    testing::internal::CaptureStderr();
+    SimUsbEventSource source;
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(fifo));
+    struct stat st;
+    ASSERT_EQ(0, ::lstat(fifo.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    kel::protocol::UsbEvent event;
+    EXPECT_FALSE(source.wait(event, 0)) << "the old file's line is not an event";
+    const int w = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(w, 0);
+    ASSERT_EQ(7, ::write(w, "insert\n", 7));
+    ::close(w);
+    ASSERT_TRUE(source.wait(event, 1000));
+    EXPECT_EQ(kel::protocol::UsbEvent::Action::Add, event.action);
+}

@@ -119,6 +119,9 @@ QVariant SimBoard::scenario(const QString& key, const QVariant& defaultValue, co
         if (ini.contains(key))
             return ini.value(key);
     }
+    // A scenario file linked outside the root is read, never written.
+    if (!PathMap::writesInsideRoot(scenarioPath()))
+        return defaultValue;
     // QSettings would drop the file's comments on rewriting it, so the key
     // is added to the text itself.
     QFile in(path);
@@ -190,6 +193,8 @@ QJsonObject SimBoard::state() const
 
 bool SimBoard::writeState() const
 {
+    if (!PathMap::writesInsideRoot(statePath()))
+        return false;
     QSaveFile f(QString::fromStdString(statePath()));
     if (!f.open(QIODevice::WriteOnly))
         return false;

@@ -1,8 +1,10 @@
 #include "platform/sim/SimScalerFlash.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 
 namespace kel::platform::sim {
 namespace {
@@ -121,6 +123,19 @@ void SimScalerFlash::poke(uint32_t addr, const std::vector<uint8_t>& bytes)
 
 bool SimScalerFlash::preloadFile(const std::string& hostPath, uint32_t addr)
 {
+    struct stat st;
+    if (::stat(hostPath.c_str(), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode)) {
+        // Reading a folder throws from the stream; the image is set aside
+        // and an empty one (an erased flash) takes its place.
+        const std::string aside = hostPath + ".bad";
+        const bool moved = std::rename(hostPath.c_str(), aside.c_str()) == 0;
+        const bool created = moved && std::ofstream(hostPath, std::ios::binary).good();
+        std::fprintf(stderr, "scaler flash image %s is not a file: %s\n", hostPath.c_str(),
+                     created ? ("moved to " + aside + ", an empty image created").c_str() : "ignored");
+        return false;
+    }
     std::ifstream in(hostPath, std::ios::binary);
     if (!in)
         return false;

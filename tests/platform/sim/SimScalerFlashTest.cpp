@@ -1,5 +1,8 @@
 #include "platform/sim/SimScalerFlash.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -105,4 +108,18 @@ TEST(SimScalerFlash, PreloadsAFileAndReadsItBack)
     ASSERT_TRUE(f.preloadFile(path, 0x410));
     EXPECT_EQ(f.command(cmd(0x03, 0x410), 5), (std::vector<uint8_t>{'P', 'X', 'Y', 'Z', 0xFF}));
     EXPECT_FALSE(f.preloadFile(path + ".missing"));
+}
+
+TEST(SimScalerFlash, AFolderInPlaceOfTheImageIsSetAsideAndRecreated)
+{
+    QTemporaryDir root;
+    const std::string path = root.path().toStdString() + "/scaler_flash.bin";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path + "/inner")));
+    SimScalerFlash f(1u << 20);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(f.preloadFile(path));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find(path));
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(path)).isFile());
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(path + ".bad/inner")).isDir());
+    EXPECT_EQ(f.command(cmd(0x03, 0), 2), (std::vector<uint8_t>{0xFF, 0xFF}));
 }
