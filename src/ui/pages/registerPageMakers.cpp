@@ -1,9 +1,14 @@
 #include "ui/pages/registerPageMakers.h"
 
+#include "ui/pages/device/MachineState.h"
+#include "ui/pages/device/factory.h"
+#include "ui/pages/device/factoryage.h"
+#include "ui/pages/device/othersetup.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/PageTable.h"
 #include "ui/shell/PopupHooks.h"
 
 namespace {
@@ -23,5 +28,14 @@ PageOpener::Maker maker(T*& pointer)
 void registerPageMakers()
 {
     // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
+    PageOpener::setMaker(PageFocus::MachineState, maker<MachineState>(g_machinestate));
+    PageOpener::setMaker(PageFocus::othersetup, maker<othersetup>(g_othersetup));
+    PageOpener::setMaker(PageFocus::factory, maker<factory>(g_factory));
+    PageOpener::setMaker(PageFocus::factoryage, maker<factoryage>(g_factoryage));
     installPopupHooks();
+    // The tick's ageing period redraws the ageing log page while it is open.
+    MainWindow::hooks().ageingPageRefresh = []() {
+        if (auto* page = dynamic_cast<factoryage*>(PageTable::at(PageFocus::factoryage)))
+            page->update_agelog();
+    };
 }
