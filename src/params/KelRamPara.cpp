@@ -4,6 +4,7 @@
 #include "params/DebugPrint.h"
 #include "params/DefaultParaTable.h"
 #include "params/ModeFile.h"
+#include "params/OfferedLanguages.h"
 #include "params/RamDeviceFile.h"
 #include "params/SyncUpdate.h"
 #include "params/Utils.h"
@@ -28,9 +29,6 @@ using kel::platform::Sleeper;
 KelRamPara* KelRamPara::p_kelrampara_config = nullptr;
 
 namespace {
-
-constexpr int kLanguages = 5;          // language_id 0..4
-constexpr int kEnglish = 1;
 
 // True while this thread emits sig_update_para under the lock.
 thread_local bool t_emitting = false;
@@ -110,37 +108,6 @@ void KelRamPara::loadSavedArea()
     RamDeviceFile::read(RamBlock, marker);
 }
 
-namespace {
-
-// Lowest offered language 0..4, or -1.
-int lowestOffered(uint32_t mask)
-{
-    for (int lang = 0; lang < kLanguages; ++lang) {
-        if (mask & (1u << lang))
-            return lang;
-    }
-    return -1;
-}
-
-bool offered(int lang, uint32_t mask)
-{
-    return lang >= 0 && lang < kLanguages && (mask & (1u << lang));
-}
-
-// The language to use instead of lang, or -1 to keep it: only 0..4 are
-// languages; with none of them offered an invalid value becomes English.
-int fallbackLanguage(int lang, uint32_t mask)
-{
-    if (offered(lang, mask))
-        return -1;
-    const int lowest = lowestOffered(mask);
-    if (lowest >= 0)
-        return lowest;
-    return lang >= kLanguages ? kEnglish : -1;
-}
-
-} // namespace
-
 void KelRamPara::validateLanguageAtStart()
 {
     g_language = RamBlock[RamLayout::kLcdLanguage];
@@ -149,7 +116,7 @@ void KelRamPara::validateLanguageAtStart()
         offered &= 0xFFFEu;
         Utils::setConfigValue(g_lcd_lang_valid, offered);
     }
-    const int lang = fallbackLanguage(g_language, offered);
+    const int lang = OfferedLanguages::fallback(g_language, offered);
     if (lang >= 0) {
         RamBlock[RamLayout::kLcdLanguage] = static_cast<uint8_t>(lang);
         g_language = static_cast<uint8_t>(lang);
@@ -518,7 +485,7 @@ int KelRamPara::KelLanguageChanged()
     if (word == shadowU16(RamLayout::kLcdLanguage))
         return 0;
     g_language = static_cast<uint8_t>(word & 0xFF);
-    const int lang = fallbackLanguage(g_language, Utils::configValue(g_lcd_lang_valid));
+    const int lang = OfferedLanguages::fallback(g_language, Utils::configValue(g_lcd_lang_valid));
     if (lang >= 0) {
         setBlockU16(RamLayout::kLcdLanguage, static_cast<uint16_t>(lang));
         g_language = static_cast<uint8_t>(lang);

@@ -2,10 +2,12 @@
 
 #include "inputs/tarvosource.h"
 #include "ledout/LedGlobals.h"
+#include "ledout/LedSize.h"
 #include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "params/NetworkConfig.h"
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
 #include "params/Utils.h"
@@ -33,9 +35,6 @@ constexpr int kFlashId = 2;
 constexpr size_t kFlashHeadRoom = 4;
 // Configuration keys written by the protocol.
 constexpr int kKeyTcpPort = 0;
-constexpr int kKeyIp = 2;
-constexpr int kKeyMask = 3;
-constexpr int kKeyGateway = 4;
 constexpr int kKeyBarcode = 6;
 constexpr int kKeyWifiIp = 7;
 constexpr int kKeyLcdLang = 17;
@@ -132,12 +131,8 @@ void SystemControllerPort::raiseApplyFlag(uint8_t value)
 void SystemControllerPort::requestApply(uint8_t value)
 {
     ParaLock l;
-    if (store() && fpga() && ledSizeChanged()
-        && fpga()->reg_image(fpga_manage::FPGA_REG_STATE) == fpga_manage::kStateRunning) {
-        QMutexLocker led(&Utils::_led_para_init_mutex);
-        g_set_led_para = 1;
-        g_set_led_setup = 0;
-    }
+    if (store() && ledSizeChanged())
+        LedSize::handOver();
     raiseApplyFlag(value);
 }
 
@@ -307,13 +302,7 @@ void SystemControllerPort::clearRecoveryFiles() {}
 
 void SystemControllerPort::storeNetwork(const QString& ip, const QString& mask, const QString& gateway)
 {
-    ConfigEngine* config = ConfigEngine::pInstance();
-    config->write_config_variant(kKeyIp, ip);
-    config->write_config_variant(kKeyMask, mask);
-    config->write_config_variant(kKeyGateway, gateway);
-    Utils::system_mutex(QStringLiteral("sync"));
-    Utils::initIPAddress();
-    announce(SYNC_PARA);
+    NetworkConfig::storeNetwork(ip, mask, gateway);
 }
 
 void SystemControllerPort::storeConfig(int key, const QString& value)

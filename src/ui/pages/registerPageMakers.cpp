@@ -3,10 +3,15 @@
 #include "ui/pages/input/CustomMode.h"
 #include "ui/pages/input/quality.h"
 #include "ui/pages/input/temperature.h"
+#include "ui/pages/device/MachineState.h"
+#include "ui/pages/device/factory.h"
+#include "ui/pages/device/factoryage.h"
+#include "ui/pages/device/othersetup.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/PageTable.h"
 #include "ui/shell/PopupHooks.h"
 
 namespace {
@@ -29,5 +34,14 @@ void registerPageMakers()
     PageOpener::setMaker(PageFocus::CustomMode, maker<CustomMode>(g_custommode));
     PageOpener::setMaker(PageFocus::quality, maker<quality>(g_quality));
     PageOpener::setMaker(PageFocus::temperature, maker<temperature>(g_temperature));
+    PageOpener::setMaker(PageFocus::MachineState, maker<MachineState>(g_machinestate));
+    PageOpener::setMaker(PageFocus::othersetup, maker<othersetup>(g_othersetup));
+    PageOpener::setMaker(PageFocus::factory, maker<factory>(g_factory));
+    PageOpener::setMaker(PageFocus::factoryage, maker<factoryage>(g_factoryage));
     installPopupHooks();
+    // The tick's ageing period redraws the ageing log page while it is open.
+    MainWindow::hooks().ageingPageRefresh = []() {
+        if (auto* page = dynamic_cast<factoryage*>(PageTable::at(PageFocus::factoryage)))
+            page->update_agelog();
+    };
 }

@@ -19,6 +19,11 @@ struct PanelFields {
     static int audioWindow(const uint8_t* block);
     // The sound of the window audioWindow() names is on.
     static bool soundOn(const uint8_t* block);
+    // Window w (0..5) is on: the first word of its record is non-zero.
+    static bool windowOn(const uint8_t* block, int w);
+    // audio_image_index as the other settings page keeps it: the whole word
+    // when it names a window 0..5 that is on, else 0.
+    static int listedAudioWindow(const uint8_t* block);
     // The audio state a page shows may have changed since the last applied
     // copy: the audio word of the window now named, or which window that is.
     static bool audioChanged(const uint8_t* block, const uint8_t* shadow);
