@@ -110,8 +110,12 @@ void AppStartup::createHardware()
     note("fpga_manage");
     c331_manage::pInstance();
     note("c331_manage");
-    fpga_manage::p_fpga_manage->initialize_start();
-    tarvosource::p_tarvo_source->initialize();
+    // The scaler's thread started with its manager; the FPGA manager's
+    // thread comes before the source detection's.
+    if (fpga_manage::p_fpga_manage->initialize_start() == 0)
+        note("fpga_manage thread");
+    if (tarvosource::p_tarvo_source->initialize() == 0)
+        note("tarvosource thread");
 }
 
 void AppStartup::connectShell()
@@ -216,8 +220,9 @@ void AppStartup::showHomeScreen()
 
 void AppStartup::connectBroadcast()
 {
-    QObject::connect(KelRamPara::p_kelrampara_config, SIGNAL(sig_update_para(int)), SyncUpdate::p_SyncUpdate,
-                     SLOT(para_sync(int)));
+    if (QObject::connect(KelRamPara::p_kelrampara_config, SIGNAL(sig_update_para(int)), SyncUpdate::p_SyncUpdate,
+                         SLOT(para_sync(int))))
+        note("sig_update_para");
     if (g_kel_keys == 1)
         SyncUpdate::p_SyncUpdate->update_usb_keyLed();
 }

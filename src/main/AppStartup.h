@@ -23,7 +23,8 @@ public:
     static void beforeApplication();
     // Steps 4 to 15; the caller then runs the event loop (step 16).
     static void afterApplication(const Options& options);
-    // Names of the singletons created so far, in order (for the tests).
+    // Names of the singletons created, threads started and connections
+    // made so far, in order (for the tests).
     static QStringList created();
 
     // Start-up steps of parts that are linked in later; each one, when set,

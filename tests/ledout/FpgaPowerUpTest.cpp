@@ -8,6 +8,8 @@
 #include "platform/sim/SimNorFlash.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 namespace kel::test {
 namespace {
@@ -221,6 +223,49 @@ TEST_F(FpgaPowerUpTest, LedSizeChangeTakesThreePassesHoweverLateTheyCome)
         pass(), advance(100), ++passes;
     EXPECT_EQ(passes, 3);
     EXPECT_EQ(g_set_led_setup, 0);
+}
+
+// Each status step waits its own ticks, counted from the stamp of the step
+// that set it: "after n" is more than n ticks, steps 9 and 3 take the next
+// pass, steps 10 and 3 leave the stamp of step 9 to step 14, and the
+// lighting step waits at least 21 ticks.
+TEST_F(FpgaPowerUpTest, StatusStepsTakeTheirExactTicks)
+{
+    g_source_online = 2;
+    std::map<int, uint32_t> entered;
+    runUntil(
+        [&] {
+            entered.emplace(m().status_step[0], G_timeTicks);
+            return lit();
+        },
+        3000);
+    ASSERT_TRUE(lit());
+    const struct {
+        int from, to;
+        uint32_t ticks;
+    } steps[] = {{7, 1, 11}, {1, 8, 31}, {8, 2, 6},  {2, 9, 11},  {9, 10, 1},
+                 {10, 3, 6}, {3, 14, 1}, {14, 15, 4}, {15, 16, 31}, {16, 18, 21}};
+    for (const auto& s : steps)
+        EXPECT_EQ(entered.at(s.to) - entered.at(s.from), s.ticks) << s.from << " -> " << s.to;
+}
+
+// The hand-over blanks the screen at once, the output 11 ticks later and
+// gives the size to the scaler 31 ticks after that.
+TEST_F(FpgaPowerUpTest, LedSizeHandOverWaitsElevenThenThirtyOneTicks)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    g_set_led_para = 1;
+    const uint32_t start = G_timeTicks;
+    std::vector<std::pair<uint32_t, int>> changes; // (ticks since start, setup step or -1 handed over)
+    int seen = 0;
+    while (g_set_led_para == 1 && G_timeTicks - start < 100) {
+        pass();
+        const int now = g_set_led_para == 1 ? int(g_set_led_setup) : -1;
+        if (now != seen)
+            changes.emplace_back(G_timeTicks - start, seen = now);
+        advance(1);
+    }
+    EXPECT_EQ(changes, (std::vector<std::pair<uint32_t, int>>{{0, 1}, {11, 2}, {42, -1}}));
 }
 
 TEST_F(FpgaPowerUpTest, ScalerTwoDuringTheScreenOffSequenceIsNotLost)

@@ -17,6 +17,8 @@
 #include "video/c331_manage.h"
 
 #include "platform/Sleeper.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimHid.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -36,6 +38,16 @@ protected:
         delete g_lockwindow;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         SimRootFixture::TearDown();
+    }
+
+    void start(bool keypad)
+    {
+        board().hid().setPresent(keypad);
+        AppStartup::beforeApplication();
+        AppStartup::Options options;
+        options.startTimer = false;
+        options.anyFreePorts = true;
+        AppStartup::afterApplication(options);
     }
 
     // Sleeps of every thread (counted until the fixture's tear-down removes the hook).
@@ -59,10 +71,14 @@ TEST_F(StartupTest, CreatesEverySingletonInOrderAndEndsOnTheHomeScreen)
     });
     AppStartup::afterApplication(options);
 
+    // The scaler's thread starts with its manager, then the FPGA manager's
+    // and the source detection's; the change broadcast is connected once the
+    // home screen is open and before the USB watcher and the links exist.
     const QStringList expected = {"check_hiddev", "ConfigEngine", "KelRamPara", "SyncUpdate", "MainWindow",
-                                  "tarvosource", "fpga_manage", "c331_manage", "LockWindow",
-                                  "UsbServer", "udpnetManage", "Qj_uart_inout", "networkManage",
-                                  "Qj_uart_inout_4G", "T57_WIFI_CONFIG"};
+                                  "tarvosource", "fpga_manage", "c331_manage", "fpga_manage thread",
+                                  "tarvosource thread", "LockWindow", "sig_update_para", "UsbServer",
+                                  "udpnetManage", "Qj_uart_inout", "networkManage", "Qj_uart_inout_4G",
+                                  "T57_WIFI_CONFIG"};
     EXPECT_EQ(AppStartup::created(), expected);
     EXPECT_GE(allSlept_.load(), 4000000u); // the settling pause went through the sleep hook
     EXPECT_EQ(g_kel_keys, 1);       // the simulated keypad is attached
@@ -85,6 +101,27 @@ TEST_F(StartupTest, CreatesEverySingletonInOrderAndEndsOnTheHomeScreen)
     g_mainwindow->update_over();
     QCoreApplication::processEvents();
     EXPECT_EQ(g_move_update, nullptr);
+}
+
+// The keypad's LEDs are lit once at start when the keypad is there: window
+// 0 (enabled, current) and the LED of its input 2, with or without signal.
+TEST_F(StartupTest, KeypadLedReportIsSentAtStart)
+{
+    start(true);
+    const auto reports = board().hid().reports();
+    ASSERT_EQ(reports.size(), 1u);
+    const std::vector<uint8_t> r = reports.front();
+    ASSERT_EQ(r.size(), 5u);
+    EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 3), (std::vector<uint8_t>{0xA5, 0x01, 0x00}));
+    EXPECT_TRUE(r[3] == 0x10 || r[3] == 0x20) << int(r[3]);
+    EXPECT_EQ(r[4], 0x00);
+}
+
+TEST_F(StartupTest, NoKeypadNoLedReport)
+{
+    start(false);
+    EXPECT_EQ(g_kel_keys, 0);
+    EXPECT_TRUE(board().hid().reports().empty());
 }
 
 } // namespace
