@@ -6,6 +6,7 @@
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "params/NetworkConfig.h"
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
 #include "params/Utils.h"
@@ -33,9 +34,6 @@ constexpr int kFlashId = 2;
 constexpr size_t kFlashHeadRoom = 4;
 // Configuration keys written by the protocol.
 constexpr int kKeyTcpPort = 0;
-constexpr int kKeyIp = 2;
-constexpr int kKeyMask = 3;
-constexpr int kKeyGateway = 4;
 constexpr int kKeyBarcode = 6;
 constexpr int kKeyWifiIp = 7;
 constexpr int kKeyLcdLang = 17;
@@ -277,13 +275,7 @@ void SystemControllerPort::clearRecoveryFiles() {}
 
 void SystemControllerPort::storeNetwork(const QString& ip, const QString& mask, const QString& gateway)
 {
-    ConfigEngine* config = ConfigEngine::pInstance();
-    config->write_config_variant(kKeyIp, ip);
-    config->write_config_variant(kKeyMask, mask);
-    config->write_config_variant(kKeyGateway, gateway);
-    Utils::system_mutex(QStringLiteral("sync"));
-    Utils::initIPAddress();
-    announce(SYNC_PARA);
+    NetworkConfig::storeNetwork(ip, mask, gateway);
 }
 
 void SystemControllerPort::storeConfig(int key, const QString& value)

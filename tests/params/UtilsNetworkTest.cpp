@@ -1,4 +1,6 @@
 #include "params/ConfigEngine.h"
+#include "params/ConfigItem.h"
+#include "params/NetworkConfig.h"
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/sim/SimBoard.h"
@@ -72,6 +74,42 @@ TEST_F(UtilsNetworkTest, AnAddressFromTheFileIsCheckedToo)
     startWith("[config]\nIPAddress=\"1.2.3.4; reboot\"\n");
     EXPECT_EQ(Utils::initIPAddress(), 255);
     EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(UtilsNetworkTest, StoreNetworkWritesTheThreeKeysThenSyncsAndReconfigures)
+{
+    startWith("[config]\nIPAddress=192.168.1.199\nSubNetMask=255.255.255.0\nGateWay=192.168.1.1\n");
+    ASSERT_TRUE(NetworkConfig::storeNetwork("10.0.0.5", "255.255.0.0", "10.0.0.1"));
+    EXPECT_EQ(commands(), (std::vector<std::string>{
+                              "sync",
+                              "ifconfig eth0 &>/dev/null",
+                              "route del default wlan0",
+                              "ifconfig eth0 10.0.0.5 netmask 255.255.0.0",
+                              "route add -host 10.0.0.1 dev eth0",
+                              "route add default gw 10.0.0.1 metric 100",
+                              "route add -host 255.255.255.255 eth0",
+                              "route del 255.255.255.255 wlan1",
+                          }));
+    QFile f(QString::fromStdString(hostPath("/data/configs/tcpip.ini")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray ini = f.readAll();
+    const int ip = ini.indexOf("IPAddress=10.0.0.5"), mask = ini.indexOf("SubNetMask=255.255.0.0"),
+              gate = ini.indexOf("GateWay=10.0.0.1");
+    EXPECT_GE(ip, 0);
+    EXPECT_GE(mask, 0);
+    EXPECT_GE(gate, 0);
+    EXPECT_TRUE(NetworkConfig::isCurrent("10.0.0.5", "255.255.0.0", "10.0.0.1"));
+}
+
+TEST_F(UtilsNetworkTest, StoreNetworkRefusesAnInvalidTextBeforeWritingAnything)
+{
+    startWith("[config]\nIPAddress=192.168.1.199\nSubNetMask=255.255.255.0\nGateWay=192.168.1.1\n");
+    for (const char* bad : {"192.168.1.300", "192.168..1", "", "1.2.3.4; reboot"}) {
+        EXPECT_FALSE(NetworkConfig::storeNetwork("192.168.1.199", "255.255.255.0", bad)) << bad;
+        EXPECT_FALSE(NetworkConfig::storeNetwork(bad, "255.255.255.0", "192.168.1.1")) << bad;
+    }
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(ConfigEngine::pInstance()->read_config_variant(ConfigItem::GateWay).toString(), "192.168.1.1");
 }
 
 } // namespace
