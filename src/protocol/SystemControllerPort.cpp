@@ -2,6 +2,7 @@
 
 #include "inputs/tarvosource.h"
 #include "ledout/LedGlobals.h"
+#include "ledout/LedSize.h"
 #include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
@@ -102,12 +103,8 @@ void SystemControllerPort::raiseApplyFlag(uint8_t value)
 void SystemControllerPort::requestApply(uint8_t value)
 {
     ParaLock l;
-    if (store() && fpga() && ledSizeChanged()
-        && fpga()->reg_image(fpga_manage::FPGA_REG_STATE) == fpga_manage::kStateRunning) {
-        QMutexLocker led(&Utils::_led_para_init_mutex);
-        g_set_led_para = 1;
-        g_set_led_setup = 0;
-    }
+    if (store() && ledSizeChanged())
+        LedSize::handOver();
     raiseApplyFlag(value);
 }
 
