@@ -82,6 +82,13 @@ const PlainIcon kPlainIcons[] = {
     {"HDMI13_lv", 48, 24, 0xff27ae60, "HDMI"}, {"HDMI20", 48, 24, 0xff7f8c8d, "4K"},
     {"HDMI20_lv", 48, 24, 0xff27ae60, "4K"},   {"extlv", 48, 24, 0xff27ae60, "EXT"},
     {"dvilv", 48, 24, 0xff27ae60, "DVI"},
+    {"img_test1", 200, 200, 0xffff0000, ""},   {"img_test2", 50, 50, 0xff00ff00, ""},
+    {"img_test3", 50, 50, 0xff0000ff, ""},     {"img_test4", 50, 50, 0xffffffff, ""},
+    {"img_test5", 50, 50, 0xff000000, ""},     {"img_test6", 50, 50, 0xffffff00, "|||"},
+    {"img_test7", 50, 50, 0xff808080, "| |"},  {"img_test8", 50, 50, 0xff808080, "="},
+    {"ltri", 14, 14, 0x00000000, "<"},         {"rtri", 14, 14, 0x00000000, ">"},
+    {"online_up", 12, 10, 0xff54b66e, ""},     {"offline_up", 12, 10, 0xff808080, ""},
+    {"warning", 16, 16, 0xfff1c40f, "!"},
 };
 
 QImage canvas(int w, int h)

@@ -41,7 +41,9 @@ TEST(PanelPictures, EveryPlainPictureOfTheShellExists)
     KelResources::init();
     const char* const names[] = {"ip", "lock", "unlock", "tools", "pointer", "LED", "bright", "contrast",
                                  "volume_open", "volume_close", "menu_status", "osd_yes", "freeze", "check_180",
-                                 "OK_Enter", "back_return"};
+                                 "OK_Enter", "back_return", "img_test1", "img_test2", "img_test3", "img_test4",
+                                 "img_test5", "img_test6", "img_test7", "img_test8", "ltri", "rtri", "online_up",
+                                 "offline_up", "warning"};
     for (const char* name : names)
         EXPECT_TRUE(loads(L10n::plainIcon(name))) << name;
 }
