@@ -9,6 +9,7 @@
 #include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimScaler.h"
 #include "ui/pages/screen/ledset.h"
+#include "ui/pages/screen/netset.h"
 #include "ui/pages/screen/test_chart.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/My_lineEdit.h"
@@ -20,6 +21,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTimer>
 
 #include <pthread.h>
@@ -139,6 +141,28 @@ TEST_F(ScreenPagesEndToEnd, TestPatternsReachTheScalerAndBackTakesThemOff)
     key(PanelKeys::kBack);
     EXPECT_EQ(g_page_focus, PageFocus::Option);
     EXPECT_TRUE(tickUntil([&] { return scaler().reg(SimScaler::Picture, SimScaler::PicPattern) == 0; }, 200));
+}
+
+TEST_F(ScreenPagesEndToEnd, OutputPortsShowTheLinksTheRunningFpgaReports)
+{
+    reportStableVideo();
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    platform::sim::SimFpga& fpga0 = SimFpgaBoard::current()->fpga0();
+    fpga0.setReg(128, 0x05); // ports 0 and 2
+    fpga0.setReg(144, 0x80); // port 15
+    netset* page = show(g_netset, PageFocus::OutputSet);
+    auto icon = [page](int k) {
+        return page->findChild<QLabel*>(QString("L%1label").arg(k))->property("iconPath").toString();
+    };
+    EXPECT_EQ(icon(1), ":/png/online_up.png");
+    EXPECT_EQ(icon(2), ":/png/offline_up.png");
+    EXPECT_EQ(icon(3), ":/png/online_up.png");
+    for (int i = 0; i < 15; ++i)
+        key(PanelKeys::kRight);
+    EXPECT_EQ(icon(4), ":/png/online_up.png") << "port 16 in the last place of the view";
+    EXPECT_EQ(icon(3), ":/png/offline_up.png");
+    key(PanelKeys::kBack);
+    EXPECT_EQ(g_page_focus, PageFocus::OutputSet);
 }
 
 } // namespace

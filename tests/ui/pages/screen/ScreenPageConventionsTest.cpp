@@ -22,6 +22,8 @@ struct PageCase {
     std::function<bool()> globalSet; // the page's own instance pointer is set
 };
 
+void PrintTo(const PageCase& p, std::ostream* os) { *os << p.name; }
+
 // Page numbers and openers as the page conventions list them.
 const PageCase kPages[] = {
     {"ledset", 13, 6, [] { return g_ledset != nullptr; }},
