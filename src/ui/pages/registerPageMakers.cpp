@@ -7,6 +7,12 @@
 #include "ui/pages/device/factory.h"
 #include "ui/pages/device/factoryage.h"
 #include "ui/pages/device/othersetup.h"
+#include "ui/pages/screen/lcdshow.h"
+#include "ui/pages/screen/ledset.h"
+#include "ui/pages/screen/linkcom.h"
+#include "ui/pages/screen/linkwlan.h"
+#include "ui/pages/screen/netset.h"
+#include "ui/pages/screen/test_chart.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
@@ -38,6 +44,12 @@ void registerPageMakers()
     PageOpener::setMaker(PageFocus::othersetup, maker<othersetup>(g_othersetup));
     PageOpener::setMaker(PageFocus::factory, maker<factory>(g_factory));
     PageOpener::setMaker(PageFocus::factoryage, maker<factoryage>(g_factoryage));
+    PageOpener::setMaker(PageFocus::ledset, maker<ledset>(g_ledset));
+    PageOpener::setMaker(PageFocus::netset, maker<netset>(g_netset));
+    PageOpener::setMaker(PageFocus::lcdshow, maker<lcdshow>(g_lcdshow));
+    PageOpener::setMaker(PageFocus::test_chart, maker<test_chart>(g_test_chart));
+    PageOpener::setMaker(PageFocus::linkcom, maker<linkcom>(g_linkcom));
+    PageOpener::setMaker(PageFocus::linkwlan, maker<linkwlan>(g_linkwlan));
     installPopupHooks();
     // The tick's ageing period redraws the ageing log page while it is open.
     MainWindow::hooks().ageingPageRefresh = []() {
