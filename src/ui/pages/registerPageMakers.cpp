@@ -1,5 +1,10 @@
 #include "ui/pages/registerPageMakers.h"
 
+#include "ui/pages/input/EDIDset.h"
+#include "ui/pages/input/ImageLayout.h"
+#include "ui/pages/input/InputChoose.h"
+#include "ui/pages/input/InputCut.h"
+
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
@@ -23,5 +28,9 @@ PageOpener::Maker maker(T*& pointer)
 void registerPageMakers()
 {
     // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
+    PageOpener::setMaker(PageFocus::InputChoose, maker<InputChoose>(g_inputchoose));
+    PageOpener::setMaker(PageFocus::InputCut, maker<InputCut>(g_inputcut));
+    PageOpener::setMaker(PageFocus::EDIDset, maker<EDIDset>(g_edidset));
+    PageOpener::setMaker(PageFocus::ImageLayout, maker<ImageLayout>(g_imagelayout));
     installPopupHooks();
 }
