@@ -172,7 +172,7 @@ void InputChoose::initMenu()
         if (i == image_index)
             imageFocus_->setGeometry(focusRect(p));
     }
-    imageFocus_->raise();
+    imageFocus_->lower(); // its border shows around the box it frames
     imageRow_->show();
 }
 
