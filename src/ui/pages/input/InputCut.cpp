@@ -120,14 +120,15 @@ void InputCut::buildForm()
     frame_add->setGeometry(6, 145, 310, 45);
     frame_add->setFrameShape(QFrame::StyledPanel);
     frame_add->setFrameShadow(QFrame::Raised);
-    label_change_source = PageForm::label(frame_add, "label_change_source", QRect(5, 5, 160, 12), kWhite);
-    label_crop = PageForm::label(frame_add, "label_crop", QRect(5, 30, 30, 14), kWhite);
-    PageForm::label(frame_add, "label_X", QRect(36, 30, 10, 14), kWhite)->setText(QStringLiteral("X"));
-    PageForm::label(frame_add, "label_Y", QRect(94, 30, 10, 14), kWhite)->setText(QStringLiteral("Y"));
-    label_W = PageForm::label(frame_add, "label_W", QRect(154, 30, 30, 14), kWhite);
-    label_H = PageForm::label(frame_add, "label_H", QRect(228, 30, 40, 14), kWhite);
+    label_change_source = PageForm::label(frame_add, "label_change_source", QRect(5, 5, 160, 12), kWhite, 0, 10);
+    label_crop = PageForm::label(frame_add, "label_crop", QRect(5, 30, 30, 14), kWhite, 0, 10);
+    PageForm::label(frame_add, "label_X", QRect(36, 30, 10, 14), kWhite, 0, 10)->setText(QStringLiteral("X"));
+    PageForm::label(frame_add, "label_Y", QRect(94, 30, 10, 14), kWhite, 0, 10)->setText(QStringLiteral("Y"));
+    label_W = PageForm::label(frame_add, "label_W", QRect(154, 30, 30, 14), kWhite, 0, 10);
+    label_H = PageForm::label(frame_add, "label_H", QRect(228, 30, 40, 14), kWhite, 0, 10);
     for (QLabel* l : frame_add->findChildren<QLabel*>())
         l->setAlignment(Qt::AlignCenter);
+    label_change_source->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int i = 0; i < 4; ++i) {
         fields_[i] = PageForm::field(frame_add, kFieldNames[i], kFieldRects[i], QString::fromLatin1(kEditorNormal));
         fields_[i]->setAlignment(Qt::AlignCenter);
