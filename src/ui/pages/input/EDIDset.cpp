@@ -12,7 +12,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
-#include "ui/shell/PageTable.h"
+#include "ui/shell/TextFit.h"
 #include "ui/pages/input/InputChoose.h"
 
 #include <QFrame>
@@ -170,7 +170,7 @@ void EDIDset::source_init()
     name->setText(shown_source_name);
     summary_ = PageForm::label(frame_source, "source_summary", QRect(15, 39, 88, 12), QString::fromLatin1(kBoxText), 0, 10);
     const size_t at = RamLayout::edidRecord(shown_source);
-    summary_->setText(QString::asprintf("%dx%d@%dHz", static_cast<int16_t>(RamLayout::u16(block(), at)),
+    TextFit::setText(summary_, QString::asprintf("%dx%d@%dHz", static_cast<int16_t>(RamLayout::u16(block(), at)),
                                         static_cast<int16_t>(RamLayout::u16(block(), at + 2)),
                                         static_cast<int16_t>(RamLayout::u16(block(), at + 4))));
     frame_source->show();

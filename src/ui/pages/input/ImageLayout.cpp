@@ -150,7 +150,7 @@ void ImageLayout::image_init()
 {
     frame_image->setGeometry(7 + 51 * ui_select, 39, 51, 49);
     frame_image->setStyleSheet(QString::fromLatin1(kTileFrameStyle));
-    frame_image->raise();
+    frame_image->lower(); // its border shows around the tile it frames
     // Any non-zero on word reads as on here.
     const bool on = RamLayout::u16(block(), RamLayout::imageRecord(ui_select) + RamLayout::kImgEnable) != 0;
     image_state->setText(L10n::pick(kStatePrefix) + L10n::pick(on ? kOn : kOff));
