@@ -1,5 +1,7 @@
 #include "ControllerFixture.h"
 
+#include "support/KeyScript.h"
+
 #include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
 #include "params/SyncUpdate.h"
@@ -21,15 +23,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -46,13 +45,7 @@ using Step = std::function<void()>;
 // before opened.
 class InputPagesEndToEnd : public ControllerFixture {
 protected:
-    static void key(int code)
-    {
-        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
-        QApplication::instance()->notify(g_mainwindow, &press);
-        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier);
-        QApplication::instance()->notify(g_mainwindow, &release);
-    }
+    static void key(int code) { sendPanelKey(g_mainwindow, code); }
     static Step keys(std::vector<int> codes)
     {
         return [codes]() {
@@ -93,35 +86,14 @@ protected:
     void run(std::vector<Step> steps)
     {
         steps.push_back([]() { PageTable::closeAllButMain(); });
-        auto index = std::make_shared<size_t>(0);
-        auto done = std::make_shared<bool>(false);
-        auto next = std::make_shared<std::function<void()>>();
-        *next = [steps, index, done, next]() {
-            if (*index >= steps.size()) {
-                *done = true;
-                return;
-            }
-            const Step step = steps[(*index)++];
-            QTimer::singleShot(0, *next);
-            step();
-        };
-        bool timedOut = false;
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [&]() {
-            timedOut = true;
+        const bool finished = runKeyScript(std::move(steps), []() {
             PageTable::closeAllButMain();
             g_tip_flag = 0;
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible())
                     d->hide();
-        });
-        watchdog.start(20000);
-        QTimer::singleShot(0, *next);
-        while (!*done && !timedOut)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        *next = nullptr;
-        EXPECT_FALSE(timedOut) << "key script did not finish";
+        }, 20000);
+        EXPECT_TRUE(finished) << "key script did not finish";
     }
     SimScaler& scaler() { return *SimScaler::on(board()); }
     void lightUp()
