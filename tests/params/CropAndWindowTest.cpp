@@ -152,8 +152,9 @@ TEST_F(StoreOps, RankOfIsTheEntryOfACropNumber)
     } cases[] = {{2, 1, 1}, {2, 3, 2}, {2, 2, 0}, {3, 1, 1}, {3, 2, 0}, {2, 0, 0}, {2, 41, 0}, {6, 1, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(c.rank, table.rankOf(c.source, c.cropNumber)) << c.source << "/" << c.cropNumber;
-        if (c.rank)
+        if (c.rank) {
             EXPECT_EQ(c.cropNumber, table.cropId(c.source, c.rank));
+        }
     }
 }
 
