@@ -58,6 +58,16 @@ int CropTable::cropId(int source, int k) const
     return 0;
 }
 
+int CropTable::rankOf(int source, int cropNumber) const
+{
+    if (!validSource(source) || cropNumber < 1 || cropNumber > kMaxCropNumber || !bit(source, cropNumber))
+        return 0;
+    int rank = 0;
+    for (int c = 1; c <= cropNumber; ++c)
+        rank += bit(source, c) ? 1 : 0;
+    return rank;
+}
+
 int CropTable::freeCropId(int source) const
 {
     if (!validSource(source))

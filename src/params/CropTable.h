@@ -28,6 +28,9 @@ public:
     void rebuild();
     // Crop number of the k-th crop of source; 0 if none.
     int cropId(int source, int k) const;
+    // The inverse: k of the source's crop with this number (its entry on
+    // the pages); 0 if the source has no such crop.
+    int rankOf(int source, int cropNumber) const;
     // Lowest unused crop number of source (1..40); 0 if all are used.
     int freeCropId(int source) const;
     // First row in use with this crop number and source; kNotFound if none.

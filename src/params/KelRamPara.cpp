@@ -437,8 +437,11 @@ void KelRamPara::KelGetCropPara(int source, int k, CROP_PARA* para, int* row)
 void KelRamPara::KelSetCropPara(int source, int k, const CROP_PARA* para)
 {
     const int r = crops().rowOfCrop(source, k);
-    if (r != CropTable::kNotFound && para)
-        crops().writeRect(r, para);
+    if (r == CropTable::kNotFound || !para)
+        return;
+    // Applied like every other crop change: a window showing this crop is
+    // reprogrammed and the row persisted by the change pass.
+    ApplyGate::instance().apply([&] { crops().writeRect(r, para); });
 }
 
 int KelRamPara::KelAddNewCrop(int source, const CROP_PARA* para)
@@ -462,7 +465,18 @@ void KelRamPara::KelDeleteCrop(int source, int k)
     const int r = crops().rowOfCrop(source, k);
     if (r == CropTable::kNotFound)
         return;
-    ApplyGate::instance().apply([&] { crops().setSelector(r, 0); });
+    // A window showing the crop would otherwise name a free row (or a crop
+    // added there later): it shows the crop's input, uncropped, from the
+    // same hand-off on.
+    const uint16_t cropSelector = static_cast<uint16_t>(RamLayout::kSelectorCrop | r);
+    ApplyGate::instance().apply([&] {
+        crops().setSelector(r, 0);
+        for (int w = 0; w < RamLayout::kWindows; ++w) {
+            const size_t at = RamLayout::imageRecord(w) + RamLayout::kImgSelector;
+            if (blockU16(at) == cropSelector)
+                setBlockU16(at, static_cast<uint16_t>(source));
+        }
+    });
 }
 
 // ------------------------------------------------- EDID, language, modes

@@ -81,10 +81,13 @@ public:
     int KelAddCropID(int source);
     // row = 40 when not found (para untouched).
     void KelGetCropPara(int source, int k, CROP_PARA* para, int* row);
+    // Rewrites the rectangle of the k-th crop through the hand-off.
     void KelSetCropPara(int source, int k, const CROP_PARA* para);
     // 0 added; else non-zero (nothing changed). The caller rebuilds the
     // bitmap with KelCropSourceInit afterwards.
     int KelAddNewCrop(int source, const CROP_PARA* para);
+    // Frees the k-th crop's row; windows showing it show its input
+    // uncropped, in the same hand-off. The caller rebuilds the bitmap.
     void KelDeleteCrop(int source, int k);
 
     // ---- EDID, language, user modes ----

@@ -109,7 +109,7 @@ TEST_F(StoreOps, FortyFirstCropOfOneInputIsRefused)
     EXPECT_EQ(0, std::memcmp(before, store().RamBlock, sizeof before));
 }
 
-TEST_F(StoreOps, SetCropParaWritesTheRectWithoutApplying)
+TEST_F(StoreOps, SetCropParaWritesTheRectThroughTheHandOff)
 {
     store().KelAddNewCrop(1, &rect);
     store().KelCropSourceInit();
@@ -118,7 +118,44 @@ TEST_F(StoreOps, SetCropParaWritesTheRectWithoutApplying)
     store().KelSetCropPara(1, 1, &moved);
     EXPECT_EQ(0x8001, rowSelector(0));
     EXPECT_EQ(3, store().blockU16(RamLayout::cropRow(0) + 6));
-    EXPECT_EQ(0, flag());
+    EXPECT_EQ(1, flag());
+}
+
+TEST_F(StoreOps, DeletingAShownCropMovesItsWindowsToTheInputInOneHandOff)
+{
+    for (int i = 0; i < 2; ++i) {
+        store().KelAddNewCrop(4, &rect);
+        store().KelCropSourceInit();
+    }
+    store().setBlockU16(RamLayout::imageRecord(0) + 8, 0x8001);   // crop 2 of HDMI3
+    store().setBlockU16(RamLayout::imageRecord(3) + 8, 0x8001);
+    store().setBlockU16(RamLayout::imageRecord(1) + 8, 0x8000);   // crop 1 stays
+    clearFlag();
+    store().KelDeleteCrop(4, 2);
+    EXPECT_EQ(0, rowSelector(1));
+    EXPECT_EQ(4, windowSelector(0));
+    EXPECT_EQ(4, windowSelector(3));
+    EXPECT_EQ(0x8000, windowSelector(1));
+    EXPECT_EQ(1, flag());
+}
+
+TEST_F(StoreOps, RankOfIsTheEntryOfACropNumber)
+{
+    // HDMI1 with crops 1 and 3 (row order 3, 1), HDMI2 with crop 1.
+    setRow(0, 0x8202);
+    setRow(1, 0x8003);
+    setRow(2, 0x8002);
+    store().KelCropSourceInit();
+    CropTable table(store().RamBlock, g_cut_source_state);
+    const struct {
+        int source, cropNumber, rank;
+    } cases[] = {{2, 1, 1}, {2, 3, 2}, {2, 2, 0}, {3, 1, 1}, {3, 2, 0}, {2, 0, 0}, {2, 41, 0}, {6, 1, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.rank, table.rankOf(c.source, c.cropNumber)) << c.source << "/" << c.cropNumber;
+        if (c.rank) {
+            EXPECT_EQ(c.cropNumber, table.cropId(c.source, c.rank));
+        }
+    }
 }
 
 TEST_F(StoreOps, SourceChoiceUsesTheCropRowOrStaysUncropped)

@@ -13,6 +13,10 @@
 #include "ui/pages/screen/linkwlan.h"
 #include "ui/pages/screen/netset.h"
 #include "ui/pages/screen/test_chart.h"
+#include "ui/pages/input/EDIDset.h"
+#include "ui/pages/input/ImageLayout.h"
+#include "ui/pages/input/InputChoose.h"
+#include "ui/pages/input/InputCut.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
@@ -50,6 +54,10 @@ void registerPageMakers()
     PageOpener::setMaker(PageFocus::test_chart, maker<test_chart>(g_test_chart));
     PageOpener::setMaker(PageFocus::linkcom, maker<linkcom>(g_linkcom));
     PageOpener::setMaker(PageFocus::linkwlan, maker<linkwlan>(g_linkwlan));
+    PageOpener::setMaker(PageFocus::InputChoose, maker<InputChoose>(g_inputchoose));
+    PageOpener::setMaker(PageFocus::InputCut, maker<InputCut>(g_inputcut));
+    PageOpener::setMaker(PageFocus::EDIDset, maker<EDIDset>(g_edidset));
+    PageOpener::setMaker(PageFocus::ImageLayout, maker<ImageLayout>(g_imagelayout));
     installPopupHooks();
     // The tick's ageing period redraws the ageing log page while it is open.
     MainWindow::hooks().ageingPageRefresh = []() {

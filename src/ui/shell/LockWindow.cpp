@@ -5,6 +5,7 @@
 #include "params/KelRamPara.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "ui/shell/CropNames.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageFocus.h"
@@ -255,7 +256,7 @@ void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
     } else {
         label = sourceinfo::get_source_name_by_sourceid(static_cast<uint8_t>(ws.source));
         if (ws.cropValid)
-            label += QString::asprintf("_Crop%d", ws.cropNumber);
+            label = CropNames::boxName(label, ws.cropNumber);
         width = ws.width;
         height = ws.height;
     }

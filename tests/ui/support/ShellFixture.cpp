@@ -1,5 +1,7 @@
 #include "ui/support/ShellFixture.h"
 
+#include "support/KeyScript.h"
+
 #include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
 #include "params/PageRegistry.h"
@@ -117,42 +119,13 @@ void ShellFixture::openHome()
 void ShellFixture::key(int code)
 {
     // Through notify, as the platform delivers keys, so the router sees them.
-    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
-    QApplication::instance()->notify(g_mainwindow, &press);
-    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier);
-    QApplication::instance()->notify(g_mainwindow, &release);
+    sendPanelKey(g_mainwindow, code);
 }
 
 void ShellFixture::run(std::vector<Step> steps)
 {
     steps.push_back([this]() { closeEverything(); });
-    auto remaining = std::make_shared<std::vector<Step>>(std::move(steps));
-    auto index = std::make_shared<size_t>(0);
-    auto done = std::make_shared<bool>(false);
-    auto next = std::make_shared<std::function<void()>>();
-    *next = [remaining, index, done, next]() {
-        if (*index >= remaining->size()) {
-            *done = true;
-            return;
-        }
-        Step step = (*remaining)[(*index)++];
-        // The next step is queued first: this one may enter a modal loop.
-        QTimer::singleShot(0, *next);
-        step();
-    };
-    bool timedOut = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&]() {
-        timedOut = true;
-        closeEverything();
-    });
-    watchdog.start(10000);
-    QTimer::singleShot(0, *next);
-    while (!*done && !timedOut)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    *next = nullptr; // breaks the self-reference
-    EXPECT_FALSE(timedOut) << "key script did not finish";
+    EXPECT_TRUE(runKeyScript(std::move(steps), [this]() { closeEverything(); })) << "key script did not finish";
 }
 
 void ShellFixture::tick(int n)
