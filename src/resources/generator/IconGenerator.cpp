@@ -169,12 +169,33 @@ QImage checkMark()
     return img;
 }
 
+// The settings-menu pictures are shown at these sizes per language (zh,
+// en, ru, vn, tw), so they are drawn at them: a picture is never enlarged.
+struct SizedIcon {
+    const char* base;
+    int w[5];
+    int h;
+};
+const SizedIcon kSizedIcons[] = {
+    {"output_set", {55, 75, 55, 55, 55}, 60},    {"input_cut", {55, 70, 70, 70, 55}, 60},
+    {"image_layout", {55, 70, 55, 55, 55}, 60},  {"link_set", {55, 70, 70, 70, 55}, 60},
+    {"image_quality", {55, 75, 55, 55, 55}, 60}, {"test_chart", {55, 55, 55, 55, 55}, 60},
+    {"smart_mapping", {55, 55, 55, 55, 55}, 60}, {"AdvanceButton", {55, 54, 70, 54, 55}, 60},
+};
+
 // English input-choice icon sizes differ by language (Chinese 64x64,
 // Russian and Vietnamese 96x76, English 90x64).
 void langSize(const LangIcon& icon, int lang, int& w, int& h)
 {
     w = icon.w;
     h = icon.h;
+    for (const SizedIcon& sized : kSizedIcons) {
+        if (QString::fromLatin1(icon.base) == QLatin1String(sized.base)) {
+            w = sized.w[lang];
+            h = sized.h;
+            return;
+        }
+    }
     if (QString::fromLatin1(icon.base) != QLatin1String("inputchoose"))
         return;
     if (lang == 1) {

@@ -1,6 +1,11 @@
 #include "ui/pages/registerPageMakers.h"
 
+#include "ui/pages/input/AdvancedOption.h"
+#include "ui/pages/input/ImageQuality.h"
+#include "ui/pages/input/LinkOption.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/shell/Option.h"
+#include "ui/shell/OutputSet.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
@@ -28,5 +33,10 @@ void installPopupHooks(MainWindow::Hooks& hooks)
 void registerPageMakers()
 {
     // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
+    PageOpener::setMaker(PageFocus::Option, maker<Option>(g_option));
+    PageOpener::setMaker(PageFocus::OutputSet, maker<OutputSet>(g_outputset));
+    PageOpener::setMaker(PageFocus::LinkOption, maker<LinkOption>(g_linkoption));
+    PageOpener::setMaker(PageFocus::ImageQuality, maker<ImageQuality>(g_imagequality));
+    PageOpener::setMaker(PageFocus::AdvancedOption, maker<AdvancedOption>(g_advancedoption));
     installPopupHooks(MainWindow::hooks());
 }
