@@ -24,6 +24,14 @@ const char* const kTextRest = "color:rgb(255,255,255);background-color: rgb(33, 
                               "border-radius:10px;padding:2px 4px";
 const char* const kTextFocus = "color:rgb(255,255,255);background-color: rgb(33, 36, 53); "
                                "border:2px solid rgb(255,171,84);border-radius:10px;padding:2px 4px";
+const char* const kSettingsRest = "background-color: rgb(33, 36, 53);border:2px;border-radius:10px;"
+                                  "padding:2px 4px;color:rgb(255,255,255)";
+const char* const kSettingsFocus = "background-color: rgb(33, 36, 53); border:2px solid rgb(255,171,84);"
+                                   "border-radius:10px;padding:2px 4px;color:rgb(255,255,255)";
+const char* const kSettingsGrey = "background-color: gray;border:2px;border-radius:10px;padding:2px 4px;"
+                                  "color:rgb(255,255,255)";
+const char* const kSettingsGreyFocus = "background-color: gray; border:2px solid rgb(255,171,84);"
+                                       "border-radius:10px;padding:2px 4px;color:rgb(255,255,255)";
 } // namespace
 
 MenuPage::MenuPage(uint8_t focus, const char* className, QWidget* parent)
@@ -37,6 +45,12 @@ FocusRing::Styles MenuPage::defaultStyles()
 {
     return {QString::fromLatin1(kRest), QString::fromLatin1(kFocus), QString::fromLatin1(kDisabled),
             QString::fromLatin1(kDisabledFocus), QString()};
+}
+
+FocusRing::Styles MenuPage::settingsEntryStyles()
+{
+    return {QString::fromLatin1(kSettingsRest), QString::fromLatin1(kSettingsFocus), QString::fromLatin1(kSettingsGrey),
+            QString::fromLatin1(kSettingsGreyFocus), QString()};
 }
 
 FocusRing::Styles MenuPage::textEntryStyles()

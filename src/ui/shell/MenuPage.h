@@ -45,6 +45,9 @@ public:
 
     // The looks of the main menu's large entries, with a grey disabled pair.
     static FocusRing::Styles defaultStyles();
+    // The looks of the settings and advanced menus' entries, with a grey
+    // disabled pair.
+    static FocusRing::Styles settingsEntryStyles();
     // The looks of the small menus' text entries (white text, orange frame).
     static FocusRing::Styles textEntryStyles();
 

@@ -9,11 +9,6 @@
 namespace {
 const char* const kTitle[5] = {"设置", "Setting", "Настройки", "Cài đặt", "設置"};
 
-const char* const kRest = "background-color: rgb(33, 36, 53);border:2px;border-radius:10px;padding:2px 4px;"
-                          "color:rgb(255,255,255)";
-const char* const kFocus = "background-color: rgb(33, 36, 53); border:2px solid rgb(255,171,84);"
-                           "border-radius:10px;padding:2px 4px;color:rgb(255,255,255)";
-
 constexpr int kEntries = 8;
 constexpr int kNarrow = 55;
 constexpr int kIconHeight = 60;
@@ -44,7 +39,7 @@ Option::Option(QWidget* parent) : MenuPage(PageFocus::Option, "Option", parent)
                  {}},
                 {"AdvanceButton", QRect(240, 137, 70, 80), PageFocus::AdvancedOption, "AdvanceButton", size,
                  nullptr, {}}},
-               {QString::fromLatin1(kRest), QString::fromLatin1(kFocus), QString(), QString(), QString()});
+               settingsEntryStyles());
     setEntryPointSize(12);
 }
 

@@ -21,15 +21,6 @@ const char* const kFactory[5] = {"工厂设置", "Factory", "Системные\
                                  "工廠設置"};
 const char* const kAge[5] = {"工厂老化", "Aging", "Сброс\nнастроек", "Lão hóa\nnhà máy", "工廠老化"};
 
-const char* const kRest = "background-color: rgb(33, 36, 53);border:2px;border-radius:10px;padding:2px 4px;"
-                          "color:rgb(255,255,255)";
-const char* const kFocus = "background-color: rgb(33, 36, 53); border:2px solid rgb(255,171,84);"
-                           "border-radius:10px;padding:2px 4px;color:rgb(255,255,255)";
-const char* const kGrey = "background-color: gray;border:2px;border-radius:10px;padding:2px 4px;"
-                          "color:rgb(255,255,255)";
-const char* const kGreyFocus = "background-color: gray; border:2px solid rgb(255,171,84);border-radius:10px;"
-                               "padding:2px 4px;color:rgb(255,255,255)";
-
 const char* const kRecoveryDir = "/data/rcvrecovery";
 const char* const kAccessCode = "4719";
 const char* const kCodeShown = "**********";
@@ -51,8 +42,7 @@ AdvancedOption::AdvancedOption(QWidget* parent) : MenuPage(PageFocus::AdvancedOp
                  hasFiles},
                 {"Button_factory", QRect(15, 137, 90, 80), PageFocus::factory, nullptr, {}, kFactory, {}},
                 {"Button_age", QRect(115, 137, 90, 80), PageFocus::factoryage, nullptr, {}, kAge, {}}},
-               {QString::fromLatin1(kRest), QString::fromLatin1(kFocus), QString::fromLatin1(kGrey),
-                QString::fromLatin1(kGreyFocus), QString()});
+               settingsEntryStyles());
     setEntryPointSize(9);
 }
 
