@@ -116,8 +116,6 @@ void SyncUpdate::refreshPage(int reason)
     if (focus == kFocusMainWindow) {
         if (pages.takeModeTip())
             pages.notice(TIP_SAVED);
-    } else if (focus == kFocusLinkOption) {
-        pages.notice(TIP_SAVED);
     } else if (focus == kFocusSmartMapping || focus == kFocusUsbUpgrade) {
         if (reason == SYNC_USB_ADD) {
             kelDebug("\n yes ,got the usb in");
@@ -184,6 +182,7 @@ void SyncUpdate::persist()
         }
         std::memcpy(s.RamShadow, written, sizeof s.RamShadow);
     }
+    // The link menu shows the saved notice once per pass, after saving.
     if (g_page_focus == kFocusLinkOption && PageRegistry::instance().has(kFocusLinkOption))
         PageRegistry::instance().notice(TIP_SAVED);
 }

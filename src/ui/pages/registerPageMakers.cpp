@@ -17,7 +17,12 @@
 #include "ui/pages/input/ImageLayout.h"
 #include "ui/pages/input/InputChoose.h"
 #include "ui/pages/input/InputCut.h"
+#include "ui/pages/input/AdvancedOption.h"
+#include "ui/pages/input/ImageQuality.h"
+#include "ui/pages/input/LinkOption.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/shell/Option.h"
+#include "ui/shell/OutputSet.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
@@ -41,6 +46,11 @@ PageOpener::Maker maker(T*& pointer)
 void registerPageMakers()
 {
     // One line per page: PageOpener::setMaker(PageFocus::X, maker<X>(g_x));
+    PageOpener::setMaker(PageFocus::Option, maker<Option>(g_option));
+    PageOpener::setMaker(PageFocus::OutputSet, maker<OutputSet>(g_outputset));
+    PageOpener::setMaker(PageFocus::LinkOption, maker<LinkOption>(g_linkoption));
+    PageOpener::setMaker(PageFocus::ImageQuality, maker<ImageQuality>(g_imagequality));
+    PageOpener::setMaker(PageFocus::AdvancedOption, maker<AdvancedOption>(g_advancedoption));
     PageOpener::setMaker(PageFocus::CustomMode, maker<CustomMode>(g_custommode));
     PageOpener::setMaker(PageFocus::quality, maker<quality>(g_quality));
     PageOpener::setMaker(PageFocus::temperature, maker<temperature>(g_temperature));

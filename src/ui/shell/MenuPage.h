@@ -34,17 +34,34 @@ public:
 
     MenuPage(uint8_t focus, const char* className, QWidget* parent = nullptr);
 
+    // From any thread: a call from another thread is carried into the GUI
+    // thread and acts only if this page is then still open and in front.
     void language_changed() override;
+    // A change broadcast re-texts the menu only when the language changed.
+    void syncUpdate(int reason) override;
     int current() const { return ring_.current(); }
     QPushButton* entryButton(int index) const;
     FocusRing& ring() { return ring_; }
 
     // The looks of the main menu's large entries, with a grey disabled pair.
     static FocusRing::Styles defaultStyles();
+    // The looks of the settings and advanced menus' entries, with a grey
+    // disabled pair.
+    static FocusRing::Styles settingsEntryStyles();
+    // The looks of the small menus' text entries (white text, orange frame).
+    static FocusRing::Styles textEntryStyles();
 
 protected:
     // Builds the buttons and the ring; focus on entry 0.
     void setEntries(std::vector<Entry> entries, const FocusRing::Styles& styles = defaultStyles());
+    // The centred white title, re-texted with the menu.
+    void setTitle(const QRect& geometry, int pointSize, const char* const* texts, const char* family = nullptr);
+    // The point size of every entry button's text.
+    void setEntryPointSize(int pointSize);
+    // What a menu refreshes of its own before its entries are re-texted.
+    virtual void refreshOwn() {}
+    // The picture of an entry in the current language.
+    virtual QString iconPath(int index) const;
     // The picture size of an entry in the current language.
     virtual QSize iconSize(int index) const;
     // What OK does on an enabled entry: opens its child page.
@@ -60,6 +77,7 @@ protected:
     QLabel* title_ = nullptr;
 
 private:
+    const char* const* titleTexts_ = nullptr;
     std::vector<Entry> entries_;
     std::vector<QPushButton*> buttons_;
     FocusRing ring_;
