@@ -468,12 +468,15 @@ void KelRamPara::KelDeleteCrop(int source, int k)
     // A window showing the crop would otherwise name a free row (or a crop
     // added there later): it shows the crop's input, uncropped, from the
     // same hand-off on.
-    const uint16_t cropSelector = static_cast<uint16_t>(RamLayout::kSelectorCrop | r);
+    // A window names a row by bit 15 and the low byte alone (the scaler and
+    // the pages ignore bits 8-14), so a selector written with those bits
+    // set names the row too.
     ApplyGate::instance().apply([&] {
         crops().setSelector(r, 0);
         for (int w = 0; w < RamLayout::kWindows; ++w) {
             const size_t at = RamLayout::imageRecord(w) + RamLayout::kImgSelector;
-            if (blockU16(at) == cropSelector)
+            const uint16_t sel = blockU16(at);
+            if ((sel & RamLayout::kSelectorCrop) && (sel & 0xFF) == r)
                 setBlockU16(at, static_cast<uint16_t>(source));
         }
     });

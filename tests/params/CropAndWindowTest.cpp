@@ -128,7 +128,7 @@ TEST_F(StoreOps, DeletingAShownCropMovesItsWindowsToTheInputInOneHandOff)
         store().KelCropSourceInit();
     }
     store().setBlockU16(RamLayout::imageRecord(0) + 8, 0x8001);   // crop 2 of HDMI3
-    store().setBlockU16(RamLayout::imageRecord(3) + 8, 0x8001);
+    store().setBlockU16(RamLayout::imageRecord(3) + 8, 0x8701);   // row 1 too: bits 8-14 name nothing
     store().setBlockU16(RamLayout::imageRecord(1) + 8, 0x8000);   // crop 1 stays
     clearFlag();
     store().KelDeleteCrop(4, 2);

@@ -1,6 +1,7 @@
 #include "ui/pages/device/MachineState.h"
 
 #include "inputs/sourceinfo.h"
+#include "ledout/OutputPorts.h"
 #include "ledout/fpga_manage.h"
 #include "params/KelRamPara.h"
 #include "params/ProgramVersion.h"
@@ -19,7 +20,6 @@
 namespace {
 const char* const kWhite = "color: rgb(255, 255, 255);";
 const char* const kPanel = "background-color: rgb(33, 36, 53);";
-constexpr int kPorts = 16;
 
 // The input columns, left to right, by source_id.
 constexpr uint8_t kColumnSource[RamLayout::kSources] = {2, 3, 4, 5, 1, 0};
@@ -162,8 +162,8 @@ void MachineState::initWlan()
     delete wlan_frame;
     wlan_frame = panel(frame, "wlan_frame", QRect(20, 20, 288, 65), QString::fromLatin1(kPanel));
     wlan_frame->setFrameShape(QFrame::NoFrame);
-    const uint32_t mask = fpga_manage::p_fpga_manage ? fpga_manage::p_fpga_manage->get_wlan_state() : 0;
-    for (int i = 0; i < kPorts; ++i) {
+    const uint32_t mask = OutputPorts::linkMask();
+    for (int i = 0; i < OutputPorts::kPorts; ++i) {
         const int x = 2 + 18 * i;
         const QByteArray number = "port" + QByteArray::number(i + 1);
         QLabel* n = PageForm::label(wlan_frame, number.constData(), QRect(x + 4, 13, 12, 14),
@@ -171,7 +171,8 @@ void MachineState::initWlan()
         n->setText(QString::number(i + 1));
         const QByteArray icon = "port" + QByteArray::number(i + 1) + "link";
         QLabel* l = scaledPicture(wlan_frame, icon.constData(), QRect(x, 27, 16, 14));
-        PageForm::setPixmap(l, (mask >> i) & 1u ? QStringLiteral(":/png/online.png") : QStringLiteral(":/png/offline.png"));
+        PageForm::setPixmap(l, OutputPorts::portOnline(mask, i) ? QStringLiteral(":/png/online.png")
+                                                                : QStringLiteral(":/png/offline.png"));
     }
     wlan_frame->show();
 }

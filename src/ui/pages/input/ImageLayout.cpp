@@ -126,8 +126,11 @@ void ImageLayout::buildForm()
     label_H->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (int i = 0; i < 4; ++i) {
         // Display only: no keyboard is connected to these fields.
-        fields_[i] = PageForm::field(frame, kFieldNames[i], QRect(kFieldX[i], 86, 40, 20),
-                                     QString::fromLatin1(kFieldStyle));
+        // The width field's ground is rgb(16, 16, 26), as the form has it.
+        QString style = QString::fromLatin1(kFieldStyle);
+        if (i == 2)
+            style.replace(QLatin1String("rgb(16, 16, 28)"), QLatin1String("rgb(16, 16, 26)"));
+        fields_[i] = PageForm::field(frame, kFieldNames[i], QRect(kFieldX[i], 86, 40, 20), style);
         fields_[i]->setFont(small);
         fields_[i]->setAlignment(Qt::AlignCenter);
         fields_[i]->setFocusPolicy(Qt::NoFocus);
