@@ -76,6 +76,7 @@ void factory::buildForm()
     texts_[0]->setAlignment(Qt::AlignCenter);
     QFrame* frame = PageForm::panelFrame(this, QRect(10, 42, 300, 190));
     texts_[1] = PageForm::label(frame, "label_lang", QRect(10, 9, 60, 14), white, 9);
+    texts_[1]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Box_lang_2 = new QComboBox(frame);
     Box_lang_2->setObjectName(QStringLiteral("Box_lang_2"));
     Box_lang_2->setGeometry(190, 5, 100, 24);
