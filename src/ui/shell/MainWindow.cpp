@@ -469,6 +469,9 @@ void MainWindow::choosePickerSlot(int n)
 {
     if (n < 0 || n >= ModePicker::kSlots)
         return;
+    // An empty slot's recall rebuilds nothing: the slot clicked before
+    // gives up its just-clicked colour.
+    picker_->markRest(g_mode_select);
     g_mode_select = static_cast<uint8_t>(n);
     if (save_state) {
         const uint16_t request = static_cast<uint16_t>(n + 1);

@@ -100,6 +100,12 @@ void ModePicker::markClicked(int slot)
         frames_[slot]->setStyleSheet(QString::fromLatin1(kFrameClicked));
 }
 
+void ModePicker::markRest(int slot)
+{
+    if (slot >= 0 && slot < kSlots && frames_[slot])
+        frames_[slot]->setStyleSheet(QString::fromLatin1(ram()->KelUserModeSaved(slot) ? kFrameSaved : kFrameEmpty));
+}
+
 void ModePicker::hide()
 {
     if (panel_)

@@ -23,6 +23,8 @@ public:
     void draw(bool save, int highlight);
     // The slot's frame shows the just-clicked colour.
     void markClicked(int slot);
+    // The slot's frame shows its resting colour (saved or empty).
+    void markRest(int slot);
     void hide();
     bool shown() const;
     QWidget* panel() const { return panel_; }

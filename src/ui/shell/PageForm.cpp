@@ -2,6 +2,7 @@
 
 #include "ui/shell/My_lineEdit.h"
 
+#include <QFrame>
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
@@ -17,6 +18,25 @@ void PageForm::setupPage(QWidget* page, const char* objectName)
     page->setFixedSize(320, 240);
     page->setWindowFlags(page->windowFlags() | Qt::FramelessWindowHint);
     page->setStyleSheet(QString::fromLatin1(kPageStyle));
+}
+
+QFont PageForm::pointFont(int points)
+{
+    QFont f;
+    f.setPointSize(points);
+    return f;
+}
+
+QFrame* PageForm::panelFrame(QWidget* parent, const QRect& geometry)
+{
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QStringLiteral("frame"));
+    frame->setGeometry(geometry);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Raised);
+    frame->setStyleSheet(QStringLiteral("#frame{background-color: rgb(16, 16, 28);border:1px solid rgb(255, 255, 255);"
+                                        "\nborder-radius:6px;padding:2px 4px}"));
+    return frame;
 }
 
 QLabel* PageForm::label(QWidget* parent, const char* objectName, const QRect& geometry, const QString& style,

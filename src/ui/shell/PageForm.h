@@ -1,7 +1,9 @@
 #pragma once
+#include <QFont>
 #include <QRect>
 #include <QString>
 
+class QFrame;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -18,6 +20,10 @@ public:
 
     // A frameless 320x240 page with the page background.
     static void setupPage(QWidget* page, const char* objectName);
+    // The default font at a point size.
+    static QFont pointFont(int points);
+    // The rounded, white-bordered panel "frame" that holds a page's rows.
+    static QFrame* panelFrame(QWidget* parent, const QRect& geometry);
     // A plain-text label; pointSize > 0 sets points, else pixelSize pixels
     // (pixelSize 0 keeps the inherited font).
     static QLabel* label(QWidget* parent, const char* objectName, const QRect& geometry, const QString& style,

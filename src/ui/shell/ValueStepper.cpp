@@ -46,7 +46,10 @@ ValueStepper::~ValueStepper()
 
 void ValueStepper::load()
 {
-    value_ = static_cast<int16_t>(ram()->blockU16(offset_));
+    // A commit or revert still waiting would otherwise be replaced by the
+    // step it is meant to undo.
+    if (!retry_.isActive())
+        value_ = static_cast<int16_t>(ram()->blockU16(offset_));
     show();
 }
 

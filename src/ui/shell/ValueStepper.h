@@ -34,7 +34,8 @@ public:
     QLineEdit* field() const { return field_; }
     size_t offset() const { return offset_; }
 
-    // The field shows the block word, read as a signed 16-bit number.
+    // The field shows the block word, read as a signed 16-bit number (or
+    // the value of a store still waiting).
     void load();
     // Starts an edit from the value the field shows.
     void begin();

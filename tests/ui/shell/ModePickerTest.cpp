@@ -153,6 +153,24 @@ TEST_F(ModePickerTest, SaveRequestIsServedIntoTheModeFile)
     EXPECT_EQ(uint8_t(bytes[1000 - 894]), 0x5C);
 }
 
+// Without a saved mode a recall changes only the clicked slot's colour;
+// the slot clicked before goes back to its resting colour.
+TEST_F(ModePickerTest, RecallOfEmptySlotsMovesOnlyTheClickedColour)
+{
+    const QString empty = "background-color: #B2B2B2;border-radius:5px;";
+    openPicker(false);
+    EXPECT_EQ(panel()->geometry(), QRect(11, 6, 270, 230));
+    EXPECT_EQ(panel()->findChild<QLabel*>("label_mode_title")->text(), "User mode invocation");
+    EXPECT_EQ(panel()->findChild<QWidget*>("mode_frame6")->geometry(), QRect(15 + 63 * 2, 33 + 45, 50, 40));
+    panel()->findChild<QPushButton*>("2")->click();
+    EXPECT_EQ(panel()->findChild<QWidget*>("mode_frame2")->styleSheet(), kFrameClicked);
+    panel()->findChild<QPushButton*>("6")->click();
+    EXPECT_EQ(panel()->findChild<QWidget*>("mode_frame6")->styleSheet(), kFrameClicked);
+    EXPECT_EQ(panel()->findChild<QWidget*>("mode_frame2")->styleSheet(), empty);
+    EXPECT_EQ(u16(RamLayout::kCurrentUserMode), 0);
+    EXPECT_EQ(g_mainwindow->notice_pending, 0);
+}
+
 // A click on a slot button rebuilds the picker from inside that button's
 // clicked(); the old panel goes later (the sanitizer build checks this).
 TEST_F(ModePickerTest, ClickingASlotButtonRebuildsWithoutDestroyingIt)

@@ -123,6 +123,21 @@ TEST_F(ValueStepperTest, WithTheFlagHeldStepsDropButRevertAndCommitWait)
     }
 }
 
+// A reload (the page refreshed for a new language) while Back waits for
+// the flag does not turn the revert into a store of the step.
+TEST_F(ValueStepperTest, AReloadKeepsARevertThatWaits)
+{
+    setU16(kWord, 50);
+    stepper_->load();
+    stepper_->begin();
+    stepper_->step(+1); // 51, flag held
+    stepper_->revert();
+    stepper_->load();
+    EXPECT_EQ(field_->text(), "50");
+    EXPECT_EQ(simChipPass(), 1);
+    QTRY_COMPARE(int(stored()), 50);
+}
+
 TEST_F(ValueStepperTest, AFlagThatNeverClearsDelaysTheStoreOnlyUpToTheBound)
 {
     setU16(kWord, 50);

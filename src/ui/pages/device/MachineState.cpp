@@ -35,13 +35,6 @@ const char* const kOutputIcon[5] = {"output_state", "output_state", "ru_output_s
                                     "output_state"};
 const char* const kInputIcon[5] = {"input_state", "input_state", "ru_input_state", "input_state", "input_state"};
 
-QFont pointFont(int points)
-{
-    QFont f;
-    f.setPointSize(points);
-    return f;
-}
-
 QFrame* panel(QWidget* parent, const char* name, const QRect& geometry, const QString& style)
 {
     auto* f = new QFrame(parent);
@@ -88,7 +81,7 @@ void MachineState::clearInstancePointer()
 void MachineState::buildForm()
 {
     PageForm::setupPage(this, "MachineState");
-    setFont(pointFont(15));
+    setFont(PageForm::pointFont(15));
     QPushButton* back = PageForm::button(this, "Button_back", QRect(5, 5, 20, 20), QString());
     PageForm::setIcon(back, QStringLiteral(":/png/back.png"), 32, 32);
     back->hide(); // the page is left with the Back key only

@@ -44,13 +44,6 @@ const char* const kLanguageNames[5] = {"中文", "English", "Русский", "T
 const char* const kButtons[3] = {"Button_rst1", "Button_rst2", "Button_rst3"};
 constexpr int kBox = 0;
 
-QFont pointFont(int points)
-{
-    QFont f;
-    f.setPointSize(points);
-    return f;
-}
-
 QString piece(const char* colour, int px, const QString& text)
 {
     return QStringLiteral("<font style = 'font-size:%1px' color = %2 >%3</font>").arg(px).arg(QString::fromLatin1(colour), text);
@@ -81,18 +74,13 @@ void factory::buildForm()
     const QString white = QString::fromLatin1(kWhite);
     texts_[0] = PageForm::label(this, "label_factory", QRect(50, 10, 220, 22), white, 10);
     texts_[0]->setAlignment(Qt::AlignCenter);
-    auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("frame"));
-    frame->setGeometry(10, 42, 300, 190);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Raised);
-    frame->setStyleSheet(QStringLiteral("#frame{background-color: rgb(16, 16, 28);border:1px solid rgb(255, 255, 255);"
-                                        "\nborder-radius:6px;padding:2px 4px}"));
+    QFrame* frame = PageForm::panelFrame(this, QRect(10, 42, 300, 190));
     texts_[1] = PageForm::label(frame, "label_lang", QRect(10, 9, 60, 14), white, 9);
+    texts_[1]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Box_lang_2 = new QComboBox(frame);
     Box_lang_2->setObjectName(QStringLiteral("Box_lang_2"));
     Box_lang_2->setGeometry(190, 5, 100, 24);
-    Box_lang_2->setFont(pointFont(9));
+    Box_lang_2->setFont(PageForm::pointFont(9));
     Box_lang_2->setFocusPolicy(Qt::NoFocus);
     for (const char* name : kLanguageNames)
         Box_lang_2->addItem(QString::fromUtf8(name));
@@ -104,7 +92,7 @@ void factory::buildForm()
     for (int i = 0; i < 3; ++i) {
         texts_[3 + i] = PageForm::label(frame, rowLabels[i], QRect(10, 69 + 30 * i, 150, 17), white, 9);
         PageForm::button(frame, kButtons[i], QRect(190, 65 + 30 * i, 100, 24), buttonStyle("rgb(255, 255, 255)"))
-            ->setFont(pointFont(9));
+            ->setFont(PageForm::pointFont(9));
     }
     PageForm::label(frame, "label2", QRect(0, 155, 300, 1), QStringLiteral("background-color: rgb(255, 255, 255);"));
     FontCN = PageForm::label(frame, "FontCN", QRect(10, 165, 130, 17), white, 9);

@@ -23,13 +23,6 @@ const char* const kLabelStyle = "color:rgb(255,255,255);\nbackground-color: rgb(
 const char* const kFlags[5] = {"DDR0", "DDR1", "DE", "HS", "VS"};
 constexpr int kEntryFields = 5;
 
-QFont pointFont(int points)
-{
-    QFont f;
-    f.setPointSize(points);
-    return f;
-}
-
 QString localMinute()
 {
     QMutexLocker lock(&Utils::_system_mutex);
@@ -69,7 +62,7 @@ void factoryage::buildForm()
     frame = new QWidget(this);
     frame->setObjectName(QStringLiteral("frame"));
     frame->setGeometry(3, 2, 242, 236);
-    frame->setFont(pointFont(9));
+    frame->setFont(PageForm::pointFont(9));
     frame->setStyleSheet(QStringLiteral("#frame{\nbackground-color: rgb(16, 16, 28);\n}"));
     page_info = PageForm::label(this, "page_info", QRect(260, 20, 50, 20), QString::fromLatin1(kLabelStyle), 8);
     page_info->setAlignment(Qt::AlignCenter);
@@ -77,10 +70,10 @@ void factoryage::buildForm()
     label_page->setAlignment(Qt::AlignCenter);
     QPushButton* next = PageForm::button(this, "ButtonNext", QRect(260, 70, 50, 20), QString::fromLatin1(kStyleNormal));
     next->setText(QStringLiteral("Nex"));
-    next->setFont(pointFont(9));
+    next->setFont(PageForm::pointFont(9));
     QPushButton* priv = PageForm::button(this, "ButtonPriv", QRect(260, 100, 50, 20), QString::fromLatin1(kStyleNormal));
     priv->setText(QStringLiteral("Priv"));
-    priv->setFont(pointFont(9));
+    priv->setFont(PageForm::pointFont(9));
     connect(next, &QPushButton::clicked, this, &factoryage::on_ButtonNext_clicked);
     connect(priv, &QPushButton::clicked, this, &factoryage::on_ButtonPriv_clicked);
     label_3 = counter("label_3", 130);

@@ -59,13 +59,6 @@ const char* const kBoxNames[othersetup::RowCount] = {"ImageVolume", "volume_stat
 const QRect kBoxRects[othersetup::RowCount] = {{80, 10, 100, 24},  {190, 10, 100, 24},  {190, 44, 100, 24},
                                                {190, 78, 100, 25}, {190, 112, 100, 24}, {190, 146, 100, 24}};
 
-QFont pointFont(int points)
-{
-    QFont f;
-    f.setPointSize(points);
-    return f;
-}
-
 // Runs f on the first byte of each of the 16 window slots.
 void forEachSlot(uint8_t* block, const std::function<void(uint8_t* slot)>& f)
 {
@@ -103,13 +96,7 @@ void othersetup::buildForm()
     PageForm::setupPage(this, "othersetup");
     labels_[0] = PageForm::label(this, "label_other", QRect(50, 10, 220, 22), QStringLiteral("color:rgb(255,255,255);"), 10);
     labels_[0]->setAlignment(Qt::AlignCenter);
-    auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("frame"));
-    frame->setGeometry(10, 42, 300, 180);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Raised);
-    frame->setStyleSheet(QStringLiteral("#frame{background-color: rgb(16, 16, 28);border:1px solid rgb(255, 255, 255);"
-                                        "\nborder-radius:6px;padding:2px 4px}"));
+    QFrame* frame = PageForm::panelFrame(this, QRect(10, 42, 300, 180));
     const QString labelStyle = QStringLiteral("color:rgb(255,255,255);\nbackground-color: rgb(16, 16, 28);");
     const char* const names[5] = {"label_name_volume", "label_name_switch", "label_name_mode", "label_wifi",
                                   "label_name_DBD"};
@@ -120,7 +107,7 @@ void othersetup::buildForm()
         boxes_[r] = new QComboBox(frame);
         boxes_[r]->setObjectName(QString::fromLatin1(kBoxNames[r]));
         boxes_[r]->setGeometry(kBoxRects[r]);
-        boxes_[r]->setFont(pointFont(9));
+        boxes_[r]->setFont(PageForm::pointFont(9));
         boxes_[r]->setFocusPolicy(Qt::NoFocus);
         // The page writes the block itself when a choice is committed.
         rows_.push_back(std::make_unique<ChoiceRow>(boxes_[r], ChoiceRow::Store()));

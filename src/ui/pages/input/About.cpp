@@ -1,16 +1,9 @@
 #include "ui/pages/input/About.h"
 
+#include "ui/shell/PageForm.h"
+
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-QFont pointFont(int points)
-{
-    QFont font;
-    font.setPointSize(points);
-    return font;
-}
-} // namespace
 
 About::About(QWidget* parent) : QDialog(parent)
 {
@@ -20,12 +13,12 @@ About::About(QWidget* parent) : QDialog(parent)
     pushButton = new QPushButton(QString::fromUtf8("<主界面"), this);
     pushButton->setObjectName(QStringLiteral("pushButton"));
     pushButton->setGeometry(10, 10, 120, 60);
-    pushButton->setFont(pointFont(20));
+    pushButton->setFont(PageForm::pointFont(20));
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
     label->setTextFormat(Qt::PlainText);
     label->setText(QString::fromUtf8("版本号"));
     label->setGeometry(180, 180, 311, 141);
-    label->setFont(pointFont(30));
+    label->setFont(PageForm::pointFont(30));
     connect(pushButton, &QPushButton::clicked, this, &QDialog::accept);
 }

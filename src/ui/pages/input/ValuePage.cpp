@@ -26,16 +26,8 @@ QLabel* ValuePage::buildTitle()
 
 QFrame* ValuePage::buildFrame(int height)
 {
-    frame_ = new QFrame(this);
-    frame_->setObjectName(QStringLiteral("frame"));
-    frame_->setGeometry(10, 42, 300, height);
-    frame_->setFrameShape(QFrame::StyledPanel);
-    frame_->setFrameShadow(QFrame::Raised);
-    frame_->setStyleSheet(QStringLiteral("#frame{background-color: rgb(16, 16, 28);border:1px solid rgb(255, 255, 255);"
-                                         "\nborder-radius:6px;padding:2px 4px}"));
-    QFont f = frame_->font();
-    f.setPointSize(9);
-    frame_->setFont(f);
+    frame_ = PageForm::panelFrame(this, QRect(10, 42, 300, height));
+    frame_->setFont(PageForm::pointFont(9));
     return frame_;
 }
 
@@ -56,6 +48,18 @@ void ValuePage::addValueRow(ValueStepper* stepper)
 {
     ring_.add(stepper->field(), ValueStepper::fieldStyles());
     rows_.push_back(Row{stepper, nullptr, nullptr});
+}
+
+ValueStepper* ValuePage::addValueField(const char* fieldName, int y, size_t offset, Qt::FocusPolicy focus)
+{
+    auto* field = new QLineEdit(frame_);
+    field->setObjectName(QString::fromLatin1(fieldName));
+    field->setGeometry(190, y, 100, 24);
+    field->setFocusPolicy(focus);
+    field->setReadOnly(true);
+    auto* stepper = new ValueStepper(field, offset, this);
+    addValueRow(stepper);
+    return stepper;
 }
 
 void ValuePage::addChoiceRow(ChoiceRow* choice, const FocusRing::Styles& styles)

@@ -40,6 +40,9 @@ protected:
     QLabel* rowLabel(const char* name, int y, int width);
 
     void addValueRow(ValueStepper* stepper);
+    // A value row whose read-only field (at 190,y, 100x24 in the frame)
+    // shows and steps the block word at offset.
+    ValueStepper* addValueField(const char* fieldName, int y, size_t offset, Qt::FocusPolicy focus);
     void addChoiceRow(ChoiceRow* choice, const FocusRing::Styles& styles);
     void addActionRow(QWidget* widget, std::function<void()> action);
     // Focus on the first row, nothing being edited.

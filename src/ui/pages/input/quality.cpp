@@ -12,7 +12,6 @@
 #include "ui/shell/ValueStepper.h"
 
 #include <QLabel>
-#include <QLineEdit>
 
 namespace {
 // Rows in page order, which is not the order of the words in the block.
@@ -47,13 +46,7 @@ quality::quality(QWidget* parent) : ValuePage(PageFocus::quality, "quality", par
     const FocusRing::Styles looks = ValueStepper::fieldStyles();
     for (int r = 0; r < 4; ++r) {
         labels_[r] = rowLabel(kRows[r].label, 14 + 34 * r, 140);
-        auto* field = new QLineEdit(frame_);
-        field->setObjectName(QString::fromLatin1(kRows[r].field));
-        field->setGeometry(190, 14 + 34 * r, 100, 24);
-        field->setFocusPolicy(Qt::ClickFocus);
-        field->setReadOnly(true);
-        steppers_[r] = new ValueStepper(field, kRows[r].offset, this);
-        addValueRow(steppers_[r]);
+        steppers_[r] = addValueField(kRows[r].field, 14 + 34 * r, kRows[r].offset, Qt::ClickFocus);
     }
     labels_[4] = rowLabel("label_reset", 150, 140);
     lineEdit_Reset = PageForm::field(frame_, "lineEdit_Reset", QRect(190, 150, 100, 24), looks.rest);

@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 
 namespace {
 struct ValueRow {
@@ -53,13 +52,7 @@ temperature::temperature(QWidget* parent) : ValuePage(PageFocus::temperature, "t
     addChoiceRow(type_.get(), ChoiceRow::boxStyles());
     for (int r = 0; r < 3; ++r) {
         labels_[r + 1] = rowLabel(kRows[r].label, 48 + 34 * r, 120);
-        auto* field = new QLineEdit(frame_);
-        field->setObjectName(QString::fromLatin1(kRows[r].field));
-        field->setGeometry(190, 48 + 34 * r, 100, 24);
-        field->setFocusPolicy(Qt::NoFocus);
-        field->setReadOnly(true);
-        steppers_[r] = new ValueStepper(field, kRows[r].offset, this);
-        addValueRow(steppers_[r]);
+        steppers_[r] = addValueField(kRows[r].field, 48 + 34 * r, kRows[r].offset, Qt::NoFocus);
     }
     para_init();
     focusFirst();

@@ -198,6 +198,43 @@ TEST_F(FactoryPageTest, LanguageBoxStepsOfferedLanguagesAndCommitsOnce)
          }});
 }
 
+// Back while editing leaves without committing. After a reset put back the
+// table's language, the box shows it but the pending language is the one
+// from before: OK, OK commits that.
+TEST_F(FactoryPageTest, PendingLanguageIsCommittedOnlyByOkAndSurvivesAReset)
+{
+    Utils::setConfigValue(g_lcd_lang_valid, 0x1Fu);
+    setU16(768, 1);
+    syncShadow();
+    g_language = 1;
+    run({[]() { PageOpener::open(PageFocus::factory); },
+         [this]() {
+             key(PanelKeys::kOk);
+             key(PanelKeys::kRight);
+             key(PanelKeys::kBack);
+             EXPECT_EQ(g_factory, nullptr);
+             EXPECT_EQ(g_page_focus, PageFocus::AdvancedOption);
+         }});
+    EXPECT_EQ(ram().RamBlock[768], 1);
+    EXPECT_EQ(g_language, 1);
+    EXPECT_EQ(ApplyGate::instance().c331_apply_flag, 0);
+    run({[]() { PageOpener::open(PageFocus::factory); },
+         [this]() {
+             key(PanelKeys::kRight);
+             key(PanelKeys::kOk); // reset 1: the table's language 0
+             EXPECT_EQ(ram().RamBlock[768], 0);
+             EXPECT_EQ(simChipPass(), 1);
+         },
+         [this]() {
+             EXPECT_EQ(qobject_cast<QComboBox*>(find("Box_lang_2"))->currentIndex(), 0);
+             EXPECT_EQ(g_factory->pendingLanguage(), 1);
+             key(PanelKeys::kLeft);
+             key(PanelKeys::kOk);
+             key(PanelKeys::kOk);
+             EXPECT_EQ(ram().RamBlock[768], 1);
+         }});
+}
+
 TEST_F(FactoryPageTest, OnlyEnglishOfferedStaysOnEnglish)
 {
     Utils::setConfigValue(g_lcd_lang_valid, 0x02u);

@@ -273,6 +273,28 @@ TEST_F(CustomModeTest, SummaryShowsTheSlotsOwnSettingsAndAnElidedAlias)
     EXPECT_LE(QFontMetrics(find("label_name")->font()).horizontalAdvance(name), 171);
 }
 
+// The sound state is the sign of the volume word of the slot's audio
+// window; an audio window of 6 or more reads window 0.
+TEST_F(CustomModeTest, SummarySoundFollowsTheSlotsAudioWindow)
+{
+    const struct {
+        uint16_t audio;
+        int sounding;
+        const char* state;
+    } cases[] = {{2, 2, "ON"}, {2, 0, "OFF"}, {7, 0, "ON"}, {7, 2, "OFF"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.audio * 10 + c.sounding);
+        uint8_t* slot = saveSlot(0);
+        setSlotU16(slot, RamLayout::kAudioImageIndex, c.audio);
+        for (int w = 0; w < RamLayout::kWindows; ++w)
+            setSlotU16(slot, RamLayout::imageRecord(w) + RamLayout::kImgVolume, w == c.sounding ? 0x80FF : 0);
+        open();
+        EXPECT_TRUE(text("label_brightness").endsWith(QString(" Volume:") + c.state)) << text("label_brightness").toStdString();
+        page()->closePage();
+        settle();
+    }
+}
+
 // More on mode 10 reads MO0a.json: its numbers, at most three lines of its
 // text, and only colours of the form 0x and six hex digits.
 TEST_F(CustomModeTest, OsdViewReadsTheModesOwnMenuFile)
