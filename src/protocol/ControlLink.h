@@ -19,6 +19,10 @@ class message_deal;
 // FPGA manager, hand every other request to the dispatcher and send the
 // answer back to the peer that asked. Subclasses own the transport and the
 // receive thread; each pass of their loop calls servicePass().
+// The thread calls the subclass's virtuals, so only the most-derived class
+// starts it (last, in its constructor) and stops it (first, in its
+// destructor): a base constructor or destructor would let the thread see
+// the object while its dynamic type is still changing.
 class ControlLink {
 public:
     ControlLink(uint8_t linkId, ControllerPort& port, message_deal& deal);

@@ -36,6 +36,7 @@ Qj_uart_inout* Qj_uart_inout::p_uart_inout = nullptr;
 Qj_uart_inout::Qj_uart_inout(ControllerPort& port, message_deal& deal, const LinkSettings& settings)
     : Qj_uart_inout(LINK_UART, settings.serialDevice, port, deal, settings)
 {
+    startIfOpen();
 }
 
 Qj_uart_inout::Qj_uart_inout(uint8_t linkId, const std::string& device, ControllerPort& port, message_deal& deal,
@@ -49,6 +50,10 @@ Qj_uart_inout::Qj_uart_inout(uint8_t linkId, const std::string& device, Controll
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+void Qj_uart_inout::startIfOpen()
+{
     if (fd_ >= 0)
         startThread();
 }

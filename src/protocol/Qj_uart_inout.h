@@ -20,9 +20,11 @@ public:
 
 protected:
     // The same serial link on another port and link identifier (the 4G
-    // modem's).
+    // modem's). Opens the port only: the derived class calls startIfOpen()
+    // once it is fully constructed.
     Qj_uart_inout(uint8_t linkId, const std::string& device, ControllerPort& port, message_deal& deal,
                   const LinkSettings& settings);
+    void startIfOpen();
 
 private:
     void loop() override { receive_thread(); }

@@ -10,6 +10,12 @@ Qj_uart_inout_4G* Qj_uart_inout_4G::p_uart_inout_4G = nullptr;
 Qj_uart_inout_4G::Qj_uart_inout_4G(ControllerPort& port, message_deal& deal, const LinkSettings& settings)
     : Qj_uart_inout(LINK_4G, settings.modemDevice, port, deal, settings)
 {
+    startIfOpen();
+}
+
+Qj_uart_inout_4G::~Qj_uart_inout_4G()
+{
+    stopThread();
 }
 
 Qj_uart_inout_4G* Qj_uart_inout_4G::pInstance()

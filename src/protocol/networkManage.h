@@ -17,7 +17,7 @@ namespace kel::protocol {
 // take at once waits in its own bounded queue (a client whose queue passes
 // the bound is closed), and a connection arriving while every slot is taken
 // replaces the client that has been silent longest.
-class networkManage : public ControlLink {
+class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
     ~networkManage() override;

@@ -17,7 +17,7 @@ namespace kel::protocol {
 // been silent for kSenderIdleTicks. Answers go to the
 // sender (on a device that may broadcast, to 255.255.255.255 at the
 // sender's port).
-class udpnetManage : public ControlLink {
+class udpnetManage final : public ControlLink {
 public:
     static constexpr size_t kMaxSenders = 16;
     // A sender silent this long starts over.

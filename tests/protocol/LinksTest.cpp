@@ -240,10 +240,14 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
     const Bytes first = TestFrames::body(0xF010, 0x2005, 0x61, {0, 1});
     const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
     std::optional<LinkClient> c;
+    // The link thread runs the hook from its start on; the client, made
+    // once the link's port is known, is handed to it through this pointer.
+    std::atomic<LinkClient*> tool{nullptr};
     std::atomic<bool> delivered{false};
     // The FPGA side queues the next answer right after the first went out.
     port.beforeIrqLock = [&] {
-        if (delivered || !c || !c->hasData())
+        LinkClient* t = tool.load();
+        if (delivered || !t || !t->hasData())
             return;
         port.passby = LINK_UDP;
         ControlLink::deliverCardAnswer(port, second.data(), uint32_t(second.size()));
@@ -251,6 +255,7 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
     };
     auto link = std::make_unique<udpnetManage>(port, *deal, settings());
     c.emplace(LinkClient::udp(link->localPort()));
+    tool = &*c;
     ASSERT_TRUE(c->send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
     ASSERT_TRUE(eventually([&] {
         std::lock_guard<std::mutex> l(port.lock);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 #include <QThread>
 
 #include <fcntl.h>
@@ -38,8 +39,8 @@ protected:
     }
     void TearDown() override
     {
+        server.reset(); // joins a watcher thread that may still emit into the spy
         spy.reset();
-        server.reset();
         PanelCalls::clear();
         g_delay_usbserver = 0;
         G_timeTicks = 0;
@@ -191,15 +192,23 @@ TEST_F(UsbServerTest, SettingsMenuBackSkippedWhenTheMenuClosedMeanwhile)
 
 TEST_F(UsbServerTest, WatcherThreadReportsAStickInsertedThroughTheControlPipe)
 {
+    // The watcher emits on its own thread. As in the application, the
+    // reason is queued into this thread; the spy's direct connection would
+    // fill its list on the watcher thread while this one waits on it.
+    QList<int> queued;
+    QObject inTestThread;
+    QObject::connect(server.get(), &UsbServer::sig_usb_update, &inTestThread,
+                     [&queued](int reason) { queued.append(reason); }, Qt::QueuedConnection);
     server->start();
     const std::string pipe = hostPath(SimUsbEventSource::kControlPipe);
     const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, "insert\n", 7), 7);
     ::close(fd);
-    ASSERT_TRUE(spy->wait(5000));
+    const bool reported = QTest::qWaitFor([&queued] { return !queued.isEmpty(); }, 5000);
     server->stop();
-    EXPECT_EQ(reasons().first(), 100);
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(queued.first(), 100);
 }
 
 } // namespace
