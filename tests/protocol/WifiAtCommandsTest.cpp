@@ -1,11 +1,8 @@
 #include "WifiTestBase.h"
 
 #include "platform/PathMap.h"
-#include "protocol/LinkSocket.h"
 #include "protocol/T57_WIFI_CONFIG.h"
 #include "protocol/WifiConfigFiles.h"
-
-#include <QJsonObject>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -180,31 +177,6 @@ TEST_F(WifiAtCommandsTest, EveryCommandIsAnsweredOverLoopback)
     wifi->stop();
     EXPECT_TRUE(recorded().contains("/usr/bin/hostapd /etc/rtl_hostapd_2G.conf -B"));
     EXPECT_FALSE(platform().commands().rebootRequested());
-}
-
-// Another program holds the command port: the bind fails with one log
-// line and the links report says so, while the supervision still runs.
-TEST_F(WifiAtCommandsTest, ATakenCommandPortIsLoggedAndReported)
-{
-    const int holder = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(holder, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&a), &len), 0);
-    const uint16_t taken = ntohs(a.sin_port);
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(wifi->start(taken));
-    const std::string log = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(log.find("link wifi: cannot bind 127.0.0.1:" + std::to_string(taken) + ": "), std::string::npos) << log;
-    const QJsonObject o = platform().state()["links"].toObject()["wifi"].toObject();
-    EXPECT_FALSE(o["bound"].toBool());
-    EXPECT_EQ(o["port"].toInt(), taken);
-    EXPECT_FALSE(o["error"].toString().isEmpty());
-    wifi->stop();
-    ::close(holder);
 }
 
 } // namespace
