@@ -31,5 +31,6 @@ bool NetworkConfig::storeNetwork(const QString& ip, const QString& mask, const Q
 
 bool NetworkConfig::isCurrent(const QString& ip, const QString& mask, const QString& gateway)
 {
+    std::lock_guard<std::mutex> l(Utils::_config_mutex);
     return ip == g_str_ip && mask == g_srt_mask && gateway == g_str_gateway;
 }

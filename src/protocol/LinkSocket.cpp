@@ -38,7 +38,7 @@ void record(const LinkSocket::Binding& b)
 // taken port is an error, so two controllers on one machine never split
 // the answers between them. A TCP listener is exclusive either way.
 // A listener's backlog is given; a UDP socket has none (-1).
-int bound(int fd, uint16_t port, const std::string& link, int backlog)
+int bound(int fd, uint16_t port, const std::string& link, int backlog, bool broadcasts = false)
 {
     const bool udp = backlog < 0;
     sockaddr_in a{};
@@ -51,7 +51,7 @@ int bound(int fd, uint16_t port, const std::string& link, int backlog)
     int err = fd < 0 ? errno : 0;
     if (fd >= 0) {
         const int one = 1;
-        if (!udp || platform::NetPolicy::broadcastAllowed())
+        if (!udp || (broadcasts && platform::NetPolicy::broadcastAllowed()))
             ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || (!udp && ::listen(fd, backlog) != 0))
             err = errno;
@@ -73,10 +73,10 @@ int bound(int fd, uint16_t port, const std::string& link, int backlog)
 
 } // namespace
 
-int LinkSocket::openUdp(uint16_t port, const std::string& link)
+int LinkSocket::openUdp(uint16_t port, const std::string& link, bool broadcasts)
 {
-    int fd = bound(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), port, link, -1);
-    if (fd >= 0 && platform::NetPolicy::broadcastAllowed()) {
+    int fd = bound(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), port, link, -1, broadcasts);
+    if (fd >= 0 && broadcasts && platform::NetPolicy::broadcastAllowed()) {
         const int one = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
     }

@@ -14,8 +14,9 @@ namespace kel::protocol {
 class LinkSocket {
 public:
     // -1 on failure. Port 0 picks a free port. `link` names the link in the
-    // log line of a failed bind and in the binding record.
-    static int openUdp(uint16_t port, const std::string& link = "udp");
+    // log line of a failed bind and in the binding record. A link that never
+    // broadcasts (the WiFi module's port) binds exclusively on the device too.
+    static int openUdp(uint16_t port, const std::string& link = "udp", bool broadcasts = true);
     static int openTcpListener(uint16_t port, int backlog, const std::string& link = "tcp");
     // How each link's last bind went; on the simulated board state.json
     // carries it as "links".

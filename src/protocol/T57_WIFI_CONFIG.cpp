@@ -6,6 +6,7 @@
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/NetPolicy.h"
+#include "protocol/LinkSocket.h"
 #include "protocol/WifiConfigFiles.h"
 
 #include <QMutexLocker>
@@ -74,21 +75,12 @@ bool T57_WIFI_CONFIG::start(uint16_t port)
 
 bool T57_WIFI_CONFIG::openSocket(uint16_t port)
 {
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    // Answers go back to the sender only, so the port is never shared; a
+    // taken port is logged and reported with the other links.
+    socket_ = LinkSocket::openUdp(port, "wifi", false);
     if (socket_ < 0)
         return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = NetPolicy::listenAddress();
-    socklen_t len = sizeof(addr);
-    if (::bind(socket_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0
-        || ::getsockname(socket_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        ::close(socket_);
-        socket_ = -1;
-        return false;
-    }
-    port_ = ntohs(addr.sin_port);
+    port_ = LinkSocket::localPort(socket_);
     return true;
 }
 

@@ -11,6 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
 namespace kel::test {
 namespace {
 
@@ -99,6 +104,27 @@ TEST_F(UtilsNetworkTest, StoreNetworkWritesTheThreeKeysThenSyncsAndReconfigures)
     EXPECT_GE(mask, 0);
     EXPECT_GE(gate, 0);
     EXPECT_TRUE(NetworkConfig::isCurrent("10.0.0.5", "255.255.0.0", "10.0.0.1"));
+}
+
+// The panel compares the address it shows while a link thread may be
+// reloading the configuration texts: the comparison waits for the lock the
+// reload holds instead of reading a text being assigned.
+TEST_F(UtilsNetworkTest, TheAddressComparisonWaitsForTheConfigurationLock)
+{
+    startWith("[config]\nIPAddress=10.0.0.5\nSubNetMask=255.255.0.0\nGateWay=10.0.0.1\n");
+    std::atomic<bool> compared{false};
+    std::thread panel;
+    {
+        std::lock_guard<std::mutex> reload(Utils::_config_mutex);
+        panel = std::thread([&] {
+            NetworkConfig::isCurrent("10.0.0.5", "255.255.0.0", "10.0.0.1");
+            compared = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(compared.load()) << "compared while the configuration was held";
+    }
+    panel.join();
+    EXPECT_TRUE(compared.load());
 }
 
 TEST_F(UtilsNetworkTest, StoreNetworkRefusesAnInvalidTextBeforeWritingAnything)

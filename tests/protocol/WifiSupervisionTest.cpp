@@ -3,6 +3,8 @@
 #include "protocol/T57_WIFI_CONFIG.h"
 #include "protocol/WifiConfigFiles.h"
 
+#include <QJsonObject>
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <sys/socket.h>
@@ -169,7 +171,16 @@ TEST_F(WifiStartupTest, SupervisionRunsWhenTheCommandPortIsTaken)
     ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&addr), &len), 0);
     makeWifi();
-    EXPECT_FALSE(wifi->start(ntohs(addr.sin_port)));
+    const uint16_t port = ntohs(addr.sin_port);
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(wifi->start(port));
+    // One log line and the links report name the taken port.
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("link wifi: cannot bind 127.0.0.1:" + std::to_string(port) + ": "), std::string::npos) << log;
+    const QJsonObject o = platform().state()["links"].toObject()["wifi"].toObject();
+    EXPECT_FALSE(o["bound"].toBool());
+    EXPECT_EQ(o["port"].toInt(), port);
+    EXPECT_FALSE(o["error"].toString().isEmpty());
     wifi->set_wifi_reset_flag();
     EXPECT_TRUE(waitForRecorded(kApStarts.last()));
     wifi->stop();

@@ -28,5 +28,7 @@ QJsonObject PanelState::json()
     o.insert("language", QString::fromLatin1(languageName(L10n::language())));
     o.insert("g_page_focus", focus);
     o.insert("window", window ? QJsonValue(QString::fromLatin1(window)) : QJsonValue());
+    // The video window the keypad's source, freeze and black keys act on.
+    o.insert("g_image_current", int(g_image_current));
     return o;
 }

@@ -6,6 +6,7 @@
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimHid.h"
 #include "ui/shell/PanelFields.h"
+#include "ui/shell/PanelState.h"
 #include "ui/shell/kel_keyboard.h"
 #include "ui/shell/kel_keys.h"
 
@@ -44,6 +45,7 @@ TEST_F(KeypadTest, WindowKeysSelectOnlyWindowsThatAreOn)
     setU16(RamLayout::imageRecord(1), 1);
     pad.update_usb_keyEvent(66);
     EXPECT_EQ(g_image_current, 1);
+    EXPECT_EQ(PanelState::json().value("g_image_current").toInt(), 1) << "state.json shows the window picked";
     EXPECT_EQ(broadcasts, std::vector<int>{1});
     pad.update_usb_keyEvent(66); // already current: no broadcast
     EXPECT_EQ(broadcasts.size(), 1u);

@@ -2,6 +2,7 @@
 
 #include "params/KelRamPara.h"
 #include "params/NetworkConfig.h"
+#include "params/Utils.h"
 #include "params/global.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/My_lineEdit.h"
@@ -53,9 +54,9 @@ constexpr int kApplyEntry = linkwlan::kOctets;
 linkwlan::linkwlan(QWidget* parent) : QDialog(parent), PageBase(this, PageFocus::linkwlan, "linkwlan")
 {
     buildForm();
-    fillRow(0, g_str_ip);
-    fillRow(1, g_srt_mask);
-    fillRow(2, g_str_gateway);
+    fillRow(0, Utils::configValue(g_str_ip));
+    fillRow(1, Utils::configValue(g_srt_mask));
+    fillRow(2, Utils::configValue(g_str_gateway));
     ring_.setCurrent(0);
     language_changed();
 }
