@@ -38,7 +38,6 @@ MenuPage::MenuPage(uint8_t focus, const char* className, QWidget* parent)
     : QDialog(parent), PageBase(this, focus, className)
 {
     PageForm::setupPage(this, className);
-    PageForm::hintPictures(this);
 }
 
 FocusRing::Styles MenuPage::defaultStyles()

@@ -70,9 +70,9 @@ QLabel* PageForm::title(QWidget* parent, const QRect& geometry, int pixelSize)
 void PageForm::hintPictures(QWidget* parent)
 {
     picture(parent, QRect(105, 220, 51, 17), QStringLiteral(":/png/OK_Enter.png"))
-        ->setObjectName(QStringLiteral("label_ok_hint"));
+        ->setObjectName(QStringLiteral("label_note_OK"));
     picture(parent, QRect(176, 220, 56, 17), QStringLiteral(":/png/back_return.png"))
-        ->setObjectName(QStringLiteral("label_back_hint"));
+        ->setObjectName(QStringLiteral("label_note_back"));
 }
 
 QLabel* PageForm::picture(QWidget* parent, const QRect& geometry, const QString& path)
