@@ -72,11 +72,8 @@ void MenuPage::setTitle(const QRect& geometry, int pointSize, const char* const*
 
 void MenuPage::setEntryPointSize(int pointSize)
 {
-    for (QPushButton* b : buttons_) {
-        QFont f = b->font();
-        f.setPointSize(pointSize);
-        b->setFont(f);
-    }
+    for (QPushButton* b : buttons_)
+        PageForm::setPointSize(b, pointSize);
 }
 
 void MenuPage::setEntries(std::vector<Entry> entries, const FocusRing::Styles& styles)

@@ -27,6 +27,13 @@ QFont PageForm::pointFont(int points)
     return f;
 }
 
+void PageForm::setPointSize(QWidget* widget, int points)
+{
+    QFont f = widget->font();
+    f.setPointSize(points);
+    widget->setFont(f);
+}
+
 QFrame* PageForm::panelFrame(QWidget* parent, const QRect& geometry)
 {
     auto* frame = new QFrame(parent);

@@ -22,6 +22,8 @@ public:
     static void setupPage(QWidget* page, const char* objectName);
     // The default font at a point size.
     static QFont pointFont(int points);
+    // Sets a widget's own font to a point size, keeping its family.
+    static void setPointSize(QWidget* widget, int points);
     // The rounded, white-bordered panel "frame" that holds a page's rows.
     static QFrame* panelFrame(QWidget* parent, const QRect& geometry);
     // A plain-text label; pointSize > 0 sets points, else pixelSize pixels

@@ -62,9 +62,7 @@ lcdshow::lcdshow(QWidget* parent) : QDialog(parent), PageBase(this, PageFocus::l
         rows_[r]->setObjectName(rowNames[r]);
         rows_[r]->setGeometry(180, 14 + 34 * r, 101, 21);
         rows_[r]->setFocusPolicy(Qt::NoFocus);
-        QFont font = rows_[r]->font();
-        font.setPointSize(9);
-        rows_[r]->setFont(font);
+        PageForm::setPointSize(rows_[r], 9);
         ring_.add(rows_[r], {comboStyle("rgb(255,255,255)"), comboStyle("rgb(255,171,84)"), {}, {},
                              comboStyle("rgb(255,0,0)")});
     }
