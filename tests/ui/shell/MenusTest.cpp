@@ -1,5 +1,6 @@
 #include "ui/support/ShellFixture.h"
 
+#include "params/SyncReason.h"
 #include "params/global.h"
 #include "ui/pages/input/AdvancedOption.h"
 #include "ui/pages/input/ImageQuality.h"
@@ -13,6 +14,7 @@
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PanelKeys.h"
 #include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TIP.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -306,6 +308,36 @@ TEST_F(OptionTest, LanguageChangeFromALinkThreadActsOnlyWhileTheMenuIsInFront)
          []() {
              EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
              EXPECT_EQ(g_option, nullptr);
+         }});
+}
+
+TEST_F(OptionTest, ABroadcastWhileTheLinkMenuIsInFrontShowsTheSavedNoticeOnce)
+{
+    int notices = 0;
+    run({[]() { PageOpener::open(PageFocus::Option); },
+         [this]() {
+             for (int i = 0; i < 3; ++i)
+                 key(PanelKeys::kRight); // link_set, entry 3
+             key(PanelKeys::kOk);
+         },
+         [this]() {
+             ASSERT_EQ(g_page_focus, PageFocus::LinkOption);
+             setU16(1378, 1280); // a change the pass saves
+             sync_->para_sync(SYNC_PARA); // runs the notice's loop
+         },
+         [this, &notices]() {
+             // Runs inside each notice shown: one is expected.
+             notices += g_tip->isVisible();
+             tick(TIP::kShownTicks);
+         },
+         [this, &notices]() {
+             notices += g_tip->isVisible();
+             if (g_tip->isVisible())
+                 tick(TIP::kShownTicks);
+         },
+         [&notices]() {
+             EXPECT_EQ(notices, 1);
+             EXPECT_EQ(g_page_focus, PageFocus::LinkOption);
          }});
 }
 
