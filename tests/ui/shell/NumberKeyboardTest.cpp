@@ -91,6 +91,17 @@ TEST_F(NumberKeyboardTest, CancelAndBackDeliverNothing)
     EXPECT_EQ(emitted, 0);
 }
 
+TEST_F(NumberKeyboardTest, ASecondAskWhileTheKeyboardRunsGetsNothingAndLeavesTheFirstAlone)
+{
+    std::optional<QString> nested = QString("stale");
+    run({ask("120"), press(digit(4)),
+         [&nested]() { nested = NumberKeyboard::ask("H", "1080"); },
+         expectEntry("4"), press(kOk)});
+    EXPECT_FALSE(nested.has_value());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(*result, "4");
+}
+
 TEST_F(NumberKeyboardTest, FrameStartsHiddenAndWrapsBothWays)
 {
     auto* kb = g_numberkeyboard;
