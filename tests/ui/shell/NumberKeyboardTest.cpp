@@ -7,6 +7,7 @@
 #include "ui/shell/PanelKeys.h"
 #include "params/global.h"
 
+#include <QImage>
 #include <QPushButton>
 
 #include <optional>
@@ -131,6 +132,13 @@ TEST_F(NumberKeyboardTest, SitsOnTheRightHalfAndTextsFollowTheLanguage)
              EXPECT_EQ(g_numberkeyboard->pos(), g_mainwindow->pos() + QPoint(160, 0));
              EXPECT_EQ(g_numberkeyboard->findChild<QPushButton*>("Button_close")->text(), QString("Hủy bỏ"));
              EXPECT_EQ(g_numberkeyboard->findChild<QPushButton*>("Button_ok")->text(), QString("Đồng ý"));
+             // The delete key's picture shows on its white ground.
+             const QImage x = g_numberkeyboard->findChild<QPushButton*>("ButtonX")->grab().toImage();
+             int inked = 0;
+             for (int py = 0; py < x.height(); ++py)
+                 for (int px = 0; px < x.width(); ++px)
+                     inked += qGray(x.pixel(px, py)) < 128;
+             EXPECT_GT(inked, 20);
              screenshot("number_keyboard_vn");
          },
          press(kCancel)});
