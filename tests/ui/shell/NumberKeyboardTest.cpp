@@ -120,6 +120,10 @@ TEST_F(NumberKeyboardTest, FrameStartsHiddenAndWrapsBothWays)
              key(PanelKeys::kRight);
              EXPECT_EQ(kb->ui_select(), 0);
              EXPECT_EQ(style("Button1"), kKeyFocus);
+             const uint8_t focus = g_page_focus;
+             key(PanelKeys::kMode); // not a page: Mode does nothing here
+             EXPECT_TRUE(kb->isVisible());
+             EXPECT_EQ(g_page_focus, focus);
          },
          press(kCancel)});
 }
