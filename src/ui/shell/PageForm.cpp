@@ -34,6 +34,13 @@ void PageForm::setPointSize(QWidget* widget, int points)
     widget->setFont(f);
 }
 
+QString PageForm::comboStyle(const char* border)
+{
+    return QStringLiteral("QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid %1;\n}\n"
+                          "QComboBox:drop-down{\nborder-style:none\n}")
+        .arg(QLatin1String(border));
+}
+
 QFrame* PageForm::panelFrame(QWidget* parent, const QRect& geometry)
 {
     auto* frame = new QFrame(parent);
