@@ -1,5 +1,6 @@
 #include "ui/support/ShellFixture.h"
 
+#include "params/RamLayout.h"
 #include "params/SyncReason.h"
 #include "params/global.h"
 #include "ui/pages/input/AdvancedOption.h"
@@ -187,6 +188,40 @@ TEST_P(MenusTest, ModeClosesTheChainAndOpensTheUserModePage)
         EXPECT_EQ(m.pointer(), nullptr);
         EXPECT_EQ(PageTable::at(m.focus), nullptr);
         EXPECT_NE(PageTable::at(PageFocus::CustomMode), nullptr);
+    });
+    run(steps);
+}
+
+TEST_P(MenusTest, ABroadcastRetextsOnlyWhenTheLanguageChangedAndKeepsTheFocus)
+{
+    const MenuCase m = GetParam();
+    // The link menu's broadcasts show the saved notice: let it run out.
+    const Step noticeRunsOut = [this]() {
+        if (g_tip->isVisible())
+            tick(TIP::kShownTicks);
+    };
+    std::vector<Step> steps = openMenu(m);
+    steps.push_back([this, m]() {
+        ASSERT_EQ(g_page_focus, m.focus);
+        setU16(RamLayout::kLcdLanguage, 1); // stored and applied: English
+        syncShadow();
+        key(PanelKeys::kRight);
+        g_language = 0; // not announced by the block: not a language change
+        sync_->para_sync(SYNC_PARA);
+    });
+    steps.push_back(noticeRunsOut);
+    steps.push_back([]() {});
+    steps.push_back([this, m]() {
+        EXPECT_EQ(titleOf(m.focus), QString::fromUtf8(m.titleEn));
+        setU16(RamLayout::kLcdLanguage, 0);
+        sync_->para_sync(SYNC_PARA);
+    });
+    steps.push_back(noticeRunsOut);
+    steps.push_back([]() {});
+    steps.push_back([this, m]() {
+        EXPECT_EQ(titleOf(m.focus), QString::fromUtf8(m.titleZh));
+        EXPECT_EQ(page(m.focus)->current(), 1);
+        EXPECT_EQ(g_page_focus, m.focus);
     });
     run(steps);
 }
