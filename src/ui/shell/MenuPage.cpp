@@ -38,7 +38,6 @@ MenuPage::MenuPage(uint8_t focus, const char* className, QWidget* parent)
     : QDialog(parent), PageBase(this, focus, className)
 {
     PageForm::setupPage(this, className);
-    PageForm::hintPictures(this);
 }
 
 FocusRing::Styles MenuPage::defaultStyles()
@@ -73,11 +72,8 @@ void MenuPage::setTitle(const QRect& geometry, int pointSize, const char* const*
 
 void MenuPage::setEntryPointSize(int pointSize)
 {
-    for (QPushButton* b : buttons_) {
-        QFont f = b->font();
-        f.setPointSize(pointSize);
-        b->setFont(f);
-    }
+    for (QPushButton* b : buttons_)
+        PageForm::setPointSize(b, pointSize);
 }
 
 void MenuPage::setEntries(std::vector<Entry> entries, const FocusRing::Styles& styles)

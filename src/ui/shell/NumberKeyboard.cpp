@@ -54,9 +54,7 @@ void NumberKeyboard::buildForm()
     setObjectName(QStringLiteral("NumberKeyboard"));
     resize(160, 240);
     setStyleSheet(QStringLiteral("background-color:rgb(114, 133, 154)"));
-    QFont f = font();
-    f.setPointSize(10);
-    setFont(f);
+    PageForm::setPointSize(this, 10);
     label_ = PageForm::label(this, "label", QRect(10, 15, 44, 20), QString());
     label_->setAlignment(Qt::AlignCenter);
     label_->setText(QStringLiteral("宽"));

@@ -4,6 +4,7 @@
 #include "ui/shell/GuiThread.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 
 namespace {
@@ -27,6 +28,7 @@ constexpr int kWidths[5][kEntries] = {
 Option::Option(QWidget* parent) : MenuPage(PageFocus::Option, "Option", parent)
 {
     setTitle(QRect(50, 10, 220, 22), 11, kTitle);
+    PageForm::hintPictures(this);
     const QSize size(kNarrow, kIconHeight);
     setEntries({{"output_set", QRect(10, 47, 70, 80), PageFocus::OutputSet, "output_set", size, nullptr, {}},
                 {"input_cut", QRect(87, 47, 70, 80), PageFocus::InputCut, "input_cut", size, nullptr, {}},

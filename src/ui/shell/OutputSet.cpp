@@ -21,6 +21,7 @@ const char* const kHint[5] = {"当前设置LED屏宽高为: %1x%2", "LED Screen 
 OutputSet::OutputSet(QWidget* parent) : MenuPage(PageFocus::OutputSet, "OutputSet", parent)
 {
     setTitle(QRect(50, 10, 220, 22), 11, kTitle);
+    PageForm::hintPictures(this);
     info_ = PageForm::label(this, "label_info", QRect(15, 193, 280, 12), QStringLiteral("color:rgb(255,255,255);"),
                             7);
     setEntries({{"Button_ledset", QRect(15, 47, 90, 80), PageFocus::ledset, nullptr, {}, kLedset, {}},

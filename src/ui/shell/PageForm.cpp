@@ -27,6 +27,20 @@ QFont PageForm::pointFont(int points)
     return f;
 }
 
+void PageForm::setPointSize(QWidget* widget, int points)
+{
+    QFont f = widget->font();
+    f.setPointSize(points);
+    widget->setFont(f);
+}
+
+QString PageForm::comboStyle(const char* border)
+{
+    return QStringLiteral("QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid %1;\n}\n"
+                          "QComboBox:drop-down{\nborder-style:none\n}")
+        .arg(QLatin1String(border));
+}
+
 QFrame* PageForm::panelFrame(QWidget* parent, const QRect& geometry)
 {
     auto* frame = new QFrame(parent);
@@ -70,9 +84,9 @@ QLabel* PageForm::title(QWidget* parent, const QRect& geometry, int pixelSize)
 void PageForm::hintPictures(QWidget* parent)
 {
     picture(parent, QRect(105, 220, 51, 17), QStringLiteral(":/png/OK_Enter.png"))
-        ->setObjectName(QStringLiteral("label_ok_hint"));
+        ->setObjectName(QStringLiteral("label_note_OK"));
     picture(parent, QRect(176, 220, 56, 17), QStringLiteral(":/png/back_return.png"))
-        ->setObjectName(QStringLiteral("label_back_hint"));
+        ->setObjectName(QStringLiteral("label_note_back"));
 }
 
 QLabel* PageForm::picture(QWidget* parent, const QRect& geometry, const QString& path)

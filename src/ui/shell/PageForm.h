@@ -22,6 +22,11 @@ public:
     static void setupPage(QWidget* page, const char* objectName);
     // The default font at a point size.
     static QFont pointFont(int points);
+    // Sets a widget's own font to a point size, keeping its family.
+    static void setPointSize(QWidget* widget, int points);
+    // The drop-down box look with white text, a 1-pixel border of the
+    // given colour and no arrow.
+    static QString comboStyle(const char* border);
     // The rounded, white-bordered panel "frame" that holds a page's rows.
     static QFrame* panelFrame(QWidget* parent, const QRect& geometry);
     // A plain-text label; pointSize > 0 sets points, else pixelSize pixels

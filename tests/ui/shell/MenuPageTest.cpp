@@ -4,6 +4,7 @@
 #include "ui/shell/FocusRing.h"
 #include "ui/shell/MenuPage.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PanelKeys.h"
@@ -149,6 +150,24 @@ TEST(FocusRingTest, StepsSkipDisabledEntriesWhenAskedAndClampWithoutWrap)
     ring.setEditing(false);
     ring.setStyles(3, {"r2", "f2", "", "", ""});
     EXPECT_EQ(w[3].styleSheet(), QString("f2"));
+}
+
+TEST(PageFormTest, FormBuildersGiveTheLooksOfTheForms)
+{
+    // The drop-down rows of the LCD display and factory pages.
+    const struct { const char* border; const char* style; } rows[] = {
+        {"rgb(255,255,255)", "QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid rgb(255,255,255);\n}\n"
+                             "QComboBox:drop-down{\nborder-style:none\n}"},
+        {"rgb(255,0,0)", "QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid rgb(255,0,0);\n}\n"
+                         "QComboBox:drop-down{\nborder-style:none\n}"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(PageForm::comboStyle(r.border), QString(r.style));
+    QPushButton b;
+    b.setFont(QFont("Ubuntu"));
+    PageForm::setPointSize(&b, 9);
+    EXPECT_EQ(b.font().pointSize(), 9);
+    EXPECT_EQ(b.font().family(), QString("Ubuntu"));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "ui/support/ShellFixture.h"
 
+#include "params/RamLayout.h"
+#include "params/SyncReason.h"
 #include "params/global.h"
 #include "ui/pages/input/AdvancedOption.h"
 #include "ui/pages/input/ImageQuality.h"
@@ -13,9 +15,11 @@
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PanelKeys.h"
 #include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TIP.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QVariant>
 
 #include <thread>
 
@@ -42,23 +46,31 @@ struct MenuCase {
     const char* titleZh;
     bool wideStyles;
     MenuPage* (*pointer)();
+    QRect title;
+    QRect lastButton;
+    bool hints; // the OK and Back hint pictures at the bottom
 };
 
 const MenuCase kMenus[] = {
     {"option", PageFocus::Option, PageFocus::MainWindow, -1,
      {"output_set", "input_cut", "image_layout", "link_set", "image_quality", "test_chart", "smart_mapping",
       "AdvanceButton"},
-     {6, 7, 9, 10, 11, 16, 24, 12}, "Setting", "设置", true, []() -> MenuPage* { return g_option; }},
+     {6, 7, 9, 10, 11, 16, 24, 12}, "Setting", "设置", true, []() -> MenuPage* { return g_option; },
+     QRect(50, 10, 220, 22), QRect(240, 137, 70, 80), true},
     {"outputset", PageFocus::OutputSet, PageFocus::Option, 0, {"Button_ledset", "Button_lanset"}, {13, 14},
-     "Output Seeting", "输出设置", false, []() -> MenuPage* { return g_outputset; }},
+     "Output Seeting", "输出设置", false, []() -> MenuPage* { return g_outputset; },
+     QRect(50, 10, 220, 22), QRect(115, 47, 90, 80), true},
     {"linkoption", PageFocus::LinkOption, PageFocus::Option, 3, {"Button_com", "Button_wlan", "Button_usb"},
-     {21, 22, 26}, "Communication", "通讯设置", false, []() -> MenuPage* { return g_linkoption; }},
+     {21, 22, 26}, "Communication", "通讯设置", false, []() -> MenuPage* { return g_linkoption; },
+     QRect(50, 10, 220, 22), QRect(215, 47, 90, 80), false},
     {"imagequality", PageFocus::ImageQuality, PageFocus::Option, 4, {"Button_quality", "Button_temperature"},
-     {19, 20}, "Image quality", "图像效果", false, []() -> MenuPage* { return g_imagequality; }},
+     {19, 20}, "Image quality", "图像效果", false, []() -> MenuPage* { return g_imagequality; },
+     QRect(50, 10, 220, 22), QRect(115, 47, 90, 80), false},
     // The ageing entry asks for a code first; its own tests cover it.
     {"advancedoption", PageFocus::AdvancedOption, PageFocus::Option, 7,
      {"Button_LCDshow", "Button_other", "Button_rcv_recovery", "Button_factory", "Button_age"},
-     {15, 17, 25, 18}, "Advanced Settings", "高级设置", true, []() -> MenuPage* { return g_advancedoption; }},
+     {15, 17, 25, 18}, "Advanced Settings", "高级设置", true, []() -> MenuPage* { return g_advancedoption; },
+     QRect(78, 10, 164, 22), QRect(115, 137, 90, 80), true},
 };
 
 class MenusTest : public ShellFixture, public ::testing::WithParamInterface<MenuCase> {
@@ -102,6 +114,21 @@ TEST_P(MenusTest, LeftRightWrapAndOkBackKeepTheEntryAndRetext)
         ASSERT_NE(m.pointer(), nullptr);
         EXPECT_EQ(static_cast<PageBase*>(m.pointer()), PageTable::at(m.focus));
         EXPECT_EQ(titleOf(m.focus), QString::fromUtf8(m.titleEn));
+        MenuPage* menu = page(m.focus);
+        EXPECT_EQ(menu->findChild<QLabel*>("label_title")->geometry(), m.title);
+        EXPECT_EQ(menu->entryButton(last)->objectName(), m.buttons[last]);
+        EXPECT_EQ(menu->entryButton(last)->geometry(), m.lastButton);
+        const struct { const char* name; QRect geometry; const char* picture; } hints[] = {
+            {"label_note_OK", QRect(105, 220, 51, 17), ":/png/OK_Enter.png"},
+            {"label_note_back", QRect(176, 220, 56, 17), ":/png/back_return.png"}};
+        for (const auto& h : hints) {
+            auto* hint = menu->findChild<QLabel*>(h.name);
+            ASSERT_EQ(hint != nullptr, m.hints) << h.name;
+            if (hint) {
+                EXPECT_EQ(hint->geometry(), h.geometry);
+                EXPECT_EQ(hint->property("iconPath").toString(), h.picture);
+            }
+        }
         key(PanelKeys::kLeft);
         EXPECT_EQ(page(m.focus)->current(), last);
         EXPECT_EQ(styleOf(m.buttons[last]), m.wideStyles ? kWideFocus : kTextFocus);
@@ -161,6 +188,40 @@ TEST_P(MenusTest, ModeClosesTheChainAndOpensTheUserModePage)
         EXPECT_EQ(m.pointer(), nullptr);
         EXPECT_EQ(PageTable::at(m.focus), nullptr);
         EXPECT_NE(PageTable::at(PageFocus::CustomMode), nullptr);
+    });
+    run(steps);
+}
+
+TEST_P(MenusTest, ABroadcastRetextsOnlyWhenTheLanguageChangedAndKeepsTheFocus)
+{
+    const MenuCase m = GetParam();
+    // The link menu's broadcasts show the saved notice: let it run out.
+    const Step noticeRunsOut = [this]() {
+        if (g_tip->isVisible())
+            tick(TIP::kShownTicks);
+    };
+    std::vector<Step> steps = openMenu(m);
+    steps.push_back([this, m]() {
+        ASSERT_EQ(g_page_focus, m.focus);
+        setU16(RamLayout::kLcdLanguage, 1); // stored and applied: English
+        syncShadow();
+        key(PanelKeys::kRight);
+        g_language = 0; // not announced by the block: not a language change
+        sync_->para_sync(SYNC_PARA);
+    });
+    steps.push_back(noticeRunsOut);
+    steps.push_back([]() {});
+    steps.push_back([this, m]() {
+        EXPECT_EQ(titleOf(m.focus), QString::fromUtf8(m.titleEn));
+        setU16(RamLayout::kLcdLanguage, 0);
+        sync_->para_sync(SYNC_PARA);
+    });
+    steps.push_back(noticeRunsOut);
+    steps.push_back([]() {});
+    steps.push_back([this, m]() {
+        EXPECT_EQ(titleOf(m.focus), QString::fromUtf8(m.titleZh));
+        EXPECT_EQ(page(m.focus)->current(), 1);
+        EXPECT_EQ(g_page_focus, m.focus);
     });
     run(steps);
 }
@@ -240,6 +301,78 @@ TEST_F(OptionTest, BackFromAnotherThreadActsOnlyWhileTheMenuIsInFront)
          []() {
              EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
              EXPECT_EQ(g_option, nullptr);
+         }});
+}
+
+TEST_F(OptionTest, LanguageChangeFromALinkThreadActsOnlyWhileTheMenuIsInFront)
+{
+    auto retextFromLink = []() {
+        Option* option = g_option;
+        std::thread link([option]() { option->language_changed(); });
+        link.join();
+    };
+    const Step queuedCallRuns = []() {};
+    g_language = 1;
+    run({[]() { PageOpener::open(PageFocus::Option); },
+         [this]() {
+             key(PanelKeys::kRight);
+             key(PanelKeys::kOk); // the crop page's placeholder is in front
+         },
+         [retextFromLink]() {
+             ASSERT_EQ(g_page_focus, PageFocus::InputCut);
+             g_language = 0;
+             retextFromLink();
+         },
+         queuedCallRuns,
+         [this]() {
+             EXPECT_EQ(titleOf(PageFocus::Option), QString("Setting"));
+             key(PanelKeys::kBack); // the return re-texts the menu
+         },
+         [retextFromLink]() {
+             ASSERT_EQ(titleOf(PageFocus::Option), QString::fromUtf8("设置"));
+             g_language = 1;
+             retextFromLink();
+         },
+         queuedCallRuns,
+         [this, retextFromLink]() {
+             EXPECT_EQ(titleOf(PageFocus::Option), QString("Setting"));
+             retextFromLink();
+             key(PanelKeys::kBack); // closed before the call arrives
+         },
+         queuedCallRuns,
+         []() {
+             EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
+             EXPECT_EQ(g_option, nullptr);
+         }});
+}
+
+TEST_F(OptionTest, ABroadcastWhileTheLinkMenuIsInFrontShowsTheSavedNoticeOnce)
+{
+    int notices = 0;
+    run({[]() { PageOpener::open(PageFocus::Option); },
+         [this]() {
+             for (int i = 0; i < 3; ++i)
+                 key(PanelKeys::kRight); // link_set, entry 3
+             key(PanelKeys::kOk);
+         },
+         [this]() {
+             ASSERT_EQ(g_page_focus, PageFocus::LinkOption);
+             setU16(1378, 1280); // a change the pass saves
+             sync_->para_sync(SYNC_PARA); // runs the notice's loop
+         },
+         [this, &notices]() {
+             // Runs inside each notice shown: one is expected.
+             notices += g_tip->isVisible();
+             tick(TIP::kShownTicks);
+         },
+         [this, &notices]() {
+             notices += g_tip->isVisible();
+             if (g_tip->isVisible())
+                 tick(TIP::kShownTicks);
+         },
+         [&notices]() {
+             EXPECT_EQ(notices, 1);
+             EXPECT_EQ(g_page_focus, PageFocus::LinkOption);
          }});
 }
 

@@ -1,6 +1,7 @@
 #include "ui/support/ShellFixture.h"
 
 #include "params/global.h"
+#include "ui/pages/registerPageMakers.h"
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageBase.h"
@@ -194,10 +195,12 @@ TEST_F(NavigationTest, MouseReleaseOnTheHomeScreenLeavesForTheMenu)
 
 TEST_F(NavigationTest, OutsideBackActsOnlyOnThePageInFront)
 {
+    registerPageMakers(); // the real settings menu
     g_page_focus = PageFocus::MainWindow;
     run({
         []() { PageOpener::open(PageFocus::Option); },
         []() {
+            ASSERT_NE(g_option, nullptr);
             g_page_focus = PageFocus::OutputSet; // as if a child were open
             EXPECT_FALSE(PageOpener::backIfInFront(PageFocus::Option));
             EXPECT_NE(PageTable::at(PageFocus::Option), nullptr);
@@ -207,6 +210,7 @@ TEST_F(NavigationTest, OutsideBackActsOnlyOnThePageInFront)
         []() {
             EXPECT_EQ(PageTable::at(PageFocus::Option), nullptr);
             EXPECT_EQ(g_page_focus, PageFocus::MainWindow);
+            EXPECT_EQ(g_option, nullptr);
             EXPECT_FALSE(PageOpener::backIfInFront(PageFocus::Option));
         },
     });

@@ -7,6 +7,7 @@
 #include "ui/shell/PanelKeys.h"
 #include "params/global.h"
 
+#include <QImage>
 #include <QPushButton>
 
 #include <optional>
@@ -91,6 +92,17 @@ TEST_F(NumberKeyboardTest, CancelAndBackDeliverNothing)
     EXPECT_EQ(emitted, 0);
 }
 
+TEST_F(NumberKeyboardTest, ASecondAskWhileTheKeyboardRunsGetsNothingAndLeavesTheFirstAlone)
+{
+    std::optional<QString> nested = QString("stale");
+    run({ask("120"), press(digit(4)),
+         [&nested]() { nested = NumberKeyboard::ask("H", "1080"); },
+         expectEntry("4"), press(kOk)});
+    EXPECT_FALSE(nested.has_value());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(*result, "4");
+}
+
 TEST_F(NumberKeyboardTest, FrameStartsHiddenAndWrapsBothWays)
 {
     auto* kb = g_numberkeyboard;
@@ -108,6 +120,10 @@ TEST_F(NumberKeyboardTest, FrameStartsHiddenAndWrapsBothWays)
              key(PanelKeys::kRight);
              EXPECT_EQ(kb->ui_select(), 0);
              EXPECT_EQ(style("Button1"), kKeyFocus);
+             const uint8_t focus = g_page_focus;
+             key(PanelKeys::kMode); // not a page: Mode does nothing here
+             EXPECT_TRUE(kb->isVisible());
+             EXPECT_EQ(g_page_focus, focus);
          },
          press(kCancel)});
 }
@@ -120,6 +136,13 @@ TEST_F(NumberKeyboardTest, SitsOnTheRightHalfAndTextsFollowTheLanguage)
              EXPECT_EQ(g_numberkeyboard->pos(), g_mainwindow->pos() + QPoint(160, 0));
              EXPECT_EQ(g_numberkeyboard->findChild<QPushButton*>("Button_close")->text(), QString("Hủy bỏ"));
              EXPECT_EQ(g_numberkeyboard->findChild<QPushButton*>("Button_ok")->text(), QString("Đồng ý"));
+             // The delete key's picture shows on its white ground.
+             const QImage x = g_numberkeyboard->findChild<QPushButton*>("ButtonX")->grab().toImage();
+             int inked = 0;
+             for (int py = 0; py < x.height(); ++py)
+                 for (int px = 0; px < x.width(); ++px)
+                     inked += qGray(x.pixel(px, py)) < 128;
+             EXPECT_GT(inked, 20);
              screenshot("number_keyboard_vn");
          },
          press(kCancel)});

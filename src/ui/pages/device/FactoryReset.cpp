@@ -12,9 +12,9 @@
 #include <cstring>
 
 namespace {
-// The custom EDID area reset 2 keeps.
-constexpr size_t kEdidAreaBegin = 896;
-constexpr size_t kEdidAreaEnd = 1376;
+// The custom EDID area reset 2 keeps: the EDID records up to the splice mode.
+constexpr size_t kEdidAreaBegin = RamLayout::kEdidSourceRecord;
+constexpr size_t kEdidAreaEnd = RamLayout::kSpliceMode;
 constexpr int kInputs = 6;
 // The LED screen as last applied is compared through these.
 constexpr size_t kScreenFields[] = {RamLayout::kSpliceMode, RamLayout::kLedWidth, RamLayout::kLedHeight};

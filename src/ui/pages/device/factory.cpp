@@ -19,12 +19,6 @@
 
 namespace {
 const char* const kWhite = "color:rgb(255,255,255);";
-QString boxStyle(const char* border)
-{
-    return QStringLiteral("QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid %1;\n}\nQComboBox:drop-down{\n"
-                          "border-style:none\n}")
-        .arg(QString::fromLatin1(border));
-}
 QString buttonStyle(const char* border)
 {
     return QStringLiteral("color:rgb(255,255,255);\nborder:1px solid %1;").arg(QString::fromLatin1(border));
@@ -106,8 +100,8 @@ void factory::buildForm()
 void factory::menulist_init()
 {
     ring_.clear();
-    FocusRing::Styles box{boxStyle("rgb(255,255,255)"), boxStyle("rgb(255,171,84)"), QString(), QString(),
-                          boxStyle("rgb(255,0,0)")};
+    FocusRing::Styles box{PageForm::comboStyle("rgb(255,255,255)"), PageForm::comboStyle("rgb(255,171,84)"), QString(), QString(),
+                          PageForm::comboStyle("rgb(255,0,0)")};
     ring_.add(Box_lang_2, box);
     FocusRing::Styles button{buttonStyle("rgb(255, 255, 255)"), buttonStyle("rgb(255,171,84)"), QString(), QString(),
                              QString()};

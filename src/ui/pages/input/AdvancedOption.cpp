@@ -6,6 +6,7 @@
 #include "ui/shell/NumberKeyboard.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageOpener.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
 
@@ -35,6 +36,7 @@ AdvancedOption::FileCounter& fileCounter()
 AdvancedOption::AdvancedOption(QWidget* parent) : MenuPage(PageFocus::AdvancedOption, "AdvancedOption", parent)
 {
     setTitle(QRect(78, 10, 164, 22), 11, kTitle, "Ubuntu");
+    PageForm::hintPictures(this);
     const auto hasFiles = [this]() { return rcv_file_count_ != 0; };
     setEntries({{"Button_LCDshow", QRect(15, 47, 90, 80), PageFocus::lcdshow, nullptr, {}, kLcd, {}},
                 {"Button_other", QRect(115, 47, 90, 80), PageFocus::othersetup, nullptr, {}, kOther, {}},

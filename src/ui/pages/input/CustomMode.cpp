@@ -66,9 +66,7 @@ CustomMode::CustomMode(QWidget* parent) : QWidget(parent), PageBase(this, PageFo
 void CustomMode::buildForm()
 {
     PageForm::setupPage(this, "CustomMode");
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    PageForm::setPointSize(this, 8);
     label_title = PageForm::label(this, "label_title", QRect(50, 5, 220, 22), kWhite, 11);
     label_title->setAlignment(Qt::AlignCenter);
     frame = new QFrame(this);

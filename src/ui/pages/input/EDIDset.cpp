@@ -86,9 +86,7 @@ void EDIDset::buildForm()
     PageForm::setupPage(this, "EDIDset");
     const QString white = QString::fromLatin1(PageForm::kWhiteText);
     label_title = PageForm::title(this, QRect(50, 10, 220, 22));
-    QFont titleFont = label_title->font();
-    titleFont.setPointSize(11);
-    label_title->setFont(titleFont);
+    PageForm::setPointSize(label_title, 11);
     tabs_ = std::make_unique<SourceTabs>(
         this, [](int i) { return QRect(10 + 52 * i, 40, 40, 12); },
         [](int i) { return QRect(10 + 52 * i, 60, 40, 12); }, QStringLiteral("background-color: rgb(16, 16, 28);"), 7);
@@ -116,9 +114,7 @@ void EDIDset::buildForm()
     label_rate = PageForm::label(frame_add, "label_rate", QRect(230, 20, 40, 16), QString(), 7);
     label_rate->setAlignment(Qt::AlignCenter);
     for (My_lineEdit* f : {lineEdit_W, lineEdit_H}) {
-        QFont small = f->font();
-        small.setPointSize(7);
-        f->setFont(small);
+        PageForm::setPointSize(f, 7);
         f->setAlignment(Qt::AlignCenter);
         // A pointer press on a field asks for its number as OK does.
         connect(f, &My_lineEdit::send_show, this, [f]() { NumberKeyboard::askFor(f); });

@@ -82,9 +82,7 @@ const uint8_t* ImageLayout::block() const
 void ImageLayout::buildForm()
 {
     PageForm::setupPage(this, "ImageLayout");
-    QFont f = font();
-    f.setPointSize(9);
-    setFont(f);
+    PageForm::setPointSize(this, 9);
     const QString white = QString::fromLatin1(PageForm::kWhiteText);
     label_title = PageForm::title(this, QRect(50, 10, 220, 22));
     for (int i = 0; i < 6; ++i) {
@@ -115,9 +113,7 @@ void ImageLayout::buildForm()
     comboBox_P2P->setGeometry(110, 55, 90, 20);
     comboBox_P2P->setFocusPolicy(Qt::NoFocus);
     comboBox_P2P->setStyleSheet(QString::fromLatin1(kComboStyle));
-    QFont small = comboBox_P2P->font();
-    small.setPointSize(7);
-    comboBox_P2P->setFont(small);
+    PageForm::setPointSize(comboBox_P2P, 7);
     PageForm::label(frame, "label_X", QRect(3, 87, 8, 16), white, 7)->setText(QStringLiteral("X"));
     PageForm::label(frame, "label_Y", QRect(78, 88, 8, 16), white, 7)->setText(QStringLiteral("Y"));
     label_W = PageForm::label(frame, "label_W", QRect(135, 88, 35, 16), white, 7);
@@ -131,7 +127,7 @@ void ImageLayout::buildForm()
         if (i == 2)
             style.replace(QLatin1String("rgb(16, 16, 28)"), QLatin1String("rgb(16, 16, 26)"));
         fields_[i] = PageForm::field(frame, kFieldNames[i], QRect(kFieldX[i], 86, 40, 20), style);
-        fields_[i]->setFont(small);
+        PageForm::setPointSize(fields_[i], 7);
         fields_[i]->setAlignment(Qt::AlignCenter);
         fields_[i]->setFocusPolicy(Qt::NoFocus);
         fields_[i]->setReadOnly(true);

@@ -102,9 +102,7 @@ void InputChoose::buildForm()
 {
     PageForm::setupPage(this, "InputChoose");
     setStyleSheet(QStringLiteral("background-color: rgb(16,16, 28);"));
-    QFont f = font();
-    f.setPointSize(12);
-    setFont(f);
+    PageForm::setPointSize(this, 12);
     auto* line = new QFrame(this);
     line->setObjectName(QStringLiteral("line"));
     line->setGeometry(0, 90, 320, 1);

@@ -97,13 +97,9 @@ void InputCut::buildForm()
 {
     PageForm::setupPage(this, "InputCut");
     setStyleSheet(QStringLiteral("background-color: rgb(16,16, 28);"));
-    QFont f = font();
-    f.setPointSize(7);
-    setFont(f);
+    PageForm::setPointSize(this, 7);
     label_title = PageForm::title(this, QRect(50, 10, 220, 22), 0);
-    QFont titleFont = label_title->font();
-    titleFont.setPointSize(11);
-    label_title->setFont(titleFont);
+    PageForm::setPointSize(label_title, 11);
     const QString tabStyle = QStringLiteral("color: rgb(255, 255, 255);background-color: rgb(16, 16, 28);");
     tabs_ = std::make_unique<SourceTabs>(
         this, [](int i) { return QRect(2 + 53 * i, 43, 51, 14); }, [](int i) { return QRect(7 + 53 * i, 58, 40, 12); },

@@ -13,12 +13,6 @@
 #include <QLabel>
 
 namespace {
-QString comboStyle(const char* border)
-{
-    return QStringLiteral("QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid %1;\n}\n"
-                          "QComboBox:drop-down{\nborder-style:none\n}")
-        .arg(QLatin1String(border));
-}
 const char* const kFrameStyle = "#frame{background-color: rgb(16, 16, 28);border:1px solid rgb(255, 255, 255);\n"
                                 "border-radius:6px;padding:2px 4px}";
 const char* const kLabelStyle = "color:rgb(255,255,255);";
@@ -62,11 +56,9 @@ lcdshow::lcdshow(QWidget* parent) : QDialog(parent), PageBase(this, PageFocus::l
         rows_[r]->setObjectName(rowNames[r]);
         rows_[r]->setGeometry(180, 14 + 34 * r, 101, 21);
         rows_[r]->setFocusPolicy(Qt::NoFocus);
-        QFont font = rows_[r]->font();
-        font.setPointSize(9);
-        rows_[r]->setFont(font);
-        ring_.add(rows_[r], {comboStyle("rgb(255,255,255)"), comboStyle("rgb(255,171,84)"), {}, {},
-                             comboStyle("rgb(255,0,0)")});
+        PageForm::setPointSize(rows_[r], 9);
+        ring_.add(rows_[r], {PageForm::comboStyle("rgb(255,255,255)"), PageForm::comboStyle("rgb(255,171,84)"), {}, {},
+                             PageForm::comboStyle("rgb(255,0,0)")});
     }
     para_init();
     ring_.setCurrent(0);

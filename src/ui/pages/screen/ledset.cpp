@@ -68,9 +68,7 @@ void ledset::buildForm()
     fields_[Width] = PageForm::field(frame, "lineEdit_ledw", QRect(58, 47, 70, 24), kFieldRest);
     fields_[Height] = PageForm::field(frame, "lineEdit_ledh", QRect(196, 47, 70, 24), kFieldRest);
     for (My_lineEdit* f : fields_) {
-        QFont font = f->font();
-        font.setPointSize(11);
-        f->setFont(font);
+        PageForm::setPointSize(f, 11);
     }
     QLabel* warning = PageForm::picture(frame, QRect(10, 116, 16, 16), QStringLiteral(":/png/warning.png"));
     warning->setObjectName("label_warning");

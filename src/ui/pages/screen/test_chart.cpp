@@ -67,9 +67,7 @@ test_chart::test_chart(QWidget* parent) : QDialog(parent), PageBase(this, PageFo
     }
     close_ = PageForm::button(frame, "Button_closetest", QRect(110, 161, 80, 24),
                               "color:rgb(255,255,255);\nborder:1px solid rgb(255, 255, 255);");
-    QFont font = close_->font();
-    font.setPointSize(7);
-    close_->setFont(font);
+    PageForm::setPointSize(close_, 7);
     ring_.add(close_, {kCloseRest, kCloseFocus, {}, {}, {}});
     // Red has the focus; Close keeps its form style until first focused.
     ring_.setCurrent(0);

@@ -116,6 +116,29 @@ TEST_F(AdvancedOptionTest, RecoveryEntryIsGreyWithoutFilesAndWakesAfterAQueuedRe
     run(steps);
 }
 
+TEST_F(AdvancedOptionTest, FileCountSurvivesAFailedListingAndDoesNotWrapAtAByte)
+{
+    std::optional<int> listed;
+    AdvancedOption::setFileCounter([&listed]() { return listed; });
+    struct Reset {
+        ~Reset() { AdvancedOption::setFileCounter(nullptr); }
+    } reset;
+    // {what the listing gives, the count kept, the entry's style}
+    const struct { std::optional<int> listed; int count; const QString& style; } rows[] = {
+        {256, 256, kRest}, {std::nullopt, 256, kRest}, {0, 0, kGrey}, {std::nullopt, 0, kGrey}, {1, 1, kRest}};
+    std::vector<Step> steps = openMenu();
+    steps.push_back([&]() {
+        ASSERT_EQ(g_page_focus, PageFocus::AdvancedOption);
+        for (const auto& r : rows) {
+            listed = r.listed;
+            g_advancedoption->language_changed();
+            EXPECT_EQ(g_advancedoption->rcvFileCount(), r.count);
+            EXPECT_EQ(styleOf("Button_rcv_recovery"), r.style) << r.count;
+        }
+    });
+    run(steps);
+}
+
 TEST_F(AdvancedOptionTest, OnlyTheAccessCodeOpensTheAgeingLogAfterTheKeyboardHasClosed)
 {
     struct Case {
