@@ -219,7 +219,8 @@ const Picture kPictures[] = {
 
     // Popups and small controls.
     {"update", kPlain, Kind::Glyph, G_SystemUpdate, kCyan, {64, 64}, nullptr, NOWORDS, 0},
-    {"delete", kPlain, Kind::Glyph, G_Backspace, kWhite, {20, 20}, nullptr, NOWORDS, 0},
+    // The delete key of the number keyboard is white: a dark glyph.
+    {"delete", kPlain, Kind::Glyph, G_Backspace, kPanel, {20, 20}, nullptr, NOWORDS, 0},
     {"add", kPlain, Kind::Glyph, G_AddCircle, kGreen, {20, 20}, nullptr, NOWORDS, 0},
     {"state_on", kPlain, Kind::Glyph, G_Circle, kGreen, {7, 7}, nullptr, NOWORDS, 0},
     {"state_off", kPlain, Kind::Glyph, G_Circle, kGrey, {7, 7}, nullptr, NOWORDS, 0},

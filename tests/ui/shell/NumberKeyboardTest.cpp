@@ -7,6 +7,7 @@
 #include "ui/shell/PanelKeys.h"
 #include "params/global.h"
 
+#include <QImage>
 #include <QPushButton>
 
 #include <optional>
@@ -121,6 +122,22 @@ TEST_F(NumberKeyboardTest, SitsOnTheRightHalfAndTextsFollowTheLanguage)
              EXPECT_EQ(g_numberkeyboard->findChild<QPushButton*>("Button_close")->text(), QString("Hủy bỏ"));
              EXPECT_EQ(g_numberkeyboard->findChild<QPushButton*>("Button_ok")->text(), QString("Đồng ý"));
              screenshot("number_keyboard_vn");
+         },
+         press(kCancel)});
+}
+
+// The keys are white: the delete key's picture must stand out from its key.
+TEST_F(NumberKeyboardTest, DeleteKeyShowsItsPicture)
+{
+    run({ask("1"),
+         [&]() {
+             QWidget* x = g_numberkeyboard->findChild<QPushButton*>("ButtonX");
+             const QImage img = x->grab().toImage();
+             int dark = 0;
+             for (int py = 0; py < img.height(); ++py)
+                 for (int px = 0; px < img.width(); ++px)
+                     dark += qGray(img.pixel(px, py)) < 128;
+             EXPECT_GT(dark, 20);
          },
          press(kCancel)});
 }
