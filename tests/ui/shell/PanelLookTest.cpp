@@ -27,11 +27,16 @@ int inkOutside(const QLabel* label)
     const int margin = 40;
     QImage img(inner.width() + 2 * margin, inner.height() + 2 * margin, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
+    // A QImage counts 72 dots per inch; the label's points are the screen's.
+    img.setDotsPerMeterX(qRound(label->logicalDpiX() / 0.0254));
+    img.setDotsPerMeterY(qRound(label->logicalDpiY() / 0.0254));
     {
         QPainter p(&img);
         p.setFont(label->font());
         p.setPen(Qt::black);
-        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        // Unclipped, so that what the label would cut lands outside its box.
+        const int flags =
+            int(label->alignment()) | Qt::TextDontClip | (label->wordWrap() ? Qt::TextWordWrap : 0);
         p.drawText(QRect(margin, margin, inner.width(), inner.height()), flags, label->text());
     }
     const QRect box(margin, margin, inner.width(), inner.height());
