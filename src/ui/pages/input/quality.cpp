@@ -10,6 +10,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ValueStepper.h"
+#include "ui/shell/TextFit.h"
 
 #include <QLabel>
 
@@ -74,7 +75,7 @@ void quality::language_changed()
 {
     label_quality->setText(L10n::pick(kTitle));
     for (int r = 0; r < 5; ++r)
-        labels_[r]->setText(L10n::pick(kLabels[r]));
+        TextFit::setText(labels_[r], L10n::pick(kLabels[r]));
     lineEdit_Reset->setText(L10n::pick(kPressOk));
 }
 

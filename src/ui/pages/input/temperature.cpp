@@ -7,6 +7,7 @@
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ValueStepper.h"
+#include "ui/shell/TextFit.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -81,7 +82,7 @@ void temperature::language_changed()
 {
     label_temperature->setText(L10n::pick(kTitle));
     for (int r = 0; r < 4; ++r)
-        labels_[r]->setText(L10n::pick(kLabels[r]));
+        TextFit::setText(labels_[r], L10n::pick(kLabels[r]));
 }
 
 // A new language reloads the page; a type edit then ends with the stored
