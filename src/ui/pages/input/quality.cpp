@@ -51,6 +51,7 @@ quality::quality(QWidget* parent) : ValuePage(PageFocus::quality, "quality", par
     }
     labels_[4] = rowLabel("label_reset", 150, 140);
     lineEdit_Reset = PageForm::field(frame_, "lineEdit_Reset", QRect(190, 150, 100, 24), looks.rest);
+    lineEdit_Reset->setFont(PageForm::pointFont(9));
     lineEdit_Reset->setFocusPolicy(Qt::NoFocus);
     lineEdit_Reset->setReadOnly(true);
     addActionRow(lineEdit_Reset, [this]() { on_Button_reset_clicked(); });

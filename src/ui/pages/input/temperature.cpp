@@ -5,6 +5,7 @@
 #include "ui/shell/ChoiceRow.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ValueStepper.h"
 #include "ui/shell/TextFit.h"
@@ -46,6 +47,7 @@ temperature::temperature(QWidget* parent) : ValuePage(PageFocus::temperature, "t
     buildFrame(150);
     labels_[0] = rowLabel("label_type", 14, 120);
     comboBox_type = new QComboBox(frame_);
+    comboBox_type->setFont(PageForm::pointFont(9));
     comboBox_type->setObjectName(QStringLiteral("comboBox_type"));
     comboBox_type->setGeometry(190, 14, 100, 24);
     comboBox_type->setFocusPolicy(Qt::NoFocus);
