@@ -10,13 +10,14 @@ const char* const kNominalFont = "nominalFont";
 constexpr qreal kSmallestPoints = 5.0;
 constexpr int kSmallestPixels = 7;
 
-// QLabel centres the line box of the font's height; the ink must stay
-// within the label, which matters for labels no taller than the font.
-bool inkInside(const QFontMetricsF& fm, const QString& text, qreal height)
+// QLabel centres the line box of the font's height (or puts it at the top);
+// the ink must stay within the label, which matters for labels no taller
+// than the font.
+bool inkInside(const QFontMetricsF& fm, const QString& text, qreal height, bool top)
 {
-    const qreal baseline = (height - fm.height()) / 2 + fm.ascent();
+    const qreal baseline = top ? fm.ascent() : (height - fm.height()) / 2 + fm.ascent();
     const QRectF ink = fm.tightBoundingRect(text);
-    return baseline + ink.top() >= -0.5 && baseline + ink.bottom() <= height + 0.5;
+    return baseline + ink.top() >= 0 && baseline + ink.bottom() <= height - 0.5;
 }
 
 // One step smaller; false when the font is as small as it may get.
@@ -35,7 +36,7 @@ bool shrink(QFont& font)
 }
 } // namespace
 
-bool TextFit::fits(const QFont& font, const QString& text, const QSize& box, bool wrap)
+bool TextFit::fits(const QFont& font, const QString& text, const QSize& box, bool wrap, bool top)
 {
     const QFontMetricsF fm(font);
     if (wrap) {
@@ -44,7 +45,7 @@ bool TextFit::fits(const QFont& font, const QString& text, const QSize& box, boo
     }
     if (fm.horizontalAdvance(text) > box.width())
         return false;
-    return inkInside(fm, text, box.height());
+    return inkInside(fm, text, box.height(), top);
 }
 
 void TextFit::setText(QLabel* label, const QString& text)
@@ -56,7 +57,8 @@ void TextFit::setText(QLabel* label, const QString& text)
     }
     QFont font = nominal.value<QFont>();
     const QSize box = label->contentsRect().size();
-    while (!fits(font, text, box, label->wordWrap()) && shrink(font)) {
+    const bool top = (label->alignment() & Qt::AlignTop) != 0;
+    while (!fits(font, text, box, label->wordWrap(), top) && shrink(font)) {
     }
     label->setFont(font);
     label->setText(text);

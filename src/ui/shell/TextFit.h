@@ -14,8 +14,9 @@ class QSize;
 class TextFit {
 public:
     // Whether the text lies inside a box of that size in the font: one line
-    // centred vertically, or wrapped at word boundaries when `wrap`.
-    static bool fits(const QFont& font, const QString& text, const QSize& box, bool wrap = false);
+    // centred vertically (at the top when `top`), or wrapped at word
+    // boundaries when `wrap`.
+    static bool fits(const QFont& font, const QString& text, const QSize& box, bool wrap = false, bool top = false);
     // Sets the text with the label's nominal font (the one it had the first
     // time), shrunk until the text fits the label.
     static void setText(QLabel* label, const QString& text);

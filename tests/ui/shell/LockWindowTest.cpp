@@ -212,12 +212,12 @@ TEST_F(LockWindowTest, ScreenshotsInEnglishAndChinese)
     setU16(RamLayout::kLedWidth, 1920);
     setU16(RamLayout::kLedHeight, 1080);
     openHome();
-    EXPECT_FALSE(grab(g_lockwindow, "home_en").isEmpty());
+    EXPECT_FALSE(grab(g_lockwindow, "lock_window_en").isEmpty());
     g_language = 0;
     g_lockwindow->language_changed();
     EXPECT_EQ(label("label_input")->text(), QString::fromUtf8("LED屏:1920 x 1080"));
     EXPECT_EQ(state(2), QString::fromUtf8("未开启"));
-    EXPECT_FALSE(grab(g_lockwindow, "home_zh").isEmpty());
+    EXPECT_FALSE(grab(g_lockwindow, "lock_window_zh").isEmpty());
 }
 
 } // namespace

@@ -7,11 +7,17 @@
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PanelFields.h"
+#include "ui/shell/PageBase.h"
+#include "ui/shell/PageOpener.h"
+#include "ui/shell/PageTable.h"
+#include "ui/shell/PanelKeys.h"
 #include "ui/shell/PlaceholderPage.h"
+#include "ui/pages/registerPageMakers.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QTextDocument>
 
 namespace kel::test {
 namespace {
@@ -27,11 +33,16 @@ int inkOutside(const QLabel* label)
     const int margin = 40;
     QImage img(inner.width() + 2 * margin, inner.height() + 2 * margin, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
+    // A QImage counts 72 dots per inch; the label's points are the screen's.
+    img.setDotsPerMeterX(qRound(label->logicalDpiX() / 0.0254));
+    img.setDotsPerMeterY(qRound(label->logicalDpiY() / 0.0254));
     {
         QPainter p(&img);
         p.setFont(label->font());
         p.setPen(Qt::black);
-        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        // Unclipped, so that what the label would cut lands outside its box.
+        const int flags =
+            int(label->alignment()) | Qt::TextDontClip | (label->wordWrap() ? Qt::TextWordWrap : 0);
         p.drawText(QRect(margin, margin, inner.width(), inner.height()), flags, label->text());
     }
     const QRect box(margin, margin, inner.width(), inner.height());
@@ -71,12 +82,14 @@ protected:
         setU16(info + 4, 60);
     }
 
-    void expectLabelsFit(QWidget* page, const char* where, int lang)
+    void expectLabelsFit(QWidget* page, const char* where, int lang, const char* skip = nullptr)
     {
         int checked = 0;
         for (QLabel* label : page->findChildren<QLabel*>()) {
-            if (label->text().isEmpty() || !label->isVisibleTo(page))
+            if (label->text().isEmpty() || !label->isVisibleTo(page) || label->objectName() == skip)
                 continue;
+            if (label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text()))
+                continue; // drawn by the text document, not as one line
             ++checked;
             EXPECT_EQ(inkOutside(label), 0) << where << " " << kLangNames[lang] << " "
                                             << label->objectName().toStdString() << " \""
@@ -108,6 +121,30 @@ TEST_F(PanelLookTest, EveryLabelHoldsItsLongestTextInEveryLanguage)
         g_mainwindow->language_changed();
         expectLabelsFit(g_mainwindow, "main menu", lang);
         EXPECT_EQ(g_mainwindow->findChild<QLabel*>("label_IPaddr")->text(), "192.168.100.199");
+    }
+}
+
+// The pages' labels have the sizes of their forms too: a long word of a
+// language shrinks the label's font rather than being cut.
+TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
+{
+    registerPageMakers();
+    for (int lang = 0; lang < 5; ++lang) {
+        setLanguage(lang);
+        for (uint8_t focus = PageFocus::MachineState; focus < PageFocus::Count; ++focus) {
+            if (focus == PageFocus::CustomMode)
+                continue; // shown without a loop; its labels are checked by its own tests
+            g_page_focus = PageOpener::parentOf(focus);
+            const std::string where = "page " + std::to_string(focus);
+            run({[focus]() { PageOpener::open(focus); },
+                 [this, focus, lang, where]() {
+                     PageBase* page = PageTable::at(focus);
+                     ASSERT_NE(page, nullptr) << where;
+                     // The in-use badge's style sheet fixes a 7-pixel font.
+                     expectLabelsFit(page->pageWidget(), where.c_str(), lang, "label_using");
+                     key(PanelKeys::kBack);
+                 }});
+        }
     }
 }
 

@@ -84,7 +84,7 @@ TEST(PanelPictures, HomeScreenMainMenuAndNotices)
 TEST(PanelPictures, PagePictures)
 {
     expectPictures({
-        {"add", 20, 20},          {"state_on", 7, 7},       {"mirror1_on", 64, 64},   {"mirror1_off", 32, 32},
+        {"add", 20, 20},          {"state_on", 7, 7},       {"state_off", 7, 7},       {"mirror1_on", 64, 64},   {"mirror1_off", 32, 32},
         {"mirror2_on", 32, 32},   {"mirror2_off", 32, 32},  {"mirror3_on", 32, 32},   {"mirror3_off", 32, 32},
         {"mirror4_on", 32, 32},   {"mirror4_off", 32, 32},  {"button_on", 40, 20},    {"button_off", 40, 20},
         {"online", 16, 14},       {"offline", 16, 14},      {"online_up", 12, 10},    {"offline_up", 12, 10},

@@ -12,6 +12,7 @@
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/TextFit.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -130,7 +131,7 @@ void MachineState::version_changed()
         for (int i = 0; i < 4; ++i)
             regs[i] = fpga->reg_image(uint8_t(fpga_manage::FPGA_REG_VERSION + i), 0);
     }
-    label_FPGA1->setText(fpgaVersion(regs[0], regs[1], regs[2], regs[3]));
+    TextFit::setText(label_FPGA1, fpgaVersion(regs[0], regs[1], regs[2], regs[3]));
 }
 
 bool MachineState::sourcePresent(const uint8_t* block, int source)
@@ -172,7 +173,7 @@ void MachineState::initWlan()
 
 void MachineState::language_changed()
 {
-    label_title->setText(L10n::pick(kTitle));
+    TextFit::setText(label_title, L10n::pick(kTitle));
     const int lang = L10n::language();
     PageForm::setPixmap(label_state3, L10n::plainIcon(kVersionIcon[lang]));
     PageForm::setPixmap(label_state1, L10n::plainIcon(kOutputIcon[lang]));

@@ -10,6 +10,7 @@
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/TextFit.h"
 #include "video/c331_manage.h"
 
 #include <QComboBox>
@@ -182,7 +183,7 @@ QString factory::fontLine(uint32_t bits, bool english)
 void factory::language_changed()
 {
     for (int i = 0; i < 6; ++i)
-        texts_[i]->setText(L10n::pick(kTexts[i]));
+        TextFit::setText(texts_[i], L10n::pick(kTexts[i]));
     for (const char* name : kButtons)
         findChild<QPushButton*>(QString::fromLatin1(name))->setText(L10n::pick(kPressOk));
     const uint32_t bits = c331_manage::p_c331_manage ? c331_manage::p_c331_manage->c331_font_bits.load() : 0;

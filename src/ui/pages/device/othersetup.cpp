@@ -11,6 +11,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PanelFields.h"
+#include "ui/shell/TextFit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -128,7 +129,7 @@ void othersetup::menulist_init()
 void othersetup::language_changed()
 {
     for (int i = 0; i < 6; ++i)
-        labels_[i]->setText(L10n::pick(kLabels[i]));
+        TextFit::setText(labels_[i], L10n::pick(kLabels[i]));
 }
 
 void othersetup::para_init()

@@ -311,8 +311,8 @@ void EDIDset::onBack()
 void EDIDset::language_changed()
 {
     label_title->setText(L10n::pick(kTitle));
-    label_W->setText(L10n::pick(kW));
-    label_H->setText(L10n::pick(kH));
+    TextFit::setText(label_W, L10n::pick(kW));
+    TextFit::setText(label_H, L10n::pick(kH));
     label_freq->setText(L10n::pick(kFreq));
     button_cancel->setText(L10n::pick(kCancel));
     button_save->setText(L10n::pick(kSave));

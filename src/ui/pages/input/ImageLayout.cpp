@@ -11,6 +11,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/TextFit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -200,8 +201,8 @@ void ImageLayout::language_changed()
 {
     label_title->setText(L10n::pick(kTitle));
     label_P2P->setText(L10n::pick(kP2P));
-    label_W->setText(L10n::pick(kW));
-    label_H->setText(L10n::pick(kH));
+    TextFit::setText(label_W, L10n::pick(kW));
+    TextFit::setText(label_H, L10n::pick(kH));
     label_mirror->setText(L10n::pick(kMirror));
     image_init();
     image_para_update();

@@ -17,6 +17,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/TextFit.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -418,8 +419,8 @@ void InputCut::language_changed()
 {
     label_title->setText(L10n::pick(kTitle));
     label_crop->setText(L10n::pick(kCrop));
-    label_W->setText(L10n::pick(kW));
-    label_H->setText(L10n::pick(kH));
+    TextFit::setText(label_W, L10n::pick(kW));
+    TextFit::setText(label_H, L10n::pick(kH));
     button_cancel->setText(L10n::pick(kCancel));
     button_ok->setText(L10n::pick(kOk));
     button_delete->setText(L10n::pick(kDelete));

@@ -33,7 +33,8 @@ QFrame* ValuePage::buildFrame(int height)
 
 QLabel* ValuePage::rowLabel(const char* name, int y, int width)
 {
-    return PageForm::label(frame_, name, QRect(10, y, width, 17), QStringLiteral("color:rgb(255,255,255);"));
+    // The frame's 9 points do not reach children that carry a style sheet.
+    return PageForm::label(frame_, name, QRect(10, y, width, 17), QStringLiteral("color:rgb(255,255,255);"), 9);
 }
 
 QString ValuePage::releaseLine(PanelKey key) const
@@ -55,6 +56,7 @@ ValueStepper* ValuePage::addValueField(const char* fieldName, int y, size_t offs
     auto* field = new QLineEdit(frame_);
     field->setObjectName(QString::fromLatin1(fieldName));
     field->setGeometry(190, y, 100, 24);
+    field->setFont(PageForm::pointFont(9));
     field->setFocusPolicy(focus);
     field->setReadOnly(true);
     auto* stepper = new ValueStepper(field, offset, this);

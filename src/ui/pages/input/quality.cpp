@@ -10,6 +10,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ValueStepper.h"
+#include "ui/shell/TextFit.h"
 
 #include <QLabel>
 
@@ -50,6 +51,7 @@ quality::quality(QWidget* parent) : ValuePage(PageFocus::quality, "quality", par
     }
     labels_[4] = rowLabel("label_reset", 150, 140);
     lineEdit_Reset = PageForm::field(frame_, "lineEdit_Reset", QRect(190, 150, 100, 24), looks.rest);
+    lineEdit_Reset->setFont(PageForm::pointFont(9));
     lineEdit_Reset->setFocusPolicy(Qt::NoFocus);
     lineEdit_Reset->setReadOnly(true);
     addActionRow(lineEdit_Reset, [this]() { on_Button_reset_clicked(); });
@@ -74,7 +76,7 @@ void quality::language_changed()
 {
     label_quality->setText(L10n::pick(kTitle));
     for (int r = 0; r < 5; ++r)
-        labels_[r]->setText(L10n::pick(kLabels[r]));
+        TextFit::setText(labels_[r], L10n::pick(kLabels[r]));
     lineEdit_Reset->setText(L10n::pick(kPressOk));
 }
 

@@ -5,8 +5,10 @@
 #include "ui/shell/ChoiceRow.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageFocus.h"
+#include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ValueStepper.h"
+#include "ui/shell/TextFit.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -45,6 +47,7 @@ temperature::temperature(QWidget* parent) : ValuePage(PageFocus::temperature, "t
     buildFrame(150);
     labels_[0] = rowLabel("label_type", 14, 120);
     comboBox_type = new QComboBox(frame_);
+    comboBox_type->setFont(PageForm::pointFont(9));
     comboBox_type->setObjectName(QStringLiteral("comboBox_type"));
     comboBox_type->setGeometry(190, 14, 100, 24);
     comboBox_type->setFocusPolicy(Qt::NoFocus);
@@ -81,7 +84,7 @@ void temperature::language_changed()
 {
     label_temperature->setText(L10n::pick(kTitle));
     for (int r = 0; r < 4; ++r)
-        labels_[r]->setText(L10n::pick(kLabels[r]));
+        TextFit::setText(labels_[r], L10n::pick(kLabels[r]));
 }
 
 // A new language reloads the page; a type edit then ends with the stored

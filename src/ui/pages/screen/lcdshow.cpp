@@ -7,6 +7,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/TextFit.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -83,7 +84,7 @@ void lcdshow::language_changed()
 {
     title_->setText(L10n::pick(kTitle));
     for (int r = 0; r < kRows; ++r)
-        rowLabels_[r]->setText(L10n::pick(kRowTexts[r]));
+        TextFit::setText(rowLabels_[r], L10n::pick(kRowTexts[r]));
 }
 
 void lcdshow::syncUpdate(int)

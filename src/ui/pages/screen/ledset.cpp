@@ -12,6 +12,7 @@
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/TIP.h"
+#include "ui/shell/TextFit.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -101,10 +102,10 @@ void ledset::para_init()
 
 void ledset::language_changed()
 {
-    title_->setText(L10n::pick(kTitle));
-    note_->setText(L10n::pick(kNote));
-    labelW_->setText(L10n::pick(kW));
-    labelH_->setText(L10n::pick(kH));
+    TextFit::setText(title_, L10n::pick(kTitle));
+    TextFit::setText(note_, L10n::pick(kNote));
+    TextFit::setText(labelW_, L10n::pick(kW));
+    TextFit::setText(labelH_, L10n::pick(kH));
     tip_->setText(L10n::pick(kTip).replace(QLatin1String("%d"), QString::number(LedSize::kMax)));
     apply_->setText(L10n::pick(kApply));
     cancel_->setText(L10n::pick(kCancel));

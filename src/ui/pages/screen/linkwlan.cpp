@@ -77,6 +77,8 @@ void linkwlan::buildForm()
             const QByteArray name = QByteArray("lineEdit") + kRowNames[row] + QByteArray::number(k + 1);
             My_lineEdit* e = PageForm::field(frame, name.constData(), QRect(kOctetX[k], kRowY[row], 32, 17), rowStyles[k]);
             e->setAlignment(Qt::AlignCenter);
+            // The form's 9 points: three digits fit the 32-pixel field whole.
+            e->setFont(PageForm::pointFont(9));
             octets_[row * 4 + k] = e;
             const int index = row * 4 + k;
             // A press on an editor opens the keyboard for it, as OK does.

@@ -8,6 +8,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/TextFit.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -126,8 +127,8 @@ void netset::initWlan()
 void netset::language_changed()
 {
     title_->setText(L10n::pick(kTitle));
-    wLabel_->setText(L10n::pick(kW));
-    hLabel_->setText(L10n::pick(kH));
+    TextFit::setText(wLabel_, L10n::pick(kW));
+    TextFit::setText(hLabel_, L10n::pick(kH));
 }
 
 // Only a language change refreshes the page; the link icons follow the

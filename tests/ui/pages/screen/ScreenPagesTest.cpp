@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 
 namespace kel::test {
@@ -182,6 +183,31 @@ TEST_F(NetworkPage, AnOctetOutOfRangeOrEmptyWritesAndRunsNothing)
         EXPECT_TRUE(commands().empty());
         EXPECT_EQ(g_str_gateway, "192.168.1.1");
     }
+}
+
+// Each octet field is 32 pixels wide: three digits must show whole, never
+// scrolled so that a digit is cut at the field's edge.
+TEST_F(NetworkPage, EveryOctetShowsWhole)
+{
+    const QString mask = g_srt_mask;
+    g_srt_mask = QStringLiteral("255.255.255.255");
+    run({open(PageFocus::linkwlan, PageFocus::LinkOption), [this]() {
+             for (const char* row : {"Ip", "Mask", "Gate"}) {
+                 for (int k = 1; k <= 4; ++k) {
+                     const QString name = QStringLiteral("lineEdit%1%2").arg(row).arg(k);
+                     QWidget* field = find(name.toLatin1().constData());
+                     const QImage img = field->grab().toImage();
+                     int atEdge = 0;
+                     for (int y = 2; y < img.height() - 2; ++y)
+                         for (int x : {1, img.width() - 2})
+                             atEdge += qGray(img.pixel(x, y)) > 128;
+                     EXPECT_EQ(atEdge, 0) << name.toStdString() << " \""
+                                          << static_cast<QLineEdit*>(field)->text().toStdString() << "\"";
+                 }
+             }
+             key(PanelKeys::kBack);
+         }});
+    g_srt_mask = mask;
 }
 
 // ---- test patterns ----
