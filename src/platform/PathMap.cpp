@@ -142,11 +142,7 @@ QString PathMap::logical(const QString& hostPath)
 
 bool PathMap::insideRoot(const std::string& hostPath)
 {
-    const std::string r = root();
-    if (r == "/")
-        return true;
-    std::string clean = normalise(hostPath);
-    return clean == r || clean.compare(0, r.size() + 1, r + "/") == 0;
+    return under(normalise(hostPath), root());
 }
 
 bool PathMap::writesInsideRoot(const std::string& hostPath)
