@@ -74,9 +74,9 @@ c331_peers systemPeers()
     return p;
 }
 
-// The USB-stick upgrade writes fonts through the scaler manager alive at
-// the time of the call.
-void installUpgradeServices()
+} // namespace
+
+void c331_manage::install_upgrade_services()
 {
     UpgradeServices& u = UpgradeServices::instance();
     u.scalerErase = [](int sector, int count, char kind) {
@@ -97,15 +97,13 @@ void installUpgradeServices()
     };
 }
 
-} // namespace
-
 c331_manage* c331_manage::pInstance()
 {
     if (p_c331_manage)
         return p_c331_manage;
     p_c331_manage = new c331_manage(systemPeers());
     OsdTarget::install(p_c331_manage);
-    installUpgradeServices();
+    install_upgrade_services();
     p_c331_manage->openDevice();
     p_c331_manage->start();
     return p_c331_manage;
