@@ -171,6 +171,8 @@ public:
     bool update_c331_osd_font_file(const QString& path, uint32_t offset, uint32_t length, uint32_t base);
     // The local clock; returns 0.
     static int IT8563WE_Get(TimeRealType* t);
+    // Its time as "H:M:S" without leading zeros (9:5:3).
+    static QString clock_text();
     static constexpr int kUsbListMax = 255;
 
     // ---- locks ----

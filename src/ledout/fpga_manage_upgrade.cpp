@@ -56,13 +56,6 @@ qint64 fileSize(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.size() : -1;
 }
 
-QString clockText()
-{
-    TimeRealType t;
-    fpga_manage::IT8563WE_Get(&t);
-    return QStringLiteral("%1:%2:%3").arg(t.hour).arg(t.minute).arg(t.second);
-}
-
 // The child is the version FPGA 0 runs: year, month and date against the
 // BCD registers 31, 30 and 29, the function number against register 28.
 bool sameFpgaVersion(const UpgradeChild& c, fpga_manage& m)
@@ -102,6 +95,13 @@ int fpga_manage::IT8563WE_Get(TimeRealType* t)
     return 0;
 }
 
+QString fpga_manage::clock_text()
+{
+    TimeRealType t;
+    IT8563WE_Get(&t);
+    return QStringLiteral("%1:%2:%3").arg(t.hour).arg(t.minute).arg(t.second);
+}
+
 void fpga_manage::usb_upgrade_manage_deal() { usb_upgrade_deal(); }
 
 void fpga_manage::usb_upgrade_deal()
@@ -111,7 +111,7 @@ void fpga_manage::usb_upgrade_deal()
     case 0:
         if (!g_update_flag && services.popupStart)
             services.popupStart();
-        usb_upgrade_time = clockText();
+        usb_upgrade_time = clock_text();
         g_update_flag = 1;
         usb_file_count = 0;
         g_send_para.set_send_step(1);
@@ -126,7 +126,7 @@ void fpga_manage::usb_upgrade_deal()
         g_send_para.set_send_step(3);
         break;
     case 3:
-        usb_upgrade_time += QStringLiteral("    ") + clockText();
+        usb_upgrade_time += QStringLiteral("    ") + clock_text();
         if (g_update_flag && services.popupOver)
             services.popupOver();
         announce(SYNC_USB_UPGRADE);

@@ -53,6 +53,7 @@ std::vector<uint8_t> UpgradePackageBuilder::build() const
         }
         out.insert(out.end(), c.data.begin(), c.data.end());
     }
+    out.resize(out.size() - std::min(cut, out.size()));
     return out;
 }
 

@@ -24,6 +24,7 @@ public:
     uint8_t publish = 0x80;
     uint16_t controller = 0x8B52;
     std::optional<uint16_t> fileNum;
+    size_t cut = 0;                          // bytes cut off the end
     std::vector<Child> children;
 
     Child& add(uint8_t type, std::vector<uint8_t> data, std::vector<uint8_t> version = {});

@@ -183,7 +183,7 @@ void firmware_usbgrade::menulist_button_ok_page()
         return;
     if (!upgradeMayStart()) {
         // A second start would set the running engine's step back.
-        showRefused();
+        showDowning(fpga_manage::clock_text());
         return;
     }
     file_downing = 1;
@@ -192,10 +192,10 @@ void firmware_usbgrade::menulist_button_ok_page()
     g_usb_grade = 1;
 }
 
-void firmware_usbgrade::showRefused()
+void firmware_usbgrade::showDowning(const QString& stamp)
 {
     label_log->setText(colored("<font style = 'font-size:12px' color = #FF0000 >",
-                               QStringLiteral("downing ,Dont power off !!\r\n") + timeText()));
+                               QStringLiteral("downing ,Dont power off !!\r\n") + stamp));
     label_log->show();
 }
 
@@ -216,21 +216,12 @@ void firmware_usbgrade::menulist_back_page()
     returnTo(PageFocus::LinkOption);
 }
 
-QString firmware_usbgrade::timeText()
-{
-    TimeRealType t;
-    fpga_manage::IT8563WE_Get(&t);
-    return QStringLiteral("%1:%2:%3").arg(t.hour).arg(t.minute).arg(t.second);
-}
-
 void firmware_usbgrade::on_Button_grade_clicked()
 {
-    const QString now = timeText();
+    const QString now = fpga_manage::clock_text();
     if (file_downing) {
         upgrade_log_text = now;
-        label_log->setText(colored("<font style = 'font-size:12px' color = #FF0000 >",
-                                   QStringLiteral("downing ,Dont power off !!\r\n") + upgrade_log_text));
-        label_log->show();
+        showDowning(upgrade_log_text);
         return;
     }
     label_log->setText(colored("<font style = 'font-size:12px' color = #51BB28 >",

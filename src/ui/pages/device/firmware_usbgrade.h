@@ -63,8 +63,8 @@ protected:
 
 private:
     void buildForm();
-    void showRefused();
-    static QString timeText();
+    // The red "do not power off" message with a time stamp.
+    void showDowning(const QString& stamp);
 
     QFrame* frame = nullptr;
     QFrame* frame_file = nullptr;

@@ -65,16 +65,15 @@ protected:
         auto* l = qobject_cast<QLabel*>(find(name));
         return l ? l->text() : QStringLiteral("<missing>");
     }
-    static void click(const char* name) { qobject_cast<QPushButton*>(find(name))->click(); }
     static firmware_usbgrade* page() { return g_firmware_usbgrade; }
-    void open() { PageOpener::open(PageFocus::firmware_usbgrade); }
+    static void open() { PageOpener::open(PageFocus::firmware_usbgrade); }
 };
 
 TEST_F(UsbUpgradePageTest, ListsFourPackagesAPageWithTheirMarksAndPagesThrough)
 {
     // Name order on the simulated board; only KEL and KELZK are packages.
     stick({"a.KEL", "b.KEL", "c.KELZK", "d<i>.KEL", "e.KELZK", "f.kel", "g.KELZK.bak", "h.txt"});
-    run({[this]() { open(); },
+    run({[]() { open(); },
          []() {
              EXPECT_EQ(page()->file_count, 5);
              EXPECT_EQ(page()->last_page, 1);
@@ -88,7 +87,7 @@ TEST_F(UsbUpgradePageTest, ListsFourPackagesAPageWithTheirMarksAndPagesThrough)
              }
              EXPECT_NE(find("Button_next"), nullptr);
              EXPECT_EQ(find("Button_previous"), nullptr);
-             click("Button_next");
+             qobject_cast<QPushButton*>(find("Button_next"))->click();
          },
          []() {
              EXPECT_EQ(page()->current_page, 1);
@@ -105,7 +104,7 @@ TEST_F(UsbUpgradePageTest, ListsFourPackagesAPageWithTheirMarksAndPagesThrough)
 
 TEST_F(UsbUpgradePageTest, FollowsTheSticksInsertionAndRemoval)
 {
-    run({[this]() { open(); },
+    run({[]() { open(); },
          [this]() {
              EXPECT_EQ(text("label_empty"), "No loaded file!");
              EXPECT_EQ(find("Button_next"), nullptr);
@@ -123,7 +122,7 @@ TEST_F(UsbUpgradePageTest, FollowsTheSticksInsertionAndRemoval)
 
 TEST_F(UsbUpgradePageTest, OkStartsOneRunAndAStartIsRefusedWhileTheEngineOrAProcedureIsBusy)
 {
-    run({[this]() { open(); },
+    run({[]() { open(); },
          [this]() {
              key(PanelKeys::kOk);
              EXPECT_EQ(page()->file_downing, 1);
@@ -137,7 +136,7 @@ TEST_F(UsbUpgradePageTest, OkStartsOneRunAndAStartIsRefusedWhileTheEngineOrAProc
              key(PanelKeys::kBack);
              EXPECT_EQ(g_page_focus, PageFocus::LinkOption);
          },
-         [this]() { open(); },
+         []() { open(); },
          [this]() {
              key(PanelKeys::kOk);
              EXPECT_EQ(page()->file_downing, 0) << "a run is going on";
@@ -162,7 +161,7 @@ TEST_F(UsbUpgradePageTest, ARunInTheFpgaThreadReachesThePopupAndThePageInTheGuiT
     MainWindow::hooks().upgradeStart = [&popupThreads]() { popupThreads.push_back(QThread::currentThread()); };
     MainWindow::hooks().upgradeOver = [&popupThreads]() { popupThreads.push_back(QThread::currentThread()); };
     stick({"empty.KEL"});
-    run({[this]() { open(); },
+    run({[]() { open(); },
          [this, &popupThreads]() {
              key(PanelKeys::kOk);
              std::thread fpgaThread([]() {
