@@ -43,44 +43,50 @@ bool UpgradePackage::load(uint64_t fileSize, const Reader& read, std::string* wh
         child.file_len = u32(c + 1);
         child.file_offset = u32(c + 5);
         std::copy(c + 9, c + 15, child.version);
-        const uint64_t off = child.file_offset;
-        const std::string which = "child " + std::to_string(i) + ": ";
-        switch (child.file_type) {
-        case kProgram:
-            if (child.file_len == 0 || child.file_len > kProgramMax)
-                return refuse(why, which + "program length out of range");
-            if (off + child.file_len > fileSize)
-                return refuse(why, which + "program beyond the end of the file");
-            break;
-        case kImage1:
-        case kImage2: {
-            uint8_t image[kImageHeadSize];
-            if (off + kImageHeadSize > fileSize || !read(off, kImageHeadSize, image))
-                return refuse(why, which + "image head beyond the end of the file");
-            child.image_len = u32(image + 31);
-            if (child.image_len > kFlashSize)
-                return refuse(why, which + "image larger than its flash");
-            if (off + kImageHeadSize + child.image_len > fileSize)
-                return refuse(why, which + "image beyond the end of the file");
-            break;
-        }
-        case kFont: {
-            uint8_t font[kFontHeadSize];
-            if (off + std::max<uint64_t>(kFontHeadSize, child.file_len) > fileSize || !read(off, kFontHeadSize, font))
-                return refuse(why, which + "font beyond the end of the file");
-            child.en_coding = font[5];
-            child.height = font[18];
-            const uint32_t base = fontBase(child.en_coding, child.height);
-            if (base != kNoFontBase && uint64_t(base) + child.file_len > fontAreaEnd(base))
-                return refuse(why, which + "font beyond its area");
-            break;
-        }
-        default:
-            break;
-        }
+        std::string reason;
+        if (!checkChild(child, fileSize, read, &reason))
+            return refuse(why, "child " + std::to_string(i) + ": " + reason);
         children.push_back(child);
     }
     return true;
+}
+
+bool UpgradePackage::checkChild(UpgradeChild& child, uint64_t fileSize, const Reader& read, std::string* why)
+{
+    const uint64_t off = child.file_offset;
+    switch (child.file_type) {
+    case kProgram:
+        if (child.file_len == 0 || child.file_len > kProgramMax)
+            return refuse(why, "program length out of range");
+        if (off + child.file_len > fileSize)
+            return refuse(why, "program beyond the end of the file");
+        return true;
+    case kImage1:
+    case kImage2: {
+        uint8_t image[kImageHeadSize];
+        if (off + kImageHeadSize > fileSize || !read(off, kImageHeadSize, image))
+            return refuse(why, "image head beyond the end of the file");
+        child.image_len = u32(image + 31);
+        if (child.image_len > kFlashSize)
+            return refuse(why, "image larger than its flash");
+        if (off + kImageHeadSize + child.image_len > fileSize)
+            return refuse(why, "image beyond the end of the file");
+        return true;
+    }
+    case kFont: {
+        uint8_t font[kFontHeadSize];
+        if (off + std::max<uint64_t>(kFontHeadSize, child.file_len) > fileSize || !read(off, kFontHeadSize, font))
+            return refuse(why, "font beyond the end of the file");
+        child.en_coding = font[5];
+        child.height = font[18];
+        const uint32_t base = fontBase(child.en_coding, child.height);
+        if (base != kNoFontBase && uint64_t(base) + child.file_len > fontAreaEnd(base))
+            return refuse(why, "font beyond its area");
+        return true;
+    }
+    default:
+        return true;   // other children are ignored
+    }
 }
 
 uint32_t UpgradePackage::fontBase(uint8_t en_coding, uint8_t height)

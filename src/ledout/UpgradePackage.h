@@ -80,4 +80,8 @@ public:
     // board), at most cap of them, as logical paths.
     static QStringList list(const QString& configured, int cap);
     static bool isPackageName(const QString& name);
+
+private:
+    // Reads the child's image or font head and checks where its data lies.
+    static bool checkChild(UpgradeChild& child, uint64_t fileSize, const Reader& read, std::string* why);
 };

@@ -15,6 +15,8 @@
 
 namespace kel::platform { class RegisterWindow; }
 class rcvRecovery;
+class UpgradePackage;
+struct UpgradeChild;
 
 // Date and time record used by the timed screen switching and the clock.
 struct TimeRealType {
@@ -164,6 +166,8 @@ public:
     void usb_upgrade_deal();
     void get_usb_file_list_path();
     void usb_upgrade_main_deal();
+    void usb_upgrade_child(const QString& path, const UpgradePackage& package, const UpgradeChild& child);
+    void usb_upgrade_end_of_run();
     // Each writes one child that its package's check passed; true when
     // every read, erase and write succeeded.
     bool update_muc_file(const QString& path, uint32_t offset, uint32_t length);

@@ -169,44 +169,54 @@ void fpga_manage::usb_upgrade_main_deal()
         syncAndWait(1);
         for (const UpgradeChild& child : package.children) {
             syncAndWait(100);
-            switch (child.file_type) {
-            case UpgradePackage::kProgram:
-                if (!package.forThisController())
-                    break;
-                if (package.normalRelease() && ProgramVersion::matches(child.version))
-                    downing_mcu = 0;
-                else
-                    downing_mcu = update_muc_file(path, child.file_offset, child.file_len) ? 1 : 0;
-                break;
-            case UpgradePackage::kImage1:
-                if (!package.forThisController())
-                    break;
-                if (package.normalRelease() && sameFpgaVersion(child, *this))
-                    downing_txc1 = 0;
-                else
-                    downing_txc1 = update_txc_file(path, 2, child.file_offset, child.image_len) ? 1 : 0;
-                break;
-            case UpgradePackage::kImage2:
-                // This board has one FPGA: its second image has no flash.
-                kelDebug("second FPGA image skipped: the board has no second FPGA\n");
-                break;
-            case UpgradePackage::kFont: {
-                const uint8_t present = KelRamPara::p_kelrampara_config
-                                            ? KelRamPara::p_kelrampara_config->LocalRegBank[43] & 63
-                                            : 0;
-                const uint32_t base = UpgradePackage::fontBase(child.en_coding, child.height);
-                if (present == 63)
-                    downing_osd = 0;
-                else if (base != UpgradePackage::kNoFontBase)
-                    downing_osd = update_c331_osd_font_file(path, child.file_offset, child.file_len, base) ? 1 : 0;
-                break;
-            }
-            default:
-                break;
-            }
+            usb_upgrade_child(path, package, child);
         }
     }
     kelDebug("downing_mcu = %#x ,downing_txc1 = %#x ,downing_osd = %#x\n", downing_mcu, downing_txc1, downing_osd);
+    usb_upgrade_end_of_run();
+}
+
+void fpga_manage::usb_upgrade_child(const QString& path, const UpgradePackage& package, const UpgradeChild& child)
+{
+    const bool normal = package.normalRelease();
+    switch (child.file_type) {
+    case UpgradePackage::kProgram:
+        if (!package.forThisController())
+            break;
+        if (normal && ProgramVersion::matches(child.version))
+            downing_mcu = 0;
+        else
+            downing_mcu = update_muc_file(path, child.file_offset, child.file_len) ? 1 : 0;
+        break;
+    case UpgradePackage::kImage1:
+        if (!package.forThisController())
+            break;
+        if (normal && sameFpgaVersion(child, *this))
+            downing_txc1 = 0;
+        else
+            downing_txc1 = update_txc_file(path, 2, child.file_offset, child.image_len) ? 1 : 0;
+        break;
+    case UpgradePackage::kImage2:
+        // This board has one FPGA: its second image has no flash.
+        kelDebug("second FPGA image skipped: the board has no second FPGA\n");
+        break;
+    case UpgradePackage::kFont: {
+        KelRamPara* store = KelRamPara::p_kelrampara_config;
+        const bool allPresent = store && (store->LocalRegBank[43] & 63) == 63;
+        const uint32_t base = UpgradePackage::fontBase(child.en_coding, child.height);
+        if (allPresent)
+            downing_osd = 0;
+        else if (base != UpgradePackage::kNoFontBase)
+            downing_osd = update_c331_osd_font_file(path, child.file_offset, child.file_len, base) ? 1 : 0;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void fpga_manage::usb_upgrade_end_of_run()
+{
     if (!downing_mcu) {
         if (downing_txc1)
             reset_fpga_rst(0);
