@@ -211,6 +211,20 @@ void firmware_usbgrade::onMode()
         PageBase::onMode();
 }
 
+QString firmware_usbgrade::releaseLine(PanelKey key) const
+{
+    switch (key) {
+    case PanelKey::Left:
+        return QString::asprintf("this is left-code [firmware_usbgrade][Release] ui_select=%#x", ui_select);
+    case PanelKey::Right:
+        return QString::asprintf("this is right-code [firmware_usbgrade][Release] ui_select=%#x", ui_select);
+    case PanelKey::Back:
+        return QString::asprintf("this is back button(firmware_usbgrade)[Release] file_downing = %#x\n", file_downing);
+    default:
+        return PageBase::releaseLine(key);
+    }
+}
+
 void firmware_usbgrade::menulist_back_page()
 {
     returnTo(PageFocus::LinkOption);

@@ -60,6 +60,7 @@ protected:
     void onBack() override { menulist_back_page(); }
     void onMode() override;
     void clearInstancePointer() override;
+    QString releaseLine(PanelKey key) const override;
 
 private:
     void buildForm();
