@@ -20,7 +20,9 @@ TEST_F(ScalerBench, UsbUpgradeWritesAFontAtItsBaseAndReloadsTheFonts)
 {
     bringUp();
     KelRamPara store;
+    KelRamPara* const shared = KelRamPara::p_kelrampara_config;   // another test's store stays owned
     KelRamPara::p_kelrampara_config = &store;
+    c331_manage* const sharedScaler = c331_manage::p_c331_manage;
     c331_manage::p_c331_manage = manager.get();
     c331_manage::install_upgrade_services();
     fpga_manage::pInstance()->softinit();
@@ -50,8 +52,8 @@ TEST_F(ScalerBench, UsbUpgradeWritesAFontAtItsBaseAndReloadsTheFonts)
 
     fpga_manage::destroyInstance();
     UpgradeServices::instance() = UpgradeServices{};
-    c331_manage::p_c331_manage = nullptr;
-    KelRamPara::p_kelrampara_config = nullptr;
+    c331_manage::p_c331_manage = sharedScaler;
+    KelRamPara::p_kelrampara_config = shared;
     Utils::setConfigValue(g_usb_grade_path, QStringLiteral("KEL-T46 Rev.c"));
 }
 
