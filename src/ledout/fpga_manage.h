@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
@@ -15,6 +16,8 @@
 
 namespace kel::platform { class RegisterWindow; }
 class rcvRecovery;
+class UpgradePackage;
+struct UpgradeChild;
 
 // Date and time record used by the timed screen switching and the clock.
 struct TimeRealType {
@@ -158,6 +161,25 @@ public:
     void mapping_enable_deal();
     void usb_upgrade_manage_deal();
 
+    // ---- USB-stick upgrade (fpga_manage_upgrade.cpp) ----
+    // One step per call while g_usb_grade is set; the step is byte 1 of
+    // g_send_para: 0 start, 1 list, 2 packages, 3 end.
+    void usb_upgrade_deal();
+    void get_usb_file_list_path();
+    void usb_upgrade_main_deal();
+    void usb_upgrade_child(const QString& path, const UpgradePackage& package, const UpgradeChild& child);
+    void usb_upgrade_end_of_run();
+    // Each writes one child that its package's check passed; true when
+    // every read, erase and write succeeded.
+    bool update_muc_file(const QString& path, uint32_t offset, uint32_t length);
+    bool update_txc_file(const QString& path, uint8_t flash, uint32_t offset, uint32_t length);
+    bool update_c331_osd_font_file(const QString& path, uint32_t offset, uint32_t length, uint32_t base);
+    // The local clock; returns 0.
+    static int IT8563WE_Get(TimeRealType* t);
+    // Its time as "H:M:S" without leading zeros (9:5:3).
+    static QString clock_text();
+    static constexpr int kUsbListMax = 255;
+
     // ---- locks ----
     std::mutex reg_image_mutex;
     std::mutex irq_mutex;
@@ -187,8 +209,15 @@ public:
     uint16_t wlan_state_seen = 0;
     rcvRecovery* rcv_reader = nullptr;
     CardProgressRelay progress_relay;   // progress of the card procedures, for the pages
-    QString upgrade_path;
-    QList<QString> upgrade_names;
+    // USB-stick upgrade: the packages of the run, what the run wrote, and
+    // "H:M:S" of its start (and, once it ended, four blanks and its end).
+    QStringList usb_file_list;
+    uint16_t usb_file_count = 0;
+    uint8_t downing_mcu = 0;
+    uint8_t downing_txc1 = 0;
+    uint8_t downing_txc2 = 0;
+    uint8_t downing_osd = 0;
+    QString usb_upgrade_time;
     int mem_fd = -1;
     int msys_fd = -1;
     std::unique_ptr<kel::platform::RegisterWindow> reg_window;

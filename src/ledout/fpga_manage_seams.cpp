@@ -19,4 +19,3 @@ void fpga_manage::SmartMapping_deal() {}
 void fpga_manage::rcv_recovery_check_deal(uint8_t) {}
 void fpga_manage::save_para_deal() {}
 void fpga_manage::mapping_enable_deal() {}
-void fpga_manage::usb_upgrade_manage_deal() {}

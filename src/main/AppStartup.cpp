@@ -1,6 +1,7 @@
 #include "main/AppStartup.h"
 
 #include "inputs/tarvosource.h"
+#include "ledout/UpgradeServices.h"
 #include "ledout/fpga_manage.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
@@ -130,6 +131,17 @@ void AppStartup::connectShell()
         regs[0] = fpga->reg_image(42, 0);
         regs[1] = fpga->reg_image(40, 0);
         regs[2] = fpga->reg_image(43, 0);
+    };
+    // The USB-stick upgrade's popup calls come from the FPGA thread;
+    // update_start/update_over carry them into the GUI thread.
+    UpgradeServices& upgrade = UpgradeServices::instance();
+    upgrade.popupStart = []() {
+        if (g_mainwindow)
+            g_mainwindow->update_start();
+    };
+    upgrade.popupOver = []() {
+        if (g_mainwindow)
+            g_mainwindow->update_over();
     };
     // The protocol handlers reach the pages through these; each runs in the
     // GUI thread and finds its page in the open-page table.

@@ -6,18 +6,16 @@
 #include "protocol/PhyFrame.h"
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
-#include "params/ConfigEngine.h"
 #include "params/JsonFile.h"
+#include "params/ProgramInstall.h"
 #include "params/SyncReason.h"
 #include "platform/AtomicFile.h"
 #include "platform/Board.h"
-#include "platform/CommandRunner.h"
 #include "platform/PathMap.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <cstdio>
 #include <cstring>
@@ -260,18 +258,7 @@ void FileTransfer::installProgram()
 {
     if (port_.rebootPending())
         return;
-    platform::CommandRunner& run = platform::Board::commands();
-    run.system("chmod 777 -R /data/app");
-    run.system(std::string("mv ") + FileTable::kProgramNew + "  " + FileTable::kProgramFile);
-    const QString startFile = PathMap::hostForWrite(QString(ConfigEngine::kLoadConfigFile));
-    if (!port_.startEntryPresent() && !startFile.isEmpty()) {
-        QSettings ini(startFile, QSettings::IniFormat);
-        ini.beginGroup("app-1");
-        ini.setValue("app_path", QString(ConfigEngine::kAppStartLine));
-        ini.setValue("app_name", "kelT57N");
-        ini.endGroup();
-        ini.sync();
-    }
+    ProgramInstall::run(!port_.startEntryPresent());
     port_.requestReboot();
 }
 

@@ -2,6 +2,7 @@
 // from the manager itself so that it can be built and tested on its peers.
 #include "inputs/tarvosource.h"
 #include "ledout/LedGlobals.h"
+#include "ledout/UpgradeServices.h"
 #include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
@@ -75,12 +76,34 @@ c331_peers systemPeers()
 
 } // namespace
 
+void c331_manage::install_upgrade_services()
+{
+    UpgradeServices& u = UpgradeServices::instance();
+    u.scalerErase = [](int sector, int count, char kind) {
+        c331_manage* c = c331_manage::p_c331_manage;
+        return c ? c->erase_flash(c->c331_dev_index, sector, count, kind) : -1;
+    };
+    u.scalerWrite = [](int addr, int len, char* buf) {
+        c331_manage* c = c331_manage::p_c331_manage;
+        return c ? c->write_flash(c->c331_dev_index, addr, len, buf) : -1;
+    };
+    u.scalerReadFonts = [] {
+        c331_manage* c = c331_manage::p_c331_manage;
+        return c ? c->read_c331_font(c->c331_dev_index) : -1;
+    };
+    u.scalerUpdateFonts = [] {
+        c331_manage* c = c331_manage::p_c331_manage;
+        return c ? c->update_font(c->c331_dev_index) : -1;
+    };
+}
+
 c331_manage* c331_manage::pInstance()
 {
     if (p_c331_manage)
         return p_c331_manage;
     p_c331_manage = new c331_manage(systemPeers());
     OsdTarget::install(p_c331_manage);
+    install_upgrade_services();
     p_c331_manage->openDevice();
     p_c331_manage->start();
     return p_c331_manage;

@@ -74,6 +74,9 @@ public:
     int update_font(int dev);
     int erase_flash(int dev, int sector, int count, char kind);
     int write_flash(int dev, int addr, int len, char* buf);
+    // Gives the USB-stick upgrade the flash and font operations of the
+    // manager in p_c331_manage at the time of each call.
+    static void install_upgrade_services();
 
     int windowCount() const { return windowCount_; }
     bool chipReady() const { return chipReady_; }

@@ -134,10 +134,12 @@ void SimNorFlash::erase(uint32_t base, uint32_t unit)
     wel_ = false;
     busyLeft_ = busyPolls_;
     ++erases_;
+    ops_.push_back({SimFlashOp::Erase, base, unit});
 }
 
 void SimNorFlash::program(uint32_t addr, const uint8_t* data, size_t n)
 {
+    ops_.push_back({SimFlashOp::Program, addr, uint32_t(n)});
     const uint32_t page = addr & ~(kPage - 1);
     uint32_t offset = addr & (kPage - 1);
     // More than a page of data: only the last 256 bytes stay, as on the chip.
@@ -222,6 +224,18 @@ int SimNorFlash::programs() const
 {
     std::lock_guard<std::mutex> l(lock_);
     return programs_;
+}
+
+std::vector<SimFlashOp> SimNorFlash::ops() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return ops_;
+}
+
+void SimNorFlash::clearOps()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    ops_.clear();
 }
 
 int SimNorFlash::erases() const

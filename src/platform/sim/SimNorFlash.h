@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/sim/SimFlashOp.h"
 #include "platform/sim/SimSpiChip.h"
 
 #include <QJsonObject>
@@ -43,6 +44,9 @@ public:
     int erases() const;
     std::vector<std::vector<uint8_t>> statusWrites() const;
     int ignoredWhileBusy() const;
+    // Erases and programs since the start (or the last clearOps).
+    std::vector<SimFlashOp> ops() const;
+    void clearOps();
     void setChangeHook(ChangeHook hook);
     // The first bytes of each record region, for state.json.
     QJsonObject state() const;
@@ -69,6 +73,7 @@ private:
     int erases_ = 0;
     int ignored_ = 0;
     std::vector<std::vector<uint8_t>> statusWrites_;
+    std::vector<SimFlashOp> ops_;
     ChangeHook changeHook_;
 };
 

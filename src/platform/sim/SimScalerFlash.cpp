@@ -86,11 +86,13 @@ std::vector<uint8_t> SimScalerFlash::command(const std::vector<uint8_t>& tx, siz
 void SimScalerFlash::erase(uint32_t addr, uint32_t unit)
 {
     const uint32_t start = (addr & ~(unit - 1)) % size();
+    ops_.push_back({SimFlashOp::Erase, start, unit});
     std::fill_n(data_.begin() + start, std::min(unit, size() - start), uint8_t(0xFF));
 }
 
 void SimScalerFlash::program(uint32_t addr, const uint8_t* bytes, size_t len)
 {
+    ops_.push_back({SimFlashOp::Program, addr, uint32_t(len)});
     // Only the last 256 bytes sent count, and the address wraps at the end
     // of the page, as on the real part.
     if (len > kPageSize) {
@@ -154,6 +156,18 @@ bool SimScalerFlash::busy() const
 {
     std::lock_guard<std::mutex> l(lock_);
     return busyLeft_ > 0;
+}
+
+std::vector<SimFlashOp> SimScalerFlash::ops() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return ops_;
+}
+
+void SimScalerFlash::clearOps()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    ops_.clear();
 }
 
 SimScalerFlash::Counters SimScalerFlash::counters() const

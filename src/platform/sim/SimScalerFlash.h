@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/sim/SimFlashOp.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -42,6 +44,9 @@ public:
         int ignoredBusy = 0;   // commands sent while busy
     };
     Counters counters() const;
+    // Erases and programs since the start (or the last clearOps).
+    std::vector<SimFlashOp> ops() const;
+    void clearOps();
 
 private:
     void erase(uint32_t addr, uint32_t unit);
@@ -55,6 +60,7 @@ private:
     int busyLeft_ = 0;
     int busyPolls_ = 3;
     Counters counters_;
+    std::vector<SimFlashOp> ops_;
 };
 
 } // namespace kel::platform::sim

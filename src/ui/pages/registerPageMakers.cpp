@@ -6,6 +6,7 @@
 #include "ui/pages/device/MachineState.h"
 #include "ui/pages/device/factory.h"
 #include "ui/pages/device/factoryage.h"
+#include "ui/pages/device/firmware_usbgrade.h"
 #include "ui/pages/device/othersetup.h"
 #include "ui/pages/screen/lcdshow.h"
 #include "ui/pages/screen/ledset.h"
@@ -68,6 +69,7 @@ void registerPageMakers()
     PageOpener::setMaker(PageFocus::InputCut, maker<InputCut>(g_inputcut));
     PageOpener::setMaker(PageFocus::EDIDset, maker<EDIDset>(g_edidset));
     PageOpener::setMaker(PageFocus::ImageLayout, maker<ImageLayout>(g_imagelayout));
+    PageOpener::setMaker(PageFocus::firmware_usbgrade, maker<firmware_usbgrade>(g_firmware_usbgrade));
     installPopupHooks();
     // The tick's ageing period redraws the ageing log page while it is open.
     MainWindow::hooks().ageingPageRefresh = []() {

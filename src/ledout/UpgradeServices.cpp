@@ -1,0 +1,7 @@
+#include "ledout/UpgradeServices.h"
+
+UpgradeServices& UpgradeServices::instance()
+{
+    static UpgradeServices services;
+    return services;
+}

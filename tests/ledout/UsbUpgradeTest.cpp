@@ -1,0 +1,329 @@
+#include "FpgaFixture.h"
+#include "support/UpgradePackageBuilder.h"
+
+#include "ledout/LedGlobals.h"
+#include "ledout/UpgradePackage.h"
+#include "ledout/UpgradeServices.h"
+#include "ledout/fpga_manage.h"
+#include "params/KelRamPara.h"
+#include "params/Utils.h"
+#include "params/global.h"
+#include "platform/AtomicFile.h"
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCommandRunner.h"
+#include "platform/sim/SimNorFlash.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSettings>
+
+#include <algorithm>
+#include <fstream>
+
+using kel::platform::sim::SimFlashOp;
+
+namespace kel::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using B = UpgradePackageBuilder;
+using Writes = std::vector<std::pair<int, int>>;   // scaler address, length
+const Bytes kRunning = {25, 9, 26, 11, 2, 1};       // this program's version
+const Bytes kNewer = {25, 10, 1, 11, 2, 1};
+
+class UsbUpgrade : public FpgaFixture {
+protected:
+    void SetUp() override
+    {
+        FpgaFixture::SetUp();
+        Utils::setConfigValue(g_usb_grade_path, QStringLiteral("KEL-T46 Rev.c"));
+        g_update_status = g_update_flag = g_app_reset_flag = 0;
+        QDir().mkpath(QString::fromStdString(stick()));
+        // The scaler side as the engine sees it: a flash image and the calls.
+        UpgradeServices& u = UpgradeServices::instance();
+        u.scalerErase = [this](int sector, int, char kind) {
+            scalerErases.push_back({uint32_t(sector), uint8_t(kind)});
+            return 0;
+        };
+        u.scalerWrite = [this](int addr, int len, char* buf) {
+            scalerWrites.push_back({addr, len});
+            std::copy(buf, buf + len, scalerMem.begin() + addr);
+            return 0;
+        };
+        u.scalerReadFonts = [this] { return scalerCalls.push_back("read_c331_font"), 0; };
+        u.scalerUpdateFonts = [this] { return scalerCalls.push_back("update_font"), 0; };
+        // FPGA 0 runs 2025-09-26, function 3.
+        const uint8_t version[4] = {3, 0x26, 0x09, 0x25};
+        std::copy(version, version + 4, m().reg_images[0] + 28);
+        flash().clearOps();
+    }
+    void TearDown() override
+    {
+        UpgradeServices::instance() = UpgradeServices{};
+        FpgaFixture::TearDown();
+    }
+    std::string stick() const { return hostPath("/mnt/usb1/KEL-T46 Rev.c") + "/"; }
+    void put(const std::string& name, const B& b) { B::write(stick() + name, b.build()); }
+    // The page's start, then the FPGA thread's calls until the run ends.
+    int runUpgrade()
+    {
+        g_send_para.set_send_step(0);
+        g_usb_grade = 1;
+        int calls = 0;
+        for (; g_usb_grade && calls < 10; ++calls)
+            m().usb_upgrade_manage_deal();
+        return calls;
+    }
+    Bytes file(const std::string& logical) const
+    {
+        std::ifstream in(hostPath(logical), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    bool exists(const std::string& logical) const { return QFile::exists(QString::fromStdString(hostPath(logical))); }
+    bool installed()
+    {
+        const auto cmds = board().commands().commands();
+        return std::count(cmds.begin(), cmds.end(), "mv /data/app/kelT57N2  /data/app/kelT57N") > 0;
+    }
+    // FPGA flash erases, and the end of the programmed bytes when they form
+    // one run from address 0 (else ~0).
+    std::vector<SimFlashOp> erases()
+    {
+        std::vector<SimFlashOp> e;
+        for (const SimFlashOp& op : flash().ops())
+            if (op.kind == SimFlashOp::Erase)
+                e.push_back(op);
+        return e;
+    }
+    uint32_t programmedRun()
+    {
+        uint32_t end = 0;
+        for (const SimFlashOp& op : flash().ops())
+            if (op.kind == SimFlashOp::Program)
+                end = op.addr == end ? end + op.len : ~0u;
+        return end;
+    }
+
+    Bytes scalerMem = Bytes(0x800000, 0xFF);
+    std::vector<UpgradePackage::EraseUnit> scalerErases;
+    Writes scalerWrites;
+    std::vector<std::string> scalerCalls;
+};
+
+TEST_F(UsbUpgrade, ProgramImageAndFontAreWrittenThenTheProgramIsInstalledWithoutAnFpgaReset)
+{
+    const Bytes program = B::pattern(200000, 1), image = B::pattern(100000, 2), font = B::font(1, 64, 0xC000, 3);
+    B b;
+    b.add(10, program, kNewer);
+    b.add(7, image, {25, 10, 1, 0, 0, 3});
+    b.add(13, font);
+    put("all.KEL", b);
+
+    EXPECT_EQ(runUpgrade(), 4) << "one step per call";
+    EXPECT_EQ(file("/data/app/kelT57N"), program);
+    EXPECT_FALSE(exists("/data/app/kelT57N2"));
+    EXPECT_EQ(flash().read(0, image.size()), image);
+    EXPECT_EQ(flash().read(100000, 0x19000 - 100000), Bytes(0x19000 - 100000, 0xFF));
+    EXPECT_EQ(erases(), (std::vector<SimFlashOp>{{SimFlashOp::Erase, 0x0, 0x8000}, {SimFlashOp::Erase, 0x8000, 0x8000},
+                                                 {SimFlashOp::Erase, 0x10000, 0x8000},
+                                                 {SimFlashOp::Erase, 0x18000, 0x1000}}))
+        << "B32@0, B32@8, B32@16, S4@24";
+    EXPECT_EQ(programmedRun(), 100000u);
+    EXPECT_EQ(scalerErases,
+              (std::vector<UpgradePackage::EraseUnit>{{0x410, 1}, {0x418, 0}, {0x419, 0}, {0x41A, 0}, {0x41B, 0}}));
+    EXPECT_EQ(scalerWrites, (Writes{{0x410000, 16384}, {0x414000, 16384}, {0x418000, 16384}}));
+    EXPECT_TRUE(std::equal(font.begin(), font.end(), scalerMem.begin() + 0x410000));
+    const auto cmds = board().commands().commands();
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "chmod 777 -R /data/app"), 1);
+    EXPECT_TRUE(installed());
+    QSettings ini(QString::fromStdString(hostPath("/data/configs/led_load_config.ini")), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("app-1/app_path").toString(), "/data/app/kelT57N -platform linuxfb");
+    EXPECT_EQ(ini.value("app-1/app_name").toString(), "kelT57N");
+    EXPECT_EQ(g_app_reset_flag, 1);
+    EXPECT_EQ(G_reboot_tickTicks, G_timeTicks);
+    EXPECT_EQ(m().reset_pending[0], 0) << "the image takes effect with the restart";
+    EXPECT_TRUE(scalerCalls.empty()) << "no font reload before the restart";
+    EXPECT_EQ(std::count(reasons.begin(), reasons.end(), 104), 1);
+    EXPECT_EQ(g_usb_grade + g_send_para.send_step() + g_update_flag, 0);
+    EXPECT_TRUE(QRegularExpression("^\\d{1,2}:\\d{1,2}:\\d{1,2}    \\d{1,2}:\\d{1,2}:\\d{1,2}$")
+                    .match(m().usb_upgrade_time)
+                    .hasMatch())
+        << m().usb_upgrade_time.toStdString();
+}
+
+TEST_F(UsbUpgrade, ImageAndFontWithoutAProgramResetTheFpgaAndReloadTheFonts)
+{
+    const Bytes image = B::pattern(70000, 4);
+    B b;
+    b.publish = 0x81;
+    b.add(7, image, {25, 9, 26, 0, 0, 3});
+    b.add(13, B::font(0, 32, 5000, 5));
+    put("img.KELZK", b);
+    runUpgrade();
+    EXPECT_EQ(flash().read(0, image.size()), image);
+    EXPECT_EQ(m().reset_pending[0], 1) << "FPGA 0 is held in reset to load its new image";
+    EXPECT_EQ(scalerWrites, (Writes{{0x010000, 5000}}));
+    EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
+    EXPECT_EQ(g_app_reset_flag, 0);
+    EXPECT_FALSE(installed());
+}
+
+TEST_F(UsbUpgrade, SkipRulesFollowTheReleaseKindVersionsControllerAndFonts)
+{
+    struct Case {
+        const char* name;
+        uint8_t publish;
+        uint16_t controller;
+        Bytes program, image;
+        uint8_t reg43;
+        bool programWritten, imageWritten, fontWritten;
+    };
+    const Case cases[] = {
+        // Hard and soft of an image are not compared.
+        {"normal release of the running versions", 0x80, 0x8B52, kRunning, {25, 9, 26, 7, 7, 3}, 0, false, false, true},
+        {"forced release of the running versions", 0x81, 0x8B52, kRunning, {25, 9, 26, 7, 7, 3}, 0, true, true, true},
+        {"normal release of newer versions", 0x80, 0x8B52, kNewer, {25, 9, 26, 0, 0, 4}, 0, true, true, true},
+        {"another controller type", 0x81, 0x1234, kNewer, {25, 9, 27, 0, 0, 3}, 0, false, false, true},
+        {"all four fonts present", 0x81, 0x8B52, kNewer, {25, 9, 27, 0, 0, 3}, 0xFF, true, true, false},
+        {"one font missing", 0x80, 0x8B52, kRunning, {25, 9, 26, 0, 0, 3}, 0x3E, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QString::fromStdString(hostPath("/data/app/kelT57N")));
+        flash().clearOps();
+        scalerWrites.clear();
+        g_app_reset_flag = 0;
+        store().LocalRegBank[43] = c.reg43;
+        B b;
+        b.publish = c.publish;
+        b.controller = c.controller;
+        b.add(10, B::pattern(3000, 6), c.program);
+        b.add(7, B::pattern(5000, 7), c.image);
+        b.add(13, B::font(1, 32, 4000, 8));
+        put("p.KEL", b);
+        runUpgrade();
+        EXPECT_EQ(exists("/data/app/kelT57N"), c.programWritten);
+        EXPECT_EQ(g_app_reset_flag, c.programWritten ? 1 : 0);
+        EXPECT_EQ(programmedRun() == 5000, c.imageWritten);
+        EXPECT_EQ(!scalerWrites.empty(), c.fontWritten);
+    }
+}
+
+TEST_F(UsbUpgrade, AFailedCopyOrReadBackLeavesTheProgramAndRequestsNoRestart)
+{
+    for (const bool damageReadBack : {false, true}) {
+        SCOPED_TRACE(damageReadBack ? "read-back differs" : "copy fails");
+        std::ofstream(hostPath("/data/app/kelT57N"), std::ios::binary) << "running";
+        B b;
+        b.add(10, B::pattern(4000, 11), kNewer);
+        put("p.KEL", b);
+        const std::string copy = hostPath("/data/app/kelT57N2");
+        if (damageReadBack) {
+            // The copy changes between its write and its read-back.
+            board().commands().setResponder([copy](const std::string& cmd, int& status, std::string&) {
+                if (cmd == "sync" && QFile::exists(QString::fromStdString(copy)))
+                    std::fstream(copy, std::ios::in | std::ios::out | std::ios::binary).seekp(1500).put('\0');
+                status = 0;
+                return cmd == "sync";
+            });
+        } else {
+            platform::AtomicFile::crashBeforeWrite(1);
+        }
+        runUpgrade();
+        board().commands().setResponder({});
+        EXPECT_EQ(file("/data/app/kelT57N"), (Bytes{'r', 'u', 'n', 'n', 'i', 'n', 'g'}));
+        EXPECT_FALSE(exists("/data/app/kelT57N2"));
+        EXPECT_FALSE(installed());
+        EXPECT_EQ(g_app_reset_flag, 0);
+    }
+}
+
+TEST_F(UsbUpgrade, HostilePackagesAreRefusedWholeAndTheRunGoesOn)
+{
+    // Each carries a sound program too, which must not be installed.
+    auto hostile = [this](const std::string& name, const std::function<void(B&)>& spoil) {
+        B b;
+        b.add(10, B::pattern(1000, 12), kNewer);
+        spoil(b);
+        put(name, b);
+    };
+    hostile("a_truncated.KEL", [](B& b) { b.add(7, B::pattern(40000, 13)); b.cut = 100; });
+    hostile("b_offset.KEL", [](B& b) { b.add(7, B::pattern(4000, 14)).offset = 0x7FFFFFF0; });
+    hostile("c_length.KEL", [](B& b) { b.add(13, B::font(1, 32, 4000, 15)).len = 9000; });
+    hostile("d_program.KEL", [](B& b) { b.children[0].data.resize(5 * 1024 * 1024 + 1); });
+    hostile("e_image.KEL", [](B& b) { b.add(7, B::pattern(4000, 16)).imageLen = 0x800001; });
+    // An ASCII-32 font spilling into the Chinese-32 font.
+    hostile("f_font.KEL", [](B& b) { b.add(13, B::font(1, 32, 0x10001, 17)); });
+    hostile("g_count.KEL", [](B& b) { b.fileNum = 65535; });
+    B sound;
+    sound.add(13, B::font(0, 64, 2000, 18));
+    put("h_sound.KEL", sound);
+
+    const uint64_t before = sleptUs();
+    runUpgrade();
+    EXPECT_TRUE(erases().empty());
+    EXPECT_EQ(scalerWrites, (Writes{{0x450000, 2000}})) << "only the sound package";
+    EXPECT_FALSE(exists("/data/app/kelT57N2"));
+    EXPECT_FALSE(installed());
+    EXPECT_EQ(g_app_reset_flag, 0);
+    EXPECT_EQ(m().reset_pending[0], 0);
+    EXPECT_EQ(std::count(reasons.begin(), reasons.end(), 104), 1);
+    EXPECT_LT(sleptUs() - before, 5000000u) << "the run ends within seconds";
+}
+
+TEST_F(UsbUpgrade, ASecondFpgaImageIsSkippedAndTheRestOfThePackageGoesOn)
+{
+    B b;
+    b.publish = 0x81;
+    b.add(8, B::pattern(9000, 18));
+    b.add(13, B::font(1, 32, 3000, 19));
+    put("two.KEL", b);
+    runUpgrade();
+    EXPECT_TRUE(flash().ops().empty());
+    EXPECT_EQ(m().downing_txc2, 0);
+    EXPECT_EQ(m().reset_pending[0] + m().reset_pending[1], 0);
+    EXPECT_EQ(scalerWrites.size(), 1u);
+}
+
+TEST_F(UsbUpgrade, NamesBeyondLatin1AreOpenedAndManyPackagesDoNotWrapTheCount)
+{
+    B b;
+    b.add(10, B::pattern(1500, 20), kNewer);
+    put("升级包 ✓.KEL", b);
+    runUpgrade();
+    EXPECT_EQ(g_app_reset_flag, 1) << "the package with a UTF-8 name was installed";
+
+    for (int i = 0; i < 300; ++i)
+        put("p" + std::to_string(1000 + i) + ".KELZK", B());
+    g_send_para.set_send_step(0);
+    g_usb_grade = 1;
+    m().usb_upgrade_manage_deal();
+    m().usb_upgrade_manage_deal();
+    EXPECT_EQ(m().usb_file_count, 255);
+    EXPECT_EQ(m().usb_file_list.size(), 255);
+}
+
+TEST(UpgradePackageFormat, ErasePlansFontBasesFolderAndNames)
+{
+    using U = UpgradePackage::EraseUnit;
+    EXPECT_EQ(UpgradePackage::erasePlan(0, 100000), (std::vector<U>{{0, 1}, {8, 1}, {16, 1}, {24, 0}}));
+    EXPECT_EQ(UpgradePackage::erasePlan(0, 70000), (std::vector<U>{{0, 1}, {8, 1}, {16, 0}, {17, 0}}));
+    EXPECT_EQ(UpgradePackage::erasePlan(0x410000, 0xC000),
+              (std::vector<U>{{0x410, 1}, {0x418, 0}, {0x419, 0}, {0x41A, 0}, {0x41B, 0}}));
+    struct Base { uint8_t coding, height; uint32_t base; };
+    for (const Base& b : {Base{1, 32, 0x000000}, Base{1, 64, 0x410000}, Base{1, 16, 0x000000}, Base{0, 32, 0x010000},
+                          Base{0, 64, 0x450000}, Base{0, 48, 0x000000}, Base{2, 32, UpgradePackage::kNoFontBase}})
+        EXPECT_EQ(UpgradePackage::fontBase(b.coding, b.height), b.base) << int(b.coding) << "/" << int(b.height);
+    const char* const fallback = "/mnt/usb1/KEL-T46 Rev.c/";
+    const std::pair<const char*, const char*> folders[] = {
+        {"KEL-T46 Rev.c", fallback}, {" ", "/mnt/usb1/"}, {"../etc", fallback}, {"/", fallback},
+        {"..", fallback},            {"", fallback},      {"up", "/mnt/usb1/up/"}};
+    for (const auto& [configured, folder] : folders)
+        EXPECT_EQ(UpgradePackage::folder(QString::fromUtf8(configured)), QString::fromUtf8(folder)) << configured;
+    for (const auto& [name, package] : {std::pair<const char*, bool>{"a.KEL", true}, {"a.KELZK", true},
+                                        {"a.KELZK.bak", false}, {"a.kel", false}, {"KEL", false}})
+        EXPECT_EQ(UpgradePackage::isPackageName(QString::fromLatin1(name)), package) << name;
+}
+
+} // namespace
+} // namespace kel::test
