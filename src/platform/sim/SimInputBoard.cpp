@@ -10,6 +10,7 @@
 #include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -148,6 +149,13 @@ void SimInputBoard::readScenario()
     cdce913_->setPresent(board_.scenarioFlag("input_board/cdce913_present", true, "the CDCE913 clock chip answers"));
     sii9022_->setPresent(board_.scenarioFlag("input_board/sii9022_present", true, "the SiI9022A transmitter answers"));
     port_->setPresent(board_.scenarioFlag("input_board/port_present", true, "the input control port answers"));
+    for (int k = 0; k < 6; ++k) {
+        // Window 0 shows input 2 by default: a fresh board has a source there.
+        sources_[k] = std::make_unique<SimVideoSource>();
+        sources_[k]->plug(SimVideoSource::fromScenario(board_, k, k == 2 ? "edid" : "none"));
+        SimEdidEeprom* eeprom = eeproms_[k].get();
+        sources_[k]->setEdidReader([eeprom] { return eeprom->contents(); });
+    }
 }
 
 SimI2cDevice* SimInputBoard::find(uint16_t addr)
@@ -297,6 +305,10 @@ QJsonObject SimInputBoard::state() const
         eeproms.append(e);
     }
     s.insert("eeproms", eeproms);
+    QJsonArray sources;
+    for (int k = 0; k < 6; ++k)
+        sources.append(sources_[k]->state());
+    s.insert("sources", sources);
     return s;
 }
 

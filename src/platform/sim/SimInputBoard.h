@@ -24,6 +24,7 @@ class SimRegisterChip;
 class SimGpioLines;
 class SimI2cDevice;
 class SimLoggedDevice;
+class SimVideoSource;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
@@ -36,6 +37,9 @@ class SimLoggedDevice;
 //             images then live in <root>/sim/edid/input<k>.bin)
 //   stuck = list of inputs whose EEPROM ignores writes
 //   d0_present, cdce913_present, sii9022_present, port_present = yes | no
+//   source<k> and its detail keys: what is plugged into input k at start
+//             (SimVideoSource; a fresh board has source2 = edid, the input
+//             window 0 shows)
 class SimInputBoard {
 public:
     // 7-bit addresses.
@@ -76,6 +80,9 @@ public:
     SimRegisterChip& cdce913() { return *cdce913_; }
     SimRegisterChip& sii9022() { return *sii9022_; }
     SimGpioLines& gpio() { return *gpio_; }
+    // The source plugged into input k (0..5); its plug()/unplug() are the
+    // live back door.
+    SimVideoSource& source(int input) { return *sources_.at(input); }
 
     // One served run of messages to one address: the bytes written, the
     // bytes read, whether the chip answered, and the switch channels at the
@@ -114,6 +121,7 @@ private:
     std::unique_ptr<SimI2cSwitch> edidSwitch_;
     std::unique_ptr<SimInputPort> port_;
     std::array<std::unique_ptr<SimEdidEeprom>, 6> eeproms_;
+    std::array<std::unique_ptr<SimVideoSource>, 6> sources_;
     std::unique_ptr<SimRegisterChip> s5p210_;
     std::unique_ptr<SimRegisterChip> cdce913_;
     std::unique_ptr<SimRegisterChip> sii9022_;
