@@ -6,6 +6,7 @@
 #include "params/global.h"
 #include "platform/sim/SimEdidEeprom.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QFile>
 #include <QProcess>
@@ -17,6 +18,9 @@ namespace kel::test {
 void InputBoardFixture::SetUp()
 {
     SimRootFixture::SetUp();
+    // Nothing plugged in unless a test plugs it.
+    for (int k = 0; k < 6; ++k)
+        sim().source(k).unplug();
     G_timeTicks = 0;
     g_source_online = 0;
     g_c331_source_online = 0;
@@ -70,6 +74,32 @@ void InputBoardFixture::run(int iterations)
         src_->runOnce();
         ++G_timeTicks;
     }
+}
+
+void InputBoardFixture::plug(int input, const std::string& source)
+{
+    platform::sim::SimVideoSource::Spec spec;
+    ASSERT_TRUE(platform::sim::SimVideoSource::parse(QString::fromStdString(source), &spec)) << source;
+    sim().source(input).plug(spec);
+}
+
+unsigned InputBoardFixture::hpdDrops(int input)
+{
+    const uint8_t channel = tarvosource::i2c_switch_channel[input];
+    uint8_t bank = 0, level = 0;
+    unsigned drops = 0;
+    for (const auto& t : sim().transfers()) {
+        if ((t.addr != 0x48 && t.addr != 0x4A) || !t.ok || t.receiverChannels != channel || t.written.size() != 2)
+            continue;
+        if (t.written[0] == 0x0F)
+            bank = t.written[1] & 3;
+        else if (t.written[0] == 0xB0 && bank == 1) {
+            const uint8_t now = t.written[1] & 3;
+            drops += level == 3 && now != 3;
+            level = now;
+        }
+    }
+    return drops;
 }
 
 uint8_t InputBoardFixture::reg(int index) const { return store_->LocalRegBank[index]; }
