@@ -96,7 +96,7 @@ tarvosource::tarvosource()
     s5p210_state[1] = 0;
     it6602 = new tarvo_it6602();
     ite6805 = new ite6805_sys();
-    it66121 = new it66121_sys();
+    it66121 = new it66121_sys(gpio, [](unsigned ms) { kel::platform::Sleeper::sleepMs(ms); });
     i2c = Drv_I2C0::pInstance();
 }
 
@@ -407,7 +407,7 @@ void tarvosource::sourcecheck(void* arg)
         stepReceiver(k);
         pollPause();
     }
-    if (it66121->test_fail_count <= kSdiMaxFailures)
+    if (it66121->probe_fail_count <= kSdiMaxFailures)
         it66121_sdi_enable();
     update_vid_info_delay();
 }
@@ -549,7 +549,7 @@ void tarvosource::it66121_sdi_enable()
         break;
     case 1:
         if (it66121->IT66121_Test() == 0) {
-            ++it66121->test_fail_count;
+            ++it66121->probe_fail_count;
             RegBankBits::clear(RegBankBits::kPresence0, 0x02);
         } else {
             RegBankBits::set(RegBankBits::kPresence0, 0x02);
@@ -561,7 +561,7 @@ void tarvosource::it66121_sdi_enable()
         sdi_tx_state = 3;
         break;
     default:
-        it66121->HDMITX_DevLoopProc();
+        it66121->sys.HDMITX_DevLoopProc();
         break;
     }
 }
