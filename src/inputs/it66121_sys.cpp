@@ -11,8 +11,12 @@ constexpr uint16_t kChipId = 0x4954;
 
 } // namespace
 
-it66121_sys::it66121_sys(SourceGpio& gpio, SleepMs sleep)
-    : drv(io, [this](unsigned ms) { delay1ms(ms); }), sys(drv, io), gpio_(gpio), sleep_(std::move(sleep))
+it66121_sys::it66121_sys(tarvosource& owner, SourceGpio& gpio, SleepMs sleep)
+    : drv(io, [this](unsigned ms) { delay1ms(ms); }),
+      sys(drv, io),
+      owner_(owner),
+      gpio_(gpio),
+      sleep_(std::move(sleep))
 {
 }
 

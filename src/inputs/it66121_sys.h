@@ -7,6 +7,7 @@
 #include <functional>
 
 class SourceGpio;
+class tarvosource;
 
 // The SDI path: a GS2971 SDI receiver whose video an IT66121 transmitter
 // turns into HDMI. The board manager steps it: enable the path, probe the
@@ -21,9 +22,11 @@ public:
     static constexpr unsigned kGs2971PulseMs = 50;
     static constexpr uint8_t kOutputModeIndex = 7;  // type 16: 1920x1080p60
 
-    it66121_sys(SourceGpio& gpio, SleepMs sleep);
+    // The board manager that owns the path, its GPIO lines and the sleep hook.
+    it66121_sys(tarvosource& owner, SourceGpio& gpio, SleepMs sleep);
     it66121_sys(const it66121_sys&) = delete;
     it66121_sys& operator=(const it66121_sys&) = delete;
+    tarvosource& owner() const { return owner_; }
 
     // SDI enable word := 16, GS2971 reset := 1.
     void sdi_it66121_init();
@@ -47,6 +50,7 @@ private:
     void InitHDMITX_Variable();
     void InitHDMITX();
 
+    tarvosource& owner_;
     SourceGpio& gpio_;
     SleepMs sleep_;
 };

@@ -2,6 +2,8 @@
 #include <atomic>
 #include <cstdint>
 
+class tarvosource;
+
 // The two IT6805 HDMI 2.0 receivers (inputs 4 and 5, devices 0 and 1) as the
 // board manager drives them.
 class ite6805_sys {
@@ -11,6 +13,11 @@ public:
         uint16_t height = 0;
         uint32_t FrameRate = 0;
     };
+
+    // The board manager that owns the receivers: its hdminfo records are
+    // what the driver publishes into.
+    explicit ite6805_sys(tarvosource& owner) : owner_(owner) {}
+    tarvosource& owner() const { return owner_; }
 
     int i2c_fd = -1;
 
@@ -31,5 +38,6 @@ public:
     unsigned initCalls[2] = {0, 0};
 
 private:
+    tarvosource& owner_;
     std::atomic<uint8_t> state_[2] = {{0}, {0}};
 };

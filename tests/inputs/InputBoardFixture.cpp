@@ -8,6 +8,7 @@
 #include "platform/Board.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,6 +20,9 @@ namespace kel::test {
 void InputBoardFixture::SetUp()
 {
     SimRootFixture::SetUp();
+    // Nothing plugged in unless a test plugs it.
+    for (int k = 0; k < 6; ++k)
+        sim().source(k).unplug();
     G_timeTicks = 0;
     g_source_online = 0;
     g_c331_source_online = 0;

@@ -11,6 +11,7 @@
 #include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -161,6 +162,13 @@ void SimInputBoard::readScenario()
         std::fprintf(stderr, "%s: [input_board] sdi_sink=%s is not a sink kind; using hdmi\n",
                      board_.scenarioPath().c_str(), qPrintable(sink));
     it66121_->setSink(kind);
+    for (int k = 0; k < 6; ++k) {
+        // Window 0 shows input 2 by default: a fresh board has a source there.
+        sources_[k] = std::make_unique<SimVideoSource>();
+        sources_[k]->plug(SimVideoSource::fromScenario(board_, k, k == 2 ? "edid" : "none"));
+        SimEdidEeprom* eeprom = eeproms_[k].get();
+        sources_[k]->setEdidReader([eeprom] { return eeprom->contents(); });
+    }
 }
 
 SimI2cDevice* SimInputBoard::find(uint16_t addr)
@@ -311,6 +319,10 @@ QJsonObject SimInputBoard::state() const
     }
     s.insert("eeproms", eeproms);
     s.insert("sdi", sdiState());
+    QJsonArray sources;
+    for (int k = 0; k < 6; ++k)
+        sources.append(sources_[k]->state());
+    s.insert("sources", sources);
     return s;
 }
 

@@ -25,6 +25,7 @@ class SimGpioLines;
 class SimI2cDevice;
 class SimLoggedDevice;
 class SimIt66121;
+class SimVideoSource;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
@@ -40,6 +41,9 @@ class SimIt66121;
 //   d0_present, cdce913_present, sii9022_present, port_present,
 //   it66121_present = yes | no
 //   sdi_sink = hdmi | dvi | none | corrupt | ddc_error   (the transmitter's sink)
+//   source<k> and its detail keys: what is plugged into input k at start
+//             (SimVideoSource; a fresh board has source2 = edid, the input
+//             window 0 shows)
 class SimInputBoard {
 public:
     // 7-bit addresses.
@@ -82,6 +86,9 @@ public:
     SimRegisterChip& sii9022() { return *sii9022_; }
     SimIt66121& it66121() { return *it66121_; }
     SimGpioLines& gpio() { return *gpio_; }
+    // The source plugged into input k (0..5); its plug()/unplug() are the
+    // live back door.
+    SimVideoSource& source(int input) { return *sources_.at(input); }
 
     // One served run of messages to one address: the bytes written, the
     // bytes read, whether the chip answered, and the switch channels at the
@@ -121,6 +128,7 @@ private:
     std::unique_ptr<SimI2cSwitch> edidSwitch_;
     std::unique_ptr<SimInputPort> port_;
     std::array<std::unique_ptr<SimEdidEeprom>, 6> eeproms_;
+    std::array<std::unique_ptr<SimVideoSource>, 6> sources_;
     std::unique_ptr<SimRegisterChip> s5p210_;
     std::unique_ptr<SimRegisterChip> cdce913_;
     std::unique_ptr<SimRegisterChip> sii9022_;
