@@ -82,6 +82,13 @@ void SimIt66121::setSink(Sink sink)
         observer_();
 }
 
+void SimIt66121::setId(uint16_t id)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    regs_[0][0x00] = static_cast<uint8_t>(id & 0xFF);
+    regs_[0][0x01] = static_cast<uint8_t>(id >> 8);
+}
+
 SimIt66121::Sink SimIt66121::sink() const
 {
     std::lock_guard<std::mutex> l(lock_);

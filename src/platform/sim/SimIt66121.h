@@ -37,6 +37,8 @@ public:
     // Back doors.
     void setPresent(bool present) { present_ = present; }
     bool present() const { return present_; }
+    // A chip answering with another identity (registers 0x01:0x00).
+    void setId(uint16_t id);
     // Plugs a sink (raising the hot-plug interrupt when the level changes).
     void setSink(Sink sink);
     Sink sink() const;

@@ -1,0 +1,185 @@
+#include "inputs/InputBoardFixture.h"
+
+#include "inputs/it66121_sys.h"
+#include "inputs/tarvosource.h"
+#include "params/global.h"
+#include "platform/sim/SimGpioLines.h"
+#include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimIt66121.h"
+
+#include <string>
+#include <vector>
+
+using kel::platform::sim::SimInputBoard;
+using kel::platform::sim::SimIt66121;
+
+namespace kel::test {
+namespace {
+
+struct Entry {
+    uint8_t reg, mask, value;
+};
+
+// The seven initial tables in load order, without their waits.
+const std::vector<Entry> kInitWrites = {
+    // HDMITX_Init_Table
+    {0x0F, 0x40, 0x00}, {0x62, 0x08, 0x00}, {0x64, 0x04, 0x00}, {0x04, 0x20, 0x20}, {0x04, 0x1D, 0x1D},
+    {0x0F, 0x01, 0x00}, {0xD1, 0x0E, 0x0C}, {0x65, 0x03, 0x00}, {0x71, 0xFC, 0x1C}, {0x8D, 0xFF, 0x9C},
+    {0x0F, 0x08, 0x08}, {0xF8, 0xFF, 0xC3}, {0xF8, 0xFF, 0xA5}, {0x20, 0x80, 0x80}, {0x37, 0x01, 0x00},
+    {0x20, 0x80, 0x00}, {0xF8, 0xFF, 0xFF}, {0x5D, 0x03, 0x01}, {0x59, 0xD8, 0x40}, {0xE1, 0x20, 0x00},
+    {0x05, 0xC0, 0x40}, {0x09, 0xFF, 0xFC}, {0x0A, 0xFF, 0xF8}, {0x0B, 0xFF, 0xF7}, {0x0C, 0xFF, 0xFF},
+    {0x0D, 0xFF, 0xFF}, {0x0E, 0x03, 0x03}, {0x0C, 0xFF, 0x00}, {0x0D, 0xFF, 0x00}, {0x0E, 0x02, 0x00},
+    {0x09, 0x03, 0x00}, {0x20, 0x01, 0x00},
+    // HDMITX_DefaultVideo_Table
+    {0x72, 0xFF, 0x00}, {0x70, 0xFF, 0x00}, {0x72, 0xFF, 0x02}, {0x73, 0xFF, 0x00}, {0x74, 0xFF, 0x80},
+    {0x75, 0xFF, 0x00}, {0x76, 0xFF, 0xB8}, {0x77, 0xFF, 0x05}, {0x78, 0xFF, 0xB4}, {0x79, 0xFF, 0x01},
+    {0x7A, 0xFF, 0x93}, {0x7B, 0xFF, 0x00}, {0x7C, 0xFF, 0x49}, {0x7D, 0xFF, 0x3C}, {0x7E, 0xFF, 0x18},
+    {0x7F, 0xFF, 0x04}, {0x80, 0xFF, 0x9F}, {0x81, 0xFF, 0x3F}, {0x82, 0xFF, 0xD9}, {0x83, 0xFF, 0x3C},
+    {0x84, 0xFF, 0x10}, {0x85, 0xFF, 0x3F}, {0x86, 0xFF, 0x18}, {0x87, 0xFF, 0x04}, {0x88, 0xF0, 0x00},
+    {0x04, 0x08, 0x00},
+    // HDMITX_SetHDMI_Table
+    {0xC0, 0x01, 0x01}, {0xC1, 0x03, 0x03}, {0xC6, 0x03, 0x03},
+    // HDMITX_DefaultAVIInfo_Table
+    {0x0F, 0x01, 0x01}, {0x58, 0xFF, 0x10}, {0x59, 0xFF, 0x08}, {0x5A, 0xFF, 0x00}, {0x5B, 0xFF, 0x00},
+    {0x5C, 0xFF, 0x00}, {0x5D, 0xFF, 0x57}, {0x5E, 0xFF, 0x00}, {0x5F, 0xFF, 0x00}, {0x60, 0xFF, 0x00},
+    {0x61, 0xFF, 0x00}, {0x62, 0xFF, 0x00}, {0x63, 0xFF, 0x00}, {0x64, 0xFF, 0x00}, {0x65, 0xFF, 0x00},
+    {0x0F, 0x01, 0x00}, {0xCD, 0x03, 0x03},
+    // HDMITX_DeaultAudioInfo_Table
+    {0x0F, 0x01, 0x01}, {0x68, 0xFF, 0x00}, {0x69, 0xFF, 0x00}, {0x6A, 0xFF, 0x00}, {0x6B, 0xFF, 0x00},
+    {0x6C, 0xFF, 0x00}, {0x6D, 0xFF, 0x71}, {0x0F, 0x01, 0x00}, {0xCE, 0x03, 0x03},
+    // HDMITX_Aud_CHStatus_LPCM_20bit_48Khz
+    {0x0F, 0x01, 0x01}, {0x33, 0xFF, 0x00}, {0x34, 0xFF, 0x18}, {0x35, 0xFF, 0x00}, {0x91, 0xFF, 0x00},
+    {0x92, 0xFF, 0x00}, {0x93, 0xFF, 0x01}, {0x94, 0xFF, 0x00}, {0x98, 0xFF, 0x02}, {0x99, 0xFF, 0xDA},
+    {0x0F, 0x01, 0x00},
+    // HDMITX_AUD_SPDIF_2ch_24bit
+    {0x0F, 0x11, 0x00}, {0x04, 0x14, 0x04}, {0xE0, 0xFF, 0xD1}, {0xE1, 0xFF, 0x01}, {0xE2, 0xFF, 0xE4},
+    {0xE3, 0xFF, 0x10}, {0xE4, 0xFF, 0x00}, {0xE5, 0xFF, 0x00}, {0x04, 0x14, 0x00}};
+
+class SdiPath : public InputBoardFixture {
+protected:
+    void SetUp() override
+    {
+        InputBoardFixture::SetUp();
+        ASSERT_TRUE(runUntilState(tarvosource::kSteady));
+    }
+    SimIt66121& tx() { return sim().it66121(); }
+    // Steady passes until the SDI state is reached (false after 20).
+    bool runUntilSdi(uint8_t state)
+    {
+        for (int i = 0; i < 20 && src().sdi_tx_state != state; ++i)
+            run(1);
+        return src().sdi_tx_state == state;
+    }
+    unsigned transfersTo(uint16_t addr)
+    {
+        unsigned n = 0;
+        for (const auto& t : sim().transfers())
+            n += t.addr == addr ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(SdiPath, ProbeFindsTheTransmitterAndSetsItsPresenceBit)
+{
+    setReg(37, 0x00);
+    ASSERT_TRUE(runUntilSdi(3));
+    EXPECT_EQ(src().it66121->it66121_found, 1);
+    EXPECT_EQ(src().it66121->probe_fail_count, 0);
+    EXPECT_EQ(reg(37) & 0x02, 0x02);
+}
+
+TEST_F(SdiPath, ProbeRejectsAnotherIdentityAndFallsSilentAfterTenTries)
+{
+    for (uint16_t id : {uint16_t(0x5449), uint16_t(0x4955), uint16_t(0x0000)}) {
+        restartWithScenario({});
+        ASSERT_TRUE(runUntilState(tarvosource::kSteady));
+        tx().setId(id);
+        run(12);
+        EXPECT_EQ(src().it66121->probe_fail_count, 10) << std::hex << id;
+        EXPECT_EQ(src().sdi_tx_state, 1);
+        EXPECT_EQ(reg(37) & 0x02, 0);
+        sim().clearTransfers();
+        run(3);
+        EXPECT_EQ(transfersTo(SimIt66121::kAddress), 0u) << "no probe after the tenth failure";
+    }
+}
+
+TEST_F(SdiPath, InitialisationWritesTheSevenTablesInOrder)
+{
+    ASSERT_TRUE(runUntilSdi(2));
+    tx().clearWriteLog();
+    run(1);
+    ASSERT_EQ(src().sdi_tx_state, 3);
+    const auto log = tx().writeLog();
+    ASSERT_EQ(log.size(), kInitWrites.size());
+    for (size_t i = 0; i < log.size(); ++i) {
+        const Entry& e = kInitWrites[i];
+        EXPECT_EQ(log[i].reg, e.reg) << "write " << i;
+        EXPECT_EQ(log[i].value & e.mask, e.value & e.mask) << "write " << i << " reg " << std::hex << int(e.reg);
+    }
+    // The tables leave bank 0 selected and the AVI defaults in bank 1.
+    EXPECT_EQ(tx().reg(0, 0x0F) & 0x01, 0);
+    EXPECT_EQ(tx().reg(1, 0x5D), 0x57);
+    EXPECT_EQ(tx().reg(1, 0x6D), 0x71);
+}
+
+TEST_F(SdiPath, EnableLineThenTheGs2971ResetPulseOfFiftyMilliseconds)
+{
+    sim().gpio().setTickSource([this] { return static_cast<uint32_t>(sleptUs() / 1000); });
+    ASSERT_TRUE(runUntilSdi(3));
+    EXPECT_EQ(sim().gpio().level(SimInputBoard::kSdiEnable), 16);
+    const auto edges = sim().gpio().edges(SimInputBoard::kGs2971Reset);
+    // Released at the path's start, then 0, 50 ms, 1 after the tables.
+    ASSERT_EQ(edges.size(), 3u);
+    EXPECT_EQ(edges[0].to, 1);
+    EXPECT_EQ(edges[1].to, 0);
+    EXPECT_EQ(edges[2].to, 1);
+    EXPECT_EQ(edges[2].tick - edges[1].tick, 50u);
+    const auto enable = sim().gpio().edges(SimInputBoard::kSdiEnable);
+    ASSERT_EQ(enable.size(), 1u);
+    EXPECT_LE(enable[0].tick, edges[0].tick);
+    EXPECT_EQ(sim().gpio().stores(SimInputBoard::kSdiEnable), 1u) << "written once";
+}
+
+TEST_F(SdiPath, OutputModeIs1080p60AndTheModeTableHolds)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    it66121_hdmitx_sys& s = src().it66121->sys;
+    EXPECT_EQ(s.tx_vic, 16);
+    EXPECT_EQ(s.tx_pclk, 148500000u);
+    EXPECT_EQ(s.tx_aspect, 1u);
+    EXPECT_EQ(s.tx_colorimetry, 1u);
+    EXPECT_EQ(s.tx_input_color_mode & 0x30, 0x30);
+    struct Case {
+        uint8_t index, vic, rep;
+        uint32_t pclk, aspect, colorimetry;
+        uint8_t inputBits;
+    };
+    const Case cases[] = {{18, 1, 0, 25000000, 0, 0, 0x00},  {0, 1, 0, 25000000, 0, 0, 0x00},
+                          {6, 7, 1, 13500000, 1, 0, 0x20},   {1, 2, 0, 27000000, 0, 0, 0x20},
+                          {14, 31, 0, 148500000, 1, 1, 0x30}, {17, 34, 0, 74250000, 1, 1, 0x30}};
+    for (const Case& c : cases) {
+        src().it66121->CHANGE_INPUT(c.index);
+        EXPECT_EQ(s.tx_vic, c.vic) << int(c.index);
+        EXPECT_EQ(s.tx_pixel_rep, c.rep) << int(c.index);
+        EXPECT_EQ(s.tx_pclk, c.pclk) << int(c.index);
+        EXPECT_EQ(s.tx_aspect, c.aspect) << int(c.index);
+        EXPECT_EQ(s.tx_colorimetry, c.colorimetry) << int(c.index);
+        EXPECT_EQ(s.tx_input_color_mode & 0x30, c.inputBits) << int(c.index);
+        EXPECT_EQ(s.tx_mode_changed, 1);
+    }
+    s.HDMITX_ChangeDisplayOption(8, 0);  // not a known type
+    EXPECT_EQ(s.tx_mode_changed, 0);
+    EXPECT_EQ(s.tx_vic, 34);
+}
+
+TEST_F(SdiPath, LoopPassTouchesNothingWhileDisabled)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    sim().clearTransfers();
+    run(3);
+    EXPECT_EQ(transfersTo(SimIt66121::kAddress), 0u);
+}
+
+} // namespace
+} // namespace kel::test
