@@ -4,6 +4,7 @@
 #include "inputs/tarvosource.h"
 #include "params/global.h"
 #include "platform/sim/SimGpioLines.h"
+#include "platform/sim/SimI2cBus.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimIt66121.h"
 
@@ -179,6 +180,23 @@ TEST_F(SdiPath, LoopPassTouchesNothingWhileDisabled)
     sim().clearTransfers();
     run(3);
     EXPECT_EQ(transfersTo(SimIt66121::kAddress), 0u);
+}
+
+TEST_F(SdiPath, FailedReadGivesZeroAndAReadModifyWriteThenWritesNothing)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    sdi_it66121& io = src().it66121->io;
+    bool ok = true;
+    sim().bus().failNext(SimIt66121::kAddress, 1);
+    EXPECT_EQ(io.HDMITX_ReadI2C_Byte(0x00, &ok), 0);  // the chip holds 0x54 there
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(io.HDMITX_ReadI2C_Byte(0x00, &ok), 0x54);
+    tx().clearWriteLog();
+    sim().bus().failNext(SimIt66121::kAddress, 1);
+    EXPECT_EQ(io.HDMITX_SetI2C_Byte(0x61, 0x30, 0x10), 0);
+    EXPECT_TRUE(tx().writeLog().empty());
+    EXPECT_EQ(io.HDMITX_SetI2C_Byte(0x61, 0x30, 0x10), 1);
+    EXPECT_EQ(tx().writeLog().size(), 1u);
 }
 
 } // namespace
