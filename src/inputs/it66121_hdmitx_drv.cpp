@@ -251,6 +251,56 @@ void it66121_hdmitx_drv::HDMITX_EnableAudioInfoFrame(const uint8_t* frame)
     io_.HDMITX_WriteI2C_Byte(0xCE, 0x03);
 }
 
+void it66121_hdmitx_drv::ConfigfHdmiVendorSpecificInfoFrame(uint8_t structure)
+{
+    const bool carried = structure == 0 || structure == 6 || structure == 8;
+    const uint8_t payload[6] = {0x03, 0x0C, 0x00, 0x40, static_cast<uint8_t>(carried ? structure << 4 : 0), 0};
+    const int length = structure == 8 ? 6 : 5;
+    unsigned sum = 0x81 + 0x01 + length;
+    for (int i = 0; i < length; ++i)
+        sum += payload[i];
+    io_.Switch_HDMITX_Bank(1);
+    io_.HDMITX_WriteI2C_Byte(0x80, payload[3]);
+    io_.HDMITX_WriteI2C_Byte(0x81, payload[4]);
+    if (payload[4] >= 0x80)
+        io_.HDMITX_WriteI2C_Byte(0x82, payload[5]);
+    io_.HDMITX_WriteI2C_Byte(0x83, static_cast<uint8_t>(0x100 - (sum & 0xFF)));
+    io_.Switch_HDMITX_Bank(0);
+    io_.HDMITX_WriteI2C_Byte(0xD2, 0x03);
+}
+
+void it66121_hdmitx_drv::hdmitx_SetSPDInfoFrame(const uint8_t payload[25])
+{
+    io_.Switch_HDMITX_Bank(1);
+    unsigned sum = 0;
+    for (int i = 0; i < 25; ++i) {
+        io_.HDMITX_WriteI2C_Byte(static_cast<uint8_t>(0x71 + i), payload[i]);
+        sum += payload[i];
+    }
+    io_.HDMITX_WriteI2C_Byte(0x70, static_cast<uint8_t>(0x63 - sum));
+    io_.Switch_HDMITX_Bank(0);
+    io_.HDMITX_WriteI2C_Byte(0xCF, 0x03);
+}
+
+void it66121_hdmitx_drv::hdmitx_SetMPEGInfoFrame(const uint8_t bytes[6])
+{
+    io_.Switch_HDMITX_Bank(1);
+    for (int i = 0; i < 6; ++i)
+        io_.HDMITX_WriteI2C_Byte(static_cast<uint8_t>(0x8A + i), bytes[i]);
+    io_.Switch_HDMITX_Bank(0);
+    io_.HDMITX_WriteI2C_Byte(0xCF, 0x03);
+}
+
+void it66121_hdmitx_drv::hdmitx_Set_GeneralPurpose_PKT(const uint8_t packet[31])
+{
+    io_.Switch_HDMITX_Bank(1);
+    for (int i = 0; i < 31; ++i)
+        io_.HDMITX_WriteI2C_Byte(static_cast<uint8_t>(0x38 + i), packet[i]);
+    io_.Switch_HDMITX_Bank(0);
+    io_.HDMITX_WriteI2C_Byte(0xC9, 0x03);
+    io_.HDMITX_WriteI2C_Byte(0xC9, 0x03);
+}
+
 // ---- audio --------------------------------------------------------------------
 
 uint8_t it66121_hdmitx_drv::audioRateCode(uint32_t fs)

@@ -48,6 +48,13 @@ public:
     void HDMITX_EnableAVIInfoFrame(uint8_t enable, const uint8_t* frame);
     // The audio infoframe (DB1..DB5 in frame[0..4]).
     void HDMITX_EnableAudioInfoFrame(const uint8_t* frame);
+    // The HDMI vendor-specific infoframe for a 3D structure (0, 6 or 8
+    // carry it; others send 0).
+    void ConfigfHdmiVendorSpecificInfoFrame(uint8_t structure);
+    void hdmitx_SetSPDInfoFrame(const uint8_t payload[25]);
+    // The six MPEG infoframe bytes as the caller built them.
+    void hdmitx_SetMPEGInfoFrame(const uint8_t bytes[6]);
+    void hdmitx_Set_GeneralPurpose_PKT(const uint8_t packet[31]);
     void HDMITX_EnableAudioOutput(uint8_t type, uint8_t spdif, uint32_t fs, uint8_t channels, uint32_t tmds);
     void setHDMITX_NCTS(uint8_t code);
     void setHDMITX_ChStat(const uint8_t cs[5]);

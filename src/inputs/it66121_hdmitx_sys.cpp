@@ -124,6 +124,34 @@ void it66121_hdmitx_sys::HDMITX_ChangeDisplayOption(uint8_t type, uint8_t output
                                                (type != 1 ? 0x20 : 0));
 }
 
+void it66121_hdmitx_sys::HDMITX_ChangeAudioOption(uint8_t type, uint8_t channels, uint8_t rate_code)
+{
+    if (type == 0xC0) {
+        tx_audio_type = 0xC0;
+        tx_audio_fs = 768000;
+        tx_audio_channels = 8;
+        return;
+    }
+    if (type == 0x90) {
+        tx_audio_type = 0x90;
+        tx_audio_channels = 2;
+    } else {
+        tx_audio_type = 0x80;
+        tx_audio_channels = std::min<uint8_t>(std::max<uint8_t>(channels, 1), 8);
+    }
+    switch (rate_code) {
+    case 0: tx_audio_fs = 44100; break;
+    case 3: tx_audio_fs = 32000; break;
+    case 8: tx_audio_fs = 88200; break;
+    case 9: tx_audio_fs = 768000; break;
+    case 10: tx_audio_fs = 96000; break;
+    case 12: tx_audio_fs = 176400; break;
+    case 14: tx_audio_fs = 192000; break;
+    default: tx_audio_fs = 48000; break;
+    }
+    tx_audio_changed = 1;
+}
+
 void it66121_hdmitx_sys::HDMITX_DevLoopProc()
 {
     if (!tx_loop_enable)

@@ -18,6 +18,10 @@ public:
     it66121_hdmitx_sys(it66121_hdmitx_drv& drv, sdi_it66121& io) : drv_(drv), io_(io) {}
 
     void HDMITX_ChangeDisplayOption(uint8_t type, uint8_t output_color);
+    // 0x90 non-LPCM (2 channels), 0xC0 HBR (768 kHz, 8 channels, no
+    // reprogramming asked), anything else LPCM with 1..8 channels.
+    void HDMITX_ChangeAudioOption(uint8_t type, uint8_t channels, uint8_t rate_code);
+    void HDMITX_ChangeColorDepth() { tx_color_depth = 0; }
     void HDMITX_DevLoopProc();
     void HDMITX_SetOutput();
     void HDMITX_SetAudioOutput();

@@ -199,5 +199,67 @@ TEST_F(SdiPath, FailedReadGivesZeroAndAReadModifyWriteThenWritesNothing)
     EXPECT_EQ(tx().writeLog().size(), 1u);
 }
 
+TEST_F(SdiPath, VendorSpecificInfoFrameCarriesTheStructureAndAValidChecksum)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    struct Case {
+        uint8_t structure, byte4, checksum;
+        bool sixth;
+    };
+    // Type 0x81, version 1, length 5 (6 for structure 8), OUI 03 0C 00, 0x40.
+    for (const Case c : {Case{0, 0x00, 0x2A, false}, Case{6, 0x60, 0xCA, false}, Case{8, 0x80, 0xA9, true},
+                         Case{3, 0x00, 0x2A, false}}) {
+        tx().clearWriteLog();
+        src().it66121->drv.ConfigfHdmiVendorSpecificInfoFrame(c.structure);
+        EXPECT_EQ(tx().reg(1, 0x80), 0x40);
+        EXPECT_EQ(tx().reg(1, 0x81), c.byte4) << int(c.structure);
+        EXPECT_EQ(tx().reg(1, 0x83), c.checksum) << int(c.structure);
+        bool wrote82 = false;
+        for (const auto& w : tx().writeLog())
+            wrote82 = wrote82 || (w.bank == 1 && w.reg == 0x82);
+        EXPECT_EQ(wrote82, c.sixth) << int(c.structure);
+        EXPECT_EQ(tx().reg(0, 0xD2), 0x03);
+    }
+}
+
+TEST(It66121Audio, RateCodesNValuesAndClockLevels)
+{
+    const std::pair<uint32_t, uint8_t> codes[] = {{32000, 3}, {44100, 0}, {48000, 2},   {88200, 8},  {96000, 10},
+                                                  {176400, 12}, {192000, 14}, {768000, 9}, {22050, 2}};
+    for (auto [fs, code] : codes)
+        EXPECT_EQ(it66121_hdmitx_drv::audioRateCode(fs), code) << fs;
+    // HDMI's recommended N at 32, 44.1, 48, 88.2, 96, 176.4 and 192 kHz.
+    const std::pair<uint8_t, uint16_t> n[] = {{3, 4096},   {0, 6272},   {2, 6144},  {8, 12544},
+                                              {10, 12288}, {12, 25088}, {14, 24576}};
+    for (auto [code, value] : n)
+        EXPECT_EQ(it66121_hdmitx_drv::audioN(code), value) << int(code);
+    const std::pair<uint32_t, uint8_t> levels[] = {
+        {20000000, 0}, {20000001, 1}, {80000000, 1}, {80000001, 2}, {148500000, 2}};
+    for (auto [hz, level] : levels)
+        EXPECT_EQ(it66121_hdmitx_drv::videoPclkLevel(hz), level) << hz;
+}
+
+TEST_F(SdiPath, AudioOptionSelectsTypeChannelsAndRate)
+{
+    it66121_hdmitx_sys& s = src().it66121->sys;
+    struct Case {
+        uint8_t type, channels, code;
+        uint8_t wantType, wantChannels;
+        uint32_t wantFs;
+        uint8_t changed;
+    };
+    const Case cases[] = {{0x80, 0, 0, 0x80, 1, 44100, 1},   {0x80, 12, 14, 0x80, 8, 192000, 1},
+                          {0x90, 6, 3, 0x90, 2, 32000, 1},   {0x80, 2, 5, 0x80, 2, 48000, 1},
+                          {0xC0, 2, 0, 0xC0, 8, 768000, 0}};
+    for (const Case& c : cases) {
+        s.tx_audio_changed = 0;
+        s.HDMITX_ChangeAudioOption(c.type, c.channels, c.code);
+        EXPECT_EQ(s.tx_audio_type, c.wantType) << int(c.type);
+        EXPECT_EQ(s.tx_audio_channels, c.wantChannels) << int(c.channels);
+        EXPECT_EQ(s.tx_audio_fs, c.wantFs) << int(c.code);
+        EXPECT_EQ(s.tx_audio_changed, c.changed);
+    }
+}
+
 } // namespace
 } // namespace kel::test
