@@ -116,8 +116,10 @@ TEST_F(S5p210Faults, AbsentChipKeepsTheFpgaSideWaiting)
 TEST_F(SteadyPass, RestartWritesTheEdidFirstAndRestartsInTheSameIteration)
 {
     setEdidRecord(2, 1920, 1080, 50);
+    plug(2, "vic:16");
+    run(6);
     const unsigned before = sim().eeprom(2).pageWrites();
-    const unsigned hpd = src().it6602->hpdLowCount;
+    const unsigned hpd = hpdDrops(2);
     src().request_restart(2);
     run(1);
     EXPECT_EQ(sim().eeprom(2).pageWrites(), before + 32);
@@ -125,7 +127,7 @@ TEST_F(SteadyPass, RestartWritesTheEdidFirstAndRestartsInTheSameIteration)
     EXPECT_EQ(eeprom(2)[0x36] | (eeprom(2)[0x37] << 8), 11876);
     EXPECT_EQ(src().source_restart_request[2], 0);
     EXPECT_EQ(src().source_edid_written[2], 1);
-    EXPECT_EQ(src().it6602->hpdLowCount, hpd + 1);
+    EXPECT_EQ(hpdDrops(2), hpd + 1);
     EXPECT_EQ(sim().port().value() & 0x01, 0x01);
     EXPECT_EQ(sim().gpio().level(SimInputBoard::kEdidWp), 16);
     EXPECT_EQ(reg(38) & 0x02, 0x02);
@@ -133,6 +135,9 @@ TEST_F(SteadyPass, RestartWritesTheEdidFirstAndRestartsInTheSameIteration)
 
 TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
 {
+    for (int k = 0; k < 4; ++k)
+        plug(k, "vic:4");
+    run(6);
     for (int k = 0; k < 6; ++k)
         src().source_edid_written[k] = 1;
     std::array<unsigned, 6> before;
@@ -140,25 +145,32 @@ TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
         before[k] = sim().eeprom(k).pageWrites();
         src().source_restart_request[k] = 1;
     }
-    const unsigned hpd = src().it6602->hpdLowCount;
+    unsigned hpd = 0;
+    for (int k = 0; k < 4; ++k)
+        hpd += hpdDrops(k);
     run(1);
     for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(sim().eeprom(k).pageWrites(), before[k]);
         EXPECT_EQ(src().source_restart_request[k], 0);
     }
-    EXPECT_EQ(src().it6602->hpdLowCount, hpd + 4);
+    unsigned after = 0;
+    for (int k = 0; k < 4; ++k)
+        after += hpdDrops(k);
+    EXPECT_EQ(after, hpd + 4);
     EXPECT_EQ(src().ite6805->lastHpd.dev, 1);
     EXPECT_EQ(src().ite6805->lastHpd.level, 0);
 }
 
 TEST_F(SteadyPass, PollingNeverRestartsAnInputWhoseEdidIsStillToBeWritten)
 {
+    plug(3, "vic:16");
+    run(6);
     src().source_restart_request[3] = 1;
     src().source_edid_written[3] = 0;
-    const unsigned hpd = src().it6602->hpdLowCount;
+    const unsigned hpd = hpdDrops(3);
     src().sourcecheck(&src());
     EXPECT_EQ(src().source_restart_request[3], 1);
-    EXPECT_EQ(src().it6602->hpdLowCount, hpd);
+    EXPECT_EQ(hpdDrops(3), hpd);
 }
 
 TEST_F(SteadyPass, ChangePostedDuringTheEdidWriteIsWrittenOnTheNextPass)
