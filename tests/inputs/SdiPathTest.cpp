@@ -222,6 +222,30 @@ TEST_F(SdiPath, VendorSpecificInfoFrameCarriesTheStructureAndAValidChecksum)
     }
 }
 
+TEST_F(SdiPath, VideoEnableChoosesInputModeAndColourConversion)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    struct Case {
+        uint8_t inMode, outMode, reg70, reg72;
+        bool matrix;
+    };
+    // in_mode bits 0-1: 0 RGB, 1 YCbCr 4:2:2, 2 YCbCr 4:4:4; bits 6 and 7
+    // the extra conversion bits. out: 0 RGB, 1 YCbCr 4:2:2, 2 YCbCr 4:4:4.
+    const Case cases[] = {{0x00, 0, 0x01, 0x00, false}, {0x00, 1, 0x01, 0x02, true},  {0xC0, 1, 0x01, 0xE2, true},
+                          {0x80, 2, 0x01, 0xA2, true},  {0x01, 0, 0x41, 0x03, true},  {0xC1, 0, 0x41, 0xE3, true},
+                          {0x01, 1, 0x41, 0x00, false}, {0xC1, 2, 0x41, 0xE0, false}, {0x82, 0, 0x81, 0xA3, true},
+                          {0x42, 1, 0x81, 0x40, false}, {0x02, 2, 0x81, 0x00, false}};
+    for (const Case& c : cases) {
+        src().it66121->drv.HDMITX_EnableVideoOutput(1, c.inMode, c.outMode, 0);
+        const std::string at = "in " + std::to_string(c.inMode) + " out " + std::to_string(c.outMode);
+        EXPECT_EQ(tx().reg(0, 0x70), c.reg70) << at;
+        EXPECT_EQ(tx().reg(0, 0x72), c.reg72) << at;
+        EXPECT_EQ((tx().reg(0, 0x0F) & 0x10) == 0, c.matrix) << at;
+        EXPECT_EQ(tx().reg(0, 0xC0), 0) << "DVI";
+        EXPECT_EQ(tx().reg(0, 0x04), 0x15) << "fired";
+    }
+}
+
 TEST(It66121Audio, RateCodesNValuesAndClockLevels)
 {
     const std::pair<uint32_t, uint8_t> codes[] = {{32000, 3}, {44100, 0}, {48000, 2},   {88200, 8},  {96000, 10},
