@@ -98,7 +98,7 @@ tarvosource::tarvosource()
     // the process-wide instance (the test fixtures build their own).
     it6602 = new tarvo_it6602(*this);
     ite6805 = new ite6805_sys(*this);
-    it66121 = new it66121_sys(*this);
+    it66121 = new it66121_sys(*this, gpio, [](unsigned ms) { kel::platform::Sleeper::sleepMs(ms); });
     i2c = Drv_I2C0::pInstance();
 }
 
@@ -409,7 +409,7 @@ void tarvosource::sourcecheck(void* arg)
         stepReceiver(k);
         pollPause();
     }
-    if (it66121->test_fail_count <= kSdiMaxFailures)
+    if (it66121->probe_fail_count <= kSdiMaxFailures)
         it66121_sdi_enable();
     update_vid_info_delay();
 }
@@ -551,7 +551,7 @@ void tarvosource::it66121_sdi_enable()
         break;
     case 1:
         if (it66121->IT66121_Test() == 0) {
-            ++it66121->test_fail_count;
+            ++it66121->probe_fail_count;
             RegBankBits::clear(RegBankBits::kPresence0, 0x02);
         } else {
             RegBankBits::set(RegBankBits::kPresence0, 0x02);
@@ -563,7 +563,7 @@ void tarvosource::it66121_sdi_enable()
         sdi_tx_state = 3;
         break;
     default:
-        it66121->HDMITX_DevLoopProc();
+        it66121->sys.HDMITX_DevLoopProc();
         break;
     }
 }

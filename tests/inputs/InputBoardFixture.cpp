@@ -5,6 +5,8 @@
 #include "params/KelRamPara.h"
 #include "params/global.h"
 #include "platform/sim/SimEdidEeprom.h"
+#include "platform/Board.h"
+#include "platform/sim/SimBoard.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimVideoSource.h"
 
@@ -55,6 +57,18 @@ void InputBoardFixture::restartManager()
     ConfigEngine::pInstance();
     src_ = std::make_unique<tarvosource>();
     src_->prepare();
+}
+
+void InputBoardFixture::restartWithScenario(const std::vector<std::pair<std::string, std::string>>& keys)
+{
+    src_.reset();
+    {
+        QSettings ini(QString::fromStdString(board().scenarioPath()), QSettings::IniFormat);
+        for (const auto& [key, value] : keys)
+            ini.setValue(QString::fromStdString("input_board/" + key), QString::fromStdString(value));
+    }
+    platform::Board::initSim(root());
+    restartManager();
 }
 
 bool InputBoardFixture::runUntilState(uint8_t state, int maxIterations)

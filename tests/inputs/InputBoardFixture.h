@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kel::platform::sim { class SimInputBoard; }
@@ -26,6 +27,9 @@ protected:
     tarvosource& src() { return *src_; }
     // A new board manager, as after a restart of the program.
     void restartManager();
+    // Writes [input_board] keys to board.ini and restarts the simulated
+    // board (which reads its scenario once) and the board manager.
+    void restartWithScenario(const std::vector<std::pair<std::string, std::string>>& keys);
 
     // Runs iterations, one tick each, until the thread state is reached;
     // false when it is not reached within the limit.

@@ -8,6 +8,7 @@
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputPort.h"
 #include "platform/sim/SimIt6602.h"
+#include "platform/sim/SimIt66121.h"
 #include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
@@ -19,6 +20,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -84,7 +86,8 @@ SimInputBoard::SimInputBoard(SimBoard& board)
       port_(std::make_unique<SimInputPort>()),
       s5p210_(std::make_unique<SimRegisterChip>()),
       cdce913_(std::make_unique<SimRegisterChip>()),
-      sii9022_(std::make_unique<SimRegisterChip>())
+      sii9022_(std::make_unique<SimRegisterChip>()),
+      it66121_(std::make_unique<SimIt66121>())
 {
     gpio_ = std::make_unique<SimGpioLines>(
         board.registers(), std::vector<uint32_t>{kIt6602Reset, kIt6805Reset, kEdidWp, kGs2971Reset,
@@ -98,11 +101,12 @@ SimInputBoard::SimInputBoard(SimBoard& board)
     for (int k = 0; k < 4; ++k)
         rxSwitch_->attach(kEdidChannel[k], it6602Addr_[k], it6602_[k].get());
     root_ = {{kReceiverSwitch, rxSwitch_.get()}, {kEdidSwitch, edidSwitch_.get()}, {kPort, port_.get()},
-             {kCdce913, cdce913_.get()}, {kSii9022, sii9022_.get()}};
+             {kCdce913, cdce913_.get()}, {kSii9022, sii9022_.get()}, {kIt66121, it66121_.get()}};
     for (auto& [addr, dev] : root_)
         bus_.attach(addr, dev);
     route();
     gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.offset, e.from, e.to); });
+    it66121_->setObserver([this] { board_.writeState(); });
     board_.addStateWriter("input_board", [this] { return state(); });
 
     openKnob();
@@ -119,9 +123,10 @@ SimInputBoard::~SimInputBoard()
     }
     board_.removeStateWriter("input_board");
     gpio_->setObserver({});
+    it66121_->setObserver({});
     closeKnob();
     bus_.setRouter({});
-    for (uint16_t a : {kReceiverSwitch, kEdidSwitch, kPort, kCdce913, kSii9022})
+    for (uint16_t a : {kReceiverSwitch, kEdidSwitch, kPort, kCdce913, kSii9022, kIt66121})
         bus_.detach(a);
 }
 
@@ -152,6 +157,14 @@ void SimInputBoard::readScenario()
     cdce913_->setPresent(board_.scenarioFlag("input_board/cdce913_present", true, "the CDCE913 clock chip answers"));
     sii9022_->setPresent(board_.scenarioFlag("input_board/sii9022_present", true, "the SiI9022A transmitter answers"));
     port_->setPresent(board_.scenarioFlag("input_board/port_present", true, "the input control port answers"));
+    it66121_->setPresent(board_.scenarioFlag("input_board/it66121_present", true, "the SDI path's IT66121 answers"));
+    const QString sink = board_.scenario("input_board/sdi_sink", "hdmi",
+                                         "sink on the SDI transmitter: hdmi, dvi, none, corrupt or ddc_error").toString();
+    SimIt66121::Sink kind = SimIt66121::Sink::Hdmi;
+    if (!SimIt66121::parseSink(sink, &kind))
+        std::fprintf(stderr, "%s: [input_board] sdi_sink=%s is not a sink kind; using hdmi\n",
+                     board_.scenarioPath().c_str(), qPrintable(sink));
+    it66121_->setSink(kind);
     for (int k = 0; k < 6; ++k) {
         // Window 0 shows input 2 by default: a fresh board has a source there.
         sources_[k] = std::make_unique<SimVideoSource>();
@@ -322,6 +335,7 @@ QJsonObject SimInputBoard::state() const
         eeproms.append(e);
     }
     s.insert("eeproms", eeproms);
+    s.insert("sdi", sdiState());
     QJsonArray sources;
     for (int k = 0; k < 6; ++k)
         sources.append(sources_[k]->state());
@@ -334,6 +348,23 @@ QJsonObject SimInputBoard::state() const
     }
     s.insert("receivers", receivers);
     return s;
+}
+
+QJsonObject SimInputBoard::sdiState() const
+{
+    QJsonObject sdi;
+    sdi.insert("it66121_present", it66121_->present());
+    sdi.insert("sink", SimIt66121::sinkName(it66121_->sink()));
+    sdi.insert("hpd", (it66121_->reg(0, 0x0E) & 0x40) != 0);
+    sdi.insert("register_writes", static_cast<int>(it66121_->writeLog().size()));
+    sdi.insert("ddc_reads", static_cast<int>(it66121_->ddcReads()));
+    sdi.insert("sdi_enable", gpio_->level(kSdiEnable));
+    sdi.insert("gs2971_reset", gpio_->level(kGs2971Reset));
+    int pulses = 0;
+    for (const SimGpioLines::Edge& e : gpio_->edges(kGs2971Reset))
+        pulses += e.to == 0 ? 1 : 0;
+    sdi.insert("gs2971_pulses", pulses);
+    return sdi;
 }
 
 } // namespace kel::platform::sim

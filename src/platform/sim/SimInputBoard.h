@@ -24,20 +24,24 @@ class SimRegisterChip;
 class SimGpioLines;
 class SimI2cDevice;
 class SimLoggedDevice;
+class SimIt66121;
 class SimVideoSource;
 class SimIt6602;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
 // behind it, the input control port (0x40), the CDCE913 (0xCA), the SiI9022A
-// (0x76), the board's GPIO lines and the knob device "/dev/ec11" (a link to
-// a pseudo-terminal).
+// (0x76), the SDI path's IT66121 transmitter (0x98) with its sink, the
+// board's GPIO lines and the knob device "/dev/ec11" (a link to a
+// pseudo-terminal).
 //
 // <root>/sim/board.ini, group [input_board], says what is plugged in:
 //   edid<k> = blank | corrupt | file:<host path>   (first start only; the
 //             images then live in <root>/sim/edid/input<k>.bin)
 //   stuck = list of inputs whose EEPROM ignores writes
-//   d0_present, cdce913_present, sii9022_present, port_present = yes | no
+//   d0_present, cdce913_present, sii9022_present, port_present,
+//   it66121_present = yes | no
+//   sdi_sink = hdmi | dvi | none | corrupt | ddc_error   (the transmitter's sink)
 //   source<k> and its detail keys: what is plugged into input k at start
 //             (SimVideoSource; a fresh board has source2 = edid, the input
 //             window 0 shows)
@@ -52,6 +56,7 @@ public:
     static constexpr uint16_t kS5p210 = 0x68;
     static constexpr uint16_t kCdce913 = 0x65;
     static constexpr uint16_t kSii9022 = 0x3B;
+    static constexpr uint16_t kIt66121 = 0x4C;
     static constexpr uint8_t kEdidChannel[6] = {0x01, 0x02, 0x04, 0x08, 0x20, 0x10};
     static constexpr uint8_t kS5p210Channel = 0x80;
     // GPIO words.
@@ -81,6 +86,7 @@ public:
     SimRegisterChip& s5p210() { return *s5p210_; }
     SimRegisterChip& cdce913() { return *cdce913_; }
     SimRegisterChip& sii9022() { return *sii9022_; }
+    SimIt66121& it66121() { return *it66121_; }
     SimGpioLines& gpio() { return *gpio_; }
     // The source plugged into input k (0..5); its plug()/unplug() are the
     // live back door.
@@ -116,6 +122,7 @@ private:
     void onGpio(uint32_t offset, uint16_t from, uint16_t to);
     SimI2cDevice* find(uint16_t addr);
     void record(uint16_t addr, const I2cMsg* msgs, int count, bool ok);
+    QJsonObject sdiState() const;
     void openKnob();
     void closeKnob();
 
@@ -131,6 +138,7 @@ private:
     std::unique_ptr<SimRegisterChip> s5p210_;
     std::unique_ptr<SimRegisterChip> cdce913_;
     std::unique_ptr<SimRegisterChip> sii9022_;
+    std::unique_ptr<SimIt66121> it66121_;
     std::unique_ptr<SimGpioLines> gpio_;
     mutable std::atomic<bool> stateDirty_{false};
     std::map<SimI2cDevice*, std::unique_ptr<SimLoggedDevice>> logged_;
