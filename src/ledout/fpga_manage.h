@@ -11,9 +11,12 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace kel::platform { class RegisterWindow; }
 class rcvRecovery;
+class clock_record_run;
+struct ClockRecordState;
 
 // Date and time record used by the timed screen switching and the clock.
 struct TimeRealType {
@@ -157,9 +160,39 @@ public:
     void mapping_enable_deal();
     void usb_upgrade_manage_deal();
 
+    // ---- brightness, light sensor, timed screen on/off, clock, running time ----
+    // (fpga_manage_bright.cpp, clock_record_run.cpp). Their state is guarded
+    // by sched_mutex: the command RAM reaches them from link threads.
+    void Brightness_init(const uint8_t* record);
+    void Brightness_task();
+    void Brightness_hand_change();
+    void Brightness_time_change();
+    void Brightness_auto_change();
+    void Brightness_check_VMF();
+    void Brightness_read_VMF_value();
+    void Brightness_auto_filter();
+    static uint8_t half_hour_slot(uint32_t minutes);
+    void Send_read_VMF_data_cmd();
+    void Brightness_VMF_run();
+    void VMF_data_back_result();
+    // The 19-byte sensor read request for a card address.
+    static void vmf_read_frame(uint16_t card_addr, uint8_t* frame);
+    // Card traffic used by the sensor read: a frame out on an output port
+    // of FPGA 0, and the answer to the controller's own request (false
+    // while none is ready).
+    void send_card_frame(const uint8_t* frame, uint32_t length, uint8_t port);
+    bool take_card_answer(std::vector<uint8_t>& frame);
+    void dealwith_onoff();
+    uint32_t IT8563WE_Get(TimeRealType* t);
+    void Power_ctrl_init();
+    void Power_ctrl_reset();
+    // A copy of g_clock_record taken under the lock (the protocol's export).
+    ClockRecordState clock_record_snapshot();
+
     // ---- locks ----
     std::mutex reg_image_mutex;
     std::mutex irq_mutex;
+    std::mutex sched_mutex;
 
     // ---- object state (start-up, images, power-up, later features) ----
     std::thread fpga_thread;
@@ -210,7 +243,14 @@ public:
     // brightness and light sensor
     uint8_t bright_mode = 0;
     uint8_t bright_last_slot = 255;
-    uint8_t HalfHourValue[48] = {};
+    uint8_t HalfHourValue[48] = {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+                                 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+                                 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15};
+    // Set by the pass while it applies a brightness request it has taken.
+    std::atomic<uint8_t> bri_req_taken{0};
+    uint32_t time_stamp = 0;          // tick of the last time_now refresh
+    uint8_t announce_pending = 0;     // a change to announce once sched_mutex is released
+    std::vector<SCREEN_status> onoff_switches;  // timed switches to make once it is released
     uint8_t vmf_data[128] = {};
     TimeRealType time_now;
     // card answers to the controller's own requests
@@ -222,6 +262,10 @@ public:
     uint8_t onoff_last_day = 0;
     uint8_t on_hour[8] = {}, on_minute[8] = {}, off_hour[8] = {}, off_minute[8] = {};
     uint8_t on_armed[8] = {}, off_armed[8] = {};
+    uint8_t power_ctrl_step = 0;
+    uint32_t power_ctrl_count = 0;
+    // the running-time record
+    std::unique_ptr<clock_record_run> clock_record;
     // sending to the output ports, power saving of the outputs
     uint8_t send_port_current = 0;
     uint8_t send_fpga_current = 0;
@@ -280,4 +324,10 @@ private:
     static uint16_t block_u16(size_t offset);
     static void set_block_u16(size_t offset, uint16_t value);
     static void announce(int reason);
+    bool bright_apply();
+    void load_bright_record();
+    void load_onoff_pairs(const uint8_t* record);
+    void store_bright_record(uint8_t level);
+    uint8_t bright_link_mask();
+    void refresh_time_now();
 };

@@ -3,6 +3,7 @@
 #include "inputs/tarvosource.h"
 #include "ledout/LedGlobals.h"
 #include "ledout/LedSize.h"
+#include "ledout/clock_record_run.h"
 #include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
@@ -213,8 +214,15 @@ void SystemControllerPort::setFpgaCtrlFlags(uint8_t flags)
 
 uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask : 0; }
 
-// The running-time record is not kept by this build: its values read 0.
-ClockRecordView SystemControllerPort::clockRecord() { return ClockRecordView{}; }
+// The running-time totals: sequence number, minutes since power-on, and the
+// minutes of the finished groups plus those of the current one.
+ClockRecordView SystemControllerPort::clockRecord()
+{
+    if (!fpga())
+        return ClockRecordView{};
+    const ClockRecordState r = fpga()->clock_record_snapshot();
+    return ClockRecordView{r.rec_seq, r.rec_minutes_boot, r.rec_minutes_run, r.rec_total + 2 * r.rec_marks};
+}
 
 void SystemControllerPort::clockChanged()
 {

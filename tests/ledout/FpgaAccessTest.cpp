@@ -24,15 +24,6 @@ protected:
         clearLog();
     }
     std::vector<Bytes> fpgaTraffic() const { return sent(kFpga0); }
-    void hostCommand(uint8_t type, uint8_t store, uint16_t n, Bytes payload)
-    {
-        MCU_RAM_CMD[0] = 0xAA;
-        MCU_RAM_CMD[1] = type;
-        MCU_RAM_CMD[2] = store;
-        MCU_RAM_CMD[6] = uint8_t(n);
-        MCU_RAM_CMD[7] = uint8_t(n >> 8);
-        std::copy(payload.begin(), payload.end(), MCU_RAM_CMD + 8);
-    }
 };
 
 TEST_F(FpgaAccessTest, CommandWordsGoOutLeastSignificantByteFirst)

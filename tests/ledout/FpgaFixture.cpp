@@ -102,3 +102,19 @@ std::vector<std::vector<uint8_t>> FpgaFixture::sent(const std::string& path) con
 void FpgaFixture::clearLog() { platform::Board::sim()->spi().clearLog(); }
 
 } // namespace kel::test
+
+namespace kel::test {
+
+void FpgaFixture::hostCommand(uint8_t type, uint8_t store, uint16_t n, std::vector<uint8_t> payload)
+{
+    MCU_RAM_CMD[0] = 0xAA;
+    MCU_RAM_CMD[1] = type;
+    MCU_RAM_CMD[2] = store;
+    MCU_RAM_CMD[6] = uint8_t(n);
+    MCU_RAM_CMD[7] = uint8_t(n >> 8);
+    std::copy(payload.begin(), payload.end(), MCU_RAM_CMD + 8);
+}
+
+void FpgaFixture::runHostCommand() { m().write_to_register(fpga_manage::FPGA_REG_LOAD, 0x04, 0x04, 0); }
+
+} // namespace kel::test
