@@ -281,6 +281,28 @@ TEST_F(ClockRecordTest, PowerCutDuringARecordWriteLeavesAnAcceptedLog)
     }
 }
 
+// The group closes with its 1440th mark (the last byte of the mark field)
+// and the next group starts from the new totals.
+TEST_F(ClockRecordTest, FullGroupRollsOverAtItsLastMark)
+{
+    markRunning();
+    m().run_clock_record();
+    minutes(30);
+    g_clock_record.rec_marks = 1438;
+    minutes(2);
+    EXPECT_EQ(state().rec_group, 0);
+    minutes(2);
+    EXPECT_EQ(state().rec_group, 1);
+    EXPECT_EQ(state().rec_marks, 0u);
+    EXPECT_EQ(state().rec_total, 2880u);
+    EXPECT_EQ(state().rec_seq, 1u);
+    EXPECT_EQ(byte(kCopyA + 407), 0x55) << "marks 1436..1439";
+    EXPECT_EQ(byte(kCopyA + 408), 0xFF) << "nothing past the mark field";
+    EXPECT_EQ(at(kSeq0 + 8, 4), (Bytes{0x40, 0x0B, 0, 0}));
+    EXPECT_EQ(byte(kCopyB + 512), 0xAA);
+    EXPECT_EQ(at(kCopyB + 512 + 8, 8), (Bytes{0x40, 0x0B, 0, 0, 0xFF, 1, 0, 0}));
+}
+
 TEST_F(ClockRecordTest, NothingIsRecordedWhileTheFpgaIsDown)
 {
     m().run_clock_record();
