@@ -317,6 +317,9 @@ private:
     bool join_all_ports(uint8_t* frame, uint32_t length);
     void store_port_count(const uint8_t* frame, uint8_t port, uint8_t fpga);
     void clear_port_count(int port);
+    // config_id of the screen the recovery reader has loaded; false while
+    // no reader (or no screen) is there.
+    bool recovery_config_id(uint32_t* id);
     std::mutex sink_mutex;
     CardAnswerSink card_answer_sink;
 
