@@ -30,12 +30,6 @@ protected:
         fpga().setKnobs(k);
     }
     bool lit() { return m().get_fpga_status() == 1; }
-    // Powers up to the lit screen; returns the ticks it took.
-    uint32_t powerUp()
-    {
-        g_source_online = 2;
-        return runUntil([this] { return lit(); }, 3000);
-    }
     int count(const std::vector<int>& steps, int s) { return int(std::count(steps.begin(), steps.end(), s)); }
 };
 
