@@ -283,7 +283,20 @@ TEST_F(PassThroughTest, WrongTagNoLinkAndZeroPortAnswers)
     forward(pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition, 0x33));
     serve();
     EXPECT_TRUE(answers.empty());
-    cards(3, 2);
+    cards(3, 2, [](SimCardChain::Knobs& k) { k.wrongTag = false; });
+
+    // An answer shorter than a frame head is released and dropped; the
+    // next one passes.
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.truncate = 5; });
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    serve();
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(fpga().queuedAnswers(0), 0u) << "the short answer was released";
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.truncate = 0; });
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    answers.clear();
 
     // No link recorded: dropped, nothing queued.
     forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition), 255);
