@@ -5,6 +5,8 @@ std::atomic<uint8_t> g_set_led_setup{0};
 std::atomic<uint8_t> g_usb_grade{0};
 FpgaChange g_change;
 SendPara g_send_para;
+LineType line_type;
+SCAN_PARA scan_para;
 
 uint8_t* MCU_REG_func[2] = {nullptr, nullptr};
 uint8_t* MCU_RAM_PARA_func[2] = {nullptr, nullptr};

@@ -310,12 +310,10 @@ void fpga_manage::Brightness_auto_change()
 // the parameter image is non-zero.
 void fpga_manage::Brightness_check_VMF()
 {
-    static constexpr uint16_t kCardByte[16] = {104, 106, 112, 114, 562, 566, 570, 574,
-                                               642, 646, 650, 654, 658, 662, 666, 670};
     g_change.vmf_card_addr = 0;
     g_change.vmf_group = 0;
     for (int p = 0; p < 16; ++p) {
-        if (ram_para_image[0][kCardByte[p]] != 0) {
+        if (ram_para_image[0][port_status_addr(p)] != 0) {
             g_change.vmf_card_addr = uint16_t(0x4000 + 0x1000 * (p % 4));
             g_change.vmf_group = uint8_t(p / 4 + 1);
             return;
@@ -359,7 +357,7 @@ void fpga_manage::Send_read_VMF_data_cmd()
     uint8_t frame[kVmfFrameSize];
     vmf_read_frame(g_change.vmf_card_addr, frame);
     const uint8_t position = uint8_t((g_change.vmf_card_addr - 0x4000) / 0x1000);
-    send_card_frame(frame, kVmfFrameSize, uint8_t(position + 4 * (g_change.vmf_group - 1)));
+    Send_to_port(frame, kVmfFrameSize, uint16_t(position + 4 * (g_change.vmf_group - 1)), kFpga0);
 }
 
 // Waits for the sensor answer up to kVmfWaitTicks; the wait is also
@@ -386,24 +384,24 @@ void fpga_manage::Brightness_read_VMF_value()
 
 void fpga_manage::Brightness_VMF_run()
 {
-    {
-        std::lock_guard<std::mutex> l(irq_mutex);
-        reg_IRQ_Dealwith(0, 0);
-        reg_IRQ_Dealwith(1, 0);
-    }
+    std::lock_guard<std::mutex> l(irq_mutex);
+    reg_IRQ_Dealwith(0, 0);
+    reg_IRQ_Dealwith(1, 0);
     VMF_data_back_result();
 }
 
-// An answer is taken only whole: the expected command, status 0, all 128
-// data bytes and a good check byte. Anything else counts in register 85.
+// card_answer holds the answer from its command byte on. It is taken only
+// whole: the expected command, status 0, all 128 data bytes and a right
+// check byte. Anything else counts in register 85. The caller holds
+// irq_mutex, under which the answer is stored.
 void fpga_manage::VMF_data_back_result()
 {
-    std::vector<uint8_t> a;
-    if (!take_card_answer(a))
+    if (!card_answer_ready)
         return;
-    const size_t need = kVmfDataAt + kVmfDataSize + 1;
-    if (a.size() >= need && a[9] == g_change.vmf_expect_cmd && a[10] == 0 && Utils::BCC(a.data(), uint32_t(a.size() - 1)) == a.back()) {
-        std::copy(a.begin() + kVmfDataAt, a.begin() + kVmfDataAt + kVmfDataSize, vmf_data);
+    card_answer_ready = 0;
+    const bool whole = card_answer_length >= kVmfDataAt + kVmfDataSize + 1 && card_answer_check_ok;
+    if (whole && card_answer[0] == g_change.vmf_expect_cmd && card_answer[1] == 0) {
+        std::copy(card_answer + 2, card_answer + 2 + kVmfDataSize, vmf_data);
         g_change.vmf_data_valid = 1;
         g_change.vmf_done = 1;
         return;

@@ -212,7 +212,7 @@ void SystemControllerPort::setFpgaCtrlFlags(uint8_t flags)
         fpga()->fpga_ctrl_flags = flags;
 }
 
-uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask : 0; }
+uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask.load() : 0; }
 
 // The running-time totals: sequence number, minutes since power-on, and the
 // minutes of the finished groups plus those of the current one.
