@@ -7,11 +7,15 @@
 #include "params/SyncReason.h"
 #include "params/global.h"
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCardChain.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimFpga.h"
+#include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimNorFlash.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace kel::test {
 namespace {
@@ -220,6 +224,76 @@ TEST_F(BrightnessTest, AutoModeWithoutSensorAnswersGoesFull)
     runAt(10, 0, 200);
     EXPECT_EQ(g_change.bright_level, 255);
     EXPECT_EQ(fpga().reg(6), 255);
+}
+
+// The light sensor on the first card of port 5 (group 2, first port),
+// read from the simulated card chain: target level 128 by default.
+class SensorTest : public BrightnessTest {
+protected:
+    using Knobs = platform::sim::SimCardChain::Knobs;
+    void SetUp() override
+    {
+        BrightnessTest::SetUp();
+        sensorCards([](Knobs&) {});
+        m().ram_para_image[0][fpga_manage::port_status_addr(kPort)] = 1;
+        storeRecord(2, {});
+        g_change.bright_level = 120;
+    }
+    void sensorCards(const std::function<void(Knobs&)>& knobs)
+    {
+        Knobs k;
+        k.cards = 2;
+        knobs(k);
+        chain().setKnobs(k);
+    }
+    platform::sim::SimCardChain& chain() { return platform::sim::SimFpgaBoard::current()->chain(kPort); }
+    int reads() { return chain().card(0).sensorReads; }
+    uint8_t badAnswers() { return m().reg_image(fpga_manage::FPGA_REG_BAD_ANSWERS); }
+    static constexpr int kPort = 4;
+};
+
+TEST_F(SensorTest, AutoModeFollowsTheSensorOneStepPerPeriod)
+{
+    runAt(10, 0, 199);
+    EXPECT_EQ(reads(), 0) << "not before 200 ticks";
+    for (int step = 1; step <= 10; ++step) {
+        runAt(10, 0, 200);
+        const int expected = std::min(120 + step, 128);
+        EXPECT_EQ(reads(), step);
+        EXPECT_EQ(g_change.bright_level, expected) << step;
+        EXPECT_EQ(fpga().reg(6), expected) << step;
+    }
+    EXPECT_EQ(g_change.vmf_miss_count, 0);
+    EXPECT_EQ(badAnswers(), 0);
+}
+
+TEST_F(SensorTest, BadAnswersLeaveTheLevelAndMissingOnesEndAtFull)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Knobs&)> knobs;
+        uint8_t badAnswers;
+    };
+    const Case cases[] = {
+        {"status not 0", [](Knobs& k) { k.status = 1; }, 1},
+        {"bad check byte", [](Knobs& k) { k.badCheck = true; }, 1},
+        {"answer cut short", [](Knobs& k) { k.truncate = 60; }, 1},
+        {"no answer", [](Knobs& k) { k.drop = true; }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sensorCards(c.knobs);
+        m().reg_images[0][fpga_manage::FPGA_REG_BAD_ANSWERS] = 0;
+        g_change.vmf_miss_count = 0;
+        g_change.bright_level = 120;
+        for (int i = 0; i < 9; ++i)
+            runAt(10, 0, 200);
+        EXPECT_EQ(g_change.bright_level, 120);
+        EXPECT_EQ(badAnswers(), 9 * c.badAnswers);
+        runAt(10, 0, 200);
+        EXPECT_EQ(g_change.bright_level, 255) << "ten reads without a good answer";
+        EXPECT_EQ(fpga().reg(6), 255);
+    }
 }
 
 } // namespace
