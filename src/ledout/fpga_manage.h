@@ -175,6 +175,11 @@ public:
     void VMF_data_back_result();
     // The 19-byte sensor read request for a card address.
     static void vmf_read_frame(uint16_t card_addr, uint8_t* frame);
+    // Power-save register write to the sensor card (ports 1..8) on the
+    // current send port, and its answer: 1 done, 2 refused, 0 none.
+    void Send_write_VMF_reg_cmd(bool on, uint8_t port);
+    uint8_t wait_VMF_result();
+    void VMF_reg_back_result(uint8_t fpga);
     void dealwith_onoff();
     uint32_t IT8563WE_Get(TimeRealType* t);
     void Power_ctrl_init();
@@ -391,6 +396,8 @@ private:
     bool bright_apply();
     void load_bright_record();
     void load_onoff_pairs(const uint8_t* record);
+    void wait_vmf_answer(const std::function<void()>& service);
+    void count_bad_answer();
     void store_bright_record(uint8_t level);
     uint8_t bright_link_mask();
     void refresh_time_now();

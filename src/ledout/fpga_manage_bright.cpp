@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -44,6 +45,8 @@ constexpr uint8_t kVmfReadCmd = 0x61;
 constexpr uint8_t kVmfDataSize = 128;
 constexpr size_t kVmfDataAt = 11;
 constexpr uint32_t kVmfWaitTicks = 35;
+constexpr uint32_t kVmfRegFrameSize = 15;
+constexpr uint8_t kVmfRegCmd = 0xA0;
 constexpr uint32_t kVmfMaxPolls = 350;
 constexpr uint64_t kVmfPollUs = 1000;
 
@@ -360,8 +363,6 @@ void fpga_manage::Send_read_VMF_data_cmd()
     Send_to_port(frame, kVmfFrameSize, uint16_t(position + 4 * (g_change.vmf_group - 1)), kFpga0);
 }
 
-// Waits for the sensor answer up to kVmfWaitTicks; the wait is also
-// bounded in polls so that it ends when the tick counter stands still.
 void fpga_manage::Brightness_read_VMF_value()
 {
     if (g_change.vmf_card_addr == 0)
@@ -371,15 +372,22 @@ void fpga_manage::Brightness_read_VMF_value()
     g_change.vmf_data_valid = 0;
     g_change.vmf_expect_cmd = kVmfReadCmd;
     card_answer_ready = 0;
-    const uint32_t start = G_timeTicks;
-    for (uint32_t poll = 0;; ++poll) {
-        Brightness_VMF_run();
-        if (g_change.vmf_done || Utils::getTimeSpace(start) > kVmfWaitTicks || poll >= kVmfMaxPolls)
-            break;
-        kel::platform::Sleeper::sleepUs(kVmfPollUs);
-    }
+    wait_vmf_answer([this] { Brightness_VMF_run(); });
     if (!g_change.vmf_done)
         ++g_change.vmf_miss_count;
+}
+
+// Runs `service` until vmf_done is set or kVmfWaitTicks pass; the wait is
+// also bounded in polls so that it ends when the tick counter stands still.
+void fpga_manage::wait_vmf_answer(const std::function<void()>& service)
+{
+    const uint32_t start = G_timeTicks;
+    for (uint32_t poll = 0;; ++poll) {
+        service();
+        if (g_change.vmf_done || Utils::getTimeSpace(start) > kVmfWaitTicks || poll >= kVmfMaxPolls)
+            return;
+        kel::platform::Sleeper::sleepUs(kVmfPollUs);
+    }
 }
 
 void fpga_manage::Brightness_VMF_run()
@@ -406,7 +414,58 @@ void fpga_manage::VMF_data_back_result()
         g_change.vmf_done = 1;
         return;
     }
+    count_bad_answer();
+}
+
+// Image register 85 counts the card answers that could not be used.
+void fpga_manage::count_bad_answer()
+{
     merge_image(FPGA_REG_BAD_ANSWERS, 0xFF, uint8_t(reg_image(FPGA_REG_BAD_ANSWERS) + 1), kFpga0);
+}
+
+// Register 2 (ports 1..4) or 3 (ports 5..8) of the sensor card: two bits
+// per port, 1 on and 3 off.
+void fpga_manage::Send_write_VMF_reg_cmd(bool on, uint8_t port)
+{
+    if (port < 1 || port > 8)
+        return;
+    const uint8_t shift = uint8_t(2 * ((port - 1) % 4));
+    const uint16_t a = g_change.vmf_card_addr;
+    uint8_t frame[kVmfRegFrameSize] = {uint8_t(a), uint8_t(a >> 8), 0x00, 0xF0, 0x10, 0xBB, 3, 0, 0, kVmfRegCmd,
+                                       uint8_t(port <= 4 ? 2 : 3), uint8_t(3u << shift), 0,
+                                       uint8_t((on ? 1u : 3u) << shift), 0};
+    frame[kVmfRegFrameSize - 1] = Utils::BCC(frame, kVmfRegFrameSize - 1);
+    Send_to_port(frame, kVmfRegFrameSize, send_port_current, send_fpga_current);
+}
+
+uint8_t fpga_manage::wait_VMF_result()
+{
+    if (!g_change.vmf_card_addr)
+        return 0;
+    g_change.vmf_expect_cmd = kVmfRegCmd;
+    g_change.vmf_done = 0;
+    const uint8_t fpga = send_fpga_current;
+    wait_vmf_answer([this, fpga] {
+        std::lock_guard<std::mutex> l(irq_mutex);
+        reg_IRQ_Dealwith(fpga, 0);
+        VMF_reg_back_result(fpga);
+    });
+    return g_change.vmf_done;
+}
+
+// The caller holds irq_mutex (see VMF_data_back_result).
+void fpga_manage::VMF_reg_back_result(uint8_t)
+{
+    if (!card_answer_ready)
+        return;
+    card_answer_ready = 0;
+    if (!card_answer_check_ok) {
+        count_bad_answer();
+        return;
+    }
+    const bool ok = card_answer[0] == g_change.vmf_expect_cmd && card_answer[1] == 0;
+    g_change.vmf_done = ok ? 1 : 2;
+    g_change.vmf_data_valid = ok ? 1 : 0;
 }
 
 // ---- timed screen on/off ----

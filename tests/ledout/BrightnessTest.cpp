@@ -296,5 +296,32 @@ TEST_F(SensorTest, BadAnswersLeaveTheLevelAndMissingOnesEndAtFull)
     }
 }
 
+// The power-save write to the sensor card: two bits per port in its
+// register 2 (ports 1..4) or 3 (ports 5..8), 1 on and 3 off.
+TEST_F(SensorTest, PowerSaveRegisterWriteAndItsAnswer)
+{
+    m().Brightness_check_VMF();
+    m().send_port_current = kPort;
+    m().send_fpga_current = 0;
+    struct Case {
+        bool on;
+        uint8_t port, reg, value;
+    };
+    for (const Case& c : {Case{true, 2, 2, 0x04}, Case{false, 6, 3, 0x0C}, Case{true, 8, 3, 0x4C}}) {
+        m().Send_write_VMF_reg_cmd(c.on, c.port);
+        EXPECT_EQ(m().wait_VMF_result(), 1) << int(c.port);
+        EXPECT_EQ(chain().card(0).regs[c.reg], c.value) << int(c.port);
+    }
+    const auto before = chain().received().size();
+    m().Send_write_VMF_reg_cmd(true, 9);
+    EXPECT_EQ(chain().received().size(), before) << "no such port: nothing sent";
+    sensorCards([](Knobs& k) { k.status = 3; });
+    m().Send_write_VMF_reg_cmd(true, 1);
+    EXPECT_EQ(m().wait_VMF_result(), 2) << "refused";
+    sensorCards([](Knobs& k) { k.drop = true; });
+    m().Send_write_VMF_reg_cmd(true, 1);
+    EXPECT_EQ(m().wait_VMF_result(), 0) << "no answer";
+}
+
 } // namespace
 } // namespace kel::test
