@@ -442,8 +442,11 @@ void fpga_manage::Dealwith_mcu_ram()
                 erase_cmd_record(kBrightSector);
             bright_record_stored(false);
         } else {
-            merge_image(FPGA_REG_BRIGHT, 0xFF, c[9], 0);
-            g_change.bright_level = c[9];
+            {
+                std::lock_guard<std::mutex> l(sched_mutex);
+                merge_image(FPGA_REG_BRIGHT, 0xFF, c[9], 0);
+                g_change.bright_level = c[9];
+            }
             Brightness_hand_dealwith(0);
             if (store == 0xAA) {
                 store_cmd_record(kBrightSector, n);

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 namespace kel::test {
 namespace {
@@ -199,6 +200,30 @@ TEST_F(BrightnessTest, RecordsThatEnableNothing)
     m().record_bright_change();
     EXPECT_EQ(g_change.bright_sched_on, 0);
     EXPECT_EQ(g_change.bright_level, 16);
+}
+
+// The command RAM reaches the scheduler from a link thread while the
+// manager thread runs it: one lock, no deadlock, no lost level.
+TEST_F(BrightnessTest, HandLevelFromALinkThreadWhileTheSchedulerRuns)
+{
+    percent(100);
+    storeRecord(0, {16});
+    std::thread link([this] {
+        for (int i = 0; i < 200; ++i) {
+            hostCommand(3, 0, 49, {0, 16});
+            runHostCommand();
+            hostCommand(1, 0, 7, {0x24, 0x20, 0x01, 0x05, 0x09, 0x07, 0x03});
+            runHostCommand();
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        advance(1000);
+        m().Extension_function();
+        m().run_clock_record();
+    }
+    link.join();
+    EXPECT_EQ(fpga().reg(6), 255);
+    EXPECT_EQ(percent(), 100);
 }
 
 TEST_F(BrightnessTest, SensorRequestFrame)
