@@ -236,6 +236,7 @@ public:
     std::atomic<uint8_t> fpga_ctrl_flags{0};
 
     uint16_t wlan_state_seen = 0;
+    uint32_t wlan_check_tick = 0;
     rcvRecovery* rcv_reader = nullptr;
     QString upgrade_path;
     QList<QString> upgrade_names;

@@ -79,7 +79,13 @@ void fpga_manage::Check_search_card()
         check_vbo_status(0);
         Search_Card_Cmd();
         Extension_function();
-        check_wlanonline_state();
+        // The link bits are read once per tick: the pass runs many times a
+        // tick and they change far slower.
+        const uint32_t tick = G_timeTicks.load();
+        if (tick != wlan_check_tick) {
+            wlan_check_tick = tick;
+            check_wlanonline_state();
+        }
         return;
     }
     // The host's hold ends 80 ticks after its last frame.
