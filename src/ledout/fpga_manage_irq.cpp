@@ -240,13 +240,16 @@ void fpga_manage::update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t
 void fpga_manage::store_port_count(const uint8_t* frame, uint8_t port, uint8_t f)
 {
     const uint16_t count = port_count_addr(port), status = port_status_addr(port);
+    const uint32_t n = uint32_t(status - count + 1);
+    uint8_t bytes[5];
     {
         std::lock_guard<std::mutex> l(reg_image_mutex);
         ram_para_image[f][count] = frame[11];
         ram_para_image[f][count + 1] = frame[12];
         ram_para_image[f][status] = frame[13];
+        std::memcpy(bytes, &ram_para_image[f][count], n);
     }
-    write_fpga_ram(&ram_para_image[f][count], count, uint32_t(status - count + 1), kParaBuffer, f);
+    write_fpga_ram(bytes, count, n, kParaBuffer, f);
 }
 
 // ---- the PC tool's requests ----

@@ -6,6 +6,8 @@
 #include "params/Utils.h"
 #include "params/global.h"
 
+#include <algorithm>
+
 namespace {
 
 using F = RcvCardFrame;
@@ -77,7 +79,12 @@ void fpga_manage::Check_search_card()
     // linked and every transmitter busy, so nothing is searched meanwhile.
     if (pc_cmd_valid == 0 && get_fpga_status() == 1 && !reset_pending[0]) {
         check_vbo_status(0);
-        Search_Card_Cmd();
+        {
+            // The links send the PC tool's requests under this lock; a search
+            // cycle takes it too, so two frames never share a TX buffer.
+            std::lock_guard<std::mutex> l(irq_mutex);
+            Search_Card_Cmd();
+        }
         Extension_function();
         // The link bits are read once per tick: the pass runs many times a
         // tick and they change far slower.
@@ -155,13 +162,16 @@ uint32_t fpga_manage::CHECK_search_cmd_status()
 void fpga_manage::clear_port_count(int port)
 {
     const uint16_t count = port_count_addr(port), status = port_status_addr(port);
+    // Ports 0-3 keep count and status 4 bytes apart, the others 2.
+    const uint32_t n = port < 4 ? 5 : 3;
+    uint8_t bytes[5];
     {
         std::lock_guard<std::mutex> l(reg_image_mutex);
         ram_para_image[0][count] = ram_para_image[0][count + 1] = 0;
         ram_para_image[0][status] = 0;
+        std::copy(&ram_para_image[0][count], &ram_para_image[0][count] + n, bytes);
     }
-    // Ports 0-3 keep count and status 4 bytes apart, the others 2.
-    write_fpga_ram(&ram_para_image[0][count], count, port < 4 ? 5 : 3, kParaBuffer, 0);
+    write_fpga_ram(bytes, count, n, kParaBuffer, 0);
 }
 
 void fpga_manage::check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, uint32_t value_a, uint32_t value_b,
