@@ -18,8 +18,6 @@ constexpr uint32_t kSearchEnabled = 15;
 constexpr uint32_t kCycleSent = 1u << 31;
 constexpr uint32_t kCycleOdd = 1u << 30;
 constexpr uint8_t kSearchFrameLength = 30;
-constexpr uint8_t kRegArm[2] = {0x83, 0x93};
-constexpr uint8_t kRegStatus[2] = {0x81, 0x91};
 constexpr uint32_t kVboPeriod = 10;
 constexpr uint8_t kRegVboHealth = 0x28;
 constexpr uint8_t kVboHealthy = 0x1C;
@@ -179,7 +177,7 @@ void fpga_manage::check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, u
 {
     if (port > 15)
         return;
-    write_to_register(kRegArm[port / 8], uint8_t(1u << ((port % 8) / 2)), 0, fpga);
+    write_to_register(kRegPortArm[port / 8], uint8_t(1u << ((port % 8) / 2)), 0, fpga);
     uint8_t frame[kSearchFrameLength] = {};
     F::head(frame, F::cardTarget(port, F::kSearchAddr), F::kTagSearch, 0xFF, uint8_t(port + 1), F::CMD_SEARCH_CARD);
     frame[16] = mode & 1;
@@ -195,9 +193,9 @@ void fpga_manage::check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, u
 void fpga_manage::deal_with_search_concurrent(uint8_t fpga)
 {
     const uint8_t f = fpga ? 1 : 0;
-    read_from_register(kRegStatus[0], f);
-    read_from_register(kRegStatus[1], f);
-    const uint8_t status[2] = {reg_image(kRegStatus[0], f), reg_image(kRegStatus[1], f)};
+    read_from_register(kRegPortStatus[0], f);
+    read_from_register(kRegPortStatus[1], f);
+    const uint8_t status[2] = {reg_image(kRegPortStatus[0], f), reg_image(kRegPortStatus[1], f)};
     for (uint8_t k = 0; k < 8; ++k) {
         if (!(status[k / 4] & (1u << (2 * (k % 4)))))
             continue;
