@@ -74,6 +74,11 @@ public:
         FPGA_REG_LINK_HIGH = 144,
     };
     static constexpr uint8_t kStateRunning = 3;
+    // Output-port registers of ports 0-7 and 8-15.
+    static constexpr uint8_t kRegPortStatus[2] = {0x81, 0x91};   // bit 2k RX of pair k full, 2k+1 TX busy
+    static constexpr uint8_t kRegPortStrobe[2] = {0x82, 0x92};   // bits 0-3 release RX, 4-7 start TX
+    static constexpr uint8_t kRegPortArm[2] = {0x83, 0x93};
+    static constexpr uint8_t kRegPortSelect[2] = {0x84, 0x94};
     static constexpr uint8_t kParaBuffer = 1;
     static constexpr uint32_t kParaRecordAddr = 0x6C7000;
     static constexpr uint32_t kOnOffSector = 1741;
@@ -269,6 +274,7 @@ public:
     std::atomic<uint8_t> fpga_ctrl_flags{0};
 
     uint16_t wlan_state_seen = 0;
+    uint32_t wlan_check_tick = 0;
     rcvRecovery* rcv_reader = nullptr;
     QString upgrade_path;
     QList<QString> upgrade_names;

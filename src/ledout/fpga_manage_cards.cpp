@@ -14,12 +14,6 @@ namespace {
 using F = RcvCardFrame;
 
 constexpr uint8_t kRouteCommand = 1;
-constexpr uint8_t kRegStatusLow = 0x81;
-constexpr uint8_t kRegStatusHigh = 0x91;
-constexpr uint8_t kRegStartLow = 0x82;
-constexpr uint8_t kRegStartHigh = 0x92;
-constexpr uint8_t kRegSelectLow = 0x84;
-constexpr uint8_t kRegSelectHigh = 0x94;
 constexpr uint8_t kRegTxHighLow = 0x1B;
 constexpr uint8_t kRegTxHighHigh = 0x9E;
 constexpr uint8_t kTxLengthReg[8] = {0x1A, 0x86, 0x88, 0x8A, 0x9A, 0x9B, 0x9C, 0x9D};
@@ -173,7 +167,7 @@ uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
 {
     if (port > 15)
         return 0;
-    const uint8_t reg = port < 8 ? kRegStatusLow : kRegStatusHigh;
+    const uint8_t reg = kRegPortStatus[port / 8];
     const uint8_t busy = uint8_t(1u << (1 + 2 * ((port % 8) / 2)));
     // Bounded by ticks and, should the tick stand still, by the polls
     // that many ticks take.
@@ -198,13 +192,13 @@ void fpga_manage::Send_to_port(const uint8_t* frame, uint16_t length, uint16_t p
     wait_fpga_send_ready(uint8_t(port), fpga);
     const bool high = port >= 8;
     const uint8_t k = uint8_t((port % 8) / 2);
-    write_to_register(high ? kRegSelectHigh : kRegSelectLow, 0xFF, uint8_t(1u << (port % 8)), fpga);
+    write_to_register(kRegPortSelect[port / 8], 0xFF, uint8_t(1u << (port % 8)), fpga);
     const uint32_t lengthMinusOne = uint32_t(length) - 1;
     write_fpga_ram(frame, 0, length, uint8_t(3 + 2 * (port / 2)), fpga);
     write_to_register(kTxLengthReg[port / 2], 0xFF, uint8_t(lengthMinusOne), fpga);
     write_to_register(high ? kRegTxHighHigh : kRegTxHighLow, uint8_t(3u << (2 * k)),
                       uint8_t(((lengthMinusOne >> 8) & 0x0F) << (2 * k)), fpga);
-    write_to_register(high ? kRegStartHigh : kRegStartLow, 0xF0, uint8_t(0x10u << k), fpga);
+    write_to_register(kRegPortStrobe[port / 8], 0xF0, uint8_t(0x10u << k), fpga);
 }
 
 // Link bits of FPGA 0 read fresh, or 0 when it is not running.

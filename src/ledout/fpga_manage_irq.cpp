@@ -20,9 +20,6 @@ constexpr uint8_t kIrqClear = 0x20;
 constexpr uint8_t kIrqEvent = 0x40;
 constexpr uint8_t kVersionFirst = 25;
 constexpr uint8_t kVersionLast = 48;
-constexpr uint8_t kRegStatus[2] = {0x81, 0x91};
-constexpr uint8_t kRegRelease[2] = {0x82, 0x92};
-constexpr uint8_t kRegArm[2] = {0x83, 0x93};
 constexpr uint8_t kRegRxHigh[2] = {0x19, 0x99};
 constexpr uint8_t kRxLengthReg[8] = {0x18, 0x85, 0x87, 0x89, 0x95, 0x96, 0x97, 0x98};
 constexpr uint8_t kFullBits = 0x55;
@@ -84,9 +81,9 @@ uint32_t fpga_manage::reg_IRQ_Dealwith(uint8_t fpga, uint8_t force)
             g_change.fpga_lost_time[f] = G_timeTicks.load();
         }
     }
-    read_from_register(kRegStatus[0], f);
-    read_from_register(kRegStatus[1], f);
-    if ((reg_image(kRegStatus[0], f) | reg_image(kRegStatus[1], f)) & kFullBits)
+    read_from_register(kRegPortStatus[0], f);
+    read_from_register(kRegPortStatus[1], f);
+    if ((reg_image(kRegPortStatus[0], f) | reg_image(kRegPortStatus[1], f)) & kFullBits)
         Rcv_data_from_eth(f);
     update_eth_state(f);
     return 1;
@@ -95,9 +92,9 @@ uint32_t fpga_manage::reg_IRQ_Dealwith(uint8_t fpga, uint8_t force)
 void fpga_manage::check_fpga_net_data_status(uint8_t fpga)
 {
     const uint8_t f = fpgaIndex(fpga);
-    read_from_register(kRegStatus[0], f);
-    read_from_register(kRegStatus[1], f);
-    if ((reg_image(kRegStatus[0], f) | reg_image(kRegStatus[1], f)) & kFullBits)
+    read_from_register(kRegPortStatus[0], f);
+    read_from_register(kRegPortStatus[1], f);
+    if ((reg_image(kRegPortStatus[0], f) | reg_image(kRegPortStatus[1], f)) & kFullBits)
         g_change.irq_data_pending[f] = 1;
 }
 
@@ -119,19 +116,19 @@ void fpga_manage::release_rx(uint8_t pair, uint8_t fpga)
 {
     const int group = pair / 4;
     const uint8_t bit = uint8_t(1u << (pair % 4));
-    write_to_register(kRegRelease[group], bit, bit, fpga);
-    write_to_register(kRegArm[group], bit, 0, fpga);
+    write_to_register(kRegPortStrobe[group], bit, bit, fpga);
+    write_to_register(kRegPortArm[group], bit, 0, fpga);
 }
 
 void fpga_manage::Rcv_data_from_eth(uint8_t fpga)
 {
     const uint8_t f = fpgaIndex(fpga);
     deal_with_search_concurrent(f);
-    read_from_register(kRegStatus[0], f);
-    read_from_register(kRegStatus[1], f);
+    read_from_register(kRegPortStatus[0], f);
+    read_from_register(kRegPortStatus[1], f);
     uint8_t pair = 8;
     for (uint8_t k = 0; k < 8 && pair == 8; ++k)
-        if (fullBit(reg_image(kRegStatus[k / 4], f), k % 4))
+        if (fullBit(reg_image(kRegPortStatus[k / 4], f), k % 4))
             pair = k;
     if (pair == 8)
         return;
@@ -242,13 +239,16 @@ void fpga_manage::update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t
 void fpga_manage::store_port_count(const uint8_t* frame, uint8_t port, uint8_t f)
 {
     const uint16_t count = port_count_addr(port), status = port_status_addr(port);
+    const uint32_t n = uint32_t(status - count + 1);
+    uint8_t bytes[5];
     {
         std::lock_guard<std::mutex> l(reg_image_mutex);
         ram_para_image[f][count] = frame[11];
         ram_para_image[f][count + 1] = frame[12];
         ram_para_image[f][status] = frame[13];
+        std::memcpy(bytes, &ram_para_image[f][count], n);
     }
-    write_fpga_ram(&ram_para_image[f][count], count, uint32_t(status - count + 1), kParaBuffer, f);
+    write_fpga_ram(bytes, count, n, kParaBuffer, f);
 }
 
 // ---- the PC tool's requests ----
@@ -261,8 +261,8 @@ uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t lengt
     uint8_t frame[kCardFrameMax];
     std::memcpy(frame, request, length);
     multicast_in_progress = 0;
-    write_to_register(kRegArm[1], 0x0F, 0, 0);
-    write_to_register(kRegArm[0], 0x0F, 0, 0);
+    write_to_register(kRegPortArm[1], 0x0F, 0, 0);
+    write_to_register(kRegPortArm[0], 0x0F, 0, 0);
     const uint8_t route = frame[F::kRoute], port = frame[F::kPort];
     const auto toPort = [&](uint8_t p) {
         F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((p % 4) << 4)));

@@ -6,6 +6,8 @@
 #include "params/Utils.h"
 #include "params/global.h"
 
+#include <algorithm>
+
 namespace {
 
 using F = RcvCardFrame;
@@ -16,8 +18,6 @@ constexpr uint32_t kSearchEnabled = 15;
 constexpr uint32_t kCycleSent = 1u << 31;
 constexpr uint32_t kCycleOdd = 1u << 30;
 constexpr uint8_t kSearchFrameLength = 30;
-constexpr uint8_t kRegArm[2] = {0x83, 0x93};
-constexpr uint8_t kRegStatus[2] = {0x81, 0x91};
 constexpr uint32_t kVboPeriod = 10;
 constexpr uint8_t kRegVboHealth = 0x28;
 constexpr uint8_t kVboHealthy = 0x1C;
@@ -77,9 +77,20 @@ void fpga_manage::Check_search_card()
     // linked and every transmitter busy, so nothing is searched meanwhile.
     if (pc_cmd_valid == 0 && get_fpga_status() == 1 && !reset_pending[0]) {
         check_vbo_status(0);
-        Search_Card_Cmd();
+        {
+            // The links send the PC tool's requests under this lock; a search
+            // cycle takes it too, so two frames never share a TX buffer.
+            std::lock_guard<std::mutex> l(irq_mutex);
+            Search_Card_Cmd();
+        }
         Extension_function();
-        check_wlanonline_state();
+        // The link bits are read once per tick: the pass runs many times a
+        // tick and they change far slower.
+        const uint32_t tick = G_timeTicks.load();
+        if (tick != wlan_check_tick) {
+            wlan_check_tick = tick;
+            check_wlanonline_state();
+        }
         return;
     }
     // The host's hold ends 80 ticks after its last frame.
@@ -149,13 +160,16 @@ uint32_t fpga_manage::CHECK_search_cmd_status()
 void fpga_manage::clear_port_count(int port)
 {
     const uint16_t count = port_count_addr(port), status = port_status_addr(port);
+    // Ports 0-3 keep count and status 4 bytes apart, the others 2.
+    const uint32_t n = port < 4 ? 5 : 3;
+    uint8_t bytes[5];
     {
         std::lock_guard<std::mutex> l(reg_image_mutex);
         ram_para_image[0][count] = ram_para_image[0][count + 1] = 0;
         ram_para_image[0][status] = 0;
+        std::copy(&ram_para_image[0][count], &ram_para_image[0][count] + n, bytes);
     }
-    // Ports 0-3 keep count and status 4 bytes apart, the others 2.
-    write_fpga_ram(&ram_para_image[0][count], count, port < 4 ? 5 : 3, kParaBuffer, 0);
+    write_fpga_ram(bytes, count, n, kParaBuffer, 0);
 }
 
 void fpga_manage::check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, uint32_t value_a, uint32_t value_b,
@@ -163,7 +177,7 @@ void fpga_manage::check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, u
 {
     if (port > 15)
         return;
-    write_to_register(kRegArm[port / 8], uint8_t(1u << ((port % 8) / 2)), 0, fpga);
+    write_to_register(kRegPortArm[port / 8], uint8_t(1u << ((port % 8) / 2)), 0, fpga);
     uint8_t frame[kSearchFrameLength] = {};
     F::head(frame, F::cardTarget(port, F::kSearchAddr), F::kTagSearch, 0xFF, uint8_t(port + 1), F::CMD_SEARCH_CARD);
     frame[16] = mode & 1;
@@ -179,9 +193,9 @@ void fpga_manage::check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, u
 void fpga_manage::deal_with_search_concurrent(uint8_t fpga)
 {
     const uint8_t f = fpga ? 1 : 0;
-    read_from_register(kRegStatus[0], f);
-    read_from_register(kRegStatus[1], f);
-    const uint8_t status[2] = {reg_image(kRegStatus[0], f), reg_image(kRegStatus[1], f)};
+    read_from_register(kRegPortStatus[0], f);
+    read_from_register(kRegPortStatus[1], f);
+    const uint8_t status[2] = {reg_image(kRegPortStatus[0], f), reg_image(kRegPortStatus[1], f)};
     for (uint8_t k = 0; k < 8; ++k) {
         if (!(status[k / 4] & (1u << (2 * (k % 4)))))
             continue;

@@ -274,6 +274,14 @@ TEST_F(PassThroughTest, AllPortsAnswersJoinIntoOne)
     EXPECT_EQ(answers[0][7], 255);
     EXPECT_TRUE(checkOk(answers[0]));
     EXPECT_EQ(m().multicast_pending, 0);
+
+    // Port 0's count drops to 0 once the request is out: its answer comes
+    // all the same and must not hold back the join of port 3.
+    answers.clear();
+    forward(pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition, 0x34));
+    m().ram_para_image[0][100] = 0;
+    serve();
+    EXPECT_EQ(answers.size(), 1u);
 }
 
 TEST_F(PassThroughTest, WrongTagNoLinkAndZeroPortAnswers)

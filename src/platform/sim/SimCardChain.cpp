@@ -209,7 +209,9 @@ SimCardChain::Bytes SimCardChain::answer(const Bytes& f, uint16_t card, const By
     Bytes a = {f[2], f[3], uint8_t(source), uint8_t(source >> 8), f[4],
                uint8_t(knobs_.wrongTag ? f[5] ^ 0xFF : f[5]), f[6], uint8_t(knobs_.zeroPortByte ? 0 : f[7]), 0,
                f[9], knobs_.status};
-    a.insert(a.end(), payload.begin(), payload.end());
+    a.reserve(a.size() + payload.size() + 1);
+    for (uint8_t b : payload)
+        a.push_back(b);
     a.push_back(uint8_t(xorOf(a.data(), a.size()) ^ (knobs_.badCheck ? 0xFF : 0)));
     if (knobs_.truncate > 0 && size_t(knobs_.truncate) < a.size())
         a.resize(size_t(knobs_.truncate));
