@@ -214,14 +214,14 @@ void SystemControllerPort::setFpgaCtrlFlags(uint8_t flags)
 
 uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask.load() : 0; }
 
-// The running-time totals: sequence number, minutes since power-on, and the
-// minutes of the finished groups plus those of the current one.
+// The running-time totals: sequence number, minutes since power-on, minutes
+// of the finished groups, and those plus the current group's (2 a mark).
 ClockRecordView SystemControllerPort::clockRecord()
 {
     if (!fpga())
         return ClockRecordView{};
     const ClockRecordState r = fpga()->clock_record_snapshot();
-    return ClockRecordView{r.rec_seq, r.rec_minutes_boot, r.rec_minutes_run, r.rec_total + 2 * r.rec_marks};
+    return ClockRecordView{r.rec_seq, r.rec_minutes_boot, r.rec_total, r.rec_total + 2 * r.rec_marks};
 }
 
 void SystemControllerPort::clockChanged()

@@ -145,6 +145,21 @@ TEST_F(WholeController, ClockCommandOverUdpMovesTheBoardClockAndMarksTheRunningT
     ASSERT_EQ(TestFrames::status(a), ST_OK);
     const Bytes d = TestFrames::answerData(a);
     EXPECT_EQ(Bytes(d.end() - 5, d.end()), (Bytes{0x27, 0x20, 0x03, 0x04, 0x05}));
+
+    // The totals: sequence number, minutes since power-on, finished groups,
+    // and those with the current group's marks (2 minutes each).
+    {
+        std::lock_guard<std::mutex> l(fpga_manage::p_fpga_manage->sched_mutex);
+        g_clock_record.rec_seq = 7;
+        g_clock_record.rec_minutes_boot = 100;
+        g_clock_record.rec_total = 2880;
+        g_clock_record.rec_marks = 10;
+    }
+    const Bytes t = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x20000 + 76, 16), 0xF200));
+    ASSERT_EQ(TestFrames::status(t), ST_OK);
+    const Bytes words = TestFrames::answerData(t);
+    EXPECT_EQ(Bytes(words.end() - 16, words.end()),
+              TestFrames::cat({TestFrames::u32(7), TestFrames::u32(100), TestFrames::u32(2880), TestFrames::u32(2900)}));
 }
 
 // A mode recalled with the main menu's picker reaches the scaler's windows;
