@@ -1,6 +1,7 @@
 // CPU share of the process while the FPGA manager thread idles on the
-// simulated board with a lit screen. Usage: fpga_idle_bench [seconds]
-// (default 5). Prints the share of one core the process used.
+// simulated board with a lit screen and cards on two ports (so the periodic
+// search runs). Usage: fpga_idle_bench [seconds] (default 5). Prints the
+// share of one core the process used.
 #include "CpuTime.h"
 #include "ledout/FpgaInputState.h"
 #include "ledout/fpga_manage.h"
@@ -9,6 +10,8 @@
 #include "platform/Board.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -35,6 +38,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir root;
+    QDir(root.path()).mkpath("sim");
+    QFile ini(root.path() + "/sim/board.ini");
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write("[cards]\nport0=3\nport3=2\n");
+    ini.close();
     kel::platform::Board::initSim(root.path().toStdString());
     KelRamPara::pInstance();
     FpgaInputState::setChipStateReader([] { return uint8_t(2); });

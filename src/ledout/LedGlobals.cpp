@@ -5,6 +5,8 @@ std::atomic<uint8_t> g_set_led_setup{0};
 std::atomic<uint8_t> g_usb_grade{0};
 FpgaChange g_change;
 SendPara g_send_para;
+LineType line_type;
+SCAN_PARA scan_para;
 QString g_qjfile_name;
 
 bool post_send_command(uint8_t cmd)

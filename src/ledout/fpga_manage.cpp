@@ -1,6 +1,7 @@
 #include "ledout/fpga_manage.h"
 
 #include "ledout/FpgaInputState.h"
+#include "ledout/clock_record_run.h"
 #include "params/DebugPrint.h"
 #include "params/KelRamPara.h"
 #include "params/StoreFolders.h"
@@ -54,7 +55,7 @@ const char* openFailureText(OpenStep step)
 
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
 
-fpga_manage::fpga_manage() : drv(std::make_unique<fpga_drv>())
+fpga_manage::fpga_manage() : drv(std::make_unique<fpga_drv>()), clock_record(std::make_unique<clock_record_run>(*this))
 {
     kelDebug("====fpga_manage::fpga_manage()=====\n");
     writeLogMsg(3, std::string("====fpga_manage::fpga_manage()====="));
@@ -141,6 +142,7 @@ void fpga_manage::softinit()
     g_change.powerup_stamp[0] = g_change.powerup_stamp[1] = G_timeTicks.load();
     output_stopped = output_stop_req = output_start_req = output_step = 0;
     screen_off_by_timer = 0;
+    Power_ctrl_init();
     Version_to_RAM();
     PHY_status_to_RAM();
     MCU_RAM_CMD[28] = 0xFF;
@@ -205,7 +207,10 @@ void fpga_manage::fpga_manage_deal(void*)
     // could not be applied, so one posted during the apply is never lost.
     if (fpga_bri_req) {
         { QMutexLocker l(&Utils::_bri_set_mutex); fpga_bri_req = 0; }
-        if (!set_fpga_bri_val()) {
+        bri_req_taken = 1;
+        const bool applied = set_fpga_bri_val();
+        bri_req_taken = 0;
+        if (!applied) {
             QMutexLocker l(&Utils::_bri_set_mutex);
             fpga_bri_req = 1;
         }
@@ -250,4 +255,33 @@ uint32_t fpga_manage::set_output_status()
         return 0;
     SCREEN_fpgactrl_status(block_u16(RamLayout::kLedScreenSwitch) ? SCREEN_OFF : SCREEN_ON);
     return 1;
+}
+
+// ---- running-time record ----
+
+// The record runs while FPGA 0 is up (state image 80 = 3): the first pass
+// reads or starts the log, every later pass takes the minute step.
+void fpga_manage::run_clock_record()
+{
+    if (reg_image(FPGA_REG_STATE) != kStateRunning)
+        return;
+    std::lock_guard<std::mutex> l(sched_mutex);
+    if (!clock_record->record_ready) {
+        clock_record->clock_record_init();
+        clock_record->record_ready = 1;
+    } else {
+        clock_record->clock_record_deal();
+    }
+}
+
+void fpga_manage::record_clock_change()
+{
+    std::lock_guard<std::mutex> l(sched_mutex);
+    clock_record->dealwith_record_timing();
+}
+
+ClockRecordState fpga_manage::clock_record_snapshot()
+{
+    std::lock_guard<std::mutex> l(sched_mutex);
+    return g_clock_record;
 }

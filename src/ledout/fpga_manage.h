@@ -10,14 +10,19 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace kel::platform { class RegisterWindow; }
 class rcvRecovery;
 class UpgradePackage;
 struct UpgradeChild;
+
+class clock_record_run;
+struct ClockRecordState;
 
 // Date and time record used by the timed screen switching and the clock.
 struct TimeRealType {
@@ -74,6 +79,11 @@ public:
         FPGA_REG_LINK_HIGH = 144,
     };
     static constexpr uint8_t kStateRunning = 3;
+    // Output-port registers of ports 0-7 and 8-15.
+    static constexpr uint8_t kRegPortStatus[2] = {0x81, 0x91};   // bit 2k RX of pair k full, 2k+1 TX busy
+    static constexpr uint8_t kRegPortStrobe[2] = {0x82, 0x92};   // bits 0-3 release RX, 4-7 start TX
+    static constexpr uint8_t kRegPortArm[2] = {0x83, 0x93};
+    static constexpr uint8_t kRegPortSelect[2] = {0x84, 0x94};
     static constexpr uint8_t kParaBuffer = 1;
     static constexpr uint32_t kParaRecordAddr = 0x6C7000;
     static constexpr uint32_t kOnOffSector = 1741;
@@ -152,9 +162,6 @@ public:
     void record_clock_change();
     void bright_record_stored(bool hand);
     void run_clock_record();
-    uint32_t reg_IRQ_Dealwith(uint8_t fpga, uint8_t arg);
-    uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
-    void Check_search_card();
     void SmartMapping_deal();
     void rcv_recovery_check_deal(uint8_t mode);
     void save_para_deal();
@@ -174,15 +181,98 @@ public:
     bool update_muc_file(const QString& path, uint32_t offset, uint32_t length);
     bool update_txc_file(const QString& path, uint8_t flash, uint32_t offset, uint32_t length);
     bool update_c331_osd_font_file(const QString& path, uint32_t offset, uint32_t length, uint32_t base);
-    // The local clock; returns 0.
-    static int IT8563WE_Get(TimeRealType* t);
     // Its time as "H:M:S" without leading zeros (9:5:3).
     static QString clock_text();
     static constexpr int kUsbListMax = 255;
 
+    // ---- brightness, light sensor, timed screen on/off, clock, running time ----
+    // (fpga_manage_bright.cpp, clock_record_run.cpp). Their state is guarded
+    // by sched_mutex: the command RAM reaches them from link threads.
+    void Brightness_init(const uint8_t* record);
+    void Brightness_task();
+    void Brightness_hand_change();
+    void Brightness_time_change();
+    void Brightness_auto_change();
+    void Brightness_check_VMF();
+    void Brightness_read_VMF_value();
+    void Brightness_auto_filter();
+    static uint8_t half_hour_slot(uint32_t minutes);
+    void Send_read_VMF_data_cmd();
+    void Brightness_VMF_run();
+    void VMF_data_back_result();
+    // The 19-byte sensor read request for a card address.
+    static void vmf_read_frame(uint16_t card_addr, uint8_t* frame);
+    // Power-save register write to the sensor card (ports 1..8) on the
+    // current send port, and its answer: 1 done, 2 refused, 0 none.
+    void Send_write_VMF_reg_cmd(bool on, uint8_t port);
+    uint8_t wait_VMF_result();
+    void VMF_reg_back_result(uint8_t fpga);
+    void dealwith_onoff();
+    // The board clock read as the real-time clock chip gives it.
+    static uint32_t IT8563WE_Get(TimeRealType* t);
+    void Power_ctrl_init();
+    void Power_ctrl_reset();
+    // A copy of g_clock_record taken under the lock (the protocol's export).
+    ClockRecordState clock_record_snapshot();
+
+    // ---- receiving-card frames (each returns the frame length, 0 when
+    // the frame would not fit the caller's capacity or 1024 bytes; those
+    // given a capacity store the length in g_send_para.send_frame_len) ----
+    static constexpr uint32_t kCardFrameMax = 1024;
+    uint32_t load_write_ram_cmd_create(uint8_t port, uint16_t card, uint32_t address, const uint8_t* data,
+                                       uint16_t length, uint8_t* frame, uint32_t capacity, bool all);
+    uint32_t rcv_card_cmd_create(uint8_t* frame, uint8_t port);   // 23 bytes, length not stored
+    uint32_t rcv_active_firmware_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                            uint8_t* frame, uint32_t capacity);
+    uint32_t rcv_reconfig_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                     uint8_t* frame, uint32_t capacity);
+    uint32_t load_write_reg_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                       uint8_t* frame, uint32_t capacity, bool all);
+    uint32_t load_write_user_defined_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                                uint8_t* frame, uint32_t capacity, bool all);
+    uint32_t load_search_rxc_cmd_create(uint8_t port, const uint8_t* data, uint16_t length, uint8_t* frame,
+                                        uint32_t capacity);
+    uint32_t save_para_cmd_create(uint8_t* frame, uint8_t port);                          // 13 bytes
+    uint32_t save_para2flash_cmd_create(uint8_t port, uint16_t card, uint8_t* frame, bool all);   // 13 bytes
+    uint32_t mapping_enable_cmd_create(uint8_t port, uint8_t* frame);                     // 15 bytes
+    uint32_t ram_reset_cmd_create(uint8_t* frame, const SCAN_PARA& para, uint8_t port);   // 15 bytes
+
+    // ---- sending to the output ports ----
+    void Send_to_port(const uint8_t* frame, uint16_t length, uint16_t port, uint8_t fpga);
+    uint8_t wait_fpga_send_ready(uint8_t port, uint8_t fpga);
+    void multi_port_send(uint8_t* frame, uint16_t length);
+    uint16_t get_port_card_num(uint8_t port);
+    uint32_t check_netport_card(uint8_t fpga);
+    uint32_t check_multi_port_send(uint32_t, const uint8_t*) { return 0; }
+    // Parameter RAM addresses of a port's card count and its status byte.
+    static uint16_t port_count_addr(int port);
+    static uint16_t port_status_addr(int port);
+
+    // ---- card answers, interrupt and PC pass-through ----
+    uint32_t reg_IRQ_Dealwith(uint8_t fpga, uint8_t force);
+    void Rcv_data_from_eth(uint8_t fpga);
+    void check_fpga_net_data_status(uint8_t fpga);
+    void update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t fpga);
+    uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
+    // Where an answer for the PC tool goes (bound at start-up to the
+    // protocol's card-answer path); without a sink the answer is dropped.
+    using CardAnswerSink = std::function<bool(const uint8_t* frame, uint32_t length)>;
+    void setCardAnswerSink(CardAnswerSink sink);
+
+    // ---- card search and positions ----
+    void Check_search_card();
+    void Search_Card_Cmd();
+    uint32_t CHECK_search_cmd_status();
+    void check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, uint32_t value_a, uint32_t value_b, uint8_t mode);
+    void deal_with_search_concurrent(uint8_t fpga);
+    void Search_concurrent_back_result(uint8_t* frame, uint8_t group, uint8_t fpga, uint32_t length);
+    uint8_t check_vbo_status(uint8_t fpga);
+    static void get_rcvcard_x_y(int index, uint16_t* x, uint16_t* y);
+
     // ---- locks ----
     std::mutex reg_image_mutex;
     std::mutex irq_mutex;
+    std::mutex sched_mutex;
 
     // ---- object state (start-up, images, power-up, later features) ----
     std::thread fpga_thread;
@@ -207,6 +297,7 @@ public:
     std::atomic<uint8_t> fpga_ctrl_flags{0};
 
     uint16_t wlan_state_seen = 0;
+    uint32_t wlan_check_tick = 0;
     rcvRecovery* rcv_reader = nullptr;
     CardProgressRelay progress_relay;   // progress of the card procedures, for the pages
     // USB-stick upgrade: the packages of the run, what the run wrote, and
@@ -241,18 +332,31 @@ public:
     // brightness and light sensor
     uint8_t bright_mode = 0;
     uint8_t bright_last_slot = 255;
-    uint8_t HalfHourValue[48] = {};
+    uint8_t HalfHourValue[48] = {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+                                 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+                                 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15};
+    // Set by the pass while it applies a brightness request it has taken.
+    std::atomic<uint8_t> bri_req_taken{0};
+    uint32_t time_stamp = 0;          // tick of the last time_now refresh
+    uint8_t announce_pending = 0;     // a change to announce once sched_mutex is released
+    std::vector<SCREEN_status> onoff_switches;  // timed switches to make once it is released
     uint8_t vmf_data[128] = {};
     TimeRealType time_now;
     // card answers to the controller's own requests
     std::atomic<uint8_t> card_answer_ready{0};
     uint8_t card_answer[130] = {};
+    uint32_t card_answer_length = 0;    // the whole answer frame, check byte included
+    bool card_answer_check_ok = false;  // its check byte was right
     // timed screen on/off
     uint8_t onoff_count = 0;
     uint8_t screen_off_by_timer = 0;
     uint8_t onoff_last_day = 0;
     uint8_t on_hour[8] = {}, on_minute[8] = {}, off_hour[8] = {}, off_minute[8] = {};
     uint8_t on_armed[8] = {}, off_armed[8] = {};
+    uint8_t power_ctrl_step = 0;
+    uint32_t power_ctrl_count = 0;
+    // the running-time record
+    std::unique_ptr<clock_record_run> clock_record;
     // sending to the output ports, power saving of the outputs
     uint8_t send_port_current = 0;
     uint8_t send_fpga_current = 0;
@@ -270,8 +374,8 @@ public:
     std::atomic<uint8_t> pc_reply_ready{0};
     // card search and V-by-One watch
     uint32_t search_sent = 0;
-    uint32_t search_answered = 0;
-    uint16_t fpga_port_card_mask = 0;
+    std::atomic<uint32_t> search_answered{0};   // also written on the link threads
+    std::atomic<uint16_t> fpga_port_card_mask{0};   // read by the links
     uint8_t vbo_fault[2] = {0, 0};
     uint8_t vbo_fix_step[2] = {0, 0};
     uint16_t vbo_fix_count[2] = {0, 0};
@@ -287,6 +391,21 @@ public:
     fpga_manage& operator=(const fpga_manage&) = delete;
 
 private:
+    uint32_t build_data_frame(uint16_t target, uint8_t portByte, uint8_t cmd, const uint8_t* data, uint16_t length,
+                              uint8_t* frame, uint32_t capacity);
+    uint16_t link_mask();
+    bool read_rx_frame(uint8_t pair, uint8_t fpga, uint8_t* frame, uint32_t& length);
+    void release_rx(uint8_t pair, uint8_t fpga);
+    void pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uint8_t fpga);
+    bool join_all_ports(uint8_t* frame, uint32_t length);
+    void store_port_count(const uint8_t* frame, uint8_t port, uint8_t fpga);
+    void clear_port_count(int port);
+    // config_id of the screen the recovery reader has loaded; false while
+    // no reader (or no screen) is there.
+    bool recovery_config_id(uint32_t* id);
+    std::mutex sink_mutex;
+    CardAnswerSink card_answer_sink;
+
     // Exactly one of readInto / writeFrom is given.
     int transaction(uint8_t fpga, uint32_t word, uint8_t* readInto, const uint8_t* writeFrom, uint32_t length);
     void bindGpioWords();
@@ -311,4 +430,12 @@ private:
     static uint16_t block_u16(size_t offset);
     static void set_block_u16(size_t offset, uint16_t value);
     static void announce(int reason);
+    bool bright_apply();
+    void load_bright_record();
+    void load_onoff_pairs(const uint8_t* record);
+    void wait_vmf_answer(const std::function<void()>& service);
+    void count_bad_answer();
+    void store_bright_record(uint8_t level);
+    uint8_t bright_link_mask();
+    void refresh_time_now();
 };

@@ -4,17 +4,8 @@
 // built each is a no-op that leaves every request pending or untouched.
 #include "ledout/fpga_manage.h"
 
-void fpga_manage::Extension_function() {}
-void fpga_manage::record_bright_change() {}
-void fpga_manage::record_onoff_time(uint8_t) {}
-void fpga_manage::Brightness_hand_dealwith(uint8_t) {}
-void fpga_manage::bright_record_stored(bool) { g_change.bright_record_changed = 1; }
-void fpga_manage::OnOff_time() {}
-void fpga_manage::record_clock_change() {}
-void fpga_manage::run_clock_record() {}
-uint32_t fpga_manage::reg_IRQ_Dealwith(uint8_t, uint8_t) { return 0; }
-uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t*, uint32_t) { return 0; }
-void fpga_manage::Check_search_card() {}
+// The recovery reader is not part of this build: no screen is loaded.
+bool fpga_manage::recovery_config_id(uint32_t*) { return rcv_reader != nullptr && false; }
 void fpga_manage::SmartMapping_deal() {}
 void fpga_manage::rcv_recovery_check_deal(uint8_t) {}
 void fpga_manage::save_para_deal() {}

@@ -79,22 +79,6 @@ void removeNewProgram()
 
 } // namespace
 
-int fpga_manage::IT8563WE_Get(TimeRealType* t)
-{
-    QDateTime now;
-    {
-        QMutexLocker lock(&Utils::_system_mutex);
-        now = QDateTime::currentDateTime();
-    }
-    t->second = uint8_t(now.time().second());
-    t->minute = uint8_t(now.time().minute());
-    t->hour = uint8_t(now.time().hour());
-    t->day = uint8_t(now.date().day());
-    t->month = uint8_t(now.date().month());
-    t->year = uint16_t(now.date().year());
-    return 0;
-}
-
 QString fpga_manage::clock_text()
 {
     TimeRealType t;

@@ -3,6 +3,7 @@
 #include "platform/NetPolicy.h"
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
+#include "platform/linux/LinuxClock.h"
 #include "platform/linux/LinuxCommandRunner.h"
 #include "platform/linux/LinuxHid.h"
 #include "platform/linux/LinuxI2cBus.h"
@@ -12,6 +13,7 @@
 #include "platform/linux/LinuxSpiDevice.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimChips.h"
+#include "platform/sim/SimClock.h"
 #include "platform/sim/SimCommandRunner.h"
 #include "platform/sim/SimHid.h"
 #include "platform/sim/SimI2cAdapter.h"
@@ -32,6 +34,7 @@ namespace {
 constexpr uint64_t kSimMinimumSleepUs = 1000;
 
 struct DeviceServices {
+    linuxdev::LinuxClock clock;
     linuxdev::LinuxCommandRunner commands;
     linuxdev::LinuxMtd mtd;
     linuxdev::LinuxSerial serial;
@@ -158,6 +161,14 @@ CommandRunner& Board::commands()
     if (g_sim)
         return g_sim->commands();
     return g_device->commands;
+}
+
+Clock& Board::clock()
+{
+    requireInit();
+    if (g_sim)
+        return g_sim->clock();
+    return g_device->clock;
 }
 
 MtdService& Board::mtd()

@@ -4,6 +4,7 @@
 
 namespace kel::platform {
 
+class Clock;
 class CommandRunner;
 class RegisterWindow;
 class SpiDevice;
@@ -34,6 +35,8 @@ public:
     static bool initialised();
 
     static CommandRunner& commands();
+    // The wall clock every reader of the date and time goes through.
+    static Clock& clock();
     static MtdService& mtd();
     static SerialService& serial();
     static HidService& hid();

@@ -3,6 +3,7 @@
 #include "inputs/tarvosource.h"
 #include "ledout/LedGlobals.h"
 #include "ledout/LedSize.h"
+#include "ledout/clock_record_run.h"
 #include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
@@ -211,10 +212,17 @@ void SystemControllerPort::setFpgaCtrlFlags(uint8_t flags)
         fpga()->fpga_ctrl_flags = flags;
 }
 
-uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask : 0; }
+uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask.load() : 0; }
 
-// The running-time record is not kept by this build: its values read 0.
-ClockRecordView SystemControllerPort::clockRecord() { return ClockRecordView{}; }
+// The running-time totals: sequence number, minutes since power-on, minutes
+// of the finished groups, and those plus the current group's (2 a mark).
+ClockRecordView SystemControllerPort::clockRecord()
+{
+    if (!fpga())
+        return ClockRecordView{};
+    const ClockRecordState r = fpga()->clock_record_snapshot();
+    return ClockRecordView{r.rec_seq, r.rec_minutes_boot, r.rec_total, r.rec_total + 2 * r.rec_marks};
+}
 
 void SystemControllerPort::clockChanged()
 {

@@ -13,6 +13,8 @@
 #include "protocol/protocol_phy.h"
 #include "params/RamLayout.h"
 #include "platform/PathMap.h"
+#include "platform/Board.h"
+#include "platform/Clock.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -205,7 +207,7 @@ uint8_t message_deal::read_local_ram(uint32_t address, uint32_t n, Bytes& data)
 void message_deal::Time_to_RAM()
 {
     uint8_t clock[8];
-    BcdClock::encode(QDateTime::currentDateTime(), clock);
+    BcdClock::encode(kel::platform::Board::clock().now(), clock);
     port_.fpgaImageWrite(0, FpgaImage::Extend, kExtendClock, clock, sizeof clock);
     const ClockRecordView rec = port_.clockRecord();
     uint8_t run[kExtendRunTimeSize] = {};

@@ -24,15 +24,6 @@ protected:
         clearLog();
     }
     std::vector<Bytes> fpgaTraffic() const { return sent(kFpga0); }
-    void hostCommand(uint8_t type, uint8_t store, uint16_t n, Bytes payload)
-    {
-        MCU_RAM_CMD[0] = 0xAA;
-        MCU_RAM_CMD[1] = type;
-        MCU_RAM_CMD[2] = store;
-        MCU_RAM_CMD[6] = uint8_t(n);
-        MCU_RAM_CMD[7] = uint8_t(n >> 8);
-        std::copy(payload.begin(), payload.end(), MCU_RAM_CMD + 8);
-    }
 };
 
 TEST_F(FpgaAccessTest, CommandWordsGoOutLeastSignificantByteFirst)
@@ -102,7 +93,8 @@ TEST_F(FpgaAccessTest, WritesAbove127ReachTheFpgaUpTo170)
         m().write_to_register(c.reg, 0xFF, 0x5A, 0);
         EXPECT_EQ(m().reg_image(c.reg) == 0x5A, c.image) << int(c.reg);
         EXPECT_EQ(!fpgaTraffic().empty(), c.bus) << int(c.reg);
-        if (c.bus) {
+        // The FPGA drives the link bits (128) and takes 130 as strobes.
+        if (c.bus && c.reg != 128 && c.reg != 130) {
             EXPECT_EQ(fpga().reg(c.reg), 0x5A) << int(c.reg);
         }
     }

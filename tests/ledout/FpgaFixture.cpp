@@ -33,6 +33,10 @@ void FpgaFixture::SetUp()
     g_fpga_lcd_on = 0;
     ScreenState = 1;
     g_send_para.head = 0;
+    g_send_para.send_card_replied = 0;
+    pc_cmd_valid = 0;
+    pc_cmd_time = 0;
+    g_passby_trans_port = 255;
     std::fill(MCU_RAM_CMD, MCU_RAM_CMD + kRamImageSize, 0);
     std::fill(MCU_RAM_EXTEND, MCU_RAM_EXTEND + kRamImageSize, 0);
     FpgaInputState::setChipStateReader([this] { return chipState; });
@@ -63,6 +67,12 @@ void FpgaFixture::inputBoardReady()
 }
 
 void FpgaFixture::advance(uint32_t ticks) { G_timeTicks += ticks; }
+
+uint32_t FpgaFixture::powerUp()
+{
+    g_source_online = 2;
+    return runUntil([this] { return m().get_fpga_status() == 1; }, 3000);
+}
 
 void FpgaFixture::recordSteps()
 {
@@ -100,5 +110,21 @@ std::vector<std::vector<uint8_t>> FpgaFixture::sent(const std::string& path) con
 }
 
 void FpgaFixture::clearLog() { platform::Board::sim()->spi().clearLog(); }
+
+} // namespace kel::test
+
+namespace kel::test {
+
+void FpgaFixture::hostCommand(uint8_t type, uint8_t store, uint16_t n, std::vector<uint8_t> payload)
+{
+    MCU_RAM_CMD[0] = 0xAA;
+    MCU_RAM_CMD[1] = type;
+    MCU_RAM_CMD[2] = store;
+    MCU_RAM_CMD[6] = uint8_t(n);
+    MCU_RAM_CMD[7] = uint8_t(n >> 8);
+    std::copy(payload.begin(), payload.end(), MCU_RAM_CMD + 8);
+}
+
+void FpgaFixture::runHostCommand() { m().write_to_register(fpga_manage::FPGA_REG_LOAD, 0x04, 0x04, 0); }
 
 } // namespace kel::test

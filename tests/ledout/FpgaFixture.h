@@ -36,6 +36,8 @@ protected:
     // The input board reports its 0xD0 chip set up and releases the resets.
     void inputBoardReady();
     void advance(uint32_t ticks);
+    // Powers up to the lit screen; returns the ticks it took.
+    uint32_t powerUp();
     // One pass per tick until done() or maxTicks; returns the ticks used.
     // Every status and V-by-One step entered is recorded.
     uint32_t runUntil(const std::function<bool()>& done, uint32_t maxTicks);
@@ -43,6 +45,11 @@ protected:
     // Bytes sent to a spidev path, one vector per transfer.
     std::vector<std::vector<uint8_t>> sent(const std::string& path) const;
     void clearLog();
+    // A host command in the command RAM: type, store byte, payload length
+    // and payload from byte 8.
+    void hostCommand(uint8_t type, uint8_t store, uint16_t n, std::vector<uint8_t> payload);
+    // Runs the command RAM as the host does, through register 2 bit 2.
+    void runHostCommand();
 
     std::vector<int> reasons;          // change announcements seen
     std::vector<int> statusSteps;      // status steps in order of entry

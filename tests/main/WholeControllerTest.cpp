@@ -2,6 +2,7 @@
 
 #include "ledout/LedGlobals.h"
 #include "params/ApplyGate.h"
+#include "ledout/clock_record_run.h"
 #include "ledout/fpga_manage.h"
 #include "params/KelRamPara.h"
 #include "params/PageRegistry.h"
@@ -9,12 +10,15 @@
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
 #include "params/SyncUpdate.h"
+#include "platform/Board.h"
+#include "platform/Clock.h"
 #include "platform/PathMap.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimEdidEeprom.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimFpgaBoard.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimNorFlash.h"
 #include "platform/sim/SimScaler.h"
 #include "protocol/LinkClient.h"
 #include "protocol/PanelCalls.h"
@@ -46,6 +50,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 #include <vector>
@@ -144,6 +149,39 @@ TEST_F(WholeController, LanguageWrittenOverUdpReachesThePanelAndItsState)
     EXPECT_TRUE(tickUntil([&] { return g_language == 1; }));
     EXPECT_EQ(panel().value("language").toString(), "English");
     EXPECT_EQ(panel().value("g_language").toInt(), 1);
+}
+
+// The protocol's clock command sets the board clock through the recorded
+// "date" and marks the running-time record that the FPGA manager keeps
+// once FPGA 0 is up; the PC tool reads the time back from the extended image.
+TEST_F(WholeController, ClockCommandOverUdpMovesTheBoardClockAndMarksTheRunningTime)
+{
+    ASSERT_TRUE(tickUntil([] { return fpga_manage::p_fpga_manage->clock_record->record_ready != 0; }));
+    ASSERT_EQ(ask(CMD_WRITE_RTC, {0x27, 0x20, 0x03, 0x04, 0x05, 0x06, 0x07}), ST_OK);
+    const QDateTime expected(QDate(2027, 3, 4), QTime(5, 6, 7));
+    EXPECT_LE(std::llabs(platform::Board::clock().now().secsTo(expected)), 2);
+    EXPECT_EQ(SimFpgaBoard::current()->flash2().read(0x6F4000 + 44, 1), Bytes{0x5A});
+
+    LinkClient tool = LinkClient::udp(udpnetManage::p_udpnetManage->localPort());
+    const Bytes a = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x20000 + 16, 5), 0xF200));
+    ASSERT_EQ(TestFrames::status(a), ST_OK);
+    const Bytes d = TestFrames::answerData(a);
+    EXPECT_EQ(Bytes(d.end() - 5, d.end()), (Bytes{0x27, 0x20, 0x03, 0x04, 0x05}));
+
+    // The totals: sequence number, minutes since power-on, finished groups,
+    // and those with the current group's marks (2 minutes each).
+    {
+        std::lock_guard<std::mutex> l(fpga_manage::p_fpga_manage->sched_mutex);
+        g_clock_record.rec_seq = 7;
+        g_clock_record.rec_minutes_boot = 100;
+        g_clock_record.rec_total = 2880;
+        g_clock_record.rec_marks = 10;
+    }
+    const Bytes t = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x20000 + 76, 16), 0xF200));
+    ASSERT_EQ(TestFrames::status(t), ST_OK);
+    const Bytes words = TestFrames::answerData(t);
+    EXPECT_EQ(Bytes(words.end() - 16, words.end()),
+              TestFrames::cat({TestFrames::u32(7), TestFrames::u32(100), TestFrames::u32(2880), TestFrames::u32(2900)}));
 }
 
 // A mode recalled with the main menu's picker reaches the scaler's windows;

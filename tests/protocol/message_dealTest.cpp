@@ -1,4 +1,7 @@
 #include "DealFixture.h"
+
+#include "platform/sim/SimBoard.h"
+#include "platform/sim/SimClock.h"
 #include "protocol/ProtocolCodes.h"
 
 #include <gtest/gtest.h>
@@ -157,8 +160,10 @@ TEST_F(MessageDeal, ExtendedImageReadCarriesTheRunningTime)
     const Bytes d = TestFrames::answerData(a);
     EXPECT_EQ(Bytes(d.begin() + 6, d.end()),
               TestFrames::cat({TestFrames::u32(7), TestFrames::u32(100), TestFrames::u32(2000), TestFrames::u32(3000)}));
+    board().clock().set(QDateTime(QDate(2031, 2, 3), QTime(4, 5, 6)));
     const Bytes clock = TestFrames::answerData(ask(CMD_READ_RAM, TestFrames::ramRead(0x20000 + 16, 8), 0xF200));
-    EXPECT_EQ(clock[6 + 1], 0x20) << "century in BCD";
+    EXPECT_EQ(Bytes(clock.begin() + 6, clock.begin() + 11), (Bytes{0x31, 0x20, 0x02, 0x03, 0x04}))
+        << "the board clock in BCD: year, century, month, day, hour";
 }
 
 TEST_F(MessageDeal, RegisterElevenBitsRequestApplyUserModeAndOsd)

@@ -1,6 +1,7 @@
 #include "platform/sim/SimBoard.h"
 
 #include "platform/PathMap.h"
+#include "platform/sim/SimClock.h"
 #include "platform/sim/SimCommandRunner.h"
 #include "platform/sim/SimHid.h"
 #include "platform/sim/SimI2cBus.h"
@@ -21,7 +22,8 @@ namespace kel::platform::sim {
 
 SimBoard::SimBoard(const std::string& root)
     : root_(root),
-      commands_(std::make_unique<SimCommandRunner>()),
+      clock_(std::make_unique<SimClock>()),
+      commands_(std::make_unique<SimCommandRunner>(*clock_)),
       registers_(std::make_unique<SimRegisterMemory>()),
       spi_(std::make_unique<SimSpiBus>()),
       mtd_(std::make_unique<SimMtd>()),

@@ -10,6 +10,7 @@
 
 namespace kel::platform::sim {
 
+class SimClock;
 class SimCommandRunner;
 class SimRegisterMemory;
 class SimSpiBus;
@@ -30,6 +31,7 @@ public:
 
     const std::string& root() const { return root_; }
 
+    SimClock& clock() { return *clock_; }
     SimCommandRunner& commands() { return *commands_; }
     SimRegisterMemory& registers() { return *registers_; }
     SimSpiBus& spi() { return *spi_; }
@@ -75,6 +77,7 @@ private:
 
     std::string root_;
     std::mutex scenarioLock_;
+    std::unique_ptr<SimClock> clock_;
     std::unique_ptr<SimCommandRunner> commands_;
     std::unique_ptr<SimRegisterMemory> registers_;
     std::unique_ptr<SimSpiBus> spi_;

@@ -2,6 +2,7 @@
 
 #include "platform/PathMap.h"
 #include "platform/ShellWords.h"
+#include "platform/sim/SimClock.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -542,27 +543,38 @@ int SimCommandRunner::route(const Words& w)
     return 0;
 }
 
+// "date [-s|--set] TIME" sets the simulated clock, "date [+FORMAT]" prints
+// it. As busybox does, a bare operand that is not a format is the time to
+// set ("date \"2024-1-5 9:7:3\""). The host clock is never touched.
 int SimCommandRunner::date(const Words& w, std::string& output)
 {
-    const int64_t now = static_cast<int64_t>(::time(nullptr)) + clockOffset_;
+    std::string setText;
+    bool set = false;
     for (size_t i = 1; i < w.size(); ++i) {
         if ((w[i] == "-s" || w[i] == "--set") && i + 1 < w.size()) {
-            const QString text = QString::fromStdString(w[i + 1]);
-            static const char* const formats[] = {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-dd hh:mm", "yyyy.MM.dd-hh:mm:ss",
-                                                  "yyyy-M-d h:m:s", "yyyy/MM/dd hh:mm:ss"};
-            for (const char* f : formats) {
-                const QDateTime t = QDateTime::fromString(text, QString::fromLatin1(f));
-                if (t.isValid()) {
-                    clockOffset_ = t.toSecsSinceEpoch() - static_cast<int64_t>(::time(nullptr));
-                    output += t.toString(QStringLiteral("ddd MMM d hh:mm:ss yyyy")).toStdString() + "\n";
-                    return 0;
-                }
-            }
-            output += "date: invalid date '" + w[i + 1] + "'\n";
-            return kFailed;
+            setText = w[++i];
+            set = true;
+        } else if (!w[i].empty() && w[i][0] != '-' && w[i][0] != '+') {
+            setText = w[i];
+            set = true;
         }
     }
-    const time_t t = static_cast<time_t>(now);
+    if (set) {
+        const QString text = QString::fromStdString(setText);
+        static const char* const formats[] = {"yyyy-M-d h:m:s", "yyyy-M-d h:m", "yyyy.MM.dd-hh:mm:ss",
+                                              "yyyy/MM/dd hh:mm:ss"};
+        for (const char* f : formats) {
+            const QDateTime t = QDateTime::fromString(text, QString::fromLatin1(f));
+            if (t.isValid()) {
+                clock_.set(t);
+                output += t.toString(QStringLiteral("ddd MMM d hh:mm:ss yyyy")).toStdString() + "\n";
+                return 0;
+            }
+        }
+        output += "date: invalid date '" + setText + "'\n";
+        return kFailed;
+    }
+    const time_t t = static_cast<time_t>(clock_.now().toSecsSinceEpoch());
     struct tm tmv;
     ::localtime_r(&t, &tmv);
     std::string format = "%a %b %e %H:%M:%S %Z %Y";
@@ -653,7 +665,7 @@ bool SimCommandRunner::rebootRequested() const
 int64_t SimCommandRunner::clockOffsetSeconds() const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return clockOffset_;
+    return clock_.offsetSeconds();
 }
 
 bool SimCommandRunner::running(const std::string& program) const
@@ -684,7 +696,7 @@ QJsonObject SimCommandRunner::state() const
     QJsonObject o;
     o["wiredPort"] = wiredPort_;
     o["rebootRequested"] = rebootRequested_;
-    o["clockOffsetSeconds"] = static_cast<double>(clockOffset_);
+    o["clockOffsetSeconds"] = static_cast<double>(clock_.offsetSeconds());
     o["hwclockWrites"] = hwclockWrites_;
     QJsonObject addrs;
     for (const auto& [iface, a] : addresses_)

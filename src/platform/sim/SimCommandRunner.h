@@ -14,6 +14,8 @@
 
 namespace kel::platform::sim {
 
+class SimClock;
+
 // Never executes anything. Records every command text in order and answers
 // it from a small simulated state:
 // - file commands (rm, cp, mv, chmod, sync, dos2unix, the byte-order-mark
@@ -25,6 +27,9 @@ namespace kel::platform::sim {
 // Unknown programs succeed without effect.
 class SimCommandRunner : public CommandRunner {
 public:
+    // `date` reads and sets this clock.
+    explicit SimCommandRunner(SimClock& clock) : clock_(clock) {}
+
     // A responder may claim a command (return true) and set its status and
     // output; tests use it to script answers.
     using Responder = std::function<bool(const std::string& cmd, int& status, std::string& output)>;
@@ -91,7 +96,7 @@ private:
     Responder responder_;
     bool wiredPort_ = true;
     bool rebootRequested_ = false;
-    int64_t clockOffset_ = 0;
+    SimClock& clock_;
     int hwclockWrites_ = 0;
     std::map<std::string, std::string> addresses_;  // interface -> "ip netmask mask"
     std::vector<Route> routes_;

@@ -130,7 +130,8 @@ void SimNorFlash::command(const uint8_t* tx, uint8_t* rx, size_t len, uint32_t& 
 
 void SimNorFlash::erase(uint32_t base, uint32_t unit)
 {
-    std::fill(mem_.begin() + base, mem_.begin() + base + unit, 0xFF);
+    if (powerLeft_ != 0)
+        std::fill(mem_.begin() + base, mem_.begin() + base + unit, 0xFF);
     wel_ = false;
     busyLeft_ = busyPolls_;
     ++erases_;
@@ -147,6 +148,11 @@ void SimNorFlash::program(uint32_t addr, const uint8_t* data, size_t n)
         offset = uint32_t((offset + n - kPage) % kPage);
         data += n - kPage;
         n = kPage;
+    }
+    if (powerLeft_ >= 0) {
+        const size_t reach = size_t(std::min<int64_t>(powerLeft_, int64_t(n)));
+        powerLeft_ -= int64_t(reach);
+        n = reach;
     }
     for (size_t i = 0; i < n; ++i)
         mem_[page + ((offset + i) % kPage)] &= data[i];
@@ -188,6 +194,12 @@ void SimNorFlash::setStuckBusy(bool stuck)
 {
     std::lock_guard<std::mutex> l(lock_);
     stuck_ = stuck;
+}
+
+void SimNorFlash::setPowerCut(int64_t bytes)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    powerLeft_ = bytes < 0 ? -1 : bytes;
 }
 
 void SimNorFlash::setUid(const std::array<uint8_t, 8>& uid)

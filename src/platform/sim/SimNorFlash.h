@@ -35,6 +35,10 @@ public:
     void setBusyPolls(int polls);
     void setStuckBusy(bool stuck);
     void setUid(const std::array<uint8_t, 8>& uid);
+    // Power cut: only `bytes` more programmed bytes reach the cells; the
+    // program that crosses the limit stops at that byte, and every later
+    // program and erase is lost. A negative count restores the power.
+    void setPowerCut(int64_t bytes);
 
     // Back door (no bus traffic, not logged).
     std::vector<uint8_t> read(uint32_t addr, size_t len) const;
@@ -72,6 +76,7 @@ private:
     int programs_ = 0;
     int erases_ = 0;
     int ignored_ = 0;
+    int64_t powerLeft_ = -1;
     std::vector<std::vector<uint8_t>> statusWrites_;
     std::vector<SimFlashOp> ops_;
     ChangeHook changeHook_;

@@ -20,6 +20,8 @@
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
 #include "ui/shell/TextFit.h"
+#include "platform/Board.h"
+#include "platform/Clock.h"
 
 #include <QDateTime>
 #include <QVariant>
@@ -543,7 +545,7 @@ void MainWindow::getagelog()
     QDateTime now;
     {
         QMutexLocker lock(&Utils::_system_mutex);
-        now = QDateTime::currentDateTime();
+        now = kel::platform::Board::clock().now();
     }
     uint8_t regs[3] = {0, 0, 0};
     if (hooks().readAgeingRegs)

@@ -1,6 +1,8 @@
 #include "platform/Board.h"
+#include "platform/Clock.h"
 #include "platform/CommandRunner.h"
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimClock.h"
 #include "platform/sim/SimCommandRunner.h"
 #include "support/SimRootFixture.h"
 
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <thread>
 
 namespace kel::test {
@@ -227,6 +230,33 @@ TEST_F(SimCommandRunnerTest, RouteTableFollowsAnAddressAndGatewayChange)
     EXPECT_EQ(sim().routes(), second);
     EXPECT_EQ(run("route del default"), 0);
     EXPECT_EQ(sim().routes().size(), 2u);
+}
+
+// The board clock is the host's time moved by an offset: tests set it, and
+// a recorded "date" that sets the time (with -s or as a bare operand)
+// moves it; hwclock is only counted.
+TEST_F(SimCommandRunnerTest, DateMovesTheBoardClockNotTheHost)
+{
+    struct Case {
+        const char* command;
+        QDateTime expected;
+    };
+    const Case cases[] = {
+        {"date \"2024-1-5 9:7:3\";hwclock -wu", QDateTime(QDate(2024, 1, 5), QTime(9, 7, 3))},
+        {"date -s \"2031-12-31 23:59:58\"", QDateTime(QDate(2031, 12, 31), QTime(23, 59, 58))},
+        {"date --set '2025-06-01 00:00'", QDateTime(QDate(2025, 6, 1), QTime(0, 0))},
+    };
+    for (const Case& c : cases) {
+        const QDateTime host = QDateTime::currentDateTime();
+        EXPECT_EQ(run(c.command), 0) << c.command;
+        EXPECT_LE(std::llabs(platform::Board::clock().now().secsTo(c.expected)), 2) << c.command;
+        EXPECT_LE(std::llabs(QDateTime::currentDateTime().secsTo(host)), 2) << "the host clock stays";
+    }
+    EXPECT_EQ(run("date \"2024-13-40 9:7:3\""), SimCommandRunner::kFailed);
+    EXPECT_EQ(board().commands().state()["hwclockWrites"].toInt(), 1);
+
+    board().clock().set(QDateTime(QDate(2030, 2, 3), QTime(4, 5, 6)));
+    EXPECT_EQ(output("date +%Y-%m-%d"), "2030-02-03\n");
 }
 
 TEST_F(SimCommandRunnerTest, ClockRebootAndServices)

@@ -8,6 +8,8 @@
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
 #include "ui/shell/ShellGlobals.h"
+#include "platform/Board.h"
+#include "platform/Clock.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -26,7 +28,7 @@ constexpr int kEntryFields = 5;
 QString localMinute()
 {
     QMutexLocker lock(&Utils::_system_mutex);
-    return QDateTime::currentDateTime().toString(QStringLiteral("MM-dd hh:mm"));
+    return kel::platform::Board::clock().now().toString(QStringLiteral("MM-dd hh:mm"));
 }
 } // namespace
 

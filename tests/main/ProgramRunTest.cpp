@@ -1,0 +1,97 @@
+#include "ProgramRunner.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+namespace kel::test {
+namespace {
+
+constexpr qint64 kFlashSize = 0x800000;
+constexpr qint64 kHeader = 0x6F3000;
+constexpr qint64 kCopyA = 0x6F4000;
+constexpr qint64 kCopyB = 0x6F5000;
+constexpr qint64 kSeq5Minutes = 0x6F6000 + 5 * 16 + 8;
+
+QByteArray bytesAt(const QString& path, qint64 at, int n)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(at))
+        return {};
+    return f.read(n);
+}
+
+bool putBytes(const QString& path, qint64 at, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && f.seek(at) && f.write(data) == data.size();
+}
+
+// Waits (bounded) until the flash image holds `expected` at `at`.
+bool waitForBytes(const QString& path, qint64 at, const QByteArray& expected, int timeoutMs = 40000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (bytesAt(path, at, expected.size()) != expected) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// The program killed with SIGKILL while it keeps the running-time log in a
+// persistent flash leaves a log the next start accepts: the group found at
+// the first start is still there, and the second start reads it again and
+// closes its sequence record with the group's 100 minutes.
+TEST(ProgramRunTest, KilledProgramLeavesARunningTimeLogTheNextStartAccepts)
+{
+    ProgramRunner program;
+    ASSERT_TRUE(QDir().mkpath(program.hostPath("/sim")));
+    QFile ini(program.hostPath("/sim/board.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[flash]\npersist=yes\n");
+    ini.close();
+
+    const QString image = program.hostPath("/sim/flash2.bin");
+    {
+        QFile f(image);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(int(kFlashSize), char(0xFF)));
+    }
+    QByteArray group(512, char(0xFF));
+    group[0] = char(0xAA);
+    group[8] = char(0xE8);   // 1000 minutes before the group
+    group[9] = char(0x03);
+    group[10] = group[11] = 0;
+    group[13] = 5;           // sequence number 5
+    group[14] = group[15] = 0;
+    group.replace(48, 13, QByteArray(12, char(0x55)) + char(0xF5));   // 100 minutes
+    ASSERT_TRUE(putBytes(image, kHeader, QByteArray("\xAA\x5A\xA5", 3)));
+    ASSERT_TRUE(putBytes(image, kCopyA, group));
+    ASSERT_TRUE(putBytes(image, kCopyB, group));
+
+    const QByteArray hundred("\x64\x00\x00\x00", 4);
+    ASSERT_TRUE(program.start());
+    ASSERT_TRUE(waitForBytes(image, kSeq5Minutes, hundred)) << program.output().toStdString();
+    ASSERT_TRUE(program.signal(SIGKILL));
+    program.waitForCleanExit();
+
+    // Blank the closing minutes again so the second start shows it read the
+    // group; a log it refused would be erased instead.
+    ASSERT_TRUE(putBytes(image, kSeq5Minutes, QByteArray(4, char(0xFF))));
+    ASSERT_TRUE(program.start());
+    EXPECT_TRUE(waitForBytes(image, kSeq5Minutes, hundred)) << program.output().toStdString();
+    EXPECT_EQ(bytesAt(image, kHeader, 3), QByteArray("\xAA\x5A\xA5", 3));
+    EXPECT_EQ(bytesAt(image, kCopyA, 512), group);
+    EXPECT_EQ(bytesAt(image, kCopyB, 512), group);
+    ASSERT_TRUE(program.signal(SIGTERM));
+    program.waitForCleanExit();
+}
+
+} // namespace
+} // namespace kel::test
