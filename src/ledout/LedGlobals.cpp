@@ -13,6 +13,8 @@ bool post_send_command(uint8_t cmd)
         return false;
     return g_send_para.post(cmd);
 }
+LineType line_type;
+SCAN_PARA scan_para;
 
 uint8_t* MCU_REG_func[2] = {nullptr, nullptr};
 uint8_t* MCU_RAM_PARA_func[2] = {nullptr, nullptr};
