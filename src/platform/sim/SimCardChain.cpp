@@ -98,6 +98,12 @@ std::vector<SimCardChain::Bytes> SimCardChain::received() const
     return received_;
 }
 
+void SimCardChain::clearReceived()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    received_.clear();
+}
+
 int SimCardChain::searches() const
 {
     std::lock_guard<std::mutex> l(lock_);

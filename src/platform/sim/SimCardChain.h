@@ -66,6 +66,7 @@ public:
     std::vector<Answer> receive(const Bytes& frame);
     Card card(int index) const;
     std::vector<Bytes> received() const;
+    void clearReceived();
     int searches() const;
     QJsonObject state() const;
 
