@@ -15,8 +15,5 @@ void fpga_manage::run_clock_record() {}
 uint32_t fpga_manage::reg_IRQ_Dealwith(uint8_t, uint8_t) { return 0; }
 uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t*, uint32_t) { return 0; }
 void fpga_manage::Check_search_card() {}
-void fpga_manage::SmartMapping_deal() {}
-void fpga_manage::rcv_recovery_check_deal(uint8_t) {}
-void fpga_manage::save_para_deal() {}
-void fpga_manage::mapping_enable_deal() {}
 void fpga_manage::usb_upgrade_manage_deal() {}
+void fpga_manage::check_error_rcv_search_card_cmd(uint32_t, uint8_t, uint32_t, uint32_t, uint8_t) {}
