@@ -303,6 +303,10 @@ public:
     uint8_t recovery_net = 0;
     uint8_t recovery_card = 0;
     uint8_t recovery_net_index = 0;   // port record of the finding, for the recovery
+    // config_id of the screen description the check loaded last; the
+    // answer path (any thread) compares search answers with it.
+    std::atomic<uint32_t> loaded_config_id{0};
+    std::atomic<bool> screen_loaded{false};
     uint16_t scan_op_count = 0;
 
     // ---- mailbox procedures: check, recovery, scan load, stored operations ----
@@ -327,6 +331,9 @@ private:
     bool join_all_ports(uint8_t* frame, uint32_t length);
     void store_port_count(const uint8_t* frame, uint8_t port, uint8_t fpga);
     void clear_port_count(int port);
+    // config_id of the screen the recovery reader has loaded; false while
+    // no reader (or no screen) is there.
+    bool recovery_config_id(uint32_t* id);
     std::mutex sink_mutex;
     CardAnswerSink card_answer_sink;
 

@@ -468,11 +468,21 @@ uint8_t fpga_manage::check_read_directory()
     return ST_SECTIONS;
 }
 
+bool fpga_manage::recovery_config_id(uint32_t* id)
+{
+    if (!screen_loaded)
+        return false;
+    *id = loaded_config_id;
+    return true;
+}
+
 uint8_t fpga_manage::check_screen(uint8_t mode)
 {
     rcvRecovery& r = *rcv_reader;
     if (r.update_rcvScreenIDinfo(r.file_path, g_send_para.send_screen))
         return ST_ERROR;
+    loaded_config_id = r.screen_info.config_id;
+    screen_loaded = true;
     if (mode != RCV_CHECK)
         return ST_SOURCE;
     emit_progress(false, (g_send_para.send_screen + 1) * 100 / (r.screen_head.screen_num + 1));

@@ -57,6 +57,7 @@ SimCardChain::Knobs SimCardChain::parse(const QString& text)
         else if (name == "port_status") k.portStatus = uint8_t(value);
         else if (name == "recovery") k.recoveryCard = uint8_t(value);
         else if (name == "config") k.configId = value;
+        else if (name == "truncate") k.truncate = int(value);
     }
     return k;
 }
@@ -216,6 +217,8 @@ SimCardChain::Bytes SimCardChain::answer(const Bytes& f, uint16_t card, const By
                f[9], knobs_.status};
     a.insert(a.end(), payload.begin(), payload.end());
     a.push_back(uint8_t(xorOf(a.data(), a.size()) ^ (knobs_.badCheck ? 0xFF : 0)));
+    if (knobs_.truncate > 0 && size_t(knobs_.truncate) < a.size())
+        a.resize(size_t(knobs_.truncate));
     return a;
 }
 
