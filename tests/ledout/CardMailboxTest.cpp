@@ -34,6 +34,24 @@ TEST_F(CardMailbox, SmartMappingPositionsEveryCardThenSetsRegister1)
     EXPECT_TRUE(recoveryProgress.empty());
 }
 
+// Answering cards: each wait ends with the answer, so the progress is
+// exactly the procedure's own values.
+TEST_F(CardMailbox, AnsweredProceduresReportTheirProgressSteps)
+{
+    line_type.port = 6;
+    cards(6, 3);
+    const uint32_t used = runCommand(SendPara::send_cmd_smartmapping, 2000);
+    EXPECT_LT(used, 300u);
+    EXPECT_EQ(smartProgress, (std::vector<int>{25, 50, 75, 75, 90, 100}));
+    EXPECT_EQ(chain(6).card(2).regs[1], 0xFF);
+
+    cards(0, 2);
+    cards(5, 1);
+    runCommand(SendPara::send_cmd_save_para, 2000);
+    EXPECT_EQ(smartProgress, (std::vector<int>{0, 29, 35, 95, 100}));
+    EXPECT_EQ(chain(6).card(0).saves, 1);
+}
+
 TEST_F(CardMailbox, SmartMappingWithoutCardsEndsAt90Then100)
 {
     line_type.port = 4;

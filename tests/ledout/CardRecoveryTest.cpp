@@ -77,7 +77,11 @@ TEST_F(CardRecovery, CheckOfSilentScreensWaitsForEachPortAndFindsNothing)
     writeFile(kQjfx, recoveryFile({screen(0x11), screen(0x22)}));
     g_send_para.send_cards_found = 0;   // as left at start-up
     reasons.clear();
+    for (int p = 0; p < 3; ++p)
+        chain(p).clearReceived();
     const uint32_t used = runCommand(SendPara::send_cmd_rcv_check, 6000);
+    for (int p = 0; p < 3; ++p)
+        EXPECT_EQ(framesTo(p, 0x10).size(), 2u) << "one search per screen on port " << p;
     EXPECT_GT(used, 240u + 6 * 500);
     EXPECT_LT(used, 240u + 6 * 500 + 60);
     EXPECT_EQ(g_rcv_results.view().count, 0);
@@ -226,6 +230,50 @@ TEST_F(CardRecovery, RecoveryReplaysTheCardInChunksWithBoundedResends)
     EXPECT_EQ(u32(even[8], 10), 0x2000u + 2000);
 }
 
+// Answering cards: the check stops at the port whose answer names a card,
+// and the recovery that follows replays that card's operations once each.
+TEST_F(CardRecovery, CheckFindsTheFlaggedCardAndRecoveryReplaysIt)
+{
+    ScreenSpec s = screen(0x11);
+    s.ports[1].cards.resize(6);
+    const std::vector<uint8_t> data = bytes(2500);
+    s.ports[1].cards[4].ops = {op(1, 1, 0x1000, data), op(3, 1, 0, {0xAB, 0xCD})};
+    writeFile(kQjfx, recoveryFile({s, screen(0x22)}));
+    cards(0, 2);
+    cards(1, 6);
+    cards(2, 2);
+    auto k = chain(1).knobs();
+    k.recoveryCard = 4;
+    chain(1).setKnobs(k);
+    for (int p = 0; p < 3; ++p)
+        chain(p).clearReceived();
+    reasons.clear();
+    runCommand(SendPara::send_cmd_rcv_check, 3000);
+    EXPECT_EQ(g_rcv_results.view().entries, QStringList{"01/02/05/06"});
+    EXPECT_EQ(m().recovery_net, 1);
+    EXPECT_EQ(m().recovery_card, 4);
+    EXPECT_EQ(reasons, std::vector<int>{SYNC_PARA});
+    const auto search = framesTo(0, 0x10);
+    ASSERT_EQ(search.size(), 1u);
+    EXPECT_EQ(search[0][16], 1) << "recovery files are stored";
+    EXPECT_EQ(u32(search[0], 17), 0x11u);
+    EXPECT_TRUE(framesTo(2, 0x10).empty()) << "the check ends at the flagged port";
+
+    reasons.clear();
+    runCommand(SendPara::send_cmd_rcv_recover, 3000);
+    const auto writes = framesTo(1, 0x60);
+    ASSERT_EQ(writes.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(cardOf(writes[i]), 4);
+        EXPECT_EQ(u32(writes[i], 10), 0x1000u + 1000 * i);
+    }
+    EXPECT_EQ(writes[2][14] | writes[2][15] << 8, 500);
+    EXPECT_EQ(chain(1).card(4).memory.at(0x1000 + 1234), data[1234]);
+    EXPECT_EQ(chain(1).card(4).firmwareActivations, 1);
+    EXPECT_EQ(g_rcv_results.view().count, 0);
+    EXPECT_EQ(reasons, std::vector<int>{SYNC_RCV_RECOVERY});
+}
+
 // A scan load replays the chosen file to every card of the wizard's port;
 // firmware activation goes from the last card down to card 0.
 TEST_F(CardRecovery, ScanLoadActivatesFirmwareFromTheLastCardDown)
@@ -244,6 +292,16 @@ TEST_F(CardRecovery, ScanLoadActivatesFirmwareFromTheLastCardDown)
     EXPECT_EQ(order, (std::vector<uint16_t>{2, 2, 2, 2, 1, 1, 1, 1, 0, 0, 0, 0}));
     EXPECT_EQ(smartProgress.back(), 100);
     EXPECT_TRUE(recoveryProgress.empty());
+
+    // Answering cards, one silent: it alone gets the frame four times.
+    cards(1, 3);
+    chain(1).setCardSilent(1, true);
+    chain(1).clearReceived();
+    runCommand(SendPara::send_cmd_load_scan, 3000);
+    order.clear();
+    for (const auto& f : framesTo(1, 0xB4))
+        order.push_back(cardOf(f));
+    EXPECT_EQ(order, (std::vector<uint16_t>{2, 1, 1, 1, 1, 0}));
 }
 
 } // namespace
