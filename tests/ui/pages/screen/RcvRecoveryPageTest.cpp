@@ -93,6 +93,8 @@ TEST_F(RcvRecoveryPage, QueryPostsTheCheckOpensThePopupAndFollowsTheFpgaThread)
              key(PanelKeys::kRight);
              EXPECT_EQ(styleOf("Button_self_covery"), kFocus);
              EXPECT_EQ(styleOf("Button_check"), kRest);
+             key(PanelKeys::kRight2);
+             EXPECT_EQ(g_rcv_recovery->selected(), rcv_recovery::RowQuery) << "Right wraps";
          }});
 }
 
