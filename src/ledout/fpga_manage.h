@@ -153,7 +153,8 @@ public:
     uint32_t set_fpga_bri_val();
     uint32_t set_output_status();
 
-    // ---- seams of the later parts of the LED side (no-ops until built) ----
+    // ---- hooks of the pass into brightness, screen power, running time,
+    // the mailbox procedures and the USB upgrade ----
     void Extension_function();
     void record_bright_change();
     void record_onoff_time(uint8_t flash);
@@ -298,7 +299,7 @@ public:
 
     uint16_t wlan_state_seen = 0;
     uint32_t wlan_check_tick = 0;
-    rcvRecovery* rcv_reader = nullptr;
+    std::unique_ptr<rcvRecovery> rcv_reader;   // reader of the stored card files
     CardProgressRelay progress_relay;   // progress of the card procedures, for the pages
     // USB-stick upgrade: the packages of the run, what the run wrote, and
     // "H:M:S" of its start (and, once it ended, four blanks and its end).
@@ -383,7 +384,19 @@ public:
     uint8_t recovery_screen = 0;
     uint8_t recovery_net = 0;
     uint8_t recovery_card = 0;
+    uint8_t recovery_net_index = 0;   // port record of the finding, for the recovery
+    // config_id of the screen description the check loaded last; the
+    // answer path (any thread) compares search answers with it.
+    std::atomic<uint32_t> loaded_config_id{0};
+    std::atomic<bool> screen_loaded{false};
     uint16_t scan_op_count = 0;
+
+    // ---- mailbox procedures: check, recovery, scan load, stored operations ----
+    enum RCV_CHECK_OR_RECOVERY : uint8_t { RCV_CHECK = 0, RCV_RECOVERY = 1, RCV_LOAD_SCAN = 2 };
+    // Results of one replay step.
+    enum OperateResult : uint8_t { OPERATE_RUNNING = 0, OPERATE_DONE = 1, OPERATE_FAILED = 2 };
+    uint8_t load_rcv_xy_operate(const QString& path, uint32_t data_offset, bool all_cards);
+    int get_operate_deal_para(SCAN_PARA* out, uint8_t index);
 
     fpga_manage();
     ~fpga_manage();
@@ -438,4 +451,28 @@ private:
     void store_bright_record(uint8_t level);
     uint8_t bright_link_mask();
     void refresh_time_now();
+    // mailbox procedures
+    bool procedure_held();
+    void emit_progress(bool smart, int value);
+    void creep_progress(bool smart);
+    void timed_progress(bool smart);
+    bool answer_wait(uint32_t limit, bool smart);
+    void start_answer_wait();
+    void wizard_tail(int last);
+    uint8_t check_step(uint8_t step, uint8_t mode);
+    uint8_t check_open_file(uint8_t mode);
+    uint8_t check_read_directory();
+    uint8_t check_screen(uint8_t mode);
+    uint8_t check_port(uint8_t mode);
+    uint8_t check_card_block();
+    uint8_t check_operation(uint8_t mode, bool smart_block);
+    uint8_t check_replay(uint8_t mode, bool smart_block);
+    uint8_t check_search();
+    uint8_t check_smart_block(uint8_t mode);
+    uint8_t check_after_smart_block(uint8_t mode);
+    void check_report(uint8_t mode);
+    void port_command_deal(bool save);
+    uint8_t operate_send(uint8_t step, const QString& path, uint32_t data_offset, bool all_cards);
+    uint8_t operate_answer(bool all_cards);
+    int last_progress = -1;
 };

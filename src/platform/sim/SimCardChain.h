@@ -67,6 +67,11 @@ public:
     std::vector<Answer> receive(const Bytes& frame);
     Card card(int index) const;
     std::vector<Bytes> received() const;
+    void clearReceived();
+    // One card of the chain stays silent, or answers after extra polls,
+    // while the others answer as the knobs say.
+    void setCardSilent(int index, bool silent);
+    void setCardDelay(int index, int polls);
     int searches() const;
     QJsonObject state() const;
 
@@ -82,6 +87,8 @@ private:
     std::vector<Card> cards_;
     std::vector<Bytes> received_;
     int searches_ = 0;
+    std::map<int, bool> silentCards_;
+    std::map<int, int> cardDelays_;
 };
 
 } // namespace kel::platform::sim
