@@ -6,6 +6,8 @@ std::atomic<uint8_t> g_usb_grade{0};
 FpgaChange g_change;
 SendPara g_send_para;
 QString g_qjfile_name;
+LineType line_type;
+SCAN_PARA scan_para;
 
 bool post_send_command(uint8_t cmd)
 {

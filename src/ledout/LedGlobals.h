@@ -25,6 +25,35 @@ extern QString g_qjfile_name;
 // (it owns byte 1 of the mailbox) or while a command is still set.
 bool post_send_command(uint8_t cmd);
 
+// The screen geometry the smart-mapping wizard enters (twelve bytes, in
+// this order): the cabinet grid the position of each card is taken from.
+struct LineType {
+    int16_t cabinet_width = 0;
+    int16_t cabinet_height = 0;
+    uint16_t h_offset = 0;
+    uint16_t v_offset = 0;
+    uint8_t port = 0;        // output port 0..15
+    uint8_t rows = 0;
+    uint8_t columns = 0;
+    uint8_t route_way = 1;   // wiring route 1..16
+};
+extern LineType line_type;
+
+// One operation of a scan-parameter file; only the register, mask and
+// value reach a card frame.
+struct SCAN_PARA {
+    uint16_t scan_op = 0;
+    QString scan_text;
+    uint8_t scan_mask = 0;
+    uint8_t scan_value = 0;
+    uint32_t scan_register = 0;
+    uint32_t scan_data_a = 0;
+    uint32_t scan_data_c = 0;
+    uint32_t scan_data_b = 0;
+    int32_t scan_time = 0;
+};
+extern SCAN_PARA scan_para;
+
 // Images the protocol and the pages read and write (sizes below).
 inline constexpr size_t kRegImageSize = 171;
 inline constexpr size_t kRamImageSize = 1024;

@@ -47,7 +47,7 @@ struct SendPara {
     uint8_t send_card_id = 0;
     uint8_t send_op_index = 0;
     uint8_t send_op_step = 0;
-    uint16_t send_cards_found = 0;
+    std::atomic<uint16_t> send_cards_found{0};   // written by the answer path on link threads
     uint8_t send_retry = 0;
 
 private:

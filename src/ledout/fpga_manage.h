@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -149,14 +150,65 @@ public:
     void record_clock_change();
     void bright_record_stored(bool hand);
     void run_clock_record();
-    uint32_t reg_IRQ_Dealwith(uint8_t fpga, uint8_t arg);
-    uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
-    void Check_search_card();
     void SmartMapping_deal();
     void rcv_recovery_check_deal(uint8_t mode);
     void save_para_deal();
     void mapping_enable_deal();
     void usb_upgrade_manage_deal();
+
+    // ---- receiving-card frames (each returns the frame length, 0 when
+    // the frame would not fit the caller's capacity or 1024 bytes; those
+    // given a capacity store the length in g_send_para.send_frame_len) ----
+    static constexpr uint32_t kCardFrameMax = 1024;
+    uint32_t load_write_ram_cmd_create(uint8_t port, uint16_t card, uint32_t address, const uint8_t* data,
+                                       uint16_t length, uint8_t* frame, uint32_t capacity, bool all);
+    uint32_t rcv_card_cmd_create(uint8_t* frame, uint8_t port);   // 23 bytes, length not stored
+    uint32_t rcv_active_firmware_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                            uint8_t* frame, uint32_t capacity);
+    uint32_t rcv_reconfig_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                     uint8_t* frame, uint32_t capacity);
+    uint32_t load_write_reg_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                       uint8_t* frame, uint32_t capacity, bool all);
+    uint32_t load_write_user_defined_cmd_create(uint8_t port, uint16_t card, const uint8_t* data, uint16_t length,
+                                                uint8_t* frame, uint32_t capacity, bool all);
+    uint32_t load_search_rxc_cmd_create(uint8_t port, const uint8_t* data, uint16_t length, uint8_t* frame,
+                                        uint32_t capacity);
+    uint32_t save_para_cmd_create(uint8_t* frame, uint8_t port);                          // 13 bytes
+    uint32_t save_para2flash_cmd_create(uint8_t port, uint16_t card, uint8_t* frame, bool all);   // 13 bytes
+    uint32_t mapping_enable_cmd_create(uint8_t port, uint8_t* frame);                     // 15 bytes
+    uint32_t ram_reset_cmd_create(uint8_t* frame, const SCAN_PARA& para, uint8_t port);   // 15 bytes
+
+    // ---- sending to the output ports ----
+    void Send_to_port(const uint8_t* frame, uint16_t length, uint16_t port, uint8_t fpga);
+    uint8_t wait_fpga_send_ready(uint8_t port, uint8_t fpga);
+    void multi_port_send(uint8_t* frame, uint16_t length);
+    uint16_t get_port_card_num(uint8_t port);
+    uint32_t check_netport_card(uint8_t fpga);
+    uint32_t check_multi_port_send(uint32_t, const uint8_t*) { return 0; }
+    // Parameter RAM addresses of a port's card count and its status byte.
+    static uint16_t port_count_addr(int port);
+    static uint16_t port_status_addr(int port);
+
+    // ---- card answers, interrupt and PC pass-through ----
+    uint32_t reg_IRQ_Dealwith(uint8_t fpga, uint8_t force);
+    void Rcv_data_from_eth(uint8_t fpga);
+    void check_fpga_net_data_status(uint8_t fpga);
+    void update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t fpga);
+    uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
+    // Where an answer for the PC tool goes (bound at start-up to the
+    // protocol's card-answer path); without a sink the answer is dropped.
+    using CardAnswerSink = std::function<bool(const uint8_t* frame, uint32_t length)>;
+    void setCardAnswerSink(CardAnswerSink sink);
+
+    // ---- card search and positions ----
+    void Check_search_card();
+    void Search_Card_Cmd();
+    uint32_t CHECK_search_cmd_status();
+    void check_error_rcv_search_card_cmd(uint32_t port, uint8_t fpga, uint32_t value_a, uint32_t value_b, uint8_t mode);
+    void deal_with_search_concurrent(uint8_t fpga);
+    void Search_concurrent_back_result(uint8_t* frame, uint8_t group, uint8_t fpga, uint32_t length);
+    uint8_t check_vbo_status(uint8_t fpga);
+    static void get_rcvcard_x_y(int index, uint16_t* x, uint16_t* y);
 
     // ---- locks ----
     std::mutex reg_image_mutex;
@@ -241,8 +293,8 @@ public:
     std::atomic<uint8_t> pc_reply_ready{0};
     // card search and V-by-One watch
     uint32_t search_sent = 0;
-    uint32_t search_answered = 0;
-    uint16_t fpga_port_card_mask = 0;
+    std::atomic<uint32_t> search_answered{0};   // also written on the link threads
+    std::atomic<uint16_t> fpga_port_card_mask{0};   // read by the links
     uint8_t vbo_fault[2] = {0, 0};
     uint8_t vbo_fix_step[2] = {0, 0};
     uint16_t vbo_fix_count[2] = {0, 0};
@@ -258,6 +310,18 @@ public:
     fpga_manage& operator=(const fpga_manage&) = delete;
 
 private:
+    uint32_t build_data_frame(uint16_t target, uint8_t portByte, uint8_t cmd, const uint8_t* data, uint16_t length,
+                              uint8_t* frame, uint32_t capacity);
+    uint16_t link_mask();
+    bool read_rx_frame(uint8_t pair, uint8_t fpga, uint8_t* frame, uint32_t& length);
+    void release_rx(uint8_t pair, uint8_t fpga);
+    void pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uint8_t fpga);
+    bool join_all_ports(uint8_t* frame, uint32_t length);
+    void store_port_count(const uint8_t* frame, uint8_t port, uint8_t fpga);
+    void clear_port_count(int port);
+    std::mutex sink_mutex;
+    CardAnswerSink card_answer_sink;
+
     // Exactly one of readInto / writeFrom is given.
     int transaction(uint8_t fpga, uint32_t word, uint8_t* readInto, const uint8_t* writeFrom, uint32_t length);
     void bindGpioWords();

@@ -27,18 +27,6 @@ constexpr size_t kLedYOffset = 1384;
 // Parameter RAM address of each port's x (y, width, height follow).
 constexpr uint16_t kPortX[16] = {8, 19, 32, 43, 520, 528, 536, 544, 576, 584, 592, 600, 608, 616, 624, 632};
 
-uint16_t portCountAddr(int port)
-{
-    static constexpr uint16_t kFirst[4] = {100, 102, 108, 110};
-    return port < 4 ? kFirst[port] : port < 8 ? uint16_t(560 + 4 * (port - 4)) : uint16_t(640 + 4 * (port - 8));
-}
-
-uint16_t portStatusAddr(int port)
-{
-    static constexpr uint16_t kFirst[4] = {104, 106, 112, 114};
-    return port < 4 ? kFirst[port] : uint16_t(portCountAddr(port) + 2);
-}
-
 uint8_t fpgaIndex(uint8_t fpga) { return fpga ? 1 : 0; }
 
 uint8_t bcd(uint8_t v) { return uint8_t((v >> 4) * 10 + (v & 0x0F)); }
@@ -280,7 +268,7 @@ void fpga_manage::update_eth_state(uint8_t fpga)
     for (int port = 0; port < 16; ++port) {
         if (mask & (1u << port))
             continue;
-        const uint16_t count = portCountAddr(port), status = portStatusAddr(port);
+        const uint16_t count = port_count_addr(port), status = port_status_addr(port);
         set_para_u16(f, count, 0);
         p[status] = 0;
         write_fpga_ram(&p[count], count, 2, kParaBuffer, f);

@@ -211,7 +211,7 @@ void SystemControllerPort::setFpgaCtrlFlags(uint8_t flags)
         fpga()->fpga_ctrl_flags = flags;
 }
 
-uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask : 0; }
+uint16_t SystemControllerPort::cardTotal() { return fpga() ? fpga()->fpga_port_card_mask.load() : 0; }
 
 // The running-time record is not kept by this build: its values read 0.
 ClockRecordView SystemControllerPort::clockRecord() { return ClockRecordView{}; }

@@ -102,7 +102,8 @@ TEST_F(FpgaAccessTest, WritesAbove127ReachTheFpgaUpTo170)
         m().write_to_register(c.reg, 0xFF, 0x5A, 0);
         EXPECT_EQ(m().reg_image(c.reg) == 0x5A, c.image) << int(c.reg);
         EXPECT_EQ(!fpgaTraffic().empty(), c.bus) << int(c.reg);
-        if (c.bus) {
+        // The FPGA drives the link bits (128) and takes 130 as strobes.
+        if (c.bus && c.reg != 128 && c.reg != 130) {
             EXPECT_EQ(fpga().reg(c.reg), 0x5A) << int(c.reg);
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/sim/SimFpga.h"
 
 #include "platform/FpgaBoardMap.h"
+#include "platform/sim/SimCardChain.h"
 #include "platform/sim/SimRegisterMemory.h"
 
 #include <QJsonArray>
@@ -11,10 +12,29 @@ namespace {
 constexpr uint8_t kTypeRam = 1;
 constexpr uint8_t kTypeReg = 2;
 
+constexpr uint8_t kRegLink[2] = {128, 144};
+constexpr uint8_t kRegStatus[2] = {129, 145};
+constexpr uint8_t kRegStrobe[2] = {130, 146};
+constexpr uint8_t kRegSelect[2] = {132, 148};
+constexpr uint8_t kRxLow[8] = {24, 133, 135, 137, 149, 150, 151, 152};
+constexpr uint8_t kRxHigh[2] = {25, 153};
+constexpr uint8_t kTxLow[8] = {26, 134, 136, 138, 154, 155, 156, 157};
+constexpr uint8_t kTxHigh[2] = {27, 158};
+constexpr size_t kSentKept = 64;
+
+bool rxLength(uint8_t r)
+{
+    for (uint8_t low : kRxLow)
+        if (r == low)
+            return true;
+    return r == kRxHigh[0] || r == kRxHigh[1];
+}
+
 // Registers whose content the FPGA drives itself: writes do not change them.
 bool readOnly(uint8_t r)
 {
-    return r == 7 || r == 21 || (r >= 28 && r <= 31) || r == 40 || r == 42 || r == 43;
+    return r == 7 || r == 21 || (r >= 28 && r <= 31) || r == 40 || r == 42 || r == 43 || r == kRegLink[0] ||
+           r == kRegLink[1] || r == kRegStatus[0] || r == kRegStatus[1] || rxLength(r);
 }
 
 // Bits first set by the power-up and status sequence, as seen on the wire.
@@ -48,6 +68,11 @@ void SimFpga::powerOnState()
     ram_.clear();
     phase_ = Phase::None;
     reads22_ = 0;
+    reads40_ = 0;
+    for (auto& q : rxQueue_)
+        q.clear();
+    rxFull_.fill(false);
+    txBusy_.fill(0);
 }
 
 void SimFpga::transfer(const uint8_t* tx, uint8_t* rx, size_t len)
@@ -64,10 +89,16 @@ void SimFpga::transfer(const uint8_t* tx, uint8_t* rx, size_t len)
         if (cmdPhase) {
             command(tx, len);
         } else {
+            const bool paraWrite = phase_ == Phase::RamWrite && target_ == 1;
             data(tx, rx, len);
             const size_t before = milestones_.size();
             noteMilestones();
-            changed = litLocked() != wasLit_ || milestones_.size() != before;
+            changed = litLocked() != wasLit_ || milestones_.size() != before || chainTouched_;
+            chainTouched_ = false;
+            if (paraWrite && portCards() != portCardsSeen_) {
+                portCardsSeen_ = portCards();
+                changed = true;
+            }
             wasLit_ = litLocked();
         }
     }
@@ -159,16 +190,156 @@ uint8_t SimFpga::readReg(uint8_t r)
     }
     if (r == 23 && knobs_.reg23Bit1Stuck)
         return regs_[23] | 0x02;
-    if (r == 130 || r == 146)
-        return 0; // strobes
+    if (r == kRegStrobe[0] || r == kRegStrobe[1])
+        return 0;
+    if (r == kRegLink[0] || r == kRegLink[1])
+        return uint8_t(regs_[r] | linkBits(r == kRegLink[1]));
+    if (r == kRegStatus[0] || r == kRegStatus[1])
+        return statusRead(r == kRegStatus[1]);
+    if (r == 40) {
+        const bool bad = (reads40_++ % 8) < knobs_.reg40BadOf8;
+        return bad ? uint8_t(regs_[40] & ~0x08) : regs_[40];
+    }
     return regs_[r];
 }
 
 void SimFpga::writeReg(uint8_t r, uint8_t value, uint8_t mask)
 {
+    if (r == kRegStrobe[0] || r == kRegStrobe[1]) {
+        strobe(r == kRegStrobe[1], uint8_t(value & mask));
+        return;
+    }
     if (readOnly(r))
         return;
     regs_[r] = uint8_t((regs_[r] & ~mask) | (value & mask));
+}
+
+uint8_t SimFpga::linkBits(int group) const
+{
+    uint8_t bits = 0;
+    for (int i = 0; i < 8; ++i) {
+        const SimCardChain* c = chains_[size_t(8 * group + i)];
+        if (c && c->linked())
+            bits |= uint8_t(1u << i);
+    }
+    return bits;
+}
+
+// Busy bits count down with each read; answers due are shown.
+uint8_t SimFpga::statusRead(int group)
+{
+    for (auto& q : rxQueue_)
+        if (!q.empty() && q.front().delayPolls > 0)
+            --q.front().delayPolls;
+    presentAnswers();
+    uint8_t v = regs_[kRegStatus[group]];
+    for (int k = 0; k < 4; ++k) {
+        int& busy = txBusy_[size_t(4 * group + k)];
+        if (busy != 0)
+            v |= uint8_t(2u << (2 * k));
+        if (busy > 0)
+            --busy;
+    }
+    return v;
+}
+
+void SimFpga::strobe(int group, uint8_t bits)
+{
+    for (int k = 0; k < 4; ++k) {
+        const int pair = 4 * group + k;
+        if (bits & (1u << k)) {
+            regs_[kRegStatus[group]] &= uint8_t(~(1u << (2 * k)));
+            if (rxFull_[size_t(pair)] && !rxQueue_[size_t(pair)].empty())
+                rxQueue_[size_t(pair)].pop_front();
+            rxFull_[size_t(pair)] = false;
+        }
+        if (bits & (0x10u << k))
+            transmit(pair);
+    }
+    presentAnswers();
+}
+
+void SimFpga::transmit(int pair)
+{
+    const int group = pair / 4, k = pair % 4;
+    const uint8_t select = uint8_t((regs_[kRegSelect[group]] >> (2 * k)) & 3);
+    if (!select)
+        return;
+    const int port = 8 * group + 2 * k + ((select & 1) ? 0 : 1);
+    const size_t len = ((size_t((regs_[kTxHigh[group]] >> (2 * k)) & 3) << 8) | regs_[kTxLow[pair]]) + 1;
+    auto& buf = buffer(uint8_t(3 + 2 * pair));
+    std::vector<uint8_t> frame(buf.begin(), buf.begin() + long(len));
+    auto& log = sent_[size_t(port)];
+    if (log.size() >= kSentKept)
+        log.erase(log.begin());
+    log.push_back(frame);
+    txBusy_[size_t(pair)] = knobs_.txStuckBusy ? -1 : knobs_.txBusyPolls;
+    SimCardChain* chain = chains_[size_t(port)];
+    if (!chain || !chain->linked())
+        return;
+    // The periodic search changes nothing worth reporting; other frames do.
+    chainTouched_ = chainTouched_ || frame.size() < 6 || frame[5] != 0xAA;
+    for (auto& a : chain->receive(frame))
+        rxQueue_[size_t(pair)].push_back(Pending{std::move(a.bytes), a.delayPolls});
+}
+
+// The head answer of each idle pair goes into its RX buffer with its
+// length (minus one, bits 8-9 beside) and the pair's full bit.
+void SimFpga::presentAnswers()
+{
+    for (int pair = 0; pair < 8; ++pair) {
+        auto& q = rxQueue_[size_t(pair)];
+        if (rxFull_[size_t(pair)] || q.empty() || q.front().delayPolls > 0)
+            continue;
+        const int group = pair / 4, k = pair % 4;
+        const auto& bytes = q.front().bytes;
+        const size_t n = std::min(bytes.size(), size_t(1024));
+        auto& buf = buffer(uint8_t(2 + 2 * pair));
+        std::copy(bytes.begin(), bytes.begin() + long(n), buf.begin());
+        const size_t lm1 = n - 1;
+        regs_[kRxLow[pair]] = uint8_t(lm1);
+        regs_[kRxHigh[group]] = uint8_t((regs_[kRxHigh[group]] & ~(3u << (2 * k))) | (((lm1 >> 8) & 3) << (2 * k)));
+        regs_[kRegStatus[group]] |= uint8_t(1u << (2 * k));
+        rxFull_[size_t(pair)] = true;
+    }
+}
+
+// Card counts of the ports as the controller keeps them in RAM buffer 1.
+std::array<uint16_t, 16> SimFpga::portCards() const
+{
+    std::array<uint16_t, 16> out{};
+    for (int port = 0; port < 16; ++port) {
+        static constexpr uint16_t kFirst[4] = {100, 102, 108, 110};
+        const uint32_t a = port < 4 ? kFirst[port] : port < 8 ? 560 + 4 * (port - 4) : 640 + 4 * (port - 8);
+        out[size_t(port)] = uint16_t(readRam(1, a) | (readRam(1, a + 1) << 8));
+    }
+    return out;
+}
+
+void SimFpga::attachChain(int port, SimCardChain* chain)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    if (port >= 0 && port < 16)
+        chains_[size_t(port)] = chain;
+}
+
+std::vector<std::vector<uint8_t>> SimFpga::sentFrames(int port) const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return port >= 0 && port < 16 ? sent_[size_t(port)] : std::vector<std::vector<uint8_t>>{};
+}
+
+void SimFpga::clearSentFrames()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    for (auto& s : sent_)
+        s.clear();
+}
+
+size_t SimFpga::queuedAnswers(int pair) const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return pair >= 0 && pair < 8 ? rxQueue_[size_t(pair)].size() : 0;
 }
 
 uint8_t SimFpga::readRam(uint8_t b, uint32_t addr) const
@@ -274,11 +445,15 @@ void SimFpga::raiseEvent()
     regs_[22] |= 0x40;
 }
 
-bool SimFpga::irqLevel() const
+bool SimFpga::irqLevel()
 {
     std::lock_guard<std::mutex> l(lock_);
     if (held_)
         return false;
+    for (auto& q : rxQueue_)
+        if (!q.empty() && q.front().delayPolls > 0)
+            --q.front().delayPolls;
+    presentAnswers();
     return (regs_[129] & 0x55) || (regs_[145] & 0x55) || (regs_[22] & 0x40);
 }
 
@@ -337,6 +512,15 @@ QJsonObject SimFpga::state() const
     o["reg23"] = regs_[23];
     o["reached"] = reached;
     o["ram_overruns"] = overruns_;
+    o["links"] = int(uint8_t(regs_[kRegLink[0]] | linkBits(0)) | (uint8_t(regs_[kRegLink[1]] | linkBits(1)) << 8));
+    QJsonArray counts;
+    for (uint16_t c : portCards())
+        counts.append(c);
+    o["port_cards"] = counts;
+    QJsonArray sent;
+    for (const auto& s : sent_)
+        sent.append(int(s.size()));
+    o["frames_sent"] = sent;
     return o;
 }
 

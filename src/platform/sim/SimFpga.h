@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -15,6 +16,7 @@
 namespace kel::platform::sim {
 
 class SimRegisterMemory;
+class SimCardChain;
 
 // Simulated output FPGA 0. A transfer is taken while its chip select is low:
 // with the command strobe high it is the 4-byte command word (LSB first),
@@ -38,7 +40,10 @@ public:
         uint16_t height = 1080;
         uint32_t count = 833333;
         uint8_t reg40 = 0x1C;
+        int reg40BadOf8 = 0;         // of every 8 reads of register 40, this many miss bits 2-4
         uint8_t resetReadValue = 0xFF;
+        int txBusyPolls = 0;         // status reads a started transmitter reports busy
+        bool txStuckBusy = false;    // a started transmitter never frees
     };
 
     using ChangeHook = std::function<void()>;
@@ -58,7 +63,8 @@ public:
     std::vector<uint8_t> ram(uint8_t buffer, uint32_t addr, size_t len) const;
     void setRam(uint8_t buffer, uint32_t addr, const std::vector<uint8_t>& bytes);
     void raiseEvent();                 // register 22 bit 6, seen on the IRQ line
-    bool irqLevel() const;
+    // The interrupt line; each look at it is a poll that ages delayed answers.
+    bool irqLevel();
     int resets() const;
     bool inReset() const;
     bool lit() const;                  // register 0 bit 2 clear and register 3 bit 5 set
@@ -66,6 +72,17 @@ public:
     std::set<std::string> milestones() const;
     void setChangeHook(ChangeHook hook);
     QJsonObject state() const;
+
+    // Output ports. A start strobe (register 130/146 bits 4-7) sends the
+    // pair's TX buffer 3 + 2p out of the selected port (132/148) to the
+    // port's card chain; the chain's answers queue per pair and show one at
+    // a time in RX buffer 2 + 2p with their length and the full bit of
+    // 129/145, until a release strobe (bits 0-3) takes the next. Link bits
+    // (128/144) come from the chains. Delays count status polls.
+    void attachChain(int port, SimCardChain* chain);
+    std::vector<std::vector<uint8_t>> sentFrames(int port) const;
+    void clearSentFrames();
+    size_t queuedAnswers(int pair) const;
 
 private:
     enum class Phase { None, RegRead, RegWrite, RamRead, RamWrite };
@@ -79,6 +96,12 @@ private:
     std::vector<uint8_t>& buffer(uint8_t b);
     void noteMilestones();
     bool litLocked() const;
+    uint8_t linkBits(int group) const;
+    std::array<uint16_t, 16> portCards() const;
+    uint8_t statusRead(int group);
+    void strobe(int group, uint8_t bits);
+    void transmit(int pair);
+    void presentAnswers();
 
     SimRegisterMemory& gpio_;
     const uint32_t csWord_, cmdWord_, resetWord_;
@@ -97,6 +120,18 @@ private:
     bool wasLit_ = false;
     std::set<std::string> milestones_;
     ChangeHook changeHook_;
+    int reads40_ = 0;
+    bool chainTouched_ = false;
+    std::array<uint16_t, 16> portCardsSeen_{};
+    std::array<SimCardChain*, 16> chains_{};
+    std::array<std::vector<std::vector<uint8_t>>, 16> sent_;
+    struct Pending {
+        std::vector<uint8_t> bytes;
+        int delayPolls;
+    };
+    std::array<std::deque<Pending>, 8> rxQueue_;
+    std::array<bool, 8> rxFull_{};
+    std::array<int, 8> txBusy_{};   // polls left; -1 stuck
 };
 
 } // namespace kel::platform::sim

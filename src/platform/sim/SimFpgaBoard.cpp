@@ -3,11 +3,14 @@
 #include "platform/FpgaBoardMap.h"
 #include "platform/PathMap.h"
 #include "platform/sim/SimBoard.h"
+#include "platform/sim/SimCardChain.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimNorFlash.h"
 #include "platform/sim/SimRegisterMemory.h"
 #include "platform/sim/SimSpiBus.h"
 
+
+#include <QJsonArray>
 
 #include <atomic>
 
@@ -33,6 +36,10 @@ SimFpgaBoard::SimFpgaBoard(SimBoard& board) : board_(board)
     const bool persist = board.scenarioFlag("flash/persist", false, "keep flash 2 in sim/flash2.bin across runs");
     flash2_ = std::make_unique<SimNorFlash>(gpio, SimNorFlash::Select{Map::kFlash2Cs, Map::kFpga0Cs, Map::kFpga1Cs},
                                             persist ? PathMap::host(std::string("/sim/flash2.bin")) : std::string());
+    for (int port = 0; port < 16; ++port) {
+        chains_[size_t(port)] = std::make_unique<SimCardChain>(port);
+        fpga0_->attachChain(port, chains_[size_t(port)].get());
+    }
     applyIni();
     wireLines();
     board.spi().attach(Map::kSpiPaths[0], fpga0_.get());
@@ -42,6 +49,12 @@ SimFpgaBoard::SimFpgaBoard(SimBoard& board) : board_(board)
     flash2_->setChangeHook([writeState](uint32_t, uint32_t) { writeState(); });
     board.addStateWriter("fpga0", [this] { return fpga0_->state(); });
     board.addStateWriter("flash2", [this] { return flash2_->state(); });
+    board.addStateWriter("cards", [this] {
+        QJsonObject o;
+        for (int port = 0; port < 16; ++port)
+            o[QString("port%1").arg(port)] = chains_[size_t(port)]->state();
+        return o;
+    });
     g_current = this;
 }
 
@@ -51,6 +64,9 @@ SimFpgaBoard::~SimFpgaBoard()
     board_.spi().detach(Map::kSpiPaths[2]);
     board_.removeStateWriter("fpga0");
     board_.removeStateWriter("flash2");
+    board_.removeStateWriter("cards");
+    for (int port = 0; port < 16; ++port)
+        fpga0_->attachChain(port, nullptr);
     auto& gpio = board_.registers();
     gpio.unwatch(watchId_);
     gpio.setLoadHook(Map::kFpga0Irq, {});
@@ -76,7 +92,20 @@ void SimFpgaBoard::applyIni()
     k.width = uint16_t(number("width", k.width, "measured input width"));
     k.height = uint16_t(number("height", k.height, "measured input height"));
     k.count = number("count", k.count, "measured frame count");
+    k.reg40BadOf8 = int(number("reg40_bad_of_8", uint32_t(k.reg40BadOf8), "of every 8 reads of register 40, how many report a V-by-One fault"));
+    k.txBusyPolls = int(number("tx_busy_polls", uint32_t(k.txBusyPolls), "status reads a started transmitter reports busy"));
+    k.txStuckBusy = flag("tx_stuck_busy", k.txStuckBusy, "a started transmitter never reports free");
     fpga0_->setKnobs(k);
+    for (int port = 0; port < 16; ++port) {
+        const QVariant value = board_.scenario(QString("cards/port%1").arg(port), "0",
+                                              port == 0 ? "cards on each output port: count, then knobs drop, bad_check, "
+                                                          "wrong_tag, zero_port_byte, all_answer, unlinked, status=N, "
+                                                          "delay=N (status polls), port_status=N, recovery=N, config=N"
+                                                        : nullptr);
+        // "3, drop" reads back as a list.
+        const QString text = value.type() == QVariant::StringList ? value.toStringList().join(',') : value.toString();
+        chains_[size_t(port)]->setKnobs(SimCardChain::parse(text));
+    }
     flash2_->setBusyPolls(int(board_.scenarioNumber("flash/busy_polls", 2, "status reads that report busy after a program or erase")));
     flash2_->setStuckBusy(board_.scenarioFlag("flash/stuck_busy", false, "flash 2 never finishes a program or erase"));
 }

@@ -1,0 +1,141 @@
+#include "FpgaFixture.h"
+
+#include "ledout/LedGlobals.h"
+#include "ledout/fpga_manage.h"
+#include "platform/sim/SimFpga.h"
+
+namespace kel::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+const std::string kFpga0 = "/dev/spidev32766.1";
+
+// One write seen on the bus: a register (number, mask, value) or a RAM
+// buffer (number, bytes).
+struct Write {
+    bool ram;
+    uint8_t target;
+    uint8_t mask;
+    Bytes data;
+    bool operator==(const Write& o) const { return ram == o.ram && target == o.target && mask == o.mask && data == o.data; }
+};
+
+std::ostream& operator<<(std::ostream& os, const Write& w)
+{
+    return os << (w.ram ? "ram " : "reg ") << int(w.target) << " mask " << int(w.mask) << " bytes " << w.data.size();
+}
+
+Write reg(uint8_t r, uint8_t mask, uint8_t value) { return Write{false, r, mask, {value}}; }
+Write ram(uint8_t buffer, const Bytes& data) { return Write{true, buffer, 0, data}; }
+
+class CardSendTest : public FpgaFixture {
+protected:
+    void SetUp() override
+    {
+        FpgaFixture::SetUp();
+        inputBoardReady();
+        clearLog();
+    }
+    // The writes among the transfers to FPGA 0 (command word, then data).
+    std::vector<Write> writes() const
+    {
+        std::vector<Write> out;
+        const auto t = sent(kFpga0);
+        for (size_t i = 0; i + 1 < t.size(); i += 2) {
+            const Bytes& w = t[i];
+            if (w.size() != 4 || (w[0] & 1))
+                continue;
+            const uint8_t type = (w[0] >> 1) & 0x0F;
+            out.push_back(type == 2 ? Write{false, w[2], w[3], t[i + 1]} : Write{true, w[1], 0, t[i + 1]});
+        }
+        return out;
+    }
+    static Bytes frame(size_t n)
+    {
+        Bytes f(n);
+        for (size_t i = 0; i < n; ++i)
+            f[i] = uint8_t(i * 7);
+        return f;
+    }
+};
+
+TEST_F(CardSendTest, OnePortTouchesExactlyItsSelectBufferLengthAndStart)
+{
+    struct Case {
+        uint16_t port;
+        size_t length;
+        std::vector<Write> expected;
+    };
+    const Bytes f30 = frame(30), f1024 = frame(1024);
+    const Case cases[] = {
+        {3, 30, {reg(0x84, 0xFF, 0x08), ram(5, f30), reg(0x86, 0xFF, 29), reg(0x1B, 0x0C, 0), reg(0x82, 0xF0, 0x20)}},
+        {12, 30, {reg(0x94, 0xFF, 0x10), ram(15, f30), reg(0x9C, 0xFF, 29), reg(0x9E, 0x30, 0), reg(0x92, 0xF0, 0x40)}},
+        {0, 1024, {reg(0x84, 0xFF, 0x01), ram(3, f1024), reg(0x1A, 0xFF, 0xFF), reg(0x1B, 0x03, 0x03), reg(0x82, 0xF0, 0x10)}},
+    };
+    for (const Case& c : cases) {
+        clearLog();
+        fpga().clearSentFrames();
+        const Bytes& f = c.length == 30 ? f30 : f1024;
+        m().Send_to_port(f.data(), uint16_t(c.length), c.port, 0);
+        EXPECT_EQ(writes(), c.expected) << "port " << c.port;
+        ASSERT_EQ(fpga().sentFrames(c.port).size(), 1u) << "the transmitter of port " << c.port << " started";
+        EXPECT_EQ(fpga().sentFrames(c.port)[0], f);
+    }
+}
+
+TEST_F(CardSendTest, LengthsTheFpgaCannotTakeAndPortsAbove15SendNothing)
+{
+    const Bytes f = frame(1100);
+    struct Case { uint16_t length; uint16_t port; };
+    for (const Case c : {Case{0, 1}, Case{1025, 1}, Case{30, 16}}) {
+        clearLog();
+        m().Send_to_port(f.data(), c.length, c.port, 0);
+        EXPECT_TRUE(sent(kFpga0).empty()) << "length " << c.length << " port " << c.port;
+    }
+    EXPECT_EQ(m().wait_fpga_send_ready(16, 0), 0);
+}
+
+TEST_F(CardSendTest, AllPortsGoesToLinkedPortsWithCardsWithTheirPortBits)
+{
+    m().reg_images[0][fpga_manage::FPGA_REG_STATE] = fpga_manage::kStateRunning;
+    fpga().setReg(128, 0x89);   // ports 0, 3, 7
+    fpga().setReg(144, 0x01);   // port 8
+    m().ram_para_image[0][100] = 3;
+    m().ram_para_image[0][110] = 2;
+    m().ram_para_image[0][572] = 0;   // port 7: no cards
+    m().ram_para_image[0][102] = 4;   // port 1: cards but no link
+    m().ram_para_image[0][640] = 1;
+    EXPECT_EQ(m().get_port_card_num(3), 2);
+    EXPECT_EQ(m().check_netport_card(0), 10u);
+    uint8_t f[13] = {0xFF, 0x0F, 0x10, 0xF0, 0x10, 0x21, 0x01, 0xFF, 0x00, 0x81, 0xFF, 0x00, 0};
+    uint8_t x = 0;
+    for (int i = 0; i < 12; ++i)
+        x ^= f[i];
+    f[12] = x;
+    m().multi_port_send(f, 13);
+    for (int port = 0; port < 16; ++port) {
+        const auto frames = fpga().sentFrames(port);
+        const bool expected = port == 0 || port == 3 || port == 8;
+        ASSERT_EQ(frames.size(), expected ? 1u : 0u) << "port " << port;
+        if (!expected)
+            continue;
+        EXPECT_EQ((frames[0][1] >> 4) & 3, port % 4) << "port bits, port " << port;
+        uint8_t check = 0;
+        for (size_t i = 0; i + 1 < frames[0].size(); ++i)
+            check ^= frames[0][i];
+        EXPECT_EQ(frames[0].back(), check) << "check byte, port " << port;
+    }
+    EXPECT_EQ(m().multicast_pending, 1);
+
+    // Not running: nothing goes out, yet the request counts as out.
+    fpga().clearSentFrames();
+    m().multicast_pending = 0;
+    m().reg_images[0][fpga_manage::FPGA_REG_STATE] = 0;
+    m().multi_port_send(f, 13);
+    for (int port = 0; port < 16; ++port)
+        EXPECT_TRUE(fpga().sentFrames(port).empty());
+    EXPECT_EQ(m().multicast_pending, 1);
+}
+
+} // namespace
+} // namespace kel::test
