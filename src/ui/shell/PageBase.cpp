@@ -98,7 +98,7 @@ void PageBase::handleKeyRelease(QKeyEvent* event)
     case PanelKey::Ok: onOk(); break;
     case PanelKey::Back: onBack(); break;
     case PanelKey::Mode:
-        if (panelLocked())
+        if (panelLocked() || modeRefused())
             return; // a locked Mode key reaches nothing, not even the keypad
         onMode();
         break;

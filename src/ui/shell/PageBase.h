@@ -39,8 +39,9 @@ public:
     void closePage();
 
     // Back as if the key was pressed (calls from other threads arrive here
-    // through the GUI thread).
-    void pressBack() { onBack(); }
+    // through the GUI thread). A page whose Back depends on its inner state
+    // closes itself here instead.
+    virtual void pressBack() { onBack(); }
     // Back: close, refresh the parent with its language_changed and give
     // it the focus number.
     void returnTo(uint8_t parentFocus);
@@ -63,6 +64,9 @@ protected:
     // Closes every page above the main menu and opens the user-mode page.
     virtual void onMode();
     virtual void onOtherKey(int code) { (void)code; }
+    // True while the page drops the Mode key without passing it on (a card
+    // command it started is still running).
+    virtual bool modeRefused() const { return false; }
     // Clears the page's own global pointer while it still names this page.
     virtual void clearInstancePointer() {}
     // The debug line written for a released panel key.
