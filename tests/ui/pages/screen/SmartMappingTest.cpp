@@ -71,28 +71,6 @@ protected:
     {
         return []() { PageOpener::open(PageFocus::SmartMapping); };
     }
-    Step keys(std::vector<int> codes)
-    {
-        return [this, codes]() {
-            for (int c : codes)
-                key(c);
-        };
-    }
-    // Steps that type digits on the open number keyboard and confirm.
-    void type(std::vector<Step>& steps, const QString& text)
-    {
-        auto press = [this](int index) {
-            return [this, index]() {
-                while (g_numberkeyboard->ui_select() != index)
-                    key(PanelKeys::kRight);
-                key(PanelKeys::kOk);
-            };
-        };
-        steps.push_back(press(NumberKeyboard::Clear));
-        for (QChar c : text)
-            steps.push_back(press(c == '0' ? NumberKeyboard::Digit0 : c.digitValue() - 1));
-        steps.push_back(press(NumberKeyboard::Ok));
-    }
     void scanFile(const char* folder, const QString& name)
     {
         const QString dir = QString::fromStdString(hostPath(folder));
