@@ -1,6 +1,7 @@
 #include "ledout/fpga_manage.h"
 
 #include "ledout/FpgaInputState.h"
+#include "ledout/rcvRecovery.h"
 #include "params/DebugPrint.h"
 #include "params/KelRamPara.h"
 #include "params/StoreFolders.h"
@@ -8,11 +9,9 @@
 #include "params/global.h"
 #include "platform/Board.h"
 #include "platform/FpgaBoardMap.h"
-#include "platform/PathMap.h"
 #include "platform/RegisterWindow.h"
 #include "platform/Sleeper.h"
 
-#include <QDir>
 #include <QMutexLocker>
 
 #include <cstdio>
@@ -54,7 +53,7 @@ const char* openFailureText(OpenStep step)
 
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
 
-fpga_manage::fpga_manage() : drv(std::make_unique<fpga_drv>())
+fpga_manage::fpga_manage() : drv(std::make_unique<fpga_drv>()), rcv_reader(std::make_unique<rcvRecovery>())
 {
     kelDebug("====fpga_manage::fpga_manage()=====\n");
     writeLogMsg(3, std::string("====fpga_manage::fpga_manage()====="));
@@ -84,7 +83,7 @@ fpga_manage* fpga_manage::pInstance()
     if (!p_fpga_manage) {
         p_fpga_manage = new fpga_manage;
         for (const char* dir : {StoreFolders::kSmartMappingDir, StoreFolders::kRecoveryDir})
-            QDir().mkpath(kel::platform::PathMap::host(QString::fromLatin1(dir)));
+            p_fpga_manage->rcv_reader->check_file_dir(QString::fromLatin1(dir));
         p_fpga_manage->initialize();
     }
     return p_fpga_manage;

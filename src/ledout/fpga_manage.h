@@ -237,7 +237,7 @@ public:
     std::atomic<uint8_t> fpga_ctrl_flags{0};
 
     uint16_t wlan_state_seen = 0;
-    rcvRecovery* rcv_reader = nullptr;
+    std::unique_ptr<rcvRecovery> rcv_reader;   // reader of the stored card files
     CardProgressRelay progress_relay;   // progress of the card procedures, for the pages
     QString upgrade_path;
     QList<QString> upgrade_names;

@@ -4,6 +4,7 @@
 #include "ledout/LedGlobals.h"
 #include "ledout/LedSize.h"
 #include "ledout/fpga_manage.h"
+#include "ledout/rcvRecovery.h"
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
@@ -295,10 +296,18 @@ void SystemControllerPort::setEdidTable(int input, const uint8_t* edid256)
 void SystemControllerPort::lockFiles() { Utils::_file_deal_mutex.lock(); }
 void SystemControllerPort::unlockFiles() { Utils::_file_deal_mutex.unlock(); }
 
-// The recovery reader keeps no name lists in this build; the next scan of
-// the folders finds them empty.
-void SystemControllerPort::clearSmartFiles() {}
-void SystemControllerPort::clearRecoveryFiles() {}
+// The files were removed: the reader's name lists follow.
+void SystemControllerPort::clearSmartFiles()
+{
+    if (fpga() && fpga()->rcv_reader)
+        fpga()->rcv_reader->clearSmartFiles();
+}
+
+void SystemControllerPort::clearRecoveryFiles()
+{
+    if (fpga() && fpga()->rcv_reader)
+        fpga()->rcv_reader->clearRecoveryFiles();
+}
 
 void SystemControllerPort::storeNetwork(const QString& ip, const QString& mask, const QString& gateway)
 {

@@ -13,6 +13,7 @@
 #include "ui/pages/screen/linkwlan.h"
 #include "ui/pages/screen/SmartMapping.h"
 #include "ui/pages/screen/netset.h"
+#include "ui/pages/screen/rcv_recovery.h"
 #include "ui/pages/screen/test_chart.h"
 #include "ui/pages/input/EDIDset.h"
 #include "ui/pages/input/ImageLayout.h"
@@ -70,6 +71,7 @@ void registerPageMakers()
     PageOpener::setMaker(PageFocus::InputCut, maker<InputCut>(g_inputcut));
     PageOpener::setMaker(PageFocus::EDIDset, maker<EDIDset>(g_edidset));
     PageOpener::setMaker(PageFocus::ImageLayout, maker<ImageLayout>(g_imagelayout));
+    PageOpener::setMaker(PageFocus::rcv_recovery, maker<rcv_recovery>(g_rcv_recovery));
     installPopupHooks();
     // The tick's ageing period redraws the ageing log page while it is open.
     MainWindow::hooks().ageingPageRefresh = []() {

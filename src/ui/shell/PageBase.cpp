@@ -98,8 +98,8 @@ void PageBase::handleKeyRelease(QKeyEvent* event)
     case PanelKey::Ok: onOk(); break;
     case PanelKey::Back: onBack(); break;
     case PanelKey::Mode:
-        if (panelLocked() || modeRefused())
-            return; // a locked Mode key reaches nothing, not even the keypad
+        if (panelLocked() || modeKeyHeld())
+            return; // a locked or held Mode key reaches nothing, not even the keypad
         onMode();
         break;
     case PanelKey::Other: onOtherKey(code); break;

@@ -64,9 +64,9 @@ protected:
     // Closes every page above the main menu and opens the user-mode page.
     virtual void onMode();
     virtual void onOtherKey(int code) { (void)code; }
-    // True while the page drops the Mode key without passing it on (a card
-    // command it started is still running).
-    virtual bool modeRefused() const { return false; }
+    // The page holds the Mode key back (for example while its progress
+    // popup runs): like a locked panel, the key then reaches nothing.
+    virtual bool modeKeyHeld() const { return false; }
     // Clears the page's own global pointer while it still names this page.
     virtual void clearInstancePointer() {}
     // The debug line written for a released panel key.

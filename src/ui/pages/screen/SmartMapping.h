@@ -86,7 +86,7 @@ protected:
     void onRight() override { branchKey(1, false, false); }
     void onOk() override { branchKey(0, true, false); }
     void onBack() override { branchKey(0, false, true); }
-    bool modeRefused() const override { return busy(); }
+    bool modeKeyHeld() const override { return busy(); }
     void clearInstancePointer() override;
 
 private:
