@@ -226,6 +226,7 @@ void SmartMapping::buildStepPages()
     cancel_->setObjectName(QStringLiteral("Button_cancel"));
     cancel_->setGeometry(150, 161, 50, 20);
     cancel_->setFocusPolicy(Qt::NoFocus);
+    PageForm::setPointSize(cancel_, 8);
 }
 
 void SmartMapping::buildScanPages()

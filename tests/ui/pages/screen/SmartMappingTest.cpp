@@ -168,6 +168,7 @@ TEST_F(SmartMappingTest, SendPostsCommand1OnceAndKeysWaitForTheEndOfItsProgress)
         key(R);
         key(OK); // port 9 confirmed
         EXPECT_EQ(greenCell(), 1);
+        screenshot("smartmapping_step2_port");
         key(R);
         key(R);
         key(OK); // Button_next_2
@@ -179,6 +180,7 @@ TEST_F(SmartMappingTest, SendPostsCommand1OnceAndKeysWaitForTheEndOfItsProgress)
     steps.push_back([this]() {
         EXPECT_EQ(wizard().stackPage(), SmartMapping::RouteChooser);
         EXPECT_EQ(styleOf("Button_route1"), kFieldFocus);
+        screenshot("smartmapping_routes");
         for (int i = 0; i < 4; ++i)
             key(R);
         key(OK);
