@@ -248,6 +248,28 @@ TEST_F(SmartMappingTest, SendPostsCommand1OnceAndKeysWaitForTheEndOfItsProgress)
 
 // ---- Load scan ----
 
+TEST_F(SmartMappingTest, LoadScanPortBackRestoresOnlyAConfirmedPort)
+{
+    scanFile("/mnt/usb1", "u.qjfile");
+    run({open(), openWizard(), keys({R, OK, OK}), [this]() {
+             EXPECT_EQ(line_type.port, 0) << "entering the grid leaves the port";
+             key(R);
+             key(R);
+             EXPECT_EQ(line_type.port, 2) << "the cursor moves the port";
+             key(BACK);
+             EXPECT_EQ(line_type.port, 2) << "nothing confirmed yet: the port stays";
+             key(OK);
+             key(R);
+             key(OK); // port 1 confirmed
+             EXPECT_EQ(line_type.port, 1);
+             key(OK);
+             key(L);
+             EXPECT_EQ(line_type.port, 7) << "Left from cell 0 wraps to 7 in the same view";
+             key(BACK);
+             EXPECT_EQ(line_type.port, 1);
+         }});
+}
+
 TEST_F(SmartMappingTest, ScanFileListPagesColoursAndChoice)
 {
     for (const char* name : {"d1.qjfile", "d2.qjfile", "d3.qjfile", "d4.qjfile", "skip.QJFILE"})
