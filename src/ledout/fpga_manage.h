@@ -302,7 +302,19 @@ public:
     uint8_t recovery_screen = 0;
     uint8_t recovery_net = 0;
     uint8_t recovery_card = 0;
+    uint8_t recovery_net_index = 0;   // port record of the finding, for the recovery
+    // config_id of the screen description the check loaded last; the
+    // answer path (any thread) compares search answers with it.
+    std::atomic<uint32_t> loaded_config_id{0};
+    std::atomic<bool> screen_loaded{false};
     uint16_t scan_op_count = 0;
+
+    // ---- mailbox procedures: check, recovery, scan load, stored operations ----
+    enum RCV_CHECK_OR_RECOVERY : uint8_t { RCV_CHECK = 0, RCV_RECOVERY = 1, RCV_LOAD_SCAN = 2 };
+    // Results of one replay step.
+    enum OperateResult : uint8_t { OPERATE_RUNNING = 0, OPERATE_DONE = 1, OPERATE_FAILED = 2 };
+    uint8_t load_rcv_xy_operate(const QString& path, uint32_t data_offset, bool all_cards);
+    int get_operate_deal_para(SCAN_PARA* out, uint8_t index);
 
     fpga_manage();
     ~fpga_manage();
@@ -319,6 +331,9 @@ private:
     bool join_all_ports(uint8_t* frame, uint32_t length);
     void store_port_count(const uint8_t* frame, uint8_t port, uint8_t fpga);
     void clear_port_count(int port);
+    // config_id of the screen the recovery reader has loaded; false while
+    // no reader (or no screen) is there.
+    bool recovery_config_id(uint32_t* id);
     std::mutex sink_mutex;
     CardAnswerSink card_answer_sink;
 
@@ -346,4 +361,26 @@ private:
     static uint16_t block_u16(size_t offset);
     static void set_block_u16(size_t offset, uint16_t value);
     static void announce(int reason);
+    // mailbox procedures
+    bool procedure_held();
+    void emit_progress(bool smart, int value);
+    void creep_progress(bool smart);
+    void timed_progress(bool smart);
+    bool answer_wait(uint32_t limit, bool smart);
+    uint8_t check_step(uint8_t step, uint8_t mode);
+    uint8_t check_open_file(uint8_t mode);
+    uint8_t check_read_directory();
+    uint8_t check_screen(uint8_t mode);
+    uint8_t check_port(uint8_t mode);
+    uint8_t check_card_block();
+    uint8_t check_operation(uint8_t mode, bool smart_block);
+    uint8_t check_replay(uint8_t mode, bool smart_block);
+    uint8_t check_search();
+    uint8_t check_smart_block(uint8_t mode);
+    uint8_t check_after_smart_block(uint8_t mode);
+    void check_report(uint8_t mode);
+    void port_command_deal(bool save);
+    uint8_t operate_send(uint8_t step, const QString& path, uint32_t data_offset, bool all_cards);
+    uint8_t operate_answer(bool all_cards);
+    int last_progress = -1;
 };

@@ -27,6 +27,7 @@ constexpr uint32_t kSendReadyTicks = 300;
 // Pause between status reads while a transmitter is busy: the wait is
 // counted in ticks, so the pause only keeps the loop from spinning.
 constexpr uint64_t kBusyPollUs = 200;
+constexpr uint32_t kSendReadyPolls = kSendReadyTicks * 10000 / kBusyPollUs;
 constexpr uint32_t kPositionAddr = 0x180;
 constexpr uint8_t kMappingRegister = 3;
 
@@ -174,8 +175,10 @@ uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
         return 0;
     const uint8_t reg = port < 8 ? kRegStatusLow : kRegStatusHigh;
     const uint8_t busy = uint8_t(1u << (1 + 2 * ((port % 8) / 2)));
+    // Bounded by ticks and, should the tick stand still, by the polls
+    // that many ticks take.
     const uint32_t start = G_timeTicks.load();
-    for (;;) {
+    for (uint32_t poll = 0; poll < kSendReadyPolls; ++poll) {
         read_from_register(reg, fpga);
         if (!(reg_image(reg, fpga) & busy))
             return 1;
@@ -183,6 +186,7 @@ uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
             return 0;
         kel::platform::Sleeper::sleepUs(kBusyPollUs);
     }
+    return 0;
 }
 
 // A length of 0 or above 1024 cannot be told to the transmitter: nothing

@@ -12,11 +12,4 @@ void fpga_manage::bright_record_stored(bool) { g_change.bright_record_changed = 
 void fpga_manage::OnOff_time() {}
 void fpga_manage::record_clock_change() {}
 void fpga_manage::run_clock_record() {}
-uint32_t fpga_manage::reg_IRQ_Dealwith(uint8_t, uint8_t) { return 0; }
-uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t*, uint32_t) { return 0; }
-void fpga_manage::Check_search_card() {}
-void fpga_manage::SmartMapping_deal() {}
-void fpga_manage::rcv_recovery_check_deal(uint8_t) {}
-void fpga_manage::save_para_deal() {}
-void fpga_manage::mapping_enable_deal() {}
 void fpga_manage::usb_upgrade_manage_deal() {}

@@ -132,11 +132,12 @@ public:
     uint32_t fseek_offset = 0;
     uint16_t rcv_operate_times = 0;
 
-private:
     // Reads len bytes at offset into out under the file lock; 1 when the
     // file is missing, cannot be opened or holds fewer bytes (the unread
     // tail of out is left as it was).
     static int readAt(const QString& path, uint64_t offset, void* out, size_t len);
+
+private:
     static void printOperation(const RcvOperateRecord& r);
     uint32_t xy_area() const;
 

@@ -10,6 +10,7 @@
 #include "platform/Board.h"
 #include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
+#include "protocol/ControlLink.h"
 #include "protocol/PanelCalls.h"
 #include "protocol/ProtocolService.h"
 #include "protocol/Qj_uart_inout.h"
@@ -169,6 +170,13 @@ void AppStartup::createLinks(bool anyFreePorts)
     // Binds the controller port and creates the UDP, serial and TCP links,
     // in this order.
     kel::protocol::ProtocolService::start(anyFreePorts);
+    // The cards' answers for the PC tool go back on the link the request
+    // came in on; the FPGA side only hands the frame over.
+    if (fpga_manage::p_fpga_manage)
+        fpga_manage::p_fpga_manage->setCardAnswerSink([](const uint8_t* frame, uint32_t n) {
+            kel::protocol::ControllerPort* port = kel::protocol::ProtocolService::port();
+            return port && kel::protocol::ControlLink::deliverCardAnswer(*port, frame, n);
+        });
     if (kel::protocol::udpnetManage::p_udpnetManage)
         note("udpnetManage");
     if (kel::protocol::Qj_uart_inout::p_uart_inout)

@@ -33,6 +33,10 @@ void FpgaFixture::SetUp()
     g_fpga_lcd_on = 0;
     ScreenState = 1;
     g_send_para.head = 0;
+    g_send_para.send_card_replied = 0;
+    pc_cmd_valid = 0;
+    pc_cmd_time = 0;
+    g_passby_trans_port = 255;
     std::fill(MCU_RAM_CMD, MCU_RAM_CMD + kRamImageSize, 0);
     std::fill(MCU_RAM_EXTEND, MCU_RAM_EXTEND + kRamImageSize, 0);
     FpgaInputState::setChipStateReader([this] { return chipState; });
@@ -63,6 +67,12 @@ void FpgaFixture::inputBoardReady()
 }
 
 void FpgaFixture::advance(uint32_t ticks) { G_timeTicks += ticks; }
+
+uint32_t FpgaFixture::powerUp()
+{
+    g_source_online = 2;
+    return runUntil([this] { return m().get_fpga_status() == 1; }, 3000);
+}
 
 void FpgaFixture::recordSteps()
 {

@@ -36,6 +36,8 @@ protected:
     // The input board reports its 0xD0 chip set up and releases the resets.
     void inputBoardReady();
     void advance(uint32_t ticks);
+    // Powers up to the lit screen; returns the ticks it took.
+    uint32_t powerUp();
     // One pass per tick until done() or maxTicks; returns the ticks used.
     // Every status and V-by-One step entered is recorded.
     uint32_t runUntil(const std::function<bool()>& done, uint32_t maxTicks);

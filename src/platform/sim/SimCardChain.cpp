@@ -57,6 +57,7 @@ SimCardChain::Knobs SimCardChain::parse(const QString& text)
         else if (name == "port_status") k.portStatus = uint8_t(value);
         else if (name == "recovery") k.recoveryCard = uint8_t(value);
         else if (name == "config") k.configId = value;
+        else if (name == "truncate") k.truncate = int(value);
     }
     return k;
 }
@@ -98,6 +99,24 @@ std::vector<SimCardChain::Bytes> SimCardChain::received() const
     return received_;
 }
 
+void SimCardChain::clearReceived()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    received_.clear();
+}
+
+void SimCardChain::setCardSilent(int index, bool silent)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    silentCards_[index] = silent;
+}
+
+void SimCardChain::setCardDelay(int index, int polls)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    cardDelays_[index] = polls;
+}
+
 int SimCardChain::searches() const
 {
     std::lock_guard<std::mutex> l(lock_);
@@ -129,8 +148,10 @@ std::vector<SimCardChain::Answer> SimCardChain::receive(const Bytes& f)
         Bytes payload = target == kSearchAddr && cmd == 0x10 ? searchPayload(f) : payloadFor(c, f);
         apply(c, f);
         const bool answers = i == addressed.front() || (target == kAllCards && knobs_.allAnswer);
-        if (answers && !knobs_.drop)
-            out.push_back(Answer{answer(f, target == kSearchAddr ? 0 : i, payload), knobs_.delayPolls});
+        const bool silent = silentCards_.count(i) && silentCards_.at(i);
+        const int delay = knobs_.delayPolls + (cardDelays_.count(i) ? cardDelays_.at(i) : 0);
+        if (answers && !knobs_.drop && !silent)
+            out.push_back(Answer{answer(f, target == kSearchAddr ? 0 : i, payload), delay});
     }
     return out;
 }
@@ -210,6 +231,8 @@ SimCardChain::Bytes SimCardChain::answer(const Bytes& f, uint16_t card, const By
                f[9], knobs_.status};
     a.insert(a.end(), payload.begin(), payload.end());
     a.push_back(uint8_t(xorOf(a.data(), a.size()) ^ (knobs_.badCheck ? 0xFF : 0)));
+    if (knobs_.truncate > 0 && size_t(knobs_.truncate) < a.size())
+        a.resize(size_t(knobs_.truncate));
     return a;
 }
 

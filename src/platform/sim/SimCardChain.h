@@ -36,6 +36,7 @@ public:
         uint8_t portStatus = 1;     // status byte of a search answer
         uint8_t recoveryCard = 0xFF;
         uint32_t configId = 0;      // search value A answered; 0 echoes the request's
+        int truncate = 0;           // answers cut to this many bytes (0: whole)
     };
     struct Card {
         std::map<uint32_t, uint8_t> memory;   // 0x60 writes
@@ -57,7 +58,7 @@ public:
 
     // Parses a board.ini value: "count[,knob...]" with knobs drop,
     // bad_check, wrong_tag, zero_port_byte, all_answer, unlinked,
-    // status=N, delay=N, port_status=N, recovery=N, config=N.
+    // status=N, delay=N, port_status=N, recovery=N, config=N, truncate=N.
     static Knobs parse(const QString& text);
 
     Knobs knobs() const;
@@ -66,6 +67,11 @@ public:
     std::vector<Answer> receive(const Bytes& frame);
     Card card(int index) const;
     std::vector<Bytes> received() const;
+    void clearReceived();
+    // One card of the chain stays silent, or answers after extra polls,
+    // while the others answer as the knobs say.
+    void setCardSilent(int index, bool silent);
+    void setCardDelay(int index, int polls);
     int searches() const;
     QJsonObject state() const;
 
@@ -81,6 +87,8 @@ private:
     std::vector<Card> cards_;
     std::vector<Bytes> received_;
     int searches_ = 0;
+    std::map<int, bool> silentCards_;
+    std::map<int, int> cardDelays_;
 };
 
 } // namespace kel::platform::sim

@@ -97,11 +97,11 @@ void SimFpgaBoard::applyIni()
     k.txStuckBusy = flag("tx_stuck_busy", k.txStuckBusy, "a started transmitter never reports free");
     fpga0_->setKnobs(k);
     for (int port = 0; port < 16; ++port) {
-        const QVariant value = board_.scenario(QString("cards/port%1").arg(port), "0",
-                                              port == 0 ? "cards on each output port: count, then knobs drop, bad_check, "
-                                                          "wrong_tag, zero_port_byte, all_answer, unlinked, status=N, "
-                                                          "delay=N (status polls), port_status=N, recovery=N, config=N"
-                                                        : nullptr);
+        const std::string comment =
+            port == 0 ? "cards on output port 0: count, then knobs drop, bad_check, wrong_tag, zero_port_byte, "
+                        "all_answer, unlinked, status=N, delay=N (status polls), port_status=N, recovery=N, config=N, truncate=N"
+                      : "cards on output port " + std::to_string(port) + ", as for port 0";
+        const QVariant value = board_.scenario(QString("cards/port%1").arg(port), "0", comment.c_str());
         // "3, drop" reads back as a list.
         const QString text = value.type() == QVariant::StringList ? value.toStringList().join(',') : value.toString();
         chains_[size_t(port)]->setKnobs(SimCardChain::parse(text));

@@ -12,6 +12,7 @@
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/QRoundProgressBar.h"
+#include "ui/shell/TextFit.h"
 
 #include <QDebug>
 #include <QFrame>
@@ -104,8 +105,9 @@ void rcv_recovery::menulist_init()
 
 void rcv_recovery::language_changed()
 {
-    label_title->setText(L10n::pick(kTitle));
-    label_rcv_update->setText(L10n::pick(kUpdate));
+    // The Russian texts are longer than their labels: the font shrinks.
+    TextFit::setText(label_title, L10n::pick(kTitle));
+    TextFit::setText(label_rcv_update, L10n::pick(kUpdate));
     Button_check->setText(L10n::pick(kQuery));
     Button_self_covery->setText(L10n::pick(kRecovery));
     if (chinese())
@@ -233,7 +235,7 @@ void rcv_recovery::rcv_self_recovery_file_list()
     if (rcv_result_num == 0) {
         QLabel* empty = PageForm::label(frame_file, "label_empty", QRect(5, 5, 220, 20), kEntryRest, 7);
         empty->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        empty->setText(L10n::pick(kEmpty));
+        TextFit::setText(empty, L10n::pick(kEmpty));
     } else {
         const int first = current_page * kRowsPerPage;
         const int end = qMin(first + kRowsPerPage, qMin(int(rcv_result_num), rcv_result_list.size()));

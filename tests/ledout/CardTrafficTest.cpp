@@ -1,0 +1,346 @@
+#include "FpgaFixture.h"
+
+#include "ledout/LedGlobals.h"
+#include "ledout/fpga_manage.h"
+#include "params/global.h"
+#include "platform/sim/SimCardChain.h"
+#include "platform/sim/SimFpga.h"
+#include "platform/sim/SimFpgaBoard.h"
+
+#include <cstdlib>
+
+namespace kel::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using platform::sim::SimCardChain;
+using Knobs = platform::sim::SimFpga::Knobs;
+
+uint8_t xorOf(const Bytes& b, size_t n)
+{
+    uint8_t x = 0;
+    for (size_t i = 0; i < n; ++i)
+        x ^= b[i];
+    return x;
+}
+
+bool checkOk(const Bytes& b) { return !b.empty() && b.back() == xorOf(b, b.size() - 1); }
+uint16_t u16(const Bytes& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
+
+// A PC tool's request for the cards: target, source 0xF010, tag, route,
+// port byte, command, data, XOR byte.
+Bytes pcRequest(uint16_t target, uint8_t route, uint8_t port, uint8_t cmd, const Bytes& data, uint8_t tag = 0x21)
+{
+    Bytes b = {uint8_t(target), uint8_t(target >> 8), 0x10, 0xF0, 0x10, tag, route, port, 0, cmd};
+    b.insert(b.end(), data.begin(), data.end());
+    b.push_back(xorOf(b, b.size()));
+    return b;
+}
+
+const Bytes kReadPosition = {0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00};   // 0x61: address 0x180, 4 bytes
+
+class CardTrafficTest : public FpgaFixture {
+protected:
+    void SetUp() override
+    {
+        FpgaFixture::SetUp();
+        inputBoardReady();
+    }
+    void cards(int port, int count, const std::function<void(SimCardChain::Knobs&)>& more = {})
+    {
+        SimCardChain::Knobs k = chain(port).knobs();
+        k.cards = count;
+        if (more)
+            more(k);
+        chain(port).setKnobs(k);
+    }
+    SimCardChain& chain(int port) { return platform::sim::SimFpgaBoard::current()->chain(port); }
+    uint16_t ramCount(uint16_t addr) { return u16(fpga().ram(1, addr, 2), 0); }
+    uint8_t ramByte(uint16_t addr) { return fpga().ram(1, addr, 1)[0]; }
+    void runTicks(uint32_t n)
+    {
+        for (uint32_t t = 0; t < n; ++t)
+            pass(), advance(1);
+    }
+    // The PC side as a link does it: hold, link, forward under the lock.
+    void forward(const Bytes& request, uint8_t link = 3)
+    {
+        std::lock_guard<std::mutex> l(m().irq_mutex);
+        m().pc_reply_ready = 0;
+        g_passby_trans_port = link;
+        pc_cmd_valid = 1;
+        pc_cmd_time = G_timeTicks.load();
+        m().Dealwith1_PC_to_eth(request.data(), uint32_t(request.size()));
+    }
+    void bindSink()
+    {
+        m().setCardAnswerSink([this](const uint8_t* f, uint32_t n) {
+            answers.emplace_back(f, f + n);
+            g_passby_trans_port = 255;
+            return true;
+        });
+    }
+    std::vector<Bytes> answers;
+};
+
+TEST_F(CardTrafficTest, SearchCountsReachImageAndRamAndSilentPortsAreCleared)
+{
+    cards(0, 3);
+    cards(1, 2);
+    cards(6, 5);
+    ASSERT_LT(powerUp(), 3000u);
+    runTicks(2 * 81 + 2);
+    struct Where { uint16_t count, status; uint16_t cards; };
+    for (const Where w : {Where{100, 104, 3}, Where{102, 106, 2}, Where{568, 570, 5}}) {
+        EXPECT_EQ(ramCount(w.count), w.cards) << "RAM " << w.count;
+        EXPECT_EQ(ramByte(w.status), 1) << "RAM " << w.status;
+        EXPECT_EQ(u16(Bytes(m().ram_para_image[0] + w.count, m().ram_para_image[0] + w.count + 2), 0), w.cards);
+    }
+    runTicks(81);
+    EXPECT_EQ(m().fpga_port_card_mask, 10);
+
+    // Port 6 falls silent (port 7 has no link): cleared after the next
+    // evaluated odd cycle, port 0 and 1 keep theirs.
+    cards(6, 5, [](SimCardChain::Knobs& k) { k.drop = true; });
+    runTicks(3 * 81);
+    EXPECT_EQ(ramCount(568), 0);
+    EXPECT_EQ(ramByte(570), 0);
+    EXPECT_EQ(ramCount(100), 3);
+    EXPECT_EQ(m().fpga_port_card_mask, 5);
+}
+
+TEST_F(CardTrafficTest, PortsOfAPairTakeTurnsAndBitThreeStopsTheSearch)
+{
+    cards(0, 3);
+    cards(1, 2);
+    ASSERT_LT(powerUp(), 3000u);
+    runTicks(4 * 81);
+    EXPECT_GE(chain(0).searches(), 2);
+    EXPECT_LE(std::abs(chain(0).searches() - chain(1).searches()), 1) << "one port of the pair per cycle, in turn";
+    // The periodic search frame of the documented example, port 5 style.
+    m().check_error_rcv_search_card_cmd(5, 0, 0, 0, 0);
+    const Bytes expected = {0xFE, 0x1F, 0x00, 0xF0, 0x10, 0xAA, 0xFF, 0x06, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00,
+                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xBD};
+    ASSERT_FALSE(fpga().sentFrames(5).empty());
+    EXPECT_EQ(fpga().sentFrames(5).back(), expected);
+
+    m().write_to_register(0, 0x08, 0x08, 0);
+    const int before = chain(0).searches() + chain(1).searches();
+    runTicks(3 * 81);
+    EXPECT_EQ(chain(0).searches() + chain(1).searches(), before);
+    EXPECT_EQ(ramCount(100), 3) << "counts stay";
+}
+
+TEST_F(CardTrafficTest, BadCheckByteCountsAsNoAnswer)
+{
+    cards(6, 4);
+    ASSERT_LT(powerUp(), 3000u);
+    runTicks(2 * 81);
+    ASSERT_EQ(ramCount(568), 4);
+    cards(6, 4, [](SimCardChain::Knobs& k) { k.badCheck = true; });
+    runTicks(3 * 81);
+    EXPECT_EQ(ramCount(568), 0);
+}
+
+TEST_F(CardTrafficTest, HostHoldEndsEightyTicksAfterTheLastFrame)
+{
+    cards(6, 4);
+    ASSERT_LT(powerUp(), 3000u);
+    pc_cmd_valid = 1;
+    pc_cmd_time = G_timeTicks.load();
+    const int searches = chain(6).searches();
+    runTicks(80);
+    pass();
+    EXPECT_EQ(pc_cmd_valid, 1) << "80 ticks: still held";
+    EXPECT_EQ(chain(6).searches(), searches) << "no search while held";
+    advance(1);
+    pass();
+    EXPECT_EQ(pc_cmd_valid, 0) << "81 ticks: released";
+    runTicks(82);
+    EXPECT_GT(chain(6).searches(), searches);
+}
+
+TEST_F(CardTrafficTest, VboWatchNeedsFourBadReadingsOfEight)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    for (const int bad : {3, 4}) {
+        Knobs k = fpga().knobs();
+        k.reg40BadOf8 = bad;
+        fpga().setKnobs(k);
+        m().vbo_fault[0] = 0;
+        advance(11);
+        m().check_vbo_status(0);
+        EXPECT_EQ(m().vbo_fault[0], bad == 4 ? 1 : 0) << bad << " bad readings";
+    }
+    EXPECT_EQ(fpga().reg(3) & 0xC0, 0) << "bits 6 and 7 cleared";
+    advance(11);
+    m().check_vbo_status(0);
+    EXPECT_EQ(fpga().reg(3) & 0x40, 0x40) << "repair step 0";
+    advance(11);
+    EXPECT_EQ(m().check_vbo_status(0), 0) << "register 22 bit 3 clear ends the repair";
+    EXPECT_EQ(fpga().reg(3) & 0x80, 0x80);
+}
+
+TEST_F(CardTrafficTest, InterruptEventWithABadVersionMarksTheFpgaLost)
+{
+    ASSERT_LT(powerUp(), 3000u);
+    Knobs k = fpga().knobs();
+    k.version31 = 0xFF;
+    fpga().setKnobs(k);
+    fpga().raiseEvent();
+    pass();
+    EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_STATE), 0);
+    EXPECT_EQ(m().get_fpga_status(), 0u);
+    EXPECT_EQ(fpga().reg(22) & 0x60, 0) << "event bits cleared";
+    k.version31 = 30;
+    fpga().setKnobs(k);
+    EXPECT_LT(powerUp(), 3000u) << "the power-up runs again";
+}
+
+class PassThroughTest : public CardTrafficTest {
+protected:
+    void SetUp() override
+    {
+        CardTrafficTest::SetUp();
+        cards(0, 3);
+        cards(3, 2);
+        ASSERT_LT(powerUp(), 3000u);
+        runTicks(2 * 81 + 2);
+        fpga().setReg(128, 0x80);   // port 7 linked, no cards
+        bindSink();
+    }
+    void serve(int passes = 20)
+    {
+        for (int i = 0; i < passes; ++i)
+            pass(), advance(1);
+    }
+};
+
+TEST_F(PassThroughTest, SinglePortRequestsGoWhereRouteAndPortSay)
+{
+    struct Case {
+        const char* name;
+        Bytes request;
+        int port;          // -1: nothing is sent
+        uint16_t target;
+    };
+    const Case cases[] = {
+        {"route 0, port 6", pcRequest(0x0001, 0, 6, 0x61, kReadPosition), 5, 0x1001},
+        {"route 1, port 0, target 0x2005", pcRequest(0x2005, 1, 0, 0x61, kReadPosition), 2, 0x2005},
+        {"route 0, port 0", pcRequest(0x3001, 0, 0, 0x61, kReadPosition), 0, 0x3001},
+        {"route 2", pcRequest(0x0001, 2, 1, 0x61, kReadPosition), -1, 0},
+        {"route 0, port 17", pcRequest(0x0001, 0, 17, 0x61, kReadPosition), -1, 0},
+        {"five bytes", Bytes{0x01, 0x00, 0x10, 0xF0, 0xE1}, -1, 0},
+        {"1024 bytes", pcRequest(0x0001, 0, 1, 0x55, Bytes(1013, 0)), -1, 0},
+    };
+    for (const Case& c : cases) {
+        fpga().clearSentFrames();
+        forward(c.request);
+        for (int port = 0; port < 16; ++port) {
+            const auto sent = fpga().sentFrames(port);
+            ASSERT_EQ(sent.size(), port == c.port ? 1u : 0u) << c.name << ", port " << port;
+            if (port == c.port) {
+                EXPECT_EQ(u16(sent[0], 0), c.target) << c.name;
+                EXPECT_TRUE(checkOk(sent[0])) << c.name;
+            }
+        }
+    }
+}
+
+TEST_F(PassThroughTest, AnswerOfOneCardGoesBackOnceWithItsPort)
+{
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    const Bytes& a = answers[0];
+    EXPECT_EQ(u16(a, 0), 0xF010);
+    EXPECT_EQ(u16(a, 2), 0x0001) << "port bits cleared";
+    EXPECT_EQ(a[7], 1);
+    EXPECT_EQ(a[10], 0);
+    EXPECT_TRUE(checkOk(a));
+    EXPECT_EQ(g_passby_trans_port, 255);
+}
+
+TEST_F(PassThroughTest, AllPortsAnswersJoinIntoOne)
+{
+    fpga().clearSentFrames();
+    forward(pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition, 0x33));
+    EXPECT_EQ(fpga().sentFrames(0).size(), 1u);
+    EXPECT_EQ(fpga().sentFrames(3).size(), 1u);
+    EXPECT_TRUE(fpga().sentFrames(7).empty()) << "no cards on port 7";
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(u16(answers[0], 2), 0x0FFF);
+    EXPECT_EQ(answers[0][7], 255);
+    EXPECT_TRUE(checkOk(answers[0]));
+    EXPECT_EQ(m().multicast_pending, 0);
+}
+
+TEST_F(PassThroughTest, WrongTagNoLinkAndZeroPortAnswers)
+{
+    // A wrong tag in an all-ports answer holds the join back.
+    cards(3, 2, [](SimCardChain::Knobs& k) { k.wrongTag = true; });
+    forward(pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition, 0x33));
+    serve();
+    EXPECT_TRUE(answers.empty());
+    cards(3, 2, [](SimCardChain::Knobs& k) { k.wrongTag = false; });
+
+    // An answer shorter than a frame head is released and dropped; the
+    // next one passes.
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.truncate = 5; });
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    serve();
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(fpga().queuedAnswers(0), 0u) << "the short answer was released";
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.truncate = 0; });
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    answers.clear();
+
+    // No link recorded: dropped, nothing queued.
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition), 255);
+    serve();
+    EXPECT_TRUE(answers.empty());
+
+    // A search of port 2 answered with port byte 0: count stored at 108,
+    // passed on with port 3 and no port bits in the source.
+    cards(2, 6, [](SimCardChain::Knobs& k) { k.zeroPortByte = true; });
+    forward(pcRequest(0x2FFE, 1, 0, 0x10, Bytes(20, 0)));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(ramCount(108), 6);
+    EXPECT_EQ(answers[0][7], 3);
+    EXPECT_EQ(answers[0][3] & 0x30, 0);
+    EXPECT_TRUE(checkOk(answers[0]));
+}
+
+TEST_F(PassThroughTest, ControllerReadsLandInCardAnswerWithOnlyTheBytesReceived)
+{
+    std::fill(m().card_answer, m().card_answer + sizeof m().card_answer, 0xEE);
+    uint8_t f[64];
+    const uint8_t read[8] = {0x00, 0x00, 0x00, 0x02, 0x80, 0x00, 0x00, 0x00};   // sensor RAM, 128 bytes
+    const uint32_t n = m().load_write_user_defined_cmd_create(0, 0, nullptr, 0, f, sizeof f, false);
+    EXPECT_EQ(n, 0u) << "a user frame needs its command byte";
+    const Bytes req = [&] {
+        Bytes b = {0x00, 0x40, 0x00, 0xF0, 0x10, 0xBB, 0x03, 0x00, 0x00, 0x61};
+        b.insert(b.end(), read, read + 8);
+        b.push_back(xorOf(b, b.size()));
+        return b;
+    }();
+    {
+        std::lock_guard<std::mutex> l(m().irq_mutex);
+        m().Send_to_port(req.data(), uint16_t(req.size()), 0, 0);
+    }
+    serve();
+    ASSERT_EQ(m().card_answer_ready, 1);
+    EXPECT_EQ(m().card_answer[0], 0x61);
+    EXPECT_EQ(m().card_answer[1], 0);
+    EXPECT_EQ(m().card_answer[2 + 49], 0xFF) << "sensor valid byte";
+    EXPECT_EQ(m().card_answer[129], 0) << "beyond the answer: 0, not stale bytes";
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(chain(0).card(0).sensorReads, 1);
+}
+
+} // namespace
+} // namespace kel::test
