@@ -1,4 +1,5 @@
 #include "ControllerFixture.h"
+#include "ledout/RecoveryFileBytes.h"
 
 #include "ledout/LedGlobals.h"
 #include "ledout/fpga_manage.h"
@@ -43,6 +44,23 @@ protected:
         for (int c : codes)
             key(c);
     }
+    static void cards(int count)
+    {
+        SimCardChain::Knobs k;
+        k.cards = count;
+        SimFpgaBoard::current()->chain(kPort).setKnobs(k);
+    }
+    void start()
+    {
+        reportStableVideo();
+        ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+        ASSERT_TRUE(tickUntil([] { return fpga_manage::p_fpga_manage->get_port_card_num(kPort) == 3; }, 2000))
+            << "the cards are found";
+        g_page_focus = PageFocus::Option;
+        g_smartmapping = new SmartMapping(nullptr);
+        g_smartmapping->takeFocus();
+        g_smartmapping->show();
+    }
     static void field(const char* name, const char* text)
     {
         g_smartmapping->findChild<My_lineEdit*>(QString::fromLatin1(name))->setText(QString::fromLatin1(text));
@@ -51,18 +69,8 @@ protected:
 
 TEST_F(SmartMappingEndToEnd, TheSentGeometryPositionsEveryCardOfTheChosenPort)
 {
-    SimCardChain::Knobs k;
-    k.cards = 3;
-    SimFpgaBoard::current()->chain(kPort).setKnobs(k);
-    reportStableVideo();
-    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
-    ASSERT_TRUE(tickUntil([] { return fpga_manage::p_fpga_manage->get_port_card_num(kPort) == 3; }, 2000))
-        << "the cards are found";
-
-    g_page_focus = PageFocus::Option;
-    g_smartmapping = new SmartMapping(nullptr);
-    g_smartmapping->takeFocus();
-    g_smartmapping->show();
+    cards(3);
+    start();
     const int L = PanelKeys::kLeft, R = PanelKeys::kRight, OK = PanelKeys::kOk, BACK = PanelKeys::kBack;
     field("lineEdit_X", "128");
     field("lineEdit_Y", "64");
@@ -96,6 +104,36 @@ TEST_F(SmartMappingEndToEnd, TheSentGeometryPositionsEveryCardOfTheChosenPort)
     keys({BACK, BACK, BACK, BACK});
     EXPECT_EQ(g_page_focus, PageFocus::Option);
     EXPECT_EQ(g_smartmapping, nullptr);
+}
+
+// The file chosen on the list, here the stick's, is the one replayed to the
+// cards of the chosen port.
+TEST_F(SmartMappingEndToEnd, LoadReplaysTheChosenScanFileToThePort)
+{
+    cards(3);
+    OpSpec write;
+    write.targetAddr = 0x40;
+    write.data = {0xA1, 0xA2};
+    writeFile("/data/smartmapping/a.qjfile", smartMappingFile({write}));
+    write.data = {0xB1, 0xB2};
+    writeFile("/mnt/usb1/b.qjfile", smartMappingFile({write}));
+    start();
+    const int R = PanelKeys::kRight, OK = PanelKeys::kOk, BACK = PanelKeys::kBack;
+    keys({R, OK});              // Load scan
+    keys({OK, R, R, OK});       // port index 2 confirmed in the grid
+    keys({R, R, OK});           // Button_next_5: the list
+    keys({R, OK});              // the stick's file
+    EXPECT_EQ(g_qjfile_name, "/mnt/usb1/b.qjfile");
+    key(OK);                    // Load
+    EXPECT_EQ(line_type.port, kPort);
+    ASSERT_TRUE(tickUntil([] { return g_qround_bar == nullptr && g_send_para.command() == 0; }, 3000));
+    for (int card = 0; card < 3; ++card) {
+        const SimCardChain::Card got = SimFpgaBoard::current()->chain(kPort).card(card);
+        EXPECT_EQ(got.memory.count(0x40) ? got.memory.at(0x40) : 0, 0xB1) << card;
+        EXPECT_EQ(got.memory.count(0x41) ? got.memory.at(0x41) : 0, 0xB2) << card;
+    }
+    keys({BACK, BACK, BACK});
+    EXPECT_EQ(g_page_focus, PageFocus::Option);
 }
 
 } // namespace
