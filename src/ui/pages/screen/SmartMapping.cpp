@@ -62,7 +62,7 @@ SmartMapping::SmartMapping(QWidget* parent) : QDialog(parent), PageBase(this, Pa
                 &SmartMapping::sig_qround_bar_update);
 }
 
-// A press on a branch or command button acts as OK on it does.
+// A press on a branch or command button does what OK on it does.
 void SmartMapping::connectButtons()
 {
     connect(menu_[Shortcut], &QPushButton::clicked, this, &SmartMapping::on_Button_shortcut_clicked);
