@@ -367,6 +367,8 @@ private:
     void creep_progress(bool smart);
     void timed_progress(bool smart);
     bool answer_wait(uint32_t limit, bool smart);
+    void start_answer_wait();
+    void wizard_tail(int last);
     uint8_t check_step(uint8_t step, uint8_t mode);
     uint8_t check_open_file(uint8_t mode);
     uint8_t check_read_directory();

@@ -147,7 +147,31 @@ bool fpga_manage::answer_wait(uint32_t limit, bool smart)
     return false;
 }
 
+// A frame went out: its answer wait and the creeping progress start.
+void fpga_manage::start_answer_wait()
+{
+    g_send_para.send_step_time = g_change.search_time = now();
+    g_change.progress_value = 0;
+}
+
 // ---- smart mapping, parameter save, mapping enable ----
+
+// Steps 4 and 9 of the wizard's procedures: the last value, then 100 at
+// least two seconds later. A step outside the table ends at once.
+void fpga_manage::wizard_tail(int last)
+{
+    SendPara& p = g_send_para;
+    if (p.send_step() == 4) {
+        emit_progress(true, last);
+        p.send_step_time = now();
+        p.set_send_step(9);
+        return;
+    }
+    if (p.send_step() == 9 && Utils::getTimeSpace(p.send_step_time) < kEndHoldTicks)
+        return;
+    emit_progress(true, 100);
+    p.finish();
+}
 
 void fpga_manage::SmartMapping_deal()
 {
@@ -170,8 +194,7 @@ void fpga_manage::SmartMapping_deal()
         Send_to_port(frame, uint16_t(n), p.send_port, 0);
         ++p.send_card_index;
         emit_progress(true, p.send_card_index * 100 / (p.send_card_count + 1));
-        p.send_step_time = g_change.search_time = now();
-        g_change.progress_value = 0;
+        start_answer_wait();
         p.set_send_step(3);
         break;
     }
@@ -179,11 +202,6 @@ void fpga_manage::SmartMapping_deal()
     case 6:
         if (answer_wait(kCardAnswerTicks, true))
             p.set_send_step(p.send_step() == 3 ? 1 : 5);
-        break;
-    case 4:
-        emit_progress(true, 90);
-        p.send_step_time = now();
-        p.set_send_step(9);
         break;
     case 5: {
         if (p.send_card_index != p.send_card_count) {
@@ -199,17 +217,12 @@ void fpga_manage::SmartMapping_deal()
             Send_to_port(frame, p.send_frame_len, p.send_port, 0);
         emit_progress(true, p.send_card_index * 100 / (p.send_card_count + 1));
         ++p.send_card_index;
-        p.send_step_time = g_change.search_time = now();
-        g_change.progress_value = 0;
+        start_answer_wait();
         p.set_send_step(6);
         break;
     }
     default:
-        // Step 9, and any step outside the table, ends the procedure.
-        if (p.send_step() == 9 && Utils::getTimeSpace(p.send_step_time) < kEndHoldTicks)
-            break;
-        emit_progress(true, 100);
-        p.finish();
+        wizard_tail(90);
         break;
     }
 }
@@ -248,8 +261,7 @@ void fpga_manage::port_command_deal(bool save)
             Send_to_port(frame, uint16_t(n), p.send_port, 0);
         emit_progress(true, p.send_port * 100 / 17);
         ++p.send_port;
-        g_change.progress_value = 0;
-        p.send_step_time = g_change.search_time = now();
+        start_answer_wait();
         p.set_send_step(3);
         break;
     }
@@ -259,16 +271,8 @@ void fpga_manage::port_command_deal(bool save)
             p.set_send_step(1);
         break;
     }
-    case 4:
-        emit_progress(true, 95);
-        p.send_step_time = now();
-        p.set_send_step(9);
-        break;
     default:
-        if (p.send_step() == 9 && Utils::getTimeSpace(p.send_step_time) < kEndHoldTicks)
-            break;
-        emit_progress(true, 100);
-        p.finish();
+        wizard_tail(95);
         break;
     }
 }
@@ -579,8 +583,7 @@ uint8_t fpga_manage::check_search()
     const uint8_t stored = r.recoveryFileCount() > 0 ? 1 : 0;
     check_error_rcv_search_card_cmd(portOf(ledx), fpgaOf(ledx), r.screen_info.config_id, 0, stored);
     emit_progress(false, ST_SEARCH * 100 / kStatesForProgress);
-    g_send_para.send_step_time = g_change.search_time = now();
-    g_change.progress_value = 0;
+    start_answer_wait();
     return ST_SEARCH_WAIT;
 }
 

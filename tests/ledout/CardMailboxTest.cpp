@@ -108,6 +108,13 @@ TEST_F(CardMailbox, HostFrameFreezesTheProcedure)
     const uint32_t resumed = lastHostFrame + 81;
     runUntil([] { return g_send_para.send_step() != 3; }, 2000);
     EXPECT_EQ(G_timeTicks.load() - resumed, kAnswerWait + 2) << "the whole wait runs again";
+
+    // While the USB upgrade runs, the step byte is its own: nothing moves.
+    const uint16_t head = g_send_para.head;
+    g_usb_grade = 1;
+    m().SmartMapping_deal();
+    EXPECT_EQ(g_send_para.head.load(), head);
+    g_usb_grade = 0;
 }
 
 TEST_F(CardMailbox, ScanRecordsComeFromTheChosenFile)

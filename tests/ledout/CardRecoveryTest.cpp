@@ -100,65 +100,43 @@ struct FailCase {
 // earlier finding.
 TEST_F(CardRecovery, FailuresEndIdleAt100WithoutAStaleReport)
 {
-    const std::vector<uint8_t> big = bytes(5000);
+    // The recovery file of one screen: `edit` changes its description (with
+    // no bytes yet), then the bytes built from it; a recovery then replays
+    // card `card` of port 0.
+    auto file = [](std::function<void(ScreenSpec&, FileBytes&)> edit, int card = -1) {
+        return [edit, card](CardRecovery& t) {
+            ScreenSpec s = screen(1);
+            FileBytes f;
+            edit(s, f);
+            FileBytes built = recoveryFile({s});
+            edit(s, built);
+            writeFile(kQjfx, built);
+            if (card >= 0)
+                t.found(0, uint8_t(card));
+        };
+    };
+    auto xyBase = [](const FileBytes& f) { return f.empty() ? 0 : size_t(u32(f, 4 + 12 + 8)); };
+    const uint8_t check = SendPara::send_cmd_rcv_check, recover = SendPara::send_cmd_rcv_recover;
     const FailCase cases[] = {
-        {"no recovery file", SendPara::send_cmd_rcv_check, [](CardRecovery&) {}, false},
-        {"two recovery files", SendPara::send_cmd_rcv_check,
-         [](CardRecovery&) {
-             writeFile(kQjfx, recoveryFile({screen(1)}));
-             writeFile("/data/rcvrecovery/other", {1});
-         },
-         false},
-        {"file cut in the screen description", SendPara::send_cmd_rcv_check,
-         [](CardRecovery&) {
-             FileBytes f = recoveryFile({screen(1)});
-             f.resize(4 + 36 + 32 + 20);
-             writeFile(kQjfx, f);
-         },
-         true},
-        {"port count above 255", SendPara::send_cmd_rcv_check,
-         [](CardRecovery&) {
-             FileBytes f = recoveryFile({screen(1)});
-             const size_t xyBase = u32(f, 4 + 12 + 8);
-             putLe(f, xyBase + 16, 300, 2);
-             writeFile(kQjfx, f);
-         },
-         true},
-        {"register data larger than a frame", SendPara::send_cmd_rcv_recover,
-         [&big](CardRecovery& t) {
-             ScreenSpec s = screen(1);
-             s.ports[0].cards[1].ops = {op(1, 2, 0, big)};
-             writeFile(kQjfx, recoveryFile({s}));
-             t.found(0, 1);
-         },
-         true},
-        {"operation data past the end", SendPara::send_cmd_rcv_recover,
-         [](CardRecovery& t) {
-             ScreenSpec s = screen(1);
+        {"no recovery file", check, [](CardRecovery&) {}, false},
+        {"two recovery files", check,
+         file([](ScreenSpec&, FileBytes&) { writeFile("/data/rcvrecovery/other", {1}); }), false},
+        {"file cut in the screen description", check,
+         file([](ScreenSpec&, FileBytes& f) { f.resize(std::min<size_t>(f.size(), 4 + 36 + 32 + 20)); }), true},
+        {"port count above 255", check,
+         file([&](ScreenSpec&, FileBytes& f) { if (!f.empty()) putLe(f, xyBase(f) + 16, 300, 2); }), true},
+        {"register data larger than a frame", recover,
+         file([](ScreenSpec& s, FileBytes&) { s.ports[0].cards[1].ops = {op(1, 2, 0, bytes(5000))}; }, 1), true},
+        {"operation data past the end", recover,
+         file([](ScreenSpec& s, FileBytes& f) {
              s.ports[0].cards[1].ops = {op(1, 1, 0, bytes(1500))};
-             FileBytes f = recoveryFile({s});
-             f.resize(f.size() - 100);
-             writeFile(kQjfx, f);
-             t.found(0, 1);
-         },
+             if (!f.empty())
+                 f.resize(f.size() - 100);
+         }, 1), true},
+        {"operation count above 255", recover,
+         file([&](ScreenSpec&, FileBytes& f) { if (!f.empty()) putLe(f, xyBase(f) + 16 + 4 + 12 * 3, 300, 2); }, 0),
          true},
-        {"operation count above 255", SendPara::send_cmd_rcv_recover,
-         [](CardRecovery& t) {
-             ScreenSpec s = screen(1);
-             s.ports[0].cards[0].ops.clear();
-             FileBytes f = recoveryFile({s});
-             const size_t xyBase = u32(f, 4 + 12 + 8);
-             putLe(f, xyBase + 16 + 4 + 12 * 3, 300, 2);   // card 0 of port 0
-             writeFile(kQjfx, f);
-             t.found(0, 0);
-         },
-         true},
-        {"card beyond the stored ones", SendPara::send_cmd_rcv_recover,
-         [](CardRecovery& t) {
-             writeFile(kQjfx, recoveryFile({screen(1)}));
-             t.found(0, 5);
-         },
-         true},
+        {"card beyond the stored ones", recover, file([](ScreenSpec&, FileBytes&) {}, 5), true},
         {"scan file outside the scan folders", SendPara::send_cmd_load_scan,
          [](CardRecovery&) {
              writeFile("/data/smartmapping/QJFR", smartMappingFile({op(3, 1, 0, bytes(2))}));

@@ -1,11 +1,17 @@
 #include "ControllerFixture.h"
 
 #include "params/global.h"
+#include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCardChain.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimFpgaBoard.h"
 #include "protocol/LinkClient.h"
 #include "protocol/udpnetManage.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <chrono>
 #include <thread>
@@ -51,6 +57,16 @@ TEST_F(CardPassThroughEndToEnd, CardAnswersComeBackOnceToTheAskingClient)
     reportStableVideo();
     ASSERT_TRUE(tickUntil([] { return screenLit(); }));
     ASSERT_TRUE(tickUntil([] { return ramCount(100) == 3 && ramCount(110) == 2; }, 2000)) << "cards found";
+    // state.json reports the counts the controller keeps and the chains.
+    ASSERT_TRUE(board().writeState());
+    QFile file(QString::fromStdString(board().statePath()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonArray counts = state["fpga0"].toObject()["port_cards"].toArray();
+    EXPECT_EQ(counts.at(0).toInt(), 3);
+    EXPECT_EQ(counts.at(3).toInt(), 2);
+    EXPECT_EQ(state["cards"].toObject()["port3"].toObject()["cards"].toInt(), 2);
+    EXPECT_GT(state["cards"].toObject()["port3"].toObject()["searches"].toInt(), 0);
 
     LinkClient tool = LinkClient::udp(udpnetManage::p_udpnetManage->localPort());
     ASSERT_TRUE(tool.ok());
