@@ -12,6 +12,7 @@
 #include "ui/pages/screen/ledset.h"
 #include "ui/pages/screen/linkcom.h"
 #include "ui/pages/screen/linkwlan.h"
+#include "ui/pages/screen/SmartMapping.h"
 #include "ui/pages/screen/netset.h"
 #include "ui/pages/screen/rcv_recovery.h"
 #include "ui/pages/screen/test_chart.h"
@@ -66,6 +67,7 @@ void registerPageMakers()
     PageOpener::setMaker(PageFocus::test_chart, maker<test_chart>(g_test_chart));
     PageOpener::setMaker(PageFocus::linkcom, maker<linkcom>(g_linkcom));
     PageOpener::setMaker(PageFocus::linkwlan, maker<linkwlan>(g_linkwlan));
+    PageOpener::setMaker(PageFocus::SmartMapping, maker<SmartMapping>(g_smartmapping));
     PageOpener::setMaker(PageFocus::InputChoose, maker<InputChoose>(g_inputchoose));
     PageOpener::setMaker(PageFocus::InputCut, maker<InputCut>(g_inputcut));
     PageOpener::setMaker(PageFocus::EDIDset, maker<EDIDset>(g_edidset));

@@ -39,8 +39,9 @@ public:
     void closePage();
 
     // Back as if the key was pressed (calls from other threads arrive here
-    // through the GUI thread).
-    void pressBack() { onBack(); }
+    // through the GUI thread). A page whose Back depends on its inner state
+    // closes itself here instead.
+    virtual void pressBack() { onBack(); }
     // Back: close, refresh the parent with its language_changed and give
     // it the focus number.
     void returnTo(uint8_t parentFocus);

@@ -19,6 +19,7 @@
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PageTable.h"
+#include "ui/shell/PanelKeys.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
 
@@ -126,6 +127,30 @@ void ShellFixture::run(std::vector<Step> steps)
 {
     steps.push_back([this]() { closeEverything(); });
     EXPECT_TRUE(runKeyScript(std::move(steps), [this]() { closeEverything(); })) << "key script did not finish";
+}
+
+ShellFixture::Step ShellFixture::keys(std::vector<int> codes)
+{
+    return [this, codes]() {
+        for (int c : codes)
+            key(c);
+    };
+}
+
+void ShellFixture::type(std::vector<Step>& steps, const QString& text)
+{
+    auto press = [this](int index) {
+        return [this, index]() {
+            while (g_numberkeyboard->ui_select() != index)
+                key(PanelKeys::kRight);
+            key(PanelKeys::kOk);
+        };
+    };
+    if (text.isEmpty())
+        steps.push_back(press(NumberKeyboard::Delete));
+    for (QChar c : text)
+        steps.push_back(press(c == '0' ? int(NumberKeyboard::Digit0) : c.digitValue() - 1));
+    steps.push_back(press(NumberKeyboard::Ok));
 }
 
 void ShellFixture::tick(int n)

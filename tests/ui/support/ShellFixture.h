@@ -39,6 +39,11 @@ protected:
     // watchdog fails the test and closes every dialog after 10 s.
     void run(std::vector<Step> steps);
     void tick(int n);
+    // A step that presses the keys in order.
+    Step keys(std::vector<int> codes);
+    // Steps that type digits on the open number keyboard and confirm them;
+    // an empty text deletes the one digit the field holds.
+    void type(std::vector<Step>& steps, const QString& text);
     // Runs posted events, deferred deletes included.
     void settle();
     // Saves a PNG of the widget under the test artefact folder.

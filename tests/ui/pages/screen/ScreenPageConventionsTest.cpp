@@ -32,6 +32,7 @@ const PageCase kPages[] = {
     {"test_chart", 16, 5, [] { return g_test_chart != nullptr; }},
     {"linkcom", 21, 10, [] { return g_linkcom != nullptr; }},
     {"linkwlan", 22, 10, [] { return g_linkwlan != nullptr; }},
+    {"SmartMapping", 24, 5, [] { return g_smartmapping != nullptr; }},
     {"rcv_recovery", 25, 12, [] { return g_rcv_recovery != nullptr; }},
 };
 

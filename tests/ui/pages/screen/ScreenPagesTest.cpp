@@ -29,9 +29,6 @@
 namespace kel::test {
 namespace {
 
-constexpr int kKbOk = NumberKeyboard::Ok, kKbDelete = NumberKeyboard::Delete;
-int digitKey(QChar d) { return d == '0' ? NumberKeyboard::Digit0 : d.digitValue() - 1; }
-
 class ScreenPages : public ShellFixture {
 protected:
     void SetUp() override
@@ -45,30 +42,6 @@ protected:
             g_page_focus = opener;
             PageOpener::open(focus);
         };
-    }
-    Step keys(std::vector<int> codes)
-    {
-        return [this, codes]() {
-            for (int c : codes)
-                key(c);
-        };
-    }
-    // Steps that type text on the open number keyboard and confirm it; an
-    // empty text deletes the one digit the field holds.
-    void type(std::vector<Step>& steps, const QString& text)
-    {
-        auto press = [this](int index) {
-            return [this, index]() {
-                while (g_numberkeyboard->ui_select() != index)
-                    key(PanelKeys::kRight);
-                key(PanelKeys::kOk);
-            };
-        };
-        if (text.isEmpty())
-            steps.push_back(press(kKbDelete));
-        for (QChar c : text)
-            steps.push_back(press(digitKey(c)));
-        steps.push_back(press(kKbOk));
     }
     static QString textOf(const char* name) { return static_cast<QLineEdit*>(find(name))->text(); }
 };
