@@ -8,8 +8,6 @@ SendPara g_send_para;
 LineType line_type;
 SCAN_PARA scan_para;
 QString g_qjfile_name;
-LineType line_type;
-SCAN_PARA scan_para;
 
 bool post_send_command(uint8_t cmd)
 {

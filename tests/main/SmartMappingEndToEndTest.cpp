@@ -52,7 +52,6 @@ protected:
     }
     void start()
     {
-        reportStableVideo();
         ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
         ASSERT_TRUE(tickUntil([] { return fpga_manage::p_fpga_manage->get_port_card_num(kPort) == 3; }, 2000))
             << "the cards are found";
