@@ -1032,14 +1032,11 @@ void tarvo_it6602::HDMISwitchEQstate(uint8_t port, uint8_t state)
 
 void tarvo_it6602::advanceEQ(uint8_t port)
 {
-    // Counting passes within a phase keeps its counters; reaching a trial
-    // state enters it (its value written, counters cleared).
+    // Counting a pass is no state change: the counters and the value in use
+    // stay, so a trial state reached by counting judges the window that
+    // just ended with the value that was measured in it.
     IT6602_eq_data& eq = dev().EQPort[port];
-    const uint8_t next = static_cast<uint8_t>(eq.ucEQState + 1);
-    if (next == 30 || next == 60 || next == 70 || next == 80 || next == kEqFinish)
-        HDMISwitchEQstate(port, next);
-    else
-        eq.ucEQState = next;
+    ++eq.ucEQState;
 }
 
 void tarvo_it6602::HDMIAdjustEQ(uint8_t port)

@@ -313,14 +313,17 @@ TEST_F(It6602, OutputColourFollowsTheAviInfoFrameOrTheDviClock)
     }
 }
 
-TEST_F(It6602, CleanLinkEqualiserTriesTheFirstValueAndKeepsTheVideo)
+// A clean link gives the search nothing better to find: it gives up with
+// the equaliser register released, and the video stays on.
+TEST_F(It6602, CleanLinkEqualiserGivesUpReleasedAndKeepsTheVideo)
 {
     plug(1, "vic:16");
     ASSERT_TRUE(runToVideoOn(1));
     run(40);
     const tarvo_it6602::IT6602_eq_data& eq = drv().get_IT6602_dev_data(1).EQPort[0];
     EXPECT_EQ(eq.ucEQState, 155);
-    EXPECT_EQ(eqWrites(1), (std::vector<uint8_t>{0xFF}));
+    EXPECT_EQ(eqWrites(1), (std::vector<uint8_t>{}));
+    EXPECT_EQ(drv().get_IT6602_dev_data(1).m_bEQValueInUse[0], 0);
     EXPECT_EQ(drv().get_IT6602_dev_data(1).m_VState, tarvo_it6602::VSTATE_VideoOn);
     EXPECT_EQ(src().hdminfo[1].signal, 0u);
     // The search left running keeps ECC recovery off: no hot-plug cycle.
@@ -357,6 +360,78 @@ TEST_F(It6602, ErrorsForceTheThreeTrialsAndTheBestIsKept)
     chip(1).injectEcc(1);
     run(3);
     EXPECT_EQ(lows(), 1);
+}
+
+// Errors end the released phase and start the first trial; the link then
+// stays clean through that trial, so at its end the judge keeps the first
+// value: the next trial's value is never written.
+TEST_F(It6602, ACleanTrialKeepsItsValue)
+{
+    chip(1).setErrors({0x40, 0, 0, 0, 0});
+    plug(1, "vic:16");
+    const tarvo_it6602::IT6602_eq_data& eq = drv().get_IT6602_dev_data(1).EQPort[0];
+    for (int i = 0; i < 80 && !(eq.ucEQState > 30 && eq.ucEQState < 60); ++i)
+        run(1);
+    ASSERT_GT(eq.ucEQState, 30);
+    chip(1).setErrors({0, 0, 0, 0, 0});
+    run(40);
+    EXPECT_EQ(eq.ucEQState, 155);
+    EXPECT_EQ(eqWrites(1), (std::vector<uint8_t>{0xFF}));
+    EXPECT_EQ(drv().get_IT6602_dev_data(1).m_bEQValueInUse[0], 1);
+    EXPECT_EQ(drv().get_IT6602_dev_data(1).m_VState, tarvo_it6602::VSTATE_VideoOn);
+}
+
+// Sync lost with the cable still in: the input waits for sync with its
+// output off and reported without signal; sync found again is checked for
+// one more pass and then published again.
+TEST_F(It6602, LossOfSyncTurnsTheOutputOffAndRegainedSyncPublishesAgain)
+{
+    plug(1, "vic:16");
+    ASSERT_TRUE(runToVideoOn(1));
+    run(3);
+    const tarvo_it6602::IT6602_dev_data& d = drv().get_IT6602_dev_data(1);
+    ASSERT_EQ(d.m_AState, tarvo_it6602::ASTATE_AudioOn);
+    QSignalSpy spy(&store(), &KelRamPara::sig_update_para);
+    chip(1).dropScdt(true);
+    run(1);
+    EXPECT_EQ(d.m_VState, tarvo_it6602::VSTATE_SyncWait);
+    EXPECT_EQ(d.m_AState, tarvo_it6602::ASTATE_AudioOff);
+    EXPECT_EQ(src().hdminfo[1].signal, 1u);
+    EXPECT_EQ(srcVideoInfo(1), (std::array<uint8_t, 6>{}));
+    ASSERT_GE(spy.count(), 1);
+    EXPECT_EQ(spy.first().at(0).toInt(), SYNC_INPUT_INFO);
+    EXPECT_EQ(chip(1).hotPlug(), 3);  // +5 V is still there: no reset
+
+    chip(1).dropScdt(false);
+    int checkingPasses = 0;
+    for (int i = 0; i < 10 && d.m_VState != tarvo_it6602::VSTATE_VideoOn; ++i) {
+        run(1);
+        checkingPasses += d.m_VState == tarvo_it6602::VSTATE_SyncChecking;
+    }
+    EXPECT_EQ(checkingPasses, 1);  // countdown 101, 1, then video on
+    ASSERT_EQ(d.m_VState, tarvo_it6602::VSTATE_VideoOn);
+    EXPECT_EQ(srcVideoInfo(1), (std::array<uint8_t, 6>{0x80, 0x07, 0x38, 0x04, 60, 0}));
+    EXPECT_EQ(src().hdminfo[1].signal, 0u);
+}
+
+// Before the LED side is up, an input on screen leaves its publication to
+// the board manager's delayed update; an input off screen publishes at once.
+TEST_F(It6602, OnScreenInputWaitsForTheDelayedUpdate)
+{
+    g_fpga_lcd_on = 0;
+    g_source_online = 0;
+    plug(2, "vic:16");
+    ASSERT_TRUE(runToVideoOn(2));
+    EXPECT_EQ(g_source_online, 1);
+    EXPECT_EQ(srcVideoInfo(2), (std::array<uint8_t, 6>{}));
+    plug(1, "vic:4");
+    ASSERT_TRUE(runToVideoOn(1));
+    EXPECT_EQ(srcVideoInfo(1), (std::array<uint8_t, 6>{0x00, 0x05, 0xD0, 0x02, 60, 0}));
+    EXPECT_EQ(srcVideoInfo(2), (std::array<uint8_t, 6>{}));
+    g_fpga_lcd_on = 1;
+    run(1);
+    EXPECT_EQ(g_source_online, 2);
+    EXPECT_EQ(srcVideoInfo(2), (std::array<uint8_t, 6>{0x80, 0x07, 0x38, 0x04, 60, 0}));
 }
 
 TEST_F(It6602, FailedStatusReadActsOnNothing)
