@@ -165,6 +165,20 @@ TEST_F(SinkEdid, OversizedAndTruncatedEdidsAreReadWithinTheirLimits)
     EXPECT_EQ(cap().rx_valid & 0x03, 0);
 }
 
+TEST_F(SinkEdid, ReadFailureAfterAnHdmiBlockLeavesTheSinkDvi)
+{
+    // Block 1 names an HDMI sink, block 2 is announced but cannot be read.
+    std::vector<uint8_t> e = SimSinkEdid::hdmi();
+    e[126] = 2;
+    SimSinkEdid::fixChecksums(e);
+    tx().setSinkEdid(e);
+    run(2);  // parse, then program the output
+    EXPECT_EQ(cap().rx_valid & 0x03, 0);
+    EXPECT_EQ(sys().tx_hdmi_mode, 0);
+    EXPECT_EQ(tx().reg(0, 0xC0) & 0x01, 0) << "DVI output";
+    EXPECT_EQ(tx().reg(0, 0xCD), 0) << "no AVI infoframe";
+}
+
 // ---- the CTA block parser on its own ------------------------------------------
 
 // A CTA block of exactly 128 bytes on the heap, so a read past it is caught
