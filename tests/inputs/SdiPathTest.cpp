@@ -95,6 +95,7 @@ TEST_F(SdiPath, ProbeRejectsAnotherIdentityAndFallsSilentAfterTenTries)
         restartWithScenario({});
         ASSERT_TRUE(runUntilState(tarvosource::kSteady));
         tx().setId(id);
+        setReg(37, 0x02);  // each failed probe clears the presence bit
         run(12);
         EXPECT_EQ(src().it66121->probe_fail_count, 10) << std::hex << id;
         EXPECT_EQ(src().sdi_tx_state, 1);

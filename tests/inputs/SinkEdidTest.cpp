@@ -142,6 +142,25 @@ TEST_F(SinkEdid, RgbHdmiSinkGetsTheAviAndAudioOfVic16)
     EXPECT_EQ(sys().tx_audio_changed, 0);
 }
 
+TEST_F(SinkEdid, AviInfoFrameFollowsTheOutputColourTheSinkTakes)
+{
+    struct Case {
+        uint8_t ctaFlags;  // bit 5 YCbCr 4:4:4, bit 4 YCbCr 4:2:2
+        uint8_t db1, checksum;
+    };
+    // Type 0x82, version 2, length 13; DB2 0xA8 (16:9, BT.709), DB4 16.
+    for (const Case c : {Case{0x40, 0x10, 0xA7}, Case{0x50, 0x30, 0x87}, Case{0x60, 0x50, 0x67}}) {
+        SCOPED_TRACE(int(c.ctaFlags));
+        restartWithScenario({});
+        bringUp();
+        tx().setSinkEdid(hdmiWithFlags(c.ctaFlags));
+        run(2);
+        EXPECT_EQ(tx().reg(1, 0x58), c.db1);
+        EXPECT_EQ(tx().reg(1, 0x59), 0xA8);
+        EXPECT_EQ(tx().reg(1, 0x5D), c.checksum);
+    }
+}
+
 TEST_F(SinkEdid, OversizedAndTruncatedEdidsAreReadWithinTheirLimits)
 {
     // Seven CTA blocks announced as 255 extensions: only four are read.
