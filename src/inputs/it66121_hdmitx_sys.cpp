@@ -252,8 +252,12 @@ bool it66121_hdmitx_sys::ParseEDID()
         return false;
     const int extensions = std::min<int>(edid_buf[126], kMaxExtensions);
     for (int n = 1; n <= extensions; ++n) {
-        if (!drv_.getHDMITX_EDIDBlock(n, edid_buf))
+        if (!drv_.getHDMITX_EDIDBlock(n, edid_buf)) {
+            // A failed read leaves no capability: the sink is driven as DVI
+            // even when an earlier block named it HDMI.
+            cap.rx_valid &= static_cast<uint8_t>(~0x03);
             return false;
+        }
         if ((cap.rx_valid & 0x02) || edid_buf[0] != 0x02 || edid_buf[1] != 0x03)
             continue;
         const bool ok = ParseCEAEDID(edid_buf, cap);

@@ -26,7 +26,8 @@ public:
     void HDMITX_SetOutput();
     void HDMITX_SetAudioOutput();
     // Reads and parses the sink's EDID into RxCapability; false when block 0
-    // cannot be read or is not an EDID, or an extension cannot be read.
+    // cannot be read or is not an EDID, or an extension cannot be read (then
+    // rx_valid holds neither "parsed" nor "HDMI").
     bool ParseEDID();
     // Parses one CTA-861 extension block of 128 bytes. Never reads outside
     // the block: the data blocks are walked only below min(DTD offset, 127)

@@ -95,6 +95,7 @@ TEST_F(SdiPath, ProbeRejectsAnotherIdentityAndFallsSilentAfterTenTries)
         restartWithScenario({});
         ASSERT_TRUE(runUntilState(tarvosource::kSteady));
         tx().setId(id);
+        setReg(37, 0x02);  // each failed probe clears the presence bit
         run(12);
         EXPECT_EQ(src().it66121->probe_fail_count, 10) << std::hex << id;
         EXPECT_EQ(src().sdi_tx_state, 1);
@@ -243,6 +244,61 @@ TEST_F(SdiPath, VideoEnableChoosesInputModeAndColourConversion)
         EXPECT_EQ((tx().reg(0, 0x0F) & 0x10) == 0, c.matrix) << at;
         EXPECT_EQ(tx().reg(0, 0xC0), 0) << "DVI";
         EXPECT_EQ(tx().reg(0, 0x04), 0x15) << "fired";
+    }
+}
+
+TEST_F(SdiPath, TableLoaderWritesWaitsRewritesAndStopsAtTheEnd)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    const structRegSetEntry table[] = {{0x61, 0xFF, 0x12}, {0x05, 0x00, 0x00}, {0x62, 0x00, 0x01},
+                                       {0x64, 0x0C, 0x04}, {0x00, 0x00, 0x00}, {0x63, 0xFF, 0x34}};
+    src().it66121->io.HDMITX_WriteI2C_Byte(0x62, 0x5A);
+    src().it66121->io.HDMITX_WriteI2C_Byte(0x64, 0xFF);
+    tx().clearWriteLog();
+    const uint64_t before = sleptUs();
+    src().it66121->drv.hdmitx_LoadRegSetting(table);
+    EXPECT_EQ(sleptUs() - before, 5000u) << "05/00/00 waits 5 ms";
+    const auto log = tx().writeLog();
+    ASSERT_EQ(log.size(), 3u) << "nothing after 00/00/00";
+    EXPECT_EQ(log[0].reg, 0x61);
+    EXPECT_EQ(log[0].value, 0x12);
+    EXPECT_EQ(log[1].reg, 0x62);
+    EXPECT_EQ(log[1].value, 0x5A) << "62/00/01 writes the register back unchanged";
+    EXPECT_EQ(log[2].reg, 0x64);
+    EXPECT_EQ(log[2].value, 0xF7) << "only the bits of mask 0x0C change";
+}
+
+TEST_F(SdiPath, AudioEnableProgramsNChannelStatusAndLpcmLayout)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    struct Case {
+        uint32_t fs;
+        uint8_t channels;
+        uint8_t nLow, nHigh;      // bank 1 0x33, 0x34
+        uint8_t cs2, cs3, cs4;    // bank 1 0x93, 0x98, 0x99
+        uint8_t e1, e0;           // bank 0
+    };
+    // N: 44.1 kHz 0x1880, 48 kHz 0x1800, 96 kHz 0x3000, 192 kHz 0x6000,
+    // 32 kHz 0x1000. Channel field: 1 for 0 channels, (n + 1) / 2 up to
+    // six, else 4. Byte 4: (~code << 4) | 0x0B.
+    const Case cases[] = {{44100, 2, 0x80, 0x18, 1, 0x00, 0xFB, 0x01, 0xC1},
+                          {48000, 0, 0x00, 0x18, 1, 0x02, 0xDB, 0x01, 0xC1},
+                          {96000, 6, 0x00, 0x30, 3, 0x0A, 0x5B, 0x41, 0xC7},
+                          {192000, 8, 0x00, 0x60, 4, 0x0E, 0x1B, 0x41, 0xCF},
+                          {32000, 7, 0x00, 0x10, 4, 0x03, 0xCB, 0x41, 0xCF}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.fs) + " Hz, " + std::to_string(c.channels) + " channels");
+        src().it66121->drv.HDMITX_EnableAudioOutput(0x80, 0, c.fs, c.channels, 148500000);
+        EXPECT_EQ(tx().reg(1, 0x33), c.nLow);
+        EXPECT_EQ(tx().reg(1, 0x34), c.nHigh);
+        EXPECT_EQ(tx().reg(1, 0x91), 0x00);
+        EXPECT_EQ(tx().reg(1, 0x93), c.cs2);
+        EXPECT_EQ(tx().reg(1, 0x98), c.cs3);
+        EXPECT_EQ(tx().reg(1, 0x99), c.cs4);
+        EXPECT_EQ(tx().reg(0, 0xE1), c.e1);
+        EXPECT_EQ(tx().reg(0, 0xE0), c.e0);
+        EXPECT_EQ(tx().reg(0, 0x04) & 0x14, 0) << "audio running";
+        EXPECT_EQ(tx().reg(0, 0x0F) & 0x01, 0) << "bank 0 left selected";
     }
 }
 

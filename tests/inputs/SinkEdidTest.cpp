@@ -142,6 +142,25 @@ TEST_F(SinkEdid, RgbHdmiSinkGetsTheAviAndAudioOfVic16)
     EXPECT_EQ(sys().tx_audio_changed, 0);
 }
 
+TEST_F(SinkEdid, AviInfoFrameFollowsTheOutputColourTheSinkTakes)
+{
+    struct Case {
+        uint8_t ctaFlags;  // bit 5 YCbCr 4:4:4, bit 4 YCbCr 4:2:2
+        uint8_t db1, checksum;
+    };
+    // Type 0x82, version 2, length 13; DB2 0xA8 (16:9, BT.709), DB4 16.
+    for (const Case c : {Case{0x40, 0x10, 0xA7}, Case{0x50, 0x30, 0x87}, Case{0x60, 0x50, 0x67}}) {
+        SCOPED_TRACE(int(c.ctaFlags));
+        restartWithScenario({});
+        bringUp();
+        tx().setSinkEdid(hdmiWithFlags(c.ctaFlags));
+        run(2);
+        EXPECT_EQ(tx().reg(1, 0x58), c.db1);
+        EXPECT_EQ(tx().reg(1, 0x59), 0xA8);
+        EXPECT_EQ(tx().reg(1, 0x5D), c.checksum);
+    }
+}
+
 TEST_F(SinkEdid, OversizedAndTruncatedEdidsAreReadWithinTheirLimits)
 {
     // Seven CTA blocks announced as 255 extensions: only four are read.
@@ -163,6 +182,20 @@ TEST_F(SinkEdid, OversizedAndTruncatedEdidsAreReadWithinTheirLimits)
     tx().setSinkEdid(cut);
     EXPECT_FALSE(sys().ParseEDID());
     EXPECT_EQ(cap().rx_valid & 0x03, 0);
+}
+
+TEST_F(SinkEdid, ReadFailureAfterAnHdmiBlockLeavesTheSinkDvi)
+{
+    // Block 1 names an HDMI sink, block 2 is announced but cannot be read.
+    std::vector<uint8_t> e = SimSinkEdid::hdmi();
+    e[126] = 2;
+    SimSinkEdid::fixChecksums(e);
+    tx().setSinkEdid(e);
+    run(2);  // parse, then program the output
+    EXPECT_EQ(cap().rx_valid & 0x03, 0);
+    EXPECT_EQ(sys().tx_hdmi_mode, 0);
+    EXPECT_EQ(tx().reg(0, 0xC0) & 0x01, 0) << "DVI output";
+    EXPECT_EQ(tx().reg(0, 0xCD), 0) << "no AVI infoframe";
 }
 
 // ---- the CTA block parser on its own ------------------------------------------
