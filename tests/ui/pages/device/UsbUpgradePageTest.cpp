@@ -169,6 +169,8 @@ TEST_F(UsbUpgradePageTest, ARunInTheFpgaThreadReachesThePopupAndThePageInTheGuiT
                      fpga_manage::p_fpga_manage->usb_upgrade_manage_deal();
              });
              fpgaThread.join();
+             EXPECT_TRUE(popupThreads.empty()) << "the popup is reached only through the GUI thread's queue";
+             EXPECT_TRUE(text("label_log").isEmpty()) << "the end reaches the page only through the queue";
              // Delivers the queued calls only (the script's next step waits).
              QCoreApplication::sendPostedEvents(g_mainwindow, QEvent::MetaCall);
              QCoreApplication::sendPostedEvents(sync_.get(), QEvent::MetaCall);
