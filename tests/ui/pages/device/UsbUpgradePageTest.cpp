@@ -72,7 +72,10 @@ protected:
 TEST_F(UsbUpgradePageTest, ListsFourPackagesAPageWithTheirMarksAndPagesThrough)
 {
     // Name order on the simulated board; only KEL and KELZK are packages.
-    stick({"a.KEL", "b.KEL", "c.KELZK", "d<i>.KEL", "e.KELZK", "f.kel", "g.KELZK.bak", "h.txt"});
+    stick({"a.KEL", "b.KEL", "c.KELZK", "d<i>.KEL", "e.KELZK", "f.kel", "g.KELZK.bak", "h.txt", ".hidden.KEL"});
+    // Neither a link nor a folder is a package.
+    QFile::link(folder() + "/a.KEL", folder() + "/link.KEL");
+    QDir().mkpath(folder() + "/sub.KELZK");
     run({[]() { open(); },
          []() {
              EXPECT_EQ(page()->file_count, 5);
