@@ -232,6 +232,35 @@ TEST_F(UsbUpgrade, TheLastProgramChildOfTheRunDecidesTheInstall)
     EXPECT_EQ(m().downing_mcu, 0);
 }
 
+TEST_F(UsbUpgrade, AStartEntryAlreadyInPlaceIsLeftAlone)
+{
+    const std::string ini = hostPath("/data/configs/led_load_config.ini");
+    QFile::remove(QString::fromStdString(ini));
+    g_update_status = 1;
+    const Bytes program = B::pattern(1800, 32);
+    B b;
+    b.add(10, program, kNewer);
+    put("p.KEL", b);
+    runUpgrade();
+    EXPECT_EQ(file("/data/app/kelT57N"), program);
+    EXPECT_EQ(g_app_reset_flag, 1);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(ini)));
+}
+
+TEST_F(UsbUpgrade, ARunWhileARestartIsPendingCopiesTheProgramButDoesNotInstallIt)
+{
+    g_app_reset_flag = 1;
+    G_reboot_tickTicks = 7;
+    const Bytes program = B::pattern(1700, 33);
+    B b;
+    b.add(10, program, kNewer);
+    put("p.KEL", b);
+    runUpgrade();
+    EXPECT_EQ(file("/data/app/kelT57N2"), program);
+    EXPECT_FALSE(installed());
+    EXPECT_EQ(G_reboot_tickTicks, 7u) << "the pending restart keeps its time";
+}
+
 TEST_F(UsbUpgrade, AFailedCopyOrReadBackLeavesTheProgramAndRequestsNoRestart)
 {
     for (const bool damageReadBack : {false, true}) {
