@@ -174,6 +174,17 @@ TEST_F(UsbUpgrade, ImageAndFontWithoutAProgramResetTheFpgaAndReloadTheFonts)
     EXPECT_FALSE(installed());
 }
 
+TEST_F(UsbUpgrade, AFontOfAnotherCodingIsNotWrittenButTheFontsAreReloaded)
+{
+    B b;
+    b.add(13, B::font(2, 32, 3000, 9));
+    put("f.KEL", b);
+    runUpgrade();
+    EXPECT_TRUE(scalerErases.empty());
+    EXPECT_TRUE(scalerWrites.empty());
+    EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
+}
+
 TEST_F(UsbUpgrade, SkipRulesFollowTheReleaseKindVersionsControllerAndFonts)
 {
     struct Case {
