@@ -243,33 +243,37 @@ TEST_F(UsbUpgrade, TheLastProgramChildOfTheRunDecidesTheInstall)
     EXPECT_EQ(m().downing_mcu, 0);
 }
 
-TEST_F(UsbUpgrade, AStartEntryAlreadyInPlaceIsLeftAlone)
+TEST_F(UsbUpgrade, TheInstallFollowsTheStartEntryAndAPendingRestart)
 {
+    struct Case {
+        const char* name;
+        uint8_t startEntryPresent, restartPending;
+        bool installs, writesStartEntry;
+    };
+    const Case cases[] = {
+        {"start entry in place: left alone", 1, 0, true, false},
+        {"restart pending: copied, not moved", 0, 1, false, false},
+    };
     const std::string ini = hostPath("/data/configs/led_load_config.ini");
-    QFile::remove(QString::fromStdString(ini));
-    g_update_status = 1;
-    const Bytes program = B::pattern(1800, 32);
-    B b;
-    b.add(10, program, kNewer);
-    put("p.KEL", b);
-    runUpgrade();
-    EXPECT_EQ(file("/data/app/kelT57N"), program);
-    EXPECT_EQ(g_app_reset_flag, 1);
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(ini)));
-}
-
-TEST_F(UsbUpgrade, ARunWhileARestartIsPendingCopiesTheProgramButDoesNotInstallIt)
-{
-    g_app_reset_flag = 1;
-    G_reboot_tickTicks = 7;
-    const Bytes program = B::pattern(1700, 33);
-    B b;
-    b.add(10, program, kNewer);
-    put("p.KEL", b);
-    runUpgrade();
-    EXPECT_EQ(file("/data/app/kelT57N2"), program);
-    EXPECT_FALSE(installed());
-    EXPECT_EQ(G_reboot_tickTicks, 7u) << "the pending restart keeps its time";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QString::fromStdString(ini));
+        QFile::remove(QString::fromStdString(hostPath("/data/app/kelT57N")));
+        g_update_status = c.startEntryPresent;
+        g_app_reset_flag = c.restartPending;
+        G_reboot_tickTicks = 7;
+        board().commands().clear();
+        const Bytes program = B::pattern(1800, 32);
+        B b;
+        b.add(10, program, kNewer);
+        put("p.KEL", b);
+        runUpgrade();
+        EXPECT_EQ(file(c.installs ? "/data/app/kelT57N" : "/data/app/kelT57N2"), program);
+        EXPECT_EQ(installed(), c.installs);
+        EXPECT_EQ(g_app_reset_flag, 1);
+        EXPECT_EQ(G_reboot_tickTicks == 7u, c.restartPending == 1) << "a pending restart keeps its time";
+        EXPECT_EQ(QFile::exists(QString::fromStdString(ini)), c.writesStartEntry);
+    }
 }
 
 TEST_F(UsbUpgrade, AFailedCopyOrReadBackLeavesTheProgramAndRequestsNoRestart)
