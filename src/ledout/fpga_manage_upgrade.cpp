@@ -188,9 +188,13 @@ void fpga_manage::usb_upgrade_child(const QString& path, const UpgradePackage& p
         KelRamPara* store = KelRamPara::p_kelrampara_config;
         const bool allPresent = store && (store->LocalRegBank[43] & 63) == 63;
         const uint32_t base = UpgradePackage::fontBase(child.en_coding, child.height);
+        // A font of another coding is not written, yet still asks for the
+        // fonts to be reloaded at the end of the run.
         if (allPresent)
             downing_osd = 0;
-        else if (base != UpgradePackage::kNoFontBase)
+        else if (base == UpgradePackage::kNoFontBase)
+            downing_osd = 1;
+        else
             downing_osd = update_c331_osd_font_file(path, child.file_offset, child.file_len, base) ? 1 : 0;
         break;
     }

@@ -161,11 +161,28 @@ TEST_F(UsbUpgrade, ImageAndFontWithoutAProgramResetTheFpgaAndReloadTheFonts)
     put("img.KELZK", b);
     runUpgrade();
     EXPECT_EQ(flash().read(0, image.size()), image);
+    EXPECT_EQ(erases(), (std::vector<SimFlashOp>{{SimFlashOp::Erase, 0x0, 0x8000}, {SimFlashOp::Erase, 0x8000, 0x8000},
+                                                 {SimFlashOp::Erase, 0x10000, 0x1000},
+                                                 {SimFlashOp::Erase, 0x11000, 0x1000}}))
+        << "B32@0, B32@8, S4@16, S4@17";
+    EXPECT_EQ(flash().read(70000, 0x12000 - 70000), Bytes(0x12000 - 70000, 0xFF));
+    EXPECT_EQ(programmedRun(), 70000u);
     EXPECT_EQ(m().reset_pending[0], 1) << "FPGA 0 is held in reset to load its new image";
     EXPECT_EQ(scalerWrites, (Writes{{0x010000, 5000}}));
     EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
     EXPECT_EQ(g_app_reset_flag, 0);
     EXPECT_FALSE(installed());
+}
+
+TEST_F(UsbUpgrade, AFontOfAnotherCodingIsNotWrittenButTheFontsAreReloaded)
+{
+    B b;
+    b.add(13, B::font(2, 32, 3000, 9));
+    put("f.KEL", b);
+    runUpgrade();
+    EXPECT_TRUE(scalerErases.empty());
+    EXPECT_TRUE(scalerWrites.empty());
+    EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
 }
 
 TEST_F(UsbUpgrade, SkipRulesFollowTheReleaseKindVersionsControllerAndFonts)
@@ -206,6 +223,56 @@ TEST_F(UsbUpgrade, SkipRulesFollowTheReleaseKindVersionsControllerAndFonts)
         EXPECT_EQ(g_app_reset_flag, c.programWritten ? 1 : 0);
         EXPECT_EQ(programmedRun() == 5000, c.imageWritten);
         EXPECT_EQ(!scalerWrites.empty(), c.fontWritten);
+    }
+}
+
+TEST_F(UsbUpgrade, TheLastProgramChildOfTheRunDecidesTheInstall)
+{
+    // A newer program, then the running one in a normal release: the copy
+    // stays in kelT57N2, nothing is installed, no restart.
+    const Bytes newer = B::pattern(2500, 30);
+    B first, second;
+    first.add(10, newer, kNewer);
+    second.add(10, B::pattern(2600, 31), kRunning);
+    put("a.KEL", first);
+    put("b.KEL", second);
+    runUpgrade();
+    EXPECT_EQ(file("/data/app/kelT57N2"), newer);
+    EXPECT_FALSE(installed());
+    EXPECT_EQ(g_app_reset_flag, 0);
+    EXPECT_EQ(m().downing_mcu, 0);
+}
+
+TEST_F(UsbUpgrade, TheInstallFollowsTheStartEntryAndAPendingRestart)
+{
+    struct Case {
+        const char* name;
+        uint8_t startEntryPresent, restartPending;
+        bool installs, writesStartEntry;
+    };
+    const Case cases[] = {
+        {"start entry in place: left alone", 1, 0, true, false},
+        {"restart pending: copied, not moved", 0, 1, false, false},
+    };
+    const std::string ini = hostPath("/data/configs/led_load_config.ini");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QString::fromStdString(ini));
+        QFile::remove(QString::fromStdString(hostPath("/data/app/kelT57N")));
+        g_update_status = c.startEntryPresent;
+        g_app_reset_flag = c.restartPending;
+        G_reboot_tickTicks = 7;
+        board().commands().clear();
+        const Bytes program = B::pattern(1800, 32);
+        B b;
+        b.add(10, program, kNewer);
+        put("p.KEL", b);
+        runUpgrade();
+        EXPECT_EQ(file(c.installs ? "/data/app/kelT57N" : "/data/app/kelT57N2"), program);
+        EXPECT_EQ(installed(), c.installs);
+        EXPECT_EQ(g_app_reset_flag, 1);
+        EXPECT_EQ(G_reboot_tickTicks == 7u, c.restartPending == 1) << "a pending restart keeps its time";
+        EXPECT_EQ(QFile::exists(QString::fromStdString(ini)), c.writesStartEntry);
     }
 }
 
@@ -301,6 +368,68 @@ TEST_F(UsbUpgrade, NamesBeyondLatin1AreOpenedAndManyPackagesDoNotWrapTheCount)
     m().usb_upgrade_manage_deal();
     EXPECT_EQ(m().usb_file_count, 255);
     EXPECT_EQ(m().usb_file_list.size(), 255);
+}
+
+TEST(UpgradePackageFormat, LoadTakesChildrenUpToTheirBoundsAndRefusesOneByteBeyond)
+{
+    // One child whose data the file holds in full (the file is padded with
+    // zeros up to the claimed length plus extra bytes).
+    struct Case {
+        const char* name;
+        uint8_t type;
+        Bytes head;          // font head; the image head and program carry no data here
+        uint32_t claimed;    // file_len, or the image head's length
+        int64_t extra;       // file bytes beyond the claimed data
+        bool taken;
+    };
+    const Case cases[] = {
+        {"image filling its 8 MiB flash", 7, {}, 0x800000, 0, true},
+        {"image one byte larger than its flash", 7, {}, 0x800001, 0, false},
+        {"program of 5 MiB", 10, {}, 5242880, 0, true},
+        {"program one byte above 5 MiB", 10, {}, 5242881, 0, false},
+        {"program one byte beyond the file", 10, {}, 3000, -1, false},
+        {"image one byte beyond the file", 7, {}, 3000, -1, false},
+        {"ASCII 32 font filling 0x000000-0x00FFFF", 13, B::font(1, 32, 35, 1), 0x10000, 0, true},
+        {"ASCII 32 font one byte over", 13, B::font(1, 32, 35, 1), 0x10001, 0, false},
+        {"Chinese 32 font filling 0x010000-0x40FFFF", 13, B::font(0, 32, 35, 1), 0x400000, 0, true},
+        {"Chinese 32 font one byte over", 13, B::font(0, 32, 35, 1), 0x400001, 0, false},
+        {"ASCII 64 font filling 0x410000-0x44FFFF", 13, B::font(1, 64, 35, 1), 0x40000, 0, true},
+        {"ASCII 64 font one byte over", 13, B::font(1, 64, 35, 1), 0x40001, 0, false},
+        {"Chinese 64 font up to the end of the flash", 13, B::font(0, 64, 35, 1), 0x3B0000, 0, true},
+        {"Chinese 64 font one byte over", 13, B::font(0, 64, 35, 1), 0x3B0001, 0, false},
+        {"Chinese font of another height at 0x000000", 13, B::font(0, 48, 35, 1), 0x10001, 0, false},
+        {"font one byte beyond the file", 13, B::font(1, 32, 35, 1), 3000, -1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        B b;
+        B::Child& child = b.add(c.type, c.head);
+        (c.type == 7 ? child.imageLen : child.len) = c.claimed;
+        const Bytes built = b.build();
+        const uint64_t size = built.size() - c.head.size() + c.claimed + uint64_t(c.extra);
+        auto read = [&built, size](uint64_t off, uint32_t len, uint8_t* out) {
+            if (off + len > size)
+                return false;
+            for (uint32_t i = 0; i < len; ++i)
+                out[i] = off + i < built.size() ? built[size_t(off + i)] : 0;
+            return true;
+        };
+        UpgradePackage package;
+        EXPECT_EQ(package.load(size, read, nullptr), c.taken);
+    }
+    // A child head claimed that the file does not hold.
+    B b;
+    b.fileNum = 1;
+    const Bytes built = b.build();
+    UpgradePackage package;
+    EXPECT_FALSE(package.load(built.size(),
+                              [&built](uint64_t off, uint32_t len, uint8_t* out) {
+                                  if (off + len > built.size())
+                                      return false;
+                                  std::copy_n(built.begin() + long(off), len, out);
+                                  return true;
+                              },
+                              nullptr));
 }
 
 TEST(UpgradePackageFormat, ErasePlansFontBasesFolderAndNames)

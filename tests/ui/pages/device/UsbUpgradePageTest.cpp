@@ -72,7 +72,10 @@ protected:
 TEST_F(UsbUpgradePageTest, ListsFourPackagesAPageWithTheirMarksAndPagesThrough)
 {
     // Name order on the simulated board; only KEL and KELZK are packages.
-    stick({"a.KEL", "b.KEL", "c.KELZK", "d<i>.KEL", "e.KELZK", "f.kel", "g.KELZK.bak", "h.txt"});
+    stick({"a.KEL", "b.KEL", "c.KELZK", "d<i>.KEL", "e.KELZK", "f.kel", "g.KELZK.bak", "h.txt", ".hidden.KEL"});
+    // Neither a link nor a folder is a package.
+    QFile::link(folder() + "/a.KEL", folder() + "/link.KEL");
+    QDir().mkpath(folder() + "/sub.KELZK");
     run({[]() { open(); },
          []() {
              EXPECT_EQ(page()->file_count, 5);
@@ -169,6 +172,8 @@ TEST_F(UsbUpgradePageTest, ARunInTheFpgaThreadReachesThePopupAndThePageInTheGuiT
                      fpga_manage::p_fpga_manage->usb_upgrade_manage_deal();
              });
              fpgaThread.join();
+             EXPECT_TRUE(popupThreads.empty()) << "the popup is reached only through the GUI thread's queue";
+             EXPECT_TRUE(text("label_log").isEmpty()) << "the end reaches the page only through the queue";
              // Delivers the queued calls only (the script's next step waits).
              QCoreApplication::sendPostedEvents(g_mainwindow, QEvent::MetaCall);
              QCoreApplication::sendPostedEvents(sync_.get(), QEvent::MetaCall);
