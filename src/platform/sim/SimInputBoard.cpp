@@ -7,6 +7,7 @@
 #include "platform/sim/SimI2cBus.h"
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
@@ -73,6 +74,7 @@ QString hex2(unsigned v) { return QString("0x%1").arg(v, 2, 16, QChar('0')); }
 } // namespace
 
 constexpr uint8_t SimInputBoard::kEdidChannel[6];
+constexpr uint8_t SimInputBoard::kIt6805Channel[2];
 
 SimInputBoard::SimInputBoard(SimBoard& board)
     : board_(board),
@@ -93,6 +95,7 @@ SimInputBoard::SimInputBoard(SimBoard& board)
         edidSwitch_->attach(kEdidChannel[k], kEeprom, eeproms_[k].get());
     }
     edidSwitch_->attach(kS5p210Channel, kS5p210, s5p210_.get());
+    attachIt6805s();
     root_ = {{kReceiverSwitch, rxSwitch_.get()}, {kEdidSwitch, edidSwitch_.get()}, {kPort, port_.get()},
              {kCdce913, cdce913_.get()}, {kSii9022, sii9022_.get()}};
     for (auto& [addr, dev] : root_)
@@ -148,6 +151,23 @@ void SimInputBoard::readScenario()
     cdce913_->setPresent(board_.scenarioFlag("input_board/cdce913_present", true, "the CDCE913 clock chip answers"));
     sii9022_->setPresent(board_.scenarioFlag("input_board/sii9022_present", true, "the SiI9022A transmitter answers"));
     port_->setPresent(board_.scenarioFlag("input_board/port_present", true, "the input control port answers"));
+    for (int d = 0; d < 2; ++d) {
+        it6805_[d] = std::make_unique<SimIt6805>();
+        it6805_[d]->setPresent(board_.scenarioFlag(QString("input_board/it6805_present%1").arg(d), true,
+                                                   d ? "the IT6805 of input 5 answers" : "the IT6805 of input 4 answers"));
+        it6805_[d]->setChipId(static_cast<uint8_t>(board_.scenarioNumber(
+            QString("input_board/it6805_chipid%1").arg(d), 0xA0, "IT6805 revision (register 0x04): 0x10, 0xE0 or other")));
+    }
+}
+
+void SimInputBoard::attachIt6805s()
+{
+    for (int d = 0; d < 2; ++d) {
+        SimIt6805& chip = *it6805_[d];
+        chip.setResetHeld([this] { return gpio_->level(kIt6805Reset) == 0; });
+        for (uint16_t page : {SimIt6805::kMainPage, SimIt6805::kEdidPage, SimIt6805::kRxPage, SimIt6805::kCecPage})
+            rxSwitch_->attach(kIt6805Channel[d], page, chip.page(page));
+    }
 }
 
 SimI2cDevice* SimInputBoard::find(uint16_t addr)
@@ -297,6 +317,10 @@ QJsonObject SimInputBoard::state() const
         eeproms.append(e);
     }
     s.insert("eeproms", eeproms);
+    QJsonArray it6805;
+    for (const auto& chip : it6805_)
+        it6805.append(chip->state());
+    s.insert("it6805", it6805);
     return s;
 }
 

@@ -24,6 +24,7 @@ class SimRegisterChip;
 class SimGpioLines;
 class SimI2cDevice;
 class SimLoggedDevice;
+class SimIt6805;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
@@ -36,6 +37,7 @@ class SimLoggedDevice;
 //             images then live in <root>/sim/edid/input<k>.bin)
 //   stuck = list of inputs whose EEPROM ignores writes
 //   d0_present, cdce913_present, sii9022_present, port_present = yes | no
+//   it6805_present<d>, it6805_chipid<d> (d 0 = input 4, 1 = input 5)
 class SimInputBoard {
 public:
     // 7-bit addresses.
@@ -48,6 +50,7 @@ public:
     static constexpr uint16_t kSii9022 = 0x3B;
     static constexpr uint8_t kEdidChannel[6] = {0x01, 0x02, 0x04, 0x08, 0x20, 0x10};
     static constexpr uint8_t kS5p210Channel = 0x80;
+    static constexpr uint8_t kIt6805Channel[2] = {0x20, 0x10};
     // GPIO words.
     static constexpr uint32_t kIt6602Reset = FpgaBoardMap::kIt6602Reset;
     static constexpr uint32_t kIt6805Reset = FpgaBoardMap::kIt6805Reset;
@@ -76,6 +79,8 @@ public:
     SimRegisterChip& cdce913() { return *cdce913_; }
     SimRegisterChip& sii9022() { return *sii9022_; }
     SimGpioLines& gpio() { return *gpio_; }
+    // The IT6805 receiver of input 4 + dev.
+    SimIt6805& it6805(int dev) { return *it6805_.at(static_cast<size_t>(dev)); }
 
     // One served run of messages to one address: the bytes written, the
     // bytes read, whether the chip answered, and the switch channels at the
@@ -101,6 +106,7 @@ public:
 
 private:
     void readScenario();
+    void attachIt6805s();
     void route();
     void onGpio(uint16_t from, uint16_t to);
     SimI2cDevice* find(uint16_t addr);
@@ -118,6 +124,7 @@ private:
     std::unique_ptr<SimRegisterChip> cdce913_;
     std::unique_ptr<SimRegisterChip> sii9022_;
     std::unique_ptr<SimGpioLines> gpio_;
+    std::array<std::unique_ptr<SimIt6805>, 2> it6805_;
     mutable std::atomic<bool> stateDirty_{false};
     std::map<SimI2cDevice*, std::unique_ptr<SimLoggedDevice>> logged_;
     std::map<uint16_t, SimI2cDevice*> root_;
