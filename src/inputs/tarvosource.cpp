@@ -95,7 +95,7 @@ tarvosource::tarvosource()
     s5p210_state[0] = 0;
     s5p210_state[1] = 0;
     it6602 = new tarvo_it6602();
-    ite6805 = new ite6805_sys();
+    ite6805 = new ite6805_sys(*this);
     it66121 = new it66121_sys();
     i2c = Drv_I2C0::pInstance();
 }

@@ -14,12 +14,14 @@
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/Board.h"
 #include "platform/RegisterWindow.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimRegisterMemory.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -64,6 +66,27 @@ protected:
     {
         sim().bus().clearLog();
         sim().bus().setLogging(true);
+        sim().clearTransfers();
+    }
+    // Hot-plug writes of the IT6805s (bank 3 register 0xAB; the driver
+    // writes 0xAB in no other bank): the channel and bits 7:6.
+    struct HpdWrite { uint8_t channel; int bits; };
+    std::vector<HpdWrite> hpdWrites()
+    {
+        std::vector<HpdWrite> out;
+        for (const auto& t : sim().transfers())
+            if (t.addr == platform::sim::SimIt6805::kMainPage && t.ok && t.written.size() == 2 && t.written[0] == 0xAB)
+                out.push_back({t.receiverChannels, t.written[1] >> 6});
+        return out;
+    }
+    // Whether the chip on a channel had its ChipID read (initialisation).
+    bool chipIdRead(uint8_t channel)
+    {
+        for (const auto& t : sim().transfers())
+            if (t.addr == platform::sim::SimIt6805::kMainPage && t.ok && t.receiverChannels == channel &&
+                t.written.size() == 1 && t.written[0] == 0x04 && t.readLength == 1)
+                return true;
+        return false;
     }
 };
 
@@ -141,14 +164,20 @@ TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
         src().source_restart_request[k] = 1;
     }
     const unsigned hpd = src().it6602->hpdLowCount;
+    startLog();
     run(1);
     for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(sim().eeprom(k).pageWrites(), before[k]);
         EXPECT_EQ(src().source_restart_request[k], 0);
     }
     EXPECT_EQ(src().it6602->hpdLowCount, hpd + 4);
-    EXPECT_EQ(src().ite6805->lastHpd.dev, 1);
-    EXPECT_EQ(src().ite6805->lastHpd.level, 0);
+    // Both IT6805s drop hot-plug (no +5 V: released) on their own channels
+    // and are initialised again.
+    for (uint8_t channel : {0x20, 0x10}) {
+        const std::vector<HpdWrite> w = hpdWrites();
+        EXPECT_TRUE(std::any_of(w.begin(), w.end(), [&](const HpdWrite& h) { return h.channel == channel && h.bits == 0; }));
+        EXPECT_TRUE(chipIdRead(channel));
+    }
 }
 
 TEST_F(SteadyPass, PollingNeverRestartsAnInputWhoseEdidIsStillToBeWritten)
@@ -212,11 +241,13 @@ TEST_F(SteadyPass, FailedCustomWriteClearsTheInputsEdidBitButStillRestarts)
     setEdidRecord(4, 1920, 1080, 60);
     ASSERT_EQ(reg(38) & 0x08, 0x08);
     src().request_restart(4);
+    startLog();
     run(1);
     EXPECT_EQ(reg(38) & 0x08, 0);
     EXPECT_EQ(src().source_edid_written[4], 1);
     EXPECT_EQ(src().source_restart_request[4], 0);
-    EXPECT_EQ(src().ite6805->lastHpd.dev, 0);
+    ASSERT_FALSE(hpdWrites().empty());
+    EXPECT_EQ(hpdWrites()[0].channel, 0x20);
     // A later write that sticks sets it again.
     sim().eeprom(4).setStuck(false);
     src().request_restart(4);
@@ -314,6 +345,9 @@ class Reg0Hotplug : public SteadyPass, public ::testing::WithParamInterface<HpdC
 TEST_P(Reg0Hotplug, ActsOnTheRightIt6805ChannelAndComesBack)
 {
     const HpdCase& c = GetParam();
+    // A source gives the chips +5 V, so the level shows in bits 7:6.
+    sim().it6805(0).plug(platform::sim::SimIt6805::Signal{});
+    sim().it6805(1).plug(platform::sim::SimIt6805::Signal{});
     startLog();
     setReg(0, c.reg0);
     run(1);
@@ -323,8 +357,10 @@ TEST_P(Reg0Hotplug, ActsOnTheRightIt6805ChannelAndComesBack)
     EXPECT_EQ(ch[0], 0x01);
     EXPECT_EQ(ch[1], c.channel);
     EXPECT_EQ(ch[2], 0x01);
-    EXPECT_EQ(src().ite6805->lastHpd.level, c.level);
-    EXPECT_EQ(src().ite6805->lastHpd.dev, c.dev);
+    const std::vector<HpdWrite> w = hpdWrites();
+    ASSERT_FALSE(w.empty());
+    EXPECT_EQ(w[0].channel, c.channel);
+    EXPECT_EQ(w[0].bits, c.level ? 3 : 1);
     EXPECT_EQ(reg(0), 0);
 }
 
@@ -358,7 +394,10 @@ TEST_F(SteadyPass, Reg32BitsActOnIt6805Device0AndItsResetLine)
     ASSERT_GE(ch.size(), 2u);
     EXPECT_EQ(ch[0], 0x10);  // bit 5: device 1 on its own channel
     EXPECT_EQ(ch[1], 0x20);  // bit 0: device 0
-    EXPECT_EQ(src().ite6805->initCalls[0], 1u);
+    ASSERT_FALSE(hpdWrites().empty());
+    EXPECT_EQ(hpdWrites()[0].channel, 0x10);
+    EXPECT_TRUE(chipIdRead(0x20)) << "device 0 initialised";
+    EXPECT_FALSE(chipIdRead(0x10));
     EXPECT_EQ(reg(32), 0);
     setReg(32, 0x04);
     run(1);
@@ -366,6 +405,8 @@ TEST_F(SteadyPass, Reg32BitsActOnIt6805Device0AndItsResetLine)
     setReg(32, 0x02);
     run(1);
     EXPECT_EQ(sim().gpio().level(SimInputBoard::kIt6805Reset), 16);
+    // An absent chip keeps the restarted state (it is not identified again).
+    sim().it6805(0).setPresent(false);
     src().ite6805->set_device_state(0, 5);
     setReg(32, 0x10);
     run(1);
