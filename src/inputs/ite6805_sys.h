@@ -74,7 +74,7 @@ public:
     // ---- layers and state ----------------------------------------------------------
     ite6805_dev& dev(int d) { return devs_[d & 1]; }
     const ite6805_dev& dev(int d) const { return devs_[d & 1]; }
-    tarvosource& owner() { return owner_; }
+    tarvosource& owner() const { return owner_; }
     ite6805_i2c_rdwr& rdwr() { return *rdwr_; }
     ite6805_drv& drv() { return *drv_; }
     ite6805_eq& eq() { return *eq_; }

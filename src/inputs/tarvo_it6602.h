@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+class tarvosource;
+
 // The four IT6602 HDMI/DVI receivers (inputs 0..3) as the board manager
 // drives them. The calls below are the whole surface the detection thread
 // uses; the receiver behaviour behind them lives in this class.
@@ -15,6 +17,11 @@ public:
         uint32_t pclkMHz = 0;  // whole MHz
     };
 
+    // The board manager that owns the receivers: its hdminfo records are
+    // what the driver publishes into.
+    explicit tarvo_it6602(tarvosource& owner) : owner_(owner) {}
+    tarvosource& owner() const { return owner_; }
+
     int i2c_fd = -1;
 
     // Identifies and resets input k's receiver; non-zero when found.
@@ -28,4 +35,7 @@ public:
 
     // Counters of the calls the detection thread made (diagnostics).
     unsigned hpdLowCount = 0;
+
+private:
+    tarvosource& owner_;
 };

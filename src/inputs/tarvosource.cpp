@@ -94,9 +94,11 @@ tarvosource::tarvosource()
     }
     s5p210_state[0] = 0;
     s5p210_state[1] = 0;
-    it6602 = new tarvo_it6602();
+    // The drivers publish into this object's records, also when it is not
+    // the process-wide instance (the test fixtures build their own).
+    it6602 = new tarvo_it6602(*this);
     ite6805 = new ite6805_sys(*this);
-    it66121 = new it66121_sys();
+    it66121 = new it66121_sys(*this);
     i2c = Drv_I2C0::pInstance();
 }
 

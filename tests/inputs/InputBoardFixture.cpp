@@ -6,6 +6,7 @@
 #include "params/global.h"
 #include "platform/sim/SimEdidEeprom.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QFile>
 #include <QProcess>
@@ -17,6 +18,9 @@ namespace kel::test {
 void InputBoardFixture::SetUp()
 {
     SimRootFixture::SetUp();
+    // Nothing plugged in unless a test plugs it.
+    for (int k = 0; k < 6; ++k)
+        sim().source(k).unplug();
     G_timeTicks = 0;
     g_source_online = 0;
     g_c331_source_online = 0;

@@ -11,6 +11,7 @@
 #include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -157,6 +158,13 @@ void SimInputBoard::readScenario()
                                                    d ? "the IT6805 of input 5 answers" : "the IT6805 of input 4 answers"));
         it6805_[d]->setChipId(static_cast<uint8_t>(board_.scenarioNumber(
             QString("input_board/it6805_chipid%1").arg(d), 0xA0, "IT6805 revision (register 0x04): 0x10, 0xE0 or other")));
+    }
+    for (int k = 0; k < 6; ++k) {
+        // Window 0 shows input 2 by default: a fresh board has a source there.
+        sources_[k] = std::make_unique<SimVideoSource>();
+        sources_[k]->plug(SimVideoSource::fromScenario(board_, k, k == 2 ? "edid" : "none"));
+        SimEdidEeprom* eeprom = eeproms_[k].get();
+        sources_[k]->setEdidReader([eeprom] { return eeprom->contents(); });
     }
 }
 
@@ -321,6 +329,10 @@ QJsonObject SimInputBoard::state() const
     for (const auto& chip : it6805_)
         it6805.append(chip->state());
     s.insert("it6805", it6805);
+    QJsonArray sources;
+    for (int k = 0; k < 6; ++k)
+        sources.append(sources_[k]->state());
+    s.insert("sources", sources);
     return s;
 }
 

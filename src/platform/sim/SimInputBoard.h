@@ -25,6 +25,7 @@ class SimGpioLines;
 class SimI2cDevice;
 class SimLoggedDevice;
 class SimIt6805;
+class SimVideoSource;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
@@ -38,6 +39,9 @@ class SimIt6805;
 //   stuck = list of inputs whose EEPROM ignores writes
 //   d0_present, cdce913_present, sii9022_present, port_present = yes | no
 //   it6805_present<d>, it6805_chipid<d> (d 0 = input 4, 1 = input 5)
+//   source<k> and its detail keys: what is plugged into input k at start
+//             (SimVideoSource; a fresh board has source2 = edid, the input
+//             window 0 shows)
 class SimInputBoard {
 public:
     // 7-bit addresses.
@@ -81,6 +85,9 @@ public:
     SimGpioLines& gpio() { return *gpio_; }
     // The IT6805 receiver of input 4 + dev.
     SimIt6805& it6805(int dev) { return *it6805_.at(static_cast<size_t>(dev)); }
+    // The source plugged into input k (0..5); its plug()/unplug() are the
+    // live back door.
+    SimVideoSource& source(int input) { return *sources_.at(input); }
 
     // One served run of messages to one address: the bytes written, the
     // bytes read, whether the chip answered, and the switch channels at the
@@ -120,6 +127,7 @@ private:
     std::unique_ptr<SimI2cSwitch> edidSwitch_;
     std::unique_ptr<SimInputPort> port_;
     std::array<std::unique_ptr<SimEdidEeprom>, 6> eeproms_;
+    std::array<std::unique_ptr<SimVideoSource>, 6> sources_;
     std::unique_ptr<SimRegisterChip> s5p210_;
     std::unique_ptr<SimRegisterChip> cdce913_;
     std::unique_ptr<SimRegisterChip> sii9022_;
