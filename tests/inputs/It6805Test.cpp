@@ -9,6 +9,7 @@
 #include "params/Utils.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimIt6805.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <QMutexLocker>
 #include <QSignalSpy>
@@ -21,21 +22,26 @@ using kel::platform::sim::SimIt6805;
 namespace kel::test {
 namespace {
 
-using Signal = SimIt6805::Signal;
+using Source = platform::sim::SimVideoSource;
+using Signal = Source::Spec;
 
 Signal timing(uint32_t pclk, uint16_t hact, uint16_t hfp, uint16_t hs, uint16_t hbp, uint16_t vact, uint16_t vfp,
               uint16_t vs, uint16_t vbp)
 {
     Signal s;
-    s.pclkKhz = pclk;
-    s.hact = hact; s.hfp = hfp; s.hsync = hs; s.hback = hbp;
-    s.vact = vact; s.vfp = vfp; s.vsync = vs; s.vback = vbp;
+    s.kind = Source::Kind::Timing;
+    s.timing.pclkKHz = pclk;
+    s.timing.hact = hact; s.timing.hfp = hfp; s.timing.hsync = hs; s.timing.hbp = hbp;
+    s.timing.vact = vact; s.timing.vfp = vfp; s.timing.vsync = vs; s.timing.vbp = vbp;
+    s.timing.hpos = s.timing.vpos = true;
+    s.audio = {48000, 2};
     return s;
 }
 
 // CTA-861 timings.
-Signal uhd60() { Signal s = timing(594000, 3840, 176, 88, 296, 2160, 8, 10, 72); s.vic = 97; return s; }
-Signal fhd60() { Signal s = timing(148500, 1920, 88, 44, 148, 1080, 4, 5, 36); s.vic = 16; return s; }
+Signal uhd60() { Signal s = timing(594000, 3840, 176, 88, 296, 2160, 8, 10, 72); s.timing.vic = 97; return s; }
+Signal fhd60() { Signal s = timing(148500, 1920, 88, 44, 148, 1080, 4, 5, 36); s.timing.vic = 16; return s; }
+Signal yuv420(Signal s) { s.color = Source::ColorFormat::Yuv420; return s; }
 
 class It6805 : public InputBoardFixture {
 protected:
@@ -55,9 +61,10 @@ protected:
         }
         return state(d).iTE6805_DATA.STATEA == audioState;
     }
+    Source& source(int d = 0) { return sim().source(4 + d); }
     bool bringUp(const Signal& s, int d = 0)
     {
-        chip(d).plug(s);
+        source(d).plug(s);
         return runUntil(ite6805_dev::STATEA_AudioOn, d);
     }
     SourceHdmiInfo hdmi(int input)
@@ -118,8 +125,6 @@ TEST_P(It6805Lanes, LaneCountFollowsTheMeasuredClockAndWidth)
     EXPECT_EQ(chip().vboLanes(), static_cast<int>(GetParam().lanes));
 }
 
-Signal yuv420(Signal s) { s.colorFormat = 3; return s; }
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, It6805Lanes,
     ::testing::Values(LaneCase{"fhd_148500", fhd60(), 2},
@@ -145,8 +150,8 @@ TEST_F(It6805, FirstStableSignalResetsTheVideoLogicOnce)
     // A new colour format while stable: 2 to 4 lanes changes no stored count.
     chip().clearWrites();
     Signal u = uhd60();
-    u.colorFormat = 2;  // a new AVI data byte 1
-    chip().changeAvi(u);
+    u.color = Source::ColorFormat::Yuv444;  // a new AVI data byte 1
+    source().plug(u);
     run(3);
     EXPECT_EQ(state().iTE6805_DATA.VBO_LaneCount, 3);
     EXPECT_EQ(state().iTE6805_DATA.lastLaneCount, 1);
@@ -159,8 +164,7 @@ TEST_P(It6805Layouts, BothTimingLayoutsDecodeTheSameTiming)
 {
     chip().setChipId(GetParam());
     Signal s = fhd60();
-    s.hpos = false;
-    s.interlaced = false;
+    s.timing.hpos = false;
     ASSERT_TRUE(bringUp(s));
     const SourceHdmiInfo h = hdmi(4);
     EXPECT_EQ(state().iTE6805_DATA.ChipID, GetParam());
@@ -184,8 +188,8 @@ TEST_F(It6805, Yuv420WidthIsDoubledOnceOnEveryAudioOn)
     // The audio layout changes: audio is requested again and published again
     // without a new measurement.
     Signal s = yuv420(uhd60());
-    s.audioLayout = 0x03;
-    chip().changeAvi(s);
+    s.audio.channels = 4;
+    source().plug(s);
     ASSERT_TRUE(runUntil(ite6805_dev::STATEA_WaitForReady));
     ASSERT_TRUE(runUntil(ite6805_dev::STATEA_AudioOn));
     EXPECT_EQ(state().iTE6805_DATA.audioChannels, 4);
@@ -223,7 +227,7 @@ TEST_F(It6805, LossOfSyncPublishesNoSignalAndInitialisesAgain)
 TEST_F(It6805, LossOfFiveVoltsDropsHotPlugAndUnplugs)
 {
     ASSERT_TRUE(bringUp(fhd60()));
-    chip().unplug();
+    source().unplug();
     run(1);
     EXPECT_EQ(state().iTE6805_DATA.STATEV, ite6805_dev::STATEV_Unplug);
     EXPECT_EQ(state().iTE6805_DATA.STATEEQ, 0u);
@@ -231,7 +235,7 @@ TEST_F(It6805, LossOfFiveVoltsDropsHotPlugAndUnplugs)
     EXPECT_EQ(hdmi(4).signal, 1u);
     // Reconnecting raises hot-plug after a low pulse.
     chip().clearWrites();
-    chip().plug(fhd60());
+    source().plug(fhd60());
     run(1);
     std::vector<int> levels;
     for (const auto& w : chip().writes())
@@ -297,7 +301,7 @@ TEST_F(It6805, DeskewErrorsRestartTheEqualiserAndResetAllLogicAtTheThirdRestart)
 
 TEST_F(It6805, MutePacketsDoNothingBeforeTheVideoIsSetUp)
 {
-    chip().plug(fhd60());
+    source().plug(fhd60());
     run(3);  // identified, settled, waiting for sync
     ASSERT_EQ(state().iTE6805_DATA.Flag_VidStable_Done, 0);
     chip().clearWrites();
@@ -325,9 +329,9 @@ TEST_P(It6805Csc, ColourMatrixFollowsTheAviInfoFrame)
          0x3F, 0x1D, 0x11, 0x00}};
     const CscCase& c = GetParam();
     Signal s = fhd60();
-    s.colorFormat = c.format;
-    s.colorimetry = c.colorimetry;
-    s.extColorimetry = c.ext;
+    s.color = static_cast<Source::ColorFormat>(c.format);
+    s.colorimetry = static_cast<Source::Colorimetry>(c.colorimetry);
+    s.extendedColorimetry = c.ext;
     ASSERT_TRUE(bringUp(s));
     std::array<uint8_t, 22> got;
     for (int i = 0; i < 22; ++i)
@@ -349,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, It6805Csc,
 TEST_F(It6805, AudioOnIsReachedWithoutAudioAfterTwoTries)
 {
     Signal s = fhd60();
-    s.audio = false;
+    s.audio = {};
     ASSERT_TRUE(bringUp(s));
     EXPECT_EQ(state().Current_AudioCheck_TryCount, 2);
     EXPECT_EQ(hdmi(4).signal, 0u);

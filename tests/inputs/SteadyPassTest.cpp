@@ -15,6 +15,7 @@
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimInputPort.h"
 #include "platform/sim/SimIt6805.h"
+#include "platform/sim/SimVideoSource.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/Board.h"
 #include "platform/RegisterWindow.h"
@@ -346,8 +347,10 @@ TEST_P(Reg0Hotplug, ActsOnTheRightIt6805ChannelAndComesBack)
 {
     const HpdCase& c = GetParam();
     // A source gives the chips +5 V, so the level shows in bits 7:6.
-    sim().it6805(0).plug(platform::sim::SimIt6805::Signal{});
-    sim().it6805(1).plug(platform::sim::SimIt6805::Signal{});
+    platform::sim::SimVideoSource::Spec spec;
+    ASSERT_TRUE(platform::sim::SimVideoSource::parse("vic:16", &spec));
+    sim().source(4).plug(spec);
+    sim().source(5).plug(spec);
     startLog();
     setReg(0, c.reg0);
     run(1);

@@ -173,6 +173,7 @@ void SimInputBoard::attachIt6805s()
     for (int d = 0; d < 2; ++d) {
         SimIt6805& chip = *it6805_[d];
         chip.setResetHeld([this] { return gpio_->level(kIt6805Reset) == 0; });
+        chip.setSource(sources_[static_cast<size_t>(4 + d)].get());
         for (uint16_t page : {SimIt6805::kMainPage, SimIt6805::kEdidPage, SimIt6805::kRxPage, SimIt6805::kCecPage})
             rxSwitch_->attach(kIt6805Channel[d], page, chip.page(page));
     }

@@ -85,8 +85,16 @@ void SimIt6805::powerOn()
     main_[1][0x60] = 0x19;  // the oscillator is loaded at once
     main_[5][0xDB] = 0x0C;  // VBO clock not yet stable, bits 3:2 = 3
     pclkIndex_ = 0;
-    lastTmds_ = false;
-    lastScdt_ = false;
+    // Hot-plug is low out of reset; +5 V and the source are as they are.
+    if (source_) {
+        source_->setHotPlug(false);
+        plus5v_ = source_->plus5v();
+        sending_ = source_->sending();
+        generation_ = source_->generation();
+        spec_ = source_->spec();
+    }
+    lastTmds_ = tmds();
+    lastScdt_ = scdt();
     encodeLink();
 }
 
@@ -95,6 +103,7 @@ bool SimIt6805::transfer(uint16_t addr7, I2cMsg* msgs, int count)
     std::lock_guard<std::mutex> l(lock_);
     if (!answers())
         return false;
+    follow();
     std::array<uint8_t, 256>* plain = addr7 == kEdidPage ? &edid_ : addr7 == kRxPage ? &rx_ : addr7 == kCecPage ? &cec_ : nullptr;
     uint8_t pointer = 0;
     for (int i = 0; i < count; ++i) {
@@ -127,7 +136,7 @@ uint8_t SimIt6805::portStatus() const
 {
     if (!tmds())
         return 0;
-    return static_cast<uint8_t>(0x38 | (signal_.hdmi2() ? 0xC0 : 0));
+    return static_cast<uint8_t>(0x38 | (spec_.hdmi2() ? 0xC0 : 0));
 }
 
 uint8_t SimIt6805::readMain(uint8_t r)
@@ -142,11 +151,11 @@ uint8_t SimIt6805::readMain(uint8_t r)
     case 0x03: return 0x68;
     case 0x04: return chipId_;
     case 0x13:
-        if (!plugged_)
+        if (!plus5v_)
             return 0;
-        return tmds() ? static_cast<uint8_t>(signal_.dvi ? 0xBD : 0xBF) : 0x01;
+        return tmds() ? static_cast<uint8_t>(spec_.hdmi() ? 0xBF : 0xBD) : 0x01;
     case 0x14: return portStatus();
-    case 0x15: return tmds() && signal_.hdmi2() ? 0x02 : 0x00;
+    case 0x15: return tmds() && spec_.hdmi2() ? 0x02 : 0x00;
     case 0x16: case 0x17: case 0x18: return 0;
     case 0x19: return scdt() ? static_cast<uint8_t>(outputUnstable_ ? 0x80 : 0x82) : 0x00;
     case 0x99: return static_cast<uint8_t>(pixelSample(pclkIndex_) & 0xFF);
@@ -171,8 +180,10 @@ void SimIt6805::writeMain(uint8_t r, uint8_t v)
         ++pclkIndex_;
     else if ((bank == 3 || bank == 7) && r == 0x3A && (v & 0x80) && !caofNever_)
         main_[0][bank == 3 ? 0x08 : 0x0D] |= 0x10;
-    else if (bank == 3 && r == 0xAB && ((old ^ v) & 0xC0))
-        linkChanged(lastTmds_, lastScdt_);
+    else if (bank == 3 && r == 0xAB && ((old ^ v) & 0xC0) && source_) {
+        source_->setHotPlug((v & 0xC0) == 0xC0);
+        follow();
+    }
     else if (bank == 5 && r == 0xD2 && !(old & 0x10) && (v & 0x10))
         main_[5][0xDB] |= 0x10;
     else if (bank == 1 && r == 0x54 && v == 0x04)
@@ -191,7 +202,8 @@ unsigned SimIt6805::pixelSample(unsigned index) const
 {
     if (!scdt())
         return 0;
-    const uint32_t pclk = signal_.colorFormat == 3 ? signal_.pclkKhz / 2 : signal_.pclkKhz;
+    const uint32_t full = spec_.timing.pclkKHz;
+    const uint32_t pclk = spec_.color == SimVideoSource::ColorFormat::Yuv420 ? full / 2 : full;
     if (pclk == 0)
         return 0;
     const uint64_t sum = 10240ull * rclkKhz_ / pclk;
@@ -199,17 +211,39 @@ unsigned SimIt6805::pixelSample(unsigned index) const
     return static_cast<unsigned>(each > 1023 ? 1023 : each);
 }
 
-bool SimIt6805::tmds() const { return plugged_ && (main_[3][0xAB] & 0xC0) == 0xC0; }
+bool SimIt6805::tmds() const { return sending_; }
 
-bool SimIt6805::scdt() const { return tmds() && !scdtDropped_ && signal_.pclkKhz > 0; }
+bool SimIt6805::scdt() const { return sending_ && !scdtDropped_ && spec_.timing.valid(); }
 
-void SimIt6805::linkChanged(bool wasTmds, bool wasScdt)
+// Takes over what the source sends now and latches what changed.
+void SimIt6805::follow()
+{
+    if (!source_)
+        return;
+    const bool plus5v = source_->plus5v();
+    const bool sending = source_->sending();
+    const unsigned generation = source_->generation();
+    if (plus5v == plus5v_ && sending == sending_ && generation == generation_)
+        return;
+    if (plus5v != plus5v_)
+        main_[0][0x05] |= plus5v ? 0x05 : 0x01;  // +5 V change; a new clock is not yet stable
+    const bool newPackets = generation != generation_;
+    plus5v_ = plus5v;
+    sending_ = sending;
+    generation_ = generation;
+    spec_ = source_->spec();
+    if (newPackets && scdt() && lastScdt_)
+        main_[0][0x12] |= 0x01;  // a new AVI InfoFrame on a running link
+    linkChanged();
+}
+
+void SimIt6805::linkChanged()
 {
     const bool nowTmds = tmds();
     const bool nowScdt = scdt();
-    if (nowTmds != wasTmds)
+    if (nowTmds != lastTmds_)
         main_[0][0x05] |= nowTmds ? 0x06 : 0x04;  // clock on and clock change
-    if (nowScdt != wasScdt) {
+    if (nowScdt != lastScdt_) {
         main_[0][0x10] |= 0x02;
         if (nowScdt)
             main_[0][0x12] |= 0x01;  // the first AVI InfoFrame
@@ -221,15 +255,13 @@ void SimIt6805::linkChanged(bool wasTmds, bool wasScdt)
 
 void SimIt6805::encodeLink()
 {
-    Signal s = signal_;
-    if (!scdt())
-        s = Signal{0, 0, 0, 0, 0, 0, 0, 0, 0};
-    encodeTiming(s);
-    encodeAvi(scdt() ? signal_ : Signal{});
-    encodeAudio(scdt() ? signal_ : Signal{});
+    const bool on = scdt();
+    encodeTiming(on ? spec_.timing : SimVideoTiming{}, spec_.color == SimVideoSource::ColorFormat::Yuv420);
+    encodeAvi(on);
+    encodeAudio(on);
     // TMDS counter: no clock counts 0xFF (+ 1 gives 0).
     uint8_t mult = 0, count = 0xFF;
-    const uint32_t character = tmds() ? signal_.characterKhz() : 0;
+    const uint32_t character = tmds() ? spec_.tmdsKHz() : 0;
     if (character) {
         static const std::pair<uint32_t, uint8_t> multipliers[] = {{1024, 0x80}, {512, 0x40}, {256, 0x20}, {128, 0x00}};
         for (auto& [m, bits] : multipliers) {
@@ -244,11 +276,11 @@ void SimIt6805::encodeLink()
     main_[0][0x48] = count;
 }
 
-void SimIt6805::encodeTiming(const Signal& in)
+void SimIt6805::encodeTiming(const SimVideoTiming& in, bool halfWidth)
 {
-    Signal s = in;
-    if (s.colorFormat == 3) {  // measured at half width
-        s.hact /= 2; s.hfp /= 2; s.hsync /= 2; s.hback /= 2;
+    SimVideoTiming s = in;
+    if (halfWidth) {  // YUV 4:2:0 is measured at half width
+        s.hact /= 2; s.hfp /= 2; s.hsync /= 2; s.hbp /= 2;
     }
     auto& b = main_[0];
     put16(b, 0x9B, 0x9C, s.htotal());
@@ -274,26 +306,31 @@ void SimIt6805::encodeTiming(const Signal& in)
     b[0x98] = static_cast<uint8_t>((b[0x98] & 0xFD) | (s.interlaced ? 0x02 : 0));
 }
 
-void SimIt6805::encodeAvi(const Signal& s)
+void SimIt6805::encodeAvi(bool on)
 {
+    const SimVideoSource::Spec& s = spec_;
     auto& b = main_[2];
-    b[0x15] = static_cast<uint8_t>((s.colorFormat & 3) << 5);
-    b[0x16] = static_cast<uint8_t>((s.colorimetry & 3) << 6);
-    b[0x17] = static_cast<uint8_t>(((s.extColorimetry & 7) << 4) | ((s.rgbRange & 3) << 2));
-    b[0x18] = static_cast<uint8_t>(s.vic & 0x7F);
-    b[0x19] = static_cast<uint8_t>((s.yuvRange & 3) << 6);
+    const uint8_t vic = s.timing.vic ? s.timing.vic : s.timing.matchVic();
+    b[0x15] = on ? static_cast<uint8_t>((static_cast<uint8_t>(s.color) & 3) << 5) : 0;
+    b[0x16] = on ? static_cast<uint8_t>((static_cast<uint8_t>(s.colorimetry) & 3) << 6) : 0;
+    b[0x17] = on ? static_cast<uint8_t>(((s.extendedColorimetry & 7) << 4) | ((static_cast<uint8_t>(s.range) & 3) << 2)) : 0;
+    b[0x18] = on ? static_cast<uint8_t>(vic & 0x7F) : 0;
+    b[0x19] = 0;
 }
 
-void SimIt6805::encodeAudio(const Signal& s)
+void SimIt6805::encodeAudio(bool linkOn)
 {
-    const bool on = scdt() && !s.dvi && s.audio;
+    const SimVideoSource::Spec& s = spec_;
+    const bool on = linkOn && s.hdmi() && s.audio.present();
+    static const uint8_t kLayouts[9] = {0, 0x01, 0x01, 0x03, 0x03, 0x07, 0x07, 0x0F, 0x0F};
+    const uint8_t code = on ? s.audio.rateCode() : 0;
     auto& b0 = main_[0];
     b0[0xB0] = 0;
-    b0[0xB1] = on ? static_cast<uint8_t>(0x80 | (s.audioLayout & 0x3F)) : 0;
-    b0[0xB5] = on ? static_cast<uint8_t>((s.audioCode & 0x0F) | ((s.audioCode & 0x30) << 2)) : 0;
+    b0[0xB1] = on ? static_cast<uint8_t>(0x80 | kLayouts[s.audio.channels > 8 ? 8 : s.audio.channels]) : 0;
+    b0[0xB5] = static_cast<uint8_t>((code & 0x0F) | ((code & 0x30) << 2));
     b0[0xB9] = 0;
-    const uint32_t n = on ? s.audioN : 0;
-    const uint32_t cts = !on ? 0 : s.audioCtsFromTmds ? s.characterKhz() : s.audioCts;
+    const uint32_t n = on ? s.audio.n() : 0;
+    const uint32_t cts = on ? s.audio.cts(s.tmdsKHz()) : 0;
     auto& b2 = main_[2];
     b2[0xBE] = static_cast<uint8_t>((n >> 12) & 0xFF);
     b2[0xBF] = static_cast<uint8_t>((n >> 4) & 0xFF);
@@ -335,51 +372,18 @@ void SimIt6805::setIdVariant(uint8_t value)
     idVariant_ = value;
 }
 
-void SimIt6805::plug(const Signal& signal)
+void SimIt6805::setSource(SimVideoSource* source)
 {
     std::lock_guard<std::mutex> l(lock_);
-    if (!plugged_)
-        main_[0][0x05] |= 0x05;  // +5 V change; the clock is not yet stable
-    plugged_ = true;
-    signal_ = signal;
-    linkChanged(lastTmds_, lastScdt_);
-}
-
-void SimIt6805::unplug()
-{
-    std::lock_guard<std::mutex> l(lock_);
-    if (plugged_)
-        main_[0][0x05] |= 0x01;
-    plugged_ = false;
-    linkChanged(lastTmds_, lastScdt_);
-}
-
-void SimIt6805::changeAvi(const Signal& signal)
-{
-    std::lock_guard<std::mutex> l(lock_);
-    signal_ = signal;
-    if (scdt())
-        main_[0][0x12] |= 0x01;
-    encodeLink();
-}
-
-bool SimIt6805::plugged() const
-{
-    std::lock_guard<std::mutex> l(lock_);
-    return plugged_;
-}
-
-SimIt6805::Signal SimIt6805::signal() const
-{
-    std::lock_guard<std::mutex> l(lock_);
-    return signal_;
+    source_ = source;
+    follow();
 }
 
 void SimIt6805::setScdtDropped(bool dropped)
 {
     std::lock_guard<std::mutex> l(lock_);
     scdtDropped_ = dropped;
-    linkChanged(lastTmds_, lastScdt_);
+    linkChanged();
 }
 
 void SimIt6805::setOutputUnstable(bool unstable)
@@ -474,7 +478,7 @@ QJsonObject SimIt6805::state() const
     QJsonObject s;
     s.insert("present", present_);
     s.insert("chip_id", QString("0x%1").arg(chipId_, 2, 16, QChar('0')));
-    s.insert("plus5v", plugged_);
+    s.insert("plus5v", plus5v_);
     s.insert("hpd", main_[3][0xAB] >> 6);
     s.insert("scdt", scdt());
     s.insert("vbo_lanes", 1 << ((main_[5][0xC0] >> 4) & 0x03));

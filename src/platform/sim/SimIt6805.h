@@ -2,6 +2,7 @@
 #include <QJsonObject>
 
 #include "platform/sim/SimI2cDevice.h"
+#include "platform/sim/SimVideoSource.h"
 
 #include <array>
 #include <cstdint>
@@ -20,10 +21,10 @@ namespace kel::platform::sim {
 // reset line is released; a release brings every register to its power-on
 // value.
 //
-// What the chip measures comes from the link: the source's timing and
-// packets appear while +5 V is present and the chip drives hot-plug high
-// (bank 3 register 0xAB bits 7:6 = 11). Counters follow the encodings the
-// driver decodes:
+// What the chip measures comes from the input's source (SimVideoSource):
+// +5 V while a cable is in; the timing and packets while the chip also drives
+// hot-plug high (bank 3 register 0xAB bits 7:6 = 11, which it passes on to
+// the source). Counters follow the encodings the driver decodes:
 // - pixel clock: 20 samples (0x99 and 0x9A bits 1:0, the next one after each
 //   rise of 0x9A bit 7) summing to floor(10240 x RCLK / PCLK), spread evenly;
 // - TMDS: 0x48 + 1 = floor(RCLK x m / character rate) with the largest
@@ -37,34 +38,6 @@ public:
     static constexpr uint16_t kRxPage = 0x5A;
     static constexpr uint16_t kCecPage = 0x64;
     static constexpr uint32_t kDefaultRclkKhz = 20000;
-
-    // What the source sends over the link.
-    struct Signal {
-        uint32_t pclkKhz = 148500;
-        uint16_t hact = 1920, hfp = 88, hsync = 44, hback = 148;
-        uint16_t vact = 1080, vfp = 4, vsync = 5, vback = 36;
-        bool interlaced = false, hpos = true, vpos = true;
-        bool dvi = false;
-        uint8_t colorFormat = 0;     // 0 RGB, 1 YUV 4:2:2, 2 YUV 4:4:4, 3 YUV 4:2:0
-        uint8_t colorimetry = 0;     // AVI C1:C0
-        uint8_t extColorimetry = 0;  // AVI EC2:EC0
-        uint8_t rgbRange = 0;        // AVI Q1:Q0
-        uint8_t yuvRange = 0;        // AVI YQ1:YQ0
-        uint8_t vic = 0;
-        bool audio = true;
-        uint8_t audioLayout = 0x01;  // 0xB1 bits 5:0 (two channels)
-        uint8_t audioCode = 2;       // channel-status rate code (48 kHz)
-        uint32_t audioN = 6144;
-        bool audioCtsFromTmds = true;  // CTS = TMDS character rate in kHz
-        uint32_t audioCts = 0;         // used when not from TMDS
-
-        uint16_t htotal() const { return static_cast<uint16_t>(hact + hfp + hsync + hback); }
-        uint16_t vtotal() const { return static_cast<uint16_t>(vact + vfp + vsync + vback); }
-        // TMDS character rate: the pixel clock, halved for 4:2:0.
-        uint32_t characterKhz() const { return colorFormat == 3 ? pclkKhz / 2 : pclkKhz; }
-        // Above 340 MHz the link runs at the 1/40 clock ratio, scrambled.
-        bool hdmi2() const { return !dvi && characterKhz() > 340000; }
-    };
 
     SimIt6805();
     ~SimIt6805();
@@ -83,14 +56,9 @@ public:
     uint8_t chipId() const;
     void setIdVariant(uint8_t value);  // register 0x02: 0x05 or 0x07
 
-    // The link.
-    void plug(const Signal& signal);
-    void unplug();
-    // The source changes its AVI InfoFrame (new colour format etc.).
-    void changeAvi(const Signal& signal);
-    bool plugged() const;
-    Signal signal() const;
-    bool tmds() const;
+    // The source at the chip's input; the chip follows its changes at every
+    // transfer (latching +5 V, clock and sync changes and new InfoFrames).
+    void setSource(SimVideoSource* source);
     bool scdt() const;
 
     // Back doors.
@@ -127,11 +95,13 @@ private:
     void writeMain(uint8_t r, uint8_t v);
     int bankOf(uint8_t r) const;
     uint8_t& cell(int bank, uint8_t r) { return main_[static_cast<size_t>(bank)][r]; }
-    void linkChanged(bool wasTmds, bool wasScdt);
+    void follow();
+    void linkChanged();
+    bool tmds() const;
     void encodeLink();
-    void encodeTiming(const Signal& s);
-    void encodeAvi(const Signal& s);
-    void encodeAudio(const Signal& s);
+    void encodeTiming(const SimVideoTiming& t, bool halfWidth);
+    void encodeAvi(bool on);
+    void encodeAudio(bool on);
     uint8_t portStatus() const;
     unsigned pixelSample(unsigned index) const;
     void efuseCommand();
@@ -149,8 +119,11 @@ private:
     bool present_ = true;
     uint8_t chipId_ = 0xA0;
     uint8_t idVariant_ = 0x05;
-    bool plugged_ = false;
-    Signal signal_;
+    SimVideoSource* source_ = nullptr;
+    SimVideoSource::Spec spec_;
+    bool plus5v_ = false;
+    bool sending_ = false;
+    unsigned generation_ = 0;
     bool scdtDropped_ = false;
     bool outputUnstable_ = false;
     bool caofNever_ = false;
