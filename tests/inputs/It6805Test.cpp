@@ -359,6 +359,71 @@ TEST_F(It6805, AudioOnIsReachedWithoutAudioAfterTwoTries)
     EXPECT_EQ(hdmi(4).signal, 0u);
 }
 
+TEST_F(It6805, DisagreeingChannelStatusForcesTheComputedRateAfterSixteenChecks)
+{
+    ASSERT_TRUE(bringUp(fhd60()));
+    chip().setAudioCodeOverride(0x03);  // says 32 kHz; N and CTS give 48 kHz
+    state().passCount50 = 0;
+    state().Current_AudioSamplingFreq_ErrorCount = 0;
+    const auto check = [&] {
+        chip().latch(0x10, 0x80);  // audio interrupt: checked again
+        run(1);
+    };
+    for (int i = 0; i < 15; ++i)
+        check();
+    EXPECT_EQ(state().Current_AudioSamplingFreq_ErrorCount, 15);
+    EXPECT_EQ(chip().reg(0, 0x81) & 0x40, 0);
+    check();
+    EXPECT_EQ(chip().reg(0, 0x81) & 0x40, 0x40) << "forced";
+    EXPECT_EQ(chip().reg(0, 0x8A) & 0x3F, 2);
+    chip().setAudioCodeOverride(-1);
+    check();
+    EXPECT_EQ(chip().reg(0, 0x81) & 0x40, 0) << "agreement leaves forced mode";
+}
+
+struct EventCase {
+    const char* name;
+    uint8_t reg, bits, reg2, bits2;
+};
+
+class It6805Events : public It6805, public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(It6805Events, LinkEventsWhileStableRestartTheSync)
+{
+    ASSERT_TRUE(bringUp(fhd60()));
+    chip().latch(GetParam().reg, GetParam().bits);
+    chip().latch(GetParam().reg2, GetParam().bits2);
+    run(1);
+    EXPECT_EQ(state().iTE6805_DATA.Flag_VidStable_Done, 0);
+    EXPECT_EQ(state().iTE6805_DATA.STATEV, ite6805_dev::STATEV_CheckSync) << "sync is still there";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, It6805Events,
+                         ::testing::Values(EventCase{"scdc_ratio", 0x08, 0x01, 0x08, 0x01},
+                                           EventCase{"symbol_lock_all_channels", 0x05, 0x04, 0x06, 0x70}),
+                         [](const ::testing::TestParamInfo<EventCase>& info) { return std::string(info.param.name); });
+
+TEST_F(It6805, HotPlugOfPort1SetsOnlyTheInputTypeAndPort0WithoutFiveVoltsPublishesNoSignal)
+{
+    run(2);
+    uint8_t ch = 0x20;
+    ASSERT_EQ(src().i2c->i2c_write(src().i2c_fd, tarvosource::kReceiverSwitch, 0, &ch, 1), 1);
+    ite6805_drv& drv = src().ite6805->drv();
+    state().iTE6805_DATA.inputType = 2;
+    sim().clearTransfers();
+    drv.iTE6805_Set_HPD_Ctrl(1, 0, 0);
+    EXPECT_EQ(state().iTE6805_DATA.inputType, 0);
+    EXPECT_TRUE(sim().transfers().empty());
+    QSignalSpy spy(&store(), &KelRamPara::sig_update_para);
+    drv.iTE6805_Set_HPD_Ctrl(0, 1, 0);
+    EXPECT_EQ(spy.count(), 0);
+    drv.iTE6805_Set_HPD_Ctrl(0, 0, 0);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), SYNC_INPUT_INFO);
+    EXPECT_EQ(hdmi(4).signal, 1u);
+    EXPECT_EQ(hdmi(4).stable, 1u);
+}
+
 TEST_F(It6805, UnstableOutputPulsesHotPlugInsteadOfPublishing)
 {
     chip().setOutputUnstable(true);

@@ -323,7 +323,7 @@ void SimIt6805::encodeAudio(bool linkOn)
     const SimVideoSource::Spec& s = spec_;
     const bool on = linkOn && s.hdmi() && s.audio.present();
     static const uint8_t kLayouts[9] = {0, 0x01, 0x01, 0x03, 0x03, 0x07, 0x07, 0x0F, 0x0F};
-    const uint8_t code = on ? s.audio.rateCode() : 0;
+    const uint8_t code = !on ? 0 : audioCodeOverride_ >= 0 ? static_cast<uint8_t>(audioCodeOverride_) : s.audio.rateCode();
     auto& b0 = main_[0];
     b0[0xB0] = 0;
     b0[0xB1] = on ? static_cast<uint8_t>(0x80 | kLayouts[s.audio.channels > 8 ? 8 : s.audio.channels]) : 0;
@@ -404,6 +404,13 @@ void SimIt6805::setCaofNeverDone(bool never)
     caofNever_ = never;
 }
 
+void SimIt6805::setAudioCodeOverride(int code)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    audioCodeOverride_ = code;
+    encodeLink();
+}
+
 void SimIt6805::setEfuse(uint16_t addr, uint8_t first, uint8_t second)
 {
     std::lock_guard<std::mutex> l(lock_);
@@ -477,6 +484,8 @@ QJsonObject SimIt6805::state() const
     std::lock_guard<std::mutex> l(lock_);
     QJsonObject s;
     s.insert("present", present_);
+    s.insert("addr", QString("0x%1").arg(kMainPage, 2, 16, QChar('0')));
+    s.insert("reset_held", resetHeld_ ? resetHeld_() : false);
     s.insert("chip_id", QString("0x%1").arg(chipId_, 2, 16, QChar('0')));
     s.insert("plus5v", plus5v_);
     s.insert("hpd", main_[3][0xAB] >> 6);

@@ -66,6 +66,9 @@ public:
     void setOutputUnstable(bool unstable);      // 0x19 bit 1 stays clear
     void latch(uint8_t reg, uint8_t bits);      // raise interrupt bits (0x05 ECC bit 5, ...)
     void setCaofNeverDone(bool never);
+    // The channel-status rate code shown in 0xB5 (-1: the source's own), to
+    // make it disagree with N/CTS.
+    void setAudioCodeOverride(int code);
     void setEfuse(uint16_t addr, uint8_t first, uint8_t second);
     // Stores a reference clock in the efuse: b1..b3 little-endian, b4 0xC0
     // for the hundredths form.
@@ -127,6 +130,7 @@ private:
     bool scdtDropped_ = false;
     bool outputUnstable_ = false;
     bool caofNever_ = false;
+    int audioCodeOverride_ = -1;
     uint32_t rclkKhz_ = kDefaultRclkKhz;
     unsigned pclkIndex_ = 0;
     bool lastTmds_ = false;
