@@ -76,6 +76,32 @@ void InputBoardFixture::run(int iterations)
     }
 }
 
+void InputBoardFixture::plug(int input, const std::string& source)
+{
+    platform::sim::SimVideoSource::Spec spec;
+    ASSERT_TRUE(platform::sim::SimVideoSource::parse(QString::fromStdString(source), &spec)) << source;
+    sim().source(input).plug(spec);
+}
+
+unsigned InputBoardFixture::hpdDrops(int input)
+{
+    const uint8_t channel = tarvosource::i2c_switch_channel[input];
+    uint8_t bank = 0, level = 0;
+    unsigned drops = 0;
+    for (const auto& t : sim().transfers()) {
+        if ((t.addr != 0x48 && t.addr != 0x4A) || !t.ok || t.receiverChannels != channel || t.written.size() != 2)
+            continue;
+        if (t.written[0] == 0x0F)
+            bank = t.written[1] & 3;
+        else if (t.written[0] == 0xB0 && bank == 1) {
+            const uint8_t now = t.written[1] & 3;
+            drops += level == 3 && now != 3;
+            level = now;
+        }
+    }
+    return drops;
+}
+
 uint8_t InputBoardFixture::reg(int index) const { return store_->LocalRegBank[index]; }
 
 void InputBoardFixture::setReg(int index, uint8_t value) { store_->LocalRegBank[index] = value; }

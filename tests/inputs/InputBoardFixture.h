@@ -32,6 +32,11 @@ protected:
     bool runUntilState(uint8_t state, int maxIterations = 500);
     // Runs iterations with one tick each.
     void run(int iterations);
+    // Plugs a source given as a board.ini source<k> value ("vic:16", ...).
+    void plug(int input, const std::string& source);
+    // Hot-plug drops of input 0..3's receiver in the transfer log: writes of
+    // bank 1 register 0xB0 that leave the high level 3.
+    unsigned hpdDrops(int input);
     uint8_t reg(int index) const;
     void setReg(int index, uint8_t value);
     std::array<uint8_t, 256> eeprom(int input);

@@ -353,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, It6805Csc,
 TEST_F(It6805, AudioOnIsReachedWithoutAudioAfterTwoTries)
 {
     Signal s = fhd60();
-    s.audio = {};
+    s.audio.fs = 0;  // no audio
     ASSERT_TRUE(bringUp(s));
     EXPECT_EQ(state().Current_AudioCheck_TryCount, 2);
     EXPECT_EQ(hdmi(4).signal, 0u);

@@ -140,8 +140,10 @@ TEST_F(S5p210Faults, AbsentChipKeepsTheFpgaSideWaiting)
 TEST_F(SteadyPass, RestartWritesTheEdidFirstAndRestartsInTheSameIteration)
 {
     setEdidRecord(2, 1920, 1080, 50);
+    plug(2, "vic:16");
+    run(6);
     const unsigned before = sim().eeprom(2).pageWrites();
-    const unsigned hpd = src().it6602->hpdLowCount;
+    const unsigned hpd = hpdDrops(2);
     src().request_restart(2);
     run(1);
     EXPECT_EQ(sim().eeprom(2).pageWrites(), before + 32);
@@ -149,7 +151,7 @@ TEST_F(SteadyPass, RestartWritesTheEdidFirstAndRestartsInTheSameIteration)
     EXPECT_EQ(eeprom(2)[0x36] | (eeprom(2)[0x37] << 8), 11876);
     EXPECT_EQ(src().source_restart_request[2], 0);
     EXPECT_EQ(src().source_edid_written[2], 1);
-    EXPECT_EQ(src().it6602->hpdLowCount, hpd + 1);
+    EXPECT_EQ(hpdDrops(2), hpd + 1);
     EXPECT_EQ(sim().port().value() & 0x01, 0x01);
     EXPECT_EQ(sim().gpio().level(SimInputBoard::kEdidWp), 16);
     EXPECT_EQ(reg(38) & 0x02, 0x02);
@@ -157,6 +159,9 @@ TEST_F(SteadyPass, RestartWritesTheEdidFirstAndRestartsInTheSameIteration)
 
 TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
 {
+    for (int k = 0; k < 4; ++k)
+        plug(k, "vic:4");
+    run(6);
     for (int k = 0; k < 6; ++k)
         src().source_edid_written[k] = 1;
     std::array<unsigned, 6> before;
@@ -164,31 +169,39 @@ TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
         before[k] = sim().eeprom(k).pageWrites();
         src().source_restart_request[k] = 1;
     }
-    const unsigned hpd = src().it6602->hpdLowCount;
-    startLog();
+    for (int d = 0; d < 2; ++d)
+        sim().it6805(d).clearWrites();
+    unsigned hpd = 0;
+    for (int k = 0; k < 4; ++k)
+        hpd += hpdDrops(k);
     run(1);
     for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(sim().eeprom(k).pageWrites(), before[k]);
         EXPECT_EQ(src().source_restart_request[k], 0);
     }
-    EXPECT_EQ(src().it6602->hpdLowCount, hpd + 4);
-    // Both IT6805s drop hot-plug (no +5 V: released) on their own channels
-    // and are initialised again.
-    for (uint8_t channel : {0x20, 0x10}) {
-        const std::vector<HpdWrite> w = hpdWrites();
-        EXPECT_TRUE(std::any_of(w.begin(), w.end(), [&](const HpdWrite& h) { return h.channel == channel && h.bits == 0; }));
-        EXPECT_TRUE(chipIdRead(channel));
+    unsigned after = 0;
+    for (int k = 0; k < 4; ++k)
+        after += hpdDrops(k);
+    EXPECT_EQ(after, hpd + 4);
+    // Both IT6805s drop hot-plug (no +5 V: released) and are initialised
+    // again (the table's first write).
+    for (int d = 0; d < 2; ++d) {
+        const auto w = sim().it6805(d).writes();
+        EXPECT_TRUE(std::any_of(w.begin(), w.end(), [](const auto& x) { return x.bank == 3 && x.reg == 0xAB && (x.value >> 6) == 0; }));
+        EXPECT_TRUE(std::any_of(w.begin(), w.end(), [](const auto& x) { return x.bank == 0 && x.reg == 0x22 && x.value == 0x08; }));
     }
 }
 
 TEST_F(SteadyPass, PollingNeverRestartsAnInputWhoseEdidIsStillToBeWritten)
 {
+    plug(3, "vic:16");
+    run(6);
     src().source_restart_request[3] = 1;
     src().source_edid_written[3] = 0;
-    const unsigned hpd = src().it6602->hpdLowCount;
+    const unsigned hpd = hpdDrops(3);
     src().sourcecheck(&src());
     EXPECT_EQ(src().source_restart_request[3], 1);
-    EXPECT_EQ(src().it6602->hpdLowCount, hpd);
+    EXPECT_EQ(hpdDrops(3), hpd);
 }
 
 TEST_F(SteadyPass, ChangePostedDuringTheEdidWriteIsWrittenOnTheNextPass)

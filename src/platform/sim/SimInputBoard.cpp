@@ -8,6 +8,7 @@
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputPort.h"
 #include "platform/sim/SimIt6805.h"
+#include "platform/sim/SimIt6602.h"
 #include "platform/sim/SimLoggedDevice.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
@@ -97,12 +98,14 @@ SimInputBoard::SimInputBoard(SimBoard& board)
     }
     edidSwitch_->attach(kS5p210Channel, kS5p210, s5p210_.get());
     attachIt6805s();
+    for (int k = 0; k < 4; ++k)
+        rxSwitch_->attach(kEdidChannel[k], it6602Addr_[k], it6602_[k].get());
     root_ = {{kReceiverSwitch, rxSwitch_.get()}, {kEdidSwitch, edidSwitch_.get()}, {kPort, port_.get()},
              {kCdce913, cdce913_.get()}, {kSii9022, sii9022_.get()}};
     for (auto& [addr, dev] : root_)
         bus_.attach(addr, dev);
     route();
-    gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.from, e.to); });
+    gpio_->setObserver([this](const SimGpioLines::Edge& e) { onGpio(e.offset, e.from, e.to); });
     board_.addStateWriter("input_board", [this] { return state(); });
 
     openKnob();
@@ -166,6 +169,15 @@ void SimInputBoard::readScenario()
         SimEdidEeprom* eeprom = eeproms_[k].get();
         sources_[k]->setEdidReader([eeprom] { return eeprom->contents(); });
     }
+    for (int k = 0; k < 4; ++k) {
+        it6602_[k] = std::make_unique<SimIt6602>(*sources_[k], [this] { return gpio_->level(kIt6602Reset) == 0; });
+        it6602_[k]->setPresent(board_.scenarioFlag(QString("input_board/it6602_present%1").arg(k), true,
+                                                   "the IT6602 receiver of this input answers"));
+        const uint32_t addr8 = board_.scenarioNumber(QString("input_board/it6602_addr%1").arg(k), 0x90,
+                                                     "the receiver's 8-bit address: 0x90 or 0x94");
+        it6602Addr_[k] = addr8 == 0x94 ? 0x4A : 0x48;
+        it6602_[k]->setHpdObserver([this] { board_.writeState(); });
+    }
 }
 
 void SimInputBoard::attachIt6805s()
@@ -174,6 +186,7 @@ void SimInputBoard::attachIt6805s()
         SimIt6805& chip = *it6805_[d];
         chip.setResetHeld([this] { return gpio_->level(kIt6805Reset) == 0; });
         chip.setSource(sources_[static_cast<size_t>(4 + d)].get());
+        chip.setHpdObserver([this] { board_.writeState(); });
         for (uint16_t page : {SimIt6805::kMainPage, SimIt6805::kEdidPage, SimIt6805::kRxPage, SimIt6805::kCecPage})
             rxSwitch_->attach(kIt6805Channel[d], page, chip.page(page));
     }
@@ -237,8 +250,13 @@ void SimInputBoard::clearTransfers()
     log_.clear();
 }
 
-void SimInputBoard::onGpio(uint16_t from, uint16_t to)
+void SimInputBoard::onGpio(uint32_t offset, uint16_t from, uint16_t to)
 {
+    // The receivers see their reset line: held, they drop hot-plug and stop
+    // answering; released, they come back with their power-on values.
+    if (offset == kIt6602Reset && from != to)
+        for (auto& chip : it6602_)
+            to == 0 ? chip->holdReset() : chip->powerOn();
     // Lines change rarely (resets, write protection around EEPROM writes):
     // each change publishes the board, with the images rewritten so far.
     const bool dirty = stateDirty_.exchange(false);
@@ -326,14 +344,19 @@ QJsonObject SimInputBoard::state() const
         eeproms.append(e);
     }
     s.insert("eeproms", eeproms);
-    QJsonArray it6805;
-    for (const auto& chip : it6805_)
-        it6805.append(chip->state());
-    s.insert("it6805", it6805);
     QJsonArray sources;
     for (int k = 0; k < 6; ++k)
         sources.append(sources_[k]->state());
     s.insert("sources", sources);
+    QJsonArray receivers;
+    for (int k = 0; k < 4; ++k) {
+        QJsonObject r = it6602_[k]->state();
+        r.insert("addr", hex2(it6602Addr_[k] << 1));
+        receivers.append(r);
+    }
+    for (const auto& chip : it6805_)
+        receivers.append(chip->state());
+    s.insert("receivers", receivers);
     return s;
 }
 

@@ -26,6 +26,7 @@ class SimI2cDevice;
 class SimLoggedDevice;
 class SimIt6805;
 class SimVideoSource;
+class SimIt6602;
 
 // The simulated input-source board on "/dev/i2c-0": the receiver switch
 // (0xEE), the EDID switch (0xE0) with six EDID EEPROMs and the 0xD0 chip
@@ -42,6 +43,7 @@ class SimVideoSource;
 //   source<k> and its detail keys: what is plugged into input k at start
 //             (SimVideoSource; a fresh board has source2 = edid, the input
 //             window 0 shows)
+//   it6602_present<k> = yes | no; it6602_addr<k> = 0x90 | 0x94 (k = 0..3)
 class SimInputBoard {
 public:
     // 7-bit addresses.
@@ -88,6 +90,8 @@ public:
     // The source plugged into input k (0..5); its plug()/unplug() are the
     // live back door.
     SimVideoSource& source(int input) { return *sources_.at(input); }
+    // The IT6602 receiver of input 0..3.
+    SimIt6602& it6602(int input) { return *it6602_.at(input); }
 
     // One served run of messages to one address: the bytes written, the
     // bytes read, whether the chip answered, and the switch channels at the
@@ -115,7 +119,7 @@ private:
     void readScenario();
     void attachIt6805s();
     void route();
-    void onGpio(uint16_t from, uint16_t to);
+    void onGpio(uint32_t offset, uint16_t from, uint16_t to);
     SimI2cDevice* find(uint16_t addr);
     void record(uint16_t addr, const I2cMsg* msgs, int count, bool ok);
     void openKnob();
@@ -128,6 +132,8 @@ private:
     std::unique_ptr<SimInputPort> port_;
     std::array<std::unique_ptr<SimEdidEeprom>, 6> eeproms_;
     std::array<std::unique_ptr<SimVideoSource>, 6> sources_;
+    std::array<std::unique_ptr<SimIt6602>, 4> it6602_;
+    std::array<uint16_t, 4> it6602Addr_{};
     std::unique_ptr<SimRegisterChip> s5p210_;
     std::unique_ptr<SimRegisterChip> cdce913_;
     std::unique_ptr<SimRegisterChip> sii9022_;

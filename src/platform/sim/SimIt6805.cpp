@@ -98,9 +98,30 @@ void SimIt6805::powerOn()
     encodeLink();
 }
 
-bool SimIt6805::transfer(uint16_t addr7, I2cMsg* msgs, int count)
+void SimIt6805::setHpdObserver(std::function<void()> observer)
 {
     std::lock_guard<std::mutex> l(lock_);
+    hpdObserver_ = std::move(observer);
+}
+
+bool SimIt6805::transfer(uint16_t addr7, I2cMsg* msgs, int count)
+{
+    std::function<void()> observer;
+    bool ok;
+    {
+        std::lock_guard<std::mutex> l(lock_);
+        ok = transferLocked(addr7, msgs, count);
+        if (hpdChanged_)
+            observer = hpdObserver_;
+        hpdChanged_ = false;
+    }
+    if (observer)
+        observer();
+    return ok;
+}
+
+bool SimIt6805::transferLocked(uint16_t addr7, I2cMsg* msgs, int count)
+{
     if (!answers())
         return false;
     follow();
@@ -180,8 +201,10 @@ void SimIt6805::writeMain(uint8_t r, uint8_t v)
         ++pclkIndex_;
     else if ((bank == 3 || bank == 7) && r == 0x3A && (v & 0x80) && !caofNever_)
         main_[0][bank == 3 ? 0x08 : 0x0D] |= 0x10;
-    else if (bank == 3 && r == 0xAB && ((old ^ v) & 0xC0) && source_) {
-        source_->setHotPlug((v & 0xC0) == 0xC0);
+    else if (bank == 3 && r == 0xAB && ((old ^ v) & 0xC0)) {
+        hpdChanged_ = true;
+        if (source_)
+            source_->setHotPlug((v & 0xC0) == 0xC0);
         follow();
     }
     else if (bank == 5 && r == 0xD2 && !(old & 0x10) && (v & 0x10))
@@ -484,7 +507,7 @@ QJsonObject SimIt6805::state() const
     std::lock_guard<std::mutex> l(lock_);
     QJsonObject s;
     s.insert("present", present_);
-    s.insert("addr", QString("0x%1").arg(kMainPage, 2, 16, QChar('0')));
+    s.insert("addr", QString("0x%1").arg(kMainPage << 1, 2, 16, QChar('0')));
     s.insert("reset_held", resetHeld_ ? resetHeld_() : false);
     s.insert("chip_id", QString("0x%1").arg(chipId_, 2, 16, QChar('0')));
     s.insert("plus5v", plus5v_);

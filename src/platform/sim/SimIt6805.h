@@ -48,6 +48,9 @@ public:
     SimI2cDevice* page(uint16_t addr7);
     // Returns true while the chip is held in reset (called per transfer).
     void setResetHeld(std::function<bool()> held);
+    // Called (outside the chip's lock) after the chip changed its hot-plug
+    // level.
+    void setHpdObserver(std::function<void()> observer);
 
     // Identity.
     void setPresent(bool present);
@@ -92,6 +95,7 @@ private:
     friend class Page;
 
     bool transfer(uint16_t addr7, I2cMsg* msgs, int count);
+    bool transferLocked(uint16_t addr7, I2cMsg* msgs, int count);
     bool answers();
     void powerOn();
     uint8_t readMain(uint8_t r);
@@ -118,6 +122,8 @@ private:
     std::map<uint16_t, std::array<uint8_t, 2>> efuse_;
     std::vector<Write> writes_;
     std::function<bool()> resetHeld_;
+    std::function<void()> hpdObserver_;
+    bool hpdChanged_ = false;
     bool wasHeld_ = false;
     bool present_ = true;
     uint8_t chipId_ = 0xA0;

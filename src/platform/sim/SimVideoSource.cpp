@@ -130,10 +130,8 @@ SimVideoSource::Spec SimVideoSource::fromScenario(SimBoard& board, int input, co
                          {{"hdmi", Link::Hdmi}, {"dvi", Link::Dvi}}, Link::Hdmi);
     const QStringList audio =
         board.scenario(key + "_audio", "48000/2", "none | <fs Hz>/<channels>").toString().split('/');
-    if (audio.size() == 2) {
-        s.audio.fs = audio[0].trimmed().toUInt();
-        s.audio.channels = static_cast<uint8_t>(qBound(0u, audio[1].trimmed().toUInt(), 8u));
-    }
+    s.audio.fs = audio.size() == 2 ? audio[0].trimmed().toUInt() : 0;
+    s.audio.channels = audio.size() == 2 ? static_cast<uint8_t>(qBound(0u, audio[1].trimmed().toUInt(), 8u)) : 0;
     return s;
 }
 

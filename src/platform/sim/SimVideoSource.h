@@ -44,8 +44,8 @@ public:
     enum class Link : uint8_t { Hdmi, Dvi };
 
     struct Audio {
-        uint32_t fs = 0;  // sample rate in Hz, 0 = no audio
-        uint8_t channels = 0;
+        uint32_t fs = 48000;  // sample rate in Hz, 0 = no audio
+        uint8_t channels = 2;
         bool present() const { return fs > 0 && channels > 0; }
         // HDMI audio clock regeneration: the recommended N for the rate,
         // and CTS = f_TMDS x N / (128 x fs).

@@ -96,7 +96,7 @@ TEST(SimVideoSource, AudioClockRegeneration)
         EXPECT_EQ(a.cts(148500), c.cts) << c.fs;
         EXPECT_EQ(a.rateCode(), c.code) << c.fs;
     }
-    EXPECT_EQ(SimVideoSource::Audio{}.cts(148500), 0u);
+    EXPECT_EQ((SimVideoSource::Audio{0, 0}).cts(148500), 0u);
 }
 
 std::array<uint8_t, 256> edidWith(const uint8_t* dtd)
