@@ -14,12 +14,15 @@
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimIt6805.h"
+#include "platform/sim/SimVideoSource.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/Board.h"
 #include "platform/RegisterWindow.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimRegisterMemory.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -64,6 +67,27 @@ protected:
     {
         sim().bus().clearLog();
         sim().bus().setLogging(true);
+        sim().clearTransfers();
+    }
+    // Hot-plug writes of the IT6805s (bank 3 register 0xAB; the driver
+    // writes 0xAB in no other bank): the channel and bits 7:6.
+    struct HpdWrite { uint8_t channel; int bits; };
+    std::vector<HpdWrite> hpdWrites()
+    {
+        std::vector<HpdWrite> out;
+        for (const auto& t : sim().transfers())
+            if (t.addr == platform::sim::SimIt6805::kMainPage && t.ok && t.written.size() == 2 && t.written[0] == 0xAB)
+                out.push_back({t.receiverChannels, t.written[1] >> 6});
+        return out;
+    }
+    // Whether the chip on a channel had its ChipID read (initialisation).
+    bool chipIdRead(uint8_t channel)
+    {
+        for (const auto& t : sim().transfers())
+            if (t.addr == platform::sim::SimIt6805::kMainPage && t.ok && t.receiverChannels == channel &&
+                t.written.size() == 1 && t.written[0] == 0x04 && t.readLength == 1)
+                return true;
+        return false;
     }
 };
 
@@ -145,6 +169,8 @@ TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
         before[k] = sim().eeprom(k).pageWrites();
         src().source_restart_request[k] = 1;
     }
+    for (int d = 0; d < 2; ++d)
+        sim().it6805(d).clearWrites();
     unsigned hpd = 0;
     for (int k = 0; k < 4; ++k)
         hpd += hpdDrops(k);
@@ -157,8 +183,13 @@ TEST_F(SteadyPass, FactoryResetRestartsWrittenInputsWithoutRewriting)
     for (int k = 0; k < 4; ++k)
         after += hpdDrops(k);
     EXPECT_EQ(after, hpd + 4);
-    EXPECT_EQ(src().ite6805->lastHpd.dev, 1);
-    EXPECT_EQ(src().ite6805->lastHpd.level, 0);
+    // Both IT6805s drop hot-plug (no +5 V: released) and are initialised
+    // again (the table's first write).
+    for (int d = 0; d < 2; ++d) {
+        const auto w = sim().it6805(d).writes();
+        EXPECT_TRUE(std::any_of(w.begin(), w.end(), [](const auto& x) { return x.bank == 3 && x.reg == 0xAB && (x.value >> 6) == 0; }));
+        EXPECT_TRUE(std::any_of(w.begin(), w.end(), [](const auto& x) { return x.bank == 0 && x.reg == 0x22 && x.value == 0x08; }));
+    }
 }
 
 TEST_F(SteadyPass, PollingNeverRestartsAnInputWhoseEdidIsStillToBeWritten)
@@ -224,11 +255,13 @@ TEST_F(SteadyPass, FailedCustomWriteClearsTheInputsEdidBitButStillRestarts)
     setEdidRecord(4, 1920, 1080, 60);
     ASSERT_EQ(reg(38) & 0x08, 0x08);
     src().request_restart(4);
+    startLog();
     run(1);
     EXPECT_EQ(reg(38) & 0x08, 0);
     EXPECT_EQ(src().source_edid_written[4], 1);
     EXPECT_EQ(src().source_restart_request[4], 0);
-    EXPECT_EQ(src().ite6805->lastHpd.dev, 0);
+    ASSERT_FALSE(hpdWrites().empty());
+    EXPECT_EQ(hpdWrites()[0].channel, 0x20);
     // A later write that sticks sets it again.
     sim().eeprom(4).setStuck(false);
     src().request_restart(4);
@@ -328,6 +361,11 @@ class Reg0Hotplug : public SteadyPass, public ::testing::WithParamInterface<HpdC
 TEST_P(Reg0Hotplug, ActsOnTheRightIt6805ChannelAndComesBack)
 {
     const HpdCase& c = GetParam();
+    // A source gives the chips +5 V, so the level shows in bits 7:6.
+    platform::sim::SimVideoSource::Spec spec;
+    ASSERT_TRUE(platform::sim::SimVideoSource::parse("vic:16", &spec));
+    sim().source(4).plug(spec);
+    sim().source(5).plug(spec);
     startLog();
     setReg(0, c.reg0);
     run(1);
@@ -337,8 +375,10 @@ TEST_P(Reg0Hotplug, ActsOnTheRightIt6805ChannelAndComesBack)
     EXPECT_EQ(ch[0], 0x01);
     EXPECT_EQ(ch[1], c.channel);
     EXPECT_EQ(ch[2], 0x01);
-    EXPECT_EQ(src().ite6805->lastHpd.level, c.level);
-    EXPECT_EQ(src().ite6805->lastHpd.dev, c.dev);
+    const std::vector<HpdWrite> w = hpdWrites();
+    ASSERT_FALSE(w.empty());
+    EXPECT_EQ(w[0].channel, c.channel);
+    EXPECT_EQ(w[0].bits, c.level ? 3 : 1);
     EXPECT_EQ(reg(0), 0);
 }
 
@@ -372,7 +412,10 @@ TEST_F(SteadyPass, Reg32BitsActOnIt6805Device0AndItsResetLine)
     ASSERT_GE(ch.size(), 2u);
     EXPECT_EQ(ch[0], 0x10);  // bit 5: device 1 on its own channel
     EXPECT_EQ(ch[1], 0x20);  // bit 0: device 0
-    EXPECT_EQ(src().ite6805->initCalls[0], 1u);
+    ASSERT_FALSE(hpdWrites().empty());
+    EXPECT_EQ(hpdWrites()[0].channel, 0x10);
+    EXPECT_TRUE(chipIdRead(0x20)) << "device 0 initialised";
+    EXPECT_FALSE(chipIdRead(0x10));
     EXPECT_EQ(reg(32), 0);
     setReg(32, 0x04);
     run(1);
@@ -380,6 +423,8 @@ TEST_F(SteadyPass, Reg32BitsActOnIt6805Device0AndItsResetLine)
     setReg(32, 0x02);
     run(1);
     EXPECT_EQ(sim().gpio().level(SimInputBoard::kIt6805Reset), 16);
+    // An absent chip keeps the restarted state (it is not identified again).
+    sim().it6805(0).setPresent(false);
     src().ite6805->set_device_state(0, 5);
     setReg(32, 0x10);
     run(1);

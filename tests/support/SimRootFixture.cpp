@@ -10,6 +10,7 @@ namespace kel::test {
 void SimRootFixture::SetUp()
 {
     ASSERT_TRUE(dir_.isValid());
+    beforeBoard();
     platform::Board::initSim(dir_.path().toStdString());
     platform::Sleeper::setHook([this](uint64_t us) { slept_ += us; });
 }

@@ -22,6 +22,9 @@ protected:
     // Host path of a logical path under this test's root.
     std::string hostPath(const std::string& logical) const;
     uint64_t sleptUs() const { return slept_.load(); }
+    // Runs in the fresh root before the simulated board reads it (a test
+    // writes its board.ini here).
+    virtual void beforeBoard() {}
 
 private:
     QTemporaryDir dir_;

@@ -7,6 +7,7 @@
 #include "platform/sim/SimI2cBus.h"
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimIt6602.h"
 #include "platform/sim/SimIt66121.h"
 #include "platform/sim/SimLoggedDevice.h"
@@ -77,6 +78,7 @@ QString hex2(unsigned v) { return QString("0x%1").arg(v, 2, 16, QChar('0')); }
 } // namespace
 
 constexpr uint8_t SimInputBoard::kEdidChannel[6];
+constexpr uint8_t SimInputBoard::kIt6805Channel[2];
 
 SimInputBoard::SimInputBoard(SimBoard& board)
     : board_(board),
@@ -98,6 +100,7 @@ SimInputBoard::SimInputBoard(SimBoard& board)
         edidSwitch_->attach(kEdidChannel[k], kEeprom, eeproms_[k].get());
     }
     edidSwitch_->attach(kS5p210Channel, kS5p210, s5p210_.get());
+    attachIt6805s();
     for (int k = 0; k < 4; ++k)
         rxSwitch_->attach(kEdidChannel[k], it6602Addr_[k], it6602_[k].get());
     root_ = {{kReceiverSwitch, rxSwitch_.get()}, {kEdidSwitch, edidSwitch_.get()}, {kPort, port_.get()},
@@ -165,6 +168,13 @@ void SimInputBoard::readScenario()
         std::fprintf(stderr, "%s: [input_board] sdi_sink=%s is not a sink kind; using hdmi\n",
                      board_.scenarioPath().c_str(), qPrintable(sink));
     it66121_->setSink(kind);
+    for (int d = 0; d < 2; ++d) {
+        it6805_[d] = std::make_unique<SimIt6805>();
+        it6805_[d]->setPresent(board_.scenarioFlag(QString("input_board/it6805_present%1").arg(d), true,
+                                                   d ? "the IT6805 of input 5 answers" : "the IT6805 of input 4 answers"));
+        it6805_[d]->setChipId(static_cast<uint8_t>(board_.scenarioNumber(
+            QString("input_board/it6805_chipid%1").arg(d), 0xA0, "IT6805 revision (register 0x04): 0x10, 0xE0 or other")));
+    }
     for (int k = 0; k < 6; ++k) {
         // Window 0 shows input 2 by default: a fresh board has a source there.
         sources_[k] = std::make_unique<SimVideoSource>();
@@ -180,6 +190,18 @@ void SimInputBoard::readScenario()
                                                      "the receiver's 8-bit address: 0x90 or 0x94");
         it6602Addr_[k] = addr8 == 0x94 ? 0x4A : 0x48;
         it6602_[k]->setHpdObserver([this] { board_.writeState(); });
+    }
+}
+
+void SimInputBoard::attachIt6805s()
+{
+    for (int d = 0; d < 2; ++d) {
+        SimIt6805& chip = *it6805_[d];
+        chip.setResetHeld([this] { return gpio_->level(kIt6805Reset) == 0; });
+        chip.setSource(sources_[static_cast<size_t>(4 + d)].get());
+        chip.setHpdObserver([this] { board_.writeState(); });
+        for (uint16_t page : {SimIt6805::kMainPage, SimIt6805::kEdidPage, SimIt6805::kRxPage, SimIt6805::kCecPage})
+            rxSwitch_->attach(kIt6805Channel[d], page, chip.page(page));
     }
 }
 
@@ -248,6 +270,9 @@ void SimInputBoard::onGpio(uint32_t offset, uint16_t from, uint16_t to)
     if (offset == kIt6602Reset && from != to)
         for (auto& chip : it6602_)
             to == 0 ? chip->holdReset() : chip->powerOn();
+    if (offset == kIt6805Reset && from != to && to == 0)
+        for (auto& chip : it6805_)
+            chip->holdReset();
     // Lines change rarely (resets, write protection around EEPROM writes):
     // each change publishes the board, with the images rewritten so far.
     const bool dirty = stateDirty_.exchange(false);
@@ -346,6 +371,8 @@ QJsonObject SimInputBoard::state() const
         r.insert("addr", hex2(it6602Addr_[k] << 1));
         receivers.append(r);
     }
+    for (const auto& chip : it6805_)
+        receivers.append(chip->state());
     s.insert("receivers", receivers);
     return s;
 }

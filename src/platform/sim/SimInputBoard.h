@@ -25,6 +25,7 @@ class SimGpioLines;
 class SimI2cDevice;
 class SimLoggedDevice;
 class SimIt66121;
+class SimIt6805;
 class SimVideoSource;
 class SimIt6602;
 
@@ -42,6 +43,7 @@ class SimIt6602;
 //   d0_present, cdce913_present, sii9022_present, port_present,
 //   it66121_present = yes | no
 //   sdi_sink = hdmi | dvi | none | corrupt | ddc_error   (the transmitter's sink)
+//   it6805_present<d>, it6805_chipid<d> (d 0 = input 4, 1 = input 5)
 //   source<k> and its detail keys: what is plugged into input k at start
 //             (SimVideoSource; a fresh board has source2 = edid, the input
 //             window 0 shows)
@@ -59,6 +61,7 @@ public:
     static constexpr uint16_t kIt66121 = 0x4C;
     static constexpr uint8_t kEdidChannel[6] = {0x01, 0x02, 0x04, 0x08, 0x20, 0x10};
     static constexpr uint8_t kS5p210Channel = 0x80;
+    static constexpr uint8_t kIt6805Channel[2] = {0x20, 0x10};
     // GPIO words.
     static constexpr uint32_t kIt6602Reset = FpgaBoardMap::kIt6602Reset;
     static constexpr uint32_t kIt6805Reset = FpgaBoardMap::kIt6805Reset;
@@ -88,6 +91,8 @@ public:
     SimRegisterChip& sii9022() { return *sii9022_; }
     SimIt66121& it66121() { return *it66121_; }
     SimGpioLines& gpio() { return *gpio_; }
+    // The IT6805 receiver of input 4 + dev.
+    SimIt6805& it6805(int dev) { return *it6805_.at(static_cast<size_t>(dev)); }
     // The source plugged into input k (0..5); its plug()/unplug() are the
     // live back door.
     SimVideoSource& source(int input) { return *sources_.at(input); }
@@ -118,6 +123,7 @@ public:
 
 private:
     void readScenario();
+    void attachIt6805s();
     void route();
     void onGpio(uint32_t offset, uint16_t from, uint16_t to);
     SimI2cDevice* find(uint16_t addr);
@@ -140,6 +146,7 @@ private:
     std::unique_ptr<SimRegisterChip> sii9022_;
     std::unique_ptr<SimIt66121> it66121_;
     std::unique_ptr<SimGpioLines> gpio_;
+    std::array<std::unique_ptr<SimIt6805>, 2> it6805_;
     mutable std::atomic<bool> stateDirty_{false};
     std::map<SimI2cDevice*, std::unique_ptr<SimLoggedDevice>> logged_;
     std::map<uint16_t, SimI2cDevice*> root_;

@@ -68,7 +68,8 @@ uint8_t SimVideoSource::Audio::rateCode() const
 
 uint32_t SimVideoSource::Spec::tmdsKHz() const
 {
-    return static_cast<uint32_t>(uint64_t(timing.pclkKHz) * bitsPerComponent / 8);
+    const uint64_t rate = uint64_t(timing.pclkKHz) * bitsPerComponent / 8;
+    return static_cast<uint32_t>(color == ColorFormat::Yuv420 ? rate / 2 : rate);
 }
 
 bool SimVideoSource::parse(const QString& text, Spec* out)
@@ -109,17 +110,20 @@ SimVideoSource::Spec SimVideoSource::fromScenario(SimBoard& board, int input, co
                          "<vfp>,<vs>,<vbp>[,i][,+h][,+v]")
               .toString(),
           &s);
-    s.color = named<ColorFormat>(board.scenario(key + "_color", "rgb", "rgb | yuv422 | yuv444").toString(),
+    s.color = named<ColorFormat>(board.scenario(key + "_color", "rgb", "rgb | yuv422 | yuv444 | yuv420").toString(),
                                  {{"rgb", ColorFormat::Rgb}, {"yuv422", ColorFormat::Yuv422},
-                                  {"yuv444", ColorFormat::Yuv444}},
+                                  {"yuv444", ColorFormat::Yuv444}, {"yuv420", ColorFormat::Yuv420}},
                                  ColorFormat::Rgb);
     s.range = named<Range>(board.scenario(key + "_range", "default", "default | limited | full").toString(),
                            {{"default", Range::Default}, {"limited", Range::Limited}, {"full", Range::Full}},
                            Range::Default);
     s.colorimetry = named<Colorimetry>(
-        board.scenario(key + "_colorimetry", "none", "none | bt601 | bt709").toString(),
-        {{"none", Colorimetry::None}, {"bt601", Colorimetry::Bt601}, {"bt709", Colorimetry::Bt709}},
+        board.scenario(key + "_colorimetry", "none", "none | bt601 | bt709 | bt2020").toString(),
+        {{"none", Colorimetry::None}, {"bt601", Colorimetry::Bt601}, {"bt709", Colorimetry::Bt709},
+         {"bt2020", Colorimetry::Extended}},
         Colorimetry::None);
+    if (s.colorimetry == Colorimetry::Extended)
+        s.extendedColorimetry = 6;
     const uint32_t depth = board.scenario(key + "_depth", 8, "bits per component: 8 | 10 | 12").toUInt();
     s.bitsPerComponent = depth == 10 || depth == 12 ? static_cast<uint8_t>(depth) : 8;
     s.link = named<Link>(board.scenario(key + "_link", "hdmi", "hdmi | dvi").toString(),
@@ -218,9 +222,10 @@ QJsonObject SimVideoSource::state() const
     if (spec_.plugged()) {
         o.insert("timing", spec_.timing.text());
         o.insert("vic", spec_.timing.vic);
-        static const char* const colors[] = {"rgb", "yuv422", "yuv444"};
-        o.insert("color", colors[static_cast<int>(spec_.color)]);
+        static const char* const colors[] = {"rgb", "yuv422", "yuv444", "yuv420"};
+        o.insert("color", colors[static_cast<int>(spec_.color) & 3]);
         o.insert("link", spec_.hdmi() ? "hdmi" : "dvi");
+        o.insert("hdmi2", spec_.hdmi2());
         o.insert("audio_fs", static_cast<int>(spec_.audio.fs));
     }
     return o;

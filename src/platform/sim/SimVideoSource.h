@@ -27,9 +27,9 @@ class SimBoard;
 // board.ini, group [input_board], for input k:
 //   source<k>             = none | vic:<n> | dmt:<id> | edid | custom:<pclk kHz>,<hact>,<hfp>,<hs>,<hbp>,
 //                           <vact>,<vfp>,<vs>,<vbp>[,i][,+h][,+v]
-//   source<k>_color       = rgb | yuv422 | yuv444
+//   source<k>_color       = rgb | yuv422 | yuv444 | yuv420
 //   source<k>_range       = default | limited | full
-//   source<k>_colorimetry = none | bt601 | bt709
+//   source<k>_colorimetry = none | bt601 | bt709 | bt2020
 //   source<k>_depth       = 8 | 10 | 12   (bits per component)
 //   source<k>_link        = hdmi | dvi
 //   source<k>_audio       = none | <fs Hz>/<channels>   (e.g. 48000/2)
@@ -37,9 +37,10 @@ class SimVideoSource {
 public:
     enum class Kind : uint8_t { None, Timing, FollowEdid };
     // Values as the AVI InfoFrame codes them (Y1Y0, Q1Q0, C1C0).
-    enum class ColorFormat : uint8_t { Rgb = 0, Yuv422 = 1, Yuv444 = 2 };
+    enum class ColorFormat : uint8_t { Rgb = 0, Yuv422 = 1, Yuv444 = 2, Yuv420 = 3 };
     enum class Range : uint8_t { Default = 0, Limited = 1, Full = 2 };
-    enum class Colorimetry : uint8_t { None = 0, Bt601 = 1, Bt709 = 2 };
+    // Extended: the AVI InfoFrame's extended colorimetry (EC2:EC0) applies.
+    enum class Colorimetry : uint8_t { None = 0, Bt601 = 1, Bt709 = 2, Extended = 3 };
     enum class Link : uint8_t { Hdmi, Dvi };
 
     struct Audio {
@@ -60,14 +61,19 @@ public:
         ColorFormat color = ColorFormat::Rgb;
         Range range = Range::Default;
         Colorimetry colorimetry = Colorimetry::None;
+        uint8_t extendedColorimetry = 0;  // EC2:EC0, 6 = BT.2020 YCbCr
         uint8_t bitsPerComponent = 8;
         Link link = Link::Hdmi;
         Audio audio;
 
         bool plugged() const { return kind != Kind::None; }
         bool hdmi() const { return link == Link::Hdmi; }
-        // TMDS character rate: the pixel clock scaled by the colour depth.
+        // TMDS character rate: the pixel clock scaled by the colour depth,
+        // halved for YUV 4:2:0.
         uint32_t tmdsKHz() const;
+        // HDMI 2.0: above 340 MHz the link runs at the 1/40 clock ratio,
+        // scrambled.
+        bool hdmi2() const { return hdmi() && tmdsKHz() > 340000; }
     };
 
     using EdidReader = std::function<std::array<uint8_t, 256>()>;

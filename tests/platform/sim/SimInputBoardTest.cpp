@@ -7,6 +7,7 @@
 #include "platform/sim/SimI2cBus.h"
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimInputPort.h"
 #include "platform/sim/SimIt6602.h"
 #include "platform/sim/SimVideoSource.h"
@@ -323,6 +324,55 @@ TEST_F(InputBoardSim, It6602FollowsItsResetLineHotPlugAndTheSource)
     board().registers().store(SimInputBoard::kIt6602Reset, 16);
     EXPECT_EQ(rd(0x53), 0x00);
     EXPECT_EQ(sim().it6602(2).hotPlug(), 0);
+}
+
+TEST_F(InputBoardSim, It6805FollowsItsResetLineAndDrivesItsSourcesHotPlug)
+{
+    const uint16_t rx = platform::sim::SimIt6805::kMainPage;
+    using platform::sim::SimVideoSource;
+    SimVideoSource::Spec spec;
+    ASSERT_TRUE(SimVideoSource::parse("vic:97", &spec));
+    sim().source(4).plug(spec);
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x20}));
+    uint8_t id[5] = {};
+    EXPECT_FALSE(read(rx, 0x00, id, 5));  // held in reset
+    board().registers().store(SimInputBoard::kIt6805Reset, 16);
+    ASSERT_TRUE(read(rx, 0x00, id, 5));
+    EXPECT_EQ(std::vector<uint8_t>(id, id + 5), (std::vector<uint8_t>{0x54, 0x49, 0x05, 0x68, 0xA0}));
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x10}));
+    EXPECT_TRUE(read(rx, 0x00, id, 1)) << "input 5's chip on its own channel";
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x20}));
+    ASSERT_TRUE(write(rx, {0x0F, 0x03}));
+    ASSERT_TRUE(write(rx, {0xAB, 0xC0}));
+    EXPECT_TRUE(sim().source(4).sending());
+    const QJsonObject r4 =
+        board().state().value("input_board").toObject().value("receivers").toArray()[4].toObject();
+    EXPECT_EQ(r4.value("hpd").toInt(), 3);
+    EXPECT_TRUE(r4.value("scdt").toBool());
+    EXPECT_EQ(r4.value("chip_id").toString(), "0xa0");
+    board().registers().store(SimInputBoard::kIt6805Reset, 0);
+    EXPECT_FALSE(sim().source(4).sending()) << "hot-plug drops in reset";
+    board().registers().store(SimInputBoard::kIt6805Reset, 16);
+    ASSERT_TRUE(read(rx, 0x0F, id, 1));
+    EXPECT_EQ(id[0], 0x00) << "power-on values";
+}
+
+TEST(InputBoardScenario, BoardIniChoosesIt6805RevisionAndPresence)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir().mkpath(dir.path() + "/sim");
+    {
+        QSettings ini(dir.path() + "/sim/board.ini", QSettings::IniFormat);
+        ini.setValue("input_board/it6805_chipid1", "0xE0");
+        ini.setValue("input_board/it6805_present0", "no");
+    }
+    platform::Board::initSim(dir.path().toStdString());
+    SimInputBoard& sim = *SimInputBoard::of(*platform::Board::sim());
+    EXPECT_FALSE(sim.it6805(0).present());
+    EXPECT_EQ(sim.it6805(0).chipId(), 0xA0);
+    EXPECT_EQ(sim.it6805(1).chipId(), 0xE0);
+    platform::Board::shutdown();
 }
 
 } // namespace

@@ -186,3 +186,38 @@ TEST(SimVideoSource, BoardIniPlugsSourcesAtStart)
 
 } // namespace
 } // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+// HDMI 2.0: the 1/40 clock ratio and scrambling above a 340 MHz character
+// rate; YUV 4:2:0 halves the character rate.
+TEST(SimVideoSource, Hdmi20AndYuv420CharacterRates)
+{
+    struct Case {
+        const char* text;
+        SimVideoSource::ColorFormat color;
+        uint8_t depth;
+        uint32_t tmds;
+        bool hdmi2;
+    };
+    const Case cases[] = {
+        {"vic:97", SimVideoSource::ColorFormat::Rgb, 8, 594000, true},
+        {"vic:97", SimVideoSource::ColorFormat::Yuv420, 8, 297000, false},
+        {"vic:97", SimVideoSource::ColorFormat::Yuv420, 12, 445500, true},
+        {"vic:16", SimVideoSource::ColorFormat::Rgb, 12, 222750, false},
+    };
+    for (const Case& c : cases) {
+        SimVideoSource::Spec s;
+        ASSERT_TRUE(SimVideoSource::parse(c.text, &s));
+        s.color = c.color;
+        s.bitsPerComponent = c.depth;
+        EXPECT_EQ(s.tmdsKHz(), c.tmds) << c.text;
+        EXPECT_EQ(s.hdmi2(), c.hdmi2) << c.text;
+        s.link = SimVideoSource::Link::Dvi;
+        EXPECT_FALSE(s.hdmi2());
+    }
+}
+
+} // namespace
+} // namespace kel::test
