@@ -3,6 +3,8 @@
 #include "ledout/FpgaChange.h"
 #include "ledout/SendPara.h"
 
+#include <QString>
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,14 @@ extern std::atomic<uint8_t> g_set_led_setup;   // step 0..2 of the screen-off se
 extern std::atomic<uint8_t> g_usb_grade;       // 1: the thread runs the USB-stick upgrade
 extern FpgaChange g_change;
 extern SendPara g_send_para;
+// Scan file chosen on the smart-mapping wizard: a logical absolute path in
+// the device's or the stick's scan folder. Written before the command is
+// posted; the post's atomic store hands it to the FPGA thread.
+extern QString g_qjfile_name;
+
+// The one way pages post a card command: refused while the USB upgrade runs
+// (it owns byte 1 of the mailbox) or while a command is still set.
+bool post_send_command(uint8_t cmd);
 
 // Images the protocol and the pages read and write (sizes below).
 inline constexpr size_t kRegImageSize = 171;

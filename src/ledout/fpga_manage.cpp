@@ -3,6 +3,7 @@
 #include "ledout/FpgaInputState.h"
 #include "params/DebugPrint.h"
 #include "params/KelRamPara.h"
+#include "params/StoreFolders.h"
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/Board.h"
@@ -82,7 +83,7 @@ fpga_manage* fpga_manage::pInstance()
 {
     if (!p_fpga_manage) {
         p_fpga_manage = new fpga_manage;
-        for (const char* dir : {"/data/smartmapping", "/data/rcvrecovery"})
+        for (const char* dir : {StoreFolders::kSmartMappingDir, StoreFolders::kRecoveryDir})
             QDir().mkpath(kel::platform::PathMap::host(QString::fromLatin1(dir)));
         p_fpga_manage->initialize();
     }

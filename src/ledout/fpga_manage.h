@@ -1,6 +1,7 @@
 #pragma once
 #include "ledout/fpga_drv.h"
 #include "ledout/fpga_gpio_words.h"
+#include "ledout/CardProgressRelay.h"
 #include "ledout/LedGlobals.h"
 
 #include <QList>
@@ -185,6 +186,7 @@ public:
 
     uint16_t wlan_state_seen = 0;
     rcvRecovery* rcv_reader = nullptr;
+    CardProgressRelay progress_relay;   // progress of the card procedures, for the pages
     QString upgrade_path;
     QList<QString> upgrade_names;
     int mem_fd = -1;

@@ -1,11 +1,13 @@
 #include "protocol/FileTable.h"
 
+#include "params/StoreFolders.h"
+
 #include <cstring>
 
 namespace kel::protocol {
 
-const char* const FileTable::kSmartDir = "/data/smartmapping";
-const char* const FileTable::kRecoveryDir = "/data/rcvrecovery";
+const char* const FileTable::kSmartDir = StoreFolders::kSmartMappingDir;
+const char* const FileTable::kRecoveryDir = StoreFolders::kRecoveryDir;
 const char* const FileTable::kEdidDir = "/data/edidramtable";
 const char* const FileTable::kProgramFile = "/data/app/kelT57N";
 const char* const FileTable::kProgramNew = "/data/app/kelT57N2";

@@ -1,5 +1,6 @@
 #include "ui/pages/input/AdvancedOption.h"
 
+#include "params/StoreFolders.h"
 #include "params/global.h"
 #include "platform/PathMap.h"
 #include "ui/shell/L10n.h"
@@ -22,7 +23,6 @@ const char* const kFactory[5] = {"工厂设置", "Factory", "Системные\
                                  "工廠設置"};
 const char* const kAge[5] = {"工厂老化", "Aging", "Сброс\nнастроек", "Lão hóa\nnhà máy", "工廠老化"};
 
-const char* const kRecoveryDir = "/data/rcvrecovery";
 const char* const kAccessCode = "4719";
 const char* const kCodeShown = "**********";
 
@@ -68,7 +68,7 @@ std::optional<int> AdvancedOption::countRecoveryFiles()
 {
     if (fileCounter())
         return fileCounter()();
-    const QDir dir(kel::platform::PathMap::host(QString::fromLatin1(kRecoveryDir)));
+    const QDir dir(kel::platform::PathMap::host(QString::fromLatin1(StoreFolders::kRecoveryDir)));
     if (!dir.exists())
         return std::nullopt;
     return dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size();
