@@ -37,8 +37,11 @@ int SimIt6805Eq::effectiveRs(const Banks& b, int bank, int channel) const
 bool SimIt6805Eq::linkErrors(const Banks& b, int bank) const
 {
     for (int ch = 0; ch < 3; ++ch)
-        if (count(ch, static_cast<uint8_t>(effectiveRs(b, bank, ch))) >= kErrorLimit)
+    {
+        const int c = count(ch, static_cast<uint8_t>(effectiveRs(b, bank, ch)));
+        if (c >= kErrorLimit || c == kNotMeasured)
             return true;
+    }
     return false;
 }
 

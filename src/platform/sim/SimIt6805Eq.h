@@ -20,7 +20,7 @@ namespace kel::platform::sim {
 //   0xE9 bits 6:5 select the channel shown in 0xEA (low) and 0xEB (0x80 |
 //   high bits; 0 when nothing was measured). A clean channel counts 2.
 // - Bank 0 (port 1: bank 4) 0xB9 and 0xBE clear when written and count
-//   again at once while a channel counts 240 or more.
+//   again at once while a channel counts 240 or more or measures nothing.
 class SimIt6805Eq {
 public:
     using Banks = std::array<std::array<uint8_t, 256>, 8>;
