@@ -657,100 +657,58 @@ void tarvo_it6602::IT6602HDMIInterruptHandler()
     for (uint8_t i = 0; i < 5; ++i)
         wr(static_cast<uint8_t>(0x05 + i), st[i]);
     wr(0xD0, rD0 & 0x0F);
-    servicePort0(st[0]);
-    servicePort1(st[1]);
+    servicePort(0, st[0]);
+    servicePort(1, st[1]);
     serviceCommon(st[2], st[3], st[4], rD0);
 }
 
-void tarvo_it6602::servicePort0(uint8_t r05)
+void tarvo_it6602::servicePort(uint8_t port, uint8_t st)
 {
     IT6602_dev_data& d = dev();
-    if (r05 & 0x80)
-        d.m_ucEccCount[0] = 0;
-    if ((r05 & 0x40) && saturatingInc(d.m_ucEccCount[0]) >= kEccLimit && !d.EQPort[0].ucIsActive) {
-        hdmirx_ECCTimingOut(0);
-        d.m_ucEccCount[0] = 0;
+    const uint8_t wait = ev(port, kEvWait), check = ev(port, kEvTmdsCheck);
+    if (st & 0x80)
+        d.m_ucEccCount[port] = 0;
+    if ((st & 0x40) && saturatingInc(d.m_ucEccCount[port]) >= kEccLimit && !d.EQPort[port].ucIsActive) {
+        hdmirx_ECCTimingOut(port);
+        d.m_ucEccCount[port] = 0;
     }
-    if ((r05 & 0x20) && portHasClock(0))
-        hdmirx_INT_HDMIMode_Chg(0);
-    if (r05 & 0x08) {
-        d.m_ucEccCount[0] = 0;
-        if (d.m_bEQValueInUse[0]) {
-            if (d.m_ucEventFlags & kEvTmdsCheck)
-                ++d.m_ucWaitCount[0];
-        } else if (!(d.m_ucEventFlags & kEvWait)) {
-            wr(0x22, 0x00);
-            d.m_ucEventFlags |= kEvWait | kEvTmdsCheck;
-            d.m_ucWaitCount[0] = kWaitPasses;
-        } else if (d.m_ucEventFlags & kEvTmdsCheck) {
-            ++d.m_ucWaitCount[0];
+    if ((st & 0x20) && portHasClock(port))
+        hdmirx_INT_HDMIMode_Chg(port);
+    if (st & 0x08) {
+        d.m_ucEccCount[port] = 0;
+        if (d.m_bEQValueInUse[port]) {
+            if (d.m_ucEventFlags & check)
+                ++d.m_ucWaitCount[port];
+        } else if (!(d.m_ucEventFlags & wait)) {
+            wr(port ? 0x3A : 0x22, 0x00);
+            d.m_ucEventFlags |= wait | check;
+            d.m_ucWaitCount[port] = kWaitPasses;
+        } else if (d.m_ucEventFlags & check) {
+            ++d.m_ucWaitCount[port];
         }
     }
-    if ((r05 & 0x10) && !d.m_bEQValueInUse[0]) {
-        d.m_ucEventFlags &= ~kEvWait;
-        d.m_ucWaitCount[0] = 0;
-        d.m_ucEventFlags |= kEvTmdsCheck;
+    if ((st & 0x10) && !d.m_bEQValueInUse[port]) {
+        d.m_ucEventFlags &= ~wait;
+        d.m_ucWaitCount[port] = 0;
+        d.m_ucEventFlags |= check;
     }
-    if ((r05 & 0x04) && !(rd(0x0C) & 0x40)) {
+    if ((st & 0x04) && !(rd(0x0C) & (port ? 0x80 : 0x40))) {
         bank(1);
-        set(0xB1, 0x60, 0x00);
+        set(port ? 0xC1 : 0xB1, 0x60, 0x00);
         bank(0);
         d.m_ucIPLLCheck = 0;
     }
-    if (r05 & 0x02) {
-        d.m_ucEccCount[0] = 0;
-        d.m_ucDeskewCount[0] = 0;
-        if (portHasClock(0))
-            TMDSCheck(0);
+    if (st & 0x02) {
+        d.m_ucEccCount[port] = 0;
+        d.m_ucDeskewCount[port] = 0;
+        // Port 1 waits out a pending clock-change wait before its check.
+        if (port == 1 && (d.m_ucEventFlags & wait))
+            d.m_ucWaitCount[port] = kWaitPasses;
+        else if (portHasClock(port))
+            TMDSCheck(port);
     }
-    if (r05 & 0x01)
-        hdmirx_INT_5V_Pwr_Chg(0);
-}
-
-void tarvo_it6602::servicePort1(uint8_t r06)
-{
-    IT6602_dev_data& d = dev();
-    if (r06 & 0x80)
-        d.m_ucEccCount[1] = 0;
-    if ((r06 & 0x40) && saturatingInc(d.m_ucEccCount[1]) >= kEccLimit && !d.EQPort[1].ucIsActive) {
-        hdmirx_ECCTimingOut(1);
-        d.m_ucEccCount[1] = 0;
-    }
-    if ((r06 & 0x20) && portHasClock(1))
-        hdmirx_INT_HDMIMode_Chg(1);
-    if (r06 & 0x08) {
-        d.m_ucEccCount[1] = 0;
-        if (!d.m_bEQValueInUse[1] && !(d.m_ucEventFlags & ev(1, kEvWait))) {
-            wr(0x3A, 0x00);
-            d.m_ucEventFlags |= ev(1, kEvWait) | ev(1, kEvTmdsCheck);
-            d.m_ucWaitCount[1] = kWaitPasses;
-        } else if (d.m_ucEventFlags & ev(1, kEvTmdsCheck)) {
-            ++d.m_ucWaitCount[1];
-        }
-    }
-    if ((r06 & 0x10) && !d.m_bEQValueInUse[1]) {
-        d.m_ucEventFlags &= ~ev(1, kEvWait);
-        d.m_ucWaitCount[1] = 0;
-        d.m_ucEventFlags |= ev(1, kEvTmdsCheck);
-    }
-    if ((r06 & 0x04) && !(rd(0x0C) & 0x80)) {
-        bank(1);
-        set(0xC1, 0x60, 0x00);
-        bank(0);
-        d.m_ucIPLLCheck = 0;
-    }
-    if (r06 & 0x02) {
-        d.m_ucEccCount[1] = 0;
-        d.m_ucDeskewCount[1] = 0;
-        if (!(d.m_ucEventFlags & ev(1, kEvWait))) {
-            if (portHasClock(1))
-                TMDSCheck(1);
-        } else {
-            d.m_ucWaitCount[1] = kWaitPasses;
-        }
-    }
-    if (r06 & 0x01)
-        hdmirx_INT_5V_Pwr_Chg(1);
+    if (st & 0x01)
+        hdmirx_INT_5V_Pwr_Chg(port);
 }
 
 void tarvo_it6602::serviceCommon(uint8_t r07, uint8_t r08, uint8_t r09, uint8_t rD0)

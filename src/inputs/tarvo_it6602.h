@@ -166,8 +166,8 @@ private:
 
     // 3.105: interrupts, events, equaliser, output colour.
     void IT6602HDMIInterruptHandler();
-    void servicePort0(uint8_t r05);
-    void servicePort1(uint8_t r06);
+    // Status latches of one port (0x05 port 0, 0x06 port 1).
+    void servicePort(uint8_t port, uint8_t st);
     void serviceCommon(uint8_t r07, uint8_t r08, uint8_t r09, uint8_t rD0);
     void hdmirx_INT_5V_Pwr_Chg(uint8_t port);
     void hdmirx_INT_HDMIMode_Chg(uint8_t port);

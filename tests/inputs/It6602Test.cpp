@@ -15,6 +15,7 @@
 
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -54,6 +55,18 @@ protected:
         return out;
     }
     // Writes of one register to input k's receiver (bank as the log shows it).
+    // Equaliser values written to port 0 (register 0x27) after the
+    // initialisation table's last write.
+    std::vector<uint8_t> eqWrites(int input)
+    {
+        std::vector<uint8_t> all = regWrites(input, 0, 0x27), out;
+        for (uint8_t v : all)
+            if (v == 0x1F)
+                out.clear();
+            else
+                out.push_back(v);
+        return out;
+    }
     std::vector<uint8_t> regWrites(int input, int bankNo, uint8_t reg)
     {
         std::vector<uint8_t> out;
@@ -202,6 +215,158 @@ TEST(It6602Measurement, ZeroDivisorsGiveNoValue)
     EXPECT_FALSE(tarvo_it6602::OSCvalueCompare(0));
     EXPECT_FALSE(tarvo_it6602::OSCvalueCompare(2));
     EXPECT_EQ(tarvosource::it6602_refresh(150, 0, 1125), 0u);
+}
+
+} // namespace
+} // namespace kel::test
+
+namespace kel::test {
+namespace {
+
+using platform::sim::SimVideoSource;
+
+// The 21-byte converter block: three offsets, then nine 14-bit two's-
+// complement coefficients in units of 1/2048, little-endian, row by row.
+std::array<double, 9> coefficients(const std::array<uint8_t, 21>& m)
+{
+    std::array<double, 9> c;
+    for (int i = 0; i < 9; ++i) {
+        int v = (m[3 + 2 * i] | m[4 + 2 * i] << 8) & 0x3FFF;
+        if (v & 0x2000)
+            v -= 0x4000;
+        c[i] = v / 2048.0;
+    }
+    return c;
+}
+
+// Limited-range Y'CbCr to full-range R'G'B' with the ITU-R luma weights,
+// rows G, R, B and columns Y, Cr, Cb as the converter takes them.
+std::array<double, 9> ycbcrToRgb(double kr, double kb)
+{
+    const double kg = 1 - kr - kb, y = 255.0 / 219, c = 255.0 / 224;
+    return {y, -2 * (1 - kr) * kr / kg * c, -2 * (1 - kb) * kb / kg * c,
+            y, 2 * (1 - kr) * c,            0,
+            y, 0,                           2 * (1 - kb) * c};
+}
+
+struct ColourCase {
+    const char* name;
+    const char* timing;
+    SimVideoSource::ColorFormat color;
+    SimVideoSource::Range range;
+    SimVideoSource::Colorimetry colorimetry;
+    SimVideoSource::Link link;
+    uint8_t depth;
+    enum { None, Bt709, Bt601, Expand } matrix;
+    uint8_t reg65;  // bits 0..3: conversion and depth
+    bool bt709Flag;
+};
+
+TEST_F(It6602, OutputColourFollowsTheAviInfoFrameOrTheDviClock)
+{
+    using C = SimVideoSource::ColorFormat;
+    using R = SimVideoSource::Range;
+    using K = SimVideoSource::Colorimetry;
+    using L = SimVideoSource::Link;
+    const ColourCase cases[] = {
+        {"YUV 4:2:2 BT.709", "vic:16", C::Yuv422, R::Default, K::Bt709, L::Hdmi, 8, ColourCase::Bt709, 0x3, true},
+        {"YUV 4:4:4 BT.601", "vic:2", C::Yuv444, R::Default, K::Bt601, L::Hdmi, 8, ColourCase::Bt601, 0x3, false},
+        {"RGB limited", "vic:4", C::Rgb, R::Limited, K::None, L::Hdmi, 8, ColourCase::Expand, 0x2, false},
+        {"RGB default VIC 16", "vic:16", C::Rgb, R::Default, K::None, L::Hdmi, 8, ColourCase::Expand, 0x2, false},
+        {"RGB default VIC 1", "vic:1", C::Rgb, R::Default, K::None, L::Hdmi, 8, ColourCase::None, 0x0, false},
+        {"RGB full 30 bit", "vic:16", C::Rgb, R::Full, K::None, L::Hdmi, 10, ColourCase::None, 0x4, false},
+        {"RGB full 36 bit", "vic:4", C::Rgb, R::Full, K::None, L::Hdmi, 12, ColourCase::None, 0x8, false},
+        {"DVI 40 MHz", "dmt:0x09", C::Rgb, R::Default, K::None, L::Dvi, 8, ColourCase::None, 0x0, false},
+        {"DVI 148.5 MHz", "vic:16", C::Rgb, R::Default, K::None, L::Dvi, 8, ColourCase::None, 0x0, true},
+    };
+    for (const ColourCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimVideoSource::Spec s;
+        ASSERT_TRUE(SimVideoSource::parse(c.timing, &s));
+        s.color = c.color;
+        s.range = c.range;
+        s.colorimetry = c.colorimetry;
+        s.link = c.link;
+        s.bitsPerComponent = c.depth;
+        const unsigned writes = chip(1).cscWrites();
+        sim().source(1).plug(s);
+        ASSERT_TRUE(runToVideoOn(1));
+        EXPECT_EQ(chip(1).reg(0, 0x65) & 0x0F, c.reg65);
+        EXPECT_EQ((drv().get_IT6602_dev_data(1).m_bInputVideoMode & 0x10) != 0, c.bt709Flag);
+        EXPECT_EQ(chip(1).cscWrites(), writes + (c.matrix == ColourCase::None ? 0 : 1));
+        const std::array<double, 9> got = coefficients(chip(1).csc());
+        if (c.matrix == ColourCase::Bt709 || c.matrix == ColourCase::Bt601) {
+            const auto want = c.matrix == ColourCase::Bt709 ? ycbcrToRgb(0.2126, 0.0722) : ycbcrToRgb(0.299, 0.114);
+            for (int i = 0; i < 9; ++i)
+                EXPECT_NEAR(got[i], want[i], 0.003) << "coefficient " << i;
+        } else if (c.matrix == ColourCase::Expand) {
+            for (int i = 0; i < 9; ++i)
+                EXPECT_NEAR(got[i], i % 4 == 0 ? 255.0 / 219 : 0.0, 0.003) << "coefficient " << i;
+            EXPECT_EQ(chip(1).reg(0, 0x68), 0xED);
+            EXPECT_EQ(chip(1).reg(0, 0x67) & 0x78, 0x78);
+        } else if (c.link == L::Hdmi) {
+            EXPECT_EQ(chip(1).reg(0, 0x50) & 0x03, 0x02);
+            EXPECT_EQ(chip(1).reg(0, 0x68), 0x00);
+        }
+        sim().source(1).unplug();
+        run(2);
+    }
+}
+
+TEST_F(It6602, CleanLinkEqualiserTriesTheFirstValueAndKeepsTheVideo)
+{
+    plug(1, "vic:16");
+    ASSERT_TRUE(runToVideoOn(1));
+    run(40);
+    const tarvo_it6602::IT6602_eq_data& eq = drv().get_IT6602_dev_data(1).EQPort[0];
+    EXPECT_EQ(eq.ucEQState, 155);
+    EXPECT_EQ(eqWrites(1), (std::vector<uint8_t>{0xFF}));
+    EXPECT_EQ(drv().get_IT6602_dev_data(1).m_VState, tarvo_it6602::VSTATE_VideoOn);
+    EXPECT_EQ(src().hdminfo[1].signal, 0u);
+    // The search left running keeps ECC recovery off: no hot-plug cycle.
+    sim().clearTransfers();
+    chip(1).injectEcc(30);
+    run(32);
+    const auto w = regWrites(1, 1, 0xB0);
+    EXPECT_EQ(std::count(w.begin(), w.end(), 1), 0);
+}
+
+TEST_F(It6602, ErrorsForceTheThreeTrialsAndTheBestIsKept)
+{
+    chip(1).setErrors({0x40, 0, 0, 0, 0});
+    plug(1, "vic:16");
+    run(120);
+    const tarvo_it6602::IT6602_eq_data& eq = drv().get_IT6602_dev_data(1).EQPort[0];
+    EXPECT_EQ(eq.ucIsActive, 0);
+    EXPECT_EQ(eq.ucEQState, 255);
+    // Entries 0, 1, 2 tried; equal counts keep entry 2.
+    const std::vector<uint8_t> writes = eqWrites(1);
+    ASSERT_GE(writes.size(), 4u) << ::testing::PrintToString(writes) << " state " << int(eq.ucEQState);
+    EXPECT_EQ(std::vector<uint8_t>(writes.begin(), writes.begin() + 3), (std::vector<uint8_t>{0xFF, 0x9F, 0x83}));
+    EXPECT_EQ(writes.back(), 0x83);
+
+    // The search over, ECC errors count: the 23rd cycles hot-plug.
+    chip(1).setErrors({0, 0, 0, 0, 0});
+    run(2);
+    sim().clearTransfers();
+    chip(1).injectEcc(22);
+    run(26);
+    // Hot-plug low with +5 V present is level 1.
+    auto lows = [&] { const auto w = regWrites(1, 1, 0xB0); return std::count(w.begin(), w.end(), 1); };
+    EXPECT_EQ(lows(), 0);
+    chip(1).injectEcc(1);
+    run(3);
+    EXPECT_EQ(lows(), 1);
+}
+
+TEST_F(It6602, FailedStatusReadActsOnNothing)
+{
+    plug(1, "vic:16");
+    ASSERT_TRUE(runToVideoOn(1));
+    sim().receiverSwitch().setControl(0x02);
+    sim().bus().failNext(0x48, 1);
+    EXPECT_EQ(drv().hdmirxrd_it6602(src().i2c_fd, 0x0A), 0);
+    EXPECT_EQ(drv().hdmirxrd_it6602(src().i2c_fd, 0x00), 0x54);
 }
 
 } // namespace

@@ -79,12 +79,6 @@ bool ControllerFixture::tickUntil(const std::function<bool()>& pred, int maxTick
     return pred();
 }
 
-void ControllerFixture::reportStableVideo()
-{
-    uint8_t none = 0;
-    g_source_online.compare_exchange_strong(none, 1);
-}
-
 bool ControllerFixture::screenLit()
 {
     platform::sim::SimFpgaBoard* fpga = platform::sim::SimFpgaBoard::current();

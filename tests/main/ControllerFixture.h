@@ -17,10 +17,6 @@ protected:
     // Runs ticks of the 10 ms timer (with the GUI events between them) until
     // pred holds; false when it still does not after maxTicks.
     bool tickUntil(const std::function<bool()>& pred, int maxTicks = 20000);
-    // What a receiver driver reports when an input's video becomes stable
-    // (the receiver drivers are not part of this build): the screen lights
-    // only once an input is published.
-    static void reportStableVideo();
     // FPGA 0 powered up with its output on, and the scaler initialised.
     static bool screenLit();
 };

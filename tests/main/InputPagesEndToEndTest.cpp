@@ -98,7 +98,6 @@ protected:
     SimScaler& scaler() { return *SimScaler::on(board()); }
     void lightUp()
     {
-        reportStableVideo();
         ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
         ASSERT_TRUE(chipPassDone());
         ASSERT_EQ(g_page_focus, PageFocus::LockWindow);

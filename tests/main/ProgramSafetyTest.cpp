@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -157,6 +158,39 @@ TEST(ProgramSafetyTest, StaysUpWritesItsStateOnRequestAndStopsCleanly)
         EXPECT_EQ(panel.value("g_language").toInt(-1), 0);
         EXPECT_EQ(panel.value("language").toString(), "Simplified Chinese");
     }
+}
+
+// A fresh root's board.ini plugs a follow-EDID source into input 2, the input
+// window 0 shows: the program lights the screen with no help, and the scaler
+// takes the input's 1080p60 timing.
+TEST(ProgramSafetyTest, FreshRootReachesALitScreenFromThePluggedSource)
+{
+    ProgramRunner program;
+    ASSERT_TRUE(program.start());
+    ASSERT_TRUE(program.waitForSignalHandler(SIGUSR1)) << program.output().toStdString();
+    ASSERT_TRUE(program.waitForSignalHandler(SIGTERM));
+    QJsonObject state;
+    auto lit = [&] {
+        const QJsonObject input = state.value("scaler").toObject().value("inputs").toArray()[2].toObject();
+        return state.value("fpga0").toObject().value("lit").toBool() && input.value("hact").toInt() == 1920;
+    };
+    for (int i = 0; i < 120 && !lit(); ++i) {
+        ASSERT_TRUE(program.signal(SIGUSR1));
+        QTest::qWait(500);
+        QFile f(program.hostPath("/sim/state.json"));
+        if (f.open(QIODevice::ReadOnly))
+            state = QJsonDocument::fromJson(f.readAll()).object();
+    }
+    EXPECT_TRUE(lit()) << program.output().toStdString();
+    const QJsonObject input = state.value("scaler").toObject().value("inputs").toArray()[2].toObject();
+    EXPECT_EQ(input.value("vact").toInt(), 1080);
+    EXPECT_EQ(input.value("htotal").toInt(), 2200);
+    EXPECT_EQ(input.value("vtotal").toInt(), 1125);
+    const QJsonObject receiver = state.value("input_board").toObject().value("receivers").toArray()[2].toObject();
+    EXPECT_TRUE(receiver.value("scdt").toBool());
+    EXPECT_EQ(receiver.value("hpd").toInt(), 3);
+    ASSERT_TRUE(program.signal(SIGTERM));
+    EXPECT_TRUE(program.waitForCleanExit()) << program.output().toStdString();
 }
 
 } // namespace

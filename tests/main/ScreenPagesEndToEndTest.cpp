@@ -93,7 +93,6 @@ protected:
 
 TEST_F(ScreenPagesEndToEnd, LedSizeAppliedFromThePageReachesBothManagersAndTheSavedFile)
 {
-    reportStableVideo();
     ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
     platform::sim::SimFpga& fpga0 = SimFpgaBoard::current()->fpga0();
     const int resetsBefore = fpga0.resets();
@@ -129,7 +128,6 @@ TEST_F(ScreenPagesEndToEnd, LedSizeAppliedFromThePageReachesBothManagersAndTheSa
 
 TEST_F(ScreenPagesEndToEnd, TestPatternsReachTheScalerAndBackTakesThemOff)
 {
-    reportStableVideo();
     ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
     show(g_test_chart, PageFocus::Option);
     for (int pattern = 1; pattern <= 8; ++pattern) {
@@ -145,7 +143,6 @@ TEST_F(ScreenPagesEndToEnd, TestPatternsReachTheScalerAndBackTakesThemOff)
 
 TEST_F(ScreenPagesEndToEnd, OutputPortsShowTheLinksTheRunningFpgaReports)
 {
-    reportStableVideo();
     ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
     platform::sim::SimFpga& fpga0 = SimFpgaBoard::current()->fpga0();
     fpga0.setReg(128, 0x05); // ports 0 and 2

@@ -257,6 +257,9 @@ void SimInputBoard::onGpio(uint32_t offset, uint16_t from, uint16_t to)
     if (offset == kIt6602Reset && from != to)
         for (auto& chip : it6602_)
             to == 0 ? chip->holdReset() : chip->powerOn();
+    if (offset == kIt6805Reset && from != to && to == 0)
+        for (auto& chip : it6805_)
+            chip->holdReset();
     // Lines change rarely (resets, write protection around EEPROM writes):
     // each change publishes the board, with the images rewritten so far.
     const bool dirty = stateDirty_.exchange(false);

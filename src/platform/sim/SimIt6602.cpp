@@ -122,6 +122,8 @@ void SimIt6602::refresh()
         b0[0x05] |= 0x40;
         --ecc_;
     }
+    for (int i = 0; i < 5; ++i)
+        b0[0xB2 + i] |= errors_[i];
     if (deskew_ && !(b0[0x09] & 0x20)) {
         b0[0x09] |= 0x20;
         --deskew_;
@@ -259,7 +261,7 @@ void SimIt6602::injectDeskew(unsigned n)
 void SimIt6602::setErrors(const std::array<uint8_t, 5>& values)
 {
     std::lock_guard<std::mutex> l(lock_);
-    std::copy(values.begin(), values.end(), regs_[0].begin() + 0xB2);
+    errors_ = values;
 }
 
 void SimIt6602::injectEqEvent(uint8_t bits)

@@ -54,7 +54,8 @@ public:
     // status read, n times.
     void injectEcc(unsigned n);
     void injectDeskew(unsigned n);
-    // Port 0 error registers 0xB2..0xB6 (write-1-to-clear).
+    // Port 0 error registers 0xB2..0xB6 (write-1-to-clear): a link with
+    // these errors sets them again after every clear, until changed.
     void setErrors(const std::array<uint8_t, 5>& values);
     // Amplitude events: 0xD0 high-nibble latch bits.
     void injectEqEvent(uint8_t bits);
@@ -88,6 +89,7 @@ private:
     unsigned scdtDelay_ = 1;
     bool scdtDropped_ = false;
     unsigned ecc_ = 0, deskew_ = 0;
+    std::array<uint8_t, 5> errors_{};
     unsigned oscIndex_ = 0;
     unsigned cscWrites_ = 0;
     bool hpdChanged_ = false;

@@ -100,6 +100,16 @@ void SimIt6805::powerOn()
     encodeLink();
 }
 
+void SimIt6805::holdReset()
+{
+    std::lock_guard<std::mutex> l(lock_);
+    wasHeld_ = true;
+    main_[3][0xAB] = 0;
+    if (source_)
+        source_->setHotPlug(false);
+    follow();
+}
+
 void SimIt6805::setHpdObserver(std::function<void()> observer)
 {
     std::lock_guard<std::mutex> l(lock_);

@@ -54,6 +54,9 @@ public:
     SimI2cDevice* page(uint16_t addr7);
     // Returns true while the chip is held in reset (called per transfer).
     void setResetHeld(std::function<bool()> held);
+    // The reset line went low: hot-plug drops at once (the registers come
+    // back at their power-on values at the first transfer after release).
+    void holdReset();
     // Called (outside the chip's lock) after the chip changed its hot-plug
     // level, its CEC receive queue or its CEC transmit log.
     void setHpdObserver(std::function<void()> observer);

@@ -7,7 +7,10 @@
 #include "platform/sim/SimI2cBus.h"
 #include "platform/sim/SimI2cSwitch.h"
 #include "platform/sim/SimInputBoard.h"
+#include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimInputPort.h"
+#include "platform/sim/SimIt6602.h"
+#include "platform/sim/SimVideoSource.h"
 #include "platform/sim/SimRegisterChip.h"
 #include "platform/sim/SimRegisterMemory.h"
 #include "support/SimRootFixture.h"
@@ -269,6 +272,107 @@ TEST_F(InputBoardSim, AbsentChipRefusesTransfers)
     EXPECT_FALSE(read(SimInputBoard::kCdce913, 0, &b, 1));
     sim().port().setPresent(false);
     EXPECT_FALSE(write(SimInputBoard::kPort, {0x00, 0x01}));
+}
+
+// The IT6602 model as the driver meets it on input 2's channel.
+TEST_F(InputBoardSim, It6602FollowsItsResetLineHotPlugAndTheSource)
+{
+    const uint16_t rx = 0x48;
+    auto rd = [&](uint8_t reg) {
+        uint8_t v = 0xEE;
+        EXPECT_TRUE(read(rx, reg, &v, 1)) << int(reg);
+        return v;
+    };
+    using platform::sim::SimVideoSource;
+    SimVideoSource::Spec spec;
+    ASSERT_TRUE(SimVideoSource::parse("custom:118760,1920,48,32,80,1080,3,10,49,+h", &spec));
+    sim().source(2).plug(spec);
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x04}));
+    uint8_t id[4] = {};
+    EXPECT_FALSE(read(rx, 0x00, id, 4));  // held in reset
+    board().registers().store(SimInputBoard::kIt6602Reset, 16);
+    ASSERT_TRUE(read(rx, 0x00, id, 4));
+    EXPECT_EQ(std::vector<uint8_t>(id, id + 4), (std::vector<uint8_t>{0x54, 0x49, 0x02, 0x68}));
+    EXPECT_EQ(rd(0x05) & 0x01, 0x01);   // +5 V latched
+    ASSERT_TRUE(write(rx, {0x05, 0x01}));  // write one to clear
+    EXPECT_EQ(rd(0x05) & 0x01, 0x00);
+    EXPECT_EQ(rd(0x0A), 0x01);           // +5 V, no clock before hot-plug
+    // Hot-plug high in bank 1: the source sends, sync follows a status read.
+    ASSERT_TRUE(write(rx, {0x0F, 0x01}));
+    ASSERT_TRUE(write(rx, {0xB0, 0x03}));
+    ASSERT_TRUE(write(rx, {0x0F, 0x00}));
+    EXPECT_TRUE(sim().source(2).sending());
+    EXPECT_EQ(rd(0x0A), 0x0B);
+    EXPECT_EQ(rd(0x0A), 0x8B);
+    EXPECT_EQ(rd(0x05) & 0x02, 0x02);    // clock change
+    EXPECT_EQ(rd(0x07) & 0x02, 0x02);    // sync change
+    EXPECT_EQ(rd(0x9A), 26);             // floor(3162 / 118.76)
+    EXPECT_EQ(rd(0x9E) | (rd(0x9F) & 0x3F) << 8, 1920);
+    EXPECT_EQ(rd(0x9C) | (rd(0x9D) & 0x3F) << 8, 2080);
+    EXPECT_EQ(rd(0xA3) | (rd(0xA4) & 0x0F) << 8, 1142);
+    EXPECT_EQ(rd(0xA8) & 0x0C, 0x04);    // H positive, V negative
+    ASSERT_TRUE(write(rx, {0x0F, 0x02}));
+    const uint32_t cts = (uint32_t(rd(0xC1)) << 12) + rd(0xC2) * 16u + (rd(0xC0) >> 4);
+    EXPECT_EQ(cts, 118760u);             // 48 kHz with N 6144: CTS = TMDS kHz
+    ASSERT_TRUE(write(rx, {0x0F, 0x00}));
+    EXPECT_TRUE(board().state().value("input_board").toObject().value("receivers").toArray()[2]
+                    .toObject().value("scdt").toBool());
+    // A reset cycle brings the power-on values back and drops hot-plug.
+    ASSERT_TRUE(write(rx, {0x53, 0x4F}));
+    board().registers().store(SimInputBoard::kIt6602Reset, 0);
+    EXPECT_FALSE(sim().source(2).sending());
+    board().registers().store(SimInputBoard::kIt6602Reset, 16);
+    EXPECT_EQ(rd(0x53), 0x00);
+    EXPECT_EQ(sim().it6602(2).hotPlug(), 0);
+}
+
+TEST_F(InputBoardSim, It6805FollowsItsResetLineAndDrivesItsSourcesHotPlug)
+{
+    const uint16_t rx = platform::sim::SimIt6805::kMainPage;
+    using platform::sim::SimVideoSource;
+    SimVideoSource::Spec spec;
+    ASSERT_TRUE(SimVideoSource::parse("vic:97", &spec));
+    sim().source(4).plug(spec);
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x20}));
+    uint8_t id[5] = {};
+    EXPECT_FALSE(read(rx, 0x00, id, 5));  // held in reset
+    board().registers().store(SimInputBoard::kIt6805Reset, 16);
+    ASSERT_TRUE(read(rx, 0x00, id, 5));
+    EXPECT_EQ(std::vector<uint8_t>(id, id + 5), (std::vector<uint8_t>{0x54, 0x49, 0x05, 0x68, 0xA0}));
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x10}));
+    EXPECT_TRUE(read(rx, 0x00, id, 1)) << "input 5's chip on its own channel";
+    ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x20}));
+    ASSERT_TRUE(write(rx, {0x0F, 0x03}));
+    ASSERT_TRUE(write(rx, {0xAB, 0xC0}));
+    EXPECT_TRUE(sim().source(4).sending());
+    const QJsonObject r4 =
+        board().state().value("input_board").toObject().value("receivers").toArray()[4].toObject();
+    EXPECT_EQ(r4.value("hpd").toInt(), 3);
+    EXPECT_TRUE(r4.value("scdt").toBool());
+    EXPECT_EQ(r4.value("chip_id").toString(), "0xa0");
+    board().registers().store(SimInputBoard::kIt6805Reset, 0);
+    EXPECT_FALSE(sim().source(4).sending()) << "hot-plug drops in reset";
+    board().registers().store(SimInputBoard::kIt6805Reset, 16);
+    ASSERT_TRUE(read(rx, 0x0F, id, 1));
+    EXPECT_EQ(id[0], 0x00) << "power-on values";
+}
+
+TEST(InputBoardScenario, BoardIniChoosesIt6805RevisionAndPresence)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir().mkpath(dir.path() + "/sim");
+    {
+        QSettings ini(dir.path() + "/sim/board.ini", QSettings::IniFormat);
+        ini.setValue("input_board/it6805_chipid1", "0xE0");
+        ini.setValue("input_board/it6805_present0", "no");
+    }
+    platform::Board::initSim(dir.path().toStdString());
+    SimInputBoard& sim = *SimInputBoard::of(*platform::Board::sim());
+    EXPECT_FALSE(sim.it6805(0).present());
+    EXPECT_EQ(sim.it6805(0).chipId(), 0xA0);
+    EXPECT_EQ(sim.it6805(1).chipId(), 0xE0);
+    platform::Board::shutdown();
 }
 
 } // namespace
