@@ -92,6 +92,27 @@ INSTANTIATE_TEST_SUITE_P(Paths, It6805EqClean,
                                            CleanCase{"hdmi20_already_good", "vic:97", 0, 1, 0, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Once tuned, the periodic check of an HDMI 1.x link that now fails tunes
+// again from the start; an HDMI 2.0 link only adds up its errors.
+TEST_F(It6805Eq, PeriodicChecksWhileDone)
+{
+    ASSERT_GE(tuneTo("vic:16", EQ::STATEEQ_EQDone), 0);
+    chip().clearWrites();
+    for (int ch = 0; ch < 3; ++ch)
+        chip().setBitErrors(ch, -1, 500);
+    run(34);
+    EXPECT_GE(writesOf(3, 0x22, 0x3C), 1u) << "the automatic equaliser again";
+
+    sim().source(4).unplug();
+    run(2);
+    for (int ch = 0; ch < 3; ++ch)
+        chip().setBitErrors(ch, -1, 0x10);
+    ASSERT_GE(tuneTo("vic:97", EQ::STATEEQ_EQDone), 0);
+    run(40);  // the first check after the video is set up
+    EXPECT_EQ(stateeq(), EQ::STATEEQ_EQDone);
+    EXPECT_GE(eqState().eq_err_total[1], 0x10u);
+}
+
 // HDMI 1.x: channel 0 passes at the automatic result, channels 1 and 2 at no
 // table step (01 3F 07 0F). The sweep gives each the step with the smallest
 // count, the earlier on a tie; 240 fails the first check but passes the
