@@ -191,6 +191,7 @@ TEST_F(It6805, Yuv420WidthIsDoubledOnceOnEveryAudioOn)
     s.audio.channels = 4;
     source().plug(s);
     ASSERT_TRUE(runUntil(ite6805_dev::STATEA_WaitForReady));
+    EXPECT_EQ(state().newAvi, 0) << "the same AVI data byte 1 is no new InfoFrame";
     ASSERT_TRUE(runUntil(ite6805_dev::STATEA_AudioOn));
     EXPECT_EQ(state().iTE6805_DATA.audioChannels, 4);
     EXPECT_EQ(hdmi(4).Hact, 3840u);
@@ -433,6 +434,20 @@ TEST_F(It6805, UnstableOutputPulsesHotPlugInsteadOfPublishing)
     ASSERT_TRUE(bringUp(fhd60()));
     EXPECT_EQ(hdmi(4).signal, 1u);
     EXPECT_EQ(srcVideo(4), (std::array<unsigned, 3>{0, 0, 0}));
+}
+
+// Revisions other than 0x10 and 0xE0 and above turn the V-by-One output
+// off while no stable video is set up.
+TEST_F(It6805, OutputGuardTurnsTheTransmitterOffOnlyForOtherRevisions)
+{
+    const std::pair<uint8_t, uint8_t> cases[] = {{0xA0, 0x79}, {0x10, 0x00}, {0xE0, 0x00}, {0xF0, 0x00}};
+    for (const auto& [id, c9] : cases) {
+        chip().setChipId(id);
+        src().ite6805->set_device_state(0, 0);
+        chip().setReg(5, 0xC9, 0x00);
+        run(3);
+        EXPECT_EQ(chip().reg(5, 0xC9), c9) << std::hex << int(id);
+    }
 }
 
 // ---- identification and initialisation ------------------------------------------------
