@@ -81,7 +81,9 @@ void SimIt6805::powerOn()
         bank.fill(0);
     edid_.fill(0);
     rx_.fill(0);
-    cec_.fill(0);
+    cec_.powerOn();
+    eq_.powerOn(main_);
+    clockSettling_ = 0;
     main_[1][0x60] = 0x19;  // the oscillator is loaded at once
     main_[5][0xDB] = 0x0C;  // VBO clock not yet stable, bits 3:2 = 3
     pclkIndex_ = 0;
@@ -121,7 +123,7 @@ bool SimIt6805::transfer(uint16_t addr7, I2cMsg* msgs, int count)
     {
         std::lock_guard<std::mutex> l(lock_);
         ok = transferLocked(addr7, msgs, count);
-        if (hpdChanged_)
+        if (cec_.takeChanged() || hpdChanged_)
             observer = hpdObserver_;
         hpdChanged_ = false;
     }
@@ -135,7 +137,9 @@ bool SimIt6805::transferLocked(uint16_t addr7, I2cMsg* msgs, int count)
     if (!answers())
         return false;
     follow();
-    std::array<uint8_t, 256>* plain = addr7 == kEdidPage ? &edid_ : addr7 == kRxPage ? &rx_ : addr7 == kCecPage ? &cec_ : nullptr;
+    if (addr7 == kCecPage)
+        return transferCec(msgs, count);
+    std::array<uint8_t, 256>* plain = addr7 == kEdidPage ? &edid_ : addr7 == kRxPage ? &rx_ : nullptr;
     uint8_t pointer = 0;
     for (int i = 0; i < count; ++i) {
         I2cMsg& m = msgs[i];
@@ -184,7 +188,7 @@ uint8_t SimIt6805::readMain(uint8_t r)
     case 0x13:
         if (!plus5v_)
             return 0;
-        return tmds() ? static_cast<uint8_t>(spec_.hdmi() ? 0xBF : 0xBD) : 0x01;
+        return tmds() ? static_cast<uint8_t>((spec_.hdmi() ? 0xBF : 0xBD) & ~(settled() ? 0 : 0x10)) : 0x01;
     case 0x14: return portStatus();
     case 0x15: return tmds() && spec_.hdmi2() ? 0x02 : 0x00;
     case 0x16: case 0x17: case 0x18: return 0;
@@ -221,6 +225,7 @@ void SimIt6805::writeMain(uint8_t r, uint8_t v)
         main_[5][0xDB] |= 0x10;
     else if (bank == 1 && r == 0x54 && v == 0x04)
         efuseCommand();
+    eq_.written(main_, bank, r, old, v);
 }
 
 void SimIt6805::efuseCommand()
@@ -274,8 +279,10 @@ void SimIt6805::linkChanged()
 {
     const bool nowTmds = tmds();
     const bool nowScdt = scdt();
-    if (nowTmds != lastTmds_)
+    if (nowTmds != lastTmds_) {
         main_[0][0x05] |= nowTmds ? 0x06 : 0x04;  // clock on and clock change
+        clockSettling_ = nowTmds ? 1 : 0;
+    }
     if (nowScdt != lastScdt_) {
         main_[0][0x10] |= 0x02;
         if (nowScdt)
@@ -479,7 +486,7 @@ void SimIt6805::setReg(int bank, uint8_t r, uint8_t value)
 uint8_t SimIt6805::cecReg(uint8_t r) const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return cec_[r];
+    return cec_.reg(r);
 }
 
 int SimIt6805::hpd() const
@@ -525,7 +532,118 @@ QJsonObject SimIt6805::state() const
     s.insert("scdt", scdt());
     s.insert("vbo_lanes", 1 << ((main_[5][0xC0] >> 4) & 0x03));
     s.insert("vbo_on", !(main_[5][0xC9] & 0x01));
+    s.insert("cec", cec_.state());
     return s;
+}
+
+// ---- equaliser and CEC ----------------------------------------------------------------
+
+// A new clock reads unstable once: at the first read of 0x13 after the
+// driver has taken the clock-change latch.
+bool SimIt6805::settled()
+{
+    if (clockSettling_ == 1 && !(main_[0][0x05] & 0x04))
+        clockSettling_ = 2;
+    if (clockSettling_ != 2)
+        return true;
+    clockSettling_ = 0;
+    return false;
+}
+
+bool SimIt6805::transferCec(I2cMsg* msgs, int count)
+{
+    uint8_t pointer = 0;
+    for (int i = 0; i < count; ++i) {
+        I2cMsg& m = msgs[i];
+        if (m.flags & I2cMsg::kRead) {
+            for (uint16_t k = 0; k < m.len; ++k) {
+                bool advance = true;
+                m.buf[k] = cec_.read(pointer, &advance);
+                if (advance)
+                    ++pointer;
+            }
+            continue;
+        }
+        if (m.len == 0)
+            continue;
+        pointer = m.buf[0];
+        for (uint16_t k = 1; k < m.len; ++k, ++pointer)
+            cec_.write(pointer, m.buf[k]);
+    }
+    return true;
+}
+
+void SimIt6805::setBitErrors(int channel, int rs, int count)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    eq_.setBitErrors(channel, rs, count);
+}
+
+void SimIt6805::setEqNoDone(bool never)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    eq_.setNoDone(never);
+}
+
+void SimIt6805::setSarResultInvalid(bool invalid)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    eq_.setSarInvalid(invalid);
+}
+
+void SimIt6805::setEqResult(int channel, uint8_t value)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    eq_.setResult(channel, value);
+}
+
+void SimIt6805::setDfe(int index, std::array<uint8_t, 4> values)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    eq_.setDfe(index, values);
+}
+
+void SimIt6805::injectCec(const std::vector<uint8_t>& frame, int lengthByte)
+{
+    std::function<void()> observer;
+    {
+        std::lock_guard<std::mutex> l(lock_);
+        cec_.inject(frame, lengthByte);
+        cec_.takeChanged();
+        observer = hpdObserver_;
+    }
+    if (observer)
+        observer();
+}
+
+void SimIt6805::setCecRxErrors(uint8_t bits)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    cec_.setRxErrors(bits);
+}
+
+void SimIt6805::latchCec(uint8_t bits)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    cec_.latch(bits);
+}
+
+void SimIt6805::setCecNoAck(bool noAck)
+{
+    std::lock_guard<std::mutex> l(lock_);
+    cec_.setNoAck(noAck);
+}
+
+std::vector<std::vector<uint8_t>> SimIt6805::cecTxLog() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return cec_.txLog();
+}
+
+size_t SimIt6805::cecRxPending() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return cec_.rxPending();
 }
 
 } // namespace kel::platform::sim

@@ -2,6 +2,8 @@
 #include <QJsonObject>
 
 #include "platform/sim/SimI2cDevice.h"
+#include "platform/sim/SimIt6805Cec.h"
+#include "platform/sim/SimIt6805Eq.h"
 #include "platform/sim/SimVideoSource.h"
 
 #include <array>
@@ -30,7 +32,11 @@ namespace kel::platform::sim {
 // - TMDS: 0x48 + 1 = floor(RCLK x m / character rate) with the largest
 //   multiplier m (0x43 bits 7:5: 1024, 512, 256, else 128) keeping it <= 255;
 // - timing 0x9B..0xAB in the layout of the ChipID (0x10 and 0xE0, or other);
-// - a YUV 4:2:0 link is measured at half width and half pixel clock.
+// - a YUV 4:2:0 link is measured at half width and half pixel clock;
+// - after the clock starts, 0x13 bit 4 (clock stable) reads 0 once: at the
+//   first read after the driver cleared the clock-change latch 0x05 bit 2,
+//   so that a plug starts the equaliser.
+// The equaliser registers are SimIt6805Eq's, the CEC page SimIt6805Cec's.
 class SimIt6805 {
 public:
     static constexpr uint16_t kMainPage = 0x48;
@@ -52,7 +58,7 @@ public:
     // back at their power-on values at the first transfer after release).
     void holdReset();
     // Called (outside the chip's lock) after the chip changed its hot-plug
-    // level.
+    // level, its CEC receive queue or its CEC transmit log.
     void setHpdObserver(std::function<void()> observer);
 
     // Identity.
@@ -93,6 +99,19 @@ public:
     void clearWrites();
     QJsonObject state() const;
 
+    // ---- equaliser and CEC back doors (see SimIt6805Eq, SimIt6805Cec) ----
+    void setBitErrors(int channel, int rs, int count);
+    void setEqNoDone(bool never);
+    void setSarResultInvalid(bool invalid);
+    void setEqResult(int channel, uint8_t value);
+    void setDfe(int index, std::array<uint8_t, 4> values);
+    void injectCec(const std::vector<uint8_t>& frame, int lengthByte = -1);
+    void setCecRxErrors(uint8_t bits);
+    void latchCec(uint8_t bits);
+    void setCecNoAck(bool noAck);
+    std::vector<std::vector<uint8_t>> cecTxLog() const;
+    size_t cecRxPending() const;
+
 private:
     class Page;
     friend class Page;
@@ -115,12 +134,16 @@ private:
     uint8_t portStatus() const;
     unsigned pixelSample(unsigned index) const;
     void efuseCommand();
+    bool settled();
+    bool transferCec(I2cMsg* msgs, int count);
 
     mutable std::mutex lock_;
     std::array<std::array<uint8_t, 256>, 8> main_{};
     std::array<uint8_t, 256> edid_{};
     std::array<uint8_t, 256> rx_{};
-    std::array<uint8_t, 256> cec_{};
+    SimIt6805Cec cec_;
+    SimIt6805Eq eq_;
+    int clockSettling_ = 0;  // 1 clock started, 2 the next 0x13 read shows it unstable
     std::map<uint16_t, std::unique_ptr<Page>> pages_;
     std::map<uint16_t, std::array<uint8_t, 2>> efuse_;
     std::vector<Write> writes_;

@@ -1,6 +1,9 @@
 #include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimVideoSource.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -159,6 +162,108 @@ TEST_F(SimIt6805Chip, CalibrationAndTransmitterClockAnswerTheirTriggers)
     write(0x54, 0x04);
     EXPECT_EQ(read(0x61), 0x20);
     EXPECT_EQ(read(0x62), 0x4E) << "20000 kHz stored";
+}
+
+// The CEC page as the driver uses it: burst from the page pointer; the
+// operand FIFO at 0x50 does not move the pointer.
+class SimIt6805Cec : public SimIt6805Chip {
+protected:
+    bool cecWrite(uint8_t reg, std::vector<uint8_t> bytes)
+    {
+        bytes.insert(bytes.begin(), reg);
+        I2cMsg m{SimIt6805::kCecPage, 0, static_cast<uint16_t>(bytes.size()), bytes.data()};
+        return chip.page(SimIt6805::kCecPage)->transfer(&m, 1);
+    }
+    std::vector<uint8_t> cecRead(uint8_t reg, uint16_t n)
+    {
+        std::vector<uint8_t> v(n, 0xEE);
+        I2cMsg m[2] = {{SimIt6805::kCecPage, 0, 1, &reg}, {SimIt6805::kCecPage, I2cMsg::kRead, n, v.data()}};
+        EXPECT_TRUE(chip.page(SimIt6805::kCecPage)->transfer(m, 2));
+        return v;
+    }
+};
+
+TEST_F(SimIt6805Cec, ReceiveQueueHeadAndOperandFifo)
+{
+    chip.injectCec({0x40, 0x44, 0x41, 0x42});
+    chip.injectCec({0x4F, 0x85});
+    EXPECT_EQ(cecRead(0x4C, 1)[0] & 0x10, 0x10) << "arrival latched";
+    EXPECT_EQ(cecRead(0x52, 1)[0] & 0x0F, 2);
+    EXPECT_EQ(cecRead(0x4D, 3), (std::vector<uint8_t>{0x40, 0x44, 0x04}));
+    EXPECT_EQ(cecRead(0x52, 1)[0] & 0x0F, 1) << "counted down when the head is read";
+    EXPECT_EQ(cecRead(0x50, 2), (std::vector<uint8_t>{0x41, 0x42}));
+    cecWrite(0x4C, {0x10});
+    EXPECT_EQ(cecRead(0x4C, 1)[0] & 0x10, 0) << "write one to clear";
+    chip.setCecRxErrors(0x08);
+    EXPECT_EQ(cecRead(0x51, 1)[0], 0x08);
+    cecWrite(0x52, {0x60});
+    EXPECT_EQ(cecRead(0x51, 1)[0], 0) << "a FIFO reset clears errors and frames";
+    EXPECT_EQ(chip.cecRxPending(), 0u);
+}
+
+TEST_F(SimIt6805Cec, FireLogsTheFrameAndReportsTheResult)
+{
+    for (bool noAck : {false, true}) {
+        chip.setCecNoAck(noAck);
+        cecWrite(0x23, {3});
+        cecWrite(0x10, {0x04, 0x90, 0x00});
+        cecWrite(0x08, {0x08});
+        cecWrite(0x08, {0x88});
+        EXPECT_EQ(chip.cecTxLog().back(), (std::vector<uint8_t>{0x04, 0x90, 0x00}));
+        EXPECT_EQ(cecRead(0x4C, 1)[0] & 0x20, 0x20);
+        EXPECT_EQ(cecRead(0x54, 1)[0] & 0x03, noAck ? 2 : 3);
+        EXPECT_EQ(cecRead(0x44, 1)[0] & 0x01, 0x01) << "busy until the interrupt is taken";
+        cecWrite(0x4C, {0x20});
+        EXPECT_EQ(cecRead(0x44, 1)[0] & 0x01, 0);
+    }
+    EXPECT_EQ(chip.cecTxLog().size(), 2u);
+    chip.injectCec({0x40, 0x8F});
+    const QJsonObject cec = chip.state().value("cec").toObject();
+    EXPECT_EQ(cec.value("rx_pending").toArray().at(0).toString(), "40 8F");
+    EXPECT_EQ(cec.value("tx_log").toArray().size(), 2);
+}
+
+TEST_F(SimIt6805Chip, EqualiserTriggersCountersAndBackDoors)
+{
+    bank(3);
+    write(0x22, 0x38);
+    write(0x22, 0x3C);
+    bank(0);
+    EXPECT_EQ(read(0x07), 0x40) << "automatic equaliser done";
+    write(0x07, 0xFF);
+    bank(3);
+    write(0x22, 0x00);
+    write(0x22, 0x04);
+    EXPECT_EQ(read(0xD5), 0x1F);
+    bank(0);
+    EXPECT_EQ(read(0x07), 0x10) << "successive approximation done";
+    // Channel 1 at 0x3F counts 0x123, the others are clean.
+    chip.setBitErrors(1, 0x3F, 0x123);
+    bank(3);
+    write(0x28, 0xBF);
+    write(0xE9, 0x80);
+    write(0xE9, 0x20);
+    EXPECT_EQ(read(0xEA), 0x23);
+    EXPECT_EQ(read(0xEB), 0x81);
+    write(0xE9, 0x00);
+    EXPECT_EQ(read(0xEA), 0x02);
+    EXPECT_EQ(read(0xEB), 0x80);
+    bank(0);
+    write(0xB9, 0xFF);
+    EXPECT_NE(read(0xB9), 0) << "errors count again";
+    chip.setSarResultInvalid(true);
+    bank(3);
+    write(0x37, 0x40);
+    EXPECT_EQ(read(0x63), 0xFF);
+    EXPECT_EQ(read(0x64), 0x3F);
+    chip.setEqNoDone(true);
+    bank(0);
+    write(0x07, 0xFF);
+    bank(3);
+    write(0x22, 0x00);
+    write(0x22, 0x04);
+    bank(0);
+    EXPECT_EQ(read(0x07), 0x00) << "no done";
 }
 
 } // namespace
