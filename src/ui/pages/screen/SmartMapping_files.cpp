@@ -50,6 +50,9 @@ QPushButton* SmartMapping::fileButton() const
 
 void SmartMapping::scan_file_list()
 {
+    // A running load reads the chosen path from the FPGA manager's thread:
+    // a redraw then (a USB event) changes what is shown, not the choice.
+    const bool keepChoice = busy() || g_send_para.command() != SendPara::send_cmd_idle;
     delete fileFrame_;
     std::fill(std::begin(fileLabels_), std::end(fileLabels_), nullptr);
     fileFrame_ = new QFrame(pages_[ScanFiles]);
@@ -61,7 +64,8 @@ void SmartMapping::scan_file_list()
                                        QString::fromLatin1(kFileLooks[Plain][0]), kFilePoints);
         none->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         none->setText(noFileText());
-        g_qjfile_name.clear();
+        if (!keepChoice)
+            g_qjfile_name.clear();
     }
     const int first = ScanFileList::kPerPage * current_page;
     for (int place = 0; place < files_.filesOnPage(current_page); ++place) {
@@ -82,7 +86,8 @@ void SmartMapping::scan_file_list()
         // later page also shows (and keeps) its chosen file.
         if (place == file_select) {
             setFileLook(place, Cursor);
-            g_qjfile_name = path;
+            if (!keepChoice)
+                g_qjfile_name = path;
         } else {
             setFileLook(place, Plain);
         }

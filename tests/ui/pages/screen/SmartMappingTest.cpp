@@ -349,6 +349,34 @@ TEST_F(SmartMappingTest, LoadPostsCommand2ForTheChosenFileAndARemovedStickDropsI
          }});
 }
 
+// The load reads the chosen path from the FPGA manager's thread: a stick
+// pulled while it runs changes the list shown, never the file being loaded.
+TEST_F(SmartMappingTest, AStickRemovedDuringALoadLeavesTheChosenFile)
+{
+    scanFile("/data/smartmapping", "d1.qjfile");
+    scanFile("/mnt/usb1", "u1.qjfile");
+    run({open(), openWizard(), keys({R, OK, R, R, OK}), [this]() {
+             key(R);
+             key(OK);
+             key(OK); // Load u1
+             ASSERT_EQ(g_send_para.command(), SendPara::send_cmd_load_scan);
+             QDir(QString::fromStdString(hostPath("/mnt/usb1"))).removeRecursively();
+             store_->test_signal(SYNC_USB_REMOVE);
+         },
+         [this]() {
+             EXPECT_EQ(shownFiles().size(), 1u) << "the stick's file is gone from the list";
+             EXPECT_EQ(g_qjfile_name, "/mnt/usb1/u1.qjfile");
+             progress(100);
+             g_send_para.finish();
+             tick(300);
+         },
+         [this]() { store_->test_signal(SYNC_USB_REMOVE); },
+         [this]() {
+             EXPECT_EQ(g_qjfile_name, "/data/smartmapping/d1.qjfile") << "no command: the redraw chooses again";
+             tick(300);
+         }});
+}
+
 TEST_F(SmartMappingTest, AnEmptyListSaysSoAndLoadPostsNothing)
 {
     g_qjfile_name = "/data/smartmapping/old.qjfile";
@@ -522,6 +550,46 @@ TEST_F(SmartMappingTest, TextsInEnglishAndSimplifiedChineseWithEnglishForALangua
     }
 }
 
+// The rows given for the other languages, and the empty list's text.
+TEST_F(SmartMappingTest, TheNamedTextsOfTheOtherLanguages)
+{
+    struct Row {
+        uint8_t language;
+        const char* widget;
+        const char* text;
+    };
+    const Row rows[] = {
+        {2, "label_step1", "Шаг 1. Настройка кабинета"},
+        {2, "label_step3", "Шаг 3.Настройка параметров экрана"},
+        {2, "Button_route", "Путь 1"},
+        {2, "Button_route16", "Путь 16"},
+        {2, "Button_cancel", "取消"},
+        {2, "label_nofile", "Нет файлов для загрузки!"},
+        {3, "label_step1", "Bước 1: Thiết lập cabin"},
+        {3, "Button_route7", "Dấu vết7"},
+        {3, "Button_cancel", "取消"},
+        {3, "label_nofile", "Không có tập tin để tải!"},
+        {4, "label_title", "智能調屏"},
+        {4, "Button_route", "走線1"},
+        {4, "Button_wlan2", "網口9~16"},
+        {4, "Button_cancel", "取消"},
+        {4, "label_nofile", "無加載文件!"},
+        {0, "label_nofile", "无加载文件!"},
+    };
+    scanFile("/data/smartmapping", "readme.txt"); // offers Load scan, lists nothing
+    g_lcd_lang_valid = 0x1F;
+    for (uint8_t lang : {0, 2, 3, 4}) {
+        g_language = lang;
+        run({open(), openWizard(), keys({R, OK, R, R, OK}), [&]() {
+                 for (const Row& r : rows) {
+                     if (r.language == lang) {
+                         EXPECT_EQ(text(r.widget), QString::fromUtf8(r.text)) << r.widget << " in " << int(lang);
+                     }
+                 }
+             }});
+    }
+}
+
 TEST_F(SmartMappingTest, KeyboardTitlesFollowTheFieldAndLanguage)
 {
     struct Case {
@@ -529,7 +597,8 @@ TEST_F(SmartMappingTest, KeyboardTitlesFollowTheFieldAndLanguage)
         int rights;   // from the first field of step 3
         const char* title;
     };
-    for (const Case c : {Case{1, 0, "rows"}, Case{0, 1, "箱体列数"}, Case{2, 3, "Horizontal"}, Case{4, 4, "垂直偏移"}}) {
+    for (const Case c : {Case{1, 0, "rows"}, Case{0, 1, "箱体列数"}, Case{2, 3, "Horizontal"}, Case{4, 4, "垂直偏移"},
+                        Case{4, 0, "箱體行數"}}) {
         g_language = c.language;
         std::vector<Step> steps{open(), openWizard(), keys({OK, R, R, OK, R, R, R, OK})};
         steps.push_back([this, c]() {
