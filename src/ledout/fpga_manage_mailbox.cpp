@@ -756,7 +756,10 @@ uint8_t fpga_manage::operate_answer(bool all_cards)
                           : op.type == RCV_OP_WRITE && op.target == RCV_TARGET_REGISTER ? OP_REGISTER
                                                                                          : OP_RAM;
     if (p.send_card_replied.exchange(0)) {
-        // An answered frame is never sent again.
+        // An answered frame is never sent again, also when its wait ran out
+        // before this pass: the answer restarts the resend count, so resending
+        // here would repeat the frame to a card that keeps answering late,
+        // without end when the wait is 0 ticks.
         p.send_retry = 0;
         if (perCard) {
             if (all_cards && p.send_card_index > 0) {

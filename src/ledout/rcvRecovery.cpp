@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QMutexLocker>
 
 #include <climits>
@@ -162,10 +163,12 @@ void rcvRecovery::clearSmartFiles()
 
 bool rcvRecovery::isScanFilePath(const QString& logical)
 {
-    if (!logical.startsWith(QLatin1Char('/')))
+    // Only a clean path counts: no ".", ".." or doubled "/" to walk out of
+    // the folders, and no NUL that would cut the name when it is opened.
+    if (logical.isEmpty() || logical.contains(QChar(0)) || QDir::cleanPath(logical) != logical)
         return false;
-    const QString clean = QDir::cleanPath(logical);
-    return clean.startsWith(kSmartDir + QLatin1Char('/')) || clean.startsWith(kUsbDir);
+    const QString folder = QFileInfo(logical).path();
+    return folder == kSmartDir || folder == QLatin1String(StoreFolders::kUsbStickDir);
 }
 
 // ---- directory ----

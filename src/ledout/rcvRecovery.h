@@ -91,7 +91,8 @@ public:
     QStringList smartFiles() const;
     void clearRecoveryFiles();
     void clearSmartFiles();
-    // True for a path inside the device's or the stick's scan folder.
+    // True for a clean absolute path of a file directly in the device's or
+    // the stick's scan folder: the only files a scan load may open.
     static bool isScanFilePath(const QString& logical);
 
     // ---- records (FPGA manager thread); 0 success, 1 failure ----

@@ -286,5 +286,20 @@ TEST_F(CardRecovery, ScanLoadActivatesFirmwareFromTheLastCardDown)
     EXPECT_EQ(order, (std::vector<uint16_t>{2, 1, 1, 1, 1, 0}));
 }
 
+// Save to flash on a port of 8 silent cards: each of its 4 sends waits
+// (timeticks + 8 x 1000) / 10 ticks.
+TEST_F(CardRecovery, SaveToFlashWaitGrowsWithThePortsCards)
+{
+    cards(3, 8, true);
+    line_type.port = 3;
+    writeFile("/mnt/usb1/c.qjfile", smartMappingFile({op(2, 3, 0, {}, 1000)}));
+    g_qjfile_name = "/mnt/usb1/c.qjfile";
+    const uint32_t used = runCommand(SendPara::send_cmd_load_scan, 6000);
+    EXPECT_EQ(framesTo(3, 0x81).size(), 4u);
+    EXPECT_GT(used, 240u + 4 * 900);
+    EXPECT_LT(used, 240u + 4 * 900 + 60);
+    EXPECT_EQ(smartProgress.back(), 100);
+}
+
 } // namespace
 } // namespace kel::test

@@ -164,12 +164,26 @@ TEST_F(RcvRecoveryTest, SmartMappingFileReadsFromByte16)
     uint8_t data[2] = {};
     ASSERT_EQ(r.update_rcvOperatedata(path, 16 + r.operate_deal_para.offset, data, 2), 0);
     EXPECT_EQ(data[0], 9);
+}
 
-    EXPECT_TRUE(rcvRecovery::isScanFilePath("/mnt/usb1/x.qjfile"));
-    EXPECT_TRUE(rcvRecovery::isScanFilePath("/data/smartmapping/QJFR"));
-    EXPECT_FALSE(rcvRecovery::isScanFilePath("/data/smartmapping/../rcvrecovery/QJFX"));
-    EXPECT_FALSE(rcvRecovery::isScanFilePath("mnt/usb1/x.qjfile"));
-    EXPECT_FALSE(rcvRecovery::isScanFilePath("/mnt/usb1"));
+// A scan load opens only a file directly in /data/smartmapping or /mnt/usb1.
+TEST_F(RcvRecoveryTest, ScanFilePathStaysInTheScanFolders)
+{
+    struct Case {
+        QString path;
+        bool allowed;
+    };
+    // Cleaned, this reads as a stick file; opened, the NUL cuts it to the recovery file.
+    const QString cut = QString("/data/rcvrecovery/QJFX") + QChar(0) + "/../../../mnt/usb1/x.qjfile";
+    for (const Case& c : {Case{"/mnt/usb1/x.qjfile", true}, Case{"/data/smartmapping/QJFR", true},
+                          Case{"/data/smartmapping/../rcvrecovery/QJFX", false},
+                          Case{"/mnt/usb1/../../data/rcvrecovery/QJFX", false},
+                          Case{"/data/smartmapping2/x.qjfile", false}, Case{"/mnt/usb10/x.qjfile", false},
+                          Case{"/mnt/usb1/sub/x.qjfile", false}, Case{"/mnt/usb1/./x.qjfile", false},
+                          Case{"/mnt/usb1//x.qjfile", false}, Case{"mnt/usb1/x.qjfile", false},
+                          Case{"/mnt/usb1", false}, Case{"/mnt/usb1/", false}, Case{"", false},
+                          Case{cut, false}})
+        EXPECT_EQ(rcvRecovery::isScanFilePath(c.path), c.allowed) << c.path.toStdString();
 }
 
 // A file cut inside a record reports failure and keeps the unread tail; a

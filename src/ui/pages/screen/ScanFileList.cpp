@@ -1,5 +1,6 @@
 #include "ui/pages/screen/ScanFileList.h"
 
+#include "ledout/rcvRecovery.h"
 #include "params/StoreFolders.h"
 #include "platform/PathMap.h"
 
@@ -66,11 +67,8 @@ QString ScanFileList::shownName(const QString& path)
 
 bool ScanFileList::isScanFile(const QString& logical)
 {
-    // Only a clean path counts: no "..", "." or doubled "/" to walk out of the folders.
-    if (logical.isEmpty() || QDir::cleanPath(logical) != logical)
-        return false;
-    const QString folder = QFileInfo(logical).path();
-    if (folder != QLatin1String(StoreFolders::kSmartMappingDir) && folder != QLatin1String(StoreFolders::kUsbStickDir))
+    // The same path rule as the load itself.
+    if (!rcvRecovery::isScanFilePath(logical))
         return false;
     const QFileInfo host(PathMap::host(logical));
     return host.isFile() && !host.isSymLink();

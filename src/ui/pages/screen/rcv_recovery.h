@@ -70,7 +70,7 @@ private:
     int8_t current_page = 0;
     uint8_t max_page = 0;
     uint8_t rcv_result_num = 0;
-    int file_select = -1;
+    int file_select = 0;           // the first row starts chosen
 
     QLabel* label_title = nullptr;
     QFrame* frame = nullptr;

@@ -82,7 +82,10 @@ TEST_F(RcvRecoveryPage, QueryPostsTheCheckOpensThePopupAndFollowsTheFpgaThread)
              // Busy: focus moves, Back and Mode do nothing.
              key(PanelKeys::kRight);
              key(PanelKeys::kBack);
+             testing::internal::CaptureStdout();
              key(PanelKeys::kMode2);
+             EXPECT_EQ(testing::internal::GetCapturedStdout().find("update_usb_keyEvent"), std::string::npos)
+                 << "a held Mode key does not reach the keypad handling";
              EXPECT_EQ(g_page_focus, PageFocus::rcv_recovery);
              EXPECT_EQ(g_rcv_recovery->selected(), rcv_recovery::RowQuery);
              g_send_para.finish();
@@ -135,6 +138,11 @@ TEST_F(RcvRecoveryPage, ResultRowsAndRecovery)
         run({open(), [this, c]() {
                  const QStringList rows = g_rcv_recovery->shownRows();
                  EXPECT_EQ(rows, QString(c.row).isEmpty() ? QStringList() : QStringList{c.row});
+                 if (!rows.isEmpty()) {
+                     EXPECT_EQ(find("frame_file")->findChild<QLabel*>()->styleSheet(),
+                               "background-color:#4777FF;color: #FFFFFF;")
+                         << "the first row starts chosen";
+                 }
                  key(PanelKeys::kRight);
                  key(PanelKeys::kOk);
                  EXPECT_EQ(g_send_para.command(), c.recoveryPosts);
