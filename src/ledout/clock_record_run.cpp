@@ -180,10 +180,15 @@ void clock_record_run::copy_sec_data(uint32_t from, uint32_t to)
     write_byte(base, data[0]);
 }
 
+// Reads copy A of group g, or copy B when A is not valid: after the eighth
+// group copy A is erased before copy B, and a cut in between leaves the
+// finished groups only in B.
 void clock_record_run::get_last_record_info(uint8_t g)
 {
     std::vector<uint8_t> rec(kGroupSize, 0xFF);
     ExFlash_RD(0, group_address(kGroupSectorA, g), kGroupSize, rec.data());
+    if (rec[0] != kValid)
+        ExFlash_RD(0, group_address(kGroupSectorB, g), kGroupSize, rec.data());
     const uint32_t total = uint32_t(rec[8]) | uint32_t(rec[9]) << 8 | uint32_t(rec[10]) << 16 | uint32_t(rec[11]) << 24;
     uint32_t full = 0;
     while (full < kMarkBytes && rec[kGroupMarks + full] == 0x55)

@@ -113,13 +113,16 @@ TEST_F(BrightnessTest, OperatorLevelIsStoredAsTheHandRecord)
     expected.resize(57, 0x7F);
     EXPECT_EQ(flash().read(kBrightRecord, 58), [&] { Bytes e = expected; e.push_back(0xFF); return e; }());
 
-    // Without a link nothing reaches the FPGA, but the level is stored.
+    // Without a link nothing reaches the FPGA, but the new level (20 % of
+    // 255 = 51) is stored.
     link(false);
     fpga().setReg(6, 0);
     percent(20);
     operatorApply();
     EXPECT_EQ(fpga().reg(6), 0);
-    EXPECT_EQ(flash().read(kBrightRecord + 9, 1)[0], m().reg_image(fpga_manage::FPGA_REG_BRIGHT));
+    expected.assign({0xAA, 0x03, 0xAA, 0x00, 0x00, 0x00, 0x31, 0x00, 0x10});
+    expected.resize(57, 0x33);
+    EXPECT_EQ(flash().read(kBrightRecord, 57), expected);
 }
 
 TEST_F(BrightnessTest, RepeatedApplicationsDoNotDrift)
