@@ -279,6 +279,17 @@ uint8_t clock_record_run::mark_value(uint32_t marks)
     return kValues[marks % 4];
 }
 
+// The current group's sequence record: start time, clock mark and number,
+// then its valid mark (its minutes follow when the group is closed).
+void clock_record_run::open_seq_record()
+{
+    const ClockRecordState& r = g_clock_record;
+    const uint8_t seqFields[4] = {r.rec_mark, uint8_t(r.rec_seq), uint8_t(r.rec_seq >> 8), uint8_t(r.rec_seq >> 16)};
+    ExFlash_WR(0, r.rec_seq_addr + kSeqTime, r.rec_time, 7);
+    ExFlash_WR(0, r.rec_seq_addr + kSeqMark, seqFields, 4);
+    write_byte(r.rec_seq_addr, kValid);
+}
+
 void clock_record_run::first_phase_end()
 {
     ClockRecordState& r = g_clock_record;
@@ -290,18 +301,16 @@ void clock_record_run::first_phase_end()
     }
     write_byte(r.rec_group_a, kValid);
     write_byte(r.rec_group_b, kValid);
-    const uint8_t seqFields[4] = {r.rec_mark, uint8_t(r.rec_seq), uint8_t(r.rec_seq >> 8), uint8_t(r.rec_seq >> 16)};
-    ExFlash_WR(0, r.rec_seq_addr + kSeqTime, r.rec_time, 7);
-    ExFlash_WR(0, r.rec_seq_addr + kSeqMark, seqFields, 4);
-    write_byte(r.rec_seq_addr, kValid);
+    open_seq_record();
     r.rec_first_phase = 0;
     r.rec_marks = 14;
     r.rec_mark_value = 0xD5;
 }
 
 // A full group (1440 marks, 2880 minutes) closes its sequence record and
-// opens the next group. The roll-over comes at the 1440th mark, so the
-// last mark stays inside the group's mark field.
+// opens the next group with its own sequence record (otherwise only the
+// first group after power-on would have a valid one). The roll-over comes
+// at the 1440th mark, so the last mark stays inside the group's mark field.
 void clock_record_run::roll_over()
 {
     ClockRecordState& r = g_clock_record;
@@ -310,6 +319,7 @@ void clock_record_run::roll_over()
     r.rec_seq = get_new_seq(kGroupMinutes, r.rec_seq);
     r.rec_total += kGroupMinutes;
     new_record_group_init(r.rec_group);
+    open_seq_record();
     r.rec_marks = 0;
 }
 

@@ -324,6 +324,9 @@ TEST_F(ClockRecordTest, FullGroupRollsOverAtItsLastMark)
     EXPECT_EQ(at(kSeq0 + 8, 4), (Bytes{0x40, 0x0B, 0, 0}));
     EXPECT_EQ(byte(kCopyB + 512), 0xAA);
     EXPECT_EQ(at(kCopyB + 512 + 8, 8), (Bytes{0x40, 0x0B, 0, 0, 0xFF, 1, 0, 0}));
+    // The new group's own sequence record: valid, no clock mark, number 1.
+    EXPECT_EQ(byte(kSeq0 + 16), 0xAA);
+    EXPECT_EQ(at(kSeq0 + 16 + 12, 4), (Bytes{0xFF, 1, 0, 0}));
 }
 
 TEST_F(ClockRecordTest, NothingIsRecordedWhileTheFpgaIsDown)
