@@ -180,10 +180,15 @@ void clock_record_run::copy_sec_data(uint32_t from, uint32_t to)
     write_byte(base, data[0]);
 }
 
+// Reads copy A of group g, or copy B when A is not valid: after the eighth
+// group copy A is erased before copy B, and a cut in between leaves the
+// finished groups only in B.
 void clock_record_run::get_last_record_info(uint8_t g)
 {
     std::vector<uint8_t> rec(kGroupSize, 0xFF);
     ExFlash_RD(0, group_address(kGroupSectorA, g), kGroupSize, rec.data());
+    if (rec[0] != kValid)
+        ExFlash_RD(0, group_address(kGroupSectorB, g), kGroupSize, rec.data());
     const uint32_t total = uint32_t(rec[8]) | uint32_t(rec[9]) << 8 | uint32_t(rec[10]) << 16 | uint32_t(rec[11]) << 24;
     uint32_t full = 0;
     while (full < kMarkBytes && rec[kGroupMarks + full] == 0x55)
@@ -274,6 +279,17 @@ uint8_t clock_record_run::mark_value(uint32_t marks)
     return kValues[marks % 4];
 }
 
+// The current group's sequence record: start time, clock mark and number,
+// then its valid mark (its minutes follow when the group is closed).
+void clock_record_run::open_seq_record()
+{
+    const ClockRecordState& r = g_clock_record;
+    const uint8_t seqFields[4] = {r.rec_mark, uint8_t(r.rec_seq), uint8_t(r.rec_seq >> 8), uint8_t(r.rec_seq >> 16)};
+    ExFlash_WR(0, r.rec_seq_addr + kSeqTime, r.rec_time, 7);
+    ExFlash_WR(0, r.rec_seq_addr + kSeqMark, seqFields, 4);
+    write_byte(r.rec_seq_addr, kValid);
+}
+
 void clock_record_run::first_phase_end()
 {
     ClockRecordState& r = g_clock_record;
@@ -285,18 +301,16 @@ void clock_record_run::first_phase_end()
     }
     write_byte(r.rec_group_a, kValid);
     write_byte(r.rec_group_b, kValid);
-    const uint8_t seqFields[4] = {r.rec_mark, uint8_t(r.rec_seq), uint8_t(r.rec_seq >> 8), uint8_t(r.rec_seq >> 16)};
-    ExFlash_WR(0, r.rec_seq_addr + kSeqTime, r.rec_time, 7);
-    ExFlash_WR(0, r.rec_seq_addr + kSeqMark, seqFields, 4);
-    write_byte(r.rec_seq_addr, kValid);
+    open_seq_record();
     r.rec_first_phase = 0;
     r.rec_marks = 14;
     r.rec_mark_value = 0xD5;
 }
 
 // A full group (1440 marks, 2880 minutes) closes its sequence record and
-// opens the next group. The roll-over comes at the 1440th mark, so the
-// last mark stays inside the group's mark field.
+// opens the next group with its own sequence record (otherwise only the
+// first group after power-on would have a valid one). The roll-over comes
+// at the 1440th mark, so the last mark stays inside the group's mark field.
 void clock_record_run::roll_over()
 {
     ClockRecordState& r = g_clock_record;
@@ -305,6 +319,7 @@ void clock_record_run::roll_over()
     r.rec_seq = get_new_seq(kGroupMinutes, r.rec_seq);
     r.rec_total += kGroupMinutes;
     new_record_group_init(r.rec_group);
+    open_seq_record();
     r.rec_marks = 0;
 }
 

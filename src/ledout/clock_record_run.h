@@ -82,6 +82,7 @@ private:
     void read_time_bcd(uint8_t* out7);
     void write_byte(uint32_t address, uint8_t value);
     void restart_copy_a();
+    void open_seq_record();
     void first_phase_end();
     void roll_over();
     static uint8_t mark_value(uint32_t marks);

@@ -168,6 +168,10 @@ bool fpga_manage::bright_apply()
         }
         write_to_register(FPGA_REG_BRIGHTNESS, 0xFF, level, kFpga0);
         set_bit(FPGA_REG_OUTPUT, 2, true, kFpga0);
+    } else if (request) {
+        // No link: nothing reaches the FPGA, but the operator's new level
+        // (not the one shown before) is what gets stored.
+        merge_image(FPGA_REG_BRIGHT, 0xFF, percentToLevel(block_u16(RamLayout::kQualityBright), bright_mode), kFpga0);
     }
     if (request)
         store_bright_record(reg_image(FPGA_REG_BRIGHT));

@@ -113,13 +113,16 @@ TEST_F(BrightnessTest, OperatorLevelIsStoredAsTheHandRecord)
     expected.resize(57, 0x7F);
     EXPECT_EQ(flash().read(kBrightRecord, 58), [&] { Bytes e = expected; e.push_back(0xFF); return e; }());
 
-    // Without a link nothing reaches the FPGA, but the level is stored.
+    // Without a link nothing reaches the FPGA, but the new level (20 % of
+    // 255 = 51) is stored.
     link(false);
     fpga().setReg(6, 0);
     percent(20);
     operatorApply();
     EXPECT_EQ(fpga().reg(6), 0);
-    EXPECT_EQ(flash().read(kBrightRecord + 9, 1)[0], m().reg_image(fpga_manage::FPGA_REG_BRIGHT));
+    expected.assign({0xAA, 0x03, 0xAA, 0x00, 0x00, 0x00, 0x31, 0x00, 0x10});
+    expected.resize(57, 0x33);
+    EXPECT_EQ(flash().read(kBrightRecord, 57), expected);
 }
 
 TEST_F(BrightnessTest, RepeatedApplicationsDoNotDrift)
@@ -224,6 +227,36 @@ TEST_F(BrightnessTest, HandLevelFromALinkThreadWhileTheSchedulerRuns)
     link.join();
     EXPECT_EQ(fpga().reg(6), 255);
     EXPECT_EQ(percent(), 100);
+}
+
+// Announcements and timed screen switches re-enter the parameter store:
+// they are made with the scheduler's lock free (another thread can take it).
+TEST_F(BrightnessTest, AnnouncementsAreMadeWithTheSchedulerLockFree)
+{
+    std::vector<bool> lockFree;
+    QObject context;
+    QObject::connect(&store(), &KelRamPara::sig_update_para, &context, [&](int) {
+        bool taken = false;
+        std::thread other([&] {
+            taken = m().sched_mutex.try_lock();
+            if (taken)
+                m().sched_mutex.unlock();
+        });
+        other.join();
+        lockFree.push_back(taken);
+    });
+    percent(50);
+    storeRecord(16, {200});
+    runAt(10, 0);   // the hand re-send writes 78 % back
+    EXPECT_EQ(percent(), 78);
+    hostCommand(3, 0, 49, {0, 100});   // a hand level from the host, written back too
+    runHostCommand();
+    EXPECT_EQ(percent(), 39);
+    hostCommand(2, 0, 42, {1, 0x10, 0x00, 0x10, 0x00});   // on and off at 10:00
+    runHostCommand();
+    m().reg_images[0][fpga_manage::FPGA_REG_ONOFF] = 1;
+    runAt(10, 0);
+    EXPECT_EQ(lockFree, std::vector<bool>(4, true));
 }
 
 TEST_F(BrightnessTest, SensorRequestFrame)

@@ -234,6 +234,29 @@ TEST_F(ClockRecordTest, CopyRepairAtStart)
     EXPECT_EQ(byte(kCopyB + 512), 0xFF);
 }
 
+// With all eight groups used, a clock change in the first phase erases
+// copy A for the log's new start; a restart before that group is written
+// still reads the totals of the last group, from copy B.
+TEST_F(ClockRecordTest, RestartAfterCopyAWasErasedForTheLogsNewStart)
+{
+    Bytes hundred(12, 0x55);
+    hundred.push_back(0xF5);
+    for (uint8_t g = 0; g < 8; ++g) {
+        const Bytes r = g == 7 ? groupRecord(1000, 5, hundred) : groupRecord(10, g, Bytes(2, 0x55));
+        flash().preload(kCopyA + 512 * g, r);
+        flash().preload(kCopyB + 512 * g, r);
+    }
+    restart();
+    hostCommand(1, 0, 7, {0x24, 0x20, 0x01, 0x05, 0x09, 0x07, 0x03});
+    runHostCommand();
+    ASSERT_EQ(byte(kCopyA), 0xFF);
+    ASSERT_EQ(byte(kCopyA + 512 * 7), 0xFF);
+    restart();
+    EXPECT_EQ(state().rec_group, 8);
+    EXPECT_EQ(state().rec_total, 1100u);
+    EXPECT_EQ(state().rec_seq, 6u);
+}
+
 TEST_F(ClockRecordTest, ClockCommandMovesTheClockAndMarksTheRecord)
 {
     markRunning();
@@ -301,6 +324,9 @@ TEST_F(ClockRecordTest, FullGroupRollsOverAtItsLastMark)
     EXPECT_EQ(at(kSeq0 + 8, 4), (Bytes{0x40, 0x0B, 0, 0}));
     EXPECT_EQ(byte(kCopyB + 512), 0xAA);
     EXPECT_EQ(at(kCopyB + 512 + 8, 8), (Bytes{0x40, 0x0B, 0, 0, 0xFF, 1, 0, 0}));
+    // The new group's own sequence record: valid, no clock mark, number 1.
+    EXPECT_EQ(byte(kSeq0 + 16), 0xAA);
+    EXPECT_EQ(at(kSeq0 + 16 + 12, 4), (Bytes{0xFF, 1, 0, 0}));
 }
 
 TEST_F(ClockRecordTest, NothingIsRecordedWhileTheFpgaIsDown)
