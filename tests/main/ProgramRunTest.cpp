@@ -35,6 +35,13 @@ bool putBytes(const QString& path, qint64 at, const QByteArray& data)
     return f.open(QIODevice::ReadWrite) && f.seek(at) && f.write(data) == data.size();
 }
 
+// The scenario the program starts with, in place before its first start.
+bool writeBoardIni(const ProgramRunner& program, const char* text)
+{
+    QFile ini(program.hostPath("/sim/board.ini"));
+    return QDir().mkpath(program.hostPath("/sim")) && ini.open(QIODevice::WriteOnly) && ini.write(text) > 0;
+}
+
 // Waits (bounded) until the flash image holds `expected` at `at`.
 bool waitForBytes(const QString& path, qint64 at, const QByteArray& expected, int timeoutMs = 40000)
 {
@@ -54,11 +61,7 @@ bool waitForBytes(const QString& path, qint64 at, const QByteArray& expected, in
 TEST(ProgramRunTest, KilledProgramLeavesARunningTimeLogTheNextStartAccepts)
 {
     ProgramRunner program;
-    ASSERT_TRUE(QDir().mkpath(program.hostPath("/sim")));
-    QFile ini(program.hostPath("/sim/board.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[flash]\npersist=yes\n");
-    ini.close();
+    ASSERT_TRUE(writeBoardIni(program, "[flash]\npersist=yes\n"));
 
     const QString image = program.hostPath("/sim/flash2.bin");
     {
@@ -103,11 +106,7 @@ TEST(ProgramRunTest, KilledProgramLeavesARunningTimeLogTheNextStartAccepts)
 TEST(ProgramRunTest, CardsOnTwoPortsAreFoundAndTheirCountsReachTheFpgaRam)
 {
     ProgramRunner program;
-    ASSERT_TRUE(QDir().mkpath(program.hostPath("/sim")));
-    QFile ini(program.hostPath("/sim/board.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[cards]\nport1=3\nport6=5\n");
-    ini.close();
+    ASSERT_TRUE(writeBoardIni(program, "[cards]\nport1=3\nport6=5\n"));
 
     ASSERT_TRUE(program.start());
     ASSERT_TRUE(program.waitForSignalHandler(SIGUSR1)) << program.output().toStdString();
