@@ -3,7 +3,9 @@
 #include "ledout/LedGlobals.h"
 #include "ledout/fpga_manage.h"
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 
 namespace kel::test {
 namespace {
@@ -55,6 +57,14 @@ TEST_F(CardFrameTest, BuildersGiveTheDocumentedFramesByteForByte)
          },
          {0x02, 0x00, 0x00, 0xF0, 0x10, 0x67, 0x01, 0x01, 0x00, 0x60, 0x80, 0x01,
           0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0xC8, 0x00, 0x32, 0x00, 0x9A}, false},
+        {"position write without a route: the offsets alone",
+         [&] {
+             line_type = LineType{100, 50, 200, 50, 0, 2, 3, 0};
+             g_send_para.send_card_index = 2;
+             return m().rcv_card_cmd_create(f, 0);
+         },
+         {0x02, 0x00, 0x00, 0xF0, 0x10, 0x67, 0x01, 0x01, 0x00, 0x60, 0x80, 0x01,
+          0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0xC8, 0x00, 0x32, 0x00, 0x9A}, false},
         {"RAM write of 0 bytes", [&] { return m().load_write_ram_cmd_create(0, 0, 0, nullptr, 0, f, sizeof f, false); },
          {0x00, 0x00, 0x00, 0xF0, 0x10, 0x67, 0x01, 0x01, 0x00, 0x60, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
           0xE7}, true},
@@ -62,6 +72,7 @@ TEST_F(CardFrameTest, BuildersGiveTheDocumentedFramesByteForByte)
          {0x00, 0x00, 0x00, 0xF0, 0x10, 0x67, 0x01, 0x00, 0x00, 0x55, 0xD3}, true},
     };
     for (const Case& c : cases) {
+        std::fill(std::begin(f), std::end(f), 0xEE);
         g_send_para.send_frame_len = 0;
         const uint32_t n = c.build();
         EXPECT_EQ(first(f, n), c.expected) << c.name;

@@ -323,6 +323,25 @@ TEST_F(PassThroughTest, WrongTagNoLinkAndZeroPortAnswers)
     EXPECT_TRUE(checkOk(answers[0]));
 }
 
+// A wrong check byte does not stop an answer on its way to the PC tool, but
+// it does not count toward a request for all ports.
+TEST_F(PassThroughTest, WrongCheckBytePassesToThePcButJoinsNothing)
+{
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.badCheck = true; });
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(u16(answers[0], 0), 0xF010);
+    EXPECT_EQ(answers[0][7], 1);
+    EXPECT_FALSE(checkOk(answers[0]));
+
+    answers.clear();
+    forward(pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition, 0x35));
+    serve();
+    EXPECT_TRUE(answers.empty()) << "port 0's answer does not complete the join";
+    EXPECT_EQ(m().multicast_reply_mask, 1u << 3);
+}
+
 TEST_F(PassThroughTest, ControllerReadsLandInCardAnswerWithOnlyTheBytesReceived)
 {
     std::fill(m().card_answer, m().card_answer + sizeof m().card_answer, 0xEE);

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace kel::test {
 namespace {
@@ -74,10 +75,11 @@ TEST_F(CardPassThroughEndToEnd, CardAnswersComeBackOnceToTheAskingClient)
         Bytes request;
         uint16_t source;
         uint8_t port;
+        std::vector<int> reached;   // ports whose cards got the request
     };
     const Case cases[] = {
-        {"card 1 of port 0", cardRequest(0x0001, 0, 1, 0x21), 0x0001, 1},
-        {"all ports", cardRequest(0x0FFF, 1, 255, 0x33), 0x0FFF, 255},
+        {"card 1 of port 0", cardRequest(0x0001, 0, 1, 0x21), 0x0001, 1, {0}},
+        {"all ports", cardRequest(0x0FFF, 1, 255, 0x33), 0x0FFF, 255, {0, 3}},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(tool.send(TestFrames::wire(c.request))) << c.name;
@@ -87,6 +89,12 @@ TEST_F(CardPassThroughEndToEnd, CardAnswersComeBackOnceToTheAskingClient)
         EXPECT_EQ(answer[2] | answer[3] << 8, c.source) << c.name;
         EXPECT_EQ(answer[7], c.port) << c.name;
         EXPECT_EQ(answer[10], 0) << c.name;
+        for (int port : c.reached) {
+            const auto got = SimFpgaBoard::current()->chain(port).received();
+            ASSERT_FALSE(got.empty()) << c.name << ", port " << port;
+            EXPECT_EQ(got.back()[9], 0x61) << c.name << ", port " << port;
+            EXPECT_EQ(got.back()[5], c.request[5]) << c.name << ", port " << port << ": the request's tag";
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_FALSE(tool.hasData()) << c.name << ": exactly one answer";
     }

@@ -3,6 +3,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include <csignal>
@@ -32,6 +35,13 @@ bool putBytes(const QString& path, qint64 at, const QByteArray& data)
     return f.open(QIODevice::ReadWrite) && f.seek(at) && f.write(data) == data.size();
 }
 
+// The scenario the program starts with, in place before its first start.
+bool writeBoardIni(const ProgramRunner& program, const char* text)
+{
+    QFile ini(program.hostPath("/sim/board.ini"));
+    return QDir().mkpath(program.hostPath("/sim")) && ini.open(QIODevice::WriteOnly) && ini.write(text) > 0;
+}
+
 // Waits (bounded) until the flash image holds `expected` at `at`.
 bool waitForBytes(const QString& path, qint64 at, const QByteArray& expected, int timeoutMs = 40000)
 {
@@ -51,11 +61,7 @@ bool waitForBytes(const QString& path, qint64 at, const QByteArray& expected, in
 TEST(ProgramRunTest, KilledProgramLeavesARunningTimeLogTheNextStartAccepts)
 {
     ProgramRunner program;
-    ASSERT_TRUE(QDir().mkpath(program.hostPath("/sim")));
-    QFile ini(program.hostPath("/sim/board.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[flash]\npersist=yes\n");
-    ini.close();
+    ASSERT_TRUE(writeBoardIni(program, "[flash]\npersist=yes\n"));
 
     const QString image = program.hostPath("/sim/flash2.bin");
     {
@@ -91,6 +97,51 @@ TEST(ProgramRunTest, KilledProgramLeavesARunningTimeLogTheNextStartAccepts)
     EXPECT_EQ(bytesAt(image, kCopyB, 512), group);
     ASSERT_TRUE(program.signal(SIGTERM));
     program.waitForCleanExit();
+}
+
+// A board.ini with cards on two output ports, one of each port table: once
+// the screen is lit the periodic search counts them, and the counts land in
+// the FPGA's parameter RAM at the ports' places. The search only counts:
+// positions are written by the smart-mapping wizard, so no card holds one.
+TEST(ProgramRunTest, CardsOnTwoPortsAreFoundAndTheirCountsReachTheFpgaRam)
+{
+    ProgramRunner program;
+    ASSERT_TRUE(writeBoardIni(program, "[cards]\nport1=3\nport6=5\n"));
+
+    ASSERT_TRUE(program.start());
+    ASSERT_TRUE(program.waitForSignalHandler(SIGUSR1)) << program.output().toStdString();
+    ASSERT_TRUE(program.waitForSignalHandler(SIGTERM));
+    QJsonObject state;
+    auto portCards = [&](int port) { return state.value("fpga0").toObject().value("port_cards").toArray()[port].toInt(); };
+    for (int i = 0; i < 120 && !(portCards(1) == 3 && portCards(6) == 5); ++i) {
+        ASSERT_TRUE(program.signal(SIGUSR1));
+        QTest::qWait(500);
+        QFile f(program.hostPath("/sim/state.json"));
+        if (f.open(QIODevice::ReadOnly))
+            state = QJsonDocument::fromJson(f.readAll()).object();
+    }
+    const QJsonObject fpga = state.value("fpga0").toObject();
+    EXPECT_TRUE(fpga.value("lit").toBool()) << program.output().toStdString();
+    EXPECT_EQ(fpga.value("links").toInt(), 0x42) << "ports 1 and 6 linked";
+    EXPECT_EQ(portCards(1), 3) << "RAM 102";
+    EXPECT_EQ(portCards(6), 5) << "RAM 568";
+    for (int port : {0, 2, 3, 4, 5, 7, 8, 15})
+        EXPECT_EQ(portCards(port), 0) << "port " << port;
+
+    const QJsonObject cards = state.value("cards").toObject();
+    struct Port { int port, count; };
+    for (const Port p : {Port{1, 3}, Port{6, 5}, Port{0, 0}, Port{7, 0}}) {
+        const QJsonObject chain = cards.value(QString("port%1").arg(p.port)).toObject();
+        EXPECT_EQ(chain.value("cards").toInt(-1), p.count) << "port " << p.port;
+        EXPECT_EQ(chain.value("linked").toBool(), p.count > 0) << "port " << p.port;
+        EXPECT_EQ(chain.value("searches").toInt() > 0, p.count > 0) << "port " << p.port << ": searched when linked";
+        const QJsonArray each = chain.value("card").toArray();
+        ASSERT_EQ(each.size(), p.count) << "port " << p.port;
+        for (const QJsonValue c : each)
+            EXPECT_FALSE(c.toObject().value("positioned").toBool()) << "port " << p.port;
+    }
+    ASSERT_TRUE(program.signal(SIGTERM));
+    EXPECT_TRUE(program.waitForCleanExit()) << program.output().toStdString();
 }
 
 } // namespace

@@ -31,6 +31,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PagePointers.h"
+#include "ui/shell/ShellGlobals.h"
 #include "ui/shell/LockWindow.h"
 #include "platform/sim/SimVideoSource.h"
 #include "ui/shell/ValueStepper.h"
@@ -149,6 +150,27 @@ TEST_F(WholeController, LanguageWrittenOverUdpReachesThePanelAndItsState)
     EXPECT_TRUE(tickUntil([&] { return g_language == 1; }));
     EXPECT_EQ(panel().value("language").toString(), "English");
     EXPECT_EQ(panel().value("g_language").toInt(), 1);
+}
+
+// A host frame holds the ageing sample back; the FPGA manager ends the hold
+// 80 ticks after the frame, and the next sample is taken again.
+TEST_F(WholeController, AgeingSampleResumesEightyTicksAfterAHostFrame)
+{
+    ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    ASSERT_EQ(ask(CMD_READ_RAM, TestFrames::ramRead(0x300, 2)), ST_OK);
+    ASSERT_EQ(pc_cmd_valid, 1);
+    const uint32_t frameTick = pc_cmd_time;
+    const int samples = factoryage_log.size();
+    auto sampleAtNextTick = [] {
+        G_factoryage_ticks = G_timeTicks.load() - 18000;
+        g_mainwindow->slot_update_timer_ticks();
+    };
+    sampleAtNextTick();
+    EXPECT_EQ(factoryage_log.size(), samples) << "no sample while the host is served";
+    ASSERT_TRUE(tickUntil([] { return pc_cmd_valid == 0; }, 400));
+    EXPECT_GT(G_timeTicks.load() - frameTick, 80u);
+    sampleAtNextTick();
+    EXPECT_EQ(factoryage_log.size(), samples + 1);
 }
 
 // The protocol's clock command sets the board clock through the recorded
