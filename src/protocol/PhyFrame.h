@@ -1,4 +1,6 @@
 #pragma once
+#include "params/LittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,21 +33,10 @@ public:
     // Targets below this address are receiving cards.
     static constexpr uint16_t kCardTargetLimit = 0xF000;
 
-    static uint16_t u16At(const uint8_t* p, size_t at) { return uint16_t(p[at] | (p[at + 1] << 8)); }
-    static uint32_t u32At(const uint8_t* p, size_t at)
-    {
-        return uint32_t(p[at]) | uint32_t(p[at + 1]) << 8 | uint32_t(p[at + 2]) << 16 | uint32_t(p[at + 3]) << 24;
-    }
-    static void putU16(uint8_t* p, size_t at, uint16_t v)
-    {
-        p[at] = uint8_t(v);
-        p[at + 1] = uint8_t(v >> 8);
-    }
-    static void putU32(uint8_t* p, size_t at, uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            p[at + i] = uint8_t(v >> (8 * i));
-    }
+    static uint16_t u16At(const uint8_t* p, size_t at) { return LittleEndian::u16At(p, at); }
+    static uint32_t u32At(const uint8_t* p, size_t at) { return LittleEndian::u32At(p, at); }
+    static void putU16(uint8_t* p, size_t at, uint16_t v) { LittleEndian::putU16(p, at, v); }
+    static void putU32(uint8_t* p, size_t at, uint32_t v) { LittleEndian::putU32(p, at, v); }
 
     static void appendU16(std::vector<uint8_t>& out, uint16_t v)
     {
