@@ -85,6 +85,9 @@ TEST_P(It6805EqClean, CleanLinkReachesDone)
     run(40);
     EXPECT_EQ(stateeq(), EQ::STATEEQ_EQDone);
     EXPECT_EQ(eqState().eq_check_period, 32);
+    chip().clearWrites();
+    run(66);
+    EXPECT_EQ(writesOf(3, 0xE9, 0x80), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, It6805EqClean,
