@@ -155,6 +155,36 @@ TEST_F(It6805Eq, ExhaustedSweepWithoutValidCountsGivesZero)
     EXPECT_EQ(eqState().eq_rs[1], 0x1F);
 }
 
+// HDMI 2.0, no setting good enough: the exhausted sweep (01 07 0F 3F) gives
+// each channel its smallest count, the earlier step on a tie, and starts
+// the RS/skew pass with those values (bit 7 inverted).
+TEST_F(It6805Eq, ExhaustedHdmi20SweepStartsTheRsSkewPass)
+{
+    for (int ch = 0; ch < 3; ++ch)
+        chip().setBitErrors(ch, -1, 500);
+    chip().setBitErrors(0, 0x0F, 300);
+    chip().setBitErrors(1, 0x01, 250);
+    chip().setBitErrors(1, 0x3F, 250);
+    chip().setBitErrors(2, 0x3F, 260);
+    sim().source(4).plug(vic("vic:97"));
+    std::array<uint8_t, 3> started{};
+    bool seen = false;
+    for (int i = 0; i < 120 && !seen; ++i) {
+        run(1);
+        std::array<uint8_t, 3> last{};
+        for (const auto& w : chip().writes()) {
+            if (w.bank == 3 && w.reg >= 0x27 && w.reg <= 0x29)
+                last[w.reg - 0x27] = w.value;
+            if (w.bank == 3 && w.reg == 0x30 && w.value == 0x94 && !seen) {
+                started = last;
+                seen = true;
+            }
+        }
+    }
+    ASSERT_TRUE(seen) << "RS/skew pass started";
+    EXPECT_EQ(started, (std::array<uint8_t, 3>{0x8F, 0x81, 0xBF}));
+}
+
 struct SarCase {
     const char* name;
     bool invalid;
