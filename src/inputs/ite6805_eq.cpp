@@ -458,18 +458,19 @@ void ite6805_eq::enterResult(int dev)
             iTE6805_Set_EQResult_Flag(dev);
             bank(portBank(dev), dev);
             if (s.eq_result_invalid) {
-                // The sweep measures and goes on by itself.
+                // The sweep runs first; the error check below then confirms
+                // the setting it left.
                 set(0x22, 0x40, 0x00, dev);
                 bank(0, dev);
                 iTE6805_EQ_chg(STATEEQ_ManualSweep, dev);
-                return;
+            } else {
+                bank(0, dev);
+                for (int ch = 0; ch < kChannels; ++ch)
+                    iTE6805_Get_DFE(dev, ch);
+                bank(portBank(dev), dev);
+                set(0x22, 0x40, 0x40, dev);
+                bank(0, dev);
             }
-            bank(0, dev);
-            for (int ch = 0; ch < kChannels; ++ch)
-                iTE6805_Get_DFE(dev, ch);
-            bank(portBank(dev), dev);
-            set(0x22, 0x40, 0x40, dev);
-            bank(0, dev);
         }
     }
     iTE6805_EQ_chg(STATEEQ_CheckBitErr, dev);

@@ -85,6 +85,9 @@ TEST_P(It6805EqClean, CleanLinkReachesDone)
     run(40);
     EXPECT_EQ(stateeq(), EQ::STATEEQ_EQDone);
     EXPECT_EQ(eqState().eq_check_period, 32);
+    chip().clearWrites();
+    run(66);
+    EXPECT_EQ(writesOf(3, 0xE9, 0x80), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, It6805EqClean,
@@ -152,10 +155,41 @@ TEST_F(It6805Eq, ExhaustedSweepWithoutValidCountsGivesZero)
     EXPECT_EQ(eqState().eq_rs[1], 0x1F);
 }
 
+// HDMI 2.0, no setting good enough: the exhausted sweep (01 07 0F 3F) gives
+// each channel its smallest count, the earlier step on a tie, and starts
+// the RS/skew pass with those values (bit 7 inverted).
+TEST_F(It6805Eq, ExhaustedHdmi20SweepStartsTheRsSkewPass)
+{
+    for (int ch = 0; ch < 3; ++ch)
+        chip().setBitErrors(ch, -1, 500);
+    chip().setBitErrors(0, 0x0F, 300);
+    chip().setBitErrors(1, 0x01, 250);
+    chip().setBitErrors(1, 0x3F, 250);
+    chip().setBitErrors(2, 0x3F, 260);
+    sim().source(4).plug(vic("vic:97"));
+    std::array<uint8_t, 3> started{};
+    bool seen = false;
+    for (int i = 0; i < 120 && !seen; ++i) {
+        run(1);
+        std::array<uint8_t, 3> last{};
+        for (const auto& w : chip().writes()) {
+            if (w.bank == 3 && w.reg >= 0x27 && w.reg <= 0x29)
+                last[w.reg - 0x27] = w.value;
+            if (w.bank == 3 && w.reg == 0x30 && w.value == 0x94 && !seen) {
+                started = last;
+                seen = true;
+            }
+        }
+    }
+    ASSERT_TRUE(seen) << "RS/skew pass started";
+    EXPECT_EQ(started, (std::array<uint8_t, 3>{0x8F, 0x81, 0xBF}));
+}
+
 struct SarCase {
     const char* name;
     bool invalid;
     std::array<uint8_t, 3> channel1Dfe;  // bank 3 0x4E..0x50 after the sweep
+    unsigned measurements;               // error counts taken after it until done
 };
 
 class It6805EqSar : public It6805Eq, public ::testing::WithParamInterface<SarCase> {};
@@ -163,6 +197,9 @@ class It6805EqSar : public It6805Eq, public ::testing::WithParamInterface<SarCas
 // HDMI 2.0 with errors at the chip's result: the successive approximation
 // runs; the sweep (01 07 0F 3F) passes at 0x07. A valid result loads the
 // DFE bytes measured for each tried value; an invalid one loads none.
+// Either way the result step checks the errors: valid, before the sweep
+// (result, 0x01, 0x07); invalid, after it (0x01, 0x07, then the setting
+// the sweep left).
 TEST_P(It6805EqSar, SweepAfterTheSuccessiveApproximation)
 {
     chip().setSarResultInvalid(GetParam().invalid);
@@ -179,11 +216,18 @@ TEST_P(It6805EqSar, SweepAfterTheSuccessiveApproximation)
     EXPECT_EQ((std::array<uint8_t, 3>{chip().reg(3, 0x4E), chip().reg(3, 0x4F), chip().reg(3, 0x50)}),
               GetParam().channel1Dfe);
     EXPECT_EQ(chip().reg(3, 0x22) & 0x40, GetParam().invalid ? 0 : 0x40);
+    unsigned afterSar = 0;
+    for (const auto& w : chip().writes()) {
+        if (w.bank == 3 && w.reg == 0x22 && w.value == 0x04)
+            afterSar = 0;
+        afterSar += w.bank == 3 && w.reg == 0xE9 && w.value == 0x80;
+    }
+    EXPECT_EQ(afterSar, GetParam().measurements);
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, It6805EqSar,
-                         ::testing::Values(SarCase{"valid", false, {0x7F, 0x38, 0x17}},
-                                           SarCase{"invalid", true, {0x00, 0x00, 0x00}}),
+                         ::testing::Values(SarCase{"valid", false, {0x7F, 0x38, 0x17}, 3},
+                                           SarCase{"invalid", true, {0x00, 0x00, 0x00}, 3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The chip never reports done: after 31 counted passes the sweep starts
@@ -251,6 +295,14 @@ TEST_F(It6805Eq, BothDevicesSweepTheirOwnTables)
     SimIt6805& other = sim().it6805(1);
     EXPECT_EQ((std::array<uint8_t, 3>{other.reg(3, 0x27), other.reg(3, 0x28), other.reg(3, 0x29)}),
               (std::array<uint8_t, 3>{0x87, 0x87, 0x87}));
+    // Input 5 swept its own table from its own first step.
+    unsigned tried01 = 0, tried3F = 0;
+    for (const auto& w : other.writes()) {
+        tried01 += w.bank == 3 && w.reg == 0x27 && w.value == 0x81;
+        tried3F += w.bank == 3 && w.reg == 0x27 && w.value == 0xBF;
+    }
+    EXPECT_GE(tried01, 1u);
+    EXPECT_EQ(tried3F, 0u);
 }
 
 TEST(It6805EqTables, RsLookupAndDfeBytes)
