@@ -689,6 +689,52 @@ TEST_F(It6805, EmptyTableAppliesNothingAndAFailedReadGivesZero)
     EXPECT_EQ(src().ite6805->rdwr().hdmirxbwr(0x70, 0, nullptr, 0), 0) << "an empty burst is a failure";
 }
 
+TEST_F(It6805, MaskedWriteWithAnEmptyMaskRewritesTheRegister)
+{
+    run(2);
+    selectDevice0();
+    chip().setReg(0, 0x6E, 0x5A);
+    chip().clearWrites();
+    EXPECT_EQ(src().ite6805->rdwr().hdmirxset(0x6E, 0x00, 0xFF, 0), 0);
+    ASSERT_EQ(chip().writes().size(), 1u);
+    EXPECT_EQ(chip().writes()[0].value, 0x5A);
+}
+
+// Pixel repetition from 0x1B bits 5:4; bank 1 0xB0 bit 0 then follows the
+// lane count, whatever the clock per repeated pixel gave.
+TEST_F(It6805, PixelRepetitionIsReadAndTheLaneCountDecidesTheOutputBit)
+{
+    run(2);
+    selectDevice0();
+    struct Case { uint8_t r1b; uint8_t repetition; uint8_t lanes; uint8_t b0; };
+    const Case cases[] = {{0x10, 2, 0, 0}, {0x30, 4, 1, 1}, {0x20, 1, 0, 0}, {0x00, 1, 3, 1}};
+    for (const Case& c : cases) {
+        chip().setReg(0, 0x1B, c.r1b);
+        state().iTE6805_VidTiming.PCLK = 148500;
+        state().iTE6805_DATA.VBO_LaneCount = c.lanes;
+        src().ite6805->drv().iTE6805_Set_1B0_By_PixelClock(0);
+        EXPECT_EQ(state().iTE6805_DATA.pixelRepetition, c.repetition) << std::hex << int(c.r1b);
+        EXPECT_EQ(chip().reg(1, 0xB0) & 0x01, c.b0) << std::hex << int(c.r1b);
+    }
+}
+
+TEST_F(It6805, AudioChannelCountFollowsTheLayout)
+{
+    run(2);
+    selectDevice0();
+    struct Case { uint8_t b0, b1, channels; };
+    // From 6 channels: an unknown layout leaves the count as it was.
+    const Case cases[] = {{0x00, 0x01, 2}, {0x00, 0x03, 4}, {0x00, 0x07, 6}, {0x00, 0x0F, 8}, {0x00, 0x1F, 10},
+                          {0x00, 0x3F, 12}, {0x40, 0x0F, 2}, {0x00, 0x05, 6}};
+    for (const Case& c : cases) {
+        state().iTE6805_DATA.audioChannels = 6;
+        chip().setReg(0, 0xB0, c.b0);
+        chip().setReg(0, 0xB1, c.b1);
+        src().ite6805->drv().iTE6805_Show_AUD_Info(0);
+        EXPECT_EQ(state().iTE6805_DATA.audioChannels, c.channels) << std::hex << int(c.b0) << " " << int(c.b1);
+    }
+}
+
 // ---- measurement arithmetic ------------------------------------------------------------------
 
 TEST(It6805Measure, ZeroCountsGiveZeroAndLargeProductsDoNotOverflow)
