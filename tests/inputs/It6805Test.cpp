@@ -77,6 +77,12 @@ protected:
         const uint8_t* r = store().RamBlock + RamLayout::srcVideoInfo(input);
         return {RamLayout::u16(r, 0), RamLayout::u16(r, 2), r[4]};
     }
+    // Routes the bus to device 0 for direct calls into the driver.
+    void selectDevice0()
+    {
+        uint8_t ch = 0x20;
+        ASSERT_EQ(src().i2c->i2c_write(src().i2c_fd, tarvosource::kReceiverSwitch, 0, &ch, 1), 1);
+    }
     unsigned writesOf(int bank, uint8_t reg, uint8_t bits)
     {
         unsigned n = 0;
@@ -177,6 +183,21 @@ TEST_P(It6805Layouts, BothTimingLayoutsDecodeTheSameTiming)
 }
 
 INSTANTIATE_TEST_SUITE_P(ChipIds, It6805Layouts, ::testing::Values(0x10, 0xE0, 0xA0));
+
+// CTA-861 1080p50: a front porch above 255 needs the high bits of both
+// layouts (the upper nibble of 0xA1 in the "other" one).
+TEST_P(It6805Layouts, WideFrontPorchDecodesInBothLayouts)
+{
+    chip().setChipId(GetParam());
+    Signal s = timing(148500, 1920, 528, 44, 148, 1080, 4, 5, 36);
+    s.timing.vic = 31;
+    ASSERT_TRUE(bringUp(s));
+    EXPECT_EQ(state().iTE6805_VidTiming.HFrontPorch, 528);
+    const SourceHdmiInfo h = hdmi(4);
+    EXPECT_EQ((std::array<uint32_t, 4>{h.Hact, h.Hsync, h.Hback, h.Htotal}),
+              (std::array<uint32_t, 4>{1920, 44, 148, 2640}));
+    EXPECT_EQ(srcVideo(4), (std::array<unsigned, 3>{1920, 1080, 50}));
+}
 
 TEST_F(It6805, Yuv420WidthIsDoubledOnceOnEveryAudioOn)
 {
@@ -450,6 +471,113 @@ TEST_F(It6805, OutputGuardTurnsTheTransmitterOffOnlyForOtherRevisions)
     }
 }
 
+TEST_F(It6805, TwoSectionModeIsOnExactlyAboveTheWidthOrClockLimit)
+{
+    run(2);
+    selectDevice0();
+    struct Case { uint16_t hact; uint32_t pclk; uint8_t on; };
+    const Case cases[] = {{2176, 159999, 0}, {2177, 100000, 1}, {1920, 160000, 1}, {720, 27000, 0}, {3840, 297000, 1}};
+    for (const Case& c : cases) {
+        state().iTE6805_VidTiming.HActive = c.hact;
+        state().iTE6805_VidTiming.PCLK = c.pclk;
+        src().ite6805->iTE6807_Video_Output_Setting(0);
+        EXPECT_EQ(state().iTE6805_DATA.twoSectionMode, c.on) << c.hact << " " << c.pclk;
+        EXPECT_EQ(chip().reg(5, 0xCB) & 0x01, c.on) << c.hact << " " << c.pclk;
+        EXPECT_EQ(chip().reg(0, 0x64) & 0x04, c.on ? 0x04 : 0) << c.hact << " " << c.pclk;
+    }
+}
+
+struct SymbolLockCase {
+    const char* name;
+    Signal signal;
+    uint8_t counts;    // per channel before the event
+    uint32_t stateEq;
+    bool forced;
+};
+
+class It6805SymbolLock : public It6805, public ::testing::WithParamInterface<SymbolLockCase> {};
+
+// Symbol-lock resets on all three channels: at 21 each, with the equaliser
+// off on an HDMI 1.x link, the port's SCDC clock-ratio bits are forced.
+TEST_P(It6805SymbolLock, TwentyOneResetsOnEveryChannelForceTheClockRatio)
+{
+    const SymbolLockCase& c = GetParam();
+    ASSERT_TRUE(bringUp(c.signal));
+    selectDevice0();
+    for (uint8_t& n : state().symbolLockResets)
+        n = c.counts;
+    state().iTE6805_DATA.STATEEQ = c.stateEq;
+    chip().clearWrites();
+    chip().latch(0x06, 0x70);
+    src().ite6805->iTE6805_hdmirx_port0_SYS_irq(0);
+    EXPECT_EQ(state().symbolLockResets[0], c.counts + 1);
+    EXPECT_EQ(writesOf(3, 0xE5, 0x1C) > 0, c.forced);
+    EXPECT_EQ(state().iTE6805_DATA.STATEV, ite6805_dev::STATEV_VidStable) << "no clock change: sync stays";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, It6805SymbolLock,
+    ::testing::Values(SymbolLockCase{"hdmi14_at_21", fhd60(), 20, 0, true},
+                      SymbolLockCase{"hdmi14_at_20", fhd60(), 19, 0, false},
+                      SymbolLockCase{"equaliser_on", fhd60(), 20, ite6805_dev::STATEEQ_EQDone, false},
+                      SymbolLockCase{"hdmi20", uhd60(), 20, 0, false}),
+    [](const ::testing::TestParamInfo<SymbolLockCase>& info) { return std::string(info.param.name); });
+
+TEST_F(It6805, DeskewErrorsOnAnHdmi20LinkRestartNothing)
+{
+    ASSERT_TRUE(bringUp(uhd60()));
+    selectDevice0();
+    for (int i = 0; i < 7; ++i) {
+        chip().latch(0x05, 0x40);
+        src().ite6805->iTE6805_hdmirx_port0_SYS_irq(0);
+    }
+    EXPECT_EQ(state().deskewErrors, 7);
+    EXPECT_EQ(state().deskewRestarts, 0);
+}
+
+TEST_F(It6805, CheckSyncCountsOnlyStepsWithAnUnchangedAviByte)
+{
+    ASSERT_TRUE(bringUp(fhd60()));
+    selectDevice0();
+    ite6805_sys& sys = *src().ite6805;
+    const uint8_t db1 = chip().reg(2, 0x15);
+    sys.iTE6805_vid_chg(ite6805_dev::STATEV_CheckSync, 0);
+    EXPECT_EQ(state().Current_SCDTCheck_Count, 6);
+    sys.iTE6805_vid_fsm(0);
+    EXPECT_EQ(state().Current_SCDTCheck_Count, 5);
+    chip().setReg(2, 0x15, static_cast<uint8_t>(db1 ^ 0x40));
+    sys.iTE6805_vid_fsm(0);
+    EXPECT_EQ(state().Current_SCDTCheck_Count, 5) << "a changed byte keeps the count";
+    EXPECT_EQ(state().prevAVIDB, db1 ^ 0x40);
+    for (int left = 4; left >= 0; --left) {
+        sys.iTE6805_vid_fsm(0);
+        EXPECT_EQ(state().Current_SCDTCheck_Count, left);
+    }
+    EXPECT_EQ(state().iTE6805_DATA.STATEV, ite6805_dev::STATEV_CheckSync);
+    sys.iTE6805_vid_fsm(0);
+    EXPECT_EQ(state().iTE6805_DATA.STATEV, ite6805_dev::STATEV_VidStable);
+}
+
+// DVI carries no AVI InfoFrame: the colorimetry follows the TMDS count.
+TEST_F(It6805, DviColorimetryFollowsTheTmdsCount)
+{
+    Signal s = fhd60();
+    s.link = Source::Link::Dvi;
+    source().plug(s);
+    for (int i = 0; i < 60 && !state().iTE6805_DATA.Flag_VidStable_Done; ++i)
+        run(1);
+    ASSERT_EQ(state().iTE6805_DATA.Flag_VidStable_Done, 1);
+    selectDevice0();
+    const std::pair<uint8_t, uint32_t> cases[] = {{51, 2}, {52, 1}};  // ITU709, ITU601
+    for (const auto& [count, colorimetry] : cases) {
+        chip().setReg(0, 0x48, count);
+        src().ite6805->iTE6805_Enable_Video_Output(0);
+        EXPECT_EQ(state().iTE6805_DATA.Colorimetry, colorimetry) << int(count);
+        EXPECT_EQ(state().iTE6805_DATA.inputType, 2);
+        EXPECT_EQ(chip().reg(0, 0x6B) & 0x31, 0x11);
+    }
+}
+
 // ---- identification and initialisation ------------------------------------------------
 
 TEST_F(It6805, AbsentChipCountsFailuresAndALateChipIsIdentifiedThenSettles)
@@ -559,6 +687,52 @@ TEST_F(It6805, EmptyTableAppliesNothingAndAFailedReadGivesZero)
     EXPECT_TRUE(sim().transfers().empty());
     EXPECT_EQ(src().ite6805->rdwr().hdmirxrd(0x00, 0), 0);
     EXPECT_EQ(src().ite6805->rdwr().hdmirxbwr(0x70, 0, nullptr, 0), 0) << "an empty burst is a failure";
+}
+
+TEST_F(It6805, MaskedWriteWithAnEmptyMaskRewritesTheRegister)
+{
+    run(2);
+    selectDevice0();
+    chip().setReg(0, 0x6E, 0x5A);
+    chip().clearWrites();
+    EXPECT_EQ(src().ite6805->rdwr().hdmirxset(0x6E, 0x00, 0xFF, 0), 0);
+    ASSERT_EQ(chip().writes().size(), 1u);
+    EXPECT_EQ(chip().writes()[0].value, 0x5A);
+}
+
+// Pixel repetition from 0x1B bits 5:4; bank 1 0xB0 bit 0 then follows the
+// lane count, whatever the clock per repeated pixel gave.
+TEST_F(It6805, PixelRepetitionIsReadAndTheLaneCountDecidesTheOutputBit)
+{
+    run(2);
+    selectDevice0();
+    struct Case { uint8_t r1b; uint8_t repetition; uint8_t lanes; uint8_t b0; };
+    const Case cases[] = {{0x10, 2, 0, 0}, {0x30, 4, 1, 1}, {0x20, 1, 0, 0}, {0x00, 1, 3, 1}};
+    for (const Case& c : cases) {
+        chip().setReg(0, 0x1B, c.r1b);
+        state().iTE6805_VidTiming.PCLK = 148500;
+        state().iTE6805_DATA.VBO_LaneCount = c.lanes;
+        src().ite6805->drv().iTE6805_Set_1B0_By_PixelClock(0);
+        EXPECT_EQ(state().iTE6805_DATA.pixelRepetition, c.repetition) << std::hex << int(c.r1b);
+        EXPECT_EQ(chip().reg(1, 0xB0) & 0x01, c.b0) << std::hex << int(c.r1b);
+    }
+}
+
+TEST_F(It6805, AudioChannelCountFollowsTheLayout)
+{
+    run(2);
+    selectDevice0();
+    struct Case { uint8_t b0, b1, channels; };
+    // From 6 channels: an unknown layout leaves the count as it was.
+    const Case cases[] = {{0x00, 0x01, 2}, {0x00, 0x03, 4}, {0x00, 0x07, 6}, {0x00, 0x0F, 8}, {0x00, 0x1F, 10},
+                          {0x00, 0x3F, 12}, {0x40, 0x0F, 2}, {0x00, 0x05, 6}};
+    for (const Case& c : cases) {
+        state().iTE6805_DATA.audioChannels = 6;
+        chip().setReg(0, 0xB0, c.b0);
+        chip().setReg(0, 0xB1, c.b1);
+        src().ite6805->drv().iTE6805_Show_AUD_Info(0);
+        EXPECT_EQ(state().iTE6805_DATA.audioChannels, c.channels) << std::hex << int(c.b0) << " " << int(c.b1);
+    }
 }
 
 // ---- measurement arithmetic ------------------------------------------------------------------
