@@ -92,9 +92,9 @@ void InputBoardFixture::run(int iterations)
 
 void InputBoardFixture::plug(int input, const std::string& source)
 {
-    platform::sim::SimVideoSource::Spec spec;
-    ASSERT_TRUE(platform::sim::SimVideoSource::parse(QString::fromStdString(source), &spec)) << source;
-    sim().source(input).plug(spec);
+    platform::sim::SimVideoSource::Output output;
+    ASSERT_TRUE(platform::sim::SimVideoSource::parse(QString::fromStdString(source), &output)) << source;
+    sim().source(input).plug(output);
 }
 
 unsigned InputBoardFixture::hpdDrops(int input)

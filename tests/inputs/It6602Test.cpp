@@ -164,7 +164,7 @@ TEST_F(It6602, FollowEdidRestartPublishesTheCustomTiming)
     run(1);
     EXPECT_NE(drv().get_IT6602_dev_data(2).m_VState, tarvo_it6602::VSTATE_VideoOn);
     ASSERT_TRUE(runToVideoOn(2));
-    EXPECT_EQ(sim().source(2).spec().timing.pclkKHz, 118760u);
+    EXPECT_EQ(sim().source(2).output().timing.pclkKHz, 118760u);
     EXPECT_EQ(src().hdminfo[2].Htotal, 2080u);
     EXPECT_EQ(src().hdminfo[2].Vtotal, 1142u);
     g_source_online = 2;  // published inputs update at once
@@ -281,7 +281,7 @@ TEST_F(It6602, OutputColourFollowsTheAviInfoFrameOrTheDviClock)
     };
     for (const ColourCase& c : cases) {
         SCOPED_TRACE(c.name);
-        SimVideoSource::Spec s;
+        SimVideoSource::Output s;
         ASSERT_TRUE(SimVideoSource::parse(c.timing, &s));
         s.color = c.color;
         s.range = c.range;

@@ -18,9 +18,9 @@ using Source = platform::sim::SimVideoSource;
 using EQ = ite6805_eq;
 constexpr int kNone = platform::sim::SimIt6805Eq::kNotMeasured;
 
-Source::Spec vic(const char* text)
+Source::Output vic(const char* text)
 {
-    Source::Spec s;
+    Source::Output s;
     Source::parse(text, &s);
     s.audio = {48000, 2};
     return s;

@@ -23,7 +23,7 @@ namespace kel::test {
 namespace {
 
 using Source = platform::sim::SimVideoSource;
-using Signal = Source::Spec;
+using Signal = Source::Output;
 
 Signal timing(uint32_t pclk, uint16_t hact, uint16_t hfp, uint16_t hs, uint16_t hbp, uint16_t vact, uint16_t vfp,
               uint16_t vs, uint16_t vbp)

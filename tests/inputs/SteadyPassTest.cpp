@@ -362,10 +362,10 @@ TEST_P(Reg0Hotplug, ActsOnTheRightIt6805ChannelAndComesBack)
 {
     const HpdCase& c = GetParam();
     // A source gives the chips +5 V, so the level shows in bits 7:6.
-    platform::sim::SimVideoSource::Spec spec;
-    ASSERT_TRUE(platform::sim::SimVideoSource::parse("vic:16", &spec));
-    sim().source(4).plug(spec);
-    sim().source(5).plug(spec);
+    platform::sim::SimVideoSource::Output output;
+    ASSERT_TRUE(platform::sim::SimVideoSource::parse("vic:16", &output));
+    sim().source(4).plug(output);
+    sim().source(5).plug(output);
     startLog();
     setReg(0, c.reg0);
     run(1);

@@ -115,7 +115,7 @@ void SimIt6602::refresh()
     if (s != scdt_) {
         b0[0x07] |= 0x02;
         scdt_ = s;
-        if (s && source_.spec().hdmi())
+        if (s && source_.output().hdmi())
             b0[0x09] |= 0x01;  // the source's AVI InfoFrame arrives with sync
     }
     if (ecc_ && !(b0[0x05] & 0x40)) {
@@ -135,9 +135,9 @@ void SimIt6602::encodeSignal()
 {
     std::array<uint8_t, 256>& b0 = regs_[0];
     std::array<uint8_t, 256>& b2 = regs_[2];
-    const SimVideoSource::Spec spec = source_.spec();
+    const SimVideoSource::Output output = source_.output();
     const SimVideoTiming none;
-    const SimVideoTiming& t = scdt_ ? spec.timing : none;
+    const SimVideoTiming& t = scdt_ ? output.timing : none;
     const uint32_t htotal = t.htotal(), vtotal = t.vtotal();
     b0[0x9C] = htotal & 0xFF;
     b0[0x9D] = (htotal >> 8) & 0x3F;
@@ -152,24 +152,24 @@ void SimIt6602::encodeSignal()
     b0[0xA6] = t.vsync & 0x1F;
     b0[0xA7] = t.vfp & 0x3F;
     b0[0xA8] = static_cast<uint8_t>((t.vpos ? 0x08 : 0) | (t.hpos ? 0x04 : 0));
-    const uint8_t depthCode = spec.bitsPerComponent == 12 ? 6 : spec.bitsPerComponent == 10 ? 5 : 4;
+    const uint8_t depthCode = output.bitsPerComponent == 12 ? 6 : output.bitsPerComponent == 10 ? 5 : 4;
     b0[0x99] = static_cast<uint8_t>((t.interlaced ? 0x02 : 0) | (scdt_ ? depthCode << 4 : 0));
     b0[0x9A] = t.pclkKHz ? static_cast<uint8_t>(std::clamp<uint32_t>(3162000 / t.pclkKHz, 1, 255)) : 0;
-    const uint32_t tmds = clock_ ? spec.tmdsKHz() : 0;
+    const uint32_t tmds = clock_ ? output.tmdsKHz() : 0;
     b0[0x91] = tmds ? static_cast<uint8_t>(std::clamp<uint32_t>(6144000 / tmds, 28, 255)) : 0;
 
-    const bool hdmi = scdt_ && spec.hdmi();
-    const bool audio = hdmi && spec.audio.present();
-    b0[0xAA] = audio ? static_cast<uint8_t>(0x80 | (spec.audio.channels & 0x0F)) : 0;
-    b0[0xAE] = audio ? spec.audio.rateCode() : 0;
+    const bool hdmi = scdt_ && output.hdmi();
+    const bool audio = hdmi && output.audio.present();
+    b0[0xAA] = audio ? static_cast<uint8_t>(0x80 | (output.audio.channels & 0x0F)) : 0;
+    b0[0xAE] = audio ? output.audio.rateCode() : 0;
     // AVI InfoFrame data bytes 1..5, and a checksum that changes with them.
     uint8_t db[5] = {};
     if (hdmi) {
-        db[0] = static_cast<uint8_t>(static_cast<uint8_t>(spec.color) << 5);
-        db[1] = static_cast<uint8_t>(static_cast<uint8_t>(spec.colorimetry) << 6 | 0x08);
-        db[2] = static_cast<uint8_t>(static_cast<uint8_t>(spec.range) << 2);
+        db[0] = static_cast<uint8_t>(static_cast<uint8_t>(output.color) << 5);
+        db[1] = static_cast<uint8_t>(static_cast<uint8_t>(output.colorimetry) << 6 | 0x08);
+        db[2] = static_cast<uint8_t>(static_cast<uint8_t>(output.range) << 2);
         db[3] = t.vic;
-        db[4] = spec.range == SimVideoSource::Range::Full ? 0x40 : 0;
+        db[4] = output.range == SimVideoSource::Range::Full ? 0x40 : 0;
     }
     uint8_t sum = 0x82 + 0x02 + 0x0D;
     for (uint8_t v : db)
@@ -178,8 +178,8 @@ void SimIt6602::encodeSignal()
     std::copy(db, db + 5, b2.begin() + 0x15);
     // Audio clock regeneration: N in 0xBE, 0xBF and 0xC0 bits 0..3; CTS in
     // 0xC0 bits 4..7, 0xC2 and 0xC1.
-    const uint32_t n = audio ? spec.audio.n() : 0;
-    const uint32_t cts = audio ? spec.audio.cts(tmds) : 0;
+    const uint32_t n = audio ? output.audio.n() : 0;
+    const uint32_t cts = audio ? output.audio.cts(tmds) : 0;
     b2[0xBE] = n & 0xFF;
     b2[0xBF] = (n >> 8) & 0xFF;
     b2[0xC0] = static_cast<uint8_t>(((n >> 16) & 0x0F) | ((cts & 0x0F) << 4));
@@ -193,7 +193,7 @@ uint8_t SimIt6602::read(uint8_t r)
     if (bank == 0 && r == 0x0A) {
         if (clock_)
             ++scdtReads_;
-        const bool hdmi = clock_ && source_.spec().hdmi();
+        const bool hdmi = clock_ && source_.output().hdmi();
         return static_cast<uint8_t>((plus5v_ ? 0x01 : 0) | (hdmi ? 0x02 : 0) | (clock_ ? 0x08 : 0) |
                                     (scdt_ ? 0x80 : 0));
     }

@@ -93,7 +93,7 @@ void SimIt6805::powerOn()
         plus5v_ = source_->plus5v();
         sending_ = source_->sending();
         generation_ = source_->generation();
-        spec_ = source_->spec();
+        output_ = source_->output();
     }
     lastTmds_ = tmds();
     lastScdt_ = scdt();
@@ -171,7 +171,7 @@ uint8_t SimIt6805::portStatus() const
 {
     if (!tmds())
         return 0;
-    return static_cast<uint8_t>(0x38 | (spec_.hdmi2() ? 0xC0 : 0));
+    return static_cast<uint8_t>(0x38 | (output_.hdmi2() ? 0xC0 : 0));
 }
 
 uint8_t SimIt6805::readMain(uint8_t r)
@@ -188,9 +188,9 @@ uint8_t SimIt6805::readMain(uint8_t r)
     case 0x13:
         if (!plus5v_)
             return 0;
-        return tmds() ? static_cast<uint8_t>((spec_.hdmi() ? 0xBF : 0xBD) & ~(settled() ? 0 : 0x10)) : 0x01;
+        return tmds() ? static_cast<uint8_t>((output_.hdmi() ? 0xBF : 0xBD) & ~(settled() ? 0 : 0x10)) : 0x01;
     case 0x14: return portStatus();
-    case 0x15: return tmds() && spec_.hdmi2() ? 0x02 : 0x00;
+    case 0x15: return tmds() && output_.hdmi2() ? 0x02 : 0x00;
     case 0x16: case 0x17: case 0x18: return 0;
     case 0x19: return scdt() ? static_cast<uint8_t>(outputUnstable_ ? 0x80 : 0x82) : 0x00;
     case 0x99: return static_cast<uint8_t>(pixelSample(pclkIndex_) & 0xFF);
@@ -240,8 +240,8 @@ unsigned SimIt6805::pixelSample(unsigned index) const
 {
     if (!scdt())
         return 0;
-    const uint32_t full = spec_.timing.pclkKHz;
-    const uint32_t pclk = spec_.color == SimVideoSource::ColorFormat::Yuv420 ? full / 2 : full;
+    const uint32_t full = output_.timing.pclkKHz;
+    const uint32_t pclk = output_.color == SimVideoSource::ColorFormat::Yuv420 ? full / 2 : full;
     if (pclk == 0)
         return 0;
     const uint64_t sum = 10240ull * rclkKhz_ / pclk;
@@ -251,7 +251,7 @@ unsigned SimIt6805::pixelSample(unsigned index) const
 
 bool SimIt6805::tmds() const { return sending_; }
 
-bool SimIt6805::scdt() const { return sending_ && !scdtDropped_ && spec_.timing.valid(); }
+bool SimIt6805::scdt() const { return sending_ && !scdtDropped_ && output_.timing.valid(); }
 
 // Takes over what the source sends now and latches what changed.
 void SimIt6805::follow()
@@ -269,7 +269,7 @@ void SimIt6805::follow()
     plus5v_ = plus5v;
     sending_ = sending;
     generation_ = generation;
-    spec_ = source_->spec();
+    output_ = source_->output();
     if (newPackets && scdt() && lastScdt_)
         main_[0][0x12] |= 0x01;  // a new AVI InfoFrame on a running link
     linkChanged();
@@ -296,12 +296,12 @@ void SimIt6805::linkChanged()
 void SimIt6805::encodeLink()
 {
     const bool on = scdt();
-    encodeTiming(on ? spec_.timing : SimVideoTiming{}, spec_.color == SimVideoSource::ColorFormat::Yuv420);
+    encodeTiming(on ? output_.timing : SimVideoTiming{}, output_.color == SimVideoSource::ColorFormat::Yuv420);
     encodeAvi(on);
     encodeAudio(on);
     // TMDS counter: no clock counts 0xFF (+ 1 gives 0).
     uint8_t mult = 0, count = 0xFF;
-    const uint32_t character = tmds() ? spec_.tmdsKHz() : 0;
+    const uint32_t character = tmds() ? output_.tmdsKHz() : 0;
     if (character) {
         static const std::pair<uint32_t, uint8_t> multipliers[] = {{1024, 0x80}, {512, 0x40}, {256, 0x20}, {128, 0x00}};
         for (auto& [m, bits] : multipliers) {
@@ -348,7 +348,7 @@ void SimIt6805::encodeTiming(const SimVideoTiming& in, bool halfWidth)
 
 void SimIt6805::encodeAvi(bool on)
 {
-    const SimVideoSource::Spec& s = spec_;
+    const SimVideoSource::Output& s = output_;
     auto& b = main_[2];
     const uint8_t vic = s.timing.vic ? s.timing.vic : s.timing.matchVic();
     b[0x15] = on ? static_cast<uint8_t>((static_cast<uint8_t>(s.color) & 3) << 5) : 0;
@@ -360,7 +360,7 @@ void SimIt6805::encodeAvi(bool on)
 
 void SimIt6805::encodeAudio(bool linkOn)
 {
-    const SimVideoSource::Spec& s = spec_;
+    const SimVideoSource::Output& s = output_;
     const bool on = linkOn && s.hdmi() && s.audio.present();
     static const uint8_t kLayouts[9] = {0, 0x01, 0x01, 0x03, 0x03, 0x07, 0x07, 0x0F, 0x0F};
     const uint8_t code = !on ? 0 : audioCodeOverride_ >= 0 ? static_cast<uint8_t>(audioCodeOverride_) : s.audio.rateCode();

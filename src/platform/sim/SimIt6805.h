@@ -155,7 +155,7 @@ private:
     uint8_t chipId_ = 0xA0;
     uint8_t idVariant_ = 0x05;
     SimVideoSource* source_ = nullptr;
-    SimVideoSource::Spec spec_;
+    SimVideoSource::Output output_;
     bool plus5v_ = false;
     bool sending_ = false;
     unsigned generation_ = 0;

@@ -66,13 +66,13 @@ uint8_t SimVideoSource::Audio::rateCode() const
     return r ? r->code : 0x1;  // "not indicated"
 }
 
-uint32_t SimVideoSource::Spec::tmdsKHz() const
+uint32_t SimVideoSource::Output::tmdsKHz() const
 {
     const uint64_t rate = uint64_t(timing.pclkKHz) * bitsPerComponent / 8;
     return static_cast<uint32_t>(color == ColorFormat::Yuv420 ? rate / 2 : rate);
 }
 
-bool SimVideoSource::parse(const QString& text, Spec* out)
+bool SimVideoSource::parse(const QString& text, Output* out)
 {
     const QString t = text.trimmed();
     const int colon = t.indexOf(':');
@@ -101,10 +101,10 @@ bool SimVideoSource::parse(const QString& text, Spec* out)
     return ok;
 }
 
-SimVideoSource::Spec SimVideoSource::fromScenario(SimBoard& board, int input, const QString& defaultSource)
+SimVideoSource::Output SimVideoSource::fromScenario(SimBoard& board, int input, const QString& defaultSource)
 {
     const QString key = QStringLiteral("input_board/source%1").arg(input);
-    Spec s;
+    Output s;
     parse(board.scenario(key, defaultSource,
                          "none | vic:<n> | dmt:<id> | edid | custom:<pclk kHz>,<hact>,<hfp>,<hs>,<hbp>,<vact>,"
                          "<vfp>,<vs>,<vbp>[,i][,+h][,+v]")
@@ -141,11 +141,11 @@ void SimVideoSource::setEdidReader(EdidReader reader)
     edid_ = std::move(reader);
 }
 
-void SimVideoSource::plug(const Spec& spec)
+void SimVideoSource::plug(const Output& output)
 {
     std::lock_guard<std::mutex> l(lock_);
-    spec_ = spec;
-    if (spec_.kind == Kind::FollowEdid && hotPlug_)
+    output_ = output;
+    if (output_.kind == Kind::FollowEdid && hotPlug_)
         followEdid();
     ++generation_;
 }
@@ -153,7 +153,7 @@ void SimVideoSource::plug(const Spec& spec)
 void SimVideoSource::unplug()
 {
     std::lock_guard<std::mutex> l(lock_);
-    spec_.kind = Kind::None;
+    output_.kind = Kind::None;
     ++generation_;
 }
 
@@ -163,7 +163,7 @@ void SimVideoSource::setHotPlug(bool high)
     if (high == hotPlug_)
         return;
     hotPlug_ = high;
-    if (high && spec_.kind == Kind::FollowEdid) {
+    if (high && output_.kind == Kind::FollowEdid) {
         followEdid();
         ++generation_;
     }
@@ -175,11 +175,11 @@ void SimVideoSource::followEdid()
     if (edid_) {
         const std::array<uint8_t, 256> image = edid_();
         if (SimVideoTiming::firstDtd(image.data(), &t)) {
-            spec_.timing = t;
+            output_.timing = t;
             return;
         }
     }
-    spec_.timing = fallbackTiming();
+    output_.timing = fallbackTiming();
 }
 
 bool SimVideoSource::hotPlug() const
@@ -191,19 +191,19 @@ bool SimVideoSource::hotPlug() const
 bool SimVideoSource::plus5v() const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return spec_.plugged();
+    return output_.plugged();
 }
 
 bool SimVideoSource::sending() const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return spec_.plugged() && hotPlug_;
+    return output_.plugged() && hotPlug_;
 }
 
-SimVideoSource::Spec SimVideoSource::spec() const
+SimVideoSource::Output SimVideoSource::output() const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return spec_;
+    return output_;
 }
 
 unsigned SimVideoSource::generation() const
@@ -217,16 +217,16 @@ QJsonObject SimVideoSource::state() const
     std::lock_guard<std::mutex> l(lock_);
     QJsonObject o;
     static const char* const kinds[] = {"none", "timing", "edid"};
-    o.insert("kind", kinds[static_cast<int>(spec_.kind)]);
+    o.insert("kind", kinds[static_cast<int>(output_.kind)]);
     o.insert("hotplug", hotPlug_);
-    if (spec_.plugged()) {
-        o.insert("timing", spec_.timing.text());
-        o.insert("vic", spec_.timing.vic);
+    if (output_.plugged()) {
+        o.insert("timing", output_.timing.text());
+        o.insert("vic", output_.timing.vic);
         static const char* const colors[] = {"rgb", "yuv422", "yuv444", "yuv420"};
-        o.insert("color", colors[static_cast<int>(spec_.color) & 3]);
-        o.insert("link", spec_.hdmi() ? "hdmi" : "dvi");
-        o.insert("hdmi2", spec_.hdmi2());
-        o.insert("audio_fs", static_cast<int>(spec_.audio.fs));
+        o.insert("color", colors[static_cast<int>(output_.color) & 3]);
+        o.insert("link", output_.hdmi() ? "hdmi" : "dvi");
+        o.insert("hdmi2", output_.hdmi2());
+        o.insert("audio_fs", static_cast<int>(output_.audio.fs));
     }
     return o;
 }

@@ -55,7 +55,7 @@ public:
         uint8_t rateCode() const;
     };
 
-    struct Spec {
+    struct Output {
         Kind kind = Kind::None;
         SimVideoTiming timing;  // for FollowEdid: what the last hot-plug rise chose
         ColorFormat color = ColorFormat::Rgb;
@@ -80,15 +80,15 @@ public:
 
     // Parses the source<k> value (and only it) into `out`; false on text
     // that names nothing known.
-    static bool parse(const QString& text, Spec* out);
+    static bool parse(const QString& text, Output* out);
     // The whole source<k>* group of the scenario, with defaults (and
     // comments) added to board.ini for missing keys.
-    static Spec fromScenario(SimBoard& board, int input, const QString& defaultSource);
+    static Output fromScenario(SimBoard& board, int input, const QString& defaultSource);
 
     void setEdidReader(EdidReader reader);
 
     // Back doors: plug a source (replacing any), or pull the cable.
-    void plug(const Spec& spec);
+    void plug(const Output& output);
     void unplug();
 
     // The receiver's side: its hot-plug line. A rise makes a source that
@@ -99,7 +99,7 @@ public:
     bool plus5v() const;
     // TMDS sent: plugged and hot-plug high.
     bool sending() const;
-    Spec spec() const;
+    Output output() const;
     unsigned generation() const;
 
     QJsonObject state() const;
@@ -108,7 +108,7 @@ private:
     void followEdid();
 
     mutable std::mutex lock_;
-    Spec spec_;
+    Output output_;
     bool hotPlug_ = false;
     unsigned generation_ = 0;
     EdidReader edid_;

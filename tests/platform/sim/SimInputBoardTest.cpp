@@ -284,9 +284,9 @@ TEST_F(InputBoardSim, It6602FollowsItsResetLineHotPlugAndTheSource)
         return v;
     };
     using platform::sim::SimVideoSource;
-    SimVideoSource::Spec spec;
-    ASSERT_TRUE(SimVideoSource::parse("custom:118760,1920,48,32,80,1080,3,10,49,+h", &spec));
-    sim().source(2).plug(spec);
+    SimVideoSource::Output output;
+    ASSERT_TRUE(SimVideoSource::parse("custom:118760,1920,48,32,80,1080,3,10,49,+h", &output));
+    sim().source(2).plug(output);
     ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x04}));
     uint8_t id[4] = {};
     EXPECT_FALSE(read(rx, 0x00, id, 4));  // held in reset
@@ -330,9 +330,9 @@ TEST_F(InputBoardSim, It6805FollowsItsResetLineAndDrivesItsSourcesHotPlug)
 {
     const uint16_t rx = platform::sim::SimIt6805::kMainPage;
     using platform::sim::SimVideoSource;
-    SimVideoSource::Spec spec;
-    ASSERT_TRUE(SimVideoSource::parse("vic:97", &spec));
-    sim().source(4).plug(spec);
+    SimVideoSource::Output output;
+    ASSERT_TRUE(SimVideoSource::parse("vic:97", &output));
+    sim().source(4).plug(output);
     ASSERT_TRUE(write(SimInputBoard::kReceiverSwitch, {0x00, 0x20}));
     uint8_t id[5] = {};
     EXPECT_FALSE(read(rx, 0x00, id, 5));  // held in reset

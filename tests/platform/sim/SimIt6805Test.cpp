@@ -41,7 +41,7 @@ protected:
     }
     void plug(const char* text, SimVideoSource::ColorFormat color = SimVideoSource::ColorFormat::Rgb)
     {
-        SimVideoSource::Spec s;
+        SimVideoSource::Output s;
         ASSERT_TRUE(SimVideoSource::parse(text, &s));
         s.color = color;
         s.audio = {48000, 2};

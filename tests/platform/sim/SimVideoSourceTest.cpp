@@ -41,7 +41,7 @@ TEST(SimVideoTiming, CatalogueAndCustomTimings)
         {"custom:118760,1920,48,32,80,1080,3,10,49,+h", 1920, 1080, 2080, 1142, 118760, 50.0, 0},
     };
     for (const TimingCase& c : cases) {
-        SimVideoSource::Spec s;
+        SimVideoSource::Output s;
         ASSERT_TRUE(SimVideoSource::parse(c.text, &s)) << c.text;
         EXPECT_EQ(s.kind, SimVideoSource::Kind::Timing) << c.text;
         EXPECT_EQ(s.timing.hact, c.hact) << c.text;
@@ -54,7 +54,7 @@ TEST(SimVideoTiming, CatalogueAndCustomTimings)
     }
     for (const char* bad : {"vic:999", "dmt:7", "custom:1,2,3", "custom:0,1920,88,44,148,1080,4,5,36",
                             "custom:148500,1920,88,44,148,1080,4,5,36,x", "hdmi"}) {
-        SimVideoSource::Spec s;
+        SimVideoSource::Output s;
         EXPECT_FALSE(SimVideoSource::parse(bad, &s)) << bad;
         EXPECT_FALSE(s.plugged()) << bad;
     }
@@ -118,7 +118,7 @@ TEST(SimVideoSource, FollowsTheEdidOnEachHotPlugRise)
     std::array<uint8_t, 256> image = edidWith(nullptr);
     SimVideoSource src;
     src.setEdidReader([&image] { return image; });
-    SimVideoSource::Spec s;
+    SimVideoSource::Output s;
     ASSERT_TRUE(SimVideoSource::parse("edid", &s));
     src.plug(s);
     EXPECT_TRUE(src.plus5v());
@@ -126,16 +126,16 @@ TEST(SimVideoSource, FollowsTheEdidOnEachHotPlugRise)
     const unsigned g0 = src.generation();
     src.setHotPlug(true);  // no timing in the EEPROM: VIC 16
     EXPECT_TRUE(src.sending());
-    EXPECT_EQ(src.spec().timing.vic, 16);
+    EXPECT_EQ(src.output().timing.vic, 16);
     EXPECT_NE(src.generation(), g0);
 
     image = edidWith(dtd50);
     src.setHotPlug(true);  // no rise, no new read
-    EXPECT_EQ(src.spec().timing.vic, 16);
+    EXPECT_EQ(src.output().timing.vic, 16);
     src.setHotPlug(false);
     EXPECT_FALSE(src.sending());
     src.setHotPlug(true);
-    const SimVideoTiming t = src.spec().timing;
+    const SimVideoTiming t = src.output().timing;
     EXPECT_EQ(t.pclkKHz, 118760u);
     EXPECT_EQ(t.htotal(), 2080u);
     EXPECT_EQ(t.vtotal(), 1142u);
@@ -164,19 +164,19 @@ TEST(SimVideoSource, BoardIniPlugsSourcesAtStart)
     }
     platform::Board::initSim(dir.path().toStdString());
     SimInputBoard& sim = *SimInputBoard::of(*platform::Board::sim());
-    const SimVideoSource::Spec s1 = sim.source(1).spec();
+    const SimVideoSource::Output s1 = sim.source(1).output();
     EXPECT_EQ(s1.timing.hact, 1280);
     EXPECT_EQ(s1.link, SimVideoSource::Link::Dvi);
     EXPECT_EQ(s1.color, SimVideoSource::ColorFormat::Yuv422);
     EXPECT_FALSE(s1.audio.present());
-    const SimVideoSource::Spec s3 = sim.source(3).spec();
+    const SimVideoSource::Output s3 = sim.source(3).output();
     EXPECT_EQ(s3.timing.vic, 16);
     EXPECT_EQ(s3.range, SimVideoSource::Range::Limited);
     EXPECT_EQ(s3.colorimetry, SimVideoSource::Colorimetry::Bt709);
     EXPECT_EQ(s3.tmdsKHz(), 185625u);
     EXPECT_EQ(s3.audio.fs, 48000u);
     // A fresh board follows the EDID on input 2, the input window 0 shows.
-    EXPECT_EQ(sim.source(2).spec().kind, SimVideoSource::Kind::FollowEdid);
+    EXPECT_EQ(sim.source(2).output().kind, SimVideoSource::Kind::FollowEdid);
     EXPECT_FALSE(sim.source(0).plus5v());
     QSettings ini(dir.path() + "/sim/board.ini", QSettings::IniFormat);
     EXPECT_EQ(ini.value("input_board/source2").toString(), "edid");
@@ -208,7 +208,7 @@ TEST(SimVideoSource, Hdmi20AndYuv420CharacterRates)
         {"vic:16", SimVideoSource::ColorFormat::Rgb, 12, 222750, false},
     };
     for (const Case& c : cases) {
-        SimVideoSource::Spec s;
+        SimVideoSource::Output s;
         ASSERT_TRUE(SimVideoSource::parse(c.text, &s));
         s.color = c.color;
         s.bitsPerComponent = c.depth;
