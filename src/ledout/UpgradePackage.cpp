@@ -1,5 +1,7 @@
 #include "ledout/UpgradePackage.h"
 
+#include "params/StoreFolders.h"
+
 #include "platform/Board.h"
 #include "platform/PathMap.h"
 
@@ -128,7 +130,7 @@ std::vector<UpgradePackage::EraseUnit> UpgradePackage::erasePlan(uint32_t base, 
 
 QString UpgradePackage::folder(const QString& configured)
 {
-    const QString mount = QString::fromLatin1(kMountPoint);
+    const QString mount = QString::fromLatin1(StoreFolders::kUsbStickDir) + QLatin1Char('/');
     if (configured == QLatin1String(" "))
         return mount;
     const bool single = !configured.isEmpty() && !configured.contains(QLatin1Char('/')) &&

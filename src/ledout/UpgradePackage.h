@@ -35,7 +35,6 @@ public:
     static constexpr uint32_t kProgramMax = 5u * 1024u * 1024u;
     static constexpr uint32_t kFlashSize = 0x800000;   // the FPGA and the scaler serial flashes
     static constexpr uint32_t kNoFontBase = 0xFFFFFFFF;
-    static constexpr const char* kMountPoint = "/mnt/usb1/";
     static constexpr const char* kDefaultFolder = "KEL-T46 Rev.c";
 
     // Reads len bytes at offset into out; false on a short read.

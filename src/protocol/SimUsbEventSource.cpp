@@ -1,5 +1,7 @@
 #include "protocol/SimUsbEventSource.h"
 
+#include "params/StoreFolders.h"
+
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
 
@@ -15,7 +17,7 @@ namespace kel::protocol {
 
 using kel::platform::PathMap;
 
-const char* const SimUsbEventSource::kMountPoint = "/mnt/usb1";
+const char* const SimUsbEventSource::kMountPoint = StoreFolders::kUsbStickDir;
 const char* const SimUsbEventSource::kControlPipe = "/sim/usb-events";
 
 namespace {
