@@ -318,6 +318,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AudioCase{"stray high bits of an uncropped selector", 1, 1, true, 0x0302, -1, 0, 0x20},
                       AudioCase{"audio off", 1, 1, false, 2, -1, 0, 0x00},
                       AudioCase{"crop row follows its input", 2, 2, true, 0x8007, 7, 0x8003, 0x10},
+                      AudioCase{"crop row input 10", 2, 2, true, 0x8007, 7, 0x800A, 0x00},
+                      AudioCase{"crop row input in its low four bits", 2, 2, true, 0x8007, 7, 0x8512, 0x20},
                       AudioCase{"crop row beyond the table", 2, 2, true, 0x8000 | 45, -1, 0, 0x00},
                       AudioCase{"window index 6 counts as window 0", 6, 0, true, 5, -1, 0, 0x08},
                       AudioCase{"window index 200 counts as window 0", 200, 0, true, 1, -1, 0, 0x40}),
