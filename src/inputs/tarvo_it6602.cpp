@@ -1052,6 +1052,12 @@ void tarvo_it6602::HDMIAdjustEQ(uint8_t port)
         HDMIJudgeECCvalue(port);
         eq.ucEQState = kEqFinish;
         return;
+    case kEqGiveUp:
+        // Giving up finishes the search on the next pass, so the recovery
+        // paths that wait for it (ECC hot-plug cycle, re-train, deskew,
+        // a new search) come back.
+        HDMISwitchEQstate(port, kEqFinish);
+        return;
     case 81:
     case kEqFinish:
         eq.ucEQState = kEqIdle;
@@ -1062,7 +1068,7 @@ void tarvo_it6602::HDMIAdjustEQ(uint8_t port)
     default:
         break;
     }
-    // One step per pass; the give-up state takes none.
+    // One step per pass.
     if (eq.ucEQState < 20) {
         HDMICheckSCDTon(port);
         advanceEQ(port);

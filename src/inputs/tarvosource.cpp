@@ -775,9 +775,11 @@ void tarvosource::writeCustomEdid(int input)
         if (!readEeprom(back) || std::memcmp(back, edidTable, kEdidBytes) != 0)
             ok = false;
     }
-    // The input is still marked written (no retry loop); the status bit
-    // tells the host whether the EEPROM holds what was sent.
-    setEdidStatus(input, ok && EdidBlock::baseValid(edidTable));
+    // The input is still marked written (no retry loop). A write that did
+    // not take clears the status bit; one that did leaves the bit as the
+    // host set it.
+    if (!ok || !EdidBlock::baseValid(edidTable))
+        setEdidStatus(input, false);
 }
 
 void tarvosource::Set_Custom_HDMI_EDID(int width, int height, int refresh, int input)

@@ -313,25 +313,61 @@ TEST_F(It6602, OutputColourFollowsTheAviInfoFrameOrTheDviClock)
     }
 }
 
-// A clean link gives the search nothing better to find: it gives up with
-// the equaliser register released, and the video stays on.
+// A clean link gives the search nothing better to find: it gives up, ends
+// with the equaliser register released, and the video stays on. The search
+// over, the recovery paths it holds off work again.
 TEST_F(It6602, CleanLinkEqualiserGivesUpReleasedAndKeepsTheVideo)
 {
     plug(1, "vic:16");
     ASSERT_TRUE(runToVideoOn(1));
     run(40);
     const tarvo_it6602::IT6602_eq_data& eq = drv().get_IT6602_dev_data(1).EQPort[0];
-    EXPECT_EQ(eq.ucEQState, 155);
+    EXPECT_EQ(eq.ucEQState, 255);
+    EXPECT_EQ(eq.ucIsActive, 0);
     EXPECT_EQ(eqWrites(1), (std::vector<uint8_t>{}));
     EXPECT_EQ(drv().get_IT6602_dev_data(1).m_bEQValueInUse[0], 0);
     EXPECT_EQ(drv().get_IT6602_dev_data(1).m_VState, tarvo_it6602::VSTATE_VideoOn);
     EXPECT_EQ(src().hdminfo[1].signal, 0u);
-    // The search left running keeps ECC recovery off: no hot-plug cycle.
+    // Hot-plug low with +5 V present is level 1.
+    auto lows = [&] { const auto w = regWrites(1, 1, 0xB0); return std::count(w.begin(), w.end(), 1); };
+    // The 23rd ECC error cycles hot-plug.
     sim().clearTransfers();
     chip(1).injectEcc(30);
     run(32);
-    const auto w = regWrites(1, 1, 0xB0);
-    EXPECT_EQ(std::count(w.begin(), w.end(), 1), 0);
+    EXPECT_EQ(lows(), 1);
+    // Sync lost with the cable in: the pass that sees the loss counts the
+    // first sync-less pass; the link is re-trained when the count exceeds 21.
+    run(40);
+    ASSERT_EQ(drv().get_IT6602_dev_data(1).m_VState, tarvo_it6602::VSTATE_VideoOn);
+    ASSERT_EQ(eq.ucIsActive, 0);
+    sim().clearTransfers();
+    chip(1).dropScdt(true);
+    int passes = 0;
+    while (passes < 60 && lows() == 0) {
+        run(1);
+        ++passes;
+    }
+    EXPECT_EQ(lows(), 1);
+    EXPECT_EQ(passes, 22);
+}
+
+// Error registers three or four reading 0xFF on more than 3 successive
+// polling passes pulse register 0x11 bits 2..3, and the count starts again:
+// the nine polling passes before the first judge give two pulses.
+TEST_F(It6602, SaturatedErrorRegistersPulseTheReceiverEveryFourthPass)
+{
+    chip(1).setErrors({0, 0, 0xFF, 0, 0});
+    plug(1, "vic:16");
+    const tarvo_it6602::IT6602_eq_data& eq = drv().get_IT6602_dev_data(1).EQPort[0];
+    for (int i = 0; i < 80 && eq.ucEQState != 21; ++i)
+        run(1);
+    ASSERT_EQ(eq.ucEQState, 21);
+    sim().clearTransfers();
+    for (int i = 0; i < 20 && eq.ucEQState > 20 && eq.ucEQState < 30; ++i)
+        run(1);
+    const auto w = regWrites(1, 0, 0x11);
+    EXPECT_EQ(std::count_if(w.begin(), w.end(), [](uint8_t v) { return (v & 0x0C) == 0x0C; }), 2)
+        << ::testing::PrintToString(w);
 }
 
 TEST_F(It6602, ErrorsForceTheThreeTrialsAndTheBestIsKept)
@@ -375,7 +411,7 @@ TEST_F(It6602, ACleanTrialKeepsItsValue)
     ASSERT_GT(eq.ucEQState, 30);
     chip(1).setErrors({0, 0, 0, 0, 0});
     run(40);
-    EXPECT_EQ(eq.ucEQState, 155);
+    EXPECT_EQ(eq.ucEQState, 255);
     EXPECT_EQ(eqWrites(1), (std::vector<uint8_t>{0xFF}));
     EXPECT_EQ(drv().get_IT6602_dev_data(1).m_bEQValueInUse[0], 1);
     EXPECT_EQ(drv().get_IT6602_dev_data(1).m_VState, tarvo_it6602::VSTATE_VideoOn);

@@ -262,11 +262,13 @@ TEST_F(SteadyPass, FailedCustomWriteClearsTheInputsEdidBitButStillRestarts)
     EXPECT_EQ(src().source_restart_request[4], 0);
     ASSERT_FALSE(hpdWrites().empty());
     EXPECT_EQ(hpdWrites()[0].channel, 0x20);
-    // A later write that sticks sets it again.
+    // A later write that sticks leaves the bit as it found it: clear (the
+    // host's setting is never overruled).
     sim().eeprom(4).setStuck(false);
     src().request_restart(4);
     run(1);
-    EXPECT_EQ(reg(38) & 0x08, 0x08);
+    EXPECT_EQ(std::memcmp(eeprom(4).data(), src().edid.edid_table_4k[3], 256), 0);
+    EXPECT_EQ(reg(38) & 0x08, 0);
 }
 
 struct AudioCase {
@@ -316,6 +318,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AudioCase{"stray high bits of an uncropped selector", 1, 1, true, 0x0302, -1, 0, 0x20},
                       AudioCase{"audio off", 1, 1, false, 2, -1, 0, 0x00},
                       AudioCase{"crop row follows its input", 2, 2, true, 0x8007, 7, 0x8003, 0x10},
+                      AudioCase{"crop row input 10", 2, 2, true, 0x8007, 7, 0x800A, 0x00},
+                      AudioCase{"crop row input in its low four bits", 2, 2, true, 0x8007, 7, 0x8512, 0x20},
                       AudioCase{"crop row beyond the table", 2, 2, true, 0x8000 | 45, -1, 0, 0x00},
                       AudioCase{"window index 6 counts as window 0", 6, 0, true, 5, -1, 0, 0x08},
                       AudioCase{"window index 200 counts as window 0", 200, 0, true, 1, -1, 0, 0x40}),

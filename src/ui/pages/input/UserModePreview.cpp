@@ -57,9 +57,10 @@ QString sourceText(const SlotView& view, int w)
     const WindowSource ws = view.window(w);
     QString text = ws.source <= 5 ? sourceinfo::get_source_name_by_sourceid(static_cast<uint8_t>(ws.source))
                                   : QString();
-    // Named by the crop number the row holds, as the rest of the panel does.
-    if (ws.crop && ws.cropValid)
-        text += QString::asprintf("_Crop%d", ws.cropNumber);
+    // The slot preview names a crop by its crop-table row (row 2 is
+    // "_Crop3"), whatever crop number the row holds.
+    if (ws.crop)
+        text += QString::asprintf("_Crop%d", ws.row + 1);
     return text + " " + L10n::pick(view.windowOn(w) ? kStateOn : kStateOff);
 }
 } // namespace
