@@ -241,6 +241,8 @@ public:
     // ---- sending to the output ports ----
     void Send_to_port(const uint8_t* frame, uint16_t length, uint16_t port, uint8_t fpga);
     uint8_t wait_fpga_send_ready(uint8_t port, uint8_t fpga);
+    // One read of the port's transmitter: true when it is free.
+    bool tx_free(uint8_t port, uint8_t fpga);
     void multi_port_send(uint8_t* frame, uint16_t length);
     uint16_t get_port_card_num(uint8_t port);
     uint32_t check_netport_card(uint8_t fpga);
@@ -271,9 +273,18 @@ public:
     static void get_rcvcard_x_y(int index, uint16_t* x, uint16_t* y);
 
     // ---- locks ----
+    // A lock guards data, never a wait on the hardware: none of these is
+    // held while a transmitter is awaited, so a control link or the pass
+    // never waits on another thread's card traffic.
     std::mutex reg_image_mutex;
+    // The interrupt service and the pass-through state (multicast_*,
+    // g_passby_trans_port, pc_reply_ready); the links take it every pass.
     std::mutex irq_mutex;
     std::mutex sched_mutex;
+    // The transmit buffers with their select, length and start registers:
+    // held for the writes of one frame, whoever sends it (pass-through,
+    // search, mailbox procedures, light sensor).
+    std::mutex tx_mutex;
 
     // ---- object state (start-up, images, power-up, later features) ----
     std::thread fpga_thread;
@@ -373,6 +384,7 @@ public:
     uint8_t multicast_tag = 0;
     uint8_t multicast_search_addr = 0;
     std::atomic<uint8_t> pc_reply_ready{0};
+    std::atomic<bool> pc_drop_logged{false};   // a dropped request was logged in this hold
     // card search and V-by-One watch
     uint32_t search_sent = 0;
     std::atomic<uint32_t> search_answered{0};   // also written on the link threads
@@ -411,6 +423,8 @@ private:
     void release_rx(uint8_t pair, uint8_t fpga);
     void pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uint8_t fpga);
     bool join_all_ports(uint8_t* frame, uint32_t length);
+    bool cards_out_of_reach();
+    uint8_t wait_tx(uint8_t port, uint8_t fpga, uint32_t start);
     void store_port_count(const uint8_t* frame, uint8_t port, uint8_t fpga);
     void clear_port_count(int port);
     // config_id of the screen the recovery reader has loaded; false while

@@ -163,18 +163,28 @@ uint16_t fpga_manage::port_status_addr(int port)
     return port < 4 ? kFirst[port] : uint16_t(port_count_addr(port) + 2);
 }
 
-uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
+bool fpga_manage::tx_free(uint8_t port, uint8_t fpga)
 {
-    if (port > 15)
-        return 0;
     const uint8_t reg = kRegPortStatus[port / 8];
     const uint8_t busy = uint8_t(1u << (1 + 2 * ((port % 8) / 2)));
-    // Bounded by ticks and, should the tick stand still, by the polls
-    // that many ticks take.
-    const uint32_t start = G_timeTicks.load();
+    read_from_register(reg, fpga);
+    return !(reg_image(reg, fpga) & busy);
+}
+
+uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
+{
+    return port > 15 ? 0 : wait_tx(port, fpga, G_timeTicks.load());
+}
+
+// Bounded by 300 ticks from `start` and, should the tick stand still, by
+// the polls that many ticks take. An FPGA held in reset reads busy
+// everywhere and takes no frame: nothing to wait for.
+uint8_t fpga_manage::wait_tx(uint8_t port, uint8_t fpga, uint32_t start)
+{
     for (uint32_t poll = 0; poll < kSendReadyPolls; ++poll) {
-        read_from_register(reg, fpga);
-        if (!(reg_image(reg, fpga) & busy))
+        if (reset_pending[fpga ? 1 : 0])
+            return 0;
+        if (tx_free(port, fpga))
             return 1;
         if (Utils::getTimeSpace(start) > kSendReadyTicks)
             return 0;
@@ -184,12 +194,23 @@ uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
 }
 
 // A length of 0 or above 1024 cannot be told to the transmitter: nothing
-// is sent rather than stale or truncated bytes.
+// is sent rather than stale or truncated bytes. The wait for a free
+// transmitter holds no lock; tx_mutex is taken for the frame's writes once
+// the transmitter is free (checked again under it, another sender may have
+// started it meanwhile) or the wait ran out, when the frame goes anyway.
 void fpga_manage::Send_to_port(const uint8_t* frame, uint16_t length, uint16_t port, uint8_t fpga)
 {
     if (port > 15 || length == 0 || length > kCardFrameMax)
         return;
-    wait_fpga_send_ready(uint8_t(port), fpga);
+    const uint32_t start = G_timeTicks.load();
+    std::unique_lock<std::mutex> tx(tx_mutex, std::defer_lock);
+    for (;;) {
+        const bool ready = wait_tx(uint8_t(port), fpga, start);
+        tx.lock();
+        if (!ready || tx_free(uint8_t(port), fpga))
+            break;
+        tx.unlock();
+    }
     const bool high = port >= 8;
     const uint8_t k = uint8_t((port % 8) / 2);
     write_to_register(kRegPortSelect[port / 8], 0xFF, uint8_t(1u << (port % 8)), fpga);
@@ -211,17 +232,19 @@ uint16_t fpga_manage::link_mask()
     return uint16_t(reg_image(FPGA_REG_LINK, 0) | (reg_image(FPGA_REG_LINK_HIGH, 0) << 8));
 }
 
+// The request counts as out before its frames go: an answer taken while a
+// later port still waits for its transmitter finds it marked.
 void fpga_manage::multi_port_send(uint8_t* frame, uint16_t length)
 {
     const uint16_t mask = link_mask();
+    multicast_pending = 1;
+    multicast_time = G_timeTicks.load();
     for (uint8_t port = 0; port < 16 && length > 1; ++port) {
         if (!(mask & (1u << port)) || get_port_card_num(port) == 0)
             continue;
         F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((port % 4) << 4)));
         Send_to_port(frame, length, port, 0);
     }
-    multicast_pending = 1;
-    multicast_time = G_timeTicks.load();
 }
 
 uint16_t fpga_manage::get_port_card_num(uint8_t port)

@@ -253,39 +253,63 @@ void fpga_manage::store_port_count(const uint8_t* frame, uint8_t port, uint8_t f
 
 // ---- the PC tool's requests ----
 
+// While FPGA 0 is held in reset or not running its registers read 0xFF:
+// every transmitter looks busy and a send would wait 3 s per port for
+// nothing. A request then is dropped at once, logged once per hold.
+bool fpga_manage::cards_out_of_reach()
+{
+    if (!reset_pending[0] && reg_image(FPGA_REG_STATE, 0) == kStateRunning) {
+        pc_drop_logged = false;
+        return false;
+    }
+    if (!pc_drop_logged.exchange(true))
+        writeLogMsg(2, std::string("card request dropped: FPGA 0 is in reset or not running"));
+    return true;
+}
+
+// The caller holds no lock: the pass-through state is set under irq_mutex,
+// the frames go out after it is released (each send may wait for a busy
+// transmitter, and the other links and the pass take irq_mutex meanwhile).
 uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t length)
 {
     // Too long for the FPGA, or too short to hold route and port: dropped.
-    if (length >= kCardFrameMax || length < F::kMinLength)
+    if (length >= kCardFrameMax || length < F::kMinLength || cards_out_of_reach())
         return 1;
     uint8_t frame[kCardFrameMax];
     std::memcpy(frame, request, length);
-    multicast_in_progress = 0;
-    write_to_register(kRegPortArm[1], 0x0F, 0, 0);
-    write_to_register(kRegPortArm[0], 0x0F, 0, 0);
     const uint8_t route = frame[F::kRoute], port = frame[F::kPort];
-    const auto toPort = [&](uint8_t p) {
-        F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((p % 4) << 4)));
-        Send_to_port(frame, uint16_t(length), p, 0);
-    };
-    if (route == kRouteSingle) {
-        if (port == 0)
-            Send_to_port(frame, uint16_t(length), 0, 0);
-        else if (port <= 16)
-            toPort(uint8_t(port - 1));
-    } else if (route == 1 || route == 3 || route == 255) {
-        if (port == kAllPorts) {
+    const bool routed = route == 1 || route == 3 || route == 255;
+    const bool allPorts = routed && port == kAllPorts;
+    // The port the frame goes to (-1 none); a port byte 1-16 also puts its
+    // port into bits 12-13 of the target.
+    int to = -1;
+    if (route == kRouteSingle || routed) {
+        if (port >= 1 && port <= 16)
+            to = port - 1;
+        else if (port == 0)
+            to = route == kRouteSingle ? 0 : (target(frame) >> 12) & 3;
+    }
+    {
+        std::lock_guard<std::mutex> l(irq_mutex);
+        multicast_in_progress = 0;
+        write_to_register(kRegPortArm[1], 0x0F, 0, 0);
+        write_to_register(kRegPortArm[0], 0x0F, 0, 0);
+        if (allPorts) {
             multicast_in_progress = 1;
             multicast_reply_mask = 0;
             multicast_pending = 0;
             multicast_search_addr = (target(frame) & 0xCFFF) == F::kSearchAddr;
             multicast_tag = frame[F::kTag];
-            multi_port_send(frame, uint16_t(length));
-        } else if (port >= 1 && port <= 16) {
-            toPort(uint8_t(port - 1));
-        } else if (port == 0) {
-            Send_to_port(frame, uint16_t(length), uint16_t((target(frame) >> 12) & 3), 0);
         }
     }
+    if (allPorts) {
+        multi_port_send(frame, uint16_t(length));
+        return 1;
+    }
+    if (to < 0)
+        return 1;
+    if (port >= 1 && port <= 16)
+        F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((to % 4) << 4)));
+    Send_to_port(frame, uint16_t(length), uint16_t(to), 0);
     return 1;
 }

@@ -88,6 +88,24 @@ uint8_t fpgaOf(uint16_t ledx) { return ledx > 15 ? 1 : 0; }
 
 uint32_t ticksOf(const RcvOperateRecord& r) { return r.timeticks / 10; }
 
+// A wait taken from a card file (a sleep, or the answer wait of a frame) is
+// capped at one minute: a single record could otherwise hold the mailbox,
+// and with it the card search, the brightness schedule and every post, for weeks.
+constexpr uint32_t kFileWaitCapTicks = 6000;
+
+void capFileWait(RcvOperateRecord& op, const char* what, const QString& path, unsigned record)
+{
+    if (ticksOf(op) <= kFileWaitCapTicks)
+        return;
+    writeLogMsg(2, QStringLiteral("%1 of %2 ticks in card file %3, operation %4, capped at %5 ticks")
+                       .arg(QLatin1String(what))
+                       .arg(ticksOf(op))
+                       .arg(path)
+                       .arg(record)
+                       .arg(kFileWaitCapTicks));
+    op.timeticks = kFileWaitCapTicks * 10;
+}
+
 } // namespace
 
 // ---- shared by every procedure ----
@@ -530,6 +548,7 @@ uint8_t fpga_manage::check_operation(uint8_t mode, bool smart_block)
                                    : r.update_rcvXYrcvOperatepara(r.file_path, p.send_op_index, false);
     if (failed)
         return ST_ERROR;
+    capFileWait(r.operate_deal_para, "wait", r.file_path, p.send_op_index);
     p.send_op_step = OP_START;
     const uint32_t offset = r.operate_deal_para.offset;
     if (!smart_block)
@@ -666,6 +685,7 @@ uint8_t fpga_manage::load_rcv_xy_operate(const QString& path, uint32_t data_offs
             break;
         case RCV_OP_RAM2FLASH:
             op.timeticks += uint32_t(p.send_card_count) * 1000;
+            capFileWait(op, "answer wait", path, p.send_op_index);
             next = OP_FLASH;
             break;
         case RCV_OP_ACTIVE_FIRMWARE: next = OP_FIRMWARE; break;

@@ -77,12 +77,10 @@ void fpga_manage::Check_search_card()
     // linked and every transmitter busy, so nothing is searched meanwhile.
     if (pc_cmd_valid == 0 && get_fpga_status() == 1 && !reset_pending[0]) {
         check_vbo_status(0);
-        {
-            // The links send the PC tool's requests under this lock; a search
-            // cycle takes it too, so two frames never share a TX buffer.
-            std::lock_guard<std::mutex> l(irq_mutex);
-            Search_Card_Cmd();
-        }
+        // No lock around the cycle: each frame takes tx_mutex for its
+        // writes only (Send_to_port), so a busy transmitter holds up this
+        // pass alone, never a link.
+        Search_Card_Cmd();
         Extension_function();
         // The link bits are read once per tick: the pass runs many times a
         // tick and they change far slower.

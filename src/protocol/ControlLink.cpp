@@ -72,11 +72,15 @@ void ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
         std::lock_guard<std::mutex> l(passPeerLock_);
         passPeer_ = peer;
     }
-    IrqLock irq(port_);
-    passPending_ = true;
-    port_.setReplyReady(false);
-    port_.setPassbyPort(linkId_);
-    port_.markHostFrame();
+    {
+        IrqLock irq(port_);
+        passPending_ = true;
+        port_.setReplyReady(false);
+        port_.setPassbyPort(linkId_);
+        port_.markHostFrame();
+    }
+    // Outside the interrupt lock: the send may wait for a busy transmitter,
+    // and the other links and the FPGA manager take that lock every pass.
     port_.forwardToCards(body, uint32_t(n));
 }
 

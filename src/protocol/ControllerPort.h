@@ -73,7 +73,9 @@ public:
     virtual bool flashWrite(uint32_t address, const uint8_t* data, uint32_t n) = 0;
 
     // Pass-through to the receiving cards (fpga_manage::irq_mutex and
-    // friends). lockIrq/unlockIrq bracket the calls below them.
+    // friends). lockIrq/unlockIrq bracket the calls below them, except
+    // forwardToCards, which takes the locks it needs per step and may wait
+    // for a busy transmitter: it is called with none held.
     virtual void lockIrq() = 0;
     virtual void unlockIrq() = 0;
     virtual void forwardToCards(const uint8_t* frame, uint32_t n) = 0;

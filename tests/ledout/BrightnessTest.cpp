@@ -183,6 +183,15 @@ TEST_F(BrightnessTest, TimedModePicksTheHalfHourSlot)
         runAt(c.hour, c.minute);
         EXPECT_EQ(fpga().reg(6), c.level) << c.hour << ":" << c.minute;
     }
+    // A new slot's level goes out on its first run and on two runs more,
+    // then is left alone.
+    int runsWriting = 0;
+    for (int i = 0; i < 6; ++i) {
+        fpga().setReg(6, 0);
+        runAt(8, 0);
+        runsWriting += fpga().reg(6) == 116;
+    }
+    EXPECT_EQ(runsWriting, 3);
     for (uint32_t minutes : {1439u, 1440u, 1470u, 25u * 60u, 0xFFFFu})
         EXPECT_EQ(fpga_manage::half_hour_slot(minutes), 47) << minutes;
 

@@ -301,5 +301,21 @@ TEST_F(CardRecovery, SaveToFlashWaitGrowsWithThePortsCards)
     EXPECT_EQ(smartProgress.back(), 100);
 }
 
+// A sleep read from a scan file is capped at a minute: the load ends and
+// the periodic search of the idle mailbox runs again.
+TEST_F(CardRecovery, ScanFileSleepOfWeeksEndsWithinAMinute)
+{
+    cards(1, 3);
+    line_type.port = 1;
+    writeFile("/mnt/usb1/d.qjfile", smartMappingFile({op(6, 0, 0, {}, 0xFFFFFFF0u)}));
+    g_qjfile_name = "/mnt/usb1/d.qjfile";
+    const uint32_t used = runCommand(SendPara::send_cmd_load_scan, 8000);
+    EXPECT_GE(used, 6000u);
+    EXPECT_LE(used, 240u + 6000 + 20);
+    const int searches = chain(1).searches();
+    runUntil([&] { return chain(1).searches() > searches; }, 200);
+    EXPECT_GT(chain(1).searches(), searches);
+}
+
 } // namespace
 } // namespace kel::test

@@ -62,14 +62,17 @@ protected:
         for (uint32_t t = 0; t < n; ++t)
             pass(), advance(1);
     }
-    // The PC side as a link does it: hold, link, forward under the lock.
+    // The PC side as a link does it: hold and link under the lock, then
+    // forward without it.
     void forward(const Bytes& request, uint8_t link = 3)
     {
-        std::lock_guard<std::mutex> l(m().irq_mutex);
-        m().pc_reply_ready = 0;
-        g_passby_trans_port = link;
-        pc_cmd_valid = 1;
-        pc_cmd_time = G_timeTicks.load();
+        {
+            std::lock_guard<std::mutex> l(m().irq_mutex);
+            m().pc_reply_ready = 0;
+            g_passby_trans_port = link;
+            pc_cmd_valid = 1;
+            pc_cmd_time = G_timeTicks.load();
+        }
         m().Dealwith1_PC_to_eth(request.data(), uint32_t(request.size()));
     }
     void bindSink()
@@ -107,6 +110,17 @@ TEST_F(CardTrafficTest, SearchCountsReachImageAndRamAndSilentPortsAreCleared)
     EXPECT_EQ(ramByte(570), 0);
     EXPECT_EQ(ramCount(100), 3);
     EXPECT_EQ(m().fpga_port_card_mask, 5);
+
+    // Both ports of pair 0 fall silent. Port 1, searched in odd cycles, is
+    // cleared in RAM with its status 4 bytes on; port 0 is searched only in
+    // even cycles, which are not evaluated, and keeps its count.
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.drop = true; });
+    cards(1, 2, [](SimCardChain::Knobs& k) { k.drop = true; });
+    runTicks(4 * 81);
+    EXPECT_EQ(ramCount(102), 0);
+    EXPECT_EQ(ramByte(106), 0);
+    EXPECT_EQ(ramCount(100), 3);
+    EXPECT_EQ(ramByte(104), 1);
 }
 
 TEST_F(CardTrafficTest, PortsOfAPairTakeTurnsAndBitThreeStopsTheSearch)

@@ -90,6 +90,7 @@ TEST_F(ClockRecordTest, BlankFlashWritesTheHeaderAndStartsGroupZeroAfterThirtyMi
         EXPECT_EQ(at(copy + 48, 5), (Bytes{0x55, 0x55, 0x55, 0xD5, 0xFF}));
     }
     EXPECT_EQ(byte(kSeq0), 0xAA);
+    EXPECT_EQ(at(kSeq0 + 1, 6), (Bytes{0x24, 0x20, 0x01, 0x05, 0x09, 0x07})) << "the sequence record's start time";
     EXPECT_EQ(at(kSeq0 + 13, 3), (Bytes{0, 0, 0}));
 
     // One mark per two minutes, two bits at a time from bit 0 up.

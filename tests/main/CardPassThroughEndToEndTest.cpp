@@ -1,19 +1,30 @@
 #include "ControllerFixture.h"
 
+#include "ledout/fpga_manage.h"
+#include "params/RamLayout.h"
 #include "params/global.h"
+#include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCardChain.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimFpgaBoard.h"
 #include "protocol/LinkClient.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/networkManage.h"
 #include "protocol/udpnetManage.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/PagePointers.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -36,8 +47,78 @@ Bytes cardRequest(uint16_t target, uint8_t route, uint8_t port, uint8_t tag)
     return b;
 }
 
+// The PC tool's search of every port (target 0x0FFE, all ports), as long
+// as the controller's own search frame.
+Bytes searchRequest(uint8_t tag)
+{
+    Bytes b = {0xFE, 0x0F, 0x10, 0xF0, 0x10, tag, 1, 255, 0, 0x10};
+    b.resize(29, 0);
+    uint8_t x = 0;
+    for (uint8_t v : b)
+        x ^= v;
+    b.push_back(x);
+    return b;
+}
+
 class CardPassThroughEndToEnd : public ControllerFixture {
 protected:
+    // Cards on ports 0 and 1, found; then a card request answered on UDP:
+    // from then on the UDP link serves the card interrupt on every pass.
+    void cardsFoundAndUdpHasForwarded()
+    {
+        cards(0, 3);
+        cards(1, 2);
+        ASSERT_TRUE(tickUntil([] { return screenLit(); }));
+        ASSERT_TRUE(tickUntil([] { return ramCount(100) == 3 && ramCount(102) == 2; }, 2000)) << "cards found";
+        udp.emplace(LinkClient::udp(udpnetManage::p_udpnetManage->localPort()));
+        tcp.emplace(LinkClient::tcp(protocol::networkManage::p_networkManage->localPort()));
+        ASSERT_TRUE(udp->ok() && tcp->ok());
+        ASSERT_TRUE(udp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, 0x21))));
+        ASSERT_FALSE(udp->receive().empty());
+    }
+    // Milliseconds the UDP link takes to answer a device-info request
+    // (the tick stands meanwhile); 2000 and more: no answer.
+    long deviceInfoMs()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const Bytes answer = udp->exchange(TestFrames::request(protocol::CMD_DEVICE_INFO, {}));
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        return answer.empty() ? 2000 : long(ms.count());
+    }
+    // As tickUntil, but each tick waits (at most a second) until the FPGA
+    // manager has ended a pass begun after it, so that a hold counted in
+    // ticks is the manager's own whatever the load of the machine. A pass
+    // ends with the pause of the simulated board (5 ms, shortened here).
+    bool tickWithPasses(const std::function<bool()>& pred, int maxTicks)
+    {
+        static std::atomic<int> passes{0};
+        const std::thread::id gui = std::this_thread::get_id();
+        const std::thread::id manager = fpga_manage::p_fpga_manage->fpga_thread.get_id();
+        platform::Sleeper::setHook([gui, manager](uint64_t us) {
+            if (std::this_thread::get_id() == manager && us >= 5000)
+                ++passes;
+            if (std::this_thread::get_id() != gui)
+                std::this_thread::sleep_for(std::chrono::microseconds(std::min<uint64_t>(us, 100)));
+        });
+        for (int t = 0; t < maxTicks; ++t) {
+            QCoreApplication::processEvents();
+            if (pred())
+                return true;
+            const int before = passes;
+            g_mainwindow->slot_update_timer_ticks();
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            while (passes < before + 2 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        return pred();
+    }
+    void drain(LinkClient& c)
+    {
+        while (c.hasData())
+            c.receive();
+    }
+    std::optional<LinkClient> udp, tcp;
+
     static void cards(int port, int count)
     {
         SimCardChain::Knobs k;
@@ -98,6 +179,62 @@ TEST_F(CardPassThroughEndToEnd, CardAnswersComeBackOnceToTheAskingClient)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_FALSE(tool.hasData()) << c.name << ": exactly one answer";
     }
+}
+
+// A TCP card search every 30 ticks across an LED-size apply: the UDP link
+// answers at once throughout, and FPGA 0 leaves its reset 51 ticks after
+// it was pulled, although searches arrive meanwhile (they are dropped).
+TEST_F(CardPassThroughEndToEnd, CardSearchesAcrossAnLedSizeApplyHoldUpNoOtherLink)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    const int resetsBefore = SimFpgaBoard::current()->fpga0().resets();
+    const Bytes size = TestFrames::cat({TestFrames::u16(1024), TestFrames::u16(512)});
+    ASSERT_FALSE(udp->exchange(TestFrames::request(protocol::CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth, size))).empty());
+    ASSERT_FALSE(udp->exchange(TestFrames::request(protocol::CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02})).empty());
+    long slowest = 0;
+    uint8_t tag = 0x40;
+    const bool relit = tickWithPasses(
+        [&] {
+            if (G_timeTicks.load() % 30 == 0) {
+                EXPECT_TRUE(tcp->send(TestFrames::wire(searchRequest(tag++))));
+            }
+            drain(*tcp);
+            slowest = std::max(slowest, deviceInfoMs());
+            return SimFpgaBoard::current()->fpga0().resets() > resetsBefore && screenLit();
+        },
+        6000);
+    ASSERT_TRUE(relit);
+    EXPECT_LT(slowest, 500) << "ms without an answer to 0xDF";
+    const uint32_t held = g_change.reset_release_stamp - fpga_manage::p_fpga_manage->reset_stamp[0];
+    EXPECT_GE(held, 50u);
+    EXPECT_LE(held, 52u);
+}
+
+// A transmitter that never frees: the TCP link that sends to it and the
+// search that uses it wait for it, the UDP link does not.
+TEST_F(CardPassThroughEndToEnd, ABusyTransmitterHoldsUpNoOtherLink)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    platform::sim::SimFpga& fpga = SimFpgaBoard::current()->fpga0();
+    platform::sim::SimFpga::Knobs k = fpga.knobs();
+    k.txStuckBusy = true;
+    fpga.setKnobs(k);
+    // The first request starts the transmitter of ports 0 and 1, the
+    // second waits for it.
+    ASSERT_TRUE(tcp->send(TestFrames::wire(cardRequest(0x0001, 0, 2, 0x22))));
+    ASSERT_TRUE(tcp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, 0x23))));
+    long slowest = 0;
+    tickUntil(
+        [&] {
+            slowest = std::max(slowest, deviceInfoMs());
+            return false;
+        },
+        100);
+    EXPECT_LT(slowest, 500) << "ms without an answer to 0xDF";
 }
 
 } // namespace
