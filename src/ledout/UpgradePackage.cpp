@@ -46,20 +46,18 @@ bool UpgradePackage::load(uint64_t fileSize, const Reader& read, std::string* wh
         child.file_offset = u32(c + 5);
         std::copy(c + 9, c + 15, child.version);
         std::string reason;
-        if (!checkChild(child, fileSize, read, &reason))
+        if (!readChild(child, fileSize, read, &reason))
             return refuse(why, "child " + std::to_string(i) + ": " + reason);
         children.push_back(child);
     }
     return true;
 }
 
-bool UpgradePackage::checkChild(UpgradeChild& child, uint64_t fileSize, const Reader& read, std::string* why)
+bool UpgradePackage::readChild(UpgradeChild& child, uint64_t fileSize, const Reader& read, std::string* why)
 {
     const uint64_t off = child.file_offset;
     switch (child.file_type) {
     case kProgram:
-        if (child.file_len == 0 || child.file_len > kProgramMax)
-            return refuse(why, "program length out of range");
         if (off + child.file_len > fileSize)
             return refuse(why, "program beyond the end of the file");
         return true;
@@ -69,25 +67,46 @@ bool UpgradePackage::checkChild(UpgradeChild& child, uint64_t fileSize, const Re
         if (off + kImageHeadSize > fileSize || !read(off, kImageHeadSize, image))
             return refuse(why, "image head beyond the end of the file");
         child.image_len = u32(image + 31);
-        if (child.image_len > kFlashSize)
-            return refuse(why, "image larger than its flash");
         if (off + kImageHeadSize + child.image_len > fileSize)
             return refuse(why, "image beyond the end of the file");
         return true;
     }
     case kFont: {
+        // The font file begins with its head: a shorter child has none.
         uint8_t font[kFontHeadSize];
-        if (off + std::max<uint64_t>(kFontHeadSize, child.file_len) > fileSize || !read(off, kFontHeadSize, font))
+        if (child.file_len < kFontHeadSize)
+            return refuse(why, "font shorter than its head");
+        if (off + child.file_len > fileSize || !read(off, kFontHeadSize, font))
             return refuse(why, "font beyond the end of the file");
         child.en_coding = font[5];
         child.height = font[18];
+        return true;
+    }
+    default:
+        return true;   // other children are ignored
+    }
+}
+
+bool UpgradePackage::fitsDestination(const UpgradeChild& child, std::string* why)
+{
+    switch (child.file_type) {
+    case kProgram:
+        if (child.file_len == 0 || child.file_len > kProgramMax)
+            return refuse(why, "program length out of range");
+        return true;
+    case kImage1:
+    case kImage2:
+        if (child.image_len > kFlashSize)
+            return refuse(why, "image larger than its flash");
+        return true;
+    case kFont: {
         const uint32_t base = fontBase(child.en_coding, child.height);
         if (base != kNoFontBase && uint64_t(base) + child.file_len > fontAreaEnd(base))
             return refuse(why, "font beyond its area");
         return true;
     }
     default:
-        return true;   // other children are ignored
+        return true;
     }
 }
 

@@ -21,8 +21,10 @@ struct UpgradeChild {
 
 // An upgrade package from the USB stick: a 49-byte head, FileNum child heads
 // of 21 bytes and the child data, all little-endian and packed. load()
-// reads every head and checks the package as a whole, so that nothing of a
-// package that is cut short or points outside itself is ever written.
+// reads every head and checks the layout of every child, so that nothing
+// of a package that is cut short or points outside itself is ever written;
+// fitsDestination() checks what a child would write, for the children a
+// run takes.
 class UpgradePackage {
 public:
     enum FileType : uint8_t { kImage1 = 7, kImage2 = 8, kProgram = 10, kFont = 13 };
@@ -46,9 +48,13 @@ public:
     std::vector<UpgradeChild> children;
 
     // Reads the heads of a package of fileSize bytes. False, with the reason
-    // in why, when any child's data, image or font lies outside the file,
-    // its flash or its area, or when the program is larger than kProgramMax.
+    // in why, when the child heads or any program, image or font (head and
+    // data) lie outside the file, or a font is shorter than its own head.
     bool load(uint64_t fileSize, const Reader& read, std::string* why);
+    // False, with the reason in why, when the child cannot be written whole:
+    // an empty program or one above kProgramMax, an image larger than its
+    // flash, a font beyond its area.
+    static bool fitsDestination(const UpgradeChild& child, std::string* why);
 
     bool normalRelease() const { return PublishType == kNormalRelease; }
     bool forThisController() const { return ControllerType == kControllerType; }
@@ -82,5 +88,5 @@ public:
 
 private:
     // Reads the child's image or font head and checks where its data lies.
-    static bool checkChild(UpgradeChild& child, uint64_t fileSize, const Reader& read, std::string* why);
+    static bool readChild(UpgradeChild& child, uint64_t fileSize, const Reader& read, std::string* why);
 };

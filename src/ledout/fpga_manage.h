@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -175,7 +176,17 @@ public:
     void usb_upgrade_deal();
     void get_usb_file_list_path();
     void usb_upgrade_main_deal();
-    void usb_upgrade_child(const QString& path, const UpgradePackage& package, const UpgradeChild& child);
+    // What the run does with a child: leaves its type's flag as it is,
+    // clears it (that version runs already, or all fonts are present),
+    // writes the child, or sets the flag without a write (a font of
+    // another coding still asks for the font reload).
+    enum class UpgradeTake : uint8_t { Ignore, Skip, Write, FlagOnly };
+    UpgradeTake usb_upgrade_take(const UpgradePackage& package, const UpgradeChild& child);
+    // Reads the package and what the run takes of it; false, with the
+    // reason, when any child's layout or any child to be written is unsound.
+    bool usb_upgrade_plan(const QString& path, UpgradePackage& package, std::vector<UpgradeTake>& takes,
+                          std::string* why);
+    void usb_upgrade_child(const QString& path, const UpgradeChild& child, UpgradeTake take);
     void usb_upgrade_end_of_run();
     // Each writes one child that its package's check passed; true when
     // every read, erase and write succeeded.

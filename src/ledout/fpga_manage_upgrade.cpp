@@ -1,5 +1,5 @@
 // The USB-stick upgrade: lists the packages in the stick's upgrade folder,
-// checks each package as a whole, writes the children that its rules take
+// checks each package before any of it is written, writes the children that its rules take
 // (program, FPGA image, OSD font) and ends the run with the reload of what
 // was written or the install of the new program and a restart.
 #include "ledout/UpgradePackage.h"
@@ -135,72 +135,99 @@ void fpga_manage::usb_upgrade_main_deal()
     for (int i = 0; i < usb_file_count && i < usb_file_list.size(); ++i) {
         const QString path = usb_file_list.at(i);
         kelDebug("ready to downing file name  %s\n", path.toUtf8().constData());
-        const qint64 size = fileSize(path);
         UpgradePackage package;
+        std::vector<UpgradeTake> takes;
         std::string why;
-        const bool valid = size >= 0 &&
-                           package.load(uint64_t(size),
-                                        [&path](uint64_t off, uint32_t len, uint8_t* out) {
-                                            return readAt(path, off, len, out);
-                                        },
-                                        &why);
-        if (!valid) {
+        if (!usb_upgrade_plan(path, package, takes, &why)) {
             // Refused whole: nothing of it is erased, written or installed.
-            kelDebug("package refused: %s\n", size < 0 ? "cannot be opened" : why.c_str());
+            kelDebug("package refused: %s\n", why.c_str());
             syncAndWait(100);
             continue;
         }
         syncAndWait(1);
-        for (const UpgradeChild& child : package.children) {
-            syncAndWait(100);
-            usb_upgrade_child(path, package, child);
+        for (size_t c = 0; c < takes.size(); ++c) {
+            // The pause is for a child that is written: children passed
+            // over must not hold the FPGA manager's pass.
+            if (takes[c] == UpgradeTake::Write)
+                syncAndWait(100);
+            usb_upgrade_child(path, package.children[c], takes[c]);
         }
     }
     kelDebug("downing_mcu = %#x ,downing_txc1 = %#x ,downing_osd = %#x\n", downing_mcu, downing_txc1, downing_osd);
     usb_upgrade_end_of_run();
 }
 
-void fpga_manage::usb_upgrade_child(const QString& path, const UpgradePackage& package, const UpgradeChild& child)
+bool fpga_manage::usb_upgrade_plan(const QString& path, UpgradePackage& package, std::vector<UpgradeTake>& takes,
+                                   std::string* why)
+{
+    const qint64 size = fileSize(path);
+    if (size < 0) {
+        *why = "cannot be opened";
+        return false;
+    }
+    auto read = [&path](uint64_t off, uint32_t len, uint8_t* out) { return readAt(path, off, len, out); };
+    if (!package.load(uint64_t(size), read, why))
+        return false;
+    // Decided before anything is written: the FPGA version and the fonts
+    // present do not change until the end of the run.
+    for (const UpgradeChild& child : package.children) {
+        takes.push_back(usb_upgrade_take(package, child));
+        if (takes.back() == UpgradeTake::Write && !UpgradePackage::fitsDestination(child, why)) {
+            *why = "child " + std::to_string(takes.size() - 1) + ": " + *why;
+            return false;
+        }
+    }
+    return true;
+}
+
+fpga_manage::UpgradeTake fpga_manage::usb_upgrade_take(const UpgradePackage& package, const UpgradeChild& child)
 {
     const bool normal = package.normalRelease();
     switch (child.file_type) {
     case UpgradePackage::kProgram:
         if (!package.forThisController())
-            break;
-        if (normal && ProgramVersion::matches(child.version))
-            downing_mcu = 0;
-        else
-            downing_mcu = update_muc_file(path, child.file_offset, child.file_len) ? 1 : 0;
-        break;
+            return UpgradeTake::Ignore;
+        return normal && ProgramVersion::matches(child.version) ? UpgradeTake::Skip : UpgradeTake::Write;
     case UpgradePackage::kImage1:
         if (!package.forThisController())
-            break;
-        if (normal && sameFpgaVersion(child, *this))
-            downing_txc1 = 0;
-        else
-            downing_txc1 = update_txc_file(path, 2, child.file_offset, child.image_len) ? 1 : 0;
-        break;
-    case UpgradePackage::kImage2:
-        // This board has one FPGA: its second image has no flash.
-        kelDebug("second FPGA image skipped: the board has no second FPGA\n");
-        break;
+            return UpgradeTake::Ignore;
+        return normal && sameFpgaVersion(child, *this) ? UpgradeTake::Skip : UpgradeTake::Write;
     case UpgradePackage::kFont: {
         KelRamPara* store = KelRamPara::p_kelrampara_config;
-        const bool allPresent = store && (store->LocalRegBank[43] & 63) == 63;
-        const uint32_t base = UpgradePackage::fontBase(child.en_coding, child.height);
-        // A font of another coding is not written, yet still asks for the
-        // fonts to be reloaded at the end of the run.
-        if (allPresent)
-            downing_osd = 0;
-        else if (base == UpgradePackage::kNoFontBase)
-            downing_osd = 1;
-        else
-            downing_osd = update_c331_osd_font_file(path, child.file_offset, child.file_len, base) ? 1 : 0;
-        break;
+        if (store && (store->LocalRegBank[43] & 63) == 63)
+            return UpgradeTake::Skip;
+        const bool coded = UpgradePackage::fontBase(child.en_coding, child.height) != UpgradePackage::kNoFontBase;
+        return coded ? UpgradeTake::Write : UpgradeTake::FlagOnly;
     }
+    case UpgradePackage::kImage2:
+        kelDebug("second FPGA image skipped: the board has no second FPGA\n");
+        return UpgradeTake::Ignore;
     default:
-        break;
+        return UpgradeTake::Ignore;
     }
+}
+
+void fpga_manage::usb_upgrade_child(const QString& path, const UpgradeChild& child, UpgradeTake take)
+{
+    uint8_t* flag = child.file_type == UpgradePackage::kProgram  ? &downing_mcu
+                    : child.file_type == UpgradePackage::kImage1 ? &downing_txc1
+                    : child.file_type == UpgradePackage::kFont   ? &downing_osd
+                                                                 : nullptr;
+    if (!flag || take == UpgradeTake::Ignore)
+        return;
+    if (take != UpgradeTake::Write) {
+        *flag = take == UpgradeTake::FlagOnly ? 1 : 0;
+        return;
+    }
+    bool written = false;
+    if (child.file_type == UpgradePackage::kProgram)
+        written = update_muc_file(path, child.file_offset, child.file_len);
+    else if (child.file_type == UpgradePackage::kImage1)
+        written = update_txc_file(path, 2, child.file_offset, child.image_len);
+    else
+        written = update_c331_osd_font_file(path, child.file_offset, child.file_len,
+                                            UpgradePackage::fontBase(child.en_coding, child.height));
+    *flag = written ? 1 : 0;
 }
 
 void fpga_manage::usb_upgrade_end_of_run()

@@ -17,6 +17,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 
@@ -305,6 +307,22 @@ TEST_F(UsbUpgrade, AFailedCopyOrReadBackLeavesTheProgramAndRequestsNoRestart)
     }
 }
 
+TEST_F(UsbUpgrade, AFailedMoveOfTheInstallRequestsNoRestart)
+{
+    board().commands().setResponder([](const std::string& cmd, int& status, std::string&) {
+        status = platform::sim::SimCommandRunner::kFailed;
+        return cmd.rfind("mv ", 0) == 0;
+    });
+    B b;
+    b.add(10, B::pattern(4000, 11), kNewer);
+    put("p.KEL", b);
+    runUpgrade();
+    board().commands().setResponder({});
+    EXPECT_TRUE(installed()) << "the move was tried";
+    EXPECT_FALSE(exists("/data/app/kelT57N"));
+    EXPECT_EQ(g_app_reset_flag, 0);
+}
+
 TEST_F(UsbUpgrade, HostilePackagesAreRefusedWholeAndTheRunGoesOn)
 {
     // Each carries a sound program too, which must not be installed.
@@ -336,6 +354,100 @@ TEST_F(UsbUpgrade, HostilePackagesAreRefusedWholeAndTheRunGoesOn)
     EXPECT_EQ(m().reset_pending[0], 0);
     EXPECT_EQ(std::count(reasons.begin(), reasons.end(), 104), 1);
     EXPECT_LT(sleptUs() - before, 5000000u) << "the run ends within seconds";
+}
+
+TEST_F(UsbUpgrade, EachPackageOfASetWritesExactlyWhatItsChildrenAskFor)
+{
+    const Bytes prog = B::pattern(3000, 40), img = B::pattern(5000, 41), asc32 = B::font(1, 32, 3000, 42),
+                chi64 = B::font(0, 64, 2000, 43), asc64 = B::font(1, 64, 3000, 44), odd = B::font(0, 48, 3000, 45);
+    using Fonts = std::vector<std::pair<uint32_t, Bytes>>;   // scaler address, font file
+    struct Case {
+        const char* name;
+        std::function<void(B&)> build;   // publish 0x80 and this controller unless changed
+        uint8_t reg43;                   // fonts present
+        Bytes image;                     // FPGA flash from address 0; empty: untouched
+        Fonts fonts;
+        bool reload;
+        Bytes program;                   // installed; empty: none
+    };
+    const auto forced = [](B& b) { b.publish = 0x81; };
+    const Case cases[] = {
+        {"program, image and font", [&](B& b) { b.add(10, prog, kNewer); b.add(7, img, {25, 10, 1, 0, 0, 3});
+                                                b.add(13, asc32); }, 0, img, {{0x000000, asc32}}, false, prog},
+        {"forced image and font", [&](B& b) { forced(b); b.add(7, img, {25, 9, 26, 0, 0, 3}); b.add(13, chi64); },
+         0, img, {{0x450000, chi64}}, true, {}},
+        {"zero children", [](B&) {}, 0, {}, {}, false, {}},
+        {"package head cut short", [](B& b) { b.cut = 19; }, 0, {}, {}, false, {}},
+        {"more child heads than the file holds", [&](B& b) { b.add(13, Bytes(20, 0)); b.fileNum = 3; },
+         0, {}, {}, false, {}},
+        {"20-byte font child: its head does not fit", [&](B& b) { forced(b); b.add(7, img);
+                                                                  b.add(13, asc32).len = 20; }, 0, {}, {}, false, {}},
+        {"program beyond the end of the file", [&](B& b) { b.add(13, asc32); b.add(10, prog, kNewer).len = 3001; },
+         0, {}, {}, false, {}},
+        {"image offset beyond the file", [&](B& b) { b.add(13, asc32); b.add(7, img).offset = 0x7FFFFFF0; },
+         0, {}, {}, false, {}},
+        {"another controller: its 6 MiB program is passed over, its font written",
+         [&](B& b) { b.controller = 0x1234; b.add(10, B::pattern(6 << 20, 46), kNewer); b.add(13, asc64); },
+         0, {}, {{0x410000, asc64}}, true, {}},
+        {"all fonts present: a font beyond its area is passed over",
+         [&](B& b) { forced(b); b.add(13, B::font(1, 32, 0x10001, 47)); b.add(7, img); }, 63, img, {}, false, {}},
+        {"font beyond its area", [&](B& b) { b.add(10, prog, kNewer); b.add(13, B::font(1, 32, 0x10001, 47)); },
+         0, {}, {}, false, {}},
+        {"font of another coding: not written, fonts reloaded", [](B& b) { b.add(13, B::font(2, 32, 3000, 48)); },
+         0, {}, {}, true, {}},
+        {"font of another height at 0x000000", [&](B& b) { b.add(13, odd); }, 0, {}, {{0x000000, odd}}, true, {}},
+        {"program above 5 MiB", [&](B& b) { b.add(13, asc32); b.add(10, B::pattern(5242881, 49), kNewer); },
+         0, {}, {}, false, {}},
+        {"image larger than its flash", [&](B& b) { forced(b); b.add(13, asc32); b.add(7, B::pattern(0x800001, 50)); },
+         0, {}, {}, false, {}},
+        {"normal release of the running versions", [&](B& b) { b.add(10, prog, kRunning);
+                                                                b.add(7, img, {25, 9, 26, 7, 7, 3}); },
+         0, {}, {}, false, {}},
+        {"second FPGA image passed over", [&](B& b) { forced(b); b.add(8, img); b.add(13, asc32); },
+         0, {}, {{0x000000, asc32}}, true, {}},
+        {"65,534 ignored children and a font", [&](B& b) { for (int i = 0; i < 65534; ++i) b.add(0, {});
+                                                            b.add(13, chi64); }, 0, {}, {{0x450000, chi64}}, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QString::fromStdString(hostPath("/data/app/kelT57N")));
+        QFile::remove(QString::fromStdString(hostPath("/data/app/kelT57N2")));
+        flash().clearOps();
+        std::fill(scalerMem.begin(), scalerMem.end(), 0xFF);
+        scalerWrites.clear();
+        scalerCalls.clear();
+        g_app_reset_flag = 0;
+        m().reset_pending[0] = 0;
+        store().LocalRegBank[43] = c.reg43;
+        B b;
+        c.build(b);
+        put("set.KEL", b);
+        const uint64_t before = sleptUs();
+        runUpgrade();
+        EXPECT_LT(sleptUs() - before, 10000000u) << "the FPGA manager's pass is back within seconds";
+
+        EXPECT_EQ(flash().read(0, c.image.size()), c.image);
+        EXPECT_EQ(c.image.empty() ? flash().ops().empty() : programmedRun() == c.image.size(), true);
+        size_t fontBytes = 0;
+        for (const auto& [base, font] : c.fonts) {
+            EXPECT_TRUE(std::equal(font.begin(), font.end(), scalerMem.begin() + base)) << base;
+            fontBytes += font.size();
+        }
+        size_t written = 0;
+        for (const auto& w : scalerWrites)
+            written += size_t(w.second);
+        EXPECT_EQ(written, fontBytes);
+        EXPECT_EQ(!scalerCalls.empty(), c.reload);
+        EXPECT_EQ(m().reset_pending[0] == 1, !c.image.empty() && c.program.empty());
+        struct stat st {};
+        const bool installedNow = ::stat(hostPath("/data/app/kelT57N").c_str(), &st) == 0;
+        EXPECT_EQ(installedNow, !c.program.empty());
+        if (installedNow) {
+            EXPECT_EQ(file("/data/app/kelT57N"), c.program);
+            EXPECT_EQ(st.st_mode & 0777, 0777u);
+        }
+        EXPECT_EQ(g_app_reset_flag, c.program.empty() ? 0 : 1);
+    }
 }
 
 TEST_F(UsbUpgrade, ASecondFpgaImageIsSkippedAndTheRestOfThePackageGoesOn)
@@ -399,6 +511,8 @@ TEST(UpgradePackageFormat, LoadTakesChildrenUpToTheirBoundsAndRefusesOneByteBeyo
         {"Chinese 64 font one byte over", 13, B::font(0, 64, 35, 1), 0x3B0001, 0, false},
         {"Chinese font of another height at 0x000000", 13, B::font(0, 48, 35, 1), 0x10001, 0, false},
         {"font one byte beyond the file", 13, B::font(1, 32, 35, 1), 3000, -1, false},
+        {"font child shorter than its head", 13, B::font(1, 32, 35, 1), 34, 1, false},
+        {"font child of just its head", 13, B::font(1, 32, 35, 1), 35, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -415,7 +529,8 @@ TEST(UpgradePackageFormat, LoadTakesChildrenUpToTheirBoundsAndRefusesOneByteBeyo
             return true;
         };
         UpgradePackage package;
-        EXPECT_EQ(package.load(size, read, nullptr), c.taken);
+        EXPECT_EQ(package.load(size, read, nullptr) && UpgradePackage::fitsDestination(package.children[0], nullptr),
+                  c.taken);
     }
     // A child head claimed that the file does not hold.
     B b;

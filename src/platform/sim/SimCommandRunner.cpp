@@ -59,6 +59,14 @@ std::string insideHost(const std::string& logical)
     return host;
 }
 
+// The file a host path names, links followed, lies inside the root.
+bool resolvesInside(const std::string& host)
+{
+    const std::string root = realPath(PathMap::root());
+    const std::string real = realPath(host);
+    return !root.empty() && real.compare(0, root.size() + 1, root + "/") == 0;
+}
+
 // Expands a word with wildcards against the root; plain words map as they are.
 std::vector<std::string> expand(const std::string& logical)
 {
@@ -121,6 +129,54 @@ bool rewrite(const std::string& host, const std::function<void(QByteArray&)>& ed
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return f.write(data) == data.size();
+}
+
+// Sets a file's mode from an octal or a symbolic ([ugoa]*[+-=][rwx]*) mode
+// text; false when the file or the mode text is not usable.
+bool applyMode(const std::string& host, const std::string& mode)
+{
+    struct stat st;
+    if (::stat(host.c_str(), &st) != 0 || mode.empty())
+        return false;
+    mode_t m = st.st_mode & 07777;
+    char* end = nullptr;
+    const long octal = std::strtol(mode.c_str(), &end, 8);
+    if (end && *end == '\0') {
+        m = static_cast<mode_t>(octal);
+    } else {
+        const size_t op = mode.find_first_of("+-=");
+        if (op == std::string::npos)
+            return false;
+        std::string who = mode.substr(0, op);
+        if (who.empty() || who.find('a') != std::string::npos)
+            who = "ugo";
+        mode_t bits = 0;
+        for (char p : mode.substr(op + 1)) {
+            const mode_t b = p == 'r' ? 4 : p == 'w' ? 2 : p == 'x' ? 1 : 0;
+            if (who.find('u') != std::string::npos) bits |= b << 6;
+            if (who.find('g') != std::string::npos) bits |= b << 3;
+            if (who.find('o') != std::string::npos) bits |= b;
+        }
+        m = mode[op] == '+' ? (m | bits) : mode[op] == '-' ? (m & ~bits) : bits;
+    }
+    return ::chmod(host.c_str(), m) == 0;
+}
+
+// chmod -R below a folder. Links met on the way are passed over, as chmod
+// does, so nothing outside the folder changes.
+bool applyModeBelow(const std::string& host, const std::string& mode)
+{
+    if (!QFileInfo(QString::fromStdString(host)).isDir())
+        return true;
+    bool ok = true;
+    QDirIterator it(QString::fromStdString(host), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (!it.fileInfo().isSymLink() && !applyMode(it.filePath().toStdString(), mode))
+            ok = false;
+    }
+    return ok;
 }
 
 const char* const kServices[] = {"hostapd", "udhcpd", "udhcpc", "wpa_supplicant"};
@@ -302,38 +358,17 @@ int SimCommandRunner::chmod(const Words& w)
     options(w, opts, operands);
     if (operands.size() < 2)
         return kFailed;
-    const std::string mode = operands.front();
+    const std::string& mode = operands.front();
+    const bool recursive = opts.find('R') != std::string::npos;
     int status = 0;
     for (size_t i = 1; i < operands.size(); ++i) {
         for (const auto& host : expand(operands[i])) {
-            struct stat st;
-            if (host.empty() || ::stat(host.c_str(), &st) != 0) {
+            // chmod follows a link it is given: its target must lie inside too.
+            if (host.empty() || !resolvesInside(host) || !applyMode(host, mode)) {
                 status = kFailed;
                 continue;
             }
-            mode_t m = st.st_mode & 07777;
-            char* end = nullptr;
-            const long octal = std::strtol(mode.c_str(), &end, 8);
-            if (end && *end == '\0' && !mode.empty()) {
-                m = static_cast<mode_t>(octal);
-            } else {
-                // Symbolic: [ugoa]*[+-][rwx]+
-                const size_t op = mode.find_first_of("+-=");
-                if (op == std::string::npos)
-                    return kFailed;
-                std::string who = mode.substr(0, op);
-                if (who.empty() || who.find('a') != std::string::npos)
-                    who = "ugo";
-                mode_t bits = 0;
-                for (char p : mode.substr(op + 1)) {
-                    const mode_t b = p == 'r' ? 4 : p == 'w' ? 2 : p == 'x' ? 1 : 0;
-                    if (who.find('u') != std::string::npos) bits |= b << 6;
-                    if (who.find('g') != std::string::npos) bits |= b << 3;
-                    if (who.find('o') != std::string::npos) bits |= b;
-                }
-                m = mode[op] == '+' ? (m | bits) : mode[op] == '-' ? (m & ~bits) : bits;
-            }
-            if (::chmod(host.c_str(), m) != 0)
+            if (recursive && !applyModeBelow(host, mode))
                 status = kFailed;
         }
     }

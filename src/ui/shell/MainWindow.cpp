@@ -45,6 +45,7 @@ const char* const kStyleRight =
 
 constexpr int kToolCount = 4;
 constexpr uint32_t kRebootDelay = 300;
+constexpr uint32_t kRebootRepeat = 500;   // 5 s between requests while the device stays up
 constexpr uint32_t kAgeingPeriod = 17999;   // a period ends when more ticks have passed
 constexpr uint32_t kUsbWatcherDelay = 1000;
 
@@ -518,10 +519,12 @@ void MainWindow::slot_update_timer_ticks()
         hooks().upgradeTick();
     if (g_tip_flag && g_tip)
         g_tip->tip_outtime_deal();
-    // Issued once: the device goes down with it, and a shell per tick
-    // would only stall the GUI thread meanwhile.
-    if (g_app_reset_flag && !rebootIssued_ && Utils::getTimeSpace(G_reboot_tickTicks) >= kRebootDelay) {
+    // Asked again until the device goes down, so that a failed request does
+    // not leave it up for good; a shell per tick would stall the GUI thread.
+    if (g_app_reset_flag && Utils::getTimeSpace(G_reboot_tickTicks) >= kRebootDelay &&
+        (!rebootIssued_ || Utils::getTimeSpace(lastRebootTick_) >= kRebootRepeat)) {
         rebootIssued_ = true;
+        lastRebootTick_ = G_timeTicks;
         Utils::system_mutex(QStringLiteral("reboot"));
     }
     if (Utils::getTimeSpace(G_factoryage_ticks) > kAgeingPeriod)

@@ -108,4 +108,5 @@ private:
     QLabel* label_IPaddr = nullptr;
     ModePicker* picker_ = nullptr;
     bool rebootIssued_ = false;
+    uint32_t lastRebootTick_ = 0;
 };

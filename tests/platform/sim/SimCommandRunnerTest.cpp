@@ -151,6 +151,23 @@ TEST_F(SimCommandRunnerTest, ChmodOctalAndSymbolic)
     ASSERT_EQ(::stat(hostPath("/data/app/kelT57N").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0751u);
     EXPECT_EQ(run("chmod 777 /data/app/none"), SimCommandRunner::kFailed);
+
+    // -R reaches everything below the folder, but no link out of the root.
+    write("/data/app/lib/part.so", "so");
+    QTemporaryDir outside;
+    const std::string victim = outside.path().toStdString() + "/victim";
+    QFile(QString::fromStdString(victim)).open(QIODevice::WriteOnly);
+    ::chmod(victim.c_str(), 0600);
+    ASSERT_EQ(::symlink(victim.c_str(), hostPath("/data/app/lib/out").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.path().toStdString().c_str(), hostPath("/data/outdir").c_str()), 0);
+    EXPECT_EQ(run("chmod 777 -R /data/app"), 0);
+    for (const char* p : {"/data/app", "/data/app/kelT57N", "/data/app/lib", "/data/app/lib/part.so"}) {
+        ASSERT_EQ(::stat(hostPath(p).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0777u) << p;
+    }
+    EXPECT_EQ(run("chmod -R 777 /data/outdir"), SimCommandRunner::kFailed);
+    ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(SimCommandRunnerTest, LineEndsAndByteOrderMark)

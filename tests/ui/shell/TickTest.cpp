@@ -32,7 +32,7 @@ protected:
     }
 };
 
-TEST_F(TickTest, RebootRunsOnceThreeHundredTicksAfterTheRequest)
+TEST_F(TickTest, RebootRunsThreeHundredTicksAfterTheRequestAndEveryFiveSecondsAfter)
 {
     tick(50);
     G_reboot_tickTicks = G_timeTicks.load();
@@ -41,8 +41,13 @@ TEST_F(TickTest, RebootRunsOnceThreeHundredTicksAfterTheRequest)
     EXPECT_EQ(reboots(), 0);
     tick(1);
     EXPECT_EQ(reboots(), 1);
-    tick(500);
+    // A request that did not take the device down is made again, never per tick.
+    tick(499);
     EXPECT_EQ(reboots(), 1);
+    tick(1);
+    EXPECT_EQ(reboots(), 2);
+    tick(1000);
+    EXPECT_EQ(reboots(), 4);
 }
 
 TEST_F(TickTest, NoRebootWithoutARequest)

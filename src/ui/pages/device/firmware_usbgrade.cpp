@@ -181,11 +181,10 @@ void firmware_usbgrade::menulist_button_ok_page()
 {
     if (file_downing)
         return;
-    if (!upgradeMayStart()) {
-        // A second start would set the running engine's step back.
-        showDowning(fpga_manage::clock_text());
+    // A second start would set the running engine's step back. Refused,
+    // the page stays as it was: nothing is being downloaded from here.
+    if (!upgradeMayStart())
         return;
-    }
     file_downing = 1;
     kelDebug("menulist_button_ok_page 00 in  file_downing = %#x\n", file_downing);
     g_send_para.set_send_step(0);
