@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
 #include <vector>
 
 namespace kel::protocol {
@@ -85,27 +86,32 @@ void networkManage::acceptOne()
     if (fd < 0)
         return;
     if (clients_.size() >= size_t(settings_.tcpMaxClients))
-        evictSilentLongest();
+        evictOne();
     auto c = std::make_unique<Client>();
     c->fd = fd;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
-    c->lastHeard = ++heard_;
+    c->accepted = c->lastHeard = ++heard_;
     clients_[fd] = std::move(c);
 }
 
-// Every slot is taken: the client that has sent nothing for the longest
-// makes room, so idle connections cannot lock everyone else out.
-void networkManage::evictSilentLongest()
+// Every slot is taken. A connection that has never sent a whole frame
+// goes first, the oldest of them: a burst of idle or half-open
+// connections then only replaces its own kind, and a tool that asks now
+// and then keeps its connection. Only when every client has spoken does
+// the one silent longest make room.
+void networkManage::evictOne()
 {
-    auto oldest = clients_.end();
+    const auto rank = [](const Client& c) { return std::make_pair(c.spoken, c.spoken ? c.lastHeard : c.accepted); };
+    auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it)
-        if (oldest == clients_.end() || it->second->lastHeard < oldest->second->lastHeard)
-            oldest = it;
-    if (oldest == clients_.end())
+        if (victim == clients_.end() || rank(*it->second) < rank(*victim->second))
+            victim = it;
+    if (victim == clients_.end())
         return;
-    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (silent longest)\n", oldest->second->key.c_str());
-    ::close(oldest->first);
-    clients_.erase(oldest);
+    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(),
+                 victim->second->spoken ? "silent longest" : "never sent a frame");
+    ::close(victim->first);
+    clients_.erase(victim);
 }
 
 void networkManage::closeDropped()
@@ -132,7 +138,10 @@ bool networkManage::readClient(Client& c)
     LinkPeer peer;
     peer.fd = c.fd;
     peer.key = c.key;
-    c.assembler.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) { onWireFrame(w, n, peer); });
+    c.assembler.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) {
+        c.spoken = true;
+        onWireFrame(w, n, peer);
+    });
     return true;
 }
 

@@ -16,7 +16,8 @@ namespace kel::protocol {
 // hold the link thread: sockets are non-blocking, what a client does not
 // take at once waits in its own bounded queue (a client whose queue passes
 // the bound is closed), and a connection arriving while every slot is taken
-// replaces the client that has been silent longest.
+// replaces a connection that has never sent a whole frame (the oldest such
+// one) or, when every client has spoken, the client silent longest.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -37,7 +38,9 @@ private:
         std::string key;
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
+        uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
+        bool spoken = false;      // it has sent a whole frame
         bool dropped = false;     // closed at the end of this loop pass
     };
 
@@ -48,7 +51,7 @@ private:
     bool readClient(Client& c);
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
-    void evictSilentLongest();
+    void evictOne();
     void closeDropped();
     void closeAll();
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;

@@ -261,6 +261,31 @@ TEST_F(PassThroughTest, SinglePortRequestsGoWhereRouteAndPortSay)
     }
 }
 
+// Every card command at every length from 11 to 19 bytes: a frame too short
+// for its command's layout is taken as a bad frame (no answer), a long
+// enough one is answered once with status 0. Never read past (sanitizer).
+TEST_F(PassThroughTest, CardsAnswerOnlyFramesLongEnoughForTheirCommand)
+{
+    struct Command {
+        uint8_t cmd;
+        size_t least;   // head, command data, check byte
+    };
+    const Command commands[] = {{0x10, 11}, {0x60, 19}, {0x61, 17}, {0x81, 13},
+                                {0x84, 11}, {0xA0, 15}, {0xB4, 11}, {0x55, 11}};
+    for (const Command& c : commands) {
+        for (size_t n = 11; n <= 19; ++n) {
+            answers.clear();
+            forward(pcRequest(0x0000, 0, 1, c.cmd, Bytes(n - 11, 0)));
+            serve();
+            EXPECT_EQ(answers.size(), n >= c.least ? 1u : 0u) << std::hex << int(c.cmd) << std::dec << ", " << n;
+            if (!answers.empty()) {
+                EXPECT_EQ(answers[0][9], c.cmd);
+                EXPECT_EQ(answers[0][10], 0);
+            }
+        }
+    }
+}
+
 TEST_F(PassThroughTest, AnswerOfOneCardGoesBackOnceWithItsPort)
 {
     forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));

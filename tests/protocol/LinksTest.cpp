@@ -150,6 +150,38 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
     writeAndReadBack(b, 0x500, 2);
 }
 
+// A tool asks once per round while ten connections that never send a frame
+// arrive per round, for twenty rounds: the silent ones replace each other,
+// the tool keeps its connection. Once every slot holds a client that has
+// spoken, the one silent longest makes room.
+TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
+{
+    networkManage link(port, *deal, settings());
+    const auto answered = [](LinkClient& c) {
+        const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
+        return !a.empty() && TestFrames::status(a) == ST_OK;
+    };
+    LinkClient tool = LinkClient::tcp(link.localPort());
+    std::vector<std::unique_ptr<LinkClient>> silent;
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(answered(tool)) << "round " << round;
+        for (int i = 0; i < 10; ++i)
+            silent.push_back(std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())));
+    }
+    ASSERT_TRUE(answered(tool));
+
+    std::vector<std::unique_ptr<LinkClient>> spoken;
+    for (int i = 0; i < 7; ++i) {
+        spoken.push_back(std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())));
+        ASSERT_TRUE(answered(*spoken.back()));
+    }
+    ASSERT_TRUE(answered(tool));
+    LinkClient late = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(answered(late));
+    EXPECT_FALSE(answered(*spoken.front())) << "the client silent longest was closed";
+    EXPECT_TRUE(answered(tool));
+}
+
 TEST_F(Links, TcpLinkSwitchedOffDoesNotListen)
 {
     LinkSettings s = settings();

@@ -129,7 +129,7 @@ std::vector<SimCardChain::Answer> SimCardChain::receive(const Bytes& f)
     if (received_.size() >= kReceivedKept)
         received_.erase(received_.begin());
     received_.push_back(f);
-    if (f.size() < 11 || xorOf(f.data(), f.size() - 1) != f.back() || cards_.empty() || knobs_.unlinked)
+    if (f.size() < layoutLength(f) || xorOf(f.data(), f.size() - 1) != f.back() || cards_.empty() || knobs_.unlinked)
         return {};
     const uint16_t target = uint16_t((f[0] | (f[1] << 8)) & 0x0FFF);
     const uint8_t cmd = f[9];
@@ -156,6 +156,24 @@ std::vector<SimCardChain::Answer> SimCardChain::receive(const Bytes& f)
     return out;
 }
 
+// Bytes a frame needs for what its command carries, check byte included:
+// the head and command (11); a memory write its address, length, two zero
+// bytes and the data; a memory read its address and length; a register
+// write register, mask, 1 and value; a flash save its two bytes.
+size_t SimCardChain::layoutLength(const Bytes& f)
+{
+    constexpr size_t kHead = 11;
+    if (f.size() < kHead)
+        return kHead;
+    switch (f[9]) {
+    case 0x60: return f.size() < 16 ? 19 : 19 + size_t(f[14] | (f[15] << 8));
+    case 0x61: return 17;
+    case 0xA0: return 15;
+    case 0x81: return 13;
+    default: return kHead;
+    }
+}
+
 void SimCardChain::apply(Card& c, const Bytes& f)
 {
     const uint8_t cmd = f[9];
@@ -164,15 +182,14 @@ void SimCardChain::apply(Card& c, const Bytes& f)
     case 0x10:
         break;
     case 0x60: {
-        if (f.size() < 19)
-            break;
         const uint32_t addr = u32At(f, 10);
-        const size_t n = std::min<size_t>(size_t(f[14] | (f[15] << 8)), f.size() - 19);
+        const size_t n = size_t(f[14] | (f[15] << 8));
         for (size_t i = 0; i < n; ++i) {
+            const uint32_t a = uint32_t(addr + i);
             if (addr >= kSensorAddr && addr - kSensorAddr + i < c.sensor.size())
                 c.sensor[addr - kSensorAddr + i] = f[18 + i];
-            else
-                c.memory[uint32_t(addr + i)] = f[18 + i];
+            else if (c.memory.size() < kMemoryKept || c.memory.count(a))
+                c.memory[a] = f[18 + i];
         }
         break;
     }
@@ -181,15 +198,18 @@ void SimCardChain::apply(Card& c, const Bytes& f)
             ++c.sensorReads;
         break;
     case 0xA0:
-        if (f.size() >= 15)
-            c.regs[f[10]] = uint8_t((c.regs[f[10]] & ~f[11]) | (f[13] & f[11]));
+        c.regs[f[10]] = uint8_t((c.regs[f[10]] & ~f[11]) | (f[13] & f[11]));
         break;
     case 0x81: ++c.saves; break;
     case 0xB4: ++c.firmwareActivations; break;
     case 0x84: ++c.reconfigurations; break;
     default:
-        if (target != kSearchAddr)
+        if (target != kSearchAddr) {
+            if (c.userFrames.size() >= kUserFramesKept)
+                c.userFrames.erase(c.userFrames.begin());
             c.userFrames.push_back(f);
+            ++c.userFrameCount;
+        }
         break;
     }
 }
@@ -199,7 +219,7 @@ void SimCardChain::apply(Card& c, const Bytes& f)
 SimCardChain::Bytes SimCardChain::payloadFor(Card& c, const Bytes& f) const
 {
     Bytes out;
-    if (f[9] == 0x61 && f.size() >= 17) {
+    if (f[9] == 0x61) {
         const uint32_t addr = u32At(f, 10);
         const size_t n = std::min<size_t>(size_t(f[14] | (f[15] << 8)), 1000);
         for (size_t i = 0; i < n; ++i) {
@@ -257,7 +277,7 @@ QJsonObject SimCardChain::state() const
         co["firmware_activations"] = c.firmwareActivations;
         co["reconfigurations"] = c.reconfigurations;
         co["sensor_reads"] = c.sensorReads;
-        co["user_frames"] = int(c.userFrames.size());
+        co["user_frames"] = c.userFrameCount;
         QJsonObject regs;
         for (size_t r = 0; r < c.regs.size(); ++r)
             if (c.regs[r])

@@ -16,12 +16,18 @@ namespace kel::platform::sim {
 // number with the port bits), head bytes copied, the command, status 0,
 // the payload and the XOR byte. Card number = target & 0x0FFF: 0x0FFF
 // addresses every card (one answer), 0x0FFE searches and register resets
-// (one answer), a card the chain does not hold does not answer.
+// (one answer), a card the chain does not hold does not answer. A frame
+// shorter than its command's layout is treated as a bad frame: no card
+// takes it or answers it. What the cards keep is bounded: the first
+// kMemoryKept byte addresses written and the last kUserFramesKept other
+// frames of each card.
 class SimCardChain {
 public:
     using Bytes = std::vector<uint8_t>;
     static constexpr uint32_t kSensorAddr = 0x02000000;
     static constexpr uint32_t kPositionAddr = 0x180;
+    static constexpr size_t kMemoryKept = 16 * 1024;
+    static constexpr size_t kUserFramesKept = 256;
 
     struct Knobs {
         int cards = 0;
@@ -46,7 +52,8 @@ public:
         int firmwareActivations = 0;          // 0xB4
         int reconfigurations = 0;             // 0x84
         int sensorReads = 0;
-        std::vector<Bytes> userFrames;        // other commands
+        std::vector<Bytes> userFrames;        // other commands, the last kUserFramesKept
+        int userFrameCount = 0;
         uint16_t u16(uint32_t addr) const;
     };
     struct Answer {
@@ -76,6 +83,7 @@ public:
     QJsonObject state() const;
 
 private:
+    static size_t layoutLength(const Bytes& f);
     void apply(Card& card, const Bytes& f);
     Bytes answer(const Bytes& request, uint16_t card, const Bytes& payload) const;
     Bytes payloadFor(Card& card, const Bytes& f) const;
