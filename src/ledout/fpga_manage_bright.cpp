@@ -545,17 +545,3 @@ void fpga_manage::dealwith_onoff()
         onoff_last_day = time_now.day;
     }
 }
-
-// The power-saving controller is not driven by the pass; only its state
-// is kept, and reset by every timed switch.
-void fpga_manage::Power_ctrl_init()
-{
-    power_ctrl_count = 0;
-    power_ctrl_step = 1;
-}
-
-void fpga_manage::Power_ctrl_reset()
-{
-    power_ctrl_count = 0;
-    power_ctrl_step = 0;
-}
