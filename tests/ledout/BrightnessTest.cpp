@@ -386,10 +386,7 @@ TEST_F(SensorTest, PowerSaveRegisterWriteAndItsAnswer)
 // kept with the tick it went out on.
 class PowerSavingTest : public SensorTest {
 protected:
-    struct Sent {
-        uint32_t tick;
-        Bytes frame;
-    };
+    using Sent = std::pair<uint32_t, Bytes>;   // tick, frame
     void SetUp() override
     {
         SensorTest::SetUp();
@@ -405,13 +402,6 @@ protected:
     {
         sensorCards([value](Knobs& k) { k.powerFlag = value; });
     }
-    void signal(bool on)
-    {
-        const size_t at = RamLayout::srcVideoInfo(2);
-        store().setBlockU16(at, on ? 1920 : 0);
-        store().setBlockU16(at + 2, on ? 1080 : 0);
-        store().setBlockU16(at + 4, on ? 60 : 0);
-    }
     void run(uint32_t ticks)
     {
         for (uint32_t t = 0; t < ticks; ++t) {
@@ -426,7 +416,7 @@ protected:
     {
         std::vector<Sent> out;
         for (const Sent& s : sent)
-            if (s.frame.size() > 9 && s.frame[9] == cmd)
+            if (s.second.size() > 9 && s.second[9] == cmd)
                 out.push_back(s);
         return out;
     }
@@ -440,9 +430,9 @@ TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
     run(2000);
     const auto reads = frames(0x61);
     ASSERT_EQ(reads.size(), 1u) << "one read every 1000 ticks";
-    EXPECT_EQ(reads[0].tick - start, 1001u) << "the first pass only starts the timing";
+    EXPECT_EQ(reads[0].first - start, 1001u) << "the first pass only starts the timing";
     const Bytes ram0{0xFE, 0x0F, 0x00, 0xF0, 0x10, 0xBB, 3, 0, 0, 0x61, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0xC9};
-    EXPECT_EQ(reads[0].frame, ram0);
+    EXPECT_EQ(reads[0].second, ram0);
     EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), 1);
     EXPECT_TRUE(frames(0xA0).empty()) << "not before 1000 ticks after the flag read 1";
 
@@ -450,9 +440,9 @@ TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
     EXPECT_EQ(frames(0x61).size(), 2u);
     auto writes = frames(0xA0);
     ASSERT_EQ(writes.size(), 8u);
-    EXPECT_EQ(writes[0].tick - reads[0].tick, 1001u);
+    EXPECT_EQ(writes[0].first - reads[0].first, 1001u);
     for (size_t i = 1; i < writes.size(); ++i)
-        EXPECT_GE(writes[i].tick - writes[i - 1].tick, 51u) << i;
+        EXPECT_GE(writes[i].first - writes[i - 1].first, 51u) << i;
     EXPECT_EQ(m().output_stopped, 1);
     // Two bits per port: 1 in card registers 2 (ports 1-4) and 3 (5-8).
     EXPECT_EQ(chain().card(0).regs[2], 0x55);
@@ -461,7 +451,8 @@ TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
     sent.clear();
     run(1000);
     EXPECT_TRUE(frames(0xA0).empty()) << "stopped until asked to start";
-    signal(true);
+    for (size_t at : {0, 2, 4})   // input 2 shows 1920 x 1080 at 60 Hz
+        store().setBlockU16(RamLayout::srcVideoInfo(2) + at, at == 0 ? 1920 : at == 2 ? 1080 : 60);
     run(600);
     writes = frames(0xA0);
     EXPECT_EQ(writes.size(), 8u);

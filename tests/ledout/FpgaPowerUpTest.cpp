@@ -329,18 +329,16 @@ TEST(RowColumnMask, SpreadsTheUsedLinesEvenly)
             EXPECT_EQ(mask, std::vector<uint8_t>(mask.size(), 0xFF));
             continue;
         }
-        const std::vector<uint32_t> used = usedLines(mask, c.total);
+        std::vector<uint32_t> used = usedLines(mask, c.total);
         ASSERT_EQ(used.size(), c.n);
-        // Evenly: the steps between used lines differ by at most one, and
-        // the unused lines before the first and after the last fit in one.
+        // Evenly: the steps between used lines, the one round the end
+        // included, differ by at most one.
+        used.push_back(used.front() + c.total);
         uint32_t shortest = c.total, longest = 0;
         for (size_t k = 1; k < used.size(); ++k) {
             shortest = std::min(shortest, used[k] - used[k - 1]);
             longest = std::max(longest, used[k] - used[k - 1]);
         }
-        const uint32_t wrap = used.front() + c.total - used.back();
-        shortest = std::min(shortest, wrap);
-        longest = std::max(longest, wrap);
         EXPECT_LE(longest - shortest, 1u);
     }
 }
