@@ -3,10 +3,14 @@
 #include "inputs/Drv_I2C0.h"
 #include "inputs/RegBankBits.h"
 #include "inputs/tarvosource.h"
+#include "ledout/MonitorProbe.h"
 #include "params/DebugPrint.h"
 
 namespace {
 constexpr uint32_t kPixelClockHz = 62500000;
+constexpr uint32_t kWordMax = 0xFFFF;
+constexpr uint32_t kHActiveMax = 0xFFF;  // 0x66 and the low nibble of 0x67
+constexpr uint32_t kVActiveMax = 0x7FF;  // 0x68 and the low three bits of 0x69
 }
 
 SiI9022* SiI9022::p_9022 = nullptr;
@@ -18,7 +22,18 @@ SiI9022* SiI9022::pInstance()
     return p_9022;
 }
 
-SiI9022::SiI9022() { SiI9022_para_init(); }
+SiI9022::SiI9022()
+{
+    SiI9022_para_init();
+    MonitorProbe::setProbe([this](int monitor) { return check_9022(monitor); });
+}
+
+SiI9022::~SiI9022()
+{
+    MonitorProbe::setProbe({});
+    if (p_9022 == this)
+        p_9022 = nullptr;
+}
 
 void SiI9022::SiI9022_para_init()
 {
@@ -93,12 +108,13 @@ void SiI9022::aviInfoFrame(uint32_t h_start, uint32_t v_start, uint8_t h_sync, u
 
 bool SiI9022::siHdmiTx_UserDefineSet(uint32_t h_active, uint32_t v_active, uint32_t refresh)
 {
+    if (refresh < 1 || refresh > kWordMax / 100 || v_active > kVActiveMax || h_active > kHActiveMax)
+        return false;
     const uint32_t vtotal = v_active + sii_v_blank;
-    if (refresh < 1 || vtotal == 0)
+    if (vtotal == 0 || vtotal > kWordMax)
         return false;
     const uint32_t htotal = kPixelClockHz / refresh / vtotal;
-    // No meaningful line: the clock budget leaves no blanking.
-    if (htotal <= h_active)
+    if (htotal == 0 || htotal > kWordMax)
         return false;
     const uint32_t h_start = sii_h_sync + sii_h_back;
     const uint32_t v_start = sii_v_sync + sii_v_back;

@@ -24,6 +24,9 @@ struct FpgaChange {
     uint8_t vmf_miss_count = 0;
     // power saving of the card outputs
     uint32_t output_step_time = 0;
+    uint32_t power_check_time = 0;   // last look at the input
+    uint32_t power_read_time = 0;    // last read of the cards' power flag
+    uint32_t power_flag_time = 0;    // when the flag first read 1
     // interrupt service
     uint32_t irq_poll_state[2] = {0, 0};
     uint32_t irq_poll_time[2] = {0, 0};

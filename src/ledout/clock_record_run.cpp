@@ -4,6 +4,10 @@
 #include "params/DebugPrint.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "platform/PathMap.h"
+
+#include <QDebug>
+#include <QDir>
 
 #include <vector>
 
@@ -370,4 +374,33 @@ void clock_record_run::dealwith_record_timing()
         restart_copy_a();
     }
     write_byte(group_address(kGroupSectorA, g) + kGroupMark, kClockMark);
+}
+
+// ---- folders and files ----
+
+int clock_record_run::check_file_dir(const QString& dir)
+{
+    const QString host = kel::platform::PathMap::host(dir);
+    if (QDir(host).exists()) {
+        kelDebug("\n %s exists !/n", dir.toLatin1().constData());
+        return 0;
+    }
+    return QDir().mkdir(host) ? 1 : 0;
+}
+
+int clock_record_run::get_file_list_path(const QString& dir)
+{
+    const QDir d(kel::platform::PathMap::host(dir));
+    if (!d.exists())
+        return -1;
+    file_list = d.entryList(QDir::Files | QDir::NoSymLinks, QDir::Name);
+    return file_list.size();
+}
+
+int clock_record_run::issetDefaultpara(const QString& path)
+{
+    if (Utils::isFileExists(path.toStdString(), true))
+        return 1;
+    qDebug() << "clock_record_run file issetDefaultpara unexists, now default !!";
+    return 0;
 }

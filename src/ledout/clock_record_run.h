@@ -1,4 +1,7 @@
 #pragma once
+#include <QString>
+#include <QStringList>
+
 #include <cstdint>
 
 class fpga_manage;
@@ -74,6 +77,17 @@ public:
     void get_last_record_info(uint8_t g);
     uint8_t check_record_sec();
     void copy_sec_data(uint32_t from, uint32_t to);
+
+    // Folder and file helpers, on logical paths inside the run's root.
+    // check_file_dir: 0 when the folder exists, else 1 once created (its
+    // parent must exist), 0 when it could not be. get_file_list_path: the
+    // plain files (no links) directly in the folder into file_list, their
+    // number; -1 without the folder. issetDefaultpara: 1 when the file
+    // exists, 0 when it does not and the defaults stand.
+    int check_file_dir(const QString& dir);
+    int get_file_list_path(const QString& dir);
+    int issetDefaultpara(const QString& path);
+    QStringList file_list;
 
     static uint32_t seq_address(uint32_t q);
     static uint32_t group_address(uint32_t sector, uint8_t g);

@@ -151,6 +151,19 @@ public:
     void set_led_para_deal();
     uint32_t get_wlan_state();
     void check_wlanonline_state();
+
+    // ---- local monitor output and the row/column RAM (fpga_manage_monitor.cpp) ----
+    // Mask of `total` lines with `n` of them spread evenly: bit i % 8 of
+    // byte i / 8 is clear when line i is used; (total + 7) / 8 bytes of 0xFF
+    // when n is not below total.
+    static void row_col_calcul_ram(uint32_t n, uint32_t total, uint8_t* out);
+    void set_fpga_row_col_ram(uint16_t width, uint16_t height, uint8_t f);
+    void set_fpga_lcd_wh(uint8_t f);
+    // One step of the monitor of FPGA f (monitor_state 1 off, 3 probe,
+    // 4 program, 5 on).
+    void check_monitor_change(uint8_t f);
+    // Probes the monitor transmitter of a monitor in state 3; it answers: 4.
+    void set_9022_para(uint8_t monitor);
     uint32_t set_fpga_bri_val();
     uint32_t set_output_status();
 
@@ -220,10 +233,31 @@ public:
     uint8_t wait_VMF_result();
     void VMF_reg_back_result(uint8_t fpga);
     void dealwith_onoff();
+    // Service FPGA 0's interrupt, nothing more.
+    void Brightness_task_run();
+    void Search_Card_task_run();
     // The board clock read as the real-time clock chip gives it.
     static uint32_t IT8563WE_Get(TimeRealType* t);
+    // ---- power saving of the card outputs (fpga_manage_powersave.cpp) ----
     void Power_ctrl_init();
     void Power_ctrl_reset();
+    // One pass of the power-saving controller: while FPGA 0 is lit and only
+    // window 0 may be on, it watches window 0's input (every 100 ticks) and
+    // the first card's power flag (every 1000 ticks, into image register
+    // 67), stops the card outputs 1000 ticks after the flag reads 1 and
+    // starts them again on request (an input coming back asks for it).
+    void Power_ctrl_deal();
+    void Power_ctrl_task();
+    void Power_check_VMF();
+    void Power_read_VMF_value();
+    void Power_ctrl_filter();
+    void Power_VMF_run();
+    void Send_read_VMF_RAM0_data_cmd();
+    void VMF_RAM0_data_back_result();
+    // One step of the stop or start sequence: one card register write per
+    // call for ports 1..8, at least 51 ticks apart.
+    void eth_data_send_stop();
+    void eth_data_send_start();
     // A copy of g_clock_record taken under the lock (the protocol's export).
     ClockRecordState clock_record_snapshot();
 
@@ -367,7 +401,7 @@ public:
     TimeRealType time_now;
     // card answers to the controller's own requests
     std::atomic<uint8_t> card_answer_ready{0};
-    uint8_t card_answer[130] = {};
+    uint8_t card_answer[2 + 256] = {};   // command, status, up to 256 data bytes
     uint32_t card_answer_length = 0;    // the whole answer frame, check byte included
     bool card_answer_check_ok = false;  // its check byte was right
     // timed screen on/off
@@ -376,8 +410,8 @@ public:
     uint8_t onoff_last_day = 0;
     uint8_t on_hour[8] = {}, on_minute[8] = {}, off_hour[8] = {}, off_minute[8] = {};
     uint8_t on_armed[8] = {}, off_armed[8] = {};
-    uint8_t power_ctrl_step = 0;
-    uint32_t power_ctrl_count = 0;
+    uint8_t power_ctrl_step = 0;       // 1 restart the timing, 2 watching, 3 the flag reads 1
+    uint32_t power_ctrl_count = 0;     // reads in a row that found the flag at 1
     // the running-time record
     std::unique_ptr<clock_record_run> clock_record;
     // sending to the output ports, power saving of the outputs
@@ -441,6 +475,8 @@ private:
     // config_id of the screen the recovery reader has loaded; false while
     // no reader (or no screen) is there.
     bool recovery_config_id(uint32_t* id);
+    bool window0_input_present();
+    void output_sequence_step(bool stop);
     std::mutex sink_mutex;
     CardAnswerSink card_answer_sink;
 

@@ -381,6 +381,14 @@ void fpga_manage::Brightness_read_VMF_value()
         ++g_change.vmf_miss_count;
 }
 
+// ---- interrupt service without a scheduler run ----
+
+void fpga_manage::Brightness_task_run()
+{
+    std::lock_guard<std::mutex> l(irq_mutex);
+    reg_IRQ_Dealwith(0, 0);
+}
+
 // Runs `service` until vmf_done is set or kVmfWaitTicks pass; the wait is
 // also bounded in polls so that it ends when the tick counter stands still.
 void fpga_manage::wait_vmf_answer(const std::function<void()>& service)
@@ -536,18 +544,4 @@ void fpga_manage::dealwith_onoff()
             on_armed[i] = off_armed[i] = 1;
         onoff_last_day = time_now.day;
     }
-}
-
-// The power-saving controller is not driven by the pass; only its state
-// is kept, and reset by every timed switch.
-void fpga_manage::Power_ctrl_init()
-{
-    power_ctrl_count = 0;
-    power_ctrl_step = 1;
-}
-
-void fpga_manage::Power_ctrl_reset()
-{
-    power_ctrl_count = 0;
-    power_ctrl_step = 0;
 }

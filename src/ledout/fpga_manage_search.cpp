@@ -264,3 +264,10 @@ uint8_t fpga_manage::check_vbo_status(uint8_t fpga)
     g_change.vbo_check_time[f] = G_timeTicks.load();
     return vbo_fault[f];
 }
+
+// Interrupt service without a search of its own.
+void fpga_manage::Search_Card_task_run()
+{
+    std::lock_guard<std::mutex> l(irq_mutex);
+    reg_IRQ_Dealwith(0, 0);
+}

@@ -1,6 +1,7 @@
 #include "inputs/InputBoardFixture.h"
 
 #include "inputs/SiI9022.h"
+#include "ledout/MonitorProbe.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimRegisterChip.h"
 
@@ -25,6 +26,19 @@ TEST_F(MonitorTransmitter, ProbeKeepsOnlyItsMonitorsPresenceBit)
     EXPECT_EQ(reg(39), 0x83);
     EXPECT_EQ(tx_.check_9022(0), 0);
     EXPECT_EQ(reg(39), 0x81);
+}
+
+// The FPGA side probes through the transmitter while one exists.
+TEST_F(MonitorTransmitter, IsTheMonitorProbeWhileItExists)
+{
+    setReg(39, 0x81);
+    EXPECT_EQ(MonitorProbe::check(1), 1);
+    EXPECT_EQ(reg(39), 0x85);
+    {
+        SiI9022 other;
+    }
+    EXPECT_EQ(MonitorProbe::check(0), 0) << "no transmitter object";
+    EXPECT_EQ(reg(39), 0x85);
 }
 
 TEST_F(MonitorTransmitter, ProgrammesTimingDataEnableAndAviInfoFrame)
@@ -54,12 +68,33 @@ TEST_F(MonitorTransmitter, ProgrammesTimingDataEnableAndAviInfoFrame)
     EXPECT_EQ(log.back().first, 0x1A);
 }
 
-TEST_F(MonitorTransmitter, RefusesTimingsWithoutALine)
+TEST_F(MonitorTransmitter, RefusesOnlyWhatDividesByZeroOrOverflowsARegister)
 {
-    EXPECT_FALSE(tx_.siHdmiTx_UserDefineSet(1920, 1080, 0));
-    EXPECT_FALSE(tx_.siHdmiTx_UserDefineSet(1920, 1080, 100000000));
-    EXPECT_FALSE(tx_.siHdmiTx_UserDefineSet(1920, 1080, 60));  // a line of 895 cannot hold 1920
-    EXPECT_TRUE(sim().sii9022().writeLog().empty());
+    const struct {
+        uint32_t h, v, refresh;
+        bool programmed;
+    } cases[] = {
+        {1920, 1080, 60, true},        // a line of 895 is programmed as computed
+        {4095, 2047, 1, true},
+        {1920, 1080, 0, false},        // divides by zero
+        {1920, 1080, 100000000, false},// line total 0
+        {1920, 1080, 656, false},      // 100 x refresh above 16 bits
+        {640, 0, 1, false},            // line total 753012 above 16 bits
+        {4096, 1080, 60, false},       // active width above 12 bits
+        {1920, 2048, 60, false},       // active height above 11 bits
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.h) + "x" + std::to_string(c.v) + "@" + std::to_string(c.refresh));
+        const size_t before = sim().sii9022().writeLog().size();
+        EXPECT_EQ(tx_.siHdmiTx_UserDefineSet(c.h, c.v, c.refresh), c.programmed);
+        EXPECT_EQ(sim().sii9022().writeLog().size() > before, c.programmed);
+    }
+    ASSERT_TRUE(tx_.siHdmiTx_UserDefineSet(1920, 1080, 60));
+    EXPECT_EQ(word(0x00), 6245);
+    EXPECT_EQ(word(0x04), 895);
+    EXPECT_EQ(word(0x06), 1163);
+    EXPECT_EQ(sim().sii9022().reg(0x66), 0x80);
+    EXPECT_EQ(sim().sii9022().reg(0x67), 0x07);
 }
 
 TEST(AviInfoFrame, ChecksumMakesTheFrameSumToZero)

@@ -390,5 +390,108 @@ TEST_F(SensorTest, PowerSaveRegisterWriteAndItsAnswer)
     EXPECT_EQ(m().wait_VMF_result(), 0) << "no answer";
 }
 
+// The power-saving controller on a lit FPGA 0 whose window 0 shows input
+// 2. One pass per tick; every frame reaching the sensor card's port is
+// kept with the tick it went out on.
+class PowerSavingTest : public SensorTest {
+protected:
+    using Sent = std::pair<uint32_t, Bytes>;   // tick, frame
+    void SetUp() override
+    {
+        SensorTest::SetUp();
+        m().vbo_step[0] = 7;
+        m().status_step[0] = 18;
+        ASSERT_EQ(m().get_fpga_status(), 1u);
+        for (int w = 1; w < RamLayout::kWindows; ++w)
+            store().setBlockU16(RamLayout::imageRecord(w) + RamLayout::kImgEnable, 0);
+        store().setBlockU16(RamLayout::imageRecord(0) + RamLayout::kImgSelector, 2);
+        m().Power_ctrl_init();
+    }
+    void flag(uint8_t value)
+    {
+        sensorCards([value](Knobs& k) { k.powerFlag = value; });
+    }
+    void run(uint32_t ticks)
+    {
+        for (uint32_t t = 0; t < ticks; ++t) {
+            advance(1);
+            m().Power_ctrl_deal();
+            for (const Bytes& f : chain().received())
+                sent.push_back({G_timeTicks.load(), f});
+            chain().clearReceived();
+        }
+    }
+    std::vector<Sent> frames(uint8_t cmd) const
+    {
+        std::vector<Sent> out;
+        for (const Sent& s : sent)
+            if (s.second.size() > 9 && s.second[9] == cmd)
+                out.push_back(s);
+        return out;
+    }
+    std::vector<Sent> sent;
+};
+
+TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
+{
+    flag(1);
+    const uint32_t start = G_timeTicks;
+    run(2000);
+    const auto reads = frames(0x61);
+    ASSERT_EQ(reads.size(), 1u) << "one read every 1000 ticks";
+    EXPECT_EQ(reads[0].first - start, 1001u) << "the first pass only starts the timing";
+    const Bytes ram0{0xFE, 0x0F, 0x00, 0xF0, 0x10, 0xBB, 3, 0, 0, 0x61, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0xC9};
+    EXPECT_EQ(reads[0].second, ram0);
+    EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), 1);
+    EXPECT_TRUE(frames(0xA0).empty()) << "not before 1000 ticks after the flag read 1";
+
+    run(600);
+    EXPECT_EQ(frames(0x61).size(), 2u);
+    auto writes = frames(0xA0);
+    ASSERT_EQ(writes.size(), 8u);
+    EXPECT_EQ(writes[0].first - reads[0].first, 1001u);
+    for (size_t i = 1; i < writes.size(); ++i)
+        EXPECT_GE(writes[i].first - writes[i - 1].first, 51u) << i;
+    EXPECT_EQ(m().output_stopped, 1);
+    // Two bits per port: 1 in card registers 2 (ports 1-4) and 3 (5-8).
+    EXPECT_EQ(chain().card(0).regs[2], 0x55);
+    EXPECT_EQ(chain().card(0).regs[3], 0x55);
+
+    sent.clear();
+    run(1000);
+    EXPECT_TRUE(frames(0xA0).empty()) << "stopped until asked to start";
+    for (size_t at : {0, 2, 4})   // input 2 shows 1920 x 1080 at 60 Hz
+        store().setBlockU16(RamLayout::srcVideoInfo(2) + at, at == 0 ? 1920 : at == 2 ? 1080 : 60);
+    run(600);
+    writes = frames(0xA0);
+    EXPECT_EQ(writes.size(), 8u);
+    EXPECT_EQ(m().output_stopped, 0);
+    EXPECT_EQ(chain().card(0).regs[2], 0xFF);
+    EXPECT_EQ(chain().card(0).regs[3], 0xFF);
+}
+
+TEST_F(PowerSavingTest, OutputsRunOnWithoutTheFlagOrWhileAnotherWindowIsOn)
+{
+    const struct {
+        const char* name;
+        uint8_t flag;
+        int window;
+        size_t reads;
+    } cases[] = {{"flag 0", 0, 0, 3}, {"flag 2", 2, 0, 3}, {"window 3 on", 1, 3, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        flag(c.flag);
+        if (c.window)
+            store().setBlockU16(RamLayout::imageRecord(c.window) + RamLayout::kImgEnable, 1);
+        m().reg_images[0][fpga_manage::FPGA_REG_POWER] = 0;
+        sent.clear();
+        run(3100);
+        EXPECT_EQ(frames(0x61).size(), c.reads);
+        EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), c.reads ? c.flag : 0);
+        EXPECT_TRUE(frames(0xA0).empty());
+        EXPECT_EQ(m().output_stopped, 0);
+    }
+}
+
 } // namespace
 } // namespace kel::test

@@ -211,6 +211,28 @@ TEST_F(CardTrafficTest, InterruptEventWithABadVersionMarksTheFpgaLost)
     EXPECT_LT(powerUp(), 3000u) << "the power-up runs again";
 }
 
+// Both only service FPGA 0's interrupt: a pending event is taken and
+// cleared, with a bad version the FPGA counts as lost.
+TEST_F(CardTrafficTest, TaskRunsServiceTheInterruptOfFpgaZero)
+{
+    const struct {
+        const char* name;
+        void (fpga_manage::*run)();
+    } cases[] = {{"Brightness_task_run", &fpga_manage::Brightness_task_run},
+                 {"Search_Card_task_run", &fpga_manage::Search_Card_task_run}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m().reg_images[0][fpga_manage::FPGA_REG_STATE] = fpga_manage::kStateRunning;
+        Knobs k = fpga().knobs();
+        k.version31 = 0xFF;
+        fpga().setKnobs(k);
+        fpga().raiseEvent();
+        (m().*c.run)();
+        EXPECT_EQ(fpga().reg(22) & 0x40, 0) << "event cleared";
+        EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_STATE), 0);
+    }
+}
+
 class PassThroughTest : public CardTrafficTest {
 protected:
     void SetUp() override

@@ -9,6 +9,9 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimNorFlash.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace kel::test {
@@ -336,6 +339,30 @@ TEST_F(ClockRecordTest, NothingIsRecordedWhileTheFpgaIsDown)
     minutes(40);
     EXPECT_EQ(m().clock_record->record_ready, 0);
     EXPECT_EQ(at(kHeader, 3), Bytes(3, 0xFF));
+}
+
+// Folder and file helpers of the record, on logical paths in the root.
+TEST_F(ClockRecordTest, FolderAndFileHelpersStayInTheRoot)
+{
+    EXPECT_EQ(rec().check_file_dir("/data/runlog"), 1) << "created";
+    EXPECT_TRUE(QDir(QString::fromStdString(hostPath("/data/runlog"))).exists());
+    EXPECT_EQ(rec().check_file_dir("/data/runlog"), 0) << "already there";
+    EXPECT_EQ(rec().check_file_dir("/data/none/deeper"), 0) << "parent missing";
+
+    const QString dir = QString::fromStdString(hostPath("/data/runlog"));
+    for (const char* name : {"b.bin", "a.ini"}) {
+        QFile f(dir + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QDir(dir).mkdir("sub"));
+    ASSERT_TRUE(QFile::link(dir + "/a.ini", dir + "/link.ini"));
+    EXPECT_EQ(rec().get_file_list_path("/data/runlog"), 2);
+    EXPECT_EQ(rec().file_list, (QStringList{"a.ini", "b.bin"}));
+    EXPECT_EQ(rec().get_file_list_path("/data/none"), -1);
+
+    EXPECT_EQ(rec().issetDefaultpara("/data/runlog/a.ini"), 1);
+    EXPECT_EQ(rec().issetDefaultpara("/data/runlog/missing.ini"), 0);
+    EXPECT_EQ(rec().issetDefaultpara("/data/runlog/sub"), 0) << "a folder is no file";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "FpgaFixture.h"
 
 #include "ledout/LedGlobals.h"
+#include "ledout/MonitorProbe.h"
 #include "ledout/fpga_manage.h"
 #include "params/KelRamPara.h"
 #include "params/global.h"
@@ -303,6 +304,83 @@ TEST_F(FpgaPowerUpTest, LinkChangesAreAnnouncedOncePerMaskWhileLit)
     // The idle pass announced port 0's link when the screen lit.
     EXPECT_EQ(reasons, (std::vector<int>{SYNC_WLAN_STATE}));
     EXPECT_EQ(m().get_wlan_state(), 0x0201u);
+}
+
+// Used lines (clear bits) of a mask of `total` lines, in line order.
+std::vector<uint32_t> usedLines(const std::vector<uint8_t>& mask, uint32_t total)
+{
+    std::vector<uint32_t> used;
+    for (uint32_t i = 0; i < total; ++i)
+        if (!(mask[i / 8] & (1u << (i % 8))))
+            used.push_back(i);
+    return used;
+}
+
+TEST(RowColumnMask, SpreadsTheUsedLinesEvenly)
+{
+    const struct {
+        uint32_t n, total;
+    } cases[] = {{0, 16}, {16, 16}, {40, 16}, {15, 16}, {3, 8}, {5, 24}, {1080, 768}, {384, 768}, {1000, 1024}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.n) + " of " + std::to_string(c.total));
+        std::vector<uint8_t> mask((c.total + 7) / 8, 0x3C);
+        fpga_manage::row_col_calcul_ram(c.n, c.total, mask.data());
+        if (c.n == 0 || c.n >= c.total) {
+            EXPECT_EQ(mask, std::vector<uint8_t>(mask.size(), 0xFF));
+            continue;
+        }
+        std::vector<uint32_t> used = usedLines(mask, c.total);
+        ASSERT_EQ(used.size(), c.n);
+        // Evenly: the steps between used lines, the one round the end
+        // included, differ by at most one.
+        used.push_back(used.front() + c.total);
+        uint32_t shortest = c.total, longest = 0;
+        for (size_t k = 1; k < used.size(); ++k) {
+            shortest = std::min(shortest, used[k] - used[k - 1]);
+            longest = std::max(longest, used[k] - used[k - 1]);
+        }
+        EXPECT_LE(longest - shortest, 1u);
+    }
+}
+
+// The monitor steps 1 (off), 3 (probe), 4 (program), then on; the size and
+// the masks reach the parameter RAM and RAM buffers 35 and 34.
+TEST_F(FpgaPowerUpTest, MonitorIsProbedThenGetsItsSizeAndMasks)
+{
+    fpga().setReg(23, 0x10);
+    m().monitor_state[0] = 1;
+    m().check_monitor_change(0);
+    EXPECT_EQ(fpga().reg(23) & 0x10, 0) << "monitor output off";
+    EXPECT_EQ(m().monitor_state[0], 3u);
+    m().check_monitor_change(0);
+    EXPECT_EQ(m().monitor_state[0], 3u) << "no transmitter answers";
+    std::vector<int> probed;
+    MonitorProbe::setProbe([&](int monitor) { probed.push_back(monitor); return 1; });
+    m().check_monitor_change(0);
+    EXPECT_EQ(m().monitor_state[0], 4u);
+    fpga().setRam(34, 0, std::vector<uint8_t>(512, 0xEE));
+    fpga().setRam(35, 0, std::vector<uint8_t>(2048, 0xEE));
+    m().check_monitor_change(0);
+    MonitorProbe::setProbe({});
+    EXPECT_EQ(probed, std::vector<int>{0});
+    const std::vector<uint8_t> area{0, 0, 0, 0, 0x80, 0x07, 0x38, 0x04};   // 0, 0, 1920, 1080
+    EXPECT_EQ(fpga().ram(1, 424, 8), area);
+    EXPECT_TRUE(std::equal(area.begin(), area.end(), m().ram_para_image[0] + 424));
+    EXPECT_EQ(fpga().reg(2) & 0x01, 0x01);
+    EXPECT_EQ(fpga().reg(23) & 0x10, 0x10) << "monitor output on";
+    // 1920 of 1024 columns and 1080 of 768 rows: whole bytes of 0xFF, the
+    // rest of each RAM cleared.
+    std::vector<uint8_t> columns(2000, 0), rows(512, 0);
+    std::fill(columns.begin(), columns.begin() + 128, 0xFF);
+    std::fill(rows.begin(), rows.begin() + 96, 0xFF);
+    EXPECT_EQ(fpga().ram(35, 0, 2000), columns);
+    EXPECT_EQ(fpga().ram(34, 0, 512), rows);
+
+    // Half of each: the column mask does not show through the row RAM.
+    m().set_fpga_row_col_ram(512, 384, 0);
+    EXPECT_EQ(usedLines(fpga().ram(35, 0, 128), 1024).size(), 512u);
+    EXPECT_EQ(usedLines(fpga().ram(34, 0, 96), 768).size(), 384u);
+    EXPECT_EQ(fpga().ram(34, 96, 416), std::vector<uint8_t>(416, 0));
 }
 
 } // namespace

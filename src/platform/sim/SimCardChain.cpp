@@ -58,6 +58,7 @@ SimCardChain::Knobs SimCardChain::parse(const QString& text)
         else if (name == "recovery") k.recoveryCard = uint8_t(value);
         else if (name == "config") k.configId = value;
         else if (name == "truncate") k.truncate = int(value);
+        else if (name == "power") k.powerFlag = uint8_t(value);
     }
     return k;
 }
@@ -223,10 +224,13 @@ SimCardChain::Bytes SimCardChain::payloadFor(Card& c, const Bytes& f) const
         const uint32_t addr = u32At(f, 10);
         const size_t n = std::min<size_t>(size_t(f[14] | (f[15] << 8)), 1000);
         for (size_t i = 0; i < n; ++i) {
+            const uint32_t a = uint32_t(addr + i);
             if (addr >= kSensorAddr && addr - kSensorAddr + i < c.sensor.size())
                 out.push_back(c.sensor[addr - kSensorAddr + i]);
+            else if (c.memory.count(a))
+                out.push_back(c.memory.at(a));
             else
-                out.push_back(c.memory.count(uint32_t(addr + i)) ? c.memory.at(uint32_t(addr + i)) : 0);
+                out.push_back(a == kPowerFlagAddr ? knobs_.powerFlag : 0);
         }
     } else if (f[9] == 0xA0) {
         out.assign(f.begin() + 11, f.end() - 1);

@@ -28,6 +28,7 @@ public:
     static constexpr uint32_t kPositionAddr = 0x180;
     static constexpr size_t kMemoryKept = 16 * 1024;
     static constexpr size_t kUserFramesKept = 256;
+    static constexpr uint32_t kPowerFlagAddr = 0;   // RAM byte with the power flag
 
     struct Knobs {
         int cards = 0;
@@ -43,6 +44,7 @@ public:
         uint8_t recoveryCard = 0xFF;
         uint32_t configId = 0;      // search value A answered; 0 echoes the request's
         int truncate = 0;           // answers cut to this many bytes (0: whole)
+        uint8_t powerFlag = 0;      // read at kPowerFlagAddr of a card not written there
     };
     struct Card {
         std::map<uint32_t, uint8_t> memory;   // 0x60 writes
@@ -65,7 +67,8 @@ public:
 
     // Parses a board.ini value: "count[,knob...]" with knobs drop,
     // bad_check, wrong_tag, zero_port_byte, all_answer, unlinked,
-    // status=N, delay=N, port_status=N, recovery=N, config=N, truncate=N.
+    // status=N, delay=N, port_status=N, recovery=N, config=N, truncate=N,
+    // power=N.
     static Knobs parse(const QString& text);
 
     Knobs knobs() const;

@@ -99,7 +99,7 @@ void SimFpgaBoard::applyIni()
     for (int port = 0; port < 16; ++port) {
         const std::string comment =
             port == 0 ? "cards on output port 0: count, then knobs drop, bad_check, wrong_tag, zero_port_byte, "
-                        "all_answer, unlinked, status=N, delay=N (status polls), port_status=N, recovery=N, config=N, truncate=N"
+                        "all_answer, unlinked, status=N, delay=N (status polls), port_status=N, recovery=N, config=N, truncate=N, power=N"
                       : "cards on output port " + std::to_string(port) + ", as for port 0";
         const QVariant value = board_.scenario(QString("cards/port%1").arg(port), "0", comment.c_str());
         // "3, drop" reads back as a list.

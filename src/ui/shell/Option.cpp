@@ -1,5 +1,6 @@
 #include "ui/shell/Option.h"
 
+#include "params/Utils.h"
 #include "params/global.h"
 #include "ui/shell/GuiThread.h"
 #include "ui/shell/L10n.h"
@@ -80,4 +81,13 @@ void Option::slot_Button_back_clicked()
         return;
     }
     onBack();
+}
+
+QImage Option::converToGrayscale(const QImage& image) { return image.convertToFormat(QImage::Format_Grayscale8); }
+
+int Option::get_file_list_usbpath()
+{
+    QStringList files;
+    Utils::get_file_list_smartpath(files, QStringLiteral("/mnt/usb1/"), QStringLiteral("qjfile"));
+    return files.size();
 }

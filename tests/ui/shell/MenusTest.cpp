@@ -17,6 +17,9 @@
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
 
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QVariant>
@@ -393,6 +396,29 @@ TEST_F(OptionTest, OutputMenuHintShowsTheCurrentLedSize)
              EXPECT_EQ(g_outputset->findChild<QLabel*>("label_info")->text(),
                        QString("LED Screen can be set:3840x1080"));
          }});
+}
+
+// The menu's image and stick helpers (nothing on the page calls them).
+TEST_F(OptionTest, GreyscaleCopyAndScanFilesOnTheStick)
+{
+    QImage colour(2, 1, QImage::Format_RGB32);
+    colour.setPixel(0, 0, qRgb(255, 255, 255));
+    colour.setPixel(1, 0, qRgb(0, 0, 0));
+    const QImage grey = Option::converToGrayscale(colour);
+    EXPECT_EQ(grey.format(), QImage::Format_Grayscale8);
+    EXPECT_EQ(grey.size(), colour.size());
+    EXPECT_EQ(grey.constScanLine(0)[0], 255);
+    EXPECT_EQ(grey.constScanLine(0)[1], 0);
+
+    EXPECT_EQ(Option::get_file_list_usbpath(), 0) << "no stick";
+    const QString stick = QString::fromStdString(hostPath("/mnt/usb1"));
+    ASSERT_TRUE(QDir().mkpath(stick + "/folder.qjfile"));
+    for (const char* name : {"a.qjfile", "b.x.qjfile", "c.QJFILE", "d.qjfile.bak", "eqjfile", "folder.qjfile/f.qjfile"}) {
+        QFile f(stick + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name;
+    }
+    ASSERT_TRUE(QFile::link(stick + "/a.qjfile", stick + "/link.qjfile"));
+    EXPECT_EQ(Option::get_file_list_usbpath(), 2) << "a.qjfile and b.x.qjfile";
 }
 
 } // namespace

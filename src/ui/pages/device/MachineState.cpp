@@ -115,6 +115,10 @@ void MachineState::buildForm()
     QFrame* frame_4 = panel(frame, "frame_4", QRect(20, 145, 288, 45), QString::fromLatin1(kPanel));
     label_MCU = PageForm::label(frame_4, "label_MCU", QRect(3, 15, 140, 15), QString::fromLatin1(kWhite), 7);
     label_FPGA1 = PageForm::label(frame_4, "label_FPGA1", QRect(150, 15, 140, 15), QString::fromLatin1(kWhite), 7);
+    // The second FPGA's line keeps its placeholder and is never shown.
+    label_FPGA2 = PageForm::label(frame_4, "label_FPGA2", QRect(145, 25, 140, 15), QString::fromLatin1(kWhite), 7);
+    label_FPGA2->setText(QStringLiteral("FPGA2:999"));
+    label_FPGA2->hide();
 }
 
 QString MachineState::fpgaVersion(uint8_t r28, uint8_t r29, uint8_t r30, uint8_t r31)

@@ -44,5 +44,6 @@ private:
     QFrame* wlan_frame = nullptr;
     QLabel* label_MCU = nullptr;
     QLabel* label_FPGA1 = nullptr;
+    QLabel* label_FPGA2 = nullptr;
     QLabel* sourcePixmap_[6] = {};
 };

@@ -86,6 +86,13 @@ TEST_F(DeviceStatePageTest, VersionLinesAndBarcode)
                  EXPECT_EQ(qobject_cast<QLabel*>(find("label_2"))->textFormat(), Qt::PlainText);
                  EXPECT_EQ(text("label_MCU"), "MCU:V11.02.01 2025-09-26");
                  EXPECT_EQ(text("label_FPGA1"), "FPGA:V11.00.03 2025-09-26");
+                 // The second FPGA's line: in frame_4, hidden, its placeholder kept.
+                 QWidget* fpga2 = find("label_FPGA2");
+                 ASSERT_NE(fpga2, nullptr);
+                 EXPECT_EQ(fpga2->parentWidget()->objectName(), "frame_4");
+                 EXPECT_EQ(fpga2->geometry(), QRect(145, 25, 140, 15));
+                 EXPECT_TRUE(fpga2->isHidden());
+                 EXPECT_EQ(text("label_FPGA2"), "FPGA2:999");
              }});
     }
 }
