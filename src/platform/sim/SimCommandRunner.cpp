@@ -67,6 +67,14 @@ bool resolvesInside(const std::string& host)
     return !root.empty() && real.compare(0, root.size() + 1, root + "/") == 0;
 }
 
+// A file that a command edits in place: it must exist and, with the links
+// on its way and the link it may itself be followed, lie inside the root.
+std::string editableHost(const std::string& logical)
+{
+    const std::string host = insideHost(logical);
+    return !host.empty() && resolvesInside(host) ? host : std::string();
+}
+
 // Expands a word with wildcards against the root; plain words map as they are.
 std::vector<std::string> expand(const std::string& logical)
 {
@@ -382,7 +390,7 @@ int SimCommandRunner::dos2unix(const Words& w)
     options(w, opts, operands);
     int status = 0;
     for (const auto& op : operands) {
-        const std::string host = insideHost(op);
+        const std::string host = editableHost(op);
         if (host.empty() || !rewrite(host, [](QByteArray& d) { d.replace("\r\n", "\n"); }))
             status = kFailed;
     }
@@ -410,7 +418,7 @@ int SimCommandRunner::sed(const Words& w)
         return 0; // patterns beyond literal text are not simulated
     int status = 0;
     for (size_t i = 3; i < w.size(); ++i) {
-        const std::string host = insideHost(w[i]);
+        const std::string host = editableHost(w[i]);
         const bool ok = !host.empty() && rewrite(host, [&](QByteArray& d) {
             QList<QByteArray> lines = d.split('\n');
             for (QByteArray& line : lines) {
@@ -442,7 +450,7 @@ int SimCommandRunner::chattr(const Words& w)
     }
     int status = files.empty() ? kFailed : 0;
     for (const auto& f : files) {
-        const std::string host = insideHost(f);
+        const std::string host = editableHost(f);
         if (host.empty() || !exists(host)) {
             status = kFailed;
             continue;

@@ -106,6 +106,11 @@ TEST_F(SimCommandRunnerTest, NothingOutsideTheRootIsTouched)
     EXPECT_EQ(run("chmod 000 /data/escape/victim"), SimCommandRunner::kFailed);
     EXPECT_EQ(run("cp /etc/hostname /data/escape/victim"), SimCommandRunner::kFailed);
     EXPECT_EQ(run("chattr +S /data/escape/victim"), SimCommandRunner::kFailed);
+    // A link to the file itself is not followed out of the root either.
+    ASSERT_EQ(::symlink(victim.c_str(), hostPath("/data/victim").c_str()), 0);
+    EXPECT_EQ(run("dos2unix /data/victim"), SimCommandRunner::kFailed);
+    EXPECT_EQ(run("sed -i 's/keep/lost/' /data/victim"), SimCommandRunner::kFailed);
+    EXPECT_EQ(run("chattr +S /data/victim"), SimCommandRunner::kFailed);
     EXPECT_EQ(run("rm -rf /data/escape/"), 0); // removes the link, not what it points to
     EXPECT_FALSE(exists("/data/escape"));
     EXPECT_EQ(run("rm -rf /"), SimCommandRunner::kFailed);
