@@ -6,8 +6,10 @@
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "params/OsdTarget.h"
+#include "params/StoreFolders.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
+#include "platform/AtomicFile.h"
 #include "platform/Board.h"
 #include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
@@ -63,8 +65,18 @@ void AppStartup::note(const char* name)
     g_created << QString::fromLatin1(name);
 }
 
+// Folders of the files the program replaces whole; a replacement cut
+// short (power loss, kill) leaves its temporary file there.
+void AppStartup::removeStaleTemporaries()
+{
+    for (const char* folder : {"/data", "/data/modes", "/data/configs", "/data/app", StoreFolders::kRecoveryDir,
+                               StoreFolders::kSmartMappingDir})
+        kel::platform::AtomicFile::removeStaleTemporaries(folder);
+}
+
 void AppStartup::beforeApplication()
 {
+    removeStaleTemporaries();
     g_kel_keys = static_cast<uint8_t>(check_hiddev());
     note("check_hiddev");
     ConfigEngine::pInstance();

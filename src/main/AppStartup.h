@@ -19,7 +19,8 @@ public:
         bool anyFreePorts = false;
     };
 
-    // Steps 1 and 2; before the QApplication exists.
+    // Steps 1 and 2, after removing the temporary files of replacements
+    // cut short by the previous run; before the QApplication exists.
     static void beforeApplication();
     // Steps 4 to 15; the caller then runs the event loop (step 16).
     static void afterApplication(const Options& options);
@@ -42,6 +43,7 @@ public:
 
 private:
     static void note(const char* name);
+    static void removeStaleTemporaries();
     static void createMainWindow();
     static void createHardware();
     static void showHomeScreen();
