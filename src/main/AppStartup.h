@@ -40,6 +40,8 @@ public:
     // Stops the threads of every singleton the start-up created and deletes
     // them, links first, hardware last (tests; the device never stops).
     static void stopAll();
+    // Stops the control links only: no change is acknowledged afterwards.
+    static void stopLinks();
 
 private:
     static void note(const char* name);
