@@ -245,9 +245,10 @@ void SimInputBoard::record(uint16_t addr, const I2cMsg* msgs, int count, bool ok
             t.written.insert(t.written.end(), msgs[i].buf, msgs[i].buf + msgs[i].len);
     }
     std::lock_guard<std::mutex> l(logLock_);
-    // Keep the newest transfers of a long run.
-    if (log_.size() >= 50000)
-        log_.erase(log_.begin(), log_.begin() + 25000);
+    // Keep the newest transfers of a long run: the source detection polls
+    // several hundred times a second, and a run of hours must not grow.
+    if (log_.size() >= kLogLimit)
+        log_.erase(log_.begin(), log_.begin() + kLogLimit / 2);
     log_.push_back(std::move(t));
 }
 

@@ -151,6 +151,7 @@ private:
     std::map<SimI2cDevice*, std::unique_ptr<SimLoggedDevice>> logged_;
     std::map<uint16_t, SimI2cDevice*> root_;
     mutable std::mutex logLock_;
+    static constexpr size_t kLogLimit = 4096;
     std::vector<Transfer> log_;
     int knobMaster_ = -1;
     std::string knobLink_;
