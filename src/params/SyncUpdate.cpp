@@ -88,13 +88,13 @@ SyncUpdate::Reasons SyncUpdate::takePending()
 
 void SyncUpdate::runPending()
 {
-    Reasons reasons;
     {
-        // Reasons arriving from here on queue the next pass.
+        // Reasons arriving from here on queue the next pass (which finds
+        // nothing to do if this one took them).
         std::lock_guard<std::mutex> l(pendingLock_);
-        reasons = std::exchange(pending_, {});
         queued_ = false;
     }
+    const Reasons reasons = takePending();
     if (!reasons.empty())
         runPass(reasons);
 }
