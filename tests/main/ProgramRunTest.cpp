@@ -199,6 +199,8 @@ TEST(ProgramRunTest, ChangeFloodLeavesTheProgramServingAndLosesNothing)
     platform::PrivateNetwork::enter();   // where allowed, the program's fixed ports stay in this test
     ProgramRunner program;
     program.shareNetwork = true;
+    // The simulated input board's own log of I2C transfers is not the program's memory.
+    ASSERT_TRUE(writeBoardIni(program, "[input_board]\ntransfer_log=1024\n"));
     ASSERT_TRUE(program.start());
     // The links come up last before the event loop runs.
     const uint32_t address = RamLayout::kWindowFades + 4 * 5;   // shown nowhere on the panel
