@@ -5,6 +5,7 @@
 #include "params/Utils.h"
 #include "platform/Board.h"
 #include "platform/FpgaBoardMap.h"
+#include "platform/LogLine.h"
 #include "platform/Sleeper.h"
 #include "platform/SpiDevice.h"
 
@@ -60,7 +61,7 @@ int fpga_drv::initialize_vbyne1(uint8_t index)
     const bool opened = dev->open(kel::platform::FpgaBoardMap::kSpiPaths[index]);
     kelDebug("\n fpga_drv SPI - Open Succeed. Start Init SPI...");
     if (!dev->configure(kSpiMode, kSpiBits, kSpiSpeedHz)) {
-        std::fprintf(stderr, "can't set spi mode\n");
+        kel::platform::LogLine::error("can't set spi mode\n");
         kelDebug("can't set bits per word");
         kelDebug("can't set max speed hz");
     }
@@ -91,7 +92,7 @@ int fpga_drv::SPI_Transfer(int fd, const uint8_t* tx, uint8_t* rx, int len)
     auto* dev = device(fd);
     const bool ok = len > 0 && dev && dev->transfer(tx, rx, size_t(len));
     if (!ok) {
-        std::fprintf(stderr, "can't send spi message\n");
+        kel::platform::LogLine::error("can't send spi message\n");
         return -1;
     }
     return len;
@@ -114,7 +115,7 @@ uint32_t fpga_drv::FPGA_SPI_WAIT_BUSY(int fd)
         if (poll >= kBusyFastPolls)
             kel::platform::Sleeper::sleepUs(kBusyPauseUs);
     }
-    std::fprintf(stderr, "flash stays busy\n");
+    kel::platform::LogLine::error("flash stays busy\n");
     return 0;
 }
 

@@ -6,8 +6,10 @@
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "params/OsdTarget.h"
+#include "params/StoreFolders.h"
 #include "params/SyncUpdate.h"
 #include "params/global.h"
+#include "platform/AtomicFile.h"
 #include "platform/Board.h"
 #include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
@@ -63,8 +65,18 @@ void AppStartup::note(const char* name)
     g_created << QString::fromLatin1(name);
 }
 
+// Folders of the files the program replaces whole; a replacement cut
+// short (power loss, kill) leaves its temporary file there.
+void AppStartup::removeStaleTemporaries()
+{
+    for (const char* folder : {"/data", "/data/modes", "/data/configs", "/data/app", StoreFolders::kRecoveryDir,
+                               StoreFolders::kSmartMappingDir})
+        kel::platform::AtomicFile::removeStaleTemporaries(folder);
+}
+
 void AppStartup::beforeApplication()
 {
+    removeStaleTemporaries();
     g_kel_keys = static_cast<uint8_t>(check_hiddev());
     note("check_hiddev");
     ConfigEngine::pInstance();
@@ -204,18 +216,23 @@ void AppStartup::createLinks(bool anyFreePorts)
 
 void AppStartup::createUsbWatcher()
 {
-    // Its thread emits; the connection queues the reason into the GUI
-    // thread, where para_sync runs.
-    QObject::connect(kel::protocol::UsbServer::pInstance(), SIGNAL(sig_usb_update(int)), SyncUpdate::p_SyncUpdate,
-                     SLOT(para_sync(int)));
+    // Its thread emits; the reason joins the change pass pending in the
+    // GUI thread.
+    QObject::connect(kel::protocol::UsbServer::pInstance(), &kel::protocol::UsbServer::sig_usb_update,
+                     SyncUpdate::p_SyncUpdate, &SyncUpdate::announce, Qt::DirectConnection);
     note("UsbServer");
+}
+
+void AppStartup::stopLinks()
+{
+    delete kel::protocol::T57_WIFI_CONFIG::p_wifi;
+    kel::protocol::ProtocolService::stop();
 }
 
 void AppStartup::stopAll()
 {
     using namespace kel::protocol;
-    delete T57_WIFI_CONFIG::p_wifi;
-    ProtocolService::stop();
+    stopLinks();
     delete UsbServer::p_UsbServer;
     if (c331_manage::p_c331_manage)
         c331_manage::p_c331_manage->stop();
@@ -240,8 +257,10 @@ void AppStartup::showHomeScreen()
 
 void AppStartup::connectBroadcast()
 {
-    if (QObject::connect(KelRamPara::p_kelrampara_config, SIGNAL(sig_update_para(int)), SyncUpdate::p_SyncUpdate,
-                         SLOT(para_sync(int))))
+    // Announcements from other threads join one pending pass instead of
+    // queueing a pass each.
+    if (QObject::connect(KelRamPara::p_kelrampara_config, &KelRamPara::sig_update_para, SyncUpdate::p_SyncUpdate,
+                         &SyncUpdate::announce, Qt::DirectConnection))
         note("sig_update_para");
     if (g_kel_keys == 1)
         SyncUpdate::p_SyncUpdate->update_usb_keyLed();

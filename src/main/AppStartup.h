@@ -19,7 +19,8 @@ public:
         bool anyFreePorts = false;
     };
 
-    // Steps 1 and 2; before the QApplication exists.
+    // Steps 1 and 2, after removing the temporary files of replacements
+    // cut short by the previous run; before the QApplication exists.
     static void beforeApplication();
     // Steps 4 to 15; the caller then runs the event loop (step 16).
     static void afterApplication(const Options& options);
@@ -39,9 +40,12 @@ public:
     // Stops the threads of every singleton the start-up created and deletes
     // them, links first, hardware last (tests; the device never stops).
     static void stopAll();
+    // Stops the control links only: no change is acknowledged afterwards.
+    static void stopLinks();
 
 private:
     static void note(const char* name);
+    static void removeStaleTemporaries();
     static void createMainWindow();
     static void createHardware();
     static void showHomeScreen();

@@ -1,5 +1,6 @@
 #include "main/AppStartup.h"
 #include "params/ConfigEngine.h"
+#include "params/SyncUpdate.h"
 #include "platform/Board.h"
 #include "platform/SignalRelay.h"
 #include "platform/sim/SimBoard.h"
@@ -51,6 +52,10 @@ int main(int argc, char** argv)
     AppStartup::afterApplication(AppStartup::Options());
 
     const int rc = app.exec();
+    // Every change the links acknowledged is saved, whether or not its
+    // change pass ran before the stop.
+    AppStartup::stopLinks();
+    SyncUpdate::p_SyncUpdate->saveSnapshot();
     writeSimState();
     // The threads end before the simulated chips they talk to go away.
     AppStartup::stopAll();

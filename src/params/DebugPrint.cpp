@@ -1,9 +1,9 @@
 #include "params/DebugPrint.h"
 
 #include "params/global.h"
+#include "platform/LogLine.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 void kelDebug(const char* format, ...)
 {
@@ -11,7 +11,6 @@ void kelDebug(const char* format, ...)
         return;
     va_list args;
     va_start(args, format);
-    std::vfprintf(stdout, format, args);
+    kel::platform::LogLine::debug(format, args);
     va_end(args);
-    std::fflush(stdout);
 }

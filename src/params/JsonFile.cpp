@@ -2,6 +2,7 @@
 
 #include "params/DebugPrint.h"
 #include "params/Utils.h"
+#include "platform/LogLine.h"
 #include "platform/PathMap.h"
 #include "platform/ShellWords.h"
 
@@ -50,8 +51,9 @@ void setAside(const std::string& logicalPath, JsonFile::Bounds why)
     QMutexLocker locker(&Utils::_file_deal_mutex);
     const std::string bad = JsonFile::setAsidePath(logicalPath);
     const bool moved = std::rename(PathMap::host(logicalPath).c_str(), PathMap::host(bad).c_str()) == 0;
-    std::fprintf(stderr, "json file %s %s: %s\n", logicalPath.c_str(),
-                 (moved ? "set aside as " + bad : std::string("skipped")).c_str(), JsonFile::boundsText(why).c_str());
+    const std::string what = moved ? "set aside as " + bad : std::string("skipped");
+    kel::platform::LogLine::error("json file %s %s: %s\n", logicalPath.c_str(), what.c_str(),
+                                  JsonFile::boundsText(why).c_str());
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "params/global.h"
 #include "platform/Board.h"
 #include "platform/CommandRunner.h"
+#include "platform/LogLine.h"
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
 
@@ -279,7 +280,7 @@ int KelRamPara::mode_file_deal(unsigned slot, int op)
     if (got == ModeFile::Read::Unreadable) {
         // Marked neither saved nor deleted, so no later pass rewrites or
         // removes a file that may still hold the operator's mode.
-        std::fprintf(stderr, "mode file %s cannot be read; kept as it is\n", ModeFile::path(slot).c_str());
+        kel::platform::LogLine::error("mode file %s cannot be read; kept as it is\n", ModeFile::path(slot).c_str());
         s[0] = s[1] = 0;
         return 0;
     }

@@ -11,7 +11,11 @@
 #include "platform/HidService.h"
 #include "platform/Sleeper.h"
 
+#include <QThread>
+
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 using kel::platform::Board;
 using kel::platform::Sleeper;
@@ -49,7 +53,56 @@ SyncUpdate* SyncUpdate::pInstance()
 
 bool SyncUpdate::inPass() { return t_passDepth > 0; }
 
-void SyncUpdate::para_sync(int reason)
+void SyncUpdate::para_sync(int reason) { runPass({reason}); }
+
+void SyncUpdate::addReason(Reasons& reasons, int reason)
+{
+    if (std::find(reasons.begin(), reasons.end(), reason) == reasons.end())
+        reasons.push_back(reason);
+}
+
+void SyncUpdate::announce(int reason)
+{
+    if (QThread::currentThread() == thread() && !inPass()) {
+        // Reasons still waiting arrived first; this pass serves them too.
+        Reasons reasons = takePending();
+        addReason(reasons, reason);
+        runPass(reasons);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> l(pendingLock_);
+        addReason(pending_, reason);
+        if (queued_)
+            return;
+        queued_ = true;
+    }
+    QMetaObject::invokeMethod(this, [this] { runPending(); }, Qt::QueuedConnection);
+}
+
+SyncUpdate::Reasons SyncUpdate::takePending()
+{
+    std::lock_guard<std::mutex> l(pendingLock_);
+    return std::exchange(pending_, {});
+}
+
+void SyncUpdate::runPending()
+{
+    {
+        // Reasons arriving from here on queue the next pass (which finds
+        // nothing to do if this one took them).
+        std::lock_guard<std::mutex> l(pendingLock_);
+        queued_ = false;
+    }
+    const Reasons reasons = takePending();
+    if (!reasons.empty())
+        runPass(reasons);
+}
+
+// The steps of one pass, each once, with every reason it serves: the page
+// in front is refreshed once per reason (pages react to some of them), and
+// the persistence step writes one snapshot of the whole block.
+void SyncUpdate::runPass(const Reasons& reasons)
 {
     if (!KelRamPara::p_kelrampara_config)
         return;
@@ -57,11 +110,16 @@ void SyncUpdate::para_sync(int reason)
     fixCurrentWindow();
     if (g_kel_keys)
         update_usb_keyLed();
-    if (reason == SYNC_UPDATE_START || reason == SYNC_UPDATE_OVER)
+    Reasons full;
+    for (int reason : reasons)
+        if (reason != SYNC_UPDATE_START && reason != SYNC_UPDATE_OVER)
+            full.push_back(reason);
+    if (full.empty())
         return;
-    refreshPage(reason);
+    for (int reason : full)
+        refreshPage(reason);
     serveSaveRequest();
-    if (reason == SYNC_USER_MODE)
+    if (std::find(full.begin(), full.end(), int(SYNC_USER_MODE)) != full.end())
         walkSlots();
     persist();
 }
@@ -160,6 +218,16 @@ void SyncUpdate::walkSlots()
 
 void SyncUpdate::persist()
 {
+    saveSnapshot();
+    // The link menu shows the saved notice once per pass, after saving.
+    if (g_page_focus == kFocusLinkOption && PageRegistry::instance().has(kFocusLinkOption))
+        PageRegistry::instance().notice(TIP_SAVED);
+}
+
+void SyncUpdate::saveSnapshot()
+{
+    if (!KelRamPara::p_kelrampara_config)
+        return;
     KelRamPara& s = store();
     // The pass compares, writes and keeps as its shadow one copy of the
     // block taken under the writers' locks. A change that lands after the
@@ -182,7 +250,4 @@ void SyncUpdate::persist()
         }
         std::memcpy(s.RamShadow, written, sizeof s.RamShadow);
     }
-    // The link menu shows the saved notice once per pass, after saving.
-    if (g_page_focus == kFocusLinkOption && PageRegistry::instance().has(kFocusLinkOption))
-        PageRegistry::instance().notice(TIP_SAVED);
 }

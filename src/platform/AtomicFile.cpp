@@ -1,9 +1,12 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/LogLine.h"
 #include "platform/PathMap.h"
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +21,12 @@ bool takeCrash()
     while (n > 0 && !g_crashes.compare_exchange_weak(n, n - 1)) {
     }
     return n > 0;
+}
+
+bool namedAsTemporary(const char* name)
+{
+    const size_t n = std::strlen(name), k = std::strlen(AtomicFile::kTempSuffix);
+    return n > k && std::strcmp(name + n - k, AtomicFile::kTempSuffix) == 0;
 }
 } // namespace
 
@@ -62,6 +71,31 @@ bool AtomicFile::replaceHost(const std::string& hostPath, const void* data, size
         return false;
     }
     return true;
+}
+
+int AtomicFile::removeStaleTemporaries(const std::string& logicalFolder)
+{
+    const std::string host = PathMap::hostForWrite(logicalFolder);
+    const int fd = host.empty() ? -1 : ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        struct stat st;
+        if (!namedAsTemporary(e->d_name) || ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+            continue;
+        if (::unlinkat(fd, e->d_name, 0) == 0) {
+            LogLine::error("removed %s/%s left by a write cut short\n", logicalFolder.c_str(), e->d_name);
+            ++removed;
+        }
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 } // namespace kel::platform

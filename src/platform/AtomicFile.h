@@ -16,7 +16,12 @@ public:
     static bool replaceHost(const std::string& hostPath, const void* data, size_t size);
     // The target's folder exists and takes new files.
     static bool folderWritable(const std::string& hostPath);
-    static std::string tempPath(const std::string& hostPath) { return hostPath + ".tmp"; }
+    static constexpr const char* kTempSuffix = ".tmp";
+    static std::string tempPath(const std::string& hostPath) { return hostPath + kTempSuffix; }
+    // Removes what replacements cut short left in the folder: every entry
+    // named as a temporary file (a link is removed, never followed). Each
+    // removal is logged; returns how many.
+    static int removeStaleTemporaries(const std::string& logicalFolder);
 
     // Failure knob for tests: the next n replacements stop right after the
     // temporary file has been created empty, as a crash there would.

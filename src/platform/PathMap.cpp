@@ -1,5 +1,7 @@
 #include "platform/PathMap.h"
 
+#include "platform/LogLine.h"
+
 #include <QDir>
 #include <climits>
 #include <cstdio>
@@ -154,7 +156,7 @@ bool PathMap::writesInsideRoot(const std::string& hostPath)
     const std::string lands = landing(normalise(hostPath));
     if (!lands.empty() && (under(lands, r) || (!realRoot.empty() && under(lands, realRoot))))
         return true;
-    std::fprintf(stderr, "refused to write %s: it resolves outside the root (%s)\n", hostPath.c_str(),
+    LogLine::error("refused to write %s: it resolves outside the root (%s)\n", hostPath.c_str(),
                  lands.empty() ? "too many links" : lands.c_str());
     return false;
 }

@@ -1,14 +1,27 @@
 #include "ProgramRunner.h"
 
+#include "params/RamLayout.h"
+#include "platform/PrivateNetwork.h"
+#include "protocol/LinkClient.h"
+#include "protocol/LinkSettings.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/TestFrames.h"
+
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +155,103 @@ TEST(ProgramRunTest, CardsOnTwoPortsAreFoundAndTheirCountsReachTheFpgaRam)
     }
     ASSERT_TRUE(program.signal(SIGTERM));
     EXPECT_TRUE(program.waitForCleanExit()) << program.output().toStdString();
+}
+
+// Resident memory of a process in kB (0 when unknown).
+long residentKb(pid_t pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// How long the program takes to write its state after SIGUSR1 (ms; -1 when
+// not within timeoutMs).
+int dumpMs(ProgramRunner& program, int timeoutMs)
+{
+    const QString state = program.hostPath("/sim/state.json");
+    QFile::remove(state);
+    QElapsedTimer clock;
+    clock.start();
+    if (!program.signal(SIGUSR1))
+        return -1;
+    while (!QFileInfo::exists(state)) {
+        if (clock.elapsed() > timeoutMs)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return int(clock.elapsed());
+}
+
+// Changes as fast as the answers come (a RAM write and an apply, over UDP)
+// for KEL_FLOOD_SECONDS (25 by default): every state dump is answered within
+// a second, memory stays flat, SIGTERM ends the program within two seconds,
+// and the last acknowledged value is in the parameter file after the exit.
+TEST(ProgramRunTest, ChangeFloodLeavesTheProgramServingAndLosesNothing)
+{
+    using namespace kel::protocol;
+    const int asked = qEnvironmentVariableIntValue("KEL_FLOOD_SECONDS");
+    const int seconds = asked > 0 ? asked : 25;
+    platform::PrivateNetwork::enter();   // where allowed, the program's fixed ports stay in this test
+    ProgramRunner program;
+    program.shareNetwork = true;
+    // The simulated input board's own log of I2C transfers is not the program's memory.
+    ASSERT_TRUE(writeBoardIni(program, "[input_board]\ntransfer_log=1024\n"));
+    ASSERT_TRUE(program.start());
+    // The links come up last before the event loop runs.
+    const uint32_t address = RamLayout::kWindowFades + 4 * 5;   // shown nowhere on the panel
+    LinkClient tool = LinkClient::udp(LinkSettings().udpPort);
+    QDeadlineTimer up(30000);
+    while (tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(address, 2))).empty())
+        ASSERT_FALSE(up.hasExpired()) << program.output().toStdString();
+
+    std::atomic<bool> flooding{true};
+    std::atomic<int> slowestDump{0};
+    std::thread dumper([&] {
+        while (flooding) {
+            const int ms = dumpMs(program, 5000);
+            slowestDump = std::max(slowestDump.load(), ms < 0 ? 5000 : ms);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    int acknowledged = -1, changes = 0;
+    long rssBefore = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000) {
+        if (!rssBefore && clock.elapsed() > 3000)
+            rssBefore = residentKb(program.programPid());
+        const uint16_t value = uint16_t(changes + 1);
+        const Bytes write = TestFrames::ramWrite(address, TestFrames::u16(value));
+        const Bytes answer = tool.exchange(TestFrames::request(CMD_WRITE_RAM, write));
+        if (!answer.empty() && TestFrames::status(answer) == ST_OK)
+            acknowledged = value;
+        tool.exchange(TestFrames::request(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}));
+        if (++changes % 256 == 0)
+            QCoreApplication::processEvents();   // reads the program's output, which must not fill its pipe
+    }
+    const long rssAfter = residentKb(program.programPid());
+    flooding = false;
+    dumper.join();
+    EXPECT_GT(changes, seconds * 10) << "changes per second";
+    EXPECT_LT(slowestDump.load(), 1000);
+    EXPECT_LT(rssAfter - rssBefore, 2048) << "kB";
+
+    clock.restart();
+    ASSERT_TRUE(program.signal(SIGTERM));
+    EXPECT_TRUE(program.waitForCleanExit(10000)) << program.output().toStdString();
+    const qint64 exitMs = clock.elapsed();
+    EXPECT_LT(exitMs, 2000);
+    const QString file = program.hostPath("/data/ram_device_info");
+    const QByteArray saved = bytesAt(file, 2 + address - RamLayout::kSavedBegin, 2);
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(uint8_t(saved[0]) | uint8_t(saved[1]) << 8, acknowledged);
+    std::printf("%d changes in %d s, slowest dump %d ms, RSS %ld -> %ld kB, exit %lld ms\n", changes, seconds,
+                slowestDump.load(), rssBefore, rssAfter, exitMs);
 }
 
 } // namespace

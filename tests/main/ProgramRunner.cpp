@@ -65,6 +65,7 @@ bool ProgramRunner::start(const QStringList& wrapper)
         env.insert("ASAN_OPTIONS", (asan.isEmpty() ? QString() : asan + ":") + "detect_leaks=0");
     }
     process_.setProcessEnvironment(env);
+    process_.isolated = !shareNetwork;
     process_.setWorkingDirectory(root());
     QStringList args = wrapper;
     args << QStringLiteral(KEL_PROGRAM_PATH);

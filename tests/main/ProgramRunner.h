@@ -26,6 +26,10 @@ public:
     ProgramRunner();
     ~ProgramRunner();
 
+    // The program joins the calling thread's network instead of one of its
+    // own (a test that talks to its fixed ports from there).
+    bool shareNetwork = false;
+
     QString root() const { return dir_.path(); }
     QString hostPath(const QString& logical) const { return root() + logical; }
 

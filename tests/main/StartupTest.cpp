@@ -21,6 +21,10 @@
 #include "platform/sim/SimHid.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -115,6 +119,30 @@ TEST_F(StartupTest, KeypadLedReportIsSentAtStart)
     EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 3), (std::vector<uint8_t>{0xA5, 0x01, 0x00}));
     EXPECT_TRUE(r[3] == 0x10 || r[3] == 0x20) << int(r[3]);
     EXPECT_EQ(r[4], 0x00);
+}
+
+// A replacement killed midway leaves its temporary file; the next start
+// removes those of the program's folders (a link only, never its target)
+// and keeps everything else.
+TEST_F(StartupTest, TemporariesOfWritesCutShortAreRemovedAtStart)
+{
+    QTemporaryDir outside;
+    const QString victim = outside.path() + "/victim";
+    ASSERT_TRUE(QFile(victim).open(QIODevice::WriteOnly));
+    const auto put = [this](const char* logical, int size) {
+        QFile f(QString::fromStdString(hostPath(logical)));
+        return QDir().mkpath(QFileInfo(f).absolutePath()) && f.open(QIODevice::WriteOnly) &&
+               f.write(QByteArray(size, 'x')) == size;
+    };
+    ASSERT_TRUE(put("/data/modes/custom_mode1.tmp", 4096) && put("/data/modes/custom_mode1", 4096) &&
+                put("/data/ram_device_info.tmp", 0) && put("/data/modes/notes.txt", 3));
+    ASSERT_TRUE(QFile::link(victim, QString::fromStdString(hostPath("/data/configs/alias.json.tmp"))));
+    start(false);
+    for (const char* gone : {"/data/modes/custom_mode1.tmp", "/data/ram_device_info.tmp", "/data/configs/alias.json.tmp"})
+        EXPECT_FALSE(QFileInfo(QString::fromStdString(hostPath(gone))).exists()) << gone;
+    for (const char* kept : {"/data/modes/custom_mode1", "/data/modes/notes.txt"})
+        EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(hostPath(kept)))) << kept;
+    EXPECT_TRUE(QFileInfo::exists(victim));
 }
 
 TEST_F(StartupTest, NoKeypadNoLedReport)

@@ -252,6 +252,28 @@ TEST_F(ChangePass, AnnouncementFromANestedEventLoopOfThePassIsDelivered)
     EXPECT_EQ(std::vector<int>({SYNC_PARA, SYNC_INPUT_INFO}), reasons);
 }
 
+// A link thread announcing changes faster than passes run: the pending
+// pass takes them all, each reason once in the order of arrival, and saves
+// the last value; no second pass is left queued.
+TEST_F(ChangePass, AnnouncementsFromAWorkerJoinTheOnePendingPass)
+{
+    QObject::connect(&store(), &KelRamPara::sig_update_para, &sync, &SyncUpdate::announce, Qt::DirectConnection);
+    joinPage(3);
+    g_page_focus = 3;
+    std::thread link([&] {
+        for (int i = 0; i < 200; ++i) {
+            store().RamBlock[1000] = uint8_t(i);
+            store().test_signal(i == 100 ? SYNC_USER_MODE : i % 2 ? SYNC_PARA : SYNC_INPUT_INFO);
+        }
+    });
+    link.join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(std::vector<int>({SYNC_INPUT_INFO, SYNC_PARA, SYNC_USER_MODE}), refreshed);
+    EXPECT_EQ(199, readFile(kParamFile)[1000 - 766]);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(3u, refreshed.size());
+}
+
 // A protocol write lands on a link thread 0, 20, 50 or 90 ms after a save
 // started, while the pass still pauses after its "sync": the next pass must
 // write it, whatever moment of the save it met.

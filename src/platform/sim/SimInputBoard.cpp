@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -168,6 +169,8 @@ void SimInputBoard::readScenario()
         std::fprintf(stderr, "%s: [input_board] sdi_sink=%s is not a sink kind; using hdmi\n",
                      board_.scenarioPath().c_str(), qPrintable(sink));
     it66121_->setSink(kind);
+    logLimit_ = std::max<size_t>(2, board_.scenarioNumber("input_board/transfer_log", 50000,
+                                                            "how many of the newest I2C transfers are kept"));
     for (int d = 0; d < 2; ++d) {
         it6805_[d] = std::make_unique<SimIt6805>();
         it6805_[d]->setPresent(board_.scenarioFlag(QString("input_board/it6805_present%1").arg(d), true,
@@ -245,9 +248,10 @@ void SimInputBoard::record(uint16_t addr, const I2cMsg* msgs, int count, bool ok
             t.written.insert(t.written.end(), msgs[i].buf, msgs[i].buf + msgs[i].len);
     }
     std::lock_guard<std::mutex> l(logLock_);
-    // Keep the newest transfers of a long run.
-    if (log_.size() >= 50000)
-        log_.erase(log_.begin(), log_.begin() + 25000);
+    // Keep the newest transfers of a long run: the source detection polls
+    // several hundred times a second.
+    if (log_.size() >= logLimit_)
+        log_.erase(log_.begin(), log_.begin() + std::ptrdiff_t(logLimit_ / 2));
     log_.push_back(std::move(t));
 }
 

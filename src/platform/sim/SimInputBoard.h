@@ -48,6 +48,7 @@ class SimIt6602;
 //             (SimVideoSource; a fresh board has source2 = edid, the input
 //             window 0 shows)
 //   it6602_present<k> = yes | no; it6602_addr<k> = 0x90 | 0x94 (k = 0..3)
+//   transfer_log = how many of the newest transfers() are kept (50000)
 class SimInputBoard {
 public:
     // 7-bit addresses.
@@ -151,6 +152,7 @@ private:
     std::map<SimI2cDevice*, std::unique_ptr<SimLoggedDevice>> logged_;
     std::map<uint16_t, SimI2cDevice*> root_;
     mutable std::mutex logLock_;
+    size_t logLimit_ = 50000;
     std::vector<Transfer> log_;
     int knobMaster_ = -1;
     std::string knobLink_;

@@ -201,6 +201,65 @@ void LockWindow::language_changed()
 
 void LockWindow::image_init()
 {
+    buildPanel(panelRows());
+}
+
+bool LockWindow::PanelRow::operator==(const PanelRow& o) const
+{
+    return current == o.current && shown == o.shown && source == o.source && elide == o.elide &&
+           state == o.state && freeze == o.freeze;
+}
+
+LockWindow::PanelRows LockWindow::panelRows() const
+{
+    const uint16_t ledSwitch = rb(RamLayout::kLedScreenSwitch);
+    PanelRows rows;
+    for (int i = 0; i < RamLayout::kWindows; ++i)
+        rows[size_t(i)] = rowOf(i, ledSwitch);
+    return rows;
+}
+
+LockWindow::PanelRow LockWindow::rowOf(int i, uint16_t ledSwitch) const
+{
+    PanelRow row;
+    row.current = i == g_image_current;
+    const size_t rec = RamLayout::imageRecord(i);
+    row.shown = i == 0 || rb(rec) == 1;
+    if (!row.shown) {
+        row.state = L10n::pick(kOffText);
+        return row;
+    }
+    const WindowSource ws = WindowSource::of(block(), i);
+    const bool knownSource = ws.source >= 0 && ws.source < RamLayout::kSources;
+    const size_t info = RamLayout::srcVideoInfo(knownSource ? ws.source : 0);
+    int width = knownSource ? rb(info) : 0;
+    int height = knownSource ? rb(info + 2) : 0;
+    const int refresh = knownSource ? rb(info + 4) : 0;
+    if (!ws.crop) {
+        row.source = sourceName(ws.source);
+        row.elide = true;
+    } else {
+        row.source = sourceinfo::get_source_name_by_sourceid(static_cast<uint8_t>(ws.source));
+        if (ws.cropValid)
+            row.source = CropNames::boxName(row.source, ws.cropNumber);
+        width = ws.width;
+        height = ws.height;
+    }
+    const uint16_t flags = rb(rec + RamLayout::kImgFlags);
+    if (ledSwitch == 1)
+        row.state = L10n::pick(kBlackText);
+    else if (refresh == 0 || width == 0 || height == 0 || (ws.crop && !ws.cropValid))
+        row.state = L10n::pick(kNoSignalText);
+    else
+        row.state = QString::asprintf("%dx%d@%dHz", width, height, refresh);
+    if (ledSwitch != 1 && (flags & RamLayout::kFlagBlack))
+        row.state = L10n::pick(kBlackText);
+    row.freeze = (flags & RamLayout::kFlagFreeze) || ledSwitch == 2;
+    return row;
+}
+
+void LockWindow::buildPanel(const PanelRows& rows)
+{
     // Deleted at once: the panel's events are never filtered away, but a
     // deferred delete would leave one panel per broadcast until idle.
     delete panel_;
@@ -208,13 +267,13 @@ void LockWindow::image_init()
     panel_->setObjectName(QStringLiteral("window_panel"));
     panel_->setGeometry(0, 74, 320, 160);
     panel_->installEventFilter(this);
-    const uint16_t ledSwitch = rb(RamLayout::kLedScreenSwitch);
     for (int i = 0; i < RamLayout::kWindows; ++i)
-        addWindowRow(i, ledSwitch);
+        addWindowRow(i, rows[size_t(i)]);
     panel_->show();
+    panelShows_ = rows;
 }
 
-void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
+void LockWindow::addWindowRow(int i, const PanelRow& row)
 {
     const int dx = 155 * (i % 2);
     const int dy = 50 * (i / 2);
@@ -226,7 +285,7 @@ void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
     QPalette pal = box->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
     box->setPalette(pal);
-    if (i == g_image_current) {
+    if (row.current) {
         auto* marker = new QLabel(box);
         marker->setObjectName(QStringLiteral("osd_yes"));
         marker->setGeometry(28, 0, 12, 12);
@@ -235,46 +294,18 @@ void LockWindow::addWindowRow(int i, uint16_t ledSwitch)
     }
     auto* name = smallLabel(panel_, QRect(55 + dx, 13 + dy, 100, 15), QStringLiteral("color: rgb(255, 255, 255)"));
     name->setObjectName(QStringLiteral("source%1").arg(i + 1));
-    const size_t rec = RamLayout::imageRecord(i);
-    const bool shown = i == 0 || rb(rec) == 1;
-    if (!shown) {
+    if (!row.shown) {
         auto* off = smallLabel(panel_, QRect(55 + dx, 20 + dy, 40, 15), QStringLiteral("color: rgb(255, 255, 255)"));
         off->setObjectName(QStringLiteral("state%1").arg(i + 1));
-        TextFit::setText(off, L10n::pick(kOffText));
+        TextFit::setText(off, row.state);
         return;
     }
-    const WindowSource ws = WindowSource::of(block(), i);
-    const bool knownSource = ws.source >= 0 && ws.source < RamLayout::kSources;
-    const size_t info = RamLayout::srcVideoInfo(knownSource ? ws.source : 0);
-    int width = knownSource ? rb(info) : 0;
-    int height = knownSource ? rb(info + 2) : 0;
-    const int refresh = knownSource ? rb(info + 4) : 0;
-    QString label;
-    if (!ws.crop) {
-        label = sourceName(ws.source);
-        label = name->fontMetrics().elidedText(label, Qt::ElideRight, kAliasWidth);
-    } else {
-        label = sourceinfo::get_source_name_by_sourceid(static_cast<uint8_t>(ws.source));
-        if (ws.cropValid)
-            label = CropNames::boxName(label, ws.cropNumber);
-        width = ws.width;
-        height = ws.height;
-    }
-    TextFit::setText(name, label);
+    TextFit::setText(name, row.elide ? name->fontMetrics().elidedText(row.source, Qt::ElideRight, kAliasWidth)
+                                     : row.source);
     auto* state = smallLabel(panel_, QRect(55 + dx, 28 + dy, 100, 12), kWhite);
     state->setObjectName(QStringLiteral("state%1").arg(i + 1));
-    const uint16_t flags = rb(rec + RamLayout::kImgFlags);
-    QString text;
-    if (ledSwitch == 1)
-        text = L10n::pick(kBlackText);
-    else if (refresh == 0 || width == 0 || height == 0 || (ws.crop && !ws.cropValid))
-        text = L10n::pick(kNoSignalText);
-    else
-        text = QString::asprintf("%dx%d@%dHz", width, height, refresh);
-    if (ledSwitch != 1 && (flags & RamLayout::kFlagBlack))
-        text = L10n::pick(kBlackText);
-    TextFit::setText(state, text);
-    if ((flags & RamLayout::kFlagFreeze) || ledSwitch == 2) {
+    TextFit::setText(state, row.state);
+    if (row.freeze) {
         auto* freeze = new QLabel(box);
         freeze->setObjectName(QStringLiteral("freeze"));
         freeze->setGeometry(0, 0, 16, 16);
@@ -296,7 +327,10 @@ void LockWindow::syncUpdate(int)
         TextFit::setText(label_contrast, QString::number(static_cast<int16_t>(rb(PanelFields::kQualityContrast))));
     if (PanelFields::audioChanged(block(), ram->RamShadow))
         setAudioIcon();
-    image_init();
+    // A pass that changes nothing the rows show keeps the panel's widgets.
+    const PanelRows rows = panelRows();
+    if (!panel_ || rows != panelShows_)
+        buildPanel(rows);
     ip_changed();
 }
 

@@ -1,7 +1,11 @@
 #pragma once
+#include "params/RamLayout.h"
 #include "ui/shell/PageBase.h"
 
 #include <QDialog>
+#include <QString>
+
+#include <array>
 
 class QFrame;
 class QLabel;
@@ -42,12 +46,29 @@ protected:
     QString releaseLine(PanelKey key) const override;
 
 private:
+    // What one window row shows.
+    struct PanelRow {
+        bool current = false;   // the current-window marker
+        bool shown = false;     // else the off text alone
+        QString source;         // input name (elided when plain)
+        bool elide = false;
+        QString state;
+        bool freeze = false;
+        bool operator==(const PanelRow& o) const;
+        bool operator!=(const PanelRow& o) const { return !(*this == o); }
+    };
+    using PanelRows = std::array<PanelRow, RamLayout::kWindows>;
+
     void buildForm();
     QLabel* iconLabel(const QRect& geometry, const char* picture, const char* name);
     QLabel* textLabel(QWidget* parent, const QRect& geometry, const char* name);
     void setLedSize();
     void setAudioIcon();
-    void addWindowRow(int window, uint16_t ledSwitch);
+    PanelRows panelRows() const;
+    PanelRow rowOf(int window, uint16_t ledSwitch) const;
+    // Replaces the window panel with one showing these rows.
+    void buildPanel(const PanelRows& rows);
+    void addWindowRow(int window, const PanelRow& row);
     void leaveForMainMenu();
 
     QWidget* widget_ = nullptr;
@@ -60,4 +81,5 @@ private:
     QPushButton* main_Button = nullptr;
     QFrame* panel_ = nullptr;
     bool leaving_ = false;
+    PanelRows panelShows_;   // what the window panel shows now
 };

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QPointer>
 
 namespace kel::test {
 namespace {
@@ -198,11 +199,19 @@ TEST_F(LockWindowTest, LanguageNotOfferedFallsBackToEnglish)
     EXPECT_EQ(state(2), QString::fromUtf8("Откл"));
 }
 
-TEST_F(LockWindowTest, RefreshReplacesThePanelAtOnce)
+// A refresh keeps the panel while nothing it shows changed (a change
+// elsewhere in the block); a change it shows replaces it at once.
+TEST_F(LockWindowTest, RefreshReplacesThePanelOnlyWhenItsRowsChange)
 {
     openHome();
+    const QPointer<QFrame> panel = g_lockwindow->windowPanel();
+    setU16(RamLayout::kWindowFades, 7);
     for (int i = 0; i < 5; ++i)
         g_lockwindow->syncUpdate(1);
+    EXPECT_FALSE(panel.isNull());
+    setSignal(2, 1280, 720, 50);
+    g_lockwindow->syncUpdate(1);
+    EXPECT_EQ(state(1), "1280x720@50Hz");
     EXPECT_EQ(g_lockwindow->findChildren<QFrame*>("window_panel").size(), 1);
 }
 
