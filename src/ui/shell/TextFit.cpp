@@ -1,14 +1,23 @@
 #include "ui/shell/TextFit.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QVariant>
+
+#include <functional>
 
 namespace {
 const char* const kNominalFont = "nominalFont";
+const char* const kFittedFont = "fittedFont";
 constexpr qreal kSmallestPoints = 5.0;
 constexpr int kSmallestPixels = 7;
+constexpr int kFocusBorder = 2;
 
 // QLabel centres the line box of the font's height (or puts it at the top);
 // the ink must stay within the label, which matters for labels no taller
@@ -34,14 +43,41 @@ bool shrink(QFont& font)
     font.setPointSizeF(font.pointSizeF() - 0.5);
     return true;
 }
+
+// The font the widget's texts are fitted from: the one it had when first
+// fitted, unless the page has given it another since.
+QFont nominalFont(QWidget* widget)
+{
+    const QVariant nominal = widget->property(kNominalFont);
+    const QVariant fitted = widget->property(kFittedFont);
+    if (nominal.isValid() && fitted.isValid() && fitted.value<QFont>() == widget->font())
+        return nominal.value<QFont>();
+    widget->setProperty(kNominalFont, widget->font());
+    return widget->font();
+}
+
+void fitFont(QWidget* widget, const std::function<bool(const QFont&)>& fitsIn)
+{
+    QFont font = nominalFont(widget);
+    while (!fitsIn(font) && shrink(font)) {
+    }
+    widget->setFont(font);
+    widget->setProperty(kFittedFont, widget->font());
+}
 } // namespace
 
 bool TextFit::fits(const QFont& font, const QString& text, const QSize& box, bool wrap, bool top)
 {
     const QFontMetricsF fm(font);
-    if (wrap) {
-        const QRectF used = fm.boundingRect(QRectF(0, 0, box.width(), 1e6), Qt::TextWordWrap, text);
-        return used.width() <= box.width() && used.height() <= box.height();
+    if (wrap || text.contains(QLatin1Char('\n'))) {
+        const QRectF used = fm.boundingRect(QRectF(0, 0, box.width(), 1e6), wrap ? Qt::TextWordWrap : 0, text);
+        if (used.width() > box.width() || used.height() > box.height())
+            return false;
+        // Lines broken by the text itself: the ink of each, centred, too.
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            if (!wrap && fm.tightBoundingRect(line).width() > box.width())
+                return false;
+        return true;
     }
     if (fm.horizontalAdvance(text) > box.width())
         return false;
@@ -50,16 +86,45 @@ bool TextFit::fits(const QFont& font, const QString& text, const QSize& box, boo
 
 void TextFit::setText(QLabel* label, const QString& text)
 {
-    QVariant nominal = label->property(kNominalFont);
-    if (!nominal.isValid()) {
-        nominal = label->font();
-        label->setProperty(kNominalFont, nominal);
-    }
-    QFont font = nominal.value<QFont>();
     const QSize box = label->contentsRect().size();
     const bool top = (label->alignment() & Qt::AlignTop) != 0;
-    while (!fits(font, text, box, label->wordWrap(), top) && shrink(font)) {
-    }
-    label->setFont(font);
+    const bool wrap = label->wordWrap();
+    fitFont(label, [&](const QFont& font) { return fits(font, text, box, wrap, top); });
     label->setText(text);
+}
+
+void TextFit::setText(QAbstractButton* button, const QString& text)
+{
+    // The focused look may draw a border the resting look leaves out: the
+    // text keeps clear of a 2-pixel border on each side either way.
+    const QSize box = textBox(button) - QSize(2 * kFocusBorder, 0);
+    fitFont(button, [&](const QFont& font) { return fits(font, text, box); });
+    button->setText(text);
+}
+
+void TextFit::fitChoices(QComboBox* box)
+{
+    const QSize field = textBox(box);
+    fitFont(box, [&](const QFont& font) {
+        for (int i = 0; i < box->count(); ++i)
+            if (!fits(font, box->itemText(i), field))
+                return false;
+        return true;
+    });
+}
+
+QSize TextFit::textBox(const QAbstractButton* button)
+{
+    QStyleOptionButton opt;
+    opt.initFrom(button);
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, button).size();
+}
+
+QSize TextFit::textBox(const QComboBox* box)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(box);
+    opt.editable = box->isEditable();
+    opt.subControls = QStyle::SC_All;
+    return box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box).size();
 }
