@@ -7,6 +7,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PanelKeys.h"
+#include "ui/shell/PopupStack.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -48,6 +49,7 @@ NumberKeyboard::NumberKeyboard(QWidget* parent) : QDialog(parent)
 {
     buildForm();
     menulist_init();
+    PopupStack::keepOnTop(this);
 }
 
 void NumberKeyboard::buildForm()
