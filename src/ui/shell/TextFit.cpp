@@ -5,9 +5,11 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -15,9 +17,9 @@
 namespace {
 const char* const kNominalFont = "nominalFont";
 const char* const kFittedFont = "fittedFont";
+const char* const kLooks = "textFitLooks";
 constexpr qreal kSmallestPoints = 5.0;
 constexpr int kSmallestPixels = 7;
-constexpr int kFocusBorder = 2;
 
 // QLabel centres the line box of the font's height (or puts it at the top);
 // the ink must stay within the label, which matters for labels no taller
@@ -56,6 +58,25 @@ QFont nominalFont(QWidget* widget)
     return widget->font();
 }
 
+// The tightest box the widget's text gets in its own look and in each of
+// the looks it is given by turns: a hidden twin beside it (under the same
+// style sheets) is measured in each look.
+template <class Twin, class Widget, class BoxOf>
+QSize tightestBox(Widget* widget, BoxOf boxOf)
+{
+    QSize box = boxOf(widget);
+    for (const QString& look : widget->property(kLooks).toStringList()) {
+        Twin twin(widget->parentWidget());
+        twin.setObjectName(widget->objectName());
+        twin.setGeometry(widget->geometry());
+        twin.setFont(widget->font());
+        twin.setStyleSheet(look);
+        twin.ensurePolished();
+        box = box.boundedTo(boxOf(&twin));
+    }
+    return box;
+}
+
 void fitFont(QWidget* widget, const std::function<bool(const QFont&)>& fitsIn)
 {
     QFont font = nominalFont(widget);
@@ -86,7 +107,7 @@ bool TextFit::fits(const QFont& font, const QString& text, const QSize& box, boo
 
 void TextFit::setText(QLabel* label, const QString& text)
 {
-    const QSize box = label->contentsRect().size();
+    const QSize box = tightestBox<QLabel>(label, [](const QLabel* l) { return l->contentsRect().size(); });
     const bool top = (label->alignment() & Qt::AlignTop) != 0;
     const bool wrap = label->wordWrap();
     fitFont(label, [&](const QFont& font) { return fits(font, text, box, wrap, top); });
@@ -95,9 +116,7 @@ void TextFit::setText(QLabel* label, const QString& text)
 
 void TextFit::setText(QAbstractButton* button, const QString& text)
 {
-    // The focused look may draw a border the resting look leaves out: the
-    // text keeps clear of a 2-pixel border on each side either way.
-    const QSize box = textBox(button) - QSize(2 * kFocusBorder, 0);
+    const QSize box = tightestBox<QPushButton>(button, [](const QAbstractButton* b) { return textBox(b); });
     fitFont(button, [&](const QFont& font) { return fits(font, text, box); });
     button->setText(text);
 }
@@ -111,6 +130,23 @@ void TextFit::fitChoices(QComboBox* box)
                 return false;
         return true;
     });
+}
+
+void TextFit::setLooks(QWidget* widget, const QStringList& looks)
+{
+    QStringList distinct;
+    for (const QString& look : looks)
+        if (!look.isEmpty() && !distinct.contains(look))
+            distinct << look;
+    if (widget->property(kLooks).toStringList() == distinct)
+        return;
+    widget->setProperty(kLooks, distinct);
+    if (!widget->property(kFittedFont).isValid())
+        return;
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        setText(label, label->text());
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        setText(button, button->text());
 }
 
 QSize TextFit::textBox(const QAbstractButton* button)

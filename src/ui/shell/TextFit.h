@@ -6,6 +6,7 @@ class QComboBox;
 class QFont;
 class QLabel;
 class QSize;
+class QStringList;
 class QWidget;
 
 // Texts that fit their labels: the panel's labels have fixed sizes and the
@@ -29,6 +30,11 @@ public:
     static void setText(QAbstractButton* button, const QString& text);
     // Shrinks a choice box's font until each of its choices fits its field.
     static void fitChoices(QComboBox* box);
+    // The looks (style sheets) a label or button is shown in by turns, a
+    // focus ring's resting and focused looks: its text is fitted to the
+    // tightest of them, so that no look cuts it. A text fitted before is
+    // fitted again.
+    static void setLooks(QWidget* widget, const QStringList& looks);
     // Where a button or a choice box draws its text.
     static QSize textBox(const QAbstractButton* button);
     static QSize textBox(const QComboBox* box);
