@@ -19,16 +19,22 @@
 #include "ui/shell/PageTable.h"
 #include "ui/shell/PanelKeys.h"
 #include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TIP.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -96,6 +102,50 @@ protected:
         EXPECT_TRUE(finished) << "key script did not finish";
     }
     SimScaler& scaler() { return *SimScaler::on(board()); }
+    // Whether the X server shows the popup: the screen where it stands holds
+    // what it draws, not the page beneath.
+    static bool shownOnScreen(QWidget* popup)
+    {
+        const QRect at = popup->geometry();
+        const QImage own = popup->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage screen = QGuiApplication::primaryScreen()
+                                  ->grabWindow(0, at.x(), at.y(), at.width(), at.height())
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_RGB32);
+        return screen.size() == own.size() && samePixels(own, screen) >= own.width() * own.height() * 95 / 100;
+    }
+    // Steps that look for the popup on the screen for up to 2 s, then check
+    // it was seen. The waiting is spread over steps: events handled inside
+    // a step would run the next step of the script too early, while between
+    // steps the popup is drawn and the X server maps it.
+    static std::vector<Step> expectShown(QWidget* popup, const char* what)
+    {
+        auto seen = std::make_shared<bool>(false);
+        std::vector<Step> steps(100, [popup, seen]() {
+            if (*seen)
+                return;
+            *seen = popup->isVisible() && shownOnScreen(popup);
+            if (!*seen)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        });
+        steps.push_back([seen, what]() { EXPECT_TRUE(*seen) << what; });
+        return steps;
+    }
+    static std::vector<Step> join(std::initializer_list<std::vector<Step>> parts)
+    {
+        std::vector<Step> all;
+        for (const std::vector<Step>& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    }
+    static int samePixels(const QImage& a, const QImage& b)
+    {
+        int same = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                same += a.pixel(x, y) == b.pixel(x, y);
+        return same;
+    }
     void lightUp()
     {
         ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
@@ -134,6 +184,52 @@ TEST_F(InputPagesEndToEnd, Hdmi2ChosenForWindowZeroReachesTheScaler)
              EXPECT_EQ(g_inputchoose->level(), InputChoose::Grid);
              EXPECT_EQ(g_inputchoose->imageIndex(), 0);
          }});
+}
+
+// Run with KEL_TEST_PLATFORM=xcb on an X server without a window manager
+// (the ctest entry that starts Xvfb does): the popups are made once and
+// shown again over pages opened after them.
+TEST_F(InputPagesEndToEnd, PopupsShowOverThePageOnAPlainXServer)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server (KEL_TEST_PLATFORM=xcb)";
+    lightUp();
+    // The notice is made the first time; the second time the input page
+    // opened since stands above it.
+    Step wake = keys({K::kOk}); // the lock screen
+    for (const int rights : {0, 1}) {
+        run(join({{wake, keys({K::kRight, K::kOk}),
+                   [rights]() {
+                       ASSERT_EQ(g_page_focus, PageFocus::InputChoose);
+                       key(K::kOk);
+                       for (int i = 0; i < rights; ++i)
+                           key(K::kRight);
+                       key(K::kOk);
+                       key(K::kOk); // chooses HDMI1, then HDMI2: the saved notice
+                   }},
+                  expectShown(g_tip, rights ? "saved notice shown again" : "first saved notice"),
+                  {[]() { plainTicks(TIP::kShownTicks); }}}));
+        g_page_focus = PageFocus::MainWindow;
+        g_mainwindow->menulist_init();
+        wake = []() {};
+    }
+    const Step ageingEntry = []() {
+        ASSERT_EQ(g_page_focus, PageFocus::AdvancedOption);
+        key(K::kLeft); // from the first entry round to the ageing entry
+        key(K::kOk);
+    };
+    run(join({{keys({K::kRight, K::kRight, K::kRight, K::kOk}),
+               keys({K::kLeft, K::kOk}), ageingEntry},
+              expectShown(g_numberkeyboard, "first access-code keyboard"),
+              {keys({K::kBack}), // the keyboard closes
+               keys({K::kBack}), // the advanced menu closes; the settings menu keeps its entry
+               []() {
+                   ASSERT_EQ(g_page_focus, PageFocus::Option);
+                   key(K::kOk);
+               },
+               ageingEntry},
+              expectShown(g_numberkeyboard, "access-code keyboard opened again"),
+              {keys({K::kBack})}}));
 }
 
 TEST_F(InputPagesEndToEnd, EdidOfHdmi3SetOnThePanelLandsInTheInputEeprom)

@@ -30,7 +30,9 @@ public:
     static constexpr uint32_t kMeasureAddr = 116;
 
     struct Knobs {
-        uint8_t version31 = 30;      // register 31; 25..48 is a good program
+        // Register 31: the program version, which the FPGA manager accepts
+        // from 25 to 48, and the year of the version line (BCD, 0x25: 2025).
+        uint8_t version31 = 0x25;
         int vboErrorReads = 0;       // reads of register 22 that report bit 3
         int lockAfterReads = 0;      // register 22 bit 4 once this many reads passed
         bool videoPresent = true;    // register 22 bit 7

@@ -84,7 +84,7 @@ void SimFpgaBoard::applyIni()
     auto flag = [this](const char* key, bool def, const char* comment) {
         return board_.scenarioFlag(QString("fpga/") + key, def, comment);
     };
-    k.version31 = uint8_t(number("version", k.version31, "register 31, the program version (25..48 is good)"));
+    k.version31 = uint8_t(number("version", k.version31, "register 31, the program version (25..48 is good) and its year in BCD (0x25: 2025)"));
     k.vboErrorReads = int(number("vbo_error_reads", uint32_t(k.vboErrorReads), "reads of register 22 that report a V-by-One error"));
     k.lockAfterReads = int(number("vbo_lock_after_reads", uint32_t(k.lockAfterReads), "reads of register 22 before V-by-One locks"));
     k.videoPresent = flag("video_present", k.videoPresent, "register 22 reports video");

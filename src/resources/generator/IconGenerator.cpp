@@ -237,7 +237,9 @@ const Picture kPictures[] = {
     {"offline_up", kPlain, Kind::Glyph, G_Check, kGrey, {12, 10}, nullptr, NOWORDS, 0},
 
     // Inputs: HDMI list icon white, list and offline icons grey, online icons green.
-    {"HDMI", kPlain, Kind::Plug, G_Hdmi, kGrey, {40, 12}, nullptr, TEXT("EXT"), 0},
+    // "HDMI" stands for every HDMI input (crop list, EDID box) as well as for
+    // an absent EXT input: a plain plug, no input's name.
+    {"HDMI", kPlain, Kind::Plug, G_Hdmi, kGrey, {40, 12}, nullptr, TEXT("HDMI"), 0},
     {"DVI", kPlain, Kind::Plug, G_Hdmi, kGrey, {40, 12}, nullptr, TEXT("DVI"), 0},
     {"HDMI13", kPlain, Kind::Plug, G_Hdmi, kWhite, {40, 12}, nullptr, TEXT("HDMI"), 0},
     {"HDMI13_1", kPlain, Kind::Plug, G_Hdmi, kGrey, {40, 12}, nullptr, TEXT("HDMI"), 0},

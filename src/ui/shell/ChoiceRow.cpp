@@ -2,6 +2,7 @@
 
 #include "params/ApplyGate.h"
 #include "params/KelRamPara.h"
+#include "ui/shell/TextFit.h"
 
 #include <QComboBox>
 
@@ -40,6 +41,7 @@ void ChoiceRow::load(const QStringList& names, int stored)
 {
     box_->clear();
     box_->addItems(names);
+    TextFit::fitChoices(box_);
     choice_ = (stored >= 0 && stored < names.size()) ? stored : 0;
     saved_ = choice_;
     show();

@@ -4,6 +4,7 @@
 #include "ui/shell/GuiThread.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageBase.h"
+#include "ui/shell/PopupStack.h"
 
 #include <QLabel>
 #include <QCloseEvent>
@@ -34,6 +35,7 @@ FirmwareUpdate::FirmwareUpdate(QWidget* parent) : QDialog(parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setFixedSize(320, 240);
+    PopupStack::keepOnTop(this);
     setStyleSheet(QStringLiteral("background-color: rgb(16, 16, 28);"));
     picture_ = new QLabel(this);
     picture_->setObjectName(QStringLiteral("label_picture"));
@@ -130,7 +132,6 @@ void firmware_update_start()
         g_move_update->move(PageBase::mainOrigin());
     }
     g_move_update->show();
-    g_move_update->raise();
 }
 
 void firmware_update_over()

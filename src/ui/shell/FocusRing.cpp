@@ -1,5 +1,8 @@
 #include "ui/shell/FocusRing.h"
 
+#include "ui/shell/TextFit.h"
+
+#include <QStringList>
 #include <QWidget>
 
 void FocusRing::clear()
@@ -12,6 +15,7 @@ void FocusRing::clear()
 int FocusRing::add(QWidget* widget, const Styles& styles)
 {
     entries_.push_back({widget, styles, true});
+    declareLooks(entries_.back());
     apply(entries_.size() - 1);
     return entries_.size() - 1;
 }
@@ -26,6 +30,7 @@ void FocusRing::setStyles(int index, const Styles& styles)
     if (!inRange(index))
         return;
     entries_[index].styles = styles;
+    declareLooks(entries_[index]);
     apply(index);
 }
 
@@ -123,4 +128,10 @@ void FocusRing::apply(int index) const
     else
         style = focused ? s.focus : s.rest;
     e.widget->setStyleSheet(style);
+}
+
+void FocusRing::declareLooks(const Entry& e)
+{
+    TextFit::setLooks(e.widget, {e.styles.rest, e.styles.focus, e.styles.disabled, e.styles.disabledFocus,
+                                 e.styles.editing});
 }

@@ -55,6 +55,8 @@ private:
     bool inRange(int index) const { return index >= 0 && index < entries_.size(); }
     bool selectable(int index) const { return !skipDisabled_ || entries_[index].enabled; }
     void apply(int index) const;
+    // Texts fitted to the entry keep clear of the edges of each of its looks.
+    static void declareLooks(const Entry& e);
     int moveTo(int next);
 
     QVector<Entry> entries_;

@@ -7,6 +7,7 @@
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
 #include "ui/shell/PageTable.h"
+#include "ui/shell/TextFit.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -74,6 +75,10 @@ void MenuPage::setEntryPointSize(int pointSize)
 {
     for (QPushButton* b : buttons_)
         PageForm::setPointSize(b, pointSize);
+    // The texts fitted again from the new size.
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].texts)
+            TextFit::setText(buttons_[i], L10n::pick(entries_[i].texts));
 }
 
 void MenuPage::setEntries(std::vector<Entry> entries, const FocusRing::Styles& styles)
@@ -137,7 +142,7 @@ void MenuPage::language_changed()
             PageForm::setIcon(buttons_[i], iconPath(index), size.width(), size.height());
         }
         if (e.texts)
-            buttons_[i]->setText(L10n::pick(e.texts));
+            TextFit::setText(buttons_[i], L10n::pick(e.texts));
         ring_.setEnabled(index, !e.enabled || e.enabled());
     }
 }

@@ -1,11 +1,13 @@
 #include "ui/shell/NumberKeyboard.h"
 
 #include "ui/shell/L10n.h"
+#include "ui/shell/TextFit.h"
 #include "ui/shell/My_lineEdit.h"
 #include "ui/shell/PageBase.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PanelKeys.h"
+#include "ui/shell/PopupStack.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -47,6 +49,7 @@ NumberKeyboard::NumberKeyboard(QWidget* parent) : QDialog(parent)
 {
     buildForm();
     menulist_init();
+    PopupStack::keepOnTop(this);
 }
 
 void NumberKeyboard::buildForm()
@@ -132,7 +135,7 @@ QString NumberKeyboard::fieldTitle(const QString& objectName)
 
 void NumberKeyboard::label_show(const QString& title, const QString& text)
 {
-    label_->setText(title);
+    TextFit::setText(label_, title);
     l_str.clear();
     lineEdit_->setText(text);
     language_changed();
@@ -140,8 +143,8 @@ void NumberKeyboard::label_show(const QString& title, const QString& text)
 
 void NumberKeyboard::language_changed()
 {
-    keys_[Cancel]->setText(L10n::pick(kCancelTexts));
-    keys_[Ok]->setText(L10n::pick(kOkTexts));
+    TextFit::setText(keys_[Cancel], L10n::pick(kCancelTexts));
+    TextFit::setText(keys_[Ok], L10n::pick(kOkTexts));
 }
 
 QString NumberKeyboard::entryText() const

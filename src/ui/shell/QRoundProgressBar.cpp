@@ -2,6 +2,7 @@
 
 #include "params/global.h"
 #include "ui/shell/GuiThread.h"
+#include "ui/shell/PopupStack.h"
 
 #include <QDialog>
 #include <QPainter>
@@ -24,6 +25,7 @@ const QRect kPopupGeometry(120, 70, 100, 100);
 QRoundProgressBar::QRoundProgressBar(QWidget* parent, BarStyle style) : QWidget(parent), barStyle(style)
 {
     setObjectName(QStringLiteral("QRoundProgressBar"));
+    PopupStack::keepOnTop(this);
 }
 
 QRoundProgressBar::~QRoundProgressBar()

@@ -3,6 +3,7 @@
 #include "params/global.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageBase.h"
+#include "ui/shell/PopupStack.h"
 #include "ui/shell/ShellGlobals.h"
 
 #include <QFrame>
@@ -34,6 +35,7 @@ TIP::TIP(QWidget* parent) : QDialog(parent)
     resize(160, 120);
     setWindowTitle(QStringLiteral("Dialog"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    PopupStack::keepOnTop(this);
 }
 
 void TIP::tip_create(int tip_kind)

@@ -49,8 +49,10 @@ TEST_F(KeypadTest, WindowKeysSelectOnlyWindowsThatAreOn)
     EXPECT_EQ(broadcasts, std::vector<int>{1});
     pad.update_usb_keyEvent(66); // already current: no broadcast
     EXPECT_EQ(broadcasts.size(), 1u);
-    pad.update_usb_keyEvent(65); // window 0 always
+    setU16(RamLayout::imageRecord(0), 0);
+    pad.update_usb_keyEvent(65); // window 0 always, even while it is off
     EXPECT_EQ(g_image_current, 0);
+    EXPECT_EQ(broadcasts, (std::vector<int>{1, 1}));
 }
 
 TEST_F(KeypadTest, FreezeAndBlackToggleTheCurrentWindow)

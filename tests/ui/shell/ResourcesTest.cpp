@@ -106,6 +106,23 @@ TEST(PanelPictures, InputIconsShareOneShape)
         expectPictures({{name, 40, 12}});
 }
 
+// The crop list and the EDID box show ":/png/HDMI.png" for every input but
+// DVI: an HDMI plug like the other HDMI pictures, not the EXT input's.
+TEST(PanelPictures, HdmiPictureIsAPlugWithoutTheExtName)
+{
+    KelResources::init();
+    const auto shape = [](const char* name) {
+        const QImage img = QImage(QStringLiteral(":/png/%1.png").arg(name)).convertToFormat(QImage::Format_ARGB32);
+        QVector<bool> inked;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                inked.append(qAlpha(img.pixel(x, y)) > 128);
+        return inked;
+    };
+    EXPECT_NE(shape("HDMI"), shape("extlv"));
+    EXPECT_EQ(shape("HDMI"), shape("HDMI13_1"));
+}
+
 TEST(PanelPictures, PicturesAreDrawnNotBlank)
 {
     KelResources::init();

@@ -1,6 +1,7 @@
 #include "ui/pages/input/About.h"
 
 #include "ui/shell/PageForm.h"
+#include "ui/shell/PopupStack.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -21,4 +22,5 @@ About::About(QWidget* parent) : QDialog(parent)
     label->setGeometry(180, 180, 311, 141);
     label->setFont(PageForm::pointFont(30));
     connect(pushButton, &QPushButton::clicked, this, &QDialog::accept);
+    PopupStack::keepOnTop(this);
 }

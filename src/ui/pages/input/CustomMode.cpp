@@ -4,6 +4,7 @@
 #include "params/RamLayout.h"
 #include "ui/pages/input/UserModePreview.h"
 #include "ui/shell/L10n.h"
+#include "ui/shell/TextFit.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
@@ -137,8 +138,8 @@ void CustomMode::menulist_init()
 void CustomMode::language_changed()
 {
     label_title->setText(L10n::pick(kTitle));
-    Button_delete->setText(L10n::pick(kDelete));
-    Button_use->setText(L10n::pick(kUse));
+    TextFit::setText(Button_delete, L10n::pick(kDelete));
+    TextFit::setText(Button_use, L10n::pick(kUse));
     label_using->setText(L10n::pick(L10n::kUsing));
     label_blank->setText(L10n::pick(kBlank));
 }
@@ -273,7 +274,7 @@ void CustomMode::lcd_para_init()
     const SlotView view(g_mode_select);
     label_name->setText(UserModePreview::nameText(g_mode_select, label_name->font()));
     label_LED->setText(UserModePreview::ledText(view));
-    label_brightness->setText(UserModePreview::pictureText(view));
+    TextFit::setText(label_brightness, UserModePreview::pictureText(view));
     Button_more->setText(UserModePreview::moreText());
     label_using->setVisible(view.inUse());
 }

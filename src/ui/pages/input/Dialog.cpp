@@ -1,5 +1,7 @@
 #include "ui/pages/input/Dialog.h"
 
+#include "ui/shell/PopupStack.h"
+
 #include <QPushButton>
 
 Dialog::Dialog(QWidget* parent) : QDialog(parent)
@@ -13,4 +15,5 @@ Dialog::Dialog(QWidget* parent) : QDialog(parent)
     QFont font(QStringLiteral("Arial"), 20, QFont::Bold);
     pushButton->setFont(font);
     connect(pushButton, &QPushButton::clicked, this, &QDialog::accept);
+    PopupStack::keepOnTop(this);
 }

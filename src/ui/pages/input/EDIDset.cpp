@@ -41,7 +41,6 @@ const char* const kEntry = "color: rgb(255, 255, 255);background-color: rgb(33, 
 const char* const kWhiteBorder = "rgb(255, 255, 255)";
 const char* const kOrange = "rgb(255,171,84)";
 const char* const kRed = "rgb(255,0,0)";
-const char* const kButtonFont = "font:9px";
 const char* const kInnerBox = "background-color: #212435;border:1px solid #CCCCCC;";
 const char* const kBoxText = "background-color:#212435;color:#FFFFFF";
 
@@ -121,12 +120,19 @@ void EDIDset::buildForm()
     }
     frame_add->hide();
 
-    const QString buttonStyle = QStringLiteral("color: rgb(255, 255, 255);border:1px solid rgb(255, 255, 255);font:9px");
+    // The buttons' 9-pixel font is theirs, not their looks': a long word
+    // ("Сохранить") shrinks it.
+    const QString buttonStyle = QStringLiteral("color: rgb(255, 255, 255);border:1px solid rgb(255, 255, 255);");
     button_delete = PageForm::button(this, "button_delete", QRect(65, 214, 50, 20), buttonStyle);
     button_cancel = PageForm::button(this, "button_cancel", QRect(135, 214, 50, 20), buttonStyle);
     button_save = PageForm::button(this, "button_save", QRect(205, 214, 50, 20), buttonStyle);
     const FocusRing::Styles fieldStyles = entryStyles("");
-    const FocusRing::Styles buttonStyles = entryStyles(kButtonFont);
+    for (QPushButton* b : {button_delete, button_cancel, button_save}) {
+        QFont font = b->font();
+        font.setPixelSize(9);
+        b->setFont(font);
+    }
+    const FocusRing::Styles buttonStyles = entryStyles("");
     ring_.add(lineEdit_W, fieldStyles);
     ring_.add(lineEdit_H, fieldStyles);
     ring_.add(label_rate, fieldStyles);
@@ -163,7 +169,7 @@ void EDIDset::source_init()
     icon->setStyleSheet(QStringLiteral("background-color: #212435;"));
     icon->setScaledContents(true);
     QLabel* name = PageForm::label(frame_source, "source_name", QRect(15, 24, 60, 12), QString::fromLatin1(kBoxText), 0, 10);
-    name->setText(shown_source_name);
+    TextFit::setText(name, shown_source_name);
     summary_ = PageForm::label(frame_source, "source_summary", QRect(15, 39, 88, 12), QString::fromLatin1(kBoxText), 0, 10);
     const size_t at = RamLayout::edidRecord(shown_source);
     TextFit::setText(summary_, QString::asprintf("%dx%d@%dHz", static_cast<int16_t>(RamLayout::u16(block(), at)),
@@ -310,15 +316,15 @@ void EDIDset::onBack()
 
 void EDIDset::language_changed()
 {
-    label_title->setText(L10n::pick(kTitle));
+    TextFit::setText(label_title, L10n::pick(kTitle));
     TextFit::setText(label_W, L10n::pick(kW));
     TextFit::setText(label_H, L10n::pick(kH));
-    label_freq->setText(L10n::pick(kFreq));
-    button_cancel->setText(L10n::pick(kCancel));
-    button_save->setText(L10n::pick(kSave));
-    button_delete->setText(L10n::pick(kDelete));
+    TextFit::setText(label_freq, L10n::pick(kFreq));
+    TextFit::setText(button_cancel, L10n::pick(kCancel));
+    TextFit::setText(button_save, L10n::pick(kSave));
+    TextFit::setText(button_delete, L10n::pick(kDelete));
     if (!frame_add->isHidden())
-        label_edid_source->setText(L10n::pick(kSourcePrefix) + shown_source_name);
+        TextFit::setText(label_edid_source, L10n::pick(kSourcePrefix) + shown_source_name);
 }
 
 void EDIDset::syncUpdate(int reason)

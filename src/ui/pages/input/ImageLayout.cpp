@@ -59,6 +59,7 @@ ImageLayout::ImageLayout(QWidget* parent) : QDialog(parent), PageBase(this, Page
     menulist_init();
     for (const auto& item : kComboItems)
         comboBox_P2P->addItem(L10n::pick(item)); // written once: a later language keeps them
+    TextFit::fitChoices(comboBox_P2P);
     image_init();
     image_para_update();
     language_changed();

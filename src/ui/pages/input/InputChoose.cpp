@@ -10,6 +10,7 @@
 #include "ui/pages/input/SourceTabs.h"
 #include "ui/shell/CropNames.h"
 #include "ui/shell/L10n.h"
+#include "ui/shell/TextFit.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PageForm.h"
 #include "ui/shell/PageOpener.h"
@@ -294,20 +295,20 @@ void InputChoose::initSource()
         QLabel* name = PageForm::label(entry, "entry_name", QRect(3, 15, 80, 12), kEntryText, 0, 10);
         QLabel* size = PageForm::label(entry, "entry_size", QRect(3, 30, 88, 12), kEntryText, 0, 10);
         if (k == 0) {
-            name->setText(source_name);
+            TextFit::setText(name, source_name);
             const bool known = source_number < RamLayout::kSources;
             const size_t at = RamLayout::srcVideoInfo(known ? source_number : 0);
             const int16_t w = static_cast<int16_t>(RamLayout::u16(block(), at));
             const int16_t h = static_cast<int16_t>(RamLayout::u16(block(), at + 2));
             const int16_t r = static_cast<int16_t>(RamLayout::u16(block(), at + 4));
-            size->setText(known && w && h && r ? QString::asprintf("%dx%d@%dHz", w, h, r) : L10n::pick(kNoSignal));
+            TextFit::setText(size, known && w && h && r ? QString::asprintf("%dx%d@%dHz", w, h, r) : L10n::pick(kNoSignal));
         } else {
             CROP_PARA crop{};
             int row = CropTable::kNotFound;
             ram->KelGetCropPara(source_number, k, &crop, &row);
-            name->setText(CropNames::entryName(name->fontMetrics(), name->width(), row, source_name,
-                                               ((crop.selector >> 8) & 0x7F) + 1));
-            size->setText(QString::asprintf("%dx%d", crop.width, crop.height));
+            TextFit::setText(name, CropNames::entryName(name->fontMetrics(), name->width(), row, source_name,
+                                                        ((crop.selector >> 8) & 0x7F) + 1));
+            TextFit::setText(size, QString::asprintf("%dx%d", crop.width, crop.height));
         }
         const bool focused = ui_seltype == Grid && j == ui_select;
         entry->setStyleSheet(QString::fromLatin1(focused ? kEntryFocus : used ? kEntryInUse : kEntryRest));

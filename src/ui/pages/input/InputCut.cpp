@@ -204,18 +204,18 @@ void InputCut::source_init()
         name->setFont(item_font);
         size->setFont(item_font);
         if (e == 0) {
-            name->setText(source_name);
+            TextFit::setText(name, source_name);
             const size_t at = RamLayout::srcVideoInfo(source_number);
             const int w = RamLayout::u16(block(), at), h = RamLayout::u16(block(), at + 2);
             const int r = RamLayout::u16(block(), at + 4);
-            size->setText(w && h && r ? QString::asprintf("%dx%d@%dHz", w, h, r) : L10n::pick(kNoSignal));
+            TextFit::setText(size, w && h && r ? QString::asprintf("%dx%d@%dHz", w, h, r) : L10n::pick(kNoSignal));
         } else {
             CROP_PARA crop{};
             int row = CropTable::kNotFound;
             ram->KelGetCropPara(source_number, e, &crop, &row);
-            name->setText(CropNames::entryName(QFontMetrics(item_font), kAliasWidth, row, source_name,
-                                               ((crop.selector >> 8) & 0x7F) + 1));
-            size->setText(QString::asprintf("%dx%d", crop.width, crop.height));
+            TextFit::setText(name, CropNames::entryName(QFontMetrics(item_font), kAliasWidth, row, source_name,
+                                                        ((crop.selector >> 8) & 0x7F) + 1));
+            TextFit::setText(size, QString::asprintf("%dx%d", crop.width, crop.height));
         }
     }
     button_add = PageForm::button(frame_source, "button_add", QRect(292, 10, 20, 20),
@@ -271,7 +271,7 @@ void InputCut::openEditor(bool adding)
         values[3] = crop.height;
     }
     crop_name = CropNames::editorName(source_name, number);
-    label_change_source->setText(L10n::pick(kNamePrefix) + crop_name);
+    TextFit::setText(label_change_source, L10n::pick(kNamePrefix) + crop_name);
     for (int i = 0; i < 4; ++i)
         fields_[i]->setText(QString::number(values[i]));
     ring_.clear();
@@ -417,15 +417,15 @@ void InputCut::onBack()
 
 void InputCut::language_changed()
 {
-    label_title->setText(L10n::pick(kTitle));
-    label_crop->setText(L10n::pick(kCrop));
+    TextFit::setText(label_title, L10n::pick(kTitle));
+    TextFit::setText(label_crop, L10n::pick(kCrop));
     TextFit::setText(label_W, L10n::pick(kW));
     TextFit::setText(label_H, L10n::pick(kH));
-    button_cancel->setText(L10n::pick(kCancel));
-    button_ok->setText(L10n::pick(kOk));
-    button_delete->setText(L10n::pick(kDelete));
+    TextFit::setText(button_cancel, L10n::pick(kCancel));
+    TextFit::setText(button_ok, L10n::pick(kOk));
+    TextFit::setText(button_delete, L10n::pick(kDelete));
     if (!frame_add->isHidden())
-        label_change_source->setText(L10n::pick(kNamePrefix) + crop_name);
+        TextFit::setText(label_change_source, L10n::pick(kNamePrefix) + crop_name);
 }
 
 void InputCut::syncUpdate(int reason)

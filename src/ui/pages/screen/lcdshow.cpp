@@ -78,6 +78,8 @@ void lcdshow::para_init()
     rows_[1]->clear();
     rows_[1]->addItems(lock);
     rows_[1]->setCurrentIndex(choiceOf(kLockTimes, g_auto_lock_time));
+    for (QComboBox* row : rows_)
+        TextFit::fitChoices(row);
 }
 
 void lcdshow::language_changed()

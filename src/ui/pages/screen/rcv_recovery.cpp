@@ -108,13 +108,13 @@ void rcv_recovery::language_changed()
     // The Russian texts are longer than their labels: the font shrinks.
     TextFit::setText(label_title, L10n::pick(kTitle));
     TextFit::setText(label_rcv_update, L10n::pick(kUpdate));
-    Button_check->setText(L10n::pick(kQuery));
-    Button_self_covery->setText(L10n::pick(kRecovery));
-    if (chinese())
-        Button_closetest->setText(L10n::pick(kQuery));
     const int points = L10n::language() == L10n::Vietnamese ? 7 : 9;
     PageForm::setPointSize(Button_check, points);
     PageForm::setPointSize(Button_self_covery, points);
+    TextFit::setText(Button_check, L10n::pick(kQuery));
+    TextFit::setText(Button_self_covery, L10n::pick(kRecovery));
+    if (chinese())
+        Button_closetest->setText(L10n::pick(kQuery));
     rcv_self_recovery_file_list();
 }
 
