@@ -245,7 +245,8 @@ public:
     // window 0 may be on, it watches window 0's input (every 100 ticks) and
     // the first card's power flag (every 1000 ticks, into image register
     // 67), stops the card outputs 1000 ticks after the flag reads 1 and
-    // starts them again on request (an input coming back asks for it).
+    // starts them again on request (an input coming back or another window
+    // turned on asks for it).
     void Power_ctrl_deal();
     void Power_ctrl_task();
     void Power_check_VMF();
@@ -476,6 +477,7 @@ private:
     // no reader (or no screen) is there.
     bool recovery_config_id(uint32_t* id);
     bool window0_input_present();
+    void picture_wanted();
     void output_sequence_step(bool stop);
     std::mutex sink_mutex;
     CardAnswerSink card_answer_sink;

@@ -66,7 +66,7 @@ void fpga_manage::Power_ctrl_deal()
     KelRamPara* store = KelRamPara::pInstance();
     for (int w = 1; w < RamLayout::kWindows; ++w) {
         if (store->blockU16(RamLayout::imageRecord(w) + RamLayout::kImgEnable) != 0) {
-            Power_ctrl_reset();
+            picture_wanted();
             return;
         }
     }
@@ -84,10 +84,7 @@ void fpga_manage::Power_ctrl_task()
     if (due(g_change.power_check_time, kInputPeriod)) {
         g_change.power_check_time = now();
         if (window0_input_present()) {
-            Power_ctrl_reset();
-            // A picture to show: stopped outputs must run again.
-            if (output_stopped)
-                output_start_req = 1;
+            picture_wanted();
             return;
         }
     }
@@ -99,6 +96,15 @@ void fpga_manage::Power_ctrl_task()
     }
     if (power_ctrl_step == kPowerFlagged && !output_stopped && due(g_change.power_flag_time, kStopDelay))
         output_stop_req = 1;
+}
+
+// A picture to show: the watch starts over and stopped outputs must run
+// again.
+void fpga_manage::picture_wanted()
+{
+    Power_ctrl_reset();
+    if (output_stopped)
+        output_start_req = 1;
 }
 
 bool fpga_manage::window0_input_present()

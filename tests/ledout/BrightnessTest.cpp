@@ -460,14 +460,26 @@ TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
     sent.clear();
     run(1000);
     EXPECT_TRUE(frames(0xA0).empty()) << "stopped until asked to start";
-    for (size_t at : {0, 2, 4})   // input 2 shows 1920 x 1080 at 60 Hz
-        store().setBlockU16(RamLayout::srcVideoInfo(2) + at, at == 0 ? 1920 : at == 2 ? 1080 : 60);
-    run(600);
-    writes = frames(0xA0);
-    EXPECT_EQ(writes.size(), 8u);
-    EXPECT_EQ(m().output_stopped, 0);
-    EXPECT_EQ(chain().card(0).regs[2], 0xFF);
-    EXPECT_EQ(chain().card(0).regs[3], 0xFF);
+    // A picture starts them again: input 2 showing 1920 x 1080 at 60 Hz,
+    // or window 3 turned on. Without it they stop again.
+    const std::function<void(bool)> pictures[] = {
+        [this](bool on) {
+            for (size_t at : {0, 2, 4})
+                store().setBlockU16(RamLayout::srcVideoInfo(2) + at, !on ? 0 : at == 0 ? 1920 : at == 2 ? 1080 : 60);
+        },
+        [this](bool on) { store().setBlockU16(RamLayout::imageRecord(3) + RamLayout::kImgEnable, on); }};
+    for (const auto& picture : pictures) {
+        run(3500);
+        ASSERT_EQ(m().output_stopped, 1);
+        sent.clear();
+        picture(true);
+        run(600);
+        EXPECT_EQ(frames(0xA0).size(), 8u);
+        EXPECT_EQ(m().output_stopped, 0);
+        EXPECT_EQ(chain().card(0).regs[2], 0xFF);
+        EXPECT_EQ(chain().card(0).regs[3], 0xFF);
+        picture(false);
+    }
 }
 
 TEST_F(PowerSavingTest, OutputsRunOnWithoutTheFlagOrWhileAnotherWindowIsOn)
