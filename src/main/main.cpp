@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     // Every change the links acknowledged is saved, whether or not its
     // change pass ran before the stop.
     AppStartup::stopLinks();
-    SyncUpdate::p_SyncUpdate->saveSnapshot();
+    SyncUpdate::p_SyncUpdate->finishPending();
     writeSimState();
     // The threads end before the simulated chips they talk to go away.
     AppStartup::stopAll();

@@ -86,6 +86,14 @@ SyncUpdate::Reasons SyncUpdate::takePending()
     return std::exchange(pending_, {});
 }
 
+void SyncUpdate::finishPending()
+{
+    const Reasons reasons = takePending();
+    if (!reasons.empty())
+        runPass(reasons);
+    saveSnapshot();
+}
+
 void SyncUpdate::runPending()
 {
     {

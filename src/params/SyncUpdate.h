@@ -31,8 +31,13 @@ public:
     void announce(int reason);
 
     // The persistence step on its own: writes the block when it differs
-    // from what was saved last (the program's exit).
+    // from what was saved last.
     void saveSnapshot();
+
+    // The program's exit: a pass still pending runs now (its user-mode save
+    // and slot files are not lost with the event queue), then the block is
+    // saved when it differs.
+    void finishPending();
 
 public slots:
     // One pass for one reason, at once.

@@ -274,6 +274,25 @@ TEST_F(ChangePass, AnnouncementsFromAWorkerJoinTheOnePendingPass)
     EXPECT_EQ(3u, refreshed.size());
 }
 
+// A stop with a pass still queued runs it: the host's user-mode save
+// reaches its slot, and the queued run later finds nothing left to do.
+TEST_F(ChangePass, ExitRunsThePendingPassSoAUserModeSaveIsKept)
+{
+    QObject::connect(&store(), &KelRamPara::sig_update_para, &sync, &SyncUpdate::announce, Qt::DirectConnection);
+    joinPage(3);
+    g_page_focus = 3;
+    std::thread link([&] {
+        store().setBlockU16(RamLayout::kUsermodeSaveReq, 2);
+        store().test_signal(SYNC_USER_MODE);
+    });
+    link.join();
+    sync.finishPending();
+    EXPECT_EQ(RamLayout::kMarkerSaved, store().UserModeSlot[1][0]);
+    EXPECT_EQ(0, store().blockU16(RamLayout::kUsermodeSaveReq));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(std::vector<int>({SYNC_USER_MODE}), refreshed);
+}
+
 // A protocol write lands on a link thread 0, 20, 50 or 90 ms after a save
 // started, while the pass still pauses after its "sync": the next pass must
 // write it, whatever moment of the save it met.
