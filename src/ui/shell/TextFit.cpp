@@ -1,6 +1,7 @@
 #include "ui/shell/TextFit.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFont>
 #include <QFontMetricsF>
@@ -162,5 +163,12 @@ QSize TextFit::textBox(const QComboBox* box)
     opt.initFrom(box);
     opt.editable = box->isEditable();
     opt.subControls = QStyle::SC_All;
-    return box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box).size();
+    // A style sheet that gives the box a border but no padding still leaves
+    // its text to the application's style, which keeps room for the
+    // drop-down arrow; once the box is polished its own style reports the
+    // field without that room. The text must fit the narrower of the two.
+    const QSize own = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box).size();
+    const QSize plain =
+        QApplication::style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box).size();
+    return own.boundedTo(plain);
 }
