@@ -1,7 +1,7 @@
 #include "inputs/InputBoardFixture.h"
 
 #include "inputs/SiI9022.h"
-#include "ledout/MonitorProbe.h"
+#include "ledout/fpga_manage.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimRegisterChip.h"
 
@@ -28,17 +28,39 @@ TEST_F(MonitorTransmitter, ProbeKeepsOnlyItsMonitorsPresenceBit)
     EXPECT_EQ(reg(39), 0x81);
 }
 
-// The FPGA side probes through the transmitter while one exists.
-TEST_F(MonitorTransmitter, IsTheMonitorProbeWhileItExists)
-{
-    setReg(39, 0x81);
-    EXPECT_EQ(MonitorProbe::check(1), 1);
-    EXPECT_EQ(reg(39), 0x85);
+// The FPGA side's monitor probes the transmitter on the bus without any
+// transmitter object: state 3 moves on to 4 when it answers.
+class MonitorWithoutObject : public InputBoardFixture {
+protected:
+    void SetUp() override
     {
-        SiI9022 other;
+        InputBoardFixture::SetUp();
+        fpga_manage::pInstance()->softinit();
     }
-    EXPECT_EQ(MonitorProbe::check(0), 0) << "no transmitter object";
+    void TearDown() override
+    {
+        fpga_manage::destroyInstance();
+        InputBoardFixture::TearDown();
+    }
+    fpga_manage& m() { return *fpga_manage::pInstance(); }
+};
+
+TEST_F(MonitorWithoutObject, ReachesStateFourAndSetsItsPresenceBit)
+{
+    ASSERT_EQ(SiI9022::p_9022, nullptr);
+    setReg(39, 0x81);
+    sim().sii9022().setPresent(false);
+    m().check_monitor_change(1);
+    EXPECT_EQ(m().monitor_state[1], 3u) << "no transmitter answers";
+    EXPECT_EQ(reg(39), 0x81);
+    sim().sii9022().setPresent(true);
+    m().check_monitor_change(1);
+    EXPECT_EQ(m().monitor_state[1], 4u);
     EXPECT_EQ(reg(39), 0x85);
+    m().check_monitor_change(0);
+    EXPECT_EQ(m().monitor_state[0], 4u);
+    EXPECT_EQ(reg(39), 0x87);
+    EXPECT_EQ(SiI9022::p_9022, nullptr);
 }
 
 TEST_F(MonitorTransmitter, ProgrammesTimingDataEnableAndAviInfoFrame)
