@@ -115,10 +115,8 @@ bool SiI9022::siHdmiTx_UserDefineSet(uint32_t h_active, uint32_t v_active, uint3
     if (refresh < 1 || refresh > kWordMax / 100 || v_active > kVActiveMax || h_active > kHActiveMax)
         return false;
     const uint32_t vtotal = v_active + sii_v_blank;
-    if (vtotal == 0 || vtotal > kWordMax)
-        return false;
     const uint32_t htotal = kPixelClockHz / refresh / vtotal;
-    if (htotal == 0 || htotal > kWordMax)
+    if (htotal > kWordMax)
         return false;
     const uint32_t h_start = sii_h_sync + sii_h_back;
     const uint32_t v_start = sii_v_sync + sii_v_back;

@@ -83,14 +83,18 @@ TEST_F(MonitorTransmitter, ProgrammesTimingDataEnableAndAviInfoFrame)
     EXPECT_EQ(sim().sii9022().reg(0x0E), 0x28);
     EXPECT_EQ(sim().sii9022().reg(0x14), 81);
     EXPECT_EQ(sim().sii9022().reg(0x18), 44);
-    EXPECT_EQ(sim().sii9022().reg(0xBD), 0x82);
-    // The last register of the programme was written after the AVI bytes.
+    // The programme opens with 0xC7, the 0xBC..0xBE access and 0x1E, and
+    // ends with 0x1A after the AVI bytes.
     const auto log = sim().sii9022().writeLog();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().first, 0x1A);
+    const std::vector<std::pair<uint8_t, uint8_t>> opening{
+        {0xC7, 0x00}, {0xBC, 0x01}, {0xBD, 0x82}, {0xBE, 0x25}, {0x1E, 0x00}};
+    ASSERT_GE(log.size(), opening.size());
+    const std::vector<std::pair<uint8_t, uint8_t>> first(log.begin(), log.begin() + 5);
+    EXPECT_EQ(first, opening);
+    EXPECT_EQ(log.back(), std::make_pair(uint8_t(0x1A), uint8_t(0x00)));
 }
 
-TEST_F(MonitorTransmitter, RefusesOnlyWhatDividesByZeroOrOverflowsARegister)
+TEST_F(MonitorTransmitter, RefusesARefreshOf0AndWhatARegisterCannotHold)
 {
     const struct {
         uint32_t h, v, refresh;
@@ -98,9 +102,10 @@ TEST_F(MonitorTransmitter, RefusesOnlyWhatDividesByZeroOrOverflowsARegister)
     } cases[] = {
         {1920, 1080, 60, true},        // a line of 895 is programmed as computed
         {4095, 2047, 1, true},
+        {1920, 1080, 655, true},       // 100 x refresh 65500, the largest word
         {1920, 1080, 0, false},        // divides by zero
-        {1920, 1080, 100000000, false},// line total 0
         {1920, 1080, 656, false},      // 100 x refresh above 16 bits
+        {1920, 1080, 100000000, false},// 100 x refresh far above 16 bits
         {640, 0, 1, false},            // line total 753012 above 16 bits
         {4096, 1080, 60, false},       // active width above 12 bits
         {1920, 2048, 60, false},       // active height above 11 bits
