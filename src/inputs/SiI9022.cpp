@@ -3,7 +3,6 @@
 #include "inputs/Drv_I2C0.h"
 #include "inputs/RegBankBits.h"
 #include "inputs/tarvosource.h"
-#include "ledout/MonitorProbe.h"
 #include "params/DebugPrint.h"
 
 namespace {
@@ -25,12 +24,10 @@ SiI9022* SiI9022::pInstance()
 SiI9022::SiI9022()
 {
     SiI9022_para_init();
-    MonitorProbe::setProbe([this](int monitor) { return check_9022(monitor); });
 }
 
 SiI9022::~SiI9022()
 {
-    MonitorProbe::setProbe({});
     if (p_9022 == this)
         p_9022 = nullptr;
 }
@@ -57,8 +54,15 @@ int SiI9022::busFd()
 
 int SiI9022::check_9022(int monitor)
 {
+    // The board manager's descriptor when it has one, else one of our own
+    // for this one transfer.
+    Drv_I2C0* bus = Drv_I2C0::pInstance();
+    const int shared = tarvosource::p_tarvo_source ? tarvosource::p_tarvo_source->i2c_fd : -1;
+    const int fd = shared >= 0 ? shared : bus->initialize();
     uint8_t value = 0;
-    const bool ok = Drv_I2C0::pInstance()->i2c_read(busFd(), kAddress, 0x62, &value, 1) == 1;
+    const bool ok = fd >= 0 && bus->i2c_read(fd, kAddress, 0x62, &value, 1) == 1;
+    if (shared < 0 && fd >= 0)
+        bus->release(fd);
     RegBankBits::update(RegBankBits::kPresence2, monitor == 0 ? 0x02 : 0x04, ok);
     return ok ? 1 : 0;
 }
@@ -111,10 +115,8 @@ bool SiI9022::siHdmiTx_UserDefineSet(uint32_t h_active, uint32_t v_active, uint3
     if (refresh < 1 || refresh > kWordMax / 100 || v_active > kVActiveMax || h_active > kHActiveMax)
         return false;
     const uint32_t vtotal = v_active + sii_v_blank;
-    if (vtotal == 0 || vtotal > kWordMax)
-        return false;
     const uint32_t htotal = kPixelClockHz / refresh / vtotal;
-    if (htotal == 0 || htotal > kWordMax)
+    if (htotal > kWordMax)
         return false;
     const uint32_t h_start = sii_h_sync + sii_h_back;
     const uint32_t v_start = sii_v_sync + sii_v_back;

@@ -10,20 +10,22 @@ public:
     static SiI9022* p_9022;
     static SiI9022* pInstance();
 
-    // While it exists the transmitter is the FPGA side's monitor probe.
     SiI9022();
     ~SiI9022();
     SiI9022(const SiI9022&) = delete;
     SiI9022& operator=(const SiI9022&) = delete;
 
     // Probes the transmitter of a monitor (0, or any other value for 1) and
-    // keeps register 39 bit 1 or 2; 1 when it answered.
-    int check_9022(int monitor);
+    // keeps register 39 bit 1 or 2; 1 when it answered. It needs only the
+    // bus, so the FPGA side's monitor probe works without an object.
+    static int check_9022(int monitor);
     void I2C_set_SiI9022(uint32_t h_active, uint32_t v_active, uint32_t refresh);
     // Programs the transmitter; refuses (returns false, nothing written)
     // only a timing that would divide by zero or that a register cannot
-    // hold: a refresh of 0, a line total of 0, a timing word above 16 bits,
-    // an active width above 12 bits or height above 11 bits.
+    // hold: a refresh of 0 or above 655 (100 x refresh is a 16-bit word), a
+    // line total above 16 bits, an active width above 12 bits or height
+    // above 11 bits. With the fixed blanking record the frame total (at
+    // most 2047 + 83) and the line total (at least 44) need no check.
     bool siHdmiTx_UserDefineSet(uint32_t h_active, uint32_t v_active, uint32_t refresh);
     int SiI9022_ByteWrite(uint8_t reg, uint8_t value);
     void WriteBlockTPI(uint8_t reg, unsigned count, const uint8_t* bytes);

@@ -371,6 +371,34 @@ void it66121_hdmitx_drv::setHDMITX_LPCMAudio(uint8_t pairs, uint8_t bits, uint8_
     hdmiTxDev.tx_aud_ctrl0 = static_cast<uint8_t>(0xC0 | kEnable[pairs <= 4 ? pairs : 4]);
 }
 
+void it66121_hdmitx_drv::setHDMITX_NLPCMAudio(uint8_t spdif)
+{
+    io_.Switch_HDMITX_Bank(1);
+    io_.HDMITX_OrReg_Byte(0x91, 0x04);  // channel-status byte 0 bit 1: not PCM
+    setHDMITX_LPCMAudio(1, 16, spdif);
+}
+
+void it66121_hdmitx_drv::setHDMITX_UpdateChStatFs(uint32_t fs)
+{
+    const uint8_t code = audioRateCode(fs);
+    io_.Switch_HDMITX_Bank(1);
+    io_.HDMITX_WriteI2C_Byte(0x98, code);
+    io_.HDMITX_WriteI2C_Byte(0x99, static_cast<uint8_t>((static_cast<uint8_t>(~code) << 4) | 0x0B));
+    io_.Switch_HDMITX_Bank(0);
+}
+
+void it66121_hdmitx_drv::setHDMITX_AudioChannelEnable(uint8_t enable)
+{
+    io_.Switch_HDMITX_Bank(0);
+    if (enable) {
+        io_.HDMITX_WriteI2C_Byte(0xE0, hdmiTxDev.tx_aud_ctrl0);
+        io_.HDMITX_AndReg_Byte(0x04, static_cast<uint8_t>(~0x14));
+    } else {
+        io_.HDMITX_OrReg_Byte(0x04, 0x14);
+        io_.HDMITX_AndReg_Byte(0xE0, static_cast<uint8_t>(~0x0F));
+    }
+}
+
 void it66121_hdmitx_drv::HDMITX_EnableAudioOutput(uint8_t type, uint8_t spdif, uint32_t fs, uint8_t channels,
                                                   uint32_t tmds)
 {

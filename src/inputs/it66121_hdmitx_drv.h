@@ -59,6 +59,15 @@ public:
     void setHDMITX_NCTS(uint8_t code);
     void setHDMITX_ChStat(const uint8_t cs[5]);
     void setHDMITX_LPCMAudio(uint8_t pairs, uint8_t bits, uint8_t spdif);
+    // Two-channel compressed audio: the channel status marked not PCM, then
+    // the input set up as one LPCM pair.
+    void setHDMITX_NLPCMAudio(uint8_t spdif);
+    // The sample-rate fields of the channel status (bank 1 0x98, 0x99) for
+    // a new rate, nothing else changed.
+    void setHDMITX_UpdateChStatFs(uint32_t fs);
+    // Non-zero: the pairs the last input set-up chose run (0xE0) and the
+    // audio leaves reset; zero: audio held in reset, every pair off.
+    void setHDMITX_AudioChannelEnable(uint8_t enable);
 
     // Services the chip's hot-plug and interrupt registers: true when the
     // sink is present; *change when the level changed since the last call.

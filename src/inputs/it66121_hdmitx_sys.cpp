@@ -237,6 +237,8 @@ void it66121_hdmitx_sys::HDMITX_SetAudioOutput()
     tx_audio_changed = 0;
 }
 
+void it66121_hdmitx_sys::AudioModeDetect() { drv_.setHDMITX_AudioChannelEnable(tx_audio_enable); }
+
 bool it66121_hdmitx_sys::ParseEDID()
 {
     RxCapability& cap = RxCapability_;

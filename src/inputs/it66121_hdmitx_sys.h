@@ -25,6 +25,8 @@ public:
     void HDMITX_DevLoopProc();
     void HDMITX_SetOutput();
     void HDMITX_SetAudioOutput();
+    // Audio channels on while the sink takes audio, off otherwise.
+    void AudioModeDetect();
     // Reads and parses the sink's EDID into RxCapability; false when block 0
     // cannot be read or is not an EDID, or an extension cannot be read (then
     // rx_valid holds neither "parsed" nor "HDMI").

@@ -3,10 +3,12 @@
 #include "inputs/Drv_I2C0.h"
 #include "inputs/EdidBlock.h"
 #include "inputs/RegBankBits.h"
+#include "inputs/SiI9022.h"
 #include "inputs/it66121_sys.h"
 #include "inputs/ite6805_sys.h"
 #include "inputs/tarvo_it6602.h"
 #include "ledout/FpgaInputState.h"
+#include "ledout/MonitorProbe.h"
 #include "params/ConfigEngine.h"
 #include "params/ConfigItem.h"
 #include "params/DebugPrint.h"
@@ -105,8 +107,10 @@ tarvosource::tarvosource()
 tarvosource::~tarvosource()
 {
     stop();
-    if (readerRegistered_)
+    if (readerRegistered_) {
         FpgaInputState::setChipStateReader({});
+        MonitorProbe::setProbe({});
+    }
     if (i2c_fd >= 0)
         i2c->release(i2c_fd);
     delete it66121;
@@ -132,6 +136,8 @@ void tarvosource::prepare()
         QDir().mkpath(dir);
     // The FPGA side powers up only once the 0xD0 chip is set up.
     FpgaInputState::setChipStateReader([this] { return s5p210_state[0].load(); });
+    // The monitor transmitters sit on this bus; their probe needs no object.
+    MonitorProbe::setProbe(&SiI9022::check_9022);
     readerRegistered_ = true;
 }
 

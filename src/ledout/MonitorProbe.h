@@ -2,8 +2,8 @@
 #include <functional>
 
 // The probe of the local monitor transmitters, which live in the input
-// library above this one. The transmitter object registers it while it
-// exists; without one no transmitter answers.
+// library above this one. The input board manager registers it once it
+// holds the bus; before that no transmitter answers.
 class MonitorProbe {
 public:
     using Probe = std::function<int(int monitor)>;

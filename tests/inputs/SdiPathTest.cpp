@@ -302,6 +302,45 @@ TEST_F(SdiPath, AudioEnableProgramsNChannelStatusAndLpcmLayout)
     }
 }
 
+// The operations no path calls, through the transmitter's registers:
+// channels on and off by tx_audio_enable, a new rate in the channel status
+// only, and two-channel compressed audio.
+TEST_F(SdiPath, AudioChannelsRateUpdateAndCompressedAudio)
+{
+    ASSERT_TRUE(runUntilSdi(3));
+    it66121_hdmitx_sys& s = src().it66121->sys;
+    it66121_hdmitx_drv& d = src().it66121->drv;
+    d.HDMITX_EnableAudioOutput(0x80, 0, 96000, 6, 148500000);  // three pairs: 0xE0 = 0xC7
+    const struct {
+        uint8_t enable, e0, reset;
+    } modes[] = {{0, 0xC0, 0x14}, {1, 0xC7, 0x00}, {0, 0xC0, 0x14}};
+    for (const auto& m : modes) {
+        s.tx_audio_enable = m.enable;
+        s.AudioModeDetect();
+        EXPECT_EQ(tx().reg(0, 0xE0), m.e0) << int(m.enable);
+        EXPECT_EQ(tx().reg(0, 0x04) & 0x14, m.reset) << int(m.enable);
+    }
+    // Rate code and (~code << 4) | 0x0B; the N value stays 96 kHz's.
+    const struct {
+        uint32_t fs;
+        uint8_t cs3, cs4;
+    } rates[] = {{44100, 0x00, 0xFB}, {192000, 0x0E, 0x1B}, {32000, 0x03, 0xCB}};
+    for (const auto& r : rates) {
+        d.setHDMITX_UpdateChStatFs(r.fs);
+        EXPECT_EQ(tx().reg(1, 0x98), r.cs3) << r.fs;
+        EXPECT_EQ(tx().reg(1, 0x99), r.cs4) << r.fs;
+        EXPECT_EQ(tx().reg(1, 0x34), 0x30) << r.fs;
+        EXPECT_EQ(tx().reg(0, 0x0F) & 0x01, 0) << "bank 0 left selected";
+    }
+    d.setHDMITX_NLPCMAudio(0);
+    EXPECT_EQ(tx().reg(1, 0x91) & 0x04, 0x04) << "channel status: not PCM";
+    EXPECT_EQ(tx().reg(0, 0xE1), 0x01) << "one pair";
+    s.tx_audio_enable = 1;
+    s.AudioModeDetect();
+    EXPECT_EQ(tx().reg(0, 0xE0), 0xC1);
+    EXPECT_EQ(tx().reg(0, 0x04) & 0x14, 0);
+}
+
 TEST(It66121Audio, RateCodesNValuesAndClockLevels)
 {
     const std::pair<uint32_t, uint8_t> codes[] = {{32000, 3}, {44100, 0}, {48000, 2},   {88200, 8},  {96000, 10},

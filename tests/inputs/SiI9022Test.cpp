@@ -1,7 +1,7 @@
 #include "inputs/InputBoardFixture.h"
 
 #include "inputs/SiI9022.h"
-#include "ledout/MonitorProbe.h"
+#include "ledout/fpga_manage.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimRegisterChip.h"
 
@@ -28,17 +28,39 @@ TEST_F(MonitorTransmitter, ProbeKeepsOnlyItsMonitorsPresenceBit)
     EXPECT_EQ(reg(39), 0x81);
 }
 
-// The FPGA side probes through the transmitter while one exists.
-TEST_F(MonitorTransmitter, IsTheMonitorProbeWhileItExists)
-{
-    setReg(39, 0x81);
-    EXPECT_EQ(MonitorProbe::check(1), 1);
-    EXPECT_EQ(reg(39), 0x85);
+// The FPGA side's monitor probes the transmitter on the bus without any
+// transmitter object: state 3 moves on to 4 when it answers.
+class MonitorWithoutObject : public InputBoardFixture {
+protected:
+    void SetUp() override
     {
-        SiI9022 other;
+        InputBoardFixture::SetUp();
+        fpga_manage::pInstance()->softinit();
     }
-    EXPECT_EQ(MonitorProbe::check(0), 0) << "no transmitter object";
+    void TearDown() override
+    {
+        fpga_manage::destroyInstance();
+        InputBoardFixture::TearDown();
+    }
+    fpga_manage& m() { return *fpga_manage::pInstance(); }
+};
+
+TEST_F(MonitorWithoutObject, ReachesStateFourAndSetsItsPresenceBit)
+{
+    ASSERT_EQ(SiI9022::p_9022, nullptr);
+    setReg(39, 0x81);
+    sim().sii9022().setPresent(false);
+    m().check_monitor_change(1);
+    EXPECT_EQ(m().monitor_state[1], 3u) << "no transmitter answers";
+    EXPECT_EQ(reg(39), 0x81);
+    sim().sii9022().setPresent(true);
+    m().check_monitor_change(1);
+    EXPECT_EQ(m().monitor_state[1], 4u);
     EXPECT_EQ(reg(39), 0x85);
+    m().check_monitor_change(0);
+    EXPECT_EQ(m().monitor_state[0], 4u);
+    EXPECT_EQ(reg(39), 0x87);
+    EXPECT_EQ(SiI9022::p_9022, nullptr);
 }
 
 TEST_F(MonitorTransmitter, ProgrammesTimingDataEnableAndAviInfoFrame)
@@ -61,14 +83,18 @@ TEST_F(MonitorTransmitter, ProgrammesTimingDataEnableAndAviInfoFrame)
     EXPECT_EQ(sim().sii9022().reg(0x0E), 0x28);
     EXPECT_EQ(sim().sii9022().reg(0x14), 81);
     EXPECT_EQ(sim().sii9022().reg(0x18), 44);
-    EXPECT_EQ(sim().sii9022().reg(0xBD), 0x82);
-    // The last register of the programme was written after the AVI bytes.
+    // The programme opens with 0xC7, the 0xBC..0xBE access and 0x1E, and
+    // ends with 0x1A after the AVI bytes.
     const auto log = sim().sii9022().writeLog();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().first, 0x1A);
+    const std::vector<std::pair<uint8_t, uint8_t>> opening{
+        {0xC7, 0x00}, {0xBC, 0x01}, {0xBD, 0x82}, {0xBE, 0x25}, {0x1E, 0x00}};
+    ASSERT_GE(log.size(), opening.size());
+    const std::vector<std::pair<uint8_t, uint8_t>> first(log.begin(), log.begin() + 5);
+    EXPECT_EQ(first, opening);
+    EXPECT_EQ(log.back(), std::make_pair(uint8_t(0x1A), uint8_t(0x00)));
 }
 
-TEST_F(MonitorTransmitter, RefusesOnlyWhatDividesByZeroOrOverflowsARegister)
+TEST_F(MonitorTransmitter, RefusesARefreshOf0AndWhatARegisterCannotHold)
 {
     const struct {
         uint32_t h, v, refresh;
@@ -76,9 +102,10 @@ TEST_F(MonitorTransmitter, RefusesOnlyWhatDividesByZeroOrOverflowsARegister)
     } cases[] = {
         {1920, 1080, 60, true},        // a line of 895 is programmed as computed
         {4095, 2047, 1, true},
+        {1920, 1080, 655, true},       // 100 x refresh 65500, the largest word
         {1920, 1080, 0, false},        // divides by zero
-        {1920, 1080, 100000000, false},// line total 0
         {1920, 1080, 656, false},      // 100 x refresh above 16 bits
+        {1920, 1080, 100000000, false},// 100 x refresh far above 16 bits
         {640, 0, 1, false},            // line total 753012 above 16 bits
         {4096, 1080, 60, false},       // active width above 12 bits
         {1920, 2048, 60, false},       // active height above 11 bits
