@@ -2,8 +2,10 @@
 
 #include "params/RamLayout.h"
 #include "params/global.h"
+#include "ui/shell/L10n.h"
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/shell/ModePicker.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PanelFields.h"
@@ -13,7 +15,10 @@
 #include "ui/shell/PanelKeys.h"
 #include "ui/shell/PlaceholderPage.h"
 #include "ui/shell/NumberKeyboard.h"
+#include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TIP.h"
 #include "ui/shell/TextFit.h"
+#include "ui/shell/WrappedLabel.h"
 #include "ui/pages/registerPageMakers.h"
 
 #include <QAbstractButton>
@@ -72,7 +77,8 @@ bool cannotFit(const QWidget* widget, const QString& text)
 }
 
 // A text drawn unclipped in a font and a widget's alignment and wrapping
-// into a box of `inner`, on a canvas larger by a margin on every side.
+// into a box of `inner`, on a canvas larger by a margin on every side; a
+// WrappedLabel draws its own lines.
 QImage drawnText(const QWidget* widget, const QFont& font, const QString& text, const QSize& inner, int flags,
                  QColor ground, QColor pen)
 {
@@ -84,7 +90,11 @@ QImage drawnText(const QWidget* widget, const QFont& font, const QString& text, 
     QPainter p(&img);
     p.setFont(font);
     p.setPen(pen);
-    p.drawText(QRect(kCanvasMargin, kCanvasMargin, inner.width(), inner.height()), flags | Qt::TextDontClip, text);
+    const QRect box(kCanvasMargin, kCanvasMargin, inner.width(), inner.height());
+    if (const auto* wrapped = qobject_cast<const WrappedLabel*>(widget))
+        wrapped->drawText(p, box);
+    else
+        p.drawText(box, flags | Qt::TextDontClip, text);
     return img;
 }
 
@@ -390,6 +400,73 @@ TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
             steps.push_back(keys({PanelKeys::kBack}));
             run(steps);
         }
+    }
+}
+
+// The texts drawn outside the page walk: the in-use badge of the main
+// menu's mode picker, the USB notices, and a window box showing a crop,
+// whose crop number must stay in sight.
+TEST_F(PanelLookTest, PickerBadgeNoticesAndCropBoxAreWholeInEveryLanguage)
+{
+    registerPageMakers();
+    uint8_t* slot = ram().UserModeSlot[0];
+    slot[0] = slot[1] = 0xAA;
+    std::memcpy(slot + 2, ram().RamBlock + 896, 3200);
+    ram().RamBlock[RamLayout::kCurrentUserMode] = 1;
+    // Window 0 shows crop 40 of input 2 from crop row 0.
+    setU16(RamLayout::cropRow(0), static_cast<uint16_t>(RamLayout::kRowInUse | (39 << 8) | 2));
+    setU16(RamLayout::imageRecord(0) + RamLayout::kImgSelector, RamLayout::kSelectorCrop | 0);
+    syncShadow();
+    for (int lang = 0; lang < 5; ++lang) {
+        setLanguage(lang);
+        const std::string at = kLangNames[lang];
+        g_page_focus = PageFocus::MainWindow;
+        g_mainwindow->language_changed();
+        g_mainwindow->on_tools_clicked();
+        for (int i = 0; i < 2; ++i)
+            key(PanelKeys::kRight);
+        key(PanelKeys::kOk); // recall: the picker with slot 1 in use
+        QWidget* panel = g_mainwindow->picker()->panel();
+        ASSERT_NE(panel, nullptr);
+        int badges = 0;
+        for (QLabel* badge : panel->findChildren<QLabel*>("mode_using")) {
+            if (!badge->isVisibleTo(panel))
+                continue;
+            ++badges;
+            EXPECT_TRUE(badge->text() == L10n::pick(L10n::kUsing) || cannotFit(badge, badge->text()))
+                << at << " " << badge->text().toStdString();
+            expectLegible(badge, badge->text(), badge->contentsRect().size(), int(badge->alignment()), "picker " + at);
+        }
+        EXPECT_EQ(badges, 1) << at;
+        key(PanelKeys::kBack);
+        g_mainwindow->on_tools_clicked();
+
+        for (int kind : {3, 4, 5}) {
+            run({[kind]() { g_tip->tip_create(kind); },
+                 [&at, kind]() {
+                     const auto* text = g_tip->findChild<QLabel*>("tip_text");
+                     EXPECT_NE(text, nullptr);
+                     if (text)
+                         expectLegible(text, text->text(), text->contentsRect().size(),
+                                       int(text->alignment()) | Qt::TextWordWrap,
+                                       "notice " + std::to_string(kind) + " " + at);
+                     g_tip->hide();
+                     g_tip_flag = 0;
+                 }});
+        }
+
+        g_page_focus = PageOpener::parentOf(PageFocus::InputChoose);
+        run({[]() { PageOpener::open(PageFocus::InputChoose); },
+             [&at]() {
+                 const auto* name = PageTable::at(PageFocus::InputChoose)->pageWidget()->findChild<QLabel*>("image_name1");
+                 EXPECT_NE(name, nullptr);
+                 if (!name)
+                     return;
+                 EXPECT_TRUE(name->text().endsWith("40")) << at << " " << name->text().toStdString();
+                 expectLegible(name, name->text(), name->contentsRect().size(), int(name->alignment()),
+                               "window box " + at);
+             },
+             keys({PanelKeys::kBack})});
     }
 }
 
