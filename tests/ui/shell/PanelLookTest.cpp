@@ -76,11 +76,11 @@ bool cannotFit(const QWidget* widget, const QString& text)
     return false;
 }
 
-// A text drawn unclipped in a font and a widget's alignment and wrapping
-// into a box of `inner`, on a canvas larger by a margin on every side; a
-// WrappedLabel draws its own lines.
-QImage drawnText(const QWidget* widget, const QFont& font, const QString& text, const QSize& inner, int flags,
-                 QColor ground, QColor pen)
+// A text drawn unclipped in the widget's font (or the one given), alignment
+// and wrapping into a box of `inner`, on a canvas larger by a margin on
+// every side; a WrappedLabel draws its own lines.
+QImage drawnText(const QWidget* widget, const QString& text, const QSize& inner, int flags, QColor ground, QColor pen,
+                 const QFont* font = nullptr)
 {
     QImage img(inner.width() + 2 * kCanvasMargin, inner.height() + 2 * kCanvasMargin, QImage::Format_ARGB32);
     img.fill(ground);
@@ -88,7 +88,7 @@ QImage drawnText(const QWidget* widget, const QFont& font, const QString& text, 
     img.setDotsPerMeterX(qRound(widget->logicalDpiX() / 0.0254));
     img.setDotsPerMeterY(qRound(widget->logicalDpiY() / 0.0254));
     QPainter p(&img);
-    p.setFont(font);
+    p.setFont(font ? *font : widget->font());
     p.setPen(pen);
     const QRect box(kCanvasMargin, kCanvasMargin, inner.width(), inner.height());
     if (const auto* wrapped = qobject_cast<const WrappedLabel*>(widget))
@@ -98,27 +98,17 @@ QImage drawnText(const QWidget* widget, const QFont& font, const QString& text, 
     return img;
 }
 
-QImage drawnText(const QWidget* widget, const QString& text, const QSize& inner, int flags, QColor ground, QColor pen)
-{
-    return drawnText(widget, widget->font(), text, inner, flags, ground, pen);
-}
-
 // The ink that falls outside the box the text is shown in: what the panel
 // would cut off.
-int inkOutside(const QWidget* widget, const QFont& font, const QString& text, const QSize& inner, int flags)
+int inkOutside(const QWidget* widget, const QString& text, const QSize& inner, int flags, const QFont* font = nullptr)
 {
-    const QImage img = drawnText(widget, font, text, inner, flags, Qt::transparent, Qt::black);
+    const QImage img = drawnText(widget, text, inner, flags, Qt::transparent, Qt::black, font);
     const QRect box(kCanvasMargin, kCanvasMargin, inner.width(), inner.height());
     int outside = 0;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
             outside += !box.contains(x, y) && qAlpha(img.pixel(x, y)) > 96;
     return outside;
-}
-
-int inkOutside(const QWidget* widget, const QString& text, const QSize& inner, int flags)
-{
-    return inkOutside(widget, widget->font(), text, inner, flags);
 }
 
 // The ink a label draws in its rightmost columns, as the label draws it.
@@ -160,7 +150,7 @@ bool shrunkWithRoom(const QWidget* widget, const QString& text, const QSize& inn
     if (full.pixelSize() > 0 ? larger.pixelSize() > full.pixelSize() : larger.pointSizeF() > full.pointSizeF() + 0.01)
         return false;
     return QFontMetricsF(larger).horizontalAdvance(text) <= inner.width() &&
-           inkOutside(widget, larger, text, inner, flags) == 0;
+           inkOutside(widget, text, inner, flags, &larger) == 0;
 }
 
 // A text whole and legible: nothing cut outside the named exceptions, at
