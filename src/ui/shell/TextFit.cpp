@@ -25,6 +25,7 @@ const char* const kNominalFont = "nominalFont";
 const char* const kFittedFont = "fittedFont";
 const char* const kLooks = "textFitLooks";
 const char* const kFollowsChoice = "textFitFollowsChoice";
+const char* const kWholeText = "textFitWholeText";
 constexpr int kSmallestPixels = 7;
 // How opaque antialiased ink must be to count as cut where it falls
 // outside: fainter smoothing at a glyph's edge is not missed.
@@ -165,6 +166,7 @@ bool TextFit::setText(QLabel* label, const QString& text)
     const bool wrap = label->wordWrap();
     const Qt::Alignment align = label->alignment();
     const bool whole = fitFont(label, [&](const QFont& font) { return fits(font, text, box, wrap, align); });
+    label->setProperty(kWholeText, text); // what a refit starts from, not the elided text
     if (whole || wrap || text.contains(QLatin1Char('\n')))
         label->setText(text);
     else
@@ -215,7 +217,7 @@ void TextFit::setLooks(QWidget* widget, const QStringList& looks)
     if (!widget->property(kFittedFont).isValid())
         return;
     if (auto* label = qobject_cast<QLabel*>(widget))
-        setText(label, label->text());
+        setText(label, label->property(kWholeText).toString());
     else if (auto* button = qobject_cast<QAbstractButton*>(widget))
         setText(button, button->text());
 }
