@@ -3,6 +3,7 @@
 #include "params/KelRamPara.h"
 #include "ui/shell/L10n.h"
 #include "ui/shell/PageForm.h"
+#include "ui/shell/TextFit.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -85,7 +86,10 @@ void ModePicker::buildSlot(int i, bool save, int highlight)
     PageForm::setPixmap(icon, L10n::plainIcon(saved ? "mode_exist" : "mode_blank"));
     QLabel* using_ = PageForm::label(frame, "mode_using", QRect(7, 23, 36, 17), QString::fromLatin1(kUsingStyle));
     using_->setAlignment(Qt::AlignCenter);
-    using_->setText(L10n::pick(L10n::kUsing));
+    // Its style fixes a 7-pixel font: "Использовать" ends in "…" rather
+    // than being cut at both sides (a second line would fall under the
+    // slot's highlight).
+    TextFit::setElided(using_, L10n::pick(L10n::kUsing));
     using_->setVisible(inUse);
     QPushButton* button = PageForm::button(panel_, QByteArray::number(i).constData(), rect, QString());
     button->setFlat(true); // only its border (when highlighted) is drawn over the slot

@@ -5,6 +5,7 @@
 #include "ui/shell/PageBase.h"
 #include "ui/shell/PopupStack.h"
 #include "ui/shell/ShellGlobals.h"
+#include "ui/shell/WrappedLabel.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -71,13 +72,13 @@ void TIP::buildCheckMark()
 
 void TIP::buildMessage(int kind)
 {
-    auto* label = new QLabel(tip_frame);
+    auto* label = new WrappedLabel(tip_frame);
     label->setObjectName(QStringLiteral("tip_text"));
     label->setGeometry(5, 5, 200, 100);
     label->setStyleSheet(QStringLiteral("font: 15px"));
     label->setTextFormat(Qt::PlainText);
-    // Wrapped at word boundaries: the English texts are wider than the box.
-    label->setWordWrap(true);
+    // Wrapped, also after a comma with no space after it: the English and
+    // Russian texts are wider than the box.
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label->setText(L10n::pick(kind == 3 ? kUsbIn : kind == 4 ? kUsbOut : kUsbReading));
 }

@@ -2,8 +2,10 @@
 
 #include "params/RamLayout.h"
 #include "params/global.h"
+#include "ui/shell/L10n.h"
 #include "ui/shell/LockWindow.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/shell/ModePicker.h"
 #include "ui/shell/PageFocus.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/PanelFields.h"
@@ -13,15 +15,18 @@
 #include "ui/shell/PanelKeys.h"
 #include "ui/shell/PlaceholderPage.h"
 #include "ui/shell/NumberKeyboard.h"
+#include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TIP.h"
 #include "ui/shell/TextFit.h"
+#include "ui/shell/WrappedLabel.h"
 #include "ui/pages/registerPageMakers.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
-#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTextDocument>
 
@@ -37,9 +42,45 @@ const char* const kLangNames[5] = {"zh", "en", "ru", "vn", "tw"};
 
 const int kCanvasMargin = 40;
 
-// A text drawn unclipped in a widget's font, alignment and wrapping into a
-// box of `inner`, on a canvas larger by a margin on every side.
-QImage drawnText(const QWidget* widget, const QString& text, const QSize& inner, int flags, QColor ground, QColor pen)
+// Texts that cannot lie whole in their fixed fields even at 7 pixels, the
+// smallest legible size: labels show them elided with "…", choice boxes
+// cut them at their right end.
+const struct CannotFit {
+    const char* parent; // the start of its parent's name
+    const char* object;
+    const char* text;
+} kCannotFit[] = {
+    // The crop editor's 30-pixel word box: 7 px needs about 38.
+    {"frame_add", "label_crop", "Обрезать:"},
+    // The screen layout's 65-pixel field: 7 px needs about 70.
+    {"frame", "comboBox_P2P", "Nối ngang HD3,HD4"},
+    {"frame", "comboBox_P2P", "Ghép dọc HD3,HD4"},
+    // The in-use badges, whose styles fix 7 px: the word needs 46 to 51
+    // px, the input choice's badge is 30 wide and the mode picker's 36
+    // (a second line would fall under the slot's highlight).
+    {"source_frame", "label_using", "Использовать"},
+    {"mode_frame", "mode_using", "Использовать"},
+};
+
+// The text as shown, whole or elided from the listed text.
+bool cannotFit(const QWidget* widget, const QString& text)
+{
+    const QChar ellipsis(0x2026);
+    for (const CannotFit& c : kCannotFit) {
+        const QString full = QString::fromUtf8(c.text);
+        if (widget->objectName() == c.object && widget->parentWidget() &&
+            widget->parentWidget()->objectName().startsWith(c.parent) &&
+            (text == full || (text.endsWith(ellipsis) && full.startsWith(text.chopped(1)))))
+            return true;
+    }
+    return false;
+}
+
+// A text drawn unclipped in the widget's font (or the one given), alignment
+// and wrapping into a box of `inner`, on a canvas larger by a margin on
+// every side; a WrappedLabel draws its own lines.
+QImage drawnText(const QWidget* widget, const QString& text, const QSize& inner, int flags, QColor ground, QColor pen,
+                 const QFont* font = nullptr)
 {
     QImage img(inner.width() + 2 * kCanvasMargin, inner.height() + 2 * kCanvasMargin, QImage::Format_ARGB32);
     img.fill(ground);
@@ -47,17 +88,21 @@ QImage drawnText(const QWidget* widget, const QString& text, const QSize& inner,
     img.setDotsPerMeterX(qRound(widget->logicalDpiX() / 0.0254));
     img.setDotsPerMeterY(qRound(widget->logicalDpiY() / 0.0254));
     QPainter p(&img);
-    p.setFont(widget->font());
+    p.setFont(font ? *font : widget->font());
     p.setPen(pen);
-    p.drawText(QRect(kCanvasMargin, kCanvasMargin, inner.width(), inner.height()), flags | Qt::TextDontClip, text);
+    const QRect box(kCanvasMargin, kCanvasMargin, inner.width(), inner.height());
+    if (const auto* wrapped = qobject_cast<const WrappedLabel*>(widget))
+        wrapped->drawText(p, box);
+    else
+        p.drawText(box, flags | Qt::TextDontClip, text);
     return img;
 }
 
 // The ink that falls outside the box the text is shown in: what the panel
 // would cut off.
-int inkOutside(const QWidget* widget, const QString& text, const QSize& inner, int flags)
+int inkOutside(const QWidget* widget, const QString& text, const QSize& inner, int flags, const QFont* font = nullptr)
 {
-    const QImage img = drawnText(widget, text, inner, flags, Qt::transparent, Qt::black);
+    const QImage img = drawnText(widget, text, inner, flags, Qt::transparent, Qt::black, font);
     const QRect box(kCanvasMargin, kCanvasMargin, inner.width(), inner.height());
     int outside = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -66,9 +111,64 @@ int inkOutside(const QWidget* widget, const QString& text, const QSize& inner, i
     return outside;
 }
 
+// The ink a label draws in its rightmost columns, as the label draws it.
+int inkAtRightEdge(QLabel* label, int columns)
+{
+    const QRect contents = label->contentsRect();
+    const QImage img = label->grab(contents).toImage();
+    const QRgb ground = img.pixel(0, 0);
+    int ink = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = img.width() - columns; x < img.width(); ++x)
+            ink += std::abs(qGreen(img.pixel(x, y)) - qGreen(ground)) > 96;
+    return ink;
+}
+
+// The pixel size the widget's font draws at.
+qreal pixels(const QWidget* widget)
+{
+    const QFont font = widget->font();
+    return font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * widget->logicalDpiY() / 72.0;
+}
+
+// Whether a text shrunk below its widget's nominal font would also lie
+// whole one step larger: it was shrunk where its field had room.
+bool shrunkWithRoom(const QWidget* widget, const QString& text, const QSize& inner, int flags)
+{
+    // A widget shown in turns in other looks (a focus ring's) is fitted to
+    // the tightest of them, which its present look may not be.
+    const QVariant nominal = widget->property("nominalFont");
+    if (!nominal.isValid() || (flags & Qt::TextWordWrap) || text.contains(QLatin1Char('\n')) ||
+        !widget->property("textFitLooks").toStringList().isEmpty())
+        return false;
+    QFont larger = widget->font();
+    if (larger.pixelSize() > 0)
+        larger.setPixelSize(larger.pixelSize() + 1);
+    else
+        larger.setPointSizeF(larger.pointSizeF() + 0.5);
+    const QFont full = nominal.value<QFont>();
+    if (full.pixelSize() > 0 ? larger.pixelSize() > full.pixelSize() : larger.pointSizeF() > full.pointSizeF() + 0.01)
+        return false;
+    return QFontMetricsF(larger).horizontalAdvance(text) <= inner.width() &&
+           inkOutside(widget, text, inner, flags, &larger) == 0;
+}
+
+// A text whole and legible: nothing cut outside the named exceptions, at
+// least 7 pixels, and shrunk only as far as its field needs.
+void expectLegible(const QWidget* widget, const QString& text, const QSize& inner, int flags, const std::string& where)
+{
+    const std::string said = where + " " + widget->objectName().toStdString() + " \"" + text.toStdString() + "\" at " +
+                             std::to_string(pixels(widget)) + " px";
+    if (cannotFit(widget, text))
+        return;
+    EXPECT_EQ(inkOutside(widget, text, inner, flags), 0) << said;
+    EXPECT_GE(pixels(widget), 6.99) << said;
+    EXPECT_FALSE(shrunkWithRoom(widget, text, inner, flags)) << said << ": shrunk with room";
+}
+
 int inkOutside(const QLabel* label)
 {
-    return inkOutside(label, label->text(), label->contentsRect().size(),
+    return inkOutside(label, label->text(), TextFit::textBox(label),
                       int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0));
 }
 
@@ -131,48 +231,36 @@ protected:
         setU16(info + 4, 60);
     }
 
-    void expectLabelsFit(QWidget* page, const char* where, int lang, const char* skip = nullptr, bool someLabel = true)
+    void expectLabelsFit(QWidget* page, const char* where, int lang, bool someLabel = true)
     {
+        const std::string at = std::string(where) + " " + kLangNames[lang];
         int checked = 0;
         for (QLabel* label : page->findChildren<QLabel*>()) {
-            if (label->text().isEmpty() || !label->isVisibleTo(page) || label->objectName() == skip)
-                continue;
-            // The crop editor's 30-pixel word box cannot hold the Russian
-            // word at a legible size (7 px needs about 38).
-            if (label->objectName() == "label_crop" && label->text() == QString::fromUtf8("Обрезать:"))
+            if (label->text().isEmpty() || !label->isVisibleTo(page))
                 continue;
             if (label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text()))
                 continue; // drawn by the text document, not as one line
             ++checked;
-            EXPECT_EQ(inkOutside(label), 0) << where << " " << kLangNames[lang] << " "
-                                            << label->objectName().toStdString() << " \""
-                                            << label->text().toStdString() << "\" at "
-                                            << label->font().pointSizeF() << " pt / " << label->font().pixelSize()
-                                            << " px";
+            expectLegible(label, label->text(), TextFit::textBox(label),
+                          int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0), at);
         }
         for (QAbstractButton* button : page->findChildren<QAbstractButton*>()) {
             if (button->text().isEmpty() || !button->icon().isNull() || !button->isVisibleTo(page))
                 continue;
-            EXPECT_EQ(inkOutside(button, button->text(), TextFit::textBox(button), Qt::AlignCenter), 0)
-                << where << " " << kLangNames[lang] << " " << button->objectName().toStdString() << " \""
-                << button->text().toStdString() << "\" at " << button->font().pointSizeF() << " pt";
+            expectLegible(button, button->text(), TextFit::textBox(button), Qt::AlignCenter, at);
             EXPECT_TRUE(shownWhole(button, button->text())) << where << " " << button->text().toStdString();
         }
         for (QComboBox* box : page->findChildren<QComboBox*>()) {
             if (!box->isVisibleTo(page))
                 continue;
-            const QSignalBlocker quiet(box);
+            // Each choice as the box shows it: fitted when it is set.
             const int shown = box->currentIndex();
             for (int i = 0; i < box->count(); ++i) {
-                // The screen layout's 65-pixel field cannot hold the
-                // Vietnamese joins even at 5 pt (about 70 px).
-                if (box->objectName() == "comboBox_P2P" && box->itemText(i).endsWith(" HD3,HD4"))
-                    continue;
-                EXPECT_EQ(inkOutside(box, box->itemText(i), TextFit::textBox(box), Qt::AlignLeft | Qt::AlignVCenter), 0)
-                    << where << " " << kLangNames[lang] << " " << box->objectName().toStdString() << " \""
-                    << box->itemText(i).toStdString() << "\"";
                 box->setCurrentIndex(i);
-                EXPECT_TRUE(shownWhole(box, box->itemText(i))) << where << " " << box->itemText(i).toStdString();
+                expectLegible(box, box->itemText(i), TextFit::textBox(box), Qt::AlignLeft | Qt::AlignVCenter, at);
+                if (!cannotFit(box, box->itemText(i))) {
+                    EXPECT_TRUE(shownWhole(box, box->itemText(i))) << where << " " << box->itemText(i).toStdString();
+                }
             }
             box->setCurrentIndex(shown);
         }
@@ -183,7 +271,7 @@ protected:
 
     // The longest texts the pages show: every input with a 4K signal, HDMI1
     // with its fortieth crop (4K too) shown by window 0, and user mode 1
-    // saved with three-digit values.
+    // saved with three-digit values and in use.
     void longestPageTexts()
     {
         for (int source = 0; source < 6; ++source)
@@ -198,6 +286,7 @@ protected:
         uint8_t* slot = ram().UserModeSlot[0];
         slot[0] = slot[1] = 0xAA;
         std::memcpy(slot + 2, ram().RamBlock + 896, 3200);
+        ram().RamBlock[RamLayout::kCurrentUserMode] = 1;
         syncShadow();
     }
 
@@ -246,22 +335,21 @@ TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
             const auto check = [this, focus, lang](const std::string& at) {
                 PageBase* page = PageTable::at(focus);
                 ASSERT_NE(page, nullptr) << at;
-                // The in-use badge's style sheet fixes a 7-pixel font.
-                expectLabelsFit(page->pageWidget(), at.c_str(), lang, "label_using");
+                expectLabelsFit(page->pageWidget(), at.c_str(), lang);
                 // The control tool sets the language while the page is open:
                 // the page fits its texts again, now on widgets already shown.
                 setU16(RamLayout::kLcdLanguage, uint16_t(lang));
                 RamLayout::setU16(ram().RamShadow, RamLayout::kLcdLanguage, uint16_t(lang + 1));
                 page->syncUpdate(0);
                 syncShadow();
-                expectLabelsFit(page->pageWidget(), (at + " again").c_str(), lang, "label_using");
+                expectLabelsFit(page->pageWidget(), (at + " again").c_str(), lang);
                 // A page made of steps holds each step's texts too.
                 for (QStackedWidget* stack : page->pageWidget()->findChildren<QStackedWidget*>()) {
                     const int shown = stack->currentIndex();
                     for (int i = 0; i < stack->count(); ++i) {
                         stack->setCurrentIndex(i);
                         const std::string step = at + " step page " + std::to_string(i);
-                        expectLabelsFit(stack->widget(i), step.c_str(), lang, nullptr, false);
+                        expectLabelsFit(stack->widget(i), step.c_str(), lang, false);
                     }
                     stack->setCurrentIndex(shown);
                 }
@@ -274,7 +362,7 @@ TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
                 continue;
             }
             std::vector<Step> steps{[focus]() { PageOpener::open(focus); },
-                                    [this, focus, check, where, &editors]() {
+                                    [this, focus, lang, check, where, &editors]() {
                                         check(where);
                                         const auto editor = editors.find(focus);
                                         if (editor == editors.end())
@@ -282,6 +370,13 @@ TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
                                         for (int code : editor->second.first)
                                             key(code);
                                         check(where + " editor");
+                                        // The rate's word ends short of the rate's box, which
+                                        // starts where the label ends.
+                                        if (auto* freq = PageTable::at(focus)->pageWidget()->findChild<QLabel*>(
+                                                "label_freq")) {
+                                            EXPECT_EQ(inkAtRightEdge(freq, 2), 0)
+                                                << kLangNames[lang] << " " << freq->text().toStdString();
+                                        }
                                         for (int i = 0; i < editor->second.second; ++i)
                                             key(PanelKeys::kBack);
                                     }};
@@ -295,6 +390,73 @@ TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
             steps.push_back(keys({PanelKeys::kBack}));
             run(steps);
         }
+    }
+}
+
+// The texts drawn outside the page walk: the in-use badge of the main
+// menu's mode picker, the USB notices, and a window box showing a crop,
+// whose crop number must stay in sight.
+TEST_F(PanelLookTest, PickerBadgeNoticesAndCropBoxAreWholeInEveryLanguage)
+{
+    registerPageMakers();
+    uint8_t* slot = ram().UserModeSlot[0];
+    slot[0] = slot[1] = 0xAA;
+    std::memcpy(slot + 2, ram().RamBlock + 896, 3200);
+    ram().RamBlock[RamLayout::kCurrentUserMode] = 1;
+    // Window 0 shows crop 40 of input 2 from crop row 0.
+    setU16(RamLayout::cropRow(0), static_cast<uint16_t>(RamLayout::kRowInUse | (39 << 8) | 2));
+    setU16(RamLayout::imageRecord(0) + RamLayout::kImgSelector, RamLayout::kSelectorCrop | 0);
+    syncShadow();
+    for (int lang = 0; lang < 5; ++lang) {
+        setLanguage(lang);
+        const std::string at = kLangNames[lang];
+        g_page_focus = PageFocus::MainWindow;
+        g_mainwindow->language_changed();
+        g_mainwindow->on_tools_clicked();
+        for (int i = 0; i < 2; ++i)
+            key(PanelKeys::kRight);
+        key(PanelKeys::kOk); // recall: the picker with slot 1 in use
+        QWidget* panel = g_mainwindow->picker()->panel();
+        ASSERT_NE(panel, nullptr);
+        int badges = 0;
+        for (QLabel* badge : panel->findChildren<QLabel*>("mode_using")) {
+            if (!badge->isVisibleTo(panel))
+                continue;
+            ++badges;
+            EXPECT_TRUE(badge->text() == L10n::pick(L10n::kUsing) || cannotFit(badge, badge->text()))
+                << at << " " << badge->text().toStdString();
+            expectLegible(badge, badge->text(), badge->contentsRect().size(), int(badge->alignment()), "picker " + at);
+        }
+        EXPECT_EQ(badges, 1) << at;
+        key(PanelKeys::kBack);
+        g_mainwindow->on_tools_clicked();
+
+        for (int kind : {3, 4, 5}) {
+            run({[kind]() { g_tip->tip_create(kind); },
+                 [&at, kind]() {
+                     const auto* text = g_tip->findChild<QLabel*>("tip_text");
+                     EXPECT_NE(text, nullptr);
+                     if (text)
+                         expectLegible(text, text->text(), text->contentsRect().size(),
+                                       int(text->alignment()) | Qt::TextWordWrap,
+                                       "notice " + std::to_string(kind) + " " + at);
+                     g_tip->hide();
+                     g_tip_flag = 0;
+                 }});
+        }
+
+        g_page_focus = PageOpener::parentOf(PageFocus::InputChoose);
+        run({[]() { PageOpener::open(PageFocus::InputChoose); },
+             [&at]() {
+                 const auto* name = PageTable::at(PageFocus::InputChoose)->pageWidget()->findChild<QLabel*>("image_name1");
+                 EXPECT_NE(name, nullptr);
+                 if (!name)
+                     return;
+                 EXPECT_TRUE(name->text().endsWith("40")) << at << " " << name->text().toStdString();
+                 expectLegible(name, name->text(), name->contentsRect().size(), int(name->alignment()),
+                               "window box " + at);
+             },
+             keys({PanelKeys::kBack})});
     }
 }
 

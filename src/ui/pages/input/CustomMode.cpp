@@ -140,7 +140,7 @@ void CustomMode::language_changed()
     label_title->setText(L10n::pick(kTitle));
     TextFit::setText(Button_delete, L10n::pick(kDelete));
     TextFit::setText(Button_use, L10n::pick(kUse));
-    label_using->setText(L10n::pick(L10n::kUsing));
+    TextFit::setText(label_using, L10n::pick(L10n::kUsing));
     label_blank->setText(L10n::pick(kBlank));
 }
 

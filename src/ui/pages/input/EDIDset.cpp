@@ -110,6 +110,9 @@ void EDIDset::buildForm()
     lineEdit_H = PageForm::field(frame_add, "lineEdit_H", QRect(130, 20, 40, 16), QString());
     label_freq = PageForm::label(frame_add, "label_freq", QRect(170, 22, 60, 12), white, 7);
     label_freq->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The rate's box starts where the label ends: a right-aligned word
+    // keeps the 2-pixel gap the other labels have from their fields.
+    label_freq->setIndent(2);
     label_rate = PageForm::label(frame_add, "label_rate", QRect(230, 20, 40, 16), QString(), 7);
     label_rate->setAlignment(Qt::AlignCenter);
     for (My_lineEdit* f : {lineEdit_W, lineEdit_H}) {

@@ -46,6 +46,7 @@ const char* const kGridOrange = "#frame{border:1px solid rgb(255,171,84);}";
 const char* const kEntryInUse = "#source_frame{border:1px solid #00D65B;border-radius:5px;}";
 const char* const kEntryRest = "#source_frame{border:1px solid #CCCCCC;border-radius:5px;}";
 const char* const kEntryFocus = "#source_frame{border:1px solid #FFAB54;border-radius:5px;}";
+const char* const kCropNameStyle = "font: 7px";
 const char* const kBadge = "background-color: #00D65B;color: rgb(255, 255, 255);font: 7px;border-radius:5px;";
 const char* const kEntryText = "color: rgb(255, 255, 255)";
 const char* const kBoxColours[6] = {"#867AE9", "#005A8D", "#39A9CB", "#EBA83A", "#FF96AD", "#D5E5FF"};
@@ -180,10 +181,19 @@ void InputChoose::TextCreate(int image)
     if (image < 0 || image >= RamLayout::kWindows || !imageNames_[image])
         return;
     const WindowSource ws = WindowSource::of(block(), image);
-    QString text = sourceinfo::get_source_name_by_sourceid(static_cast<uint8_t>(ws.source));
-    if (ws.crop && ws.cropValid)
-        text = CropNames::boxName(text, ws.cropNumber);
-    imageNames_[image]->setText(text);
+    const QString text = sourceinfo::get_source_name_by_sourceid(static_cast<uint8_t>(ws.source));
+    QLabel* name = imageNames_[image];
+    if (!(ws.crop && ws.cropValid)) {
+        name->setStyleSheet(QString());
+        name->setText(text);
+        return;
+    }
+    // A crop's name is wider than the 30-pixel label at the box's 9-pixel
+    // font (fixed by the box's style sheet): it takes the smallest legible
+    // size, and its source name gives way before the crop number.
+    name->setStyleSheet(QString::fromLatin1(kCropNameStyle));
+    name->ensurePolished();
+    name->setText(CropNames::boxName(name->fontMetrics(), name->contentsRect().width(), text, ws.cropNumber));
 }
 
 void InputChoose::imagemenu()
@@ -315,7 +325,7 @@ void InputChoose::initSource()
         if (used) {
             QLabel* badge = PageForm::label(entry, "label_using", QRect(60, 0, 30, 12), kBadge);
             badge->setAlignment(Qt::AlignCenter);
-            badge->setText(L10n::pick(kInUse));
+            TextFit::setElided(badge, L10n::pick(kInUse)); // its style fixes 7 px
         }
     }
     grid_->show();
