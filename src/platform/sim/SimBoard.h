@@ -18,6 +18,7 @@ class SimI2cBus;
 class SimMtd;
 class SimSerial;
 class SimHid;
+class SimStateWriter;
 
 // The simulated board: the buses, the register window and the simulated
 // chips on them, all living under one root folder. Files of its own are kept
@@ -57,7 +58,12 @@ public:
     void addStateWriter(const std::string& name, StateWriter writer);
     void removeStateWriter(const std::string& name);
     QJsonObject state() const;
+    // Writes state.json now: complete, through a temporary file renamed
+    // over it (not flushed to the disk: it is a view, not the device's data).
     bool writeState() const;
+    // A change the file should show soon: written by the board's writer
+    // thread a little later, many changes in one write (SimStateWriter).
+    void stateChanged();
 
     // Owns a simulated chip for the board's lifetime.
     template <class T, class... Args>
@@ -87,6 +93,9 @@ private:
     std::map<std::string, std::unique_ptr<SimI2cBus>> i2c_;
     mutable std::mutex lock_;
     std::map<std::string, StateWriter> stateWriters_;
+    // One write at a time, so an older state never lands after a newer one.
+    mutable std::mutex writeLock_;
+    std::unique_ptr<SimStateWriter> changeWriter_;
     std::vector<std::shared_ptr<void>> owned_;
 };
 
