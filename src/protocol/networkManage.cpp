@@ -56,9 +56,12 @@ void networkManage::acceptThread()
     std::vector<pollfd> fds;
     while (!stopping()) {
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        // A client with frames still waiting is not read: its socket holds
+        // the rest of a flood until its turns have come.
         for (const auto& c : clients_)
-            fds.push_back(pollfd{c.first, short(POLLIN | (c.second->queued.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), settings_.pollMs) > 0) {
+            fds.push_back(pollfd{c.first, short((c.second->waiting.empty() ? POLLIN : 0) |
+                                                (c.second->queued.empty() ? 0 : POLLOUT)), 0});
+        if (::poll(fds.data(), fds.size(), anyWaiting() ? 0 : settings_.pollMs) > 0) {
             for (size_t i = 1; i < fds.size(); ++i) {
                 auto it = clients_.find(fds[i].fd);
                 if (!fds[i].revents || it == clients_.end())
@@ -66,13 +69,14 @@ void networkManage::acceptThread()
                 Client& c = *it->second;
                 if ((fds[i].revents & POLLOUT) && !flush(c))
                     c.dropped = true;
-                if (!c.dropped && (fds[i].revents & ~POLLOUT) && !readClient(c))
+                if (!c.dropped && c.waiting.empty() && (fds[i].revents & ~POLLOUT) && !readClient(c))
                     c.dropped = true;
             }
             closeDropped();
             if (fds[0].revents & POLLIN)
                 acceptOne();
         }
+        serveInTurn();
         servicePass();
         closeDropped();
     }
@@ -101,7 +105,9 @@ void networkManage::acceptOne()
 // the one silent longest make room.
 void networkManage::evictOne()
 {
-    const auto rank = [](const Client& c) { return std::make_pair(c.spoken, c.spoken ? c.lastHeard : c.accepted); };
+    const auto rank = [](const Client& c) {
+        return std::make_pair(c.frames > 0, c.frames > 0 ? c.lastHeard : c.accepted);
+    };
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it)
         if (victim == clients_.end() || rank(*it->second) < rank(*victim->second))
@@ -109,7 +115,7 @@ void networkManage::evictOne()
     if (victim == clients_.end())
         return;
     std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(),
-                 victim->second->spoken ? "silent longest" : "never sent a frame");
+                 victim->second->frames ? "silent longest" : "never sent a frame");
     ::close(victim->first);
     clients_.erase(victim);
 }
@@ -135,14 +141,35 @@ bool networkManage::readClient(Client& c)
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.lastHeard = ++heard_;
-    LinkPeer peer;
-    peer.fd = c.fd;
-    peer.key = c.key;
-    c.assembler.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) {
-        c.spoken = true;
-        onWireFrame(w, n, peer);
+    c.assembler.feed(buf, size_t(got), [&c](const uint8_t* w, size_t n) {
+        ++c.frames;
+        c.waiting.emplace_back(w, w + n);
     });
     return true;
+}
+
+bool networkManage::anyWaiting() const
+{
+    for (const auto& c : clients_)
+        if (!c.second->waiting.empty() && !c.second->dropped)
+            return true;
+    return false;
+}
+
+// A flood from one client then delays another by one frame's work a pass.
+void networkManage::serveInTurn()
+{
+    for (auto& entry : clients_) {
+        Client& c = *entry.second;
+        if (c.waiting.empty() || c.dropped)
+            continue;
+        const std::vector<uint8_t> frame = std::move(c.waiting.front());
+        c.waiting.pop_front();
+        LinkPeer peer;
+        peer.fd = c.fd;
+        peer.key = c.key;
+        onWireFrame(frame.data(), frame.size(), peer);
+    }
 }
 
 bool networkManage::flush(Client& c)
