@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -100,13 +101,17 @@ void networkManage::acceptOne()
 
 // Every slot is taken. A connection that has never sent a whole frame
 // goes first, the oldest of them: a burst of idle or half-open
-// connections then only replaces its own kind, and a tool that asks now
-// and then keeps its connection. Only when every client has spoken does
-// the one silent longest make room.
+// connections then only replaces its own kind. Next a connection that has
+// sent one frame, the newest of them: connections that ask once and go
+// quiet then replace each other, and a tool that keeps asking (or asked
+// once before they came) keeps its place. Only when every client has sent
+// two frames or more does the one silent longest make room, so a new tool
+// always gets in.
 void networkManage::evictOne()
 {
     const auto rank = [](const Client& c) {
-        return std::make_pair(c.frames > 0, c.frames > 0 ? c.lastHeard : c.accepted);
+        const int tier = c.frames < 2 ? int(c.frames) : 2;
+        return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
     };
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it)
@@ -114,8 +119,9 @@ void networkManage::evictOne()
             victim = it;
     if (victim == clients_.end())
         return;
+    static const char* const kWhy[] = {"never sent a frame", "sent one frame, newest", "silent longest"};
     std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(),
-                 victim->second->frames ? "silent longest" : "never sent a frame");
+                 kWhy[std::min<uint64_t>(victim->second->frames, 2)]);
     ::close(victim->first);
     clients_.erase(victim);
 }

@@ -20,9 +20,9 @@ namespace kel::protocol {
 // its last read are served); sockets are non-blocking, what a client does
 // not take at once waits in its own bounded queue (a client whose queue
 // passes the bound is closed); and a connection arriving while every slot
-// is taken replaces a connection that has never sent a whole frame (the
-// oldest such one) or, when every client has spoken, the client silent
-// longest.
+// is taken replaces, in this order, the oldest connection that has never
+// sent a whole frame, the newest that has sent only one, or the client
+// silent longest.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
