@@ -205,8 +205,14 @@ bool SimBoard::writeState() const
 {
     if (!PathMap::writesInsideRoot(statePath()))
         return false;
-    std::lock_guard<std::mutex> l(writeLock_);
+    // The chips are asked before the file's lock is taken: a caller may
+    // hold a lock of its own that a chip's state needs.
+    const uint64_t taken = ++statesTaken_;
     const QByteArray json = QJsonDocument(state()).toJson();
+    std::lock_guard<std::mutex> l(writeLock_);
+    if (taken < lastWritten_)
+        return true;
+    lastWritten_ = taken;
     const std::string temp = statePath() + ".tmp";
     // A link planted at the temporary name is not followed.
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);

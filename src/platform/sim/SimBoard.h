@@ -2,6 +2,7 @@
 #include <QJsonObject>
 #include <QVariant>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -93,8 +94,11 @@ private:
     std::map<std::string, std::unique_ptr<SimI2cBus>> i2c_;
     mutable std::mutex lock_;
     std::map<std::string, StateWriter> stateWriters_;
-    // One write at a time, so an older state never lands after a newer one.
+    // Guards the file and lastWritten_: one write at a time, and a state
+    // taken before the one written last is dropped, never written over it.
     mutable std::mutex writeLock_;
+    mutable std::atomic<uint64_t> statesTaken_{0};
+    mutable uint64_t lastWritten_ = 0;
     std::unique_ptr<SimStateWriter> changeWriter_;
     std::vector<std::shared_ptr<void>> owned_;
 };
