@@ -85,11 +85,17 @@ void SimUsbEventSource::insertStick()
 
 void SimUsbEventSource::removeStick()
 {
+    moveStickAside();
     push(stickEvent(UsbEvent::Action::Remove, true));
     push(stickEvent(UsbEvent::Action::Remove, false));
-    // Only ever folders under the simulated root. The program no longer
-    // sees the stick's folder; its files wait beside the board's own files
-    // for the next insert (one pulled stick is kept: the last).
+}
+
+// Only ever folders under the simulated root. The program no longer sees
+// the stick's folder, as on the device once the kernel has removed it; its
+// files wait beside the board's own files for the next insert (one pulled
+// stick is kept: the last).
+void SimUsbEventSource::moveStickAside()
+{
     if (PathMap::isIdentity())
         return;
     const std::string mount = PathMap::host(std::string(kMountPoint));
@@ -104,7 +110,8 @@ void SimUsbEventSource::removeStick()
             ::unlink(pulled.c_str());
     }
     if (::rename(mount.c_str(), pulled.c_str()) != 0)
-        QDir(QString::fromStdString(mount)).removeRecursively();
+        std::fprintf(stderr, "pulled stick: %s could not be moved to %s, left in place\n", mount.c_str(),
+                     pulled.c_str());
 }
 
 void SimUsbEventSource::push(const UsbEvent& event)

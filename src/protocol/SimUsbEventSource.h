@@ -27,13 +27,14 @@ public:
     // Brings back the folder of the stick pulled last, or creates an empty
     // one, then queues the disk and partition adds.
     void insertStick();
-    // Queues the partition and disk removals, then moves the folder aside.
+    // Moves the folder aside, then queues the partition and disk removals.
     void removeStick();
     void push(const UsbEvent& event);
     bool wait(UsbEvent& event, int timeoutMs) override;
 
 private:
     bool takeQueued(UsbEvent& event);
+    static void moveStickAside();
     void readControlPipe();
     static int openControlPipe(const std::string& fifo);
     void runControlLine(const QByteArray& line);
