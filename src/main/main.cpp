@@ -2,6 +2,7 @@
 #include "params/ConfigEngine.h"
 #include "params/SyncUpdate.h"
 #include "platform/Board.h"
+#include "platform/PathMap.h"
 #include "platform/SignalRelay.h"
 #include "platform/sim/SimBoard.h"
 
@@ -9,7 +10,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -32,6 +35,22 @@ void writeSimState()
         sim->writeState();
 }
 
+// With XDG_RUNTIME_DIR unset, Qt makes a runtime folder of its own in the
+// system's temporary folder. On the simulated board nothing is made outside
+// the root: the program names a folder under it (mode 0700, as Qt wants).
+void keepRuntimeFolderInRoot()
+{
+    const char* set = std::getenv("XDG_RUNTIME_DIR");
+    if (!kel::platform::Board::sim() || (set && *set))
+        return;
+    const std::string folder = kel::platform::PathMap::host(std::string("/sim/runtime"));
+    if (!kel::platform::PathMap::writesInsideRoot(folder))
+        return;
+    ::mkdir(folder.c_str(), 0700);
+    if (::chmod(folder.c_str(), 0700) == 0)
+        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,6 +61,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kelT57N: %s\n", error.c_str());
         return 2;
     }
+    keepRuntimeFolderInRoot();
     holdSignals(SIG_BLOCK);
     AppStartup::beforeApplication();
     QApplication app(argc, argv);

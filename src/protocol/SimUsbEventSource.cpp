@@ -19,6 +19,7 @@ using kel::platform::PathMap;
 
 const char* const SimUsbEventSource::kMountPoint = StoreFolders::kUsbStickDir;
 const char* const SimUsbEventSource::kControlPipe = "/sim/usb-events";
+const char* const SimUsbEventSource::kPulledStick = "/sim/usb-stick";
 
 namespace {
 const char* const kStickDevpath = "/devices/platform/soc/usb1/1-1/1-1:1.0/host0/block/sda";
@@ -71,18 +72,46 @@ SimUsbEventSource::~SimUsbEventSource()
 
 void SimUsbEventSource::insertStick()
 {
-    QDir().mkpath(PathMap::host(QString::fromLatin1(kMountPoint)));
+    const std::string mount = PathMap::host(std::string(kMountPoint));
+    const std::string pulled = PathMap::host(std::string(kPulledStick));
+    struct stat st;
+    // The stick pulled last comes back with its files.
+    if (!PathMap::isIdentity() && ::lstat(mount.c_str(), &st) != 0 && ::lstat(pulled.c_str(), &st) == 0)
+        ::rename(pulled.c_str(), mount.c_str());
+    QDir().mkpath(QString::fromStdString(mount));
     push(stickEvent(UsbEvent::Action::Add, false));
     push(stickEvent(UsbEvent::Action::Add, true));
 }
 
 void SimUsbEventSource::removeStick()
 {
+    moveStickAside();
     push(stickEvent(UsbEvent::Action::Remove, true));
     push(stickEvent(UsbEvent::Action::Remove, false));
-    // Only ever a folder under the simulated root.
-    if (!PathMap::isIdentity())
-        QDir(PathMap::host(QString::fromLatin1(kMountPoint))).removeRecursively();
+}
+
+// Only ever folders under the simulated root. The program no longer sees
+// the stick's folder, as on the device once the kernel has removed it; its
+// files wait beside the board's own files for the next insert (one pulled
+// stick is kept: the last).
+void SimUsbEventSource::moveStickAside()
+{
+    if (PathMap::isIdentity())
+        return;
+    const std::string mount = PathMap::host(std::string(kMountPoint));
+    const std::string pulled = PathMap::host(std::string(kPulledStick));
+    struct stat st;
+    if (::lstat(mount.c_str(), &st) != 0)
+        return;
+    if (::lstat(pulled.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            QDir(QString::fromStdString(pulled)).removeRecursively();
+        else
+            ::unlink(pulled.c_str());
+    }
+    if (::rename(mount.c_str(), pulled.c_str()) != 0)
+        std::fprintf(stderr, "pulled stick: %s could not be moved to %s, left in place\n", mount.c_str(),
+                     pulled.c_str());
 }
 
 void SimUsbEventSource::push(const UsbEvent& event)

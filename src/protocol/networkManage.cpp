@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -56,9 +57,12 @@ void networkManage::acceptThread()
     std::vector<pollfd> fds;
     while (!stopping()) {
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        // A client with frames still waiting is not read: its socket holds
+        // the rest of a flood until its turns have come.
         for (const auto& c : clients_)
-            fds.push_back(pollfd{c.first, short(POLLIN | (c.second->queued.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), settings_.pollMs) > 0) {
+            fds.push_back(pollfd{c.first, short((c.second->waiting.empty() ? POLLIN : 0) |
+                                                (c.second->queued.empty() ? 0 : POLLOUT)), 0});
+        if (::poll(fds.data(), fds.size(), anyWaiting() ? 0 : settings_.pollMs) > 0) {
             for (size_t i = 1; i < fds.size(); ++i) {
                 auto it = clients_.find(fds[i].fd);
                 if (!fds[i].revents || it == clients_.end())
@@ -66,13 +70,14 @@ void networkManage::acceptThread()
                 Client& c = *it->second;
                 if ((fds[i].revents & POLLOUT) && !flush(c))
                     c.dropped = true;
-                if (!c.dropped && (fds[i].revents & ~POLLOUT) && !readClient(c))
+                if (!c.dropped && c.waiting.empty() && (fds[i].revents & ~POLLOUT) && !readClient(c))
                     c.dropped = true;
             }
             closeDropped();
             if (fds[0].revents & POLLIN)
                 acceptOne();
         }
+        serveInTurn();
         servicePass();
         closeDropped();
     }
@@ -96,20 +101,27 @@ void networkManage::acceptOne()
 
 // Every slot is taken. A connection that has never sent a whole frame
 // goes first, the oldest of them: a burst of idle or half-open
-// connections then only replaces its own kind, and a tool that asks now
-// and then keeps its connection. Only when every client has spoken does
-// the one silent longest make room.
+// connections then only replaces its own kind. Next a connection that has
+// sent one frame, the newest of them: connections that ask once and go
+// quiet then replace each other, and a tool that keeps asking (or asked
+// once before they came) keeps its place. Only when every client has sent
+// two frames or more does the one silent longest make room, so a new tool
+// always gets in.
 void networkManage::evictOne()
 {
-    const auto rank = [](const Client& c) { return std::make_pair(c.spoken, c.spoken ? c.lastHeard : c.accepted); };
+    const auto rank = [](const Client& c) {
+        const int tier = c.frames < 2 ? int(c.frames) : 2;
+        return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
+    };
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it)
         if (victim == clients_.end() || rank(*it->second) < rank(*victim->second))
             victim = it;
     if (victim == clients_.end())
         return;
+    static const char* const kWhy[] = {"never sent a frame", "sent one frame, newest", "silent longest"};
     std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(),
-                 victim->second->spoken ? "silent longest" : "never sent a frame");
+                 kWhy[std::min<uint64_t>(victim->second->frames, 2)]);
     ::close(victim->first);
     clients_.erase(victim);
 }
@@ -135,14 +147,35 @@ bool networkManage::readClient(Client& c)
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.lastHeard = ++heard_;
-    LinkPeer peer;
-    peer.fd = c.fd;
-    peer.key = c.key;
-    c.assembler.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) {
-        c.spoken = true;
-        onWireFrame(w, n, peer);
+    c.assembler.feed(buf, size_t(got), [&c](const uint8_t* w, size_t n) {
+        ++c.frames;
+        c.waiting.emplace_back(w, w + n);
     });
     return true;
+}
+
+bool networkManage::anyWaiting() const
+{
+    for (const auto& c : clients_)
+        if (!c.second->waiting.empty() && !c.second->dropped)
+            return true;
+    return false;
+}
+
+// A flood from one client then delays another by one frame's work a pass.
+void networkManage::serveInTurn()
+{
+    for (auto& entry : clients_) {
+        Client& c = *entry.second;
+        if (c.waiting.empty() || c.dropped)
+            continue;
+        const std::vector<uint8_t> frame = std::move(c.waiting.front());
+        c.waiting.pop_front();
+        LinkPeer peer;
+        peer.fd = c.fd;
+        peer.key = c.key;
+        onWireFrame(frame.data(), frame.size(), peer);
+    }
 }
 
 bool networkManage::flush(Client& c)

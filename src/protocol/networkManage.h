@@ -3,9 +3,11 @@
 #include "protocol/FrameAssembler.h"
 #include "protocol/LinkSettings.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kel::protocol {
 
@@ -13,11 +15,14 @@ namespace kel::protocol {
 // while the TCP link is switched on. Many clients at once, each with its
 // own capped receive buffer; an answer goes to the client that asked, a
 // card answer to the client of the last pass-through request. No client can
-// hold the link thread: sockets are non-blocking, what a client does not
-// take at once waits in its own bounded queue (a client whose queue passes
-// the bound is closed), and a connection arriving while every slot is taken
-// replaces a connection that has never sent a whole frame (the oldest such
-// one) or, when every client has spoken, the client silent longest.
+// hold the link thread: clients are served in turn, one whole frame each
+// per loop pass (a client's socket is read again only when the frames of
+// its last read are served); sockets are non-blocking, what a client does
+// not take at once waits in its own bounded queue (a client whose queue
+// passes the bound is closed); and a connection arriving while every slot
+// is taken replaces, in this order, the oldest connection that has never
+// sent a whole frame, the newest that has sent only one, or the client
+// silent longest.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -38,9 +43,10 @@ private:
         std::string key;
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
+        std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served
         uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
-        bool spoken = false;      // it has sent a whole frame
+        uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
     };
 
@@ -49,6 +55,9 @@ private:
     void acceptOne();
     // False when the client has gone.
     bool readClient(Client& c);
+    // One waiting frame of every client that has one.
+    void serveInTurn();
+    bool anyWaiting() const;
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
     void evictOne();

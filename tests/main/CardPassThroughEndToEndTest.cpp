@@ -21,6 +21,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -241,6 +244,62 @@ TEST_F(CardPassThroughEndToEnd, ABusyTransmitterHoldsUpNoOtherLink)
     tickUntil([] { return false; }, 90);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_LT(deviceInfoMs(), 500) << "ms without an answer to 0xDF during the search";
+}
+
+// One TCP client sends card requests as fast as its socket takes them (and
+// reads what comes back) while a second asks 0xDF every 0.2 s: clients are
+// served in turn, so every answer to the second comes within 0.5 s.
+TEST_F(CardPassThroughEndToEnd, ATcpClientFloodingCardFramesHoldsUpNoOtherTcpClient)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    // Each card frame waits a few milliseconds for its transmitter (20
+    // status reads), as behind a long frame on the wire.
+    platform::sim::SimFpga& fpga = SimFpgaBoard::current()->fpga0();
+    platform::sim::SimFpga::Knobs k = fpga.knobs();
+    k.txBusyPolls = 20;
+    fpga.setKnobs(k);
+    const uint16_t port = protocol::networkManage::p_networkManage->localPort();
+    Bytes burst;
+    for (uint8_t tag = 0; tag < 64; ++tag) {
+        const Bytes one = TestFrames::wire(cardRequest(0x0001, 0, uint8_t(1 + tag % 2), tag));
+        burst.insert(burst.end(), one.begin(), one.end());
+    }
+    std::atomic<bool> flooding{true};
+    std::atomic<long> answerBytes{0};
+    LinkClient flood = LinkClient::tcp(port);
+    ASSERT_TRUE(flood.ok());
+    const int fd = flood.fd();
+    std::thread flooder([&] {
+        size_t at = 0;
+        char sink[65536];
+        while (flooding) {
+            const ssize_t w = ::send(fd, burst.data() + at, burst.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (w > 0)
+                at = (at + size_t(w)) % burst.size();
+            const ssize_t r = ::recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+            if (r > 0)
+                answerBytes += r;
+            pollfd p{fd, short(POLLIN | POLLOUT), 0};
+            ::poll(&p, 1, 5);
+        }
+    });
+    LinkClient asker = LinkClient::tcp(port);
+    ASSERT_TRUE(asker.ok());
+    long slowest = 0;
+    int asked = 0;
+    for (; asked < 50; ++asked) {
+        const auto start = std::chrono::steady_clock::now();
+        const Bytes answer = asker.exchange(TestFrames::request(protocol::CMD_DEVICE_INFO, {}));
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        slowest = std::max(slowest, answer.empty() ? 2000L : long(ms.count()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    flooding = false;
+    flooder.join();
+    EXPECT_LT(slowest, 500) << "ms until an answer to 0xDF";
+    EXPECT_GT(answerBytes.load(), 0) << "the flood was served too";
 }
 
 } // namespace

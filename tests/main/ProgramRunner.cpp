@@ -59,6 +59,8 @@ bool ProgramRunner::start(const QStringList& wrapper)
     env.insert("KEL_ROOT", root());
     env.insert("QT_QPA_PLATFORM", "offscreen");
     suppressPlatformLeaks(env, root());
+    for (const QString& name : unset)
+        env.remove(name);
     if (!wrapper.isEmpty()) {
         // The leak checker of a sanitizer build cannot run under a tracer.
         const QString asan = env.value("ASAN_OPTIONS");

@@ -29,6 +29,8 @@ public:
     // The program joins the calling thread's network instead of one of its
     // own (a test that talks to its fixed ports from there).
     bool shareNetwork = false;
+    // Variables taken out of the program's environment.
+    QStringList unset;
 
     QString root() const { return dir_.path(); }
     QString hostPath(const QString& logical) const { return root() + logical; }

@@ -49,7 +49,7 @@ QStringList StraceAudit::straceArguments(const QString& logFile)
             "utimensat,futimesat,chown,fchownat,connect,sendto,sendmsg,sendmmsg,bind"};
 }
 
-bool StraceAudit::pathAllowed(const QString& rawPath, bool followed) const
+bool StraceAudit::pathAllowed(const QString& rawPath, bool followed, bool inTemp) const
 {
     QString path = QDir::cleanPath(rawPath.startsWith('/') ? rawPath : root_ + "/" + rawPath);
     // Where a link left in place after the run leads: the folders always,
@@ -69,6 +69,8 @@ bool StraceAudit::pathAllowed(const QString& rawPath, bool followed) const
             return false;
     if (path == root_ || path.startsWith(root_ + "/"))
         return true;
+    if (!inTemp)
+        return false;
     if (path == "/dev/null" || path == "/dev/ptmx" || path.startsWith("/dev/pts/"))
         return true;
     const QString temp = QDir::cleanPath(QDir::tempPath());
@@ -99,9 +101,11 @@ void StraceAudit::checkLine(const QString& line)
             // symbolic link's text) is not changed; its new name is.
             const bool onlyLast = call.startsWith("link") || call.startsWith("symlink");
             const QStringList changed = onlyLast && !args.isEmpty() ? QStringList{args.last()} : args;
+            // A folder left behind in a temporary folder outlives the run.
+            const bool madeFolder = call.startsWith("mkdir");
             for (const QString& a : changed)
-                if (!pathAllowed(a, followsLinks(call)))
-                    violations_ << "changed a file outside the root: " + line;
+                if (!pathAllowed(a, followsLinks(call), !madeFolder))
+                    violations_ << (madeFolder ? "made a folder outside the root: " : "changed a file outside the root: ") + line;
             return;
         }
     }

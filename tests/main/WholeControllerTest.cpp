@@ -47,13 +47,17 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace kel::test {
@@ -399,6 +403,57 @@ TEST_F(WholeController, TcpClientThatNeverReadsAndSilentClientsDoNotStopAnother)
     for (int fd : silent)
         ::close(fd);
     ::close(hog);
+}
+
+// A tool asking once a second keeps its TCP connection for 60 s while ten
+// connections a second each send one request and stay silent: those only
+// replace each other.
+TEST_F(WholeController, TcpToolAskingOnceASecondKeepsItsSlotUnderOneFrameChurn)
+{
+    using Clock = std::chrono::steady_clock;
+    ASSERT_NE(networkManage::p_networkManage, nullptr);
+    const uint16_t port = networkManage::p_networkManage->localPort();
+    const Bytes ask = TestFrames::request(CMD_DEVICE_INFO, {});
+    LinkClient tool = LinkClient::tcp(port);
+    ASSERT_TRUE(tool.ok());
+    std::vector<int> churn;
+    int opened = 0, closedByController = 0, answered = 0;
+    const auto start = Clock::now();
+    auto nextOpen = start, nextAsk = start;
+    while (Clock::now() - start < std::chrono::seconds(60)) {
+        if (Clock::now() >= nextOpen) {
+            const int fd = connectTcp(port, 0);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::send(fd, ask.data(), ask.size(), MSG_NOSIGNAL), ssize_t(ask.size()));
+            churn.push_back(fd);
+            ++opened;
+            nextOpen += std::chrono::milliseconds(100);
+        }
+        if (Clock::now() >= nextAsk) {
+            const Bytes answer = tool.exchange(ask);
+            ASSERT_FALSE(answer.empty()) << "the tool lost its connection after " << answered << " answers";
+            EXPECT_EQ(TestFrames::status(answer), ST_OK);
+            ++answered;
+            nextAsk += std::chrono::seconds(1);
+        }
+        // Answers are read; a connection the controller closed is closed here.
+        for (auto it = churn.begin(); it != churn.end();) {
+            char buf[256];
+            const ssize_t got = ::recv(*it, buf, sizeof buf, MSG_DONTWAIT);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                ::close(*it);
+                it = churn.erase(it);
+                ++closedByController;
+            } else {
+                ++it;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (int fd : churn)
+        ::close(fd);
+    EXPECT_GE(answered, 60);
+    EXPECT_GE(closedByController, opened - 8) << "the one-frame connections replaced each other";
 }
 
 } // namespace kel::test

@@ -19,6 +19,8 @@ public:
     ~LinkClient();
 
     bool ok() const { return fd_ >= 0; }
+    // The socket, for a test that drives it itself.
+    int fd() const { return fd_; }
     bool send(const Bytes& bytes);
     // True when bytes wait to be read (does not wait).
     bool hasData() const;

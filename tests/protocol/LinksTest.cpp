@@ -153,7 +153,8 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
 // A tool asks once per round while ten connections that never send a frame
 // arrive per round, for twenty rounds: the silent ones replace each other,
 // the tool keeps its connection. Once every slot holds a client that has
-// spoken, the one silent longest makes room.
+// asked twice or more, the one silent longest makes room; a connection that
+// has sent one frame makes room before them, the newest such first.
 TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
 {
     networkManage link(port, *deal, settings());
@@ -174,11 +175,17 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
     for (int i = 0; i < 7; ++i) {
         spoken.push_back(std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())));
         ASSERT_TRUE(answered(*spoken.back()));
+        ASSERT_TRUE(answered(*spoken.back()));
     }
     ASSERT_TRUE(answered(tool));
     LinkClient late = LinkClient::tcp(link.localPort());
     ASSERT_TRUE(answered(late));
     EXPECT_FALSE(answered(*spoken.front())) << "the client silent longest was closed";
+    EXPECT_TRUE(answered(tool));
+    LinkClient later = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(answered(later));
+    EXPECT_FALSE(answered(late)) << "the newest connection that had sent one frame was closed";
+    EXPECT_TRUE(answered(*spoken[1]));
     EXPECT_TRUE(answered(tool));
 }
 

@@ -9,6 +9,7 @@
 #include "platform/sim/SimRegisterMemory.h"
 #include "platform/sim/SimSerial.h"
 #include "platform/sim/SimSpiBus.h"
+#include "platform/sim/SimStateWriter.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -17,6 +18,8 @@
 #include <QSettings>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kel::platform::sim {
 
@@ -28,7 +31,8 @@ SimBoard::SimBoard(const std::string& root)
       spi_(std::make_unique<SimSpiBus>()),
       mtd_(std::make_unique<SimMtd>()),
       serial_(std::make_unique<SimSerial>()),
-      hid_(std::make_unique<SimHid>())
+      hid_(std::make_unique<SimHid>()),
+      changeWriter_(std::make_unique<SimStateWriter>([this] { writeState(); }))
 {
     i2c_["/dev/i2c-0"] = std::make_unique<SimI2cBus>();
     applyScenario();
@@ -159,7 +163,11 @@ bool SimBoard::scenarioFlag(const QString& key, bool defaultValue, const char* c
     return defaultValue;
 }
 
-SimBoard::~SimBoard() = default;
+SimBoard::~SimBoard()
+{
+    // Its thread asks the chips for their state: it ends before they go.
+    changeWriter_.reset();
+}
 
 SimI2cBus* SimBoard::i2cBus(const std::string& devPath)
 {
@@ -197,11 +205,30 @@ bool SimBoard::writeState() const
 {
     if (!PathMap::writesInsideRoot(statePath()))
         return false;
-    QSaveFile f(QString::fromStdString(statePath()));
-    if (!f.open(QIODevice::WriteOnly))
+    // The chips are asked before the file's lock is taken: a caller may
+    // hold a lock of its own that a chip's state needs.
+    const uint64_t taken = ++statesTaken_;
+    const QByteArray json = QJsonDocument(state()).toJson();
+    std::lock_guard<std::mutex> l(writeLock_);
+    if (taken < lastWritten_)
+        return true;
+    lastWritten_ = taken;
+    const std::string temp = statePath() + ".tmp";
+    // A link planted at the temporary name is not followed.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
         return false;
-    f.write(QJsonDocument(state()).toJson());
-    return f.commit();
+    const bool written = ::write(fd, json.constData(), size_t(json.size())) == json.size();
+    ::close(fd);
+    if (written && std::rename(temp.c_str(), statePath().c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+void SimBoard::stateChanged()
+{
+    changeWriter_->changed();
 }
 
 } // namespace kel::platform::sim

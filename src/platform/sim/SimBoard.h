@@ -2,6 +2,7 @@
 #include <QJsonObject>
 #include <QVariant>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +19,7 @@ class SimI2cBus;
 class SimMtd;
 class SimSerial;
 class SimHid;
+class SimStateWriter;
 
 // The simulated board: the buses, the register window and the simulated
 // chips on them, all living under one root folder. Files of its own are kept
@@ -57,7 +59,12 @@ public:
     void addStateWriter(const std::string& name, StateWriter writer);
     void removeStateWriter(const std::string& name);
     QJsonObject state() const;
+    // Writes state.json now: complete, through a temporary file renamed
+    // over it (not flushed to the disk: it is a view, not the device's data).
     bool writeState() const;
+    // A change the file should show soon: written by the board's writer
+    // thread a little later, many changes in one write (SimStateWriter).
+    void stateChanged();
 
     // Owns a simulated chip for the board's lifetime.
     template <class T, class... Args>
@@ -87,6 +94,12 @@ private:
     std::map<std::string, std::unique_ptr<SimI2cBus>> i2c_;
     mutable std::mutex lock_;
     std::map<std::string, StateWriter> stateWriters_;
+    // Guards the file and lastWritten_: one write at a time, and a state
+    // taken before the one written last is dropped, never written over it.
+    mutable std::mutex writeLock_;
+    mutable std::atomic<uint64_t> statesTaken_{0};
+    mutable uint64_t lastWritten_ = 0;
+    std::unique_ptr<SimStateWriter> changeWriter_;
     std::vector<std::shared_ptr<void>> owned_;
 };
 

@@ -44,9 +44,10 @@ SimFpgaBoard::SimFpgaBoard(SimBoard& board) : board_(board)
     wireLines();
     board.spi().attach(Map::kSpiPaths[0], fpga0_.get());
     board.spi().attach(Map::kSpiPaths[2], flash2_.get());
-    auto writeState = [this] { board_.writeState(); };
-    fpga0_->setChangeHook(writeState);
-    flash2_->setChangeHook([writeState](uint32_t, uint32_t) { writeState(); });
+    // The hooks run on the thread that drives the chip, inside the
+    // program's bus and port locks: they only mark the state changed.
+    fpga0_->setChangeHook([this] { board_.stateChanged(); });
+    flash2_->setChangeHook([this](uint32_t, uint32_t) { board_.stateChanged(); });
     board.addStateWriter("fpga0", [this] { return fpga0_->state(); });
     board.addStateWriter("flash2", [this] { return flash2_->state(); });
     board.addStateWriter("cards", [this] {

@@ -6,6 +6,7 @@
 #include "params/SyncReason.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "protocol/SimUsbEventSource.h"
 #include "ui/pages/device/firmware_usbgrade.h"
 #include "ui/pages/registerPageMakers.h"
 #include "ui/shell/MainWindow.h"
@@ -18,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -125,6 +127,28 @@ TEST_F(UsbUpgradePageTest, FollowsTheSticksInsertionAndRemoval)
              page()->syncUpdate(SYNC_USB_REMOVE);
              EXPECT_EQ(page()->file_count, 0);
              EXPECT_EQ(text("label_empty"), "No loaded file!");
+         }});
+}
+
+// Pulling the simulated stick and plugging it in again: gone from the page
+// meanwhile, its packages listed again afterwards.
+TEST_F(UsbUpgradePageTest, PulledStickComesBackWithItsFiles)
+{
+    protocol::SimUsbEventSource usb;
+    usb.insertStick();
+    stick({"1.KEL", "2.KELZK", "3.KEL"});
+    run({[]() { open(); },
+         [&]() {
+             page()->syncUpdate(SYNC_USB_READING);
+             EXPECT_EQ(page()->file_count, 3);
+             usb.removeStick();
+             EXPECT_FALSE(QFileInfo::exists(folder())) << "the program no longer sees the stick";
+             page()->syncUpdate(SYNC_USB_REMOVE);
+             EXPECT_EQ(page()->file_count, 0);
+             usb.insertStick();
+             page()->syncUpdate(SYNC_USB_READING);
+             EXPECT_EQ(page()->file_count, 3);
+             EXPECT_EQ(text("row_1"), "<font color = #FFFFFF >2.KELZK</font>");
          }});
 }
 
