@@ -229,7 +229,7 @@ int main(int argc, char** argv)
     // Before any thread: the namespace is the calling thread's and the
     // children's.
     if (!kel::platform::PrivateNetwork::enter())
-        std::printf("no private network (needs root): sharing the machine's ports\n");
+        std::printf("no private network (needs root or a user namespace): sharing the machine's ports\n");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int idle = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;

@@ -23,6 +23,10 @@ announce() {
   echo "kelT57N pid $1 (state: kill -USR1 $1; files in $KEL_ROOT/sim)"
 }
 
+# The panel draws with the raster engine; on an X server the GL side of
+# Qt's xcb plugin would only load the machine's GL driver.
+export QT_XCB_GL_INTEGRATION="${QT_XCB_GL_INTEGRATION:-none}"
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
   announce $$
   exec "$PROGRAM" "$@"

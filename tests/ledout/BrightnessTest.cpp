@@ -430,18 +430,24 @@ protected:
         return out;
     }
     std::vector<Sent> sent;
+    const Bytes kRam0Read{0xFE, 0x0F, 0x00, 0xF0, 0x10, 0xBB, 3, 0, 0, 0x61, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0xC9};
 };
 
 TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
 {
     flag(1);
+    // Every write's answer comes late: the sequence waits for it before the
+    // next write and the next read.
+    sensorCards([](Knobs& k) {
+        k.powerFlag = 1;
+        k.delayPolls = 3;
+    });
     const uint32_t start = G_timeTicks;
     run(2000);
     const auto reads = frames(0x61);
     ASSERT_EQ(reads.size(), 1u) << "one read every 1000 ticks";
     EXPECT_EQ(reads[0].first - start, 1001u) << "the first pass only starts the timing";
-    const Bytes ram0{0xFE, 0x0F, 0x00, 0xF0, 0x10, 0xBB, 3, 0, 0, 0x61, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0xC9};
-    EXPECT_EQ(reads[0].second, ram0);
+    EXPECT_EQ(reads[0].second, kRam0Read);
     EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), 1);
     EXPECT_TRUE(frames(0xA0).empty()) << "not before 1000 ticks after the flag read 1";
 
@@ -460,49 +466,149 @@ TEST_F(PowerSavingTest, FlagStopsTheCardOutputsAndAPictureStartsThemAgain)
     sent.clear();
     run(1000);
     EXPECT_TRUE(frames(0xA0).empty()) << "stopped until asked to start";
-    // A picture starts them again: input 2 showing 1920 x 1080 at 60 Hz,
-    // or window 3 turned on. Without it they stop again.
-    const std::function<void(bool)> pictures[] = {
-        [this](bool on) {
-            for (size_t at : {0, 2, 4})
-                store().setBlockU16(RamLayout::srcVideoInfo(2) + at, !on ? 0 : at == 0 ? 1920 : at == 2 ? 1080 : 60);
-        },
-        [this](bool on) { store().setBlockU16(RamLayout::imageRecord(3) + RamLayout::kImgEnable, on); }};
-    for (const auto& picture : pictures) {
-        run(3500);
-        ASSERT_EQ(m().output_stopped, 1);
+    EXPECT_EQ(frames(0x61).size(), 1u) << "the flag is still read";
+    EXPECT_EQ(fpga().queuedAnswers(kPort / 2), 0u) << "every answer taken";
+    EXPECT_EQ(badAnswers(), 0) << "no write's answer taken for a read";
+
+    // A start asked for directly runs the eight writes; the flag, still 1,
+    // must then read 1 anew and 1000 ticks pass before the next stop.
+    m().output_start_req = 1;
+    run(600);
+    ASSERT_EQ(m().output_stopped, 0);
+    sent.clear();
+    run(1000);
+    EXPECT_TRUE(frames(0xA0).empty()) << "no stop right after the start";
+
+    // A picture starts them again: input 2 showing 1920 x 1080 at 60 Hz
+    // (looked at every 100 ticks), or window 3 turned on (every pass, the
+    // first write 51 ticks after the stop's last). An input without a
+    // refresh rate shows none. Without a picture they stop again.
+    const auto input = [this](uint16_t w, uint16_t h, uint16_t hz) {
+        return [this, w, h, hz](bool on) {
+            const size_t at = RamLayout::srcVideoInfo(2);
+            store().setBlockU16(at, on ? w : 0);
+            store().setBlockU16(at + 2, on ? h : 0);
+            store().setBlockU16(at + 4, on ? hz : 0);
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void(bool)> picture;
+        uint32_t soonest, latest;   // ticks to the first write; 0: none
+    } pictures[] = {
+        {"input 2 shows 1920 x 1080 at 60 Hz", input(1920, 1080, 60), 90, 101},
+        {"window 3 on", [this](bool on) { store().setBlockU16(RamLayout::imageRecord(3) + RamLayout::kImgEnable, on); }, 1, 51},
+        {"input 2 shows 1920 x 1080 at 0 Hz", input(1920, 1080, 0), 0, 0},
+    };
+    for (const auto& p : pictures) {
+        SCOPED_TRACE(p.name);
+        for (int t = 0; t < 2500 && !m().output_stopped; ++t)
+            run(1);
+        ASSERT_EQ(m().output_stopped, 1) << "stopped again";
+        run(1);   // the first pass after the stop looks at the input
         sent.clear();
-        picture(true);
+        const uint32_t on = G_timeTicks;
+        p.picture(true);
         run(600);
-        EXPECT_EQ(frames(0xA0).size(), 8u);
+        writes = frames(0xA0);
+        if (!p.latest) {
+            EXPECT_TRUE(writes.empty());
+            EXPECT_EQ(m().output_stopped, 1);
+            p.picture(false);
+            continue;
+        }
+        ASSERT_EQ(writes.size(), 8u);
+        EXPECT_GE(writes[0].first - on, p.soonest);
+        EXPECT_LE(writes[0].first - on, p.latest);
         EXPECT_EQ(m().output_stopped, 0);
         EXPECT_EQ(chain().card(0).regs[2], 0xFF);
         EXPECT_EQ(chain().card(0).regs[3], 0xFF);
-        picture(false);
+        p.picture(false);
     }
+    EXPECT_EQ(badAnswers(), 0);
 }
 
+// Nothing stops the outputs while the flag is not 1, its answer is not
+// whole, another window is on or the FPGAs do not show a picture.
 TEST_F(PowerSavingTest, OutputsRunOnWithoutTheFlagOrWhileAnotherWindowIsOn)
 {
+    const auto window = [this](int w) {
+        return [this, w](bool on) { store().setBlockU16(RamLayout::imageRecord(w) + RamLayout::kImgEnable, on); };
+    };
+    const auto knob = [this](const std::function<void(Knobs&)>& more) {
+        return [this, more](bool on) {
+            sensorCards([on, more](Knobs& k) {
+                k.powerFlag = 1;
+                if (on)
+                    more(k);
+            });
+        };
+    };
+    // An answer cut after its first data byte, which a flag of this value
+    // makes a right check byte.
+    const Bytes whole = chain().receive(kRam0Read).at(0).bytes;
+    chain().clearReceived();
+    uint8_t checkFlag = 0;
+    for (size_t i = 0; i < 11; ++i)
+        checkFlag ^= whole.at(i);
     const struct {
         const char* name;
         uint8_t flag;
-        int window;
+        std::function<void(bool)> condition;
         size_t reads;
-    } cases[] = {{"flag 0", 0, 0, 3}, {"flag 2", 2, 0, 3}, {"window 3 on", 1, 3, 0}};
+        uint8_t badAnswers;   // per read
+    } cases[] = {
+        {"flag 0", 0, nullptr, 3, 0},
+        {"flag 2", 2, nullptr, 3, 0},
+        {"window 1 on", 1, window(1), 0, 0},
+        {"window 3 on", 1, window(3), 0, 0},
+        {"window 5 on", 1, window(5), 0, 0},
+        {"answer status 1", 1, knob([](Knobs& k) { k.status = 1; }), 3, 1},
+        {"answer with a bad check byte", 1, knob([](Knobs& k) { k.badCheck = true; }), 3, 1},
+        {"answer cut short", 1, knob([](Knobs& k) { k.truncate = 200; }), 3, 1},
+        {"answer cut short with a right check byte", 1, knob([checkFlag](Knobs& k) {
+             k.powerFlag = checkFlag;
+             k.truncate = 12;
+         }), 3, 1},
+        {"FPGA 0 not lit", 1, [this](bool on) { m().status_step[0] = on ? 0 : 18; }, 0, 0},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         flag(c.flag);
-        if (c.window)
-            store().setBlockU16(RamLayout::imageRecord(c.window) + RamLayout::kImgEnable, 1);
+        if (c.condition)
+            c.condition(true);
         m().reg_images[0][fpga_manage::FPGA_REG_POWER] = 0;
+        m().reg_images[0][fpga_manage::FPGA_REG_BAD_ANSWERS] = 0;
+        m().Power_ctrl_init();
         sent.clear();
         run(3100);
         EXPECT_EQ(frames(0x61).size(), c.reads);
-        EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), c.reads ? c.flag : 0);
+        EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), c.reads && !c.badAnswers ? c.flag : 0);
+        EXPECT_EQ(badAnswers(), c.reads * c.badAnswers);
         EXPECT_TRUE(frames(0xA0).empty());
         EXPECT_EQ(m().output_stopped, 0);
+        if (c.condition)
+            c.condition(false);
     }
+
+    // A long answer to another command for the controller waits ahead of
+    // the flag's (a register frame sent out of the port): it is counted
+    // as bad and the flag's own answer is taken.
+    Bytes other{0xFF, 0x0F, 0x00, 0xF0, 0x10, 0xBB, 3, 0, 0, 0xA0, 0};
+    other.resize(11 + 300, 0x5A);
+    uint8_t x = 0;
+    for (uint8_t b : other)
+        x ^= b;
+    other.push_back(x);
+    flag(1);
+    m().reg_images[0][fpga_manage::FPGA_REG_POWER] = 0;
+    m().reg_images[0][fpga_manage::FPGA_REG_BAD_ANSWERS] = 0;
+    m().Power_ctrl_init();
+    m().Send_to_port(other.data(), uint16_t(other.size()), kPort, 0);
+    run(1100);
+    EXPECT_EQ(frames(0x61).size(), 1u);
+    EXPECT_EQ(m().reg_image(fpga_manage::FPGA_REG_POWER), 1);
+    EXPECT_EQ(badAnswers(), 1);
 }
 
 } // namespace

@@ -287,18 +287,28 @@ TEST_F(CardRecovery, ScanLoadActivatesFirmwareFromTheLastCardDown)
 }
 
 // Save to flash on a port of 8 silent cards: each of its 4 sends waits
-// (timeticks + 8 x 1000) / 10 ticks.
+// (timeticks + 8 x 1000) / 10 ticks, at most a minute (6000 ticks).
 TEST_F(CardRecovery, SaveToFlashWaitGrowsWithThePortsCards)
 {
     cards(3, 8, true);
     line_type.port = 3;
-    writeFile("/mnt/usb1/c.qjfile", smartMappingFile({op(2, 3, 0, {}, 1000)}));
-    g_qjfile_name = "/mnt/usb1/c.qjfile";
-    const uint32_t used = runCommand(SendPara::send_cmd_load_scan, 6000);
-    EXPECT_EQ(framesTo(3, 0x81).size(), 4u);
-    EXPECT_GT(used, 240u + 4 * 900);
-    EXPECT_LT(used, 240u + 4 * 900 + 60);
-    EXPECT_EQ(smartProgress.back(), 100);
+    const struct {
+        uint32_t timeticks;
+        uint32_t wait;   // ticks per send
+    } cases[] = {{1000, 900}, {51000, 5900}, {52000, 6000}, {53000, 6000}, {0xFFFFF000u, 6000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.timeticks);
+        chain(3).clearReceived();
+        smartProgress.clear();
+        writeFile("/mnt/usb1/c.qjfile", smartMappingFile({op(2, 3, 0, {}, c.timeticks)}));
+        g_qjfile_name = "/mnt/usb1/c.qjfile";
+        const uint32_t used = runCommand(SendPara::send_cmd_load_scan, 4 * 6000 + 600);
+        EXPECT_EQ(framesTo(3, 0x81).size(), 4u);
+        EXPECT_GT(used, 240u + 4 * c.wait);
+        EXPECT_LT(used, 240u + 4 * c.wait + 60);
+        ASSERT_FALSE(smartProgress.empty());
+        EXPECT_EQ(smartProgress.back(), 100);
+    }
 }
 
 // A sleep read from a scan file is capped at a minute: the load ends and

@@ -95,6 +95,22 @@ TEST_F(CardSendTest, LengthsTheFpgaCannotTakeAndPortsAbove15SendNothing)
     EXPECT_EQ(m().wait_fpga_send_ready(16, 0), 0);
 }
 
+// Held in reset the FPGA reads busy everywhere and takes no frame: the
+// send does not poll the transmitter for its 300 ticks.
+TEST_F(CardSendTest, HeldInResetTheSendReadsNoTransmitterStatus)
+{
+    m().reset_fpga_rst(0);
+    ASSERT_TRUE(fpga().inReset());
+    clearLog();
+    const Bytes f = frame(30);
+    m().Send_to_port(f.data(), 30, 3, 0);
+    EXPECT_EQ(m().wait_fpga_send_ready(3, 0), 0);
+    size_t reads = 0;
+    for (const Bytes& t : sent(kFpga0))
+        reads += t.size() == 4 && (t[0] & 1);
+    EXPECT_LT(reads, 10u) << "the merges of the frame's own writes only";
+}
+
 TEST_F(CardSendTest, AllPortsGoesToLinkedPortsWithCardsWithTheirPortBits)
 {
     m().reg_images[0][fpga_manage::FPGA_REG_STATE] = fpga_manage::kStateRunning;

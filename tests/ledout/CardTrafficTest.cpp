@@ -308,6 +308,31 @@ TEST_F(PassThroughTest, CardsAnswerOnlyFramesLongEnoughForTheirCommand)
     }
 }
 
+// FPGA 0 held in reset reads 0xFF everywhere (every port linked, every
+// transmitter busy): neither a PC request nor the periodic search, due
+// inside the hold, puts anything on its bus. Released, it is not running
+// until powered up again: a request then reaches no port.
+TEST_F(PassThroughTest, NothingReachesFpgaZeroWhileItIsHeldInResetOrNotRunning)
+{
+    const std::string fpga0 = "/dev/spidev32766.1";
+    m().reset_fpga_rst(0);
+    ASSERT_TRUE(fpga().inReset());
+    pc_cmd_valid = 0;
+    clearLog();
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    EXPECT_TRUE(sent(fpga0).empty()) << "a request in the hold";
+    pc_cmd_valid = 0;
+    runTicks(50);   // the search, every 80 ticks, falls due meanwhile
+    ASSERT_TRUE(fpga().inReset());
+    EXPECT_TRUE(sent(fpga0).empty()) << "the passes of the hold";
+    runUntil([this] { return !fpga().inReset(); }, 10);
+    ASSERT_FALSE(fpga().inReset());
+    fpga().clearSentFrames();
+    forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));
+    for (int port = 0; port < 16; ++port)
+        EXPECT_TRUE(fpga().sentFrames(port).empty()) << "not running, port " << port;
+}
+
 TEST_F(PassThroughTest, AnswerOfOneCardGoesBackOnceWithItsPort)
 {
     forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition));

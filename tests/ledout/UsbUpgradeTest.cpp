@@ -398,6 +398,8 @@ TEST_F(UsbUpgrade, EachPackageOfASetWritesExactlyWhatItsChildrenAskFor)
         {"font of another height at 0x000000", [&](B& b) { b.add(13, odd); }, 0, {}, {{0x000000, odd}}, true, {}},
         {"program above 5 MiB", [&](B& b) { b.add(13, asc32); b.add(10, B::pattern(5242881, 49), kNewer); },
          0, {}, {}, false, {}},
+        {"program of length 0", [&](B& b) { forced(b); b.add(13, asc32); b.add(7, img); b.add(10, {}, kNewer); },
+         0, {}, {}, false, {}},
         {"image larger than its flash", [&](B& b) { forced(b); b.add(13, asc32); b.add(7, B::pattern(0x800001, 50)); },
          0, {}, {}, false, {}},
         {"normal release of the running versions", [&](B& b) { b.add(10, prog, kRunning);
@@ -497,6 +499,8 @@ TEST(UpgradePackageFormat, LoadTakesChildrenUpToTheirBoundsAndRefusesOneByteBeyo
     const Case cases[] = {
         {"image filling its 8 MiB flash", 7, {}, 0x800000, 0, true},
         {"image one byte larger than its flash", 7, {}, 0x800001, 0, false},
+        {"program of length 0", 10, {}, 0, 0, false},
+        {"program of 1 byte", 10, {}, 1, 0, true},
         {"program of 5 MiB", 10, {}, 5242880, 0, true},
         {"program one byte above 5 MiB", 10, {}, 5242881, 0, false},
         {"program one byte beyond the file", 10, {}, 3000, -1, false},

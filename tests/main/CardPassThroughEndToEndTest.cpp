@@ -8,6 +8,7 @@
 #include "platform/sim/SimCardChain.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimFpgaBoard.h"
+#include "platform/sim/SimSpiBus.h"
 #include "protocol/LinkClient.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/networkManage.h"
@@ -210,6 +211,48 @@ TEST_F(CardPassThroughEndToEnd, CardSearchesAcrossAnLedSizeApplyHoldUpNoOtherLin
         6000);
     ASSERT_TRUE(relit);
     EXPECT_LT(slowest, 500) << "ms without an answer to 0xDF";
+    const uint32_t held = g_change.reset_release_stamp - fpga_manage::p_fpga_manage->reset_stamp[0];
+    EXPECT_GE(held, 50u);
+    EXPECT_LE(held, 52u);
+}
+
+// The same apply with no host frame after it: the periodic search falls
+// due inside the hold, and nothing goes on FPGA 0's bus until the release.
+TEST_F(CardPassThroughEndToEnd, PeriodicSearchDueInsideAnLedSizeApplyHoldWaitsForIt)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    SimFpgaBoard* sim = SimFpgaBoard::current();
+    const int resetsBefore = sim->fpga0().resets();
+    const Bytes size = TestFrames::cat({TestFrames::u16(1024), TestFrames::u16(512)});
+    ASSERT_FALSE(udp->exchange(TestFrames::request(protocol::CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth, size))).empty());
+    ASSERT_FALSE(udp->exchange(TestFrames::request(protocol::CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02})).empty());
+    const uint32_t applied = G_timeTicks.load();
+    auto& spi = board().spi();
+    uint32_t pulled = 0, lastHeld = 0;
+    size_t heldTransfers = 0;
+    const bool relit = tickWithPasses(
+        [&] {
+            if (sim->fpga0().inReset()) {
+                if (!pulled) {
+                    pulled = G_timeTicks.load();
+                    spi.clearLog();
+                    spi.setLogging(true);
+                }
+                lastHeld = G_timeTicks.load();
+                heldTransfers = 0;
+                for (const auto& t : spi.log())
+                    heldTransfers += t.path == "/dev/spidev32766.1";
+            }
+            return sim->fpga0().resets() > resetsBefore && screenLit();
+        },
+        6000);
+    ASSERT_TRUE(relit);
+    // The host's hold ends 81 ticks after the apply; the search, 80 ticks
+    // after the last, is then due at once.
+    ASSERT_GT(lastHeld, applied + 81) << "the hold outlasts the host's";
+    EXPECT_EQ(heldTransfers, 0u) << "transfers to FPGA 0 in reset, ticks " << pulled << " to " << lastHeld;
     const uint32_t held = g_change.reset_release_stamp - fpga_manage::p_fpga_manage->reset_stamp[0];
     EXPECT_GE(held, 50u);
     EXPECT_LE(held, 52u);
