@@ -16,6 +16,7 @@
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/Board.h"
+#include "platform/LogLine.h"
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
 
@@ -828,8 +829,8 @@ void tarvosource::Set_Custom_HDMI_EDID(int width, int height, int refresh, int i
             // The block may still carry an earlier computed timing; the
             // source is offered the input's own default instead.
             edid.restoreDefault(input);
-            writeLogMsg(1, QStringLiteral("EDID timing %1x%2@%3 for input %4 does not fit a descriptor")
-                               .arg(width).arg(height).arg(refresh).arg(input));
+            kel::platform::LogLine::error("EDID timing %dx%d@%d for input %d does not fit a descriptor\n", int(width),
+                                          int(height), int(refresh), int(input));
         }
     }
     table[127] = static_cast<uint8_t>(256 - CalcSum4LCD(0, table, 127));

@@ -10,6 +10,7 @@
 #include "params/SyncReason.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "platform/LogLine.h"
 
 #include <QMutexLocker>
 
@@ -97,12 +98,8 @@ void capFileWait(RcvOperateRecord& op, const char* what, const QString& path, un
 {
     if (ticksOf(op) <= kFileWaitCapTicks)
         return;
-    writeLogMsg(2, QStringLiteral("%1 of %2 ticks in card file %3, operation %4, capped at %5 ticks")
-                       .arg(QLatin1String(what))
-                       .arg(ticksOf(op))
-                       .arg(path)
-                       .arg(record)
-                       .arg(kFileWaitCapTicks));
+    kel::platform::LogLine::error("%s of %u ticks in card file %s, operation %u, capped at %u ticks\n", what,
+                                  ticksOf(op), path.toLocal8Bit().constData(), record, kFileWaitCapTicks);
     op.timeticks = kFileWaitCapTicks * 10;
 }
 
