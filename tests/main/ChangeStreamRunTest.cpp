@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -147,6 +148,111 @@ TEST(ChangeStreamRunTest, ASecondApplySoonAfterAnLedSizeApplyStillRelightsWithTh
         EXPECT_LT(ms, 5000);
         std::printf("second apply %d ms after: lit with %u after %lld ms\n", c.laterMs, c.w, ms);
     }
+}
+
+// What a watcher beside the stream saw: state dumps asked every ~100 ms.
+struct Watch {
+    int slowestDumpMs = 0;
+    qint64 longestHoldMs = 0;
+    int holds = 0;
+    qint64 firstWallMs = -1, lastWallMs = -1;
+    qint64 firstTicks = -1, lastTicks = -1;
+    double ticksPerSecond() const
+    {
+        return lastWallMs > firstWallMs ? 1000.0 * double(lastTicks - firstTicks) / double(lastWallMs - firstWallMs) : 0;
+    }
+};
+
+// 30 changes a second (a RAM write and an apply each) for 60 s, every
+// 90th of them an LED-size apply, then the stream goes on until the screen
+// is lit with the last size: every write and every state dump answered
+// within 0.5 s, every FPGA-0 reset hold under 1 s of wall time, the tick at
+// 100 +- 5 a second, and the screen lit with the new size within 5 s of the
+// last LED-size apply although the stream never stopped.
+TEST(ChangeStreamRunTest, ThirtyChangesASecondWithLedSizeAppliesKeepTheTickTheHoldsAndTheAnswers)
+{
+    StreamedProgram p;
+    ASSERT_TRUE(p.start()) << p.program.output().toStdString();
+    ASSERT_TRUE(p.waitFor([&] { return p.fpga0().value("lit").toBool(); }, 60000)) << "first light";
+
+    std::atomic<bool> streaming{true};
+    Watch watch;
+    QElapsedTimer wall;
+    wall.start();
+    std::thread watcher([&] {
+        qint64 holdSince = -1;
+        while (streaming) {
+            const int ms = p.program.stateDumpMs(5000);
+            watch.slowestDumpMs = std::max(watch.slowestDumpMs, ms < 0 ? 5000 : ms);
+            QFile f(p.program.hostPath("/sim/state.json"));
+            const QJsonObject s = f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+            const qint64 now = wall.elapsed();
+            if (s.contains("panel")) {
+                const qint64 ticks = s.value("panel").toObject().value("G_timeTicks").toVariant().toLongLong();
+                if (watch.firstWallMs < 0) {
+                    watch.firstWallMs = now;
+                    watch.firstTicks = ticks;
+                }
+                watch.lastWallMs = now;
+                watch.lastTicks = ticks;
+                const bool held = s.value("fpga0").toObject().value("in_reset").toBool();
+                if (held && holdSince < 0) {
+                    holdSince = now;
+                    ++watch.holds;
+                } else if (!held && holdSince >= 0) {
+                    watch.longestHoldMs = std::max(watch.longestHoldMs, now - holdSince);
+                    holdSince = -1;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+
+    const uint16_t sizes[2][2] = {{1024, 512}, {1280, 640}};
+    qint64 slowestWrite = 0, lastSizeApply = -1;
+    int changes = 0, sizeApplies = 0;
+    bool relit = false;
+    for (;;) {
+        const qint64 due = qint64(changes) * 1000 / 30;
+        while (wall.elapsed() < due)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool streamDone = wall.elapsed() >= 60000;
+        if (streamDone) {
+            relit = p.litWith(sizes[(sizeApplies - 1) % 2][0]);
+            if (relit || wall.elapsed() - lastSizeApply > 5000)
+                break;
+        }
+        const bool sizeChange = !streamDone && changes % 90 == 0;
+        const uint16_t* size = sizes[sizeApplies % 2];
+        const qint64 ms = sizeChange ? p.askMs(CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth,
+                                                                                    TestFrames::cat({TestFrames::u16(size[0]),
+                                                                                                     TestFrames::u16(size[1])})))
+                                     : p.askMs(CMD_WRITE_RAM, TestFrames::ramWrite(kOtherByte, TestFrames::u16(uint16_t(changes))));
+        slowestWrite = std::max(slowestWrite, ms);
+        EXPECT_LT(p.askMs(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}), 10000);
+        if (sizeChange) {
+            lastSizeApply = wall.elapsed();
+            ++sizeApplies;
+        }
+        if (++changes % 64 == 0)
+            QCoreApplication::processEvents();   // reads the program's output, which must not fill its pipe
+    }
+    const qint64 sinceLastSize = wall.elapsed() - lastSizeApply;
+    streaming = false;
+    watcher.join();
+
+    EXPECT_GE(changes, 30 * 60);
+    EXPECT_TRUE(relit) << "lit with the last size " << sinceLastSize << " ms after its apply";
+    EXPECT_LT(sinceLastSize, 5000);
+    EXPECT_LT(slowestWrite, 500) << "ms for a 0x60 write";
+    EXPECT_LT(watch.slowestDumpMs, 500) << "ms for a state dump";
+    EXPECT_GE(watch.holds, 10) << "FPGA-0 resets seen";
+    EXPECT_LT(watch.longestHoldMs, 1000) << "ms of the longest reset hold";
+    EXPECT_NEAR(watch.ticksPerSecond(), 100.0, 5.0);
+    std::printf("%d changes, %d LED-size applies, relit %lld ms after the last; slowest write %lld ms, dump %d ms; "
+                "%d holds, longest %lld ms; %.1f ticks/s\n",
+                changes, sizeApplies, sinceLastSize, slowestWrite, watch.slowestDumpMs, watch.holds, watch.longestHoldMs,
+                watch.ticksPerSecond());
 }
 
 // Automatic brightness while the transmitter of ports 0 and 1 never frees:
