@@ -287,15 +287,20 @@ void tarvosource::writePendingEdids()
     for (int k = 0; k < 6; ++k) {
         if (source_restart_request[k] != 1)
             continue;
+        bool write = false;
         {
             QMutexLocker l(&Utils::_system_mutex);
             if (source_edid_written[k] == 0) {
                 // Marked before the write: a change posted while the EEPROM
                 // is written marks it unwritten again and is not lost.
                 source_edid_written[k] = 1;
-                writeCustomEdid(k);
+                write = true;
             }
         }
+        // The EEPROM write waits on the bus and the chip: without the lock,
+        // which the links' card answers and the GUI thread also take.
+        if (write)
+            writeCustomEdid(k);
         writePort(static_cast<uint8_t>(audio_select_bits | 1));
         edid_wp_bit = 1;
     }

@@ -305,11 +305,10 @@ int fpga_manage::get_operate_deal_para(SCAN_PARA* out, uint8_t index)
         return 1;
     uint8_t r[22];
     const int failed = rcvRecovery::readAt(path, 4 + 22u * index, r, sizeof r);
-    {
-        QMutexLocker l(&Utils::_file_deal_mutex);
-        Utils::system_mutex(QStringLiteral("sync"));
-        Utils::msleep_mutex(100);
-    }
+    // The sync and the pause hold no file lock (the change pass and the
+    // links' file requests take it).
+    Utils::system_mutex(QStringLiteral("sync"));
+    Utils::msleep_mutex(100);
     if (failed)
         return 1;   // missing, or shorter than the record
     auto u32 = [&r](int at) { return uint32_t(r[at]) | uint32_t(r[at + 1]) << 8 | uint32_t(r[at + 2]) << 16 | uint32_t(r[at + 3]) << 24; };
