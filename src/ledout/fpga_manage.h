@@ -89,6 +89,7 @@ public:
     static constexpr uint32_t kParaRecordAddr = 0x6C7000;
     static constexpr uint32_t kOnOffSector = 1741;
     static constexpr uint32_t kBrightSector = 1742;
+    static constexpr uint32_t kBrightRecordBytes = 57;   // the stored brightness record
 
     // ---- singleton ----
     static fpga_manage* pInstance();
@@ -525,7 +526,11 @@ private:
     bool bright_apply();
     // Caller holds no lock: stores the level bright_apply left, if any.
     void store_pending_bright_record();
-    void load_bright_record();
+    // The stored brightness record: read from flash with no lock, then
+    // applied under sched_mutex.
+    enum class BrightRecordRead { NotRunning, None, Failed, Read };
+    BrightRecordRead read_bright_record(uint8_t* record);
+    void apply_bright_record(BrightRecordRead got, const uint8_t* record);
     void load_onoff_pairs(const uint8_t* record);
     void wait_vmf_answer(const std::function<void()>& service);
     void count_bad_answer();

@@ -26,7 +26,7 @@ namespace {
 constexpr uint8_t kFpga0 = 0;
 constexpr uint32_t kBrightRecordAddr = fpga_manage::kBrightSector * fpga_drv::kSectorSize;
 constexpr uint32_t kOnOffRecordAddr = fpga_manage::kOnOffSector * fpga_drv::kSectorSize;
-constexpr uint32_t kBrightRecordSize = 57;
+constexpr uint32_t kBrightRecordSize = fpga_manage::kBrightRecordBytes;
 constexpr uint32_t kOnOffRecordSize = 50;
 constexpr uint8_t kRecordMark = 0xAA;
 constexpr uint8_t kModeHand17 = 0, kModeTimed17 = 1, kModeAuto = 2, kModeAutoToo = 3;
@@ -109,7 +109,11 @@ void fpga_manage::Extension_function()
     std::unique_lock<std::mutex> l(sched_mutex);
     if (g_change.bright_record_changed) {
         g_change.bright_record_changed = 0;
-        load_bright_record();
+        l.unlock();
+        uint8_t record[kBrightRecordSize];
+        const BrightRecordRead got = read_bright_record(record);
+        l.lock();
+        apply_bright_record(got, record);
     }
     if (g_change.bright_sched_on && Brightness_task()) {
         l.unlock();
@@ -246,26 +250,37 @@ void fpga_manage::Brightness_init(const uint8_t* record)
 
 void fpga_manage::record_bright_change()
 {
+    uint8_t record[kBrightRecordSize];
+    const BrightRecordRead got = read_bright_record(record);
     std::lock_guard<std::mutex> l(sched_mutex);
-    load_bright_record();
+    apply_bright_record(got, record);
 }
 
-void fpga_manage::load_bright_record()
+// The flash read, without sched_mutex: it may wait for an erase or program
+// of the flash in progress.
+fpga_manage::BrightRecordRead fpga_manage::read_bright_record(uint8_t* record)
 {
     if (reg_image(FPGA_REG_STATE) != kStateRunning)
-        return;
+        return BrightRecordRead::NotRunning;
     uint8_t mark = 0xFF;
     drv->FPGA_SPI_FLASH_VBYONE_READ(2, kBrightRecordAddr, 1, &mark);
-    if (mark != kRecordMark) {
+    if (mark != kRecordMark)
+        return BrightRecordRead::None;
+    if (!drv->FPGA_SPI_FLASH_VBYONE_READ(2, kBrightRecordAddr, kBrightRecordSize, record))
+        return BrightRecordRead::Failed;
+    return BrightRecordRead::Read;
+}
+
+// The caller holds sched_mutex.
+void fpga_manage::apply_bright_record(BrightRecordRead got, const uint8_t* record)
+{
+    if (got == BrightRecordRead::None) {
         g_change.bright_sched_on = 0;
         g_change.bright_level = 16;
-        return;
+    } else if (got == BrightRecordRead::Read) {
+        std::copy(record, record + kBrightRecordSize, MCU_RAM_CMD);
+        Brightness_init(record);
     }
-    uint8_t record[kBrightRecordSize];
-    if (!drv->FPGA_SPI_FLASH_VBYONE_READ(2, kBrightRecordAddr, kBrightRecordSize, record))
-        return;
-    std::copy(record, record + kBrightRecordSize, MCU_RAM_CMD);
-    Brightness_init(record);
 }
 
 bool fpga_manage::Brightness_task()

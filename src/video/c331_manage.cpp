@@ -192,10 +192,11 @@ void c331_manage::c331managerdeal()
         return;
     }
     if (ledSizePending() && peers_.ledParaState && peers_.ledParaState() == 1) {
-        // The FPGA side blanks the screen before the panel changes. Its steps
-        // count ticks that the GUI thread advances, and the GUI thread and
-        // the links need this mutex: the wait runs without it, and the pass
-        // then compares the block as it stands.
+        // The FPGA side blanks the screen before the panel changes (about
+        // 0.42 s). The links' writes and applies and the GUI thread's change
+        // pass need this mutex: the wait runs without it, and the pass then
+        // compares the block as it stands (a size written meanwhile is
+        // programmed now).
         pthread_mutex_unlock(&c331_para_mutex);
         waitLedParaHandOver();
         pthread_mutex_lock(&c331_para_mutex);
