@@ -18,6 +18,7 @@
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/Board.h"
+#include "platform/LogLine.h"
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
 
@@ -292,15 +293,20 @@ void tarvosource::writePendingEdids()
     for (int k = 0; k < 6; ++k) {
         if (source_restart_request[k] != 1)
             continue;
+        bool write = false;
         {
             QMutexLocker l(&Utils::_system_mutex);
             if (source_edid_written[k] == 0) {
                 // Marked before the write: a change posted while the EEPROM
                 // is written marks it unwritten again and is not lost.
                 source_edid_written[k] = 1;
-                writeCustomEdid(k);
+                write = true;
             }
         }
+        // The EEPROM write waits on the bus and the chip: without the lock,
+        // which the links' card answers and the GUI thread also take.
+        if (write)
+            writeCustomEdid(k);
         writePort(static_cast<uint8_t>(audio_select_bits | 1));
         edid_wp_bit = 1;
     }
@@ -834,8 +840,8 @@ void tarvosource::Set_Custom_HDMI_EDID(int width, int height, int refresh, int i
             // The block may still carry an earlier computed timing; the
             // source is offered the input's own default instead.
             edid.restoreDefault(input);
-            writeLogMsg(1, QStringLiteral("EDID timing %1x%2@%3 for input %4 does not fit a descriptor")
-                               .arg(width).arg(height).arg(refresh).arg(input));
+            kel::platform::LogLine::error("EDID timing %dx%d@%d for input %d does not fit a descriptor\n", int(width),
+                                          int(height), int(refresh), int(input));
         }
     }
     table[127] = static_cast<uint8_t>(256 - CalcSum4LCD(0, table, 127));

@@ -10,6 +10,7 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 // A field text as the page reads its partner: signed 16-bit, else 0.
@@ -19,6 +20,11 @@ long partnerValue(const QString& text)
     const short v = text.toShort(&ok);
     return ok ? v : 0;
 }
+
+// Splice mode, width and height, as the scaler last programmed them.
+constexpr size_t kSizeBytes = RamLayout::kLedHeight + 2 - RamLayout::kSpliceMode;
+uint8_t g_programmed[kSizeBytes];
+bool g_programmedKnown = false;
 
 void setWindow(uint8_t* block, size_t off, uint16_t w, uint16_t h)
 {
@@ -51,12 +57,26 @@ LedSize::Texts LedSize::bound(Dimension dim, const QString& entry, const QString
 
 int LedSize::clamp(int value) { return std::clamp(value, kMin, kMax); }
 
+void LedSize::noteProgrammed(const uint8_t* block)
+{
+    std::memcpy(g_programmed, block + RamLayout::kSpliceMode, kSizeBytes);
+    g_programmedKnown = true;
+}
+
+bool LedSize::isNewSize(const uint8_t* block)
+{
+    return !g_programmedKnown || std::memcmp(g_programmed, block + RamLayout::kSpliceMode, kSizeBytes) != 0;
+}
+
 void LedSize::handOver()
 {
     fpga_manage* fpga = fpga_manage::p_fpga_manage;
-    if (!fpga || fpga->reg_image(fpga_manage::FPGA_REG_STATE) != fpga_manage::kStateRunning)
+    KelRamPara* store = KelRamPara::p_kelrampara_config;
+    if (!fpga || !store || fpga->reg_image(fpga_manage::FPGA_REG_STATE) != fpga_manage::kStateRunning)
         return;
     QMutexLocker led(&Utils::_led_para_init_mutex);
+    if (g_set_led_para != 0 || !isNewSize(store->RamBlock))
+        return;
     g_set_led_para = 1;
     g_set_led_setup = 0;
 }

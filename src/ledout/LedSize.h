@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <cstdint>
+
 // The LED screen size: the bounds of an entered width or height, and the
 // store of a new size with its hand-over to the scaler and FPGA managers.
 // The LED settings page and the factory resets use it.
@@ -37,7 +39,20 @@ public:
     static bool apply(int w, int h);
 
     // Posts a new size to the FPGA manager (g_set_led_para 1, step 0) while
-    // FPGA 0 runs. The caller holds c331_para_mutex; the LED mutex is
-    // taken second.
+    // FPGA 0 runs, no hand-over is in progress and the block's size is not
+    // the one the scaler last programmed. A size that arrives during a
+    // hand-over is not posted: the scaler programs the block's size when it
+    // takes the hand-over (or on its next pass, which stores 2 again), so
+    // the same reset carries it. The caller holds c331_para_mutex; the LED
+    // mutex is taken second.
     static void handOver();
+
+    // The scaler records the splice mode and size it programmed its panel
+    // with (under c331_para_mutex): a later apply of the same size hands
+    // nothing over, so it cannot restart the blanking after the scaler's
+    // part is done and leave the screen dark without a reset.
+    static void noteProgrammed(const uint8_t* block);
+    // True when the block's splice mode or size is not the programmed one
+    // (or the scaler has programmed none yet).
+    static bool isNewSize(const uint8_t* block);
 };

@@ -7,9 +7,9 @@
 class fpga_manage;
 struct TimeRealType;
 
-// Running state of the power-on-time log. Touched by the FPGA manager
-// thread and, through dealwith_record_timing and the export, by link
-// threads: every access holds fpga_manage::sched_mutex.
+// Running state of the power-on-time log. Only the FPGA manager thread
+// touches g_clock_record (the clock command's mark is made there too); the
+// export reads the copy that thread publishes under fpga_manage::sched_mutex.
 struct ClockRecordState {
     uint8_t rec_active = 0;
     uint8_t rec_first_phase = 0;

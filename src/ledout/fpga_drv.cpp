@@ -103,7 +103,7 @@ int fpga_drv::SPI_Transfer_Write(int fd, const uint8_t* tx, int len)
     return SPI_Transfer(fd, tx, nullptr, len);
 }
 
-uint32_t fpga_drv::FPGA_SPI_WAIT_BUSY(int fd)
+uint32_t fpga_drv::FPGA_SPI_WAIT_BUSY(int fd, const std::function<void()>& pause)
 {
     for (int poll = 0; poll < kBusyFastPolls + kBusyPausedPolls; ++poll) {
         const uint8_t tx[2] = {kRdsr, 0xFF};
@@ -112,8 +112,12 @@ uint32_t fpga_drv::FPGA_SPI_WAIT_BUSY(int fd)
             return 0;
         if (!(rx[1] & 0x01))
             return 1;
-        if (poll >= kBusyFastPolls)
-            kel::platform::Sleeper::sleepUs(kBusyPauseUs);
+        if (poll >= kBusyFastPolls) {
+            if (pause)
+                pause();
+            else
+                kel::platform::Sleeper::sleepUs(kBusyPauseUs);
+        }
     }
     kel::platform::LogLine::error("flash stays busy\n");
     return 0;
@@ -132,6 +136,17 @@ void fpga_drv::select(const FlashRoute& r)
     r.otherHigh->high();
     r.selectLow->low();
     r.flashCs->low();
+}
+
+bool fpga_drv::waitBusyReleasingBus(const FlashRoute& r, QMutexLocker& lock)
+{
+    return FPGA_SPI_WAIT_BUSY(r.fd, [&] {
+        deselect(r);
+        lock.unlock();
+        kel::platform::Sleeper::sleepUs(kBusyPauseUs);
+        lock.relock();
+        select(r);
+    }) != 0;
 }
 
 void fpga_drv::deselect(const FlashRoute& r)
@@ -165,25 +180,25 @@ uint32_t fpga_drv::FPGA_SPI_FLASH_VBYONE_ERASE(uint8_t flash_id, uint32_t first_
     QMutexLocker lock(&Utils::_spi_mutex);
     const FlashRoute r = route(flash_id);
     select(r);
-    bool ok = FPGA_SPI_WAIT_BUSY(r.fd);
+    bool ok = waitBusyReleasingBus(r, lock);
     for (uint32_t i = 0; ok && i < count; ++i) {
         const uint32_t address = (first_sector % 65536) * kSectorSize + i * kind.sectors * kSectorSize;
         uint8_t cmd[4] = {kind.command, 0, 0, 0};
         addressBytes(cmd + 1, address);
         ok = writeEnable(r.fd) && FPGA_SPI_WAIT_BUSY(r.fd) && SPI_Transfer_Write(r.fd, cmd, 4) > 0 &&
-             FPGA_SPI_WAIT_BUSY(r.fd);
+             waitBusyReleasingBus(r, lock);
     }
     deselect(r);
     return ok ? 1 : 0;
 }
 
-bool fpga_drv::programPage(int fd, uint32_t address, const uint8_t* data, uint32_t n)
+bool fpga_drv::programPage(const FlashRoute& r, QMutexLocker& lock, uint32_t address, const uint8_t* data, uint32_t n)
 {
     uint8_t page[4 + kPageSize];
     page[0] = kProgram;
     addressBytes(page + 1, address);
     std::copy(data, data + n, page + 4);
-    return writeEnable(fd) && SPI_Transfer_Write(fd, page, int(n + 4)) > 0 && FPGA_SPI_WAIT_BUSY(fd);
+    return writeEnable(r.fd) && SPI_Transfer_Write(r.fd, page, int(n + 4)) > 0 && waitBusyReleasingBus(r, lock);
 }
 
 uint32_t fpga_drv::FPGA_SPI_FLASH_VBYONE_WRITE(uint8_t flash_id, uint32_t address, const uint8_t* buffer,
@@ -199,15 +214,15 @@ uint32_t fpga_drv::FPGA_SPI_FLASH_VBYONE_WRITE(uint8_t flash_id, uint32_t addres
     uint32_t done = 0;
     const uint32_t first = kPageSize - (address % kPageSize);
     if (length >= first) {
-        ok = programPage(r.fd, address, data, first);
+        ok = programPage(r, lock, address, data, first);
         done = first;
     }
     while (ok && length - done >= kPageSize) {
-        ok = programPage(r.fd, address + done, data + done, kPageSize);
+        ok = programPage(r, lock, address + done, data + done, kPageSize);
         done += kPageSize;
     }
     if (ok && done < length)
-        ok = programPage(r.fd, address + done, data + done, length - done);
+        ok = programPage(r, lock, address + done, data + done, length - done);
     deselect(r);
     return ok ? 1 : 0;
 }
@@ -223,7 +238,7 @@ uint32_t fpga_drv::FPGA_SPI_FLASH_VBYONE_READ(uint8_t flash_id, uint32_t address
     // first keeps its 0xFF from being returned as data. Whatever fails, the
     // caller finds erased-flash bytes rather than stale memory.
     std::fill(out, out + length, 0xFF);
-    bool ok = FPGA_SPI_WAIT_BUSY(r.fd);
+    bool ok = waitBusyReleasingBus(r, lock);
     std::vector<uint8_t> tx(kReadChunk + 5, 0xFF), rx(kReadChunk + 5, 0xFF);
     for (uint32_t done = 0; ok && done < length;) {
         const uint32_t n = std::min(kReadChunk, length - done);

@@ -1,6 +1,9 @@
 #pragma once
+#include <QMutexLocker>
+
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -38,7 +41,8 @@ public:
     int SPI_Transfer(int fd, const uint8_t* tx, uint8_t* rx, int len);
     int SPI_Transfer_Write(int fd, const uint8_t* tx, int len);
     // 1 once the flash reports not busy, 0 on a failed poll or the time limit.
-    uint32_t FPGA_SPI_WAIT_BUSY(int fd);
+    // pause (when given) runs in place of the paced polls' sleep.
+    uint32_t FPGA_SPI_WAIT_BUSY(int fd, const std::function<void()>& pause = {});
 
     uint32_t FPGA_SPI_FLASH_VBYONE_ERASE(uint8_t flash_id, uint32_t first_sector, uint8_t erase_type, uint32_t count);
     // buffer: 4 bytes of head room, then length data bytes. The head room is
@@ -57,8 +61,12 @@ private:
     FlashRoute route(uint8_t flash_id) const;
     void select(const FlashRoute& r);
     void deselect(const FlashRoute& r);
+    // Waits out a program or erase in flight; past the fast polls it gives
+    // the bus up (deselects, releases Utils::_spi_mutex) while it sleeps,
+    // because the links, the pages and the scaler need the bus meanwhile.
+    bool waitBusyReleasingBus(const FlashRoute& r, QMutexLocker& lock);
     bool rangeOk(uint32_t address, uint32_t length) const;
-    bool programPage(int fd, uint32_t address, const uint8_t* data, uint32_t n);
+    bool programPage(const FlashRoute& r, QMutexLocker& lock, uint32_t address, const uint8_t* data, uint32_t n);
     bool writeEnable(int fd);
     kel::platform::SpiDevice* device(int fd);
 

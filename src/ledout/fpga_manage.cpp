@@ -261,28 +261,30 @@ uint32_t fpga_manage::set_output_status()
 // ---- running-time record ----
 
 // The record runs while FPGA 0 is up (state image 80 = 3): the first pass
-// reads or starts the log, every later pass takes the minute step.
+// reads or starts the log, every later pass takes the minute step. Only
+// this thread writes the record, so its flash erases and writes hold no
+// lock; the other threads read the copy published at the end.
 void fpga_manage::run_clock_record()
 {
-    if (reg_image(FPGA_REG_STATE) != kStateRunning)
-        return;
-    std::lock_guard<std::mutex> l(sched_mutex);
-    if (!clock_record->record_ready) {
-        clock_record->clock_record_init();
-        clock_record->record_ready = 1;
-    } else {
-        clock_record->clock_record_deal();
+    if (clock_change_req.exchange(0))
+        clock_record->dealwith_record_timing();
+    if (reg_image(FPGA_REG_STATE) == kStateRunning) {
+        if (!clock_record->record_ready) {
+            clock_record->clock_record_init();
+            clock_record->record_ready = 1;
+        } else {
+            clock_record->clock_record_deal();
+        }
     }
+    std::lock_guard<std::mutex> l(sched_mutex);
+    clock_record_published = g_clock_record;
 }
 
-void fpga_manage::record_clock_change()
-{
-    std::lock_guard<std::mutex> l(sched_mutex);
-    clock_record->dealwith_record_timing();
-}
+// The clock was set (on a link thread): the mark is made by the next pass.
+void fpga_manage::record_clock_change() { clock_change_req = 1; }
 
 ClockRecordState fpga_manage::clock_record_snapshot()
 {
     std::lock_guard<std::mutex> l(sched_mutex);
-    return g_clock_record;
+    return clock_record_published;
 }

@@ -3,6 +3,7 @@
 #include "ledout/fpga_gpio_words.h"
 #include "ledout/CardProgressRelay.h"
 #include "ledout/LedGlobals.h"
+#include "ledout/clock_record_run.h"
 
 #include <QList>
 #include <QString>
@@ -23,7 +24,6 @@ class UpgradePackage;
 struct UpgradeChild;
 
 class clock_record_run;
-struct ClockRecordState;
 
 // Date and time record used by the timed screen switching and the clock.
 struct TimeRealType {
@@ -89,6 +89,7 @@ public:
     static constexpr uint32_t kParaRecordAddr = 0x6C7000;
     static constexpr uint32_t kOnOffSector = 1741;
     static constexpr uint32_t kBrightSector = 1742;
+    static constexpr uint32_t kBrightRecordBytes = 57;   // the stored brightness record
 
     // ---- singleton ----
     static fpga_manage* pInstance();
@@ -212,12 +213,17 @@ public:
 
     // ---- brightness, light sensor, timed screen on/off, clock, running time ----
     // (fpga_manage_bright.cpp, clock_record_run.cpp). Their state is guarded
-    // by sched_mutex: the command RAM reaches them from link threads.
+    // by sched_mutex: the command RAM reaches them from link threads. The
+    // sensor read, the flash records and the clock read run without it.
     void Brightness_init(const uint8_t* record);
-    void Brightness_task();
+    // Under sched_mutex: one scheduler step; true when it is the automatic
+    // mode's and the sensor was chosen: the caller reads it with the lock
+    // released (Brightness_read_VMF_value) and then, under the lock again,
+    // ends the step with Brightness_auto_finish.
+    bool Brightness_task();
+    void Brightness_auto_finish();
     void Brightness_hand_change();
     void Brightness_time_change();
-    void Brightness_auto_change();
     void Brightness_check_VMF();
     void Brightness_read_VMF_value();
     void Brightness_auto_filter();
@@ -259,7 +265,8 @@ public:
     // call for ports 1..8, at least 51 ticks apart.
     void eth_data_send_stop();
     void eth_data_send_start();
-    // A copy of g_clock_record taken under the lock (the protocol's export).
+    // The running-time record as of the FPGA manager's last pass (the
+    // protocol's export); g_clock_record itself is that thread's own.
     ClockRecordState clock_record_snapshot();
 
     // ---- receiving-card frames (each returns the frame length, 0 when
@@ -319,9 +326,10 @@ public:
     static void get_rcvcard_x_y(int index, uint16_t* x, uint16_t* y);
 
     // ---- locks ----
-    // A lock guards data, never a wait on the hardware: none of these is
-    // held while a transmitter is awaited, so a control link or the pass
-    // never waits on another thread's card traffic.
+    // A lock guards data, never a wait: none of these is held while a
+    // transmitter, a card's answer, a flash erase or program or another
+    // thread is awaited, so a control link or the pass never waits on
+    // another thread's card traffic (docs/ledout-fpga.md has the table).
     std::mutex reg_image_mutex;
     // The interrupt service and the pass-through state (multicast_*,
     // g_passby_trans_port, pc_reply_ready); the links take it every pass.
@@ -398,6 +406,13 @@ public:
     uint32_t time_stamp = 0;          // tick of the last time_now refresh
     uint8_t announce_pending = 0;     // a change to announce once sched_mutex is released
     std::vector<SCREEN_status> onoff_switches;  // timed switches to make once it is released
+    int16_t bright_store_pending = -1;  // a hand level to store in flash once it is released
+    // The clock command's mark of the running-time record, made by the
+    // FPGA manager thread on its next pass (the record is written there
+    // only, so no lock is held across its flash writes).
+    std::atomic<uint8_t> clock_change_req{0};
+    // g_clock_record as of the last pass, for other threads (sched_mutex).
+    ClockRecordState clock_record_published{};
     uint8_t vmf_data[128] = {};
     TimeRealType time_now;
     // card answers to the controller's own requests
@@ -506,8 +521,16 @@ private:
     static uint16_t block_u16(size_t offset);
     static void set_block_u16(size_t offset, uint16_t value);
     static void announce(int reason);
+    // Caller holds sched_mutex; a level to store is left in
+    // bright_store_pending for store_pending_bright_record.
     bool bright_apply();
-    void load_bright_record();
+    // Caller holds no lock: stores the level bright_apply left, if any.
+    void store_pending_bright_record();
+    // The stored brightness record: read from flash with no lock, then
+    // applied under sched_mutex.
+    enum class BrightRecordRead { NotRunning, None, Failed, Read };
+    BrightRecordRead read_bright_record(uint8_t* record);
+    void apply_bright_record(BrightRecordRead got, const uint8_t* record);
     void load_onoff_pairs(const uint8_t* record);
     void wait_vmf_answer(const std::function<void()>& service);
     void count_bad_answer();

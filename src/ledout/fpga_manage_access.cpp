@@ -6,6 +6,7 @@
 #include "params/KelRamPara.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "platform/LogLine.h"
 
 #include <QMutexLocker>
 #include <QString>
@@ -401,7 +402,7 @@ void fpga_manage::store_cmd_record(uint32_t sector, uint16_t n)
     const uint32_t len = uint32_t(n) + 8;
     if (len > kRamImageSize) {
         kelDebug("\n host record of %u bytes refused\n", len);
-        writeLogMsg(1, std::string("host record too long, not stored"));
+        kel::platform::LogLine::error("host record of %u bytes too long, not stored\n", len);
         return;
     }
     std::vector<uint8_t> buf(4 + len);

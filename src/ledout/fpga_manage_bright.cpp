@@ -26,7 +26,7 @@ namespace {
 constexpr uint8_t kFpga0 = 0;
 constexpr uint32_t kBrightRecordAddr = fpga_manage::kBrightSector * fpga_drv::kSectorSize;
 constexpr uint32_t kOnOffRecordAddr = fpga_manage::kOnOffSector * fpga_drv::kSectorSize;
-constexpr uint32_t kBrightRecordSize = 57;
+constexpr uint32_t kBrightRecordSize = fpga_manage::kBrightRecordBytes;
 constexpr uint32_t kOnOffRecordSize = 50;
 constexpr uint8_t kRecordMark = 0xAA;
 constexpr uint8_t kModeHand17 = 0, kModeTimed17 = 1, kModeAuto = 2, kModeAutoToo = 3;
@@ -97,26 +97,37 @@ void fpga_manage::refresh_time_now()
     time_stamp = G_timeTicks ? G_timeTicks.load() : 1;
 }
 
-// The scheduler hook of the periodic card check.
+// The scheduler hook of the periodic card check. Its state is shared with
+// the links (sched_mutex); what waits runs with the lock released: the clock
+// read (it queues behind shell commands), the sensor read (a busy
+// transmitter, then the card's answer), the flash record and the switches.
 void fpga_manage::Extension_function()
 {
     std::vector<SCREEN_status> switches;
     bool changed = false;
-    {
-        std::lock_guard<std::mutex> l(sched_mutex);
-        if (g_change.bright_record_changed) {
-            g_change.bright_record_changed = 0;
-            load_bright_record();
-        }
-        refresh_time_now();
-        if (g_change.bright_sched_on)
-            Brightness_task();
-        if (reg_image(FPGA_REG_ONOFF) == 1)
-            dealwith_onoff();
-        switches.swap(onoff_switches);
-        changed = announce_pending;
-        announce_pending = 0;
+    refresh_time_now();
+    std::unique_lock<std::mutex> l(sched_mutex);
+    if (g_change.bright_record_changed) {
+        g_change.bright_record_changed = 0;
+        l.unlock();
+        uint8_t record[kBrightRecordSize];
+        const BrightRecordRead got = read_bright_record(record);
+        l.lock();
+        apply_bright_record(got, record);
     }
+    if (g_change.bright_sched_on && Brightness_task()) {
+        l.unlock();
+        Brightness_read_VMF_value();
+        l.lock();
+        Brightness_auto_finish();
+    }
+    if (reg_image(FPGA_REG_ONOFF) == 1)
+        dealwith_onoff();
+    switches.swap(onoff_switches);
+    changed = announce_pending;
+    announce_pending = 0;
+    l.unlock();
+    store_pending_bright_record();
     for (SCREEN_status s : switches)
         SCREEN_fpgactrl_status(s);
     if (changed)
@@ -134,6 +145,7 @@ void fpga_manage::Brightness_hand_dealwith(uint8_t)
         std::lock_guard<std::mutex> l(sched_mutex);
         changed = bright_apply();
     }
+    store_pending_bright_record();
     if (changed)
         announce(SYNC_PARA);
 }
@@ -174,12 +186,25 @@ bool fpga_manage::bright_apply()
         merge_image(FPGA_REG_BRIGHT, 0xFF, percentToLevel(block_u16(RamLayout::kQualityBright), bright_mode), kFpga0);
     }
     if (request)
-        store_bright_record(reg_image(FPGA_REG_BRIGHT));
+        bright_store_pending = reg_image(FPGA_REG_BRIGHT);
     return changed;
 }
 
+void fpga_manage::store_pending_bright_record()
+{
+    int16_t level;
+    {
+        std::lock_guard<std::mutex> l(sched_mutex);
+        level = bright_store_pending;
+        bright_store_pending = -1;
+    }
+    if (level >= 0)
+        store_bright_record(uint8_t(level));
+}
+
 // The operator's level becomes the stored hand level (mode 16), and the
-// scheduler reloads it, so a running hand schedule does not undo it.
+// scheduler reloads it, so a running hand schedule does not undo it. The
+// erase and program run without sched_mutex.
 void fpga_manage::store_bright_record(uint8_t level)
 {
     std::vector<uint8_t> buf(4 + kBrightRecordSize, level);
@@ -187,7 +212,7 @@ void fpga_manage::store_bright_record(uint8_t level)
     std::copy(head, head + 9, buf.begin() + 4);
     if (drv->FPGA_SPI_FLASH_VBYONE_ERASE(2, kBrightSector, 0, 1))
         drv->FPGA_SPI_FLASH_VBYONE_WRITE(2, kBrightRecordAddr, buf.data(), kBrightRecordSize);
-    g_change.bright_record_changed = 1;
+    bright_record_stored(true);
 }
 
 void fpga_manage::bright_record_stored(bool)
@@ -225,38 +250,51 @@ void fpga_manage::Brightness_init(const uint8_t* record)
 
 void fpga_manage::record_bright_change()
 {
+    uint8_t record[kBrightRecordSize];
+    const BrightRecordRead got = read_bright_record(record);
     std::lock_guard<std::mutex> l(sched_mutex);
-    load_bright_record();
+    apply_bright_record(got, record);
 }
 
-void fpga_manage::load_bright_record()
+// The flash read, without sched_mutex: it may wait for an erase or program
+// of the flash in progress.
+fpga_manage::BrightRecordRead fpga_manage::read_bright_record(uint8_t* record)
 {
     if (reg_image(FPGA_REG_STATE) != kStateRunning)
-        return;
+        return BrightRecordRead::NotRunning;
     uint8_t mark = 0xFF;
     drv->FPGA_SPI_FLASH_VBYONE_READ(2, kBrightRecordAddr, 1, &mark);
-    if (mark != kRecordMark) {
-        g_change.bright_sched_on = 0;
-        g_change.bright_level = 16;
-        return;
-    }
-    uint8_t record[kBrightRecordSize];
+    if (mark != kRecordMark)
+        return BrightRecordRead::None;
     if (!drv->FPGA_SPI_FLASH_VBYONE_READ(2, kBrightRecordAddr, kBrightRecordSize, record))
-        return;
-    std::copy(record, record + kBrightRecordSize, MCU_RAM_CMD);
-    Brightness_init(record);
+        return BrightRecordRead::Failed;
+    return BrightRecordRead::Read;
 }
 
-void fpga_manage::Brightness_task()
+// The caller holds sched_mutex.
+void fpga_manage::apply_bright_record(BrightRecordRead got, const uint8_t* record)
+{
+    if (got == BrightRecordRead::None) {
+        g_change.bright_sched_on = 0;
+        g_change.bright_level = 16;
+    } else if (got == BrightRecordRead::Read) {
+        std::copy(record, record + kBrightRecordSize, MCU_RAM_CMD);
+        Brightness_init(record);
+    }
+}
+
+bool fpga_manage::Brightness_task()
 {
     if (!g_change.bright_sched_on)
-        return;
+        return false;
     const bool autoMode = bright_mode == kModeAuto;
     if (Utils::getTimeSpace(g_change.bright_task_stamp) < (autoMode ? kAutoPeriod : kSchedPeriod))
-        return;
+        return false;
     switch (bright_mode) {
     case kModeAuto:
-    case kModeAutoToo: Brightness_auto_change(); break;
+    case kModeAutoToo:
+        Brightness_check_VMF();
+        return true;
     case kModeTimed17:
     case kModeTimed: Brightness_time_change(); break;
     case kModeHand17:
@@ -264,6 +302,7 @@ void fpga_manage::Brightness_task()
     default: break;
     }
     g_change.bright_task_stamp = G_timeTicks;
+    return false;
 }
 
 void fpga_manage::Brightness_hand_change()
@@ -305,12 +344,13 @@ void fpga_manage::Brightness_time_change()
     g_change.bright_apply_count = 1;
 }
 
-void fpga_manage::Brightness_auto_change()
+// The automatic mode's step after the sensor read (check, read, filter,
+// apply): the caller holds sched_mutex again.
+void fpga_manage::Brightness_auto_finish()
 {
-    Brightness_check_VMF();
-    Brightness_read_VMF_value();
     Brightness_auto_filter();
     announce_pending |= bright_apply();
+    g_change.bright_task_stamp = G_timeTicks;
 }
 
 // The first output port with cards carries the sensor: its card byte in

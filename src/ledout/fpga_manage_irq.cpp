@@ -5,6 +5,7 @@
 #include "ledout/RcvCardFrame.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "platform/LogLine.h"
 
 #include <QMutexLocker>
 
@@ -263,7 +264,7 @@ bool fpga_manage::cards_out_of_reach()
         return false;
     }
     if (!pc_drop_logged.exchange(true))
-        writeLogMsg(2, std::string("card request dropped: FPGA 0 is in reset or not running"));
+        kel::platform::LogLine::error("card request dropped: FPGA 0 is in reset or not running\n");
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "params/SyncReason.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "platform/LogLine.h"
 
 #include <QMutexLocker>
 
@@ -97,12 +98,8 @@ void capFileWait(RcvOperateRecord& op, const char* what, const QString& path, un
 {
     if (ticksOf(op) <= kFileWaitCapTicks)
         return;
-    writeLogMsg(2, QStringLiteral("%1 of %2 ticks in card file %3, operation %4, capped at %5 ticks")
-                       .arg(QLatin1String(what))
-                       .arg(ticksOf(op))
-                       .arg(path)
-                       .arg(record)
-                       .arg(kFileWaitCapTicks));
+    kel::platform::LogLine::error("%s of %u ticks in card file %s, operation %u, capped at %u ticks\n", what,
+                                  ticksOf(op), path.toLocal8Bit().constData(), record, kFileWaitCapTicks);
     op.timeticks = kFileWaitCapTicks * 10;
 }
 
@@ -308,11 +305,10 @@ int fpga_manage::get_operate_deal_para(SCAN_PARA* out, uint8_t index)
         return 1;
     uint8_t r[22];
     const int failed = rcvRecovery::readAt(path, 4 + 22u * index, r, sizeof r);
-    {
-        QMutexLocker l(&Utils::_file_deal_mutex);
-        Utils::system_mutex(QStringLiteral("sync"));
-        Utils::msleep_mutex(100);
-    }
+    // The sync and the pause hold no file lock (the change pass and the
+    // links' file requests take it).
+    Utils::system_mutex(QStringLiteral("sync"));
+    Utils::msleep_mutex(100);
     if (failed)
         return 1;   // missing, or shorter than the record
     auto u32 = [&r](int at) { return uint32_t(r[at]) | uint32_t(r[at + 1]) << 8 | uint32_t(r[at + 2]) << 16 | uint32_t(r[at + 3]) << 24; };

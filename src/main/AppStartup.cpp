@@ -35,6 +35,7 @@
 #include "ui/shell/PanelState.h"
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ShellGlobals.h"
+#include "ui/shell/TickThread.h"
 #include "ui/shell/kel_keys.h"
 #include "video/c331_manage.h"
 
@@ -100,8 +101,12 @@ void AppStartup::afterApplication(const Options& options)
     connectShell();
     g_timer = new QTimer();
     QObject::connect(g_timer, SIGNAL(timeout()), g_mainwindow, SLOT(slot_update_timer_ticks()));
-    if (options.startTimer)
+    if (options.startTimer) {
         g_timer->start(10);
+        // The counting starts with the event loop, as the timer's first
+        // call does; from then on it runs on its own thread.
+        QTimer::singleShot(0, g_timer, &TickThread::start);
+    }
     createHardware();
     kel::platform::Sleeper::sleepMs(options.settleMs);
     showHomeScreen();
@@ -233,6 +238,7 @@ void AppStartup::stopAll()
 {
     using namespace kel::protocol;
     stopLinks();
+    TickThread::stop();
     delete UsbServer::p_UsbServer;
     if (c331_manage::p_c331_manage)
         c331_manage::p_c331_manage->stop();

@@ -15,6 +15,7 @@
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QMetaObject>
 #include <QThread>
@@ -198,19 +199,27 @@ void KelRamPara::snapshotBlock(uint8_t out[RamLayout::kBlockSize])
 
 void KelRamPara::ram_para_reset()
 {
+    // Each file step under the file lock, each sync and pause after it.
+    bool written;
     {
         QMutexLocker locker(&Utils::_file_deal_mutex);
         DefaultParaTable::copySavedAreaInto(RamBlock);
-        if (RamDeviceFile::writeDefaults()) {
-            kelDebug("\n ready to write default para ramlist ");
-            runSync();
-            Sleeper::sleepMs(100);
-        }
-        uint8_t marker[2];
-        if (RamDeviceFile::read(RamBlock, marker) != RamDeviceFile::Load::Unopenable) {
-            runSync();
-            Sleeper::sleepMs(100);
-        }
+        written = RamDeviceFile::writeDefaults();
+    }
+    if (written) {
+        kelDebug("\n ready to write default para ramlist ");
+        runSync();
+        Sleeper::sleepMs(100);
+    }
+    uint8_t marker[2];
+    bool opened;
+    {
+        QMutexLocker locker(&Utils::_file_deal_mutex);
+        opened = RamDeviceFile::read(RamBlock, marker) != RamDeviceFile::Load::Unopenable;
+    }
+    if (opened) {
+        runSync();
+        Sleeper::sleepMs(100);
     }
     std::memcpy(RamShadow, RamBlock, sizeof RamShadow);
 }
@@ -224,20 +233,21 @@ int KelRamPara::mode_file_write(unsigned slot, int kind)
     if (slot >= RamLayout::kSlotCount)
         return 0;
     uint8_t* s = UserModeSlot[slot];
+    ModeFile::Write result;
     {
         QMutexLocker locker(&Utils::_file_deal_mutex);
-        const ModeFile::Write result = ModeFile::write(slot, s, [&] {
+        result = ModeFile::write(slot, s, [&] {
             if (kind == 1)
                 std::memcpy(s + RamLayout::kSlotDataBegin, RamBlock + RamLayout::kModeBegin, RamLayout::kModeSize);
             s[0] = s[1] = RamLayout::kMarkerSaved;
         });
-        if (result == ModeFile::Write::NotCreated)
-            return 0;
-        runSync();
-        Sleeper::sleepMs(100);
-        if (result != ModeFile::Write::Written)
-            return 0;
     }
+    if (result == ModeFile::Write::NotCreated)
+        return 0;
+    runSync();
+    Sleeper::sleepMs(100);
+    if (result != ModeFile::Write::Written)
+        return 0;
     if (kind == 0) {
         const std::string cmd = ModeFile::copyOsdCommand(slot);
         kelDebug("\n %s \n", cmd.c_str());
@@ -271,11 +281,11 @@ int KelRamPara::mode_file_deal(unsigned slot, int op)
     {
         QMutexLocker locker(&Utils::_file_deal_mutex);
         got = ModeFile::read(slot, s);
-        if (got == ModeFile::Read::Loaded) {
-            runSync();
-            Sleeper::sleepMs(100);
-            return 1;
-        }
+    }
+    if (got == ModeFile::Read::Loaded) {
+        runSync();
+        Sleeper::sleepMs(100);
+        return 1;
     }
     if (got == ModeFile::Read::Unreadable) {
         // Marked neither saved nor deleted, so no later pass rewrites or
@@ -305,6 +315,17 @@ int KelRamPara::test_signal(int reason)
 
 void KelRamPara::emitLocked(int reason)
 {
+    // On the GUI thread the emission runs the change pass at once, with its
+    // file write, sync and 100 ms pause: it holds no lock meanwhile, so a
+    // link or manager thread that announces a change (a queued post under
+    // the lock) never waits for a pass.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread()) {
+        t_emitting = true;
+        emit sig_update_para(reason);
+        t_emitting = false;
+        return;
+    }
     QMutexLocker locker(&Utils::_test_signal_mutex);
     t_emitting = true;
     emit sig_update_para(reason);

@@ -54,8 +54,9 @@ public:
     int mode_file_deal(unsigned slot, int op);
 
     // ---- change broadcast ----
-    // Emits sig_update_para(reason) under Utils::_test_signal_mutex. Never
-    // call it while holding another lock. A call from inside the change pass
+    // Emits sig_update_para(reason): from another thread a queued post under
+    // Utils::_test_signal_mutex, on the GUI thread the change pass at once,
+    // with no lock held. Never call it while holding another lock. A call from inside the change pass
     // on the GUI thread is delivered queued instead. Returns 1.
     int test_signal(int reason);
 

@@ -6,6 +6,7 @@
 #include "params/SyncReason.h"
 #include "params/Utils.h"
 #include "params/global.h"
+#include "platform/Sleeper.h"
 
 namespace {
 // The pause after "sync" before the interface is reconfigured.
@@ -22,7 +23,8 @@ bool NetworkConfig::storeNetwork(const QString& ip, const QString& mask, const Q
     config->write_config_variant(ConfigItem::SubNetMask, mask);
     config->write_config_variant(ConfigItem::GateWay, gateway);
     Utils::system_mutex(QStringLiteral("sync"));
-    Utils::usleep_mutex(kSyncPauseUs);
+    // A plain pause: the serialised one holds a lock across the sleep.
+    kel::platform::Sleeper::sleepUs(kSyncPauseUs);
     Utils::initIPAddress();
     if (KelRamPara::p_kelrampara_config)
         KelRamPara::p_kelrampara_config->test_signal(SYNC_PARA);

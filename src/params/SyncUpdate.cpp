@@ -253,9 +253,11 @@ void SyncUpdate::saveSnapshot()
             // A missing file is created anew rather than losing the change.
             if (!RamDeviceFile::writeSaved(written))
                 kelDebug("\n write %s failed \n", RamDeviceFile::kPath);
-            Board::commands().system("sync");
-            Sleeper::sleepMs(100);
         }
+        // The sync and the pause hold no lock: the links' file requests and
+        // the FPGA manager's file reads go on meanwhile.
+        Board::commands().system("sync");
+        Sleeper::sleepMs(100);
         std::memcpy(s.RamShadow, written, sizeof s.RamShadow);
     }
 }

@@ -192,9 +192,13 @@ int64_t Utils::UnicodeToUTF8(std::string& text) { return convertInPlace("UCS-2LE
 int64_t Utils::UTF8ToGB2312(std::string& text) { return convertInPlace("UTF-8", "GB2312", text); }
 int64_t Utils::UnicodeToGB2312(std::string& text) { return convertInPlace("UCS-2LE", "GB2312", text); }
 
+// The command runs with no lock held: a shell command (a sync, the clock,
+// the network) can take seconds on the device, and _system_mutex is taken
+// by the links, the GUI thread and the FPGA manager for their request flags
+// and the clock read. A sequence that must not interleave is one command
+// line ("date ...;hwclock -wu").
 int Utils::system_mutex(const QString& command, int* status)
 {
-    QMutexLocker locker(&_system_mutex);
     const int rc = Board::commands().system(command.toLatin1().toStdString());
     if (status)
         *status = rc;

@@ -41,7 +41,7 @@ public:
 
     // ---- commands and sleeps ----
     // 0 when the command's status was 0, else 255; the raw status is stored
-    // through status when given.
+    // through status when given. No lock is held while the command runs.
     static int system_mutex(const QString& command, int* status = nullptr);
     // Everything the command printed.
     static std::string shell_exec(const std::string& command, uint32_t line_size);
@@ -72,6 +72,8 @@ public:
     static bool isIPv4Address(const QString& address);
 
     // ---- process-wide locks (non-recursive) ----
+    // Each guards data and is never held across a wait (docs/ledout-fpga.md
+    // lists those the links and the GUI thread take).
     static QMutex _spi_mutex;
     static QMutex _c331_bnk_mutex;
     static QMutex _fpga_multicast_mutex;

@@ -15,7 +15,9 @@ inline constexpr uint8_t kDebugSwitchOn = 254;
 extern uint8_t g_debugSwitch;
 
 // ---- time base -------------------------------------------------------------
-// Ticks of the 10 ms tick of the GUI thread; wraps at 2^32.
+// Real 10 ms periods counted since the event loop started; wraps at 2^32.
+// On the device only the tick thread (TickThread) writes it, so it keeps
+// counting whatever the GUI thread does; tests move it by hand.
 extern std::atomic<uint32_t> G_timeTicks;
 
 // ---- links and network (configuration store, protocol) ---------------------

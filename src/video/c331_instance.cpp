@@ -2,6 +2,7 @@
 // from the manager itself so that it can be built and tested on its peers.
 #include "inputs/tarvosource.h"
 #include "ledout/LedGlobals.h"
+#include "ledout/LedSize.h"
 #include "ledout/UpgradeServices.h"
 #include "ledout/fpga_manage.h"
 #include "params/ApplyGate.h"
@@ -57,6 +58,7 @@ c331_peers systemPeers()
             fpga_manage::p_fpga_manage->fpga_output_req = 1;
     };
     p.ledParaState = [] { return g_set_led_para.load(); };
+    p.panelProgrammed = [store] { LedSize::noteProgrammed(store->RamBlock); };
     p.ledParaReprogrammed = [] {
         QMutexLocker l(&Utils::_led_para_init_mutex);
         g_set_led_para = 2;

@@ -187,11 +187,21 @@ void c331_manage::check_input_port() { g_c331_source_online = 1; }
 void c331_manage::c331managerdeal()
 {
     pthread_mutex_lock(&c331_para_mutex);
-    const uint8_t flag = c331_apply_flag.load();
-    if (!flag) {
+    if (!c331_apply_flag.load()) {
         pthread_mutex_unlock(&c331_para_mutex);
         return;
     }
+    if (ledSizePending() && peers_.ledParaState && peers_.ledParaState() == 1) {
+        // The FPGA side blanks the screen before the panel changes (about
+        // 0.42 s). The links' writes and applies and the GUI thread's change
+        // pass need this mutex: the wait runs without it, and the pass then
+        // compares the block as it stands (a size written meanwhile is
+        // programmed now).
+        pthread_mutex_unlock(&c331_para_mutex);
+        waitLedParaHandOver();
+        pthread_mutex_lock(&c331_para_mutex);
+    }
+    const uint8_t flag = c331_apply_flag.load();
     applyPicture();
     if (differs(RamLayout::kLedScreenSwitch, 2) && peers_.requestFpgaOutput)
         peers_.requestFpgaOutput();
@@ -286,11 +296,15 @@ void c331_manage::applyOsdEnable()
 
 // ---------------------------------------------------------------- LED size
 
+bool c331_manage::ledSizePending() const
+{
+    return differs(RamLayout::kSpliceMode, 6) || differs(RamLayout::kOch0Window + 4, 4);
+}
+
 void c331_manage::applyLedSize()
 {
-    if (!differs(RamLayout::kSpliceMode, 6) && !differs(RamLayout::kOch0Window + 4, 4))
+    if (!ledSizePending())
         return;
-    waitLedParaHandOver();
     programPanel();
     if (peers_.ledParaReprogrammed)
         peers_.ledParaReprogrammed();
@@ -302,7 +316,7 @@ void c331_manage::waitLedParaHandOver()
         return;
     // The FPGA side blanks the screen first and then clears the word. It
     // may be absent or busy with an upgrade: the wait ends after a bounded
-    // time, since the panel pages wait for c331_para_mutex meanwhile.
+    // time. The caller holds no lock.
     // Sleeps are counted at their nominal length (so a test's instant sleeps
     // end the wait too); a real 10 us sleep lasts several times that, so the
     // clock bounds the wait as well.
@@ -331,6 +345,8 @@ void c331_manage::programPanel()
     drv_.writeRegs(Output, OUT_CH0, ch0, 4);
     drv_.writeRegs(Output, OUT_CH1, ch1, 4);
     drv_.writeReg(Output, OUT_APPLY, 1);
+    if (peers_.panelProgrammed)
+        peers_.panelProgrammed();
 }
 
 // ---------------------------------------------------------------- picture

@@ -92,8 +92,10 @@ private:
     void applyEdids();
     void applyAudio();
     void applyOsdEnable();
+    bool ledSizePending() const;
     void applyLedSize();
     void raisePendingRestart();
+    // Waits, with no lock held, while the FPGA side blanks for a new size.
     void waitLedParaHandOver();
     int audioSource(const uint8_t* block) const;
     std::array<uint16_t, c331reg::WIN_WORDS> windowWords(const uint8_t* block, int w) const;

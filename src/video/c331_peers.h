@@ -32,6 +32,9 @@ struct c331_peers {
     std::function<void()> requestFpgaOutput;
     std::function<uint8_t()> ledParaState;
     std::function<void()> ledParaReprogrammed;
+    // After every panel programming (c331_para_mutex held): records the
+    // size programmed, so that a later apply of it hands nothing over.
+    std::function<void()> panelProgrammed;
     // Drives both FPGA chip selects high before a scaler transfer.
     std::function<void()> fpgaDeselect;
 

@@ -319,9 +319,15 @@ TEST_F(CardRecovery, ScanFileSleepOfWeeksEndsWithinAMinute)
     line_type.port = 1;
     writeFile("/mnt/usb1/d.qjfile", smartMappingFile({op(6, 0, 0, {}, 0xFFFFFFF0u)}));
     g_qjfile_name = "/mnt/usb1/d.qjfile";
+    testing::internal::CaptureStderr();
     const uint32_t used = runCommand(SendPara::send_cmd_load_scan, 8000);
     EXPECT_GE(used, 6000u);
     EXPECT_LE(used, 240u + 6000 + 20);
+    // The cap reaches the program's log, with the file and the operation.
+    const std::string log = testing::internal::GetCapturedStderr();
+    const size_t line = log.find("ticks in card file /mnt/usb1/d.qjfile, operation ");
+    ASSERT_NE(line, std::string::npos) << log;
+    EXPECT_NE(log.find("capped at 6000 ticks\n", line), std::string::npos) << log;
     const int searches = chain(1).searches();
     runUntil([&] { return chain(1).searches() > searches; }, 200);
     EXPECT_GT(chain(1).searches(), searches);

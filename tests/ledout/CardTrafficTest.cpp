@@ -283,6 +283,30 @@ TEST_F(PassThroughTest, SinglePortRequestsGoWhereRouteAndPortSay)
     }
 }
 
+// While FPGA 0 is held in reset a request is dropped, and the program's log
+// says so once per hold.
+TEST_F(PassThroughTest, RequestsDuringAResetHoldAreDroppedWithOneLogLinePerHold)
+{
+    const Bytes request = pcRequest(0x0001, 0, 6, 0x61, kReadPosition);
+    testing::internal::CaptureStderr();
+    for (int hold = 0; hold < 2; ++hold) {
+        fpga().clearSentFrames();
+        m().reset_pending[0] = 1;
+        forward(request);
+        forward(request);
+        EXPECT_TRUE(fpga().sentFrames(5).empty()) << "hold " << hold;
+        m().reset_pending[0] = 0;
+        forward(request);
+        EXPECT_EQ(fpga().sentFrames(5).size(), 1u) << "hold " << hold;
+    }
+    const std::string log = testing::internal::GetCapturedStderr();
+    const std::string line = "card request dropped: FPGA 0 is in reset or not running\n";
+    size_t lines = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2u) << log;
+}
+
 // Every card command at every length from 11 to 19 bytes: a frame too short
 // for its command's layout is taken as a bad frame (no answer), a long
 // enough one is answered once with status 0. Never read past (sanitizer).

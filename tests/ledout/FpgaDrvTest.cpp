@@ -4,6 +4,8 @@
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimNorFlash.h"
 #include "platform/sim/SimSpiBus.h"
+#include "params/Utils.h"
+#include "platform/Sleeper.h"
 
 #include <numeric>
 
@@ -147,6 +149,27 @@ TEST_F(FpgaDrvTest, StuckBusyFlashFailsWithinTheLimitAndReleasesTheBus)
     EXPECT_EQ(m().gpio.gpio_fpga0_cs.load(), GpioWord::kHigh);
     flash().setStuckBusy(false);
     EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_READ(2, 0, 8, out), 1u);
+}
+
+// An erase takes up to seconds: past the fast polls every pause between
+// status polls leaves the bus (Utils::_spi_mutex) to the register accesses
+// of the links, the pages and the scaler.
+TEST_F(FpgaDrvTest, ALongEraseGivesTheBusUpBetweenItsStatusPolls)
+{
+    flash().setBusyPolls(fpga_drv::kBusyFastPolls + 20);
+    int pauses = 0, busFree = 0;
+    platform::Sleeper::setHook([&](uint64_t) {
+        ++pauses;
+        if (Utils::_spi_mutex.tryLock()) {
+            ++busFree;
+            Utils::_spi_mutex.unlock();
+        }
+    });
+    EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_ERASE(2, 10, 0, 1), 1u);
+    EXPECT_GE(pauses, 20);
+    EXPECT_EQ(busFree, pauses);
+    uint8_t after = 0;
+    EXPECT_EQ(drv().FPGA_SPI_FLASH_VBYONE_READ(2, 10 * 4096, 1, &after), 1u);
 }
 
 TEST_F(FpgaDrvTest, FailedTransfersAndMissingDevicesReportFailure)

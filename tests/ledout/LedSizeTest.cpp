@@ -118,5 +118,38 @@ TEST_F(LedSizeApply, AStoredSizeOutsideTheFieldsIsBroughtIntoRangeNotAppliedAsZe
     EXPECT_EQ(block(RamLayout::kLedHeight), 64);
 }
 
+// A new size is posted only when no hand-over is in progress and the scaler
+// has not programmed it yet: a later apply must not restart the blanking
+// (and clear the word) after the scaler's part of the hand-over is done.
+TEST_F(LedSizeApply, AHandOverInProgressOrAnAlreadyProgrammedSizeIsNotPostedAgain)
+{
+    setRunning(true);
+    const struct {
+        uint8_t para;
+        bool programmed;
+        uint8_t expectPara, expectSetup;
+    } cases[] = {
+        {0, false, 1, 0},
+        {0, true, 0, 2},
+        {1, false, 1, 2},   // blanking under way: not restarted
+        {2, false, 2, 2},   // the scaler is done, the reset not yet taken
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.para * 10 + c.programmed);
+        store().setBlockU16(RamLayout::kLedWidth, 1920);
+        LedSize::noteProgrammed(store().RamBlock);
+        store().setBlockU16(RamLayout::kLedWidth, c.programmed ? 1920 : 1024);
+        g_set_led_para = c.para;
+        g_set_led_setup = 2;
+        LedSize::handOver();
+        EXPECT_EQ(g_set_led_para, c.expectPara);
+        EXPECT_EQ(g_set_led_setup, c.expectSetup);
+    }
+    // Later tests in this program start from a size no one applies.
+    store().setBlockU16(RamLayout::kLedWidth, 77);
+    LedSize::noteProgrammed(store().RamBlock);
+    g_set_led_para = 0;
+}
+
 } // namespace
 } // namespace kel::test

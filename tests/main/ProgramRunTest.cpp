@@ -169,24 +169,6 @@ long residentKb(pid_t pid)
     return 0;
 }
 
-// How long the program takes to write its state after SIGUSR1 (ms; -1 when
-// not within timeoutMs).
-int dumpMs(ProgramRunner& program, int timeoutMs)
-{
-    const QString state = program.hostPath("/sim/state.json");
-    QFile::remove(state);
-    QElapsedTimer clock;
-    clock.start();
-    if (!program.signal(SIGUSR1))
-        return -1;
-    while (!QFileInfo::exists(state)) {
-        if (clock.elapsed() > timeoutMs)
-            return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return int(clock.elapsed());
-}
-
 // Changes as fast as the answers come (a RAM write and an apply, over UDP)
 // for 25 s: state dumps keep being answered, SIGTERM ends the program
 // promptly, and the last acknowledged value is in the parameter file after
@@ -216,7 +198,7 @@ TEST(ProgramRunTest, ChangeFloodLeavesTheProgramServingAndLosesNothing)
     std::atomic<int> slowestDump{0};
     std::thread dumper([&] {
         while (flooding) {
-            const int ms = dumpMs(program, 5000);
+            const int ms = program.stateDumpMs(5000);
             slowestDump = std::max(slowestDump.load(), ms < 0 ? 5000 : ms);
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }

@@ -3,12 +3,14 @@
 #include "platform/PrivateNetwork.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QTest>
 
 #include <csignal>
+#include <thread>
 
 // The test runner's list of the Qt platform plugin's own leaks
 // (tests/support/test_main.cpp); the program gets the same list.
@@ -138,6 +140,22 @@ bool ProgramRunner::waitForCleanExit(int timeoutMs)
 QString ProgramRunner::output()
 {
     return QString::fromLocal8Bit(process_.readAll());
+}
+
+int ProgramRunner::stateDumpMs(int timeoutMs)
+{
+    const QString state = hostPath("/sim/state.json");
+    QFile::remove(state);
+    QElapsedTimer clock;
+    clock.start();
+    if (!signal(SIGUSR1))
+        return -1;
+    while (!QFileInfo::exists(state)) {
+        if (clock.elapsed() > timeoutMs)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return int(clock.elapsed());
 }
 
 } // namespace kel::test

@@ -47,6 +47,9 @@ public:
     // Waits for the end; true when it ended by itself with exit code 0.
     bool waitForCleanExit(int timeoutMs = 20000);
     QString output();
+    // Milliseconds the program takes to write its state after SIGUSR1
+    // (-1 when not within timeoutMs).
+    int stateDumpMs(int timeoutMs);
 
 private:
     QTemporaryDir dir_;

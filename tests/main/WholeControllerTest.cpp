@@ -186,7 +186,8 @@ TEST_F(WholeController, ClockCommandOverUdpMovesTheBoardClockAndMarksTheRunningT
     ASSERT_EQ(ask(CMD_WRITE_RTC, {0x27, 0x20, 0x03, 0x04, 0x05, 0x06, 0x07}), ST_OK);
     const QDateTime expected(QDate(2027, 3, 4), QTime(5, 6, 7));
     EXPECT_LE(std::llabs(platform::Board::clock().now().secsTo(expected)), 2);
-    EXPECT_EQ(SimFpgaBoard::current()->flash2().read(0x6F4000 + 44, 1), Bytes{0x5A});
+    // The FPGA manager makes the mark on its next pass.
+    EXPECT_TRUE(tickUntil([] { return SimFpgaBoard::current()->flash2().read(0x6F4000 + 44, 1) == Bytes{0x5A}; }, 100));
 
     LinkClient tool = LinkClient::udp(udpnetManage::p_udpnetManage->localPort());
     const Bytes a = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x20000 + 16, 5), 0xF200));
@@ -203,6 +204,8 @@ TEST_F(WholeController, ClockCommandOverUdpMovesTheBoardClockAndMarksTheRunningT
         g_clock_record.rec_total = 2880;
         g_clock_record.rec_marks = 10;
     }
+    // The links read what the FPGA manager publishes at the end of a pass.
+    ASSERT_TRUE(tickUntil([] { return fpga_manage::p_fpga_manage->clock_record_snapshot().rec_marks == 10; }, 100));
     const Bytes t = tool.exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(0x20000 + 76, 16), 0xF200));
     ASSERT_EQ(TestFrames::status(t), ST_OK);
     const Bytes words = TestFrames::answerData(t);

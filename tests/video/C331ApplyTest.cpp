@@ -255,11 +255,17 @@ TEST_F(C331Apply, ABroadcastBeforeTheApplyPassDoesNotLoseTheChange)
 
 TEST_F(C331Apply, LedSizeWaitsForTheFpgaSideThenHandsOver)
 {
-    int polls = 0, appliesWhileWaiting = -1;
+    int polls = 0, appliesWhileWaiting = -1, heldWhileWaiting = 0;
     const int appliesBefore = chip().panelApplies();
     peers.ledParaState = [&]() -> uint8_t {
         if (++polls < 5) {
             appliesWhileWaiting = chip().panelApplies();
+            // The first look is under the mutex; the wait runs without it,
+            // so the links and the GUI thread can go on writing.
+            if (polls > 1 && pthread_mutex_trylock(&mutex) == 0)
+                pthread_mutex_unlock(&mutex);
+            else if (polls > 1)
+                ++heldWhileWaiting;
             return 1;
         }
         return 0;
@@ -275,6 +281,7 @@ TEST_F(C331Apply, LedSizeWaitsForTheFpgaSideThenHandsOver)
     EXPECT_EQ(chip().panelApplies(), afterStart + 1);
     EXPECT_EQ(chip().reg(SimScaler::Output, SimScaler::OutPanelW), 1024);
     EXPECT_EQ(ledParaDone, 1);
+    EXPECT_EQ(heldWhileWaiting, 0);
 }
 
 TEST_F(C331Apply, LedSizeWaitEndsWithoutAnFpgaSideAndFreesTheMutex)

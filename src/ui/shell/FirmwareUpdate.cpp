@@ -70,11 +70,20 @@ void FirmwareUpdate::placeText(const QString& text, int pixelsPerChar)
 
 void FirmwareUpdate::update_time_deal()
 {
+    // The steps fall on even ticks and on multiples of 100 ticks; a call
+    // that comes after several periods takes a step that fell among them.
     const uint32_t now = G_timeTicks;
-    if (now % 2 == 0)
-        handleTimerID1();
-    if (now % kTextStepTicks == 0)
-        handleTimerID2();
+    if (!ticked_) {
+        lastTick_ = now - 1;   // the first call looks at its own tick only
+        ticked_ = true;
+    }
+    if (now != lastTick_) {
+        if (now / 2 != lastTick_ / 2)
+            handleTimerID1();
+        if (now / kTextStepTicks != lastTick_ / kTextStepTicks)
+            handleTimerID2();
+        lastTick_ = now;
+    }
     repaint();
 }
 

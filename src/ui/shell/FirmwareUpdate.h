@@ -23,8 +23,8 @@ public:
     ~FirmwareUpdate() override;
 
     void language_changed();
-    // One call per tick: a picture step on even ticks, a text step every
-    // 100 ticks, then an immediate repaint.
+    // Called by the tick: a picture step on even ticks, a text step every
+    // 100 ticks (each at most once per call), then an immediate repaint.
     void update_time_deal();
     void handleTimerID1();
     void handleTimerID2();
@@ -43,6 +43,9 @@ private:
     int pic_y_ = kPictureTop;
     int text_count_ = 0;
     uint8_t moving_down_ = 1;
+    // The tick of the last step check, once the first call has been made.
+    uint32_t lastTick_ = 0;
+    bool ticked_ = false;
     // The popup starts no timer of its own; the ids stay empty.
     int picture_timer_ = 0;
     int text_timer_ = 0;

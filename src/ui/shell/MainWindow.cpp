@@ -20,6 +20,7 @@
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
 #include "ui/shell/TextFit.h"
+#include "ui/shell/TickThread.h"
 #include "platform/Board.h"
 #include "platform/Clock.h"
 
@@ -63,6 +64,7 @@ MainWindow::Hooks& MainWindow::hooks()
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), PageBase(this, PageFocus::MainWindow, "MainWindow")
 {
+    dutyTick_ = G_timeTicks;
     buildForm();
     widget->hide();
     setIcon(Button_lock, L10n::plainIcon("unlock"), 16, 16);
@@ -514,10 +516,15 @@ void MainWindow::update_over()
 
 void MainWindow::slot_update_timer_ticks()
 {
-    ++G_timeTicks;
+    const uint32_t periods = countPeriods();
+    // No period ended since the last call: nothing new is due.
+    if (periods == 0)
+        return;
     if (g_update_flag && hooks().upgradeTick)
         hooks().upgradeTick();
-    if (g_tip_flag && g_tip)
+    // The notice's timeout counts periods, not calls: a GUI thread kept
+    // busy by change passes does not keep it up longer.
+    for (uint32_t i = 0; i < periods && g_tip_flag && g_tip; ++i)
         g_tip->tip_outtime_deal();
     // Asked again until the device goes down, so that a failed request does
     // not leave it up for good; a shell per tick would stall the GUI thread.
@@ -531,6 +538,17 @@ void MainWindow::slot_update_timer_ticks()
         agePeriod();
     if (g_delay_usbserver == 0 && Utils::getTimeSpace(g_delay_usbserver_ticks) >= kUsbWatcherDelay)
         g_delay_usbserver = 1;
+}
+
+uint32_t MainWindow::countPeriods()
+{
+    if (!TickThread::running())
+        ++G_timeTicks;
+    const uint32_t now = G_timeTicks;
+    // By hand each call is one period, whatever a test set the counter to.
+    const uint32_t periods = TickThread::running() ? now - dutyTick_ : 1;
+    dutyTick_ = now;
+    return periods;
 }
 
 void MainWindow::agePeriod()

@@ -88,6 +88,9 @@ private:
     bool pickerOpen() const { return l_call_state || save_state; }
     void getagelog();
     void agePeriod();
+    // Periods the tick has to serve: those G_timeTicks advanced since the
+    // last call while the tick thread counts, else one, counted here.
+    uint32_t countPeriods();
     void openPage(uint8_t focus);
     // The user-mode picker: open (recall or save), move, choose a slot.
     void openPicker(bool save);
@@ -109,4 +112,5 @@ private:
     ModePicker* picker_ = nullptr;
     bool rebootIssued_ = false;
     uint32_t lastRebootTick_ = 0;
+    uint32_t dutyTick_ = 0;   // the counter at the last served call
 };

@@ -30,5 +30,7 @@ QJsonObject PanelState::json()
     o.insert("window", window ? QJsonValue(QString::fromLatin1(window)) : QJsonValue());
     // The video window the keypad's source, freeze and black keys act on.
     o.insert("g_image_current", int(g_image_current));
+    // The 10 ms tick, so that a run can be checked against the wall clock.
+    o.insert("G_timeTicks", qint64(G_timeTicks.load()));
     return o;
 }

@@ -1,0 +1,299 @@
+#include "ProgramRunner.h"
+
+#include "params/RamLayout.h"
+#include "platform/PrivateNetwork.h"
+#include "protocol/LinkClient.h"
+#include "protocol/LinkSettings.h"
+#include "protocol/ProtocolCodes.h"
+#include "protocol/TestFrames.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace kel::test {
+namespace {
+
+using namespace kel::protocol;
+
+// A block byte shown nowhere on the panel: the "other change" of a stream.
+constexpr uint32_t kOtherByte = 3072;
+// FPGA 0's images as the host addresses them.
+constexpr uint16_t kFpgaTarget = 0xF200;
+constexpr uint32_t kCommandRam = 0x10000;
+constexpr uint32_t kExtendedRam = 0x20000;
+
+// The program on a board with cards on output ports 0 and 1, its UDP link
+// in this test's network, driven as a host tool does.
+class StreamedProgram {
+public:
+    bool start(const char* boardIni = "[cards]\nport0=2\nport1=2\n")
+    {
+        platform::PrivateNetwork::enter();   // where allowed, the fixed ports stay in this test
+        program.shareNetwork = true;
+        QFile ini(program.hostPath("/sim/board.ini"));
+        if (!QDir().mkpath(program.hostPath("/sim")) || !ini.open(QIODevice::WriteOnly)
+            || ini.write(boardIni) <= 0)
+            return false;
+        ini.close();
+        if (!program.start())
+            return false;
+        tool.emplace(LinkClient::udp(LinkSettings().udpPort));
+        QDeadlineTimer up(30000);
+        while (tool->exchange(TestFrames::request(CMD_READ_RAM, TestFrames::ramRead(kOtherByte, 2))).empty())
+            if (up.hasExpired())
+                return false;
+        return true;
+    }
+    // The last state the board wrote (it writes on every FPGA 0 change).
+    QJsonObject state()
+    {
+        QCoreApplication::processEvents();   // reads the program's output, which must not fill its pipe
+        QFile f(program.hostPath("/sim/state.json"));
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+    }
+    QJsonObject fpga0() { return state().value("fpga0").toObject(); }
+    int resets() { return fpga0().value("resets").toInt(); }
+    // FPGA 0 lit and the scaler's panel at width w.
+    bool litWith(uint16_t w)
+    {
+        const QJsonObject s = state();
+        return s.value("fpga0").toObject().value("lit").toBool()
+            && s.value("scaler").toObject().value("output").toObject().value("panel_w").toInt() == w;
+    }
+    // Polls every 20 ms until pred holds; false after timeoutMs.
+    bool waitFor(const std::function<bool()>& pred, int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!pred()) {
+            if (deadline.hasExpired())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+    bool write(uint32_t address, const Bytes& data)
+    {
+        const Bytes a = tool->exchange(TestFrames::request(CMD_WRITE_RAM, TestFrames::ramWrite(address, data)));
+        return !a.empty() && TestFrames::status(a) == ST_OK;
+    }
+    bool apply()
+    {
+        const Bytes a = tool->exchange(TestFrames::request(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}));
+        return !a.empty() && TestFrames::status(a) == ST_OK;
+    }
+    // Milliseconds until the request is answered with status OK (10000: not).
+    qint64 askMs(uint8_t cmd, const Bytes& payload, uint16_t target = 0xF100)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const Bytes a = tool->exchange(TestFrames::request(cmd, payload, target));
+        return !a.empty() && TestFrames::status(a) == ST_OK ? clock.elapsed() : 10000;
+    }
+    // A command record in FPGA 0's command RAM (type, store, length, data),
+    // which the controller carries out as it is written.
+    qint64 commandMs(uint8_t type, uint8_t store, const Bytes& data)
+    {
+        const Bytes record = TestFrames::cat({{0xAA, type, store, 0, 0, 0}, TestFrames::u16(uint16_t(data.size())), data});
+        return askMs(CMD_WRITE_RAM, TestFrames::ramWrite(kCommandRam, record), kFpgaTarget);
+    }
+    bool writeSize(uint16_t w, uint16_t h)
+    {
+        return write(RamLayout::kLedWidth, TestFrames::cat({TestFrames::u16(w), TestFrames::u16(h)}));
+    }
+
+    ProgramRunner program;
+    std::optional<LinkClient> tool;
+};
+
+// An LED-size apply followed by another change and apply 50, 200 and
+// 400 ms later: each time FPGA 0 is reset and the screen lit with the new
+// size within 5 s of the LED-size apply.
+TEST(ChangeStreamRunTest, ASecondApplySoonAfterAnLedSizeApplyStillRelightsWithTheNewSize)
+{
+    StreamedProgram p;
+    ASSERT_TRUE(p.start()) << p.program.output().toStdString();
+    ASSERT_TRUE(p.waitFor([&] { return p.fpga0().value("lit").toBool(); }, 60000)) << "first light";
+    struct Case {
+        int laterMs;
+        uint16_t w, h;
+    };
+    for (const Case c : {Case{50, 1024, 512}, Case{200, 1280, 640}, Case{400, 1024, 512}}) {
+        SCOPED_TRACE(c.laterMs);
+        const int resetsBefore = p.resets();
+        ASSERT_TRUE(p.writeSize(c.w, c.h));
+        ASSERT_TRUE(p.apply());
+        QElapsedTimer sinceApply;
+        sinceApply.start();
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.laterMs));
+        ASSERT_TRUE(p.write(kOtherByte, TestFrames::u16(uint16_t(c.laterMs))));
+        ASSERT_TRUE(p.apply());
+        const bool relit = p.waitFor([&] { return p.resets() > resetsBefore && p.litWith(c.w); }, 10000);
+        const qint64 ms = sinceApply.elapsed();
+        ASSERT_TRUE(relit) << p.state().value("fpga0").toObject().value("screen_off").toBool();
+        EXPECT_LT(ms, 5000);
+        std::printf("second apply %d ms after: lit with %u after %lld ms\n", c.laterMs, c.w, ms);
+    }
+}
+
+// What a watcher beside the stream saw: state dumps asked every ~100 ms.
+struct Watch {
+    int slowestDumpMs = 0;
+    qint64 longestHoldMs = 0;
+    int holds = 0;
+    qint64 firstWallMs = -1, lastWallMs = -1;
+    qint64 firstTicks = -1, lastTicks = -1;
+    double ticksPerSecond() const
+    {
+        return lastWallMs > firstWallMs ? 1000.0 * double(lastTicks - firstTicks) / double(lastWallMs - firstWallMs) : 0;
+    }
+};
+
+// 30 changes a second (a RAM write and an apply each) for 60 s, every
+// 90th of them an LED-size apply, then the stream goes on until the screen
+// is lit with the last size: every write and every state dump answered
+// within 0.5 s, every FPGA-0 reset hold under 1 s of wall time, the tick at
+// 100 +- 5 a second, and the screen lit with the new size within 5 s of the
+// last LED-size apply although the stream never stopped.
+TEST(ChangeStreamRunTest, ThirtyChangesASecondWithLedSizeAppliesKeepTheTickTheHoldsAndTheAnswers)
+{
+    StreamedProgram p;
+    ASSERT_TRUE(p.start()) << p.program.output().toStdString();
+    ASSERT_TRUE(p.waitFor([&] { return p.fpga0().value("lit").toBool(); }, 60000)) << "first light";
+
+    std::atomic<bool> streaming{true};
+    Watch watch;
+    QElapsedTimer wall;
+    wall.start();
+    std::thread watcher([&] {
+        qint64 holdSince = -1;
+        while (streaming) {
+            const int ms = p.program.stateDumpMs(5000);
+            watch.slowestDumpMs = std::max(watch.slowestDumpMs, ms < 0 ? 5000 : ms);
+            QFile f(p.program.hostPath("/sim/state.json"));
+            const QJsonObject s = f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+            const qint64 now = wall.elapsed();
+            if (s.contains("panel")) {
+                const qint64 ticks = s.value("panel").toObject().value("G_timeTicks").toVariant().toLongLong();
+                if (watch.firstWallMs < 0) {
+                    watch.firstWallMs = now;
+                    watch.firstTicks = ticks;
+                }
+                watch.lastWallMs = now;
+                watch.lastTicks = ticks;
+                const bool held = s.value("fpga0").toObject().value("in_reset").toBool();
+                if (held && holdSince < 0) {
+                    holdSince = now;
+                    ++watch.holds;
+                } else if (!held && holdSince >= 0) {
+                    watch.longestHoldMs = std::max(watch.longestHoldMs, now - holdSince);
+                    holdSince = -1;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+
+    const uint16_t sizes[2][2] = {{1024, 512}, {1280, 640}};
+    qint64 slowestWrite = 0, lastSizeApply = -1;
+    int changes = 0, sizeApplies = 0;
+    bool relit = false;
+    for (;;) {
+        const qint64 due = qint64(changes) * 1000 / 30;
+        while (wall.elapsed() < due)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool streamDone = wall.elapsed() >= 60000;
+        if (streamDone) {
+            relit = p.litWith(sizes[(sizeApplies - 1) % 2][0]);
+            if (relit || wall.elapsed() - lastSizeApply > 5000)
+                break;
+        }
+        const bool sizeChange = !streamDone && changes % 90 == 0;
+        const uint16_t* size = sizes[sizeApplies % 2];
+        const qint64 ms = sizeChange ? p.askMs(CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth,
+                                                                                    TestFrames::cat({TestFrames::u16(size[0]),
+                                                                                                     TestFrames::u16(size[1])})))
+                                     : p.askMs(CMD_WRITE_RAM, TestFrames::ramWrite(kOtherByte, TestFrames::u16(uint16_t(changes))));
+        slowestWrite = std::max(slowestWrite, ms);
+        EXPECT_LT(p.askMs(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}), 10000);
+        if (sizeChange) {
+            lastSizeApply = wall.elapsed();
+            ++sizeApplies;
+        }
+        if (++changes % 64 == 0)
+            QCoreApplication::processEvents();   // reads the program's output, which must not fill its pipe
+    }
+    const qint64 sinceLastSize = wall.elapsed() - lastSizeApply;
+    streaming = false;
+    watcher.join();
+
+    EXPECT_GE(changes, 30 * 60);
+    EXPECT_TRUE(relit) << "lit with the last size " << sinceLastSize << " ms after its apply";
+    EXPECT_LT(sinceLastSize, 5000);
+    EXPECT_LT(slowestWrite, 500) << "ms for a 0x60 write";
+    EXPECT_LT(watch.slowestDumpMs, 500) << "ms for a state dump";
+    EXPECT_GE(watch.holds, 10) << "FPGA-0 resets seen";
+    EXPECT_LT(watch.longestHoldMs, 1000) << "ms of the longest reset hold";
+    EXPECT_NEAR(watch.ticksPerSecond(), 100.0, 5.0);
+    std::printf("%d changes, %d LED-size applies, relit %lld ms after the last; slowest write %lld ms, dump %d ms; "
+                "%d holds, longest %lld ms; %.1f ticks/s\n",
+                changes, sizeApplies, sinceLastSize, slowestWrite, watch.slowestDumpMs, watch.holds, watch.longestHoldMs,
+                watch.ticksPerSecond());
+}
+
+// Automatic brightness while the transmitter of ports 0 and 1 never frees:
+// the sensor read waits for it (and then for the answer) on the FPGA
+// manager thread, but the running-time export, the clock command and the
+// command RAM are answered at once throughout, and the sensor is still read.
+TEST(ChangeStreamRunTest, AStuckTransmitterDuringTheSensorReadHoldsUpNoLink)
+{
+    StreamedProgram p;
+    ASSERT_TRUE(p.start("[cards]\nport0=2\nport1=2\n[fpga]\ntx_stuck_busy=1\n")) << p.program.output().toStdString();
+    auto sensorReads = [&] {
+        const QJsonObject chain = p.state().value("cards").toObject().value("port0").toObject();
+        return chain.value("card").toArray().at(0).toObject().value("sensor_reads").toInt();
+    };
+    ASSERT_TRUE(p.waitFor([&] { return p.fpga0().value("port_cards").toArray().at(0).toInt() == 2; }, 60000))
+        << "cards found";
+    Bytes automatic(49, 0);
+    automatic[0] = 2;
+    ASSERT_LT(p.commandMs(3, 0xAA, automatic), 500) << "automatic brightness, stored";
+    const int readsBefore = sensorReads();
+
+    qint64 slowest[4] = {};
+    for (int second = 0; second < 30; ++second) {
+        const qint64 asked[4] = {
+            p.askMs(CMD_READ_RAM, TestFrames::ramRead(kExtendedRam, 0x10), kFpgaTarget),
+            p.askMs(CMD_WRITE_RTC, {0x27, 0x20, 0x03, 0x04, 0x05, 0x06, 0x07}),
+            p.commandMs(2, 0, {0}),           // no timed on/off pairs, not stored
+            p.commandMs(3, 0, {0, 200}),      // a level, the mode kept
+        };
+        for (int i = 0; i < 4; ++i)
+            slowest[i] = std::max(slowest[i], asked[i]);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LT(slowest[0], 500) << "extended-RAM read";
+    EXPECT_LT(slowest[1], 500) << "clock command";
+    EXPECT_LT(slowest[2], 500) << "command RAM, type 2";
+    EXPECT_LT(slowest[3], 500) << "command RAM, type 3";
+    EXPECT_GE(sensorReads() - readsBefore, 2) << "the sensor is still read";
+    std::printf("slowest answers: %lld %lld %lld %lld ms\n", slowest[0], slowest[1], slowest[2], slowest[3]);
+}
+
+} // namespace
+} // namespace kel::test
