@@ -5,9 +5,8 @@
 // the median and slowest round trip, and how often the simulated board
 // rewrote sim/state.json meanwhile (counted by inotify: every complete
 // write ends with a rename onto the name, or a close after writing it).
+#include "UdpTool.h"
 #include "platform/PrivateNetwork.h"
-#include "protocol/PhyFrame.h"
-#include "protocol/protocol_phy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,36 +28,23 @@
 #include <unistd.h>
 #include <vector>
 
-using namespace kel::protocol;
-using Bytes = std::vector<uint8_t>;
+using bench::Bytes;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr uint16_t kUdpPort = 5008;
 
-Bytes wire(Bytes body)
-{
-    body.push_back(PhyFrame::xorOf(body.data(), body.size()));
-    protocol_phy phy;
-    Bytes w(protocol_phy::framedCapacity(body.size()));
-    w.resize(phy.data_re_transf_meaning(w.data(), body.data(), uint32_t(body.size())));
-    return w;
-}
-
 // A PC tool's read of 4 bytes at 0x180 of card 1 on output port 0.
 Bytes cardRead(uint8_t tag)
 {
-    return wire({0x01, 0x00, 0x10, 0xF0, 0x10, tag, 0, 0, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00});
+    return bench::wire({0x01, 0x00, 0x10, 0xF0, 0x10, tag, 0, 0, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00});
 }
 
 // Milliseconds until the answer (-1: none within 1 s).
 double roundTripMs(int fd, const Bytes& request)
 {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kUdpPort);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in to = bench::loopback(kUdpPort);
     const auto t0 = Clock::now();
     ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     pollfd p{fd, POLLIN, 0};

@@ -2,6 +2,7 @@
 // 1. a 0x60 write of 16 bytes plus a 0x61 read of them over the UDP link on
 //    loopback, against a bare UDP echo of the same datagrams;
 // 2. framing and escaping (both directions) of a 4 KiB body, against memcpy.
+#include "UdpTool.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "platform/Board.h"
@@ -28,58 +29,10 @@
 #include <vector>
 
 using namespace kel::protocol;
-using Bytes = std::vector<uint8_t>;
+using namespace bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-sockaddr_in loopback(uint16_t port)
-{
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-}
-
-int udpSocket(uint16_t port)
-{
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in me = loopback(port);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me);
-    return fd;
-}
-
-uint16_t portOf(int fd)
-{
-    sockaddr_in a{};
-    socklen_t n = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    return ntohs(a.sin_port);
-}
-
-Bytes request(uint8_t cmd, const Bytes& payload)
-{
-    Bytes b = {0x00, 0xF1, 0x20, 0xF0, 0x10, 0, 0, 0, 0, cmd};
-    b.insert(b.end(), payload.begin(), payload.end());
-    b.push_back(PhyFrame::xorOf(b.data(), b.size()));
-    protocol_phy phy;
-    Bytes w(protocol_phy::framedCapacity(b.size()));
-    w.resize(phy.data_re_transf_meaning(w.data(), b.data(), uint32_t(b.size())));
-    return w;
-}
-
-// Sends and waits for one datagram back; false after 1 s.
-bool roundTrip(int fd, uint16_t to, const Bytes& wire)
-{
-    sockaddr_in dest = loopback(to);
-    ::sendto(fd, wire.data(), wire.size(), 0, reinterpret_cast<sockaddr*>(&dest), sizeof dest);
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 1000) <= 0)
-        return false;
-    uint8_t buf[2048];
-    return ::recv(fd, buf, sizeof buf, 0) > 0;
-}
 
 double microsPerRound(int fd, uint16_t to, const Bytes& a, const Bytes& b, int rounds)
 {

@@ -542,11 +542,13 @@ void MainWindow::slot_update_timer_ticks()
 
 uint32_t MainWindow::countPeriods()
 {
-    if (!TickThread::running())
-        ++G_timeTicks;
+    if (!TickThread::running()) {
+        // By hand each call is one period, whatever a test set the counter to.
+        dutyTick_ = ++G_timeTicks;
+        return 1;
+    }
     const uint32_t now = G_timeTicks;
-    // By hand each call is one period, whatever a test set the counter to.
-    const uint32_t periods = TickThread::running() ? now - dutyTick_ : 1;
+    const uint32_t periods = now - dutyTick_;
     dutyTick_ = now;
     return periods;
 }

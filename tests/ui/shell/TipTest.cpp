@@ -4,6 +4,7 @@
 #include "ui/shell/PagePointers.h"
 #include "ui/shell/ShellGlobals.h"
 #include "ui/shell/TIP.h"
+#include "ui/shell/TickThread.h"
 #include "ui/shell/MainWindow.h"
 
 #include <QFrame>
@@ -39,6 +40,26 @@ TEST_F(TipTest, CheckMarkNoticeGeometryAndTimeout)
             EXPECT_FALSE(g_tip->isVisible());
             EXPECT_EQ(g_tip_flag, 0);
             EXPECT_EQ(g_tip->tip_count, 0);
+        },
+    });
+}
+
+// On the device the tick thread counts; a GUI thread kept busy for the
+// notice's 3 s still ends it at its next tick.
+TEST_F(TipTest, NoticeTimeoutCountsPeriodsNotCallsOfTheTick)
+{
+    run({
+        []() { g_tip->tip_create(1); },
+        []() {
+            TickThread::start();
+            g_mainwindow->slot_update_timer_ticks();
+            G_timeTicks += TIP::kShownTicks;
+            g_mainwindow->slot_update_timer_ticks();
+            TickThread::stop();
+        },
+        []() {
+            EXPECT_FALSE(g_tip->isVisible());
+            EXPECT_EQ(g_tip_flag, 0);
         },
     });
 }
