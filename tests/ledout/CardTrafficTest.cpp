@@ -466,6 +466,7 @@ TEST_F(PassThroughTest, UnservedRequestsLeaveNoMoreThanTheDeviceHoldsAndOnlyTheL
         cards(0, 3, [&](SimCardChain::Knobs& k) { k.delayPolls = c.delay; });
         cards(1, 2, [&](SimCardChain::Knobs& k) { k.delayPolls = c.delay; });
         answers.clear();
+        const int lost = fpga().lostAnswers();
         for (uint8_t i = 0; i < 100; ++i) {
             forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition, i));
             forward(pcRequest(0x0001, 0, 2, 0x61, kReadPosition, uint8_t(0x80 + i)));
@@ -473,6 +474,7 @@ TEST_F(PassThroughTest, UnservedRequestsLeaveNoMoreThanTheDeviceHoldsAndOnlyTheL
         for (int poll = 0; poll < 10; ++poll)
             fpga().irqLevel();   // what is on its way arrives
         EXPECT_LE(fpga().queuedAnswers(0), 3u) << c.name;
+        EXPECT_EQ(fpga().lostAnswers() - lost, 197) << c.name << ": 200 answers, 3 held";
         serve();
         ASSERT_EQ(answers.size(), 1u) << c.name;
         EXPECT_EQ(answers[0][5], 0x80 + 99) << c.name << ": the last request's tag";
