@@ -88,7 +88,7 @@ public:
     void clearSentFrames();
     // Answers of the pair not yet released: shown, waiting or on their way.
     size_t queuedAnswers(int pair) const;
-    // Answers lost since power-on: arrived while their port's receiver held
+    // Answers lost so far: arrived while their port's receiver held
     // one, or sent while kInFlightMax answers of the pair were on their way.
     int lostAnswers() const;
 
