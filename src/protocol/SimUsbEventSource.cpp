@@ -109,6 +109,10 @@ void SimUsbEventSource::moveStickAside()
     if (::lstat(mount.c_str(), &st) != 0)
         return;
     if (::lstat(pulled.c_str(), &st) == 0) {
+        // An empty mount folder (the one made at start) is no stick: the
+        // kept one stays.
+        if (::rmdir(mount.c_str()) == 0)
+            return;
         kel::platform::LogLine::error("pulled stick: the stick kept in %s is replaced by the one pulled now\n",
                                       pulled.c_str());
         if (S_ISDIR(st.st_mode))

@@ -98,9 +98,10 @@ TEST_F(UsbServerTest, InsertionAndRemovalAreReported)
     EXPECT_FALSE(QDir(QString::fromStdString(hostPath("/mnt/usb1"))).exists());
 }
 
-// Only the stick pulled last is kept: it comes back at the next insert, also
-// into the empty mount folder the board makes at start, and pulling another
-// stick while it is kept replaces it with a line on standard error.
+// Only the stick pulled last is kept: the empty mount folder the board makes
+// at start neither replaces it nor keeps it from coming back at the next
+// insert, and pulling another stick while it is kept replaces it with a
+// line on standard error.
 TEST_F(UsbServerTest, PulledStickIsKeptUntilAnotherIsPulled)
 {
     const QString mount = QString::fromStdString(hostPath(SimUsbEventSource::kMountPoint));
@@ -114,6 +115,9 @@ TEST_F(UsbServerTest, PulledStickIsKeptUntilAnotherIsPulled)
     ASSERT_TRUE(put(mount, "first.KEL"));
     source->removeStick();
     QDir().mkpath(mount);   // as at a restart
+    source->removeStick();
+    EXPECT_TRUE(QFile::exists(kept + "/first.KEL")) << "the empty folder does not replace the kept stick";
+    QDir().mkpath(mount);
     source->insertStick();
     EXPECT_TRUE(QFile::exists(mount + "/first.KEL")) << "the kept stick comes back into the empty folder";
 
