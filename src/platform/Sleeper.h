@@ -20,7 +20,7 @@ public:
     static void setMinimumUs(uint64_t micros);
     static uint64_t minimumUs();
 
-    // The program's stop (SIGINT, SIGTERM, AppStartup::stopAll). From then
+    // The program's stop (SIGINT, SIGTERM, AppStartup::stopLinks). From then
     // on the waits that can be long end at once: pauseUs returns early and
     // the polling loops that check stopping() give up. sleepUs is not
     // touched, so the parameter block's save at exit pauses as always.
