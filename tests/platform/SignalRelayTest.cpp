@@ -38,6 +38,7 @@ TEST(SignalRelayTest, SignalsCaughtBeforeTheRelayExistsAreDeliveredLater)
     while (states == 1 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(states, 2);
+    platform::Sleeper::clearStop();   // the SIGTERM above requested it
 }
 
 // The handler itself requests the stop, so a pause of another thread ends
