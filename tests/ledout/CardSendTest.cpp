@@ -2,6 +2,7 @@
 
 #include "ledout/LedGlobals.h"
 #include "ledout/fpga_manage.h"
+#include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimSpiBus.h"
@@ -178,6 +179,32 @@ TEST_F(CardSendTest, TwoSendersIntoOneTransmitterTakeTurns)
     ASSERT_FALSE(busy.empty()) << "the status is read again before the second frame";
     EXPECT_TRUE(busy.front()) << "the first frame still going out";
     EXPECT_FALSE(busy.back()) << "the second frame is written to a free transmitter";
+}
+
+// After the program's stop a busy transmitter is not waited for and its
+// frame is dropped (it would overwrite the one in flight); a free one
+// still takes its frame.
+TEST_F(CardSendTest, AfterTheStopABusyTransmitterIsNotWaitedForAndGetsNoFrame)
+{
+    platform::sim::SimFpga::Knobs k = fpga().knobs();
+    k.txStuckBusy = true;
+    fpga().setKnobs(k);
+    const Bytes f = frame(30);
+    m().Send_to_port(f.data(), 30, 2, 0);   // pair 1 busy from now on
+    ASSERT_EQ(fpga().sentFrames(2).size(), 1u);
+    platform::Sleeper::requestStop();
+    clearLog();
+    m().Send_to_port(f.data(), 30, 3, 0);
+    m().Send_to_port(f.data(), 30, 4, 0);
+    const bool waited = m().wait_fpga_send_ready(3, 0);
+    platform::Sleeper::clearStop();
+    size_t reads = 0;
+    for (const Bytes& t : sent(kFpga0))
+        reads += t.size() == 4 && (t[0] & 1);
+    EXPECT_FALSE(waited);
+    EXPECT_LT(reads, 20u) << "status reads";
+    EXPECT_TRUE(fpga().sentFrames(3).empty()) << "busy pair 1";
+    EXPECT_EQ(fpga().sentFrames(4).size(), 1u) << "free pair 2";
 }
 
 TEST_F(CardSendTest, AllPortsGoesToLinkedPortsWithCardsWithTheirPortBits)
