@@ -27,7 +27,14 @@ endfunction()
 # kel_test(NAME [DEPS ...] [LOCK name [LOCKED gtest-filter]]): one GoogleTest
 # executable from the folder's sources. Tests holding the same LOCK (all of
 # them, or those the LOCKED filter names) never run at the same time: they
-# bind the device's fixed ports.
+# bind the device's fixed ports where the machine gives them no network of
+# their own. They are long and mostly wait, so they are started first and
+# run one after another beside the rest of the suite.
+#
+# The discovered tests get no ENVIRONMENT: the discovery script flattens its
+# PROPERTIES into one list, so a list value (two variables) would be split
+# into property names. tests/support/test_main.cpp sets the platform and the
+# board itself.
 function(kel_test name)
   cmake_parse_arguments(KT "" "LOCK;LOCKED" "DEPS" ${ARGN})
   file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS
@@ -38,14 +45,13 @@ function(kel_test name)
   add_executable(${name} ${_srcs} ${PROJECT_SOURCE_DIR}/tests/support/test_main.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PRIVATE ${KT_DEPS} kel_testsupport GTest::gtest Qt5::Test)
-  set(_env ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KEL_BOARD=sim")
+  set(_locked RESOURCE_LOCK ${KT_LOCK} COST 1000)
   if(KT_LOCK AND KT_LOCKED)
-    gtest_discover_tests(${name} PROPERTIES ${_env} TEST_FILTER "-${KT_LOCKED}" DISCOVERY_TIMEOUT 60)
-    gtest_discover_tests(${name} PROPERTIES ${_env} RESOURCE_LOCK ${KT_LOCK} TEST_FILTER "${KT_LOCKED}"
-                         DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} TEST_FILTER "-${KT_LOCKED}" DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} PROPERTIES ${_locked} TEST_FILTER "${KT_LOCKED}" DISCOVERY_TIMEOUT 60)
   elseif(KT_LOCK)
-    gtest_discover_tests(${name} PROPERTIES ${_env} RESOURCE_LOCK ${KT_LOCK} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} PROPERTIES ${_locked} DISCOVERY_TIMEOUT 60)
   else()
-    gtest_discover_tests(${name} PROPERTIES ${_env} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()

@@ -218,8 +218,8 @@ uint32_t ite6805_drv::iTE6805_OCLK_Load(int dev)
         wr(0x5F, 0x04, dev);
         wr(0x58, 0x12, dev);
         wr(0x58, 0x02, dev);
-        for (int i = 0; i < 5000 && rd(0x60, dev) != 0x19; ++i)
-            sys_.delay1ms(1);
+        for (int i = 0; i < 5000 && rd(0x60, dev) != 0x19 && sys_.delay1ms(1); ++i) {
+        }
         sys_.delay1ms(10);
         chgbank(0, dev);
         set(0xCF, 0x01, 0x01, dev);

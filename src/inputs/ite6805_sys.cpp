@@ -128,7 +128,7 @@ ite6805_sys::VideoRecord ite6805_sys::video(int dev) const
     return v;
 }
 
-void ite6805_sys::delay1ms(unsigned ms) { kel::platform::Sleeper::sleepMs(ms); }
+bool ite6805_sys::delay1ms(unsigned ms) { return kel::platform::Sleeper::pauseMs(ms); }
 
 void ite6805_sys::iTE6805_FSM(int dev)
 {

@@ -56,7 +56,9 @@ public:
     void iTE6805_Port_Select_Body(int dev);
     void iTE6805_Port_Reset_Body(int dev);
     void iTE6805_Set_Audio_Tristate(uint8_t on, int dev);
-    void delay1ms(unsigned ms);
+    // Every wait of the receivers' sequences; the program's stop ends it at
+    // once (false then), so a stop never waits out a settling pause.
+    bool delay1ms(unsigned ms);
 
     // ---- colour and audio set-up ---------------------------------------------------
     void iTE6805_Enable_Video_Output(int dev);

@@ -48,9 +48,10 @@ public:
     static void handOver();
 
     // The scaler records the splice mode and size it programmed its panel
-    // with (under c331_para_mutex): a later apply of the same size hands
-    // nothing over, so it cannot restart the blanking after the scaler's
-    // part is done and leave the screen dark without a reset.
+    // with (under c331_para_mutex). Until a new size is saved, every apply
+    // still finds it differing from the saved one; the record keeps such an
+    // apply from posting it again, as the blanking would then start after
+    // the scaler's part is done and leave the screen dark without a reset.
     static void noteProgrammed(const uint8_t* block);
     // True when the block's splice mode or size is not the programmed one
     // (or the scaler has programmed none yet).

@@ -430,13 +430,15 @@ void fpga_manage::Brightness_task_run()
 }
 
 // Runs `service` until vmf_done is set or kVmfWaitTicks pass; the wait is
-// also bounded in polls so that it ends when the tick counter stands still.
+// also bounded in polls so that it ends when the tick counter stands still,
+// and ends at the program's stop.
 void fpga_manage::wait_vmf_answer(const std::function<void()>& service)
 {
     const uint32_t start = G_timeTicks;
     for (uint32_t poll = 0;; ++poll) {
         service();
-        if (g_change.vmf_done || Utils::getTimeSpace(start) > kVmfWaitTicks || poll >= kVmfMaxPolls)
+        if (g_change.vmf_done || Utils::getTimeSpace(start) > kVmfWaitTicks || poll >= kVmfMaxPolls
+            || kel::platform::Sleeper::stopping())
             return;
         kel::platform::Sleeper::sleepUs(kVmfPollUs);
     }

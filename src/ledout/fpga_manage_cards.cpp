@@ -178,7 +178,8 @@ uint8_t fpga_manage::wait_fpga_send_ready(uint8_t port, uint8_t fpga)
 
 // Bounded by 300 ticks from `start` and, should the tick stand still, by
 // the polls that many ticks take. An FPGA held in reset reads busy
-// everywhere and takes no frame: nothing to wait for.
+// everywhere and takes no frame: nothing to wait for. After the program's
+// stop a busy transmitter is not waited for either (on every link and port).
 uint8_t fpga_manage::wait_tx(uint8_t port, uint8_t fpga, uint32_t start)
 {
     for (uint32_t poll = 0; poll < kSendReadyPolls; ++poll) {
@@ -186,7 +187,7 @@ uint8_t fpga_manage::wait_tx(uint8_t port, uint8_t fpga, uint32_t start)
             return 0;
         if (tx_free(port, fpga))
             return 1;
-        if (Utils::getTimeSpace(start) > kSendReadyTicks)
+        if (kel::platform::Sleeper::stopping() || Utils::getTimeSpace(start) > kSendReadyTicks)
             return 0;
         kel::platform::Sleeper::sleepUs(kBusyPollUs);
     }
@@ -198,6 +199,8 @@ uint8_t fpga_manage::wait_tx(uint8_t port, uint8_t fpga, uint32_t start)
 // transmitter holds no lock; tx_mutex is taken for the frame's writes once
 // the transmitter is free (checked again under it, another sender may have
 // started it meanwhile) or the wait ran out, when the frame goes anyway.
+// After the program's stop a frame for a busy transmitter is dropped
+// instead: it would overwrite the frame in flight, and no answer is taken.
 void fpga_manage::Send_to_port(const uint8_t* frame, uint16_t length, uint16_t port, uint8_t fpga)
 {
     if (port > 15 || length == 0 || length > kCardFrameMax)
@@ -206,6 +209,8 @@ void fpga_manage::Send_to_port(const uint8_t* frame, uint16_t length, uint16_t p
     std::unique_lock<std::mutex> tx(tx_mutex, std::defer_lock);
     for (;;) {
         const bool ready = wait_tx(uint8_t(port), fpga, start);
+        if (!ready && kel::platform::Sleeper::stopping())
+            return;
         tx.lock();
         if (!ready || tx_free(uint8_t(port), fpga))
             break;

@@ -32,10 +32,12 @@ constexpr uint32_t kImageChunk = 32768;
 constexpr uint32_t kFontChunk = 16384;
 constexpr uint32_t kHeadRoom = 4;   // the FPGA flash write's room before the data
 
+// The pause lets the device's storage settle after the sync; at the
+// program's stop the sync is enough.
 void syncAndWait(uint32_t ms)
 {
     Utils::system_mutex(QStringLiteral("sync"));
-    Sleeper::sleepMs(ms);
+    Sleeper::pauseMs(ms);
 }
 
 // Reads len bytes at offset of a package (logical path) under the file
@@ -129,10 +131,12 @@ void fpga_manage::get_usb_file_list_path()
     usb_file_count = uint16_t(usb_file_list.size());
 }
 
+// The program's stop ends the run between children: a child begun is
+// written to its end, and what was written takes effect as after a full run.
 void fpga_manage::usb_upgrade_main_deal()
 {
     downing_mcu = downing_txc1 = downing_txc2 = downing_osd = 0;
-    for (int i = 0; i < usb_file_count && i < usb_file_list.size(); ++i) {
+    for (int i = 0; i < usb_file_count && i < usb_file_list.size() && !Sleeper::stopping(); ++i) {
         const QString path = usb_file_list.at(i);
         kelDebug("ready to downing file name  %s\n", path.toUtf8().constData());
         UpgradePackage package;
@@ -145,7 +149,7 @@ void fpga_manage::usb_upgrade_main_deal()
             continue;
         }
         syncAndWait(1);
-        for (size_t c = 0; c < takes.size(); ++c) {
+        for (size_t c = 0; c < takes.size() && !Sleeper::stopping(); ++c) {
             // The pause is for a child that is written: children passed
             // over must not hold the FPGA manager's pass.
             if (takes[c] == UpgradeTake::Write)

@@ -108,7 +108,8 @@ void AppStartup::afterApplication(const Options& options)
         QTimer::singleShot(0, g_timer, &TickThread::start);
     }
     createHardware();
-    kel::platform::Sleeper::sleepMs(options.settleMs);
+    // A stop during it ends the pause; the event loop then takes the signal.
+    kel::platform::Sleeper::pauseMs(options.settleMs);
     showHomeScreen();
     connectBroadcast();
     createUsbWatcher();
@@ -230,6 +231,8 @@ void AppStartup::createUsbWatcher()
 
 void AppStartup::stopLinks()
 {
+    // A link thread may be waiting for a busy transmitter, port after port.
+    kel::platform::Sleeper::requestStop();
     delete kel::protocol::T57_WIFI_CONFIG::p_wifi;
     kel::protocol::ProtocolService::stop();
 }
@@ -238,17 +241,20 @@ void AppStartup::stopAll()
 {
     using namespace kel::protocol;
     stopLinks();
-    TickThread::stop();
     delete UsbServer::p_UsbServer;
     if (c331_manage::p_c331_manage)
         c331_manage::p_c331_manage->stop();
     if (tarvosource::p_tarvo_source)
         tarvosource::p_tarvo_source->stop();
     fpga_manage::destroyInstance();
+    // The tick goes last: the threads above count their waits in it.
+    TickThread::stop();
     OsdTarget::install(nullptr);
     delete c331_manage::p_c331_manage;
     c331_manage::p_c331_manage = nullptr;
     delete tarvosource::p_tarvo_source;
+    // A new start in this process (tests) waits as the device does.
+    kel::platform::Sleeper::clearStop();
 }
 
 void AppStartup::showHomeScreen()

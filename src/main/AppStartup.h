@@ -38,9 +38,12 @@ public:
     // that the menu is open and in front).
     static bool settingsMenuBack();
     // Stops the threads of every singleton the start-up created and deletes
-    // them, links first, hardware last (tests; the device never stops).
+    // them, links first, hardware next, the tick last (tests and SIGTERM on
+    // the simulated board; the device never stops).
     static void stopAll();
-    // Stops the control links only: no change is acknowledged afterwards.
+    // Requests the program's stop (Sleeper::requestStop: the long waits end
+    // at once) and stops the control links: no change is acknowledged
+    // afterwards.
     static void stopLinks();
 
 private:

@@ -1,5 +1,7 @@
 #include "platform/SignalRelay.h"
 
+#include "platform/Sleeper.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -15,6 +17,10 @@ int g_pipe[2] = {-1, -1};
 extern "C" void relaySignal(int sig)
 {
     const int saved = errno;
+    // The long waits end now, not once the event loop has taken the signal:
+    // the thread that runs the loop may itself be in one.
+    if (sig != SIGUSR1)
+        Sleeper::requestStop();
     const unsigned char b = static_cast<unsigned char>(sig);
     if (g_pipe[1] >= 0)
         (void)!::write(g_pipe[1], &b, 1);

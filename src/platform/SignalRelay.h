@@ -6,7 +6,9 @@ class QSocketNotifier;
 namespace kel::platform {
 
 // Turns SIGINT, SIGTERM and SIGUSR1 into Qt signals delivered in the thread
-// that owns the relay (a signal handler may only write to a pipe).
+// that owns the relay (a signal handler may only write to a pipe and store
+// a flag). SIGINT and SIGTERM also request the program's stop at once
+// (Sleeper::requestStop).
 class SignalRelay : public QObject {
     Q_OBJECT
 public:

@@ -10,6 +10,11 @@ namespace {
 std::mutex g_hookLock;
 Sleeper::Hook g_hook;
 std::atomic<uint64_t> g_minimumUs{0};
+std::atomic<bool> g_stopping{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "requestStop is called from signal handlers");
+
+// The longest a stop waits for a pause in progress.
+constexpr uint64_t kPauseSliceUs = 10000;
 
 void realSleep(uint64_t micros)
 {
@@ -19,22 +24,50 @@ void realSleep(uint64_t micros)
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
 }
+
+Sleeper::Hook currentHook()
+{
+    std::lock_guard<std::mutex> l(g_hookLock);
+    return g_hook;
+}
+
+uint64_t atLeastMinimum(uint64_t micros)
+{
+    const uint64_t floor = g_minimumUs.load();
+    return micros < floor ? floor : micros;
+}
 } // namespace
 
 void Sleeper::sleepUs(uint64_t micros)
 {
-    Hook hook;
-    {
-        std::lock_guard<std::mutex> l(g_hookLock);
-        hook = g_hook;
-    }
-    if (hook) {
+    if (Hook hook = currentHook()) {
         hook(micros);
         return;
     }
-    const uint64_t floor = g_minimumUs.load();
-    realSleep(micros < floor ? floor : micros);
+    realSleep(atLeastMinimum(micros));
 }
+
+bool Sleeper::pauseUs(uint64_t micros)
+{
+    if (stopping())
+        return false;
+    if (Hook hook = currentHook()) {
+        hook(micros);
+        return !stopping();
+    }
+    for (uint64_t left = atLeastMinimum(micros); left > 0;) {
+        const uint64_t slice = left < kPauseSliceUs ? left : kPauseSliceUs;
+        realSleep(slice);
+        left -= slice;
+        if (stopping())
+            return false;
+    }
+    return true;
+}
+
+void Sleeper::requestStop() { g_stopping.store(true); }
+bool Sleeper::stopping() { return g_stopping.load(); }
+void Sleeper::clearStop() { g_stopping.store(false); }
 
 void Sleeper::setHook(Hook hook)
 {

@@ -2,6 +2,7 @@
 
 #include "params/StoreFolders.h"
 
+#include "platform/LogLine.h"
 #include "platform/PathMap.h"
 #include "platform/Sleeper.h"
 
@@ -75,9 +76,13 @@ void SimUsbEventSource::insertStick()
     const std::string mount = PathMap::host(std::string(kMountPoint));
     const std::string pulled = PathMap::host(std::string(kPulledStick));
     struct stat st;
-    // The stick pulled last comes back with its files.
-    if (!PathMap::isIdentity() && ::lstat(mount.c_str(), &st) != 0 && ::lstat(pulled.c_str(), &st) == 0)
-        ::rename(pulled.c_str(), mount.c_str());
+    // The stick pulled last comes back with its files. The empty mount
+    // point the board makes at start is no stick and gives way to it.
+    if (!PathMap::isIdentity() && ::lstat(pulled.c_str(), &st) == 0) {
+        ::rmdir(mount.c_str());
+        if (::lstat(mount.c_str(), &st) != 0)
+            ::rename(pulled.c_str(), mount.c_str());
+    }
     QDir().mkpath(QString::fromStdString(mount));
     push(stickEvent(UsbEvent::Action::Add, false));
     push(stickEvent(UsbEvent::Action::Add, true));
@@ -104,14 +109,20 @@ void SimUsbEventSource::moveStickAside()
     if (::lstat(mount.c_str(), &st) != 0)
         return;
     if (::lstat(pulled.c_str(), &st) == 0) {
+        // An empty mount folder (the one made at start) is no stick: the
+        // kept one stays.
+        if (::rmdir(mount.c_str()) == 0)
+            return;
+        kel::platform::LogLine::error("pulled stick: the stick kept in %s is replaced by the one pulled now\n",
+                                      pulled.c_str());
         if (S_ISDIR(st.st_mode))
             QDir(QString::fromStdString(pulled)).removeRecursively();
         else
             ::unlink(pulled.c_str());
     }
     if (::rename(mount.c_str(), pulled.c_str()) != 0)
-        std::fprintf(stderr, "pulled stick: %s could not be moved to %s, left in place\n", mount.c_str(),
-                     pulled.c_str());
+        kel::platform::LogLine::error("pulled stick: %s could not be moved to %s, left in place\n", mount.c_str(),
+                                      pulled.c_str());
 }
 
 void SimUsbEventSource::push(const UsbEvent& event)

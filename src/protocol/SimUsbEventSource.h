@@ -24,8 +24,9 @@ public:
     SimUsbEventSource();
     ~SimUsbEventSource() override;
 
-    // Brings back the folder of the stick pulled last, or creates an empty
-    // one, then queues the disk and partition adds.
+    // Brings back the folder of the stick pulled last (in place of an empty
+    // mount folder), or creates an empty one, then queues the disk and
+    // partition adds.
     void insertStick();
     // Moves the folder aside, then queues the partition and disk removals.
     void removeStick();

@@ -316,13 +316,16 @@ void c331_manage::waitLedParaHandOver()
         return;
     // The FPGA side blanks the screen first and then clears the word. It
     // may be absent or busy with an upgrade: the wait ends after a bounded
-    // time. The caller holds no lock.
+    // time, or at once on a stop (the FPGA side may have stopped already).
+    // The caller holds no lock.
     // Sleeps are counted at their nominal length (so a test's instant sleeps
     // end the wait too); a real 10 us sleep lasts several times that, so the
     // clock bounds the wait as well.
     const uint64_t step = std::max(kLedWaitStepUs, kel::platform::Sleeper::minimumUs());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(kLedWaitLimitUs);
     for (uint64_t waited = 0; peers_.ledParaState() == 1; waited += step) {
+        if (stop_ || kel::platform::Sleeper::stopping())
+            return;
         if (waited >= kLedWaitLimitUs || std::chrono::steady_clock::now() >= deadline) {
             kelDebug("c331: LED size hand-over not cleared by the FPGA side, reprogramming anyway\n");
             return;

@@ -7,6 +7,7 @@
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
 #include "params/Utils.h"
+#include "platform/Sleeper.h"
 #include "platform/sim/SimInputBoard.h"
 #include "platform/sim/SimIt6805.h"
 #include "platform/sim/SimVideoSource.h"
@@ -596,6 +597,19 @@ TEST_F(It6805, AbsentChipCountsFailuresAndALateChipIsIdentifiedThenSettles)
     run(1);
     EXPECT_EQ(src().ite6805->device_state(0), 1);
     EXPECT_GE(sleptUs() - before, 1000000u);
+}
+
+// After the program's stop the chip's settling second is not waited out.
+TEST_F(It6805, AStopEndsTheSettlingPause)
+{
+    run(1);
+    ASSERT_EQ(src().ite6805->device_state(0), 2);
+    kel::platform::Sleeper::requestStop();
+    const uint64_t before = sleptUs();
+    run(1);
+    kel::platform::Sleeper::clearStop();
+    EXPECT_EQ(src().ite6805->device_state(0), 1);
+    EXPECT_LT(sleptUs() - before, 500000u);
 }
 
 struct ClockCase {

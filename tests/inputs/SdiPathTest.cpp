@@ -310,10 +310,10 @@ TEST_F(SdiPath, AudioChannelsRateUpdateAndCompressedAudio)
     ASSERT_TRUE(runUntilSdi(3));
     it66121_hdmitx_sys& s = src().it66121->sys;
     it66121_hdmitx_drv& d = src().it66121->drv;
-    d.HDMITX_EnableAudioOutput(0x80, 0, 96000, 6, 148500000);  // three pairs: 0xE0 = 0xC7
+    d.HDMITX_EnableAudioOutput(0x80, 0, 96000, 8, 148500000);  // all four pairs: 0xE0 = 0xCF
     const struct {
         uint8_t enable, e0, reset;
-    } modes[] = {{0, 0xC0, 0x14}, {1, 0xC7, 0x00}, {0, 0xC0, 0x14}};
+    } modes[] = {{0, 0xC0, 0x14}, {1, 0xCF, 0x00}, {0, 0xC0, 0x14}};
     for (const auto& m : modes) {
         s.tx_audio_enable = m.enable;
         s.AudioModeDetect();
@@ -369,6 +369,8 @@ TEST_F(SdiPath, AudioOptionSelectsTypeChannelsAndRate)
     };
     const Case cases[] = {{0x80, 0, 0, 0x80, 1, 44100, 1},   {0x80, 12, 14, 0x80, 8, 192000, 1},
                           {0x90, 6, 3, 0x90, 2, 32000, 1},   {0x80, 2, 5, 0x80, 2, 48000, 1},
+                          {0x80, 2, 8, 0x80, 2, 88200, 1},   {0x80, 2, 9, 0x80, 2, 768000, 1},
+                          {0x80, 2, 10, 0x80, 2, 96000, 1},  {0x90, 8, 12, 0x90, 2, 176400, 1},
                           {0xC0, 2, 0, 0xC0, 8, 768000, 0}};
     for (const Case& c : cases) {
         s.tx_audio_changed = 0;

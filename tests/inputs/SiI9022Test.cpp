@@ -17,8 +17,15 @@ protected:
 TEST_F(MonitorTransmitter, ProbeKeepsOnlyItsMonitorsPresenceBit)
 {
     setReg(39, 0x81);
+    sim().clearTransfers();
     EXPECT_EQ(tx_.check_9022(0), 1);
     EXPECT_EQ(reg(39), 0x83);
+    // On the bus: TPI register 0x62 addressed, one byte read back.
+    std::vector<std::pair<std::vector<uint8_t>, int>> probes;
+    for (const auto& t : sim().transfers())
+        if (t.addr == SiI9022::kAddress >> 1)
+            probes.emplace_back(t.written, t.readLength);
+    EXPECT_EQ(probes, (std::vector<std::pair<std::vector<uint8_t>, int>>{{{0x62}, 1}}));
     EXPECT_EQ(tx_.check_9022(1), 1);
     EXPECT_EQ(reg(39), 0x87);
     sim().sii9022().setPresent(false);
@@ -107,6 +114,8 @@ TEST_F(MonitorTransmitter, RefusesARefreshOf0AndWhatARegisterCannotHold)
         {1920, 1080, 656, false},      // 100 x refresh above 16 bits
         {1920, 1080, 100000000, false},// 100 x refresh far above 16 bits
         {640, 0, 1, false},            // line total 753012 above 16 bits
+        {1920, 870, 1, false},         // line total 62500000 / 953 = 65582
+        {1920, 871, 1, true},          // line total 62500000 / 954 = 65513
         {4096, 1080, 60, false},       // active width above 12 bits
         {1920, 2048, 60, false},       // active height above 11 bits
     };

@@ -2,7 +2,15 @@
 
 #include "ledout/LedGlobals.h"
 #include "ledout/fpga_manage.h"
+#include "platform/Sleeper.h"
+#include "platform/sim/SimBoard.h"
 #include "platform/sim/SimFpga.h"
+#include "platform/sim/SimSpiBus.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
 
 namespace kel::test {
 namespace {
@@ -109,6 +117,94 @@ TEST_F(CardSendTest, HeldInResetTheSendReadsNoTransmitterStatus)
     for (const Bytes& t : sent(kFpga0))
         reads += t.size() == 4 && (t[0] & 1);
     EXPECT_LT(reads, 10u) << "the merges of the frame's own writes only";
+}
+
+// Two senders into one transmitter: both find it free and wait for the
+// transmitter's lock, then the one that gets it first starts it. The other
+// reads the status again under the lock and writes its frame only after a
+// read shows the transmitter free again; both frames go out whole.
+TEST_F(CardSendTest, TwoSendersIntoOneTransmitterTakeTurns)
+{
+    platform::sim::SimFpga::Knobs k = fpga().knobs();
+    k.txBusyPolls = 3;
+    fpga().setKnobs(k);
+    const Bytes a = frame(30), b(20, 0x5A);
+    constexpr uint8_t kStatus = 0x81, kStart = 0x82, kBusy = 0x08;   // port 3: pair 1 of group 0
+    // Bus events in order: reads with the value read, writes with the first byte.
+    struct Event {
+        bool read, ram;
+        uint8_t target;
+        uint8_t value;
+    };
+    auto events = [this] {
+        std::vector<Event> out;
+        const auto t = board().spi().log();
+        for (size_t i = 0; i + 1 < t.size(); ++i) {
+            if (t[i].path != kFpga0 || t[i].tx.size() != 4 || t[i + 1].path != kFpga0)
+                continue;
+            const bool read = t[i].tx[0] & 1;
+            const bool ram = ((t[i].tx[0] >> 1) & 0x0F) != 2;
+            out.push_back({read, ram, ram ? t[i].tx[1] : t[i].tx[2], read ? t[i + 1].rx[0] : t[i + 1].tx[0]});
+            ++i;
+        }
+        return out;
+    };
+    auto isStatusRead = [](const Event& x) { return x.read && !x.ram && x.target == kStatus; };
+    auto statusReads = [&] {
+        const auto e = events();
+        return std::count_if(e.begin(), e.end(), isStatusRead);
+    };
+    std::unique_lock<std::mutex> held(m().tx_mutex);
+    std::thread first([&] { m().Send_to_port(a.data(), uint16_t(a.size()), 3, 0); });
+    std::thread second([&] { m().Send_to_port(b.data(), uint16_t(b.size()), 3, 0); });
+    for (int i = 0; i < 5000 && statusReads() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(statusReads(), 2) << "both found the transmitter free";
+    held.unlock();
+    first.join();
+    second.join();
+
+    const auto sentFrames = fpga().sentFrames(3);
+    ASSERT_EQ(sentFrames.size(), 2u);
+    EXPECT_TRUE((sentFrames == std::vector<Bytes>{a, b}) || (sentFrames == std::vector<Bytes>{b, a}));
+    const auto e = events();
+    const auto started =
+        std::find_if(e.begin(), e.end(), [](const Event& x) { return !x.read && !x.ram && x.target == kStart; });
+    ASSERT_NE(started, e.end());
+    const auto nextWrite = std::find_if(started + 1, e.end(), [](const Event& x) { return !x.read; });
+    std::vector<bool> busy;
+    for (auto it = started + 1; it != nextWrite; ++it)
+        if (isStatusRead(*it))
+            busy.push_back(it->value & kBusy);
+    ASSERT_FALSE(busy.empty()) << "the status is read again before the second frame";
+    EXPECT_TRUE(busy.front()) << "the first frame still going out";
+    EXPECT_FALSE(busy.back()) << "the second frame is written to a free transmitter";
+}
+
+// After the program's stop a busy transmitter is not waited for and its
+// frame is dropped (it would overwrite the one in flight); a free one
+// still takes its frame.
+TEST_F(CardSendTest, AfterTheStopABusyTransmitterIsNotWaitedForAndGetsNoFrame)
+{
+    platform::sim::SimFpga::Knobs k = fpga().knobs();
+    k.txStuckBusy = true;
+    fpga().setKnobs(k);
+    const Bytes f = frame(30);
+    m().Send_to_port(f.data(), 30, 2, 0);   // pair 1 busy from now on
+    ASSERT_EQ(fpga().sentFrames(2).size(), 1u);
+    platform::Sleeper::requestStop();
+    clearLog();
+    m().Send_to_port(f.data(), 30, 3, 0);
+    m().Send_to_port(f.data(), 30, 4, 0);
+    const bool waited = m().wait_fpga_send_ready(3, 0);
+    platform::Sleeper::clearStop();
+    size_t reads = 0;
+    for (const Bytes& t : sent(kFpga0))
+        reads += t.size() == 4 && (t[0] & 1);
+    EXPECT_FALSE(waited);
+    EXPECT_LT(reads, 20u) << "status reads";
+    EXPECT_TRUE(fpga().sentFrames(3).empty()) << "busy pair 1";
+    EXPECT_EQ(fpga().sentFrames(4).size(), 1u) << "free pair 2";
 }
 
 TEST_F(CardSendTest, AllPortsGoesToLinkedPortsWithCardsWithTheirPortBits)

@@ -4,12 +4,20 @@
 #include "ledout/MonitorProbe.h"
 #include "ledout/fpga_manage.h"
 #include "params/KelRamPara.h"
+#include "params/Utils.h"
 #include "params/global.h"
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimNorFlash.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
 #include <map>
+#include <thread>
 #include <utility>
 
 namespace kel::test {
@@ -31,6 +39,32 @@ protected:
         fpga().setKnobs(k);
     }
     bool lit() { return m().get_fpga_status() == 1; }
+    // Runs the step that ends the blanking on a thread of its own while this
+    // test holds the LED mutex, and stores the scaler's 2 once that thread
+    // waits for the mutex: it has read the 1 by then, as nothing else on
+    // its way waits.
+    void storeTwoWhileTheLastPassWaits()
+    {
+        std::atomic<pid_t> tid{0};
+        Utils::_led_para_init_mutex.lock();
+        std::thread last([&] {
+            tid = pid_t(::syscall(SYS_gettid));
+            m().set_led_para_deal();
+        });
+        for (int i = 0; i < 5000 && !(tid && sleeps(tid)); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        g_set_led_para = 2;
+        Utils::_led_para_init_mutex.unlock();
+        last.join();
+    }
+    static bool sleeps(pid_t tid)
+    {
+        std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t name = line.rfind(')');
+        return name != std::string::npos && name + 2 < line.size() && line[name + 2] == 'S';
+    }
     int count(const std::vector<int>& steps, int s) { return int(std::count(steps.begin(), steps.end(), s)); }
 };
 
@@ -263,16 +297,34 @@ TEST_F(FpgaPowerUpTest, LedSizeHandOverWaitsElevenThenThirtyOneTicks)
     EXPECT_EQ(changes, (std::vector<std::pair<uint32_t, int>>{{0, 1}, {11, 2}, {42, -1}}));
 }
 
+// The scaler stores 2 once it has programmed the new size, which may come
+// before the FPGA side ends its blanking (the scaler's wait is bounded):
+// after the screen-off pass, after the blanking pass, or while the pass that
+// ends the blanking, having read the 1, waits for the LED mutex. The end of
+// blanking answers only a 1: the 2 stays, and FPGA 0 is reset for the size.
 TEST_F(FpgaPowerUpTest, ScalerTwoDuringTheScreenOffSequenceIsNotLost)
 {
     ASSERT_LT(powerUp(), 3000u);
-    g_set_led_para = 1;
-    pass(), advance(1);
-    g_set_led_para = 2;
-    pass();
-    EXPECT_EQ(g_set_led_para, 0);
-    EXPECT_EQ(g_set_led_setup, 0);
-    EXPECT_TRUE(fpga().inReset());
+    const struct {
+        int blankingPasses;   // passes of the sequence before the 2
+        bool inLastPass;
+    } cases[] = {{2, true}, {1, false}, {2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.blankingPasses) + (c.inLastPass ? " and in the last" : ""));
+        runUntil([this] { return !fpga().inReset(); }, 100);
+        g_set_led_para = 1;
+        g_set_led_setup = 0;
+        for (int p = 0; p < c.blankingPasses; ++p)
+            pass(), advance(31);
+        if (c.inLastPass)
+            storeTwoWhileTheLastPassWaits();
+        else
+            g_set_led_para = 2;
+        pass();
+        EXPECT_EQ(g_set_led_para, 0);
+        EXPECT_EQ(g_set_led_setup, 0);
+        EXPECT_TRUE(fpga().inReset());
+    }
 }
 
 TEST_F(FpgaPowerUpTest, RequestsWaitForTheRunningFpgaAndAreThenServed)

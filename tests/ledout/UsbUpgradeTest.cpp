@@ -9,6 +9,7 @@
 #include "params/Utils.h"
 #include "params/global.h"
 #include "platform/AtomicFile.h"
+#include "platform/Sleeper.h"
 #include "platform/sim/SimBoard.h"
 #include "platform/sim/SimCommandRunner.h"
 #include "platform/sim/SimNorFlash.h"
@@ -174,6 +175,31 @@ TEST_F(UsbUpgrade, ImageAndFontWithoutAProgramResetTheFpgaAndReloadTheFonts)
     EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
     EXPECT_EQ(g_app_reset_flag, 0);
     EXPECT_FALSE(installed());
+}
+
+// The program's stop, asked for while the font is written: the font is
+// written whole and reloaded, the image after it is not touched.
+TEST_F(UsbUpgrade, AStopEndsTheRunAfterTheChildBeingWritten)
+{
+    const Bytes font = B::font(0, 32, 40000, 5);
+    B b;
+    b.publish = 0x81;
+    b.add(13, font);
+    b.add(7, B::pattern(70000, 4), {25, 9, 26, 0, 0, 3});
+    put("img.KELZK", b);
+    UpgradeServices& u = UpgradeServices::instance();
+    u.scalerErase = [erase = u.scalerErase](int sector, int count, char kind) {
+        kel::platform::Sleeper::requestStop();
+        return erase(sector, count, kind);
+    };
+    runUpgrade();
+    kel::platform::Sleeper::clearStop();
+    EXPECT_EQ(scalerWrites, (Writes{{0x010000, 16384}, {0x014000, 16384}, {0x018000, 40000 - 32768}}));
+    EXPECT_TRUE(std::equal(font.begin(), font.end(), scalerMem.begin() + 0x010000));
+    EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
+    EXPECT_TRUE(flash().ops().empty()) << "FPGA flash";
+    EXPECT_EQ(m().reset_pending[0], 0);
+    EXPECT_EQ(g_usb_grade + g_send_para.send_step() + g_update_flag, 0);
 }
 
 TEST_F(UsbUpgrade, AFontOfAnotherCodingIsNotWrittenButTheFontsAreReloaded)

@@ -4,6 +4,7 @@
 #include "platform/PrivateNetwork.h"
 #include "protocol/LinkClient.h"
 #include "protocol/LinkSettings.h"
+#include "protocol/PhyFrame.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/TestFrames.h"
 
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -115,10 +117,90 @@ public:
     {
         return write(RamLayout::kLedWidth, TestFrames::cat({TestFrames::u16(w), TestFrames::u16(h)}));
     }
+    // SIGTERM, then milliseconds until the program has ended by itself with
+    // exit code 0 (-1: it did not within 15 s).
+    qint64 stopMs()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (!program.signal(SIGTERM) || !program.waitForCleanExit(15000))
+            return -1;
+        return clock.elapsed();
+    }
+    // The word at a block address in the parameter file (-1: not there).
+    int saved(uint32_t address)
+    {
+        QFile f(program.hostPath("/data/ram_device_info"));
+        if (!f.open(QIODevice::ReadOnly) || !f.seek(2 + qint64(address) - qint64(RamLayout::kSavedBegin)))
+            return -1;
+        const QByteArray b = f.read(2);
+        return b.size() == 2 ? int(uint8_t(b[0]) | uint8_t(b[1]) << 8) : -1;
+    }
 
     ProgramRunner program;
     std::optional<LinkClient> tool;
 };
+
+// The PC tool's card search on every output port (route 1, port 255).
+Bytes allPortsSearch(uint8_t tag)
+{
+    Bytes b = TestFrames::body(0x0FFE, 0xF010, 0x10, Bytes(19, 0), tag);
+    b[6] = 1;
+    b[7] = 255;
+    b.back() = PhyFrame::xorOf(b.data(), b.size() - 1);
+    return TestFrames::wire(b);
+}
+
+// SIGTERM 50 ms after an LED-size apply, while the FPGA side blanks the
+// screen and the scaler waits for it: the program ends within 1 s, and the
+// size and a change acknowledged with it are in the parameter file.
+TEST(ChangeStreamRunTest, SigtermDuringAnLedSizeHandOverEndsWithinASecondAndSavesTheChange)
+{
+    StreamedProgram p;
+    ASSERT_TRUE(p.start()) << p.program.output().toStdString();
+    ASSERT_TRUE(p.waitFor([&] { return p.fpga0().value("lit").toBool(); }, 60000)) << "first light";
+    ASSERT_TRUE(p.write(kOtherByte, TestFrames::u16(0x4321)));
+    ASSERT_TRUE(p.writeSize(1024, 512));
+    ASSERT_TRUE(p.apply());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const qint64 ms = p.stopMs();
+    ASSERT_GE(ms, 0) << p.program.output().toStdString();
+    EXPECT_LT(ms, 1000);
+    EXPECT_EQ(p.saved(kOtherByte), 0x4321);
+    EXPECT_EQ(p.saved(RamLayout::kLedWidth), 1024);
+    std::printf("exit %lld ms after SIGTERM\n", ms);
+}
+
+// Transmitters busy for 2000 status reads after each frame, and all-ports
+// card searches on TCP, serial and UDP, so that each link waits for a
+// transmitter port after port: SIGTERM ends the program within 1 s, and a
+// change acknowledged just before is in the parameter file.
+TEST(ChangeStreamRunTest, SigtermWhileThreeLinksWaitForBusyTransmittersEndsWithinASecond)
+{
+    StreamedProgram p;
+    ASSERT_TRUE(p.start("[cards]\nport0=1\nport1=1\nport2=1\nport3=1\n[fpga]\ntx_busy_polls=2000\n"))
+        << p.program.output().toStdString();
+    ASSERT_TRUE(p.waitFor(
+        [&] {
+            const QJsonArray counts = p.fpga0().value("port_cards").toArray();
+            return counts.at(0).toInt() && counts.at(1).toInt() && counts.at(2).toInt() && counts.at(3).toInt();
+        },
+        60000))
+        << "cards found";
+    LinkClient tcp = LinkClient::tcp(LinkSettings().tcpPort);
+    LinkClient serial = LinkClient::serial(p.program.hostPath("/sim/ttyS2").toStdString());
+    ASSERT_TRUE(tcp.ok() && serial.ok());
+    ASSERT_TRUE(p.write(kOtherByte, TestFrames::u16(0x5A5A)));
+    for (uint8_t tag = 0x30; tag < 0x33; ++tag)
+        for (LinkClient* link : {&tcp, &serial, &*p.tool})
+            ASSERT_TRUE(link->send(allPortsSearch(tag)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const qint64 ms = p.stopMs();
+    ASSERT_GE(ms, 0) << p.program.output().toStdString();
+    EXPECT_LT(ms, 1000);
+    EXPECT_EQ(p.saved(kOtherByte), 0x5A5A);
+    std::printf("exit %lld ms after SIGTERM\n", ms);
+}
 
 // An LED-size apply followed by another change and apply 50, 200 and
 // 400 ms later: each time FPGA 0 is reset and the screen lit with the new

@@ -120,6 +120,8 @@ TEST_F(WholeController, LedSizeWrittenOverUdpReachesTheScalerAndTheFpga)
     ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
     const int resetsBefore = fpga0().resets();
     const int panelBefore = scaler().panelApplies();
+    uint8_t saved[RamLayout::kLedHeight + 2 - RamLayout::kSpliceMode];
+    std::memcpy(saved, KelRamPara::p_kelrampara_config->RamShadow + RamLayout::kSpliceMode, sizeof saved);
     const uint16_t width = 1024, height = 512;
     ASSERT_EQ(ask(CMD_WRITE_RAM, TestFrames::ramWrite(RamLayout::kLedWidth, TestFrames::cat({TestFrames::u16(width),
                                                                                              TestFrames::u16(height)}))),
@@ -131,6 +133,20 @@ TEST_F(WholeController, LedSizeWrittenOverUdpReachesTheScalerAndTheFpga)
     EXPECT_TRUE(tickUntil([&] { return fpga0().resets() > resetsBefore && g_set_led_para == 0 && screenLit(); }));
     EXPECT_GT(scaler().panelApplies(), panelBefore);
     EXPECT_EQ(scaler().reg(SimScaler::Output, SimScaler::OutPanelW), width);
+
+    // While the new size is not saved yet (a slow save), the block's size
+    // still differs from the saved one. An apply of other settings then
+    // starts no second blanking: the scaler, whose panel already has the
+    // size, would not answer it, and no reset would light the screen again.
+    KelRamPara* store = KelRamPara::p_kelrampara_config;
+    pthread_mutex_lock(&ApplyGate::instance().c331_para_mutex);
+    std::memcpy(store->RamShadow + RamLayout::kSpliceMode, saved, sizeof saved);
+    pthread_mutex_unlock(&ApplyGate::instance().c331_para_mutex);
+    const int resetsAfter = fpga0().resets();
+    ASSERT_EQ(ask(CMD_WRITE_RAM, TestFrames::ramWrite(3072, TestFrames::u16(5))), ST_OK);
+    ASSERT_EQ(ask(CMD_WRITE_REGISTER, {11, 0, 0xFF, 1, 0x02}), ST_OK);
+    EXPECT_FALSE(tickUntil([] { return g_set_led_para != 0 || !screenLit(); }, 100));
+    EXPECT_EQ(fpga0().resets(), resetsAfter);
 }
 
 // The way a newcomer changes the panel language before the settings pages

@@ -1,9 +1,13 @@
 #include "platform/SignalRelay.h"
+#include "platform/Sleeper.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include <chrono>
 #include <csignal>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +38,33 @@ TEST(SignalRelayTest, SignalsCaughtBeforeTheRelayExistsAreDeliveredLater)
     while (states == 1 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(states, 2);
+    platform::Sleeper::clearStop();   // the SIGTERM above requested it
+}
+
+// The handler itself requests the stop, so a pause of another thread ends
+// before any event loop has taken the signal; SIGUSR1 ends none.
+TEST(SignalRelayTest, SigtermEndsAPauseInProgressAndSigusr1DoesNot)
+{
+    using platform::Sleeper;
+    platform::SignalRelay::install();
+    struct Case {
+        int sig;
+        bool ends;
+    };
+    for (const Case c : {Case{SIGUSR1, false}, Case{SIGTERM, true}, Case{SIGINT, true}}) {
+        SCOPED_TRACE(c.sig);
+        Sleeper::clearStop();
+        auto pause = std::async(std::launch::async, [&] { return Sleeper::pauseMs(c.ends ? 60000 : 300); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(::raise(c.sig), 0);
+        EXPECT_EQ(Sleeper::stopping(), c.ends);
+        ASSERT_EQ(pause.wait_for(std::chrono::seconds(c.ends ? 5 : 30)), std::future_status::ready);
+        EXPECT_EQ(pause.get(), !c.ends);
+    }
+    Sleeper::clearStop();
+    // Drains the pipe, so that no later relay delivers the signals raised here.
+    platform::SignalRelay relay;
+    QCoreApplication::processEvents();
 }
 
 } // namespace

@@ -98,6 +98,41 @@ TEST_F(UsbServerTest, InsertionAndRemovalAreReported)
     EXPECT_FALSE(QDir(QString::fromStdString(hostPath("/mnt/usb1"))).exists());
 }
 
+// Only the stick pulled last is kept: the empty mount folder the board makes
+// at start neither replaces it nor keeps it from coming back at the next
+// insert, and pulling another stick while it is kept replaces it with a
+// line on standard error.
+TEST_F(UsbServerTest, PulledStickIsKeptUntilAnotherIsPulled)
+{
+    const QString mount = QString::fromStdString(hostPath(SimUsbEventSource::kMountPoint));
+    const QString kept = QString::fromStdString(hostPath(SimUsbEventSource::kPulledStick));
+    const auto put = [](const QString& folder, const char* name) {
+        QDir().mkpath(folder);
+        QFile f(folder + "/" + name);
+        return f.open(QIODevice::WriteOnly);
+    };
+    source->insertStick();
+    ASSERT_TRUE(put(mount, "first.KEL"));
+    source->removeStick();
+    QDir().mkpath(mount);   // as at a restart
+    source->removeStick();
+    EXPECT_TRUE(QFile::exists(kept + "/first.KEL")) << "the empty folder does not replace the kept stick";
+    QDir().mkpath(mount);
+    source->insertStick();
+    EXPECT_TRUE(QFile::exists(mount + "/first.KEL")) << "the kept stick comes back into the empty folder";
+
+    source->removeStick();
+    ASSERT_TRUE(put(mount, "second.KEL"));   // another stick, plugged while the first is kept
+    source->insertStick();
+    EXPECT_TRUE(QFile::exists(mount + "/second.KEL"));
+    testing::internal::CaptureStderr();
+    source->removeStick();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("is replaced by the one pulled now"), std::string::npos) << log;
+    EXPECT_TRUE(QFile::exists(kept + "/second.KEL"));
+    EXPECT_FALSE(QFile::exists(kept + "/first.KEL"));
+}
+
 TEST_F(UsbServerTest, ReadingFollows300TicksAfterThePartitionAppears)
 {
     source->insertStick();

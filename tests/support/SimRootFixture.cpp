@@ -13,10 +13,12 @@ void SimRootFixture::SetUp()
     beforeBoard();
     platform::Board::initSim(dir_.path().toStdString());
     platform::Sleeper::setHook([this](uint64_t us) { slept_ += us; });
+    platform::Sleeper::clearStop();
 }
 
 void SimRootFixture::TearDown()
 {
+    platform::Sleeper::clearStop();
     platform::Sleeper::setHook({});
     platform::Board::shutdown();
 }

@@ -26,6 +26,9 @@ int main(int argc, char** argv)
     // Xvfb, to see the panel as a real X server draws it).
     const QByteArray platform = qgetenv("KEL_TEST_PLATFORM");
     qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
+    // The tests run on the simulated board, whatever the shell that started
+    // them chose.
+    qputenv("KEL_BOARD", "sim");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,8 +1,10 @@
 #include "params/SyncReason.h"
 #include "params/global.h"
+#include "platform/Sleeper.h"
 #include "video/ScalerBench.h"
 
 #include <cstring>
+#include <functional>
 
 using kel::platform::sim::SimScaler;
 
@@ -297,6 +299,41 @@ TEST_F(C331Apply, LedSizeWaitEndsWithoutAnFpgaSideAndFreesTheMutex)
     EXPECT_EQ(pthread_mutex_trylock(&mutex), 0);
     pthread_mutex_unlock(&mutex);
     EXPECT_EQ(announced, std::vector<int>{SYNC_PARA});
+}
+
+// The FPGA side never clears the word (on a stop it may be gone already):
+// the manager's stop or the program's ends the wait at the next look, and
+// the pass programs the new size as after the bounded wait.
+TEST_F(C331Apply, LedSizeWaitEndsOnAStop)
+{
+    struct Case {
+        const char* name;
+        std::function<void(c331_manage&)> stop;
+    };
+    const Case cases[] = {
+        {"program", [](c331_manage&) { kel::platform::Sleeper::requestStop(); }},
+        {"manager", [](c331_manage& m) { m.stop(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int polls = 0;
+        peers.ledParaState = [&]() -> uint8_t {
+            if (++polls == 3)
+                c.stop(*manager);
+            return 1;
+        };
+        manager = std::make_unique<c331_manage>(peers);
+        ASSERT_TRUE(manager->openDevice());
+        manager->startUp();
+        handOff(RamLayout::kLedWidth, 1024);
+        manager->runPass();
+        kel::platform::Sleeper::clearStop();
+        EXPECT_EQ(polls, 3);
+        EXPECT_EQ(chip().reg(SimScaler::Output, SimScaler::OutPanelW), 1024);
+        EXPECT_EQ(pthread_mutex_trylock(&mutex), 0);
+        pthread_mutex_unlock(&mutex);
+        setU16(RamLayout::kLedWidth, 1920);
+    }
 }
 
 TEST_F(C331Apply, UnrelatedChangesDoNotTouchThePanel)

@@ -44,24 +44,9 @@ QString CropNames::boxName(const QString& sourceName, int cropNumber)
     return sourceName + QString::asprintf("_Crop%d", cropNumber);
 }
 
-QString CropNames::boxName(const QFontMetrics& fm, int width, const QString& sourceName, int cropNumber)
+QString CropNames::boxLines(const QString& sourceName, int cropNumber)
 {
-    const QString whole = boxName(sourceName, cropNumber);
-    if (fm.horizontalAdvance(whole) <= width)
-        return whole;
-    const QString ellipsis(QChar(0x2026));
-    const QString crop = QString::asprintf("Crop%d", cropNumber);
-    for (int k = sourceName.size() - 1; k >= 0; --k) {
-        const QString name = sourceName.left(k) + ellipsis + crop;
-        if (fm.horizontalAdvance(name) <= width)
-            return name;
-    }
-    for (int k = crop.size() - 1; k > 0; --k) {
-        const QString name = ellipsis + crop.right(k);
-        if (fm.horizontalAdvance(name) <= width)
-            return name;
-    }
-    return crop.right(1);
+    return boxName(sourceName, cropNumber).insert(sourceName.size(), QLatin1Char('\n'));
 }
 
 QString CropNames::editorName(const QString& sourceName, int cropNumber)

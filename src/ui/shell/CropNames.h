@@ -17,10 +17,9 @@ public:
     static QString entryName(const QFontMetrics& fm, int width, int row, const QString& sourceName, int cropNumber);
     // "<sourceName>_Crop<n>": what a window shows.
     static QString boxName(const QString& sourceName, int cropNumber);
-    // The same within width in fm: where the whole name is too wide, the
-    // source name is elided first ("HD…Crop1"), then "Crop" from its left,
-    // so the crop number is the last thing to go.
-    static QString boxName(const QFontMetrics& fm, int width, const QString& sourceName, int cropNumber);
+    // The same on two lines, the input's name above "_Crop<n>": a window
+    // box is too narrow for the whole name on one line.
+    static QString boxLines(const QString& sourceName, int cropNumber);
     // "<sourceName>-Crop-<n>": the crop editor's name line.
     static QString editorName(const QString& sourceName, int cropNumber);
     // The rich-text tab of list position 0..5 with the input's entry count:

@@ -19,7 +19,10 @@
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +30,9 @@ namespace kel::test {
 namespace {
 
 using platform::Board;
+
+// Set on a thread whose state write the test holds up.
+thread_local bool t_holdState = false;
 
 class SimBoardTest : public ::testing::Test {
 protected:
@@ -158,6 +164,33 @@ TEST_F(SimBoardTest, StateFileShowsEveryPart)
     EXPECT_TRUE(o["system"].toObject()["rebootRequested"].toBool());
     EXPECT_EQ(o["chip"].toObject()["reg"].toInt(), 5);
     EXPECT_TRUE(o.contains("keypad"));
+
+    // Two writes at once: the one that took its state first and finishes
+    // last leaves the newer file in place.
+    std::atomic<int> reg{6};
+    std::atomic<bool> taken{false}, release{false};
+    Board::sim()->addStateWriter("chip", [&] {
+        const int now = reg;
+        if (t_holdState) {
+            taken = true;
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return QJsonObject{{"reg", now}};
+    });
+    std::thread older([] {
+        t_holdState = true;
+        Board::sim()->writeState();
+    });
+    while (!taken)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    reg = 7;
+    EXPECT_TRUE(Board::sim()->writeState());
+    release = true;
+    older.join();
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(f.readAll()).object()["chip"].toObject()["reg"].toInt(), 7);
 }
 
 TEST_F(SimBoardTest, EnvironmentChoosesTheBoard)

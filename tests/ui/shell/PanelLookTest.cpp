@@ -172,23 +172,35 @@ int inkOutside(const QLabel* label)
                       int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0));
 }
 
-// How wide a text's ink is in an image, seen against the colour at
-// (margin, margin).
-int inkWidth(const QImage& img, int margin)
+// Where a text's ink lies in an image, inside a margin, seen against the
+// colour at (margin, margin); counted from the image's corner.
+QRect inkRect(const QImage& img, int margin)
 {
     const QRgb ground = img.pixel(margin, margin);
-    int left = img.width(), right = -1;
+    QRect ink;
     for (int y = margin; y < img.height() - margin; ++y)
         for (int x = margin; x < img.width() - margin; ++x) {
             const QRgb c = img.pixel(x, y);
             if (std::abs(qRed(c) - qRed(ground)) + std::abs(qGreen(c) - qGreen(ground)) +
                     std::abs(qBlue(c) - qBlue(ground)) + std::abs(qAlpha(c) - qAlpha(ground)) >
-                200) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
+                200)
+                ink |= QRect(x, y, 1, 1);
         }
-    return std::max(0, right - left + 1);
+    return ink;
+}
+
+int inkWidth(const QImage& img, int margin)
+{
+    return inkRect(img, margin).width();
+}
+
+// Where a label's text puts its ink, drawn alone, in the label's
+// coordinates.
+QRect textInk(const QLabel* label)
+{
+    const QRect contents = label->contentsRect();
+    const QImage img = drawnText(label, label->text(), contents.size(), int(label->alignment()), Qt::black, Qt::white);
+    return inkRect(img, 0).translated(contents.topLeft() - QPoint(kCanvasMargin, kCanvasMargin));
 }
 
 // Whether the widget, as its style draws it, shows the text whole: its
@@ -394,18 +406,17 @@ TEST_F(PanelLookTest, EveryPageLabelHoldsItsTextInEveryLanguage)
 }
 
 // The texts drawn outside the page walk: the in-use badge of the main
-// menu's mode picker, the USB notices, and a window box showing a crop,
-// whose crop number must stay in sight.
-TEST_F(PanelLookTest, PickerBadgeNoticesAndCropBoxAreWholeInEveryLanguage)
+// menu's mode picker, the USB notices, and the window boxes showing crops
+// of every input, whose whole names tell them apart.
+TEST_F(PanelLookTest, PickerBadgeNoticesAndCropBoxesAreWholeInEveryLanguage)
 {
     registerPageMakers();
     uint8_t* slot = ram().UserModeSlot[0];
     slot[0] = slot[1] = 0xAA;
     std::memcpy(slot + 2, ram().RamBlock + 896, 3200);
     ram().RamBlock[RamLayout::kCurrentUserMode] = 1;
-    // Window 0 shows crop 40 of input 2 from crop row 0.
-    setU16(RamLayout::cropRow(0), static_cast<uint16_t>(RamLayout::kRowInUse | (39 << 8) | 2));
-    setU16(RamLayout::imageRecord(0) + RamLayout::kImgSelector, RamLayout::kSelectorCrop | 0);
+    for (int w = 1; w < RamLayout::kWindows; ++w)
+        setU16(RamLayout::imageRecord(w), 1);
     syncShadow();
     for (int lang = 0; lang < 5; ++lang) {
         setLanguage(lang);
@@ -445,18 +456,42 @@ TEST_F(PanelLookTest, PickerBadgeNoticesAndCropBoxAreWholeInEveryLanguage)
                  }});
         }
 
-        g_page_focus = PageOpener::parentOf(PageFocus::InputChoose);
-        run({[]() { PageOpener::open(PageFocus::InputChoose); },
-             [&at]() {
-                 const auto* name = PageTable::at(PageFocus::InputChoose)->pageWidget()->findChild<QLabel*>("image_name1");
-                 EXPECT_NE(name, nullptr);
-                 if (!name)
-                     return;
-                 EXPECT_TRUE(name->text().endsWith("40")) << at << " " << name->text().toStdString();
-                 expectLegible(name, name->text(), name->contentsRect().size(), int(name->alignment()),
-                               "window box " + at);
-             },
-             keys({PanelKeys::kBack})});
+        // Window w shows crop 1, then crop 40, of input w (from crop row w):
+        // the same crop of two inputs, and the widest number.
+        const char* const inputs[RamLayout::kWindows] = {"EXT", "DVI", "HDMI1", "HDMI2", "HDMI3", "HDMI4"};
+        for (int crop : {1, 40}) {
+            for (int w = 0; w < RamLayout::kWindows; ++w) {
+                setU16(RamLayout::cropRow(w), static_cast<uint16_t>(RamLayout::kRowInUse | (crop - 1) << 8 | w));
+                setU16(RamLayout::imageRecord(w) + RamLayout::kImgSelector, uint16_t(RamLayout::kSelectorCrop | w));
+            }
+            syncShadow();
+            g_page_focus = PageOpener::parentOf(PageFocus::InputChoose);
+            run({[]() { PageOpener::open(PageFocus::InputChoose); },
+                 [this, &at, &inputs, crop, lang]() {
+                     QWidget* page = PageTable::at(PageFocus::InputChoose)->pageWidget();
+                     for (int w = 0; w < RamLayout::kWindows; ++w) {
+                         const std::string box = "window box " + std::to_string(w + 1) + " " + at;
+                         auto* name = page->findChild<QLabel*>(QStringLiteral("image_name%1").arg(w + 1));
+                         ASSERT_NE(name, nullptr) << box;
+                         EXPECT_EQ(name->text().remove(QLatin1Char('\n')).toStdString(),
+                                   QString::asprintf("%s_Crop%d", inputs[w], crop).toStdString())
+                             << box;
+                         expectLegible(name, name->text(), name->contentsRect().size(), int(name->alignment()), box);
+                         // The name lies in its box, which shows its window
+                         // number as it does without the name.
+                         auto* number = qobject_cast<QLabel*>(name->parentWidget());
+                         EXPECT_TRUE(number->rect().contains(name->geometry())) << box;
+                         const QRect digits = textInk(number);
+                         const QImage shown = number->grab(digits).toImage();
+                         name->hide();
+                         EXPECT_TRUE(shown == number->grab(digits).toImage()) << box << ": number hidden";
+                         name->show();
+                     }
+                     if (lang == 1)
+                         grab(page->findChild<QWidget*>("image_row"), QStringLiteral("crop_boxes_%1").arg(crop));
+                 },
+                 keys({PanelKeys::kBack})});
+        }
     }
 }
 

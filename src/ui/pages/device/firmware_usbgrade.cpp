@@ -240,7 +240,8 @@ void firmware_usbgrade::on_Button_grade_clicked()
     label_log->setText(colored("<font style = 'font-size:12px' color = #51BB28 >",
                                QStringLiteral("downing over \r\n") + upgrade_log_text + QStringLiteral("\r\n") + now));
     label_log->show();
-    kel::platform::Sleeper::sleepMs(2000);
+    // A stop ends the pause: the event loop that takes it runs in this thread.
+    kel::platform::Sleeper::pauseMs(2000);
 }
 
 void firmware_usbgrade::kel_button_file_clicked()

@@ -46,11 +46,17 @@ const char* const kGridOrange = "#frame{border:1px solid rgb(255,171,84);}";
 const char* const kEntryInUse = "#source_frame{border:1px solid #00D65B;border-radius:5px;}";
 const char* const kEntryRest = "#source_frame{border:1px solid #CCCCCC;border-radius:5px;}";
 const char* const kEntryFocus = "#source_frame{border:1px solid #FFAB54;border-radius:5px;}";
-const char* const kCropNameStyle = "font: 7px";
+const char* const kCropNameStyle = "font: 7px;background: transparent";
 const char* const kBadge = "background-color: #00D65B;color: rgb(255, 255, 255);font: 7px;border-radius:5px;";
 const char* const kEntryText = "color: rgb(255, 255, 255)";
 const char* const kBoxColours[6] = {"#867AE9", "#005A8D", "#39A9CB", "#EBA83A", "#FF96AD", "#D5E5FF"};
 const int kPixmapX[6] = {7, 60, 113, 165, 219, 272};
+// A window box's name label: an input's name beside the state icon, a
+// crop's two lines under the window number, whose ink ends at row 22 of
+// the box (the label is see-through where it overlaps it, and its last
+// line's underscore ends a row above the box's edge).
+const QRect kInputNameRect(0, 1, 30, 12);
+const QRect kCropNameRect(0, 22, 45, 17);
 // The grid navigation counts at most this many entries.
 constexpr int kMaxEntries = 100;
 
@@ -166,7 +172,7 @@ void InputChoose::initMenu()
         box->setAlignment(Qt::AlignCenter);
         box->setText(QString::asprintf("%d", i + 1));
         const QByteArray nameName = QStringLiteral("image_name%1").arg(i + 1).toLatin1();
-        imageNames_[i] = PageForm::label(box, nameName.constData(), QRect(0, 1, 30, 12), QString(), 0, 9);
+        imageNames_[i] = PageForm::label(box, nameName.constData(), kInputNameRect, QString(), 0, 9);
         TextCreate(i);
         scaledPicture(box, QRect(33, 1, 7, 7), QStringLiteral(":/png/state_on.png"));
         if (i == image_index)
@@ -185,15 +191,19 @@ void InputChoose::TextCreate(int image)
     QLabel* name = imageNames_[image];
     if (!(ws.crop && ws.cropValid)) {
         name->setStyleSheet(QString());
+        name->setGeometry(kInputNameRect);
+        name->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         name->setText(text);
         return;
     }
-    // A crop's name is wider than the 30-pixel label at the box's 9-pixel
-    // font (fixed by the box's style sheet): it takes the smallest legible
-    // size, and its source name gives way before the crop number.
+    // A crop's whole name ("HDMI1_Crop40", about 52 px at the smallest
+    // legible size) is wider than the 45-pixel box: it takes two lines at
+    // that size under the window number, so two crops of two inputs read
+    // apart.
     name->setStyleSheet(QString::fromLatin1(kCropNameStyle));
-    name->ensurePolished();
-    name->setText(CropNames::boxName(name->fontMetrics(), name->contentsRect().width(), text, ws.cropNumber));
+    name->setGeometry(kCropNameRect);
+    name->setAlignment(Qt::AlignCenter);
+    name->setText(CropNames::boxLines(text, ws.cropNumber));
 }
 
 void InputChoose::imagemenu()

@@ -188,9 +188,9 @@ TEST_F(InputChooseTest, AlternatingCropsOfTwoInputsShowTheCropTheRowHolds)
          [this]() {
              EXPECT_EQ(u16(windowAt(0) + 8), 0x8002); // row 2: HDMI1 crop 1
              simChipPass();
-             // The 30-pixel box keeps the crop number and elides the input
-             // ("…Crop1"); the home screen below shows the whole name.
-             EXPECT_TRUE(textOf("image_name1").endsWith("Crop1")) << textOf("image_name1").toStdString();
+             // The box shows the whole name on two lines, as the home
+             // screen below shows it on one.
+             EXPECT_EQ(textOf("image_name1"), "HDMI1\n_Crop1");
              EXPECT_EQ(entryNames(), (std::vector<QString>{"HDMI1", "HDMI1_crop1", "HDMI1_crop2"}));
              EXPECT_EQ(entrySizes().at(1), "444x44");
              EXPECT_EQ(badged(), std::vector<int>{1});
@@ -203,6 +203,16 @@ TEST_F(InputChooseTest, AlternatingCropsOfTwoInputsShowTheCropTheRowHolds)
              key(K::kBack);
              key(K::kRight);
              EXPECT_TRUE(badged().empty());
+             // The window on the input, then on the crop again: the name
+             // goes back to the box's corner, then under the number again.
+             const std::pair<uint16_t, const char*> shown[] = {{0x0002, "HDMI1"}, {0x8002, "HDMI1\n_Crop1"}};
+             for (const auto& [selector, name] : shown) {
+                 setU16(windowAt(0) + 8, selector);
+                 g_inputchoose->syncUpdate(0);
+                 syncShadow();
+                 EXPECT_EQ(textOf("image_name1"), name);
+                 EXPECT_EQ(find("image_name1")->geometry() == QRect(0, 1, 30, 12), selector == 0x0002) << name;
+             }
          }});
     openHome();
     EXPECT_EQ(textOf("source1"), "HDMI1_Crop1");
