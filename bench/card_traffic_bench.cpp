@@ -5,21 +5,17 @@
 // the median and slowest round trip, and how often the simulated board
 // rewrote sim/state.json meanwhile (counted by inotify: every complete
 // write ends with a rename onto the name, or a close after writing it).
+#include "SimProgram.h"
 #include "UdpTool.h"
 #include "platform/PrivateNetwork.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -104,24 +100,8 @@ int main(int argc, char** argv)
     kel::platform::PrivateNetwork::enter();
     QCoreApplication app(argc, argv);
     const int seconds = qEnvironmentVariableIsSet("KEL_BENCH_SECONDS") ? qEnvironmentVariableIntValue("KEL_BENCH_SECONDS") : 20;
-    QTemporaryDir root;
-    QDir().mkpath(root.path() + "/sim");
-    QFile ini(root.path() + "/sim/board.ini");
-    if (!ini.open(QIODevice::WriteOnly) || ini.write("[cards]\nport0=3\nport1=2\n") < 0)
-        return 1;
-    ini.close();
-
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KEL_BOARD", "sim");
-    env.insert("KEL_ROOT", root.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(root.path());
-    program.setStandardOutputFile(root.path() + "/program.log");
-    program.setStandardErrorFile(root.path() + "/program.log", QIODevice::Append);
-    program.start(QStringLiteral(KEL_PROGRAM_PATH), QStringList());
-    if (!program.waitForStarted(20000))
+    bench::SimProgram program("[cards]\nport0=3\nport1=2\n");
+    if (!program.started())
         return 1;
 
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -131,14 +111,13 @@ int main(int argc, char** argv)
     while (roundTripMs(fd, cardRead(++tag)) < 0)
         if (Clock::now() > giveUp) {
             std::fprintf(stderr, "no card answer within 90 s\n");
-            program.kill();
             return 1;
         }
 
     std::vector<double> trips;
     int lost = 0;
     {
-        StateWrites writes(root.path() + "/sim");
+        StateWrites writes(program.root() + "/sim");
         const auto end = Clock::now() + std::chrono::seconds(seconds);
         while (Clock::now() < end) {
             const double ms = roundTripMs(fd, cardRead(++tag));
@@ -156,8 +135,6 @@ int main(int argc, char** argv)
                     writes.count());
     }
     ::close(fd);
-    ::kill(pid_t(program.processId()), SIGTERM);
-    if (!program.waitForFinished(20000))
-        program.kill();
+    program.stop();
     return 0;
 }

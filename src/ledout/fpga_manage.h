@@ -3,6 +3,7 @@
 #include "ledout/fpga_gpio_words.h"
 #include "ledout/CardProgressRelay.h"
 #include "ledout/LedGlobals.h"
+#include "ledout/PcRequestSlot.h"
 #include "ledout/clock_record_run.h"
 
 #include <QList>
@@ -332,7 +333,8 @@ public:
     // another thread's card traffic (docs/ledout-fpga.md has the table).
     std::mutex reg_image_mutex;
     // The interrupt service and the pass-through state (multicast_*,
-    // g_passby_trans_port, pc_reply_ready); the links take it every pass.
+    // pc_request, g_passby_trans_port, pc_reply_ready); the links take it
+    // every pass.
     std::mutex irq_mutex;
     std::mutex sched_mutex;
     // The transmit buffers with their select, length and start registers:
@@ -446,6 +448,7 @@ public:
     uint8_t multicast_search_addr = 0;
     std::atomic<uint8_t> pc_reply_ready{0};
     std::atomic<bool> pc_drop_logged{false};   // a dropped request was logged in this hold
+    PcRequestSlot pc_request;                  // under irq_mutex
     // card search and V-by-One watch
     uint32_t search_sent = 0;
     std::atomic<uint32_t> search_answered{0};   // also written on the link threads
@@ -483,6 +486,7 @@ private:
     bool read_rx_frame(uint8_t pair, uint8_t fpga, uint8_t* frame, uint32_t& length);
     void release_rx(uint8_t pair, uint8_t fpga);
     void pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uint8_t fpga);
+    bool all_ports_answer(const uint8_t* frame) const;
     bool join_all_ports(uint8_t* frame, uint32_t length);
     bool cards_out_of_reach();
     uint8_t wait_tx(uint8_t port, uint8_t fpga, uint32_t start);

@@ -152,7 +152,7 @@ void fpga_manage::Rcv_data_from_eth(uint8_t fpga)
     release_rx(pair, f);
     const bool checkOk = F::checkOk(frame, length);
     if (checkOk) {
-        if (frame[F::kPort] == kAllPorts || (multicast_in_progress && target(frame) == F::kPcSource)) {
+        if (all_ports_answer(frame)) {
             // Every answer to a request for all ports counts toward the join,
             // a search answer as well (it also stores its count below).
             if (frame[F::kTag] != multicast_tag)
@@ -188,6 +188,16 @@ void fpga_manage::Rcv_data_from_eth(uint8_t fpga)
         pass_to_pc(frame, length, group, f);
 }
 
+// The cards echo the request's port byte: 255 for a request for all ports.
+// While one is in progress an answer for the PC tool with port byte 0 (a
+// card that does not echo it) counts as well; one naming a single port
+// answers a request to that port, an earlier one.
+bool fpga_manage::all_ports_answer(const uint8_t* frame) const
+{
+    return frame[F::kPort] == kAllPorts ||
+           (multicast_in_progress && frame[F::kPort] == 0 && target(frame) == F::kPcSource);
+}
+
 // The links whose link bit is set and whose ports hold cards must all have
 // answered a request for all ports before the one joined answer goes out.
 // A port outside that set that answers as well does not hold it back.
@@ -212,13 +222,20 @@ bool fpga_manage::join_all_ports(uint8_t* frame, uint32_t length)
     return true;
 }
 
+// Only an answer to the request out now is passed on, once: answers to
+// earlier requests (given up, or replaced by a newer one) still arrive and
+// are dropped here.
 void fpga_manage::pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uint8_t fpga)
 {
-    const bool allPorts = frame[F::kPort] == kAllPorts || multicast_in_progress;
+    const bool allPorts = all_ports_answer(frame);
+    const uint8_t from = uint8_t(16 * fpga + 4 * group + sourcePortBits(frame));
+    if (!pc_request.matches(frame[F::kTag], frame[F::kCmd], allPorts ? PcRequestSlot::kAllPorts : from))
+        return;
     if (frame[F::kPort] == 0 && !multicast_in_progress)
-        F::patch(frame, length, F::kPort, uint8_t(16 * fpga + 4 * group + sourcePortBits(frame) + 1));
+        F::patch(frame, length, F::kPort, uint8_t(from + 1));
     if (allPorts && !join_all_ports(frame, length))
         return;
+    pc_request.answered();
     F::patch(frame, length, F::kSource + 1, uint8_t(frame[F::kSource + 1] & ~0x30));
     const uint8_t link = g_passby_trans_port;
     if (link != 1 && link != 2 && link != 3)
@@ -274,8 +291,11 @@ bool fpga_manage::cards_out_of_reach()
 uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t length)
 {
     // Too long for the FPGA, or too short to hold route and port: dropped.
-    if (length >= kCardFrameMax || length < F::kMinLength || cards_out_of_reach())
+    if (length >= kCardFrameMax || length < F::kMinLength || cards_out_of_reach()) {
+        std::lock_guard<std::mutex> l(irq_mutex);
+        pc_request.dropped();
         return 1;
+    }
     uint8_t frame[kCardFrameMax];
     std::memcpy(frame, request, length);
     const uint8_t route = frame[F::kRoute], port = frame[F::kPort];
@@ -302,6 +322,12 @@ uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t lengt
             multicast_search_addr = (target(frame) & 0xCFFF) == F::kSearchAddr;
             multicast_tag = frame[F::kTag];
         }
+        // Recorded before the frame goes: its answer may come at once.
+        if (allPorts || to >= 0)
+            pc_request.sent(frame[F::kTag], frame[F::kCmd], allPorts ? PcRequestSlot::kAllPorts : uint8_t(to),
+                            G_timeTicks.load());
+        else
+            pc_request.dropped();
     }
     if (allPorts) {
         multi_port_send(frame, uint16_t(length));

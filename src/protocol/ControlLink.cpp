@@ -53,27 +53,49 @@ void ControlLink::stopThread()
         thread_.join();
 }
 
-void ControlLink::onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer)
+bool ControlLink::onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer)
 {
     uint8_t body[protocol_phy::kMaxBody];
     const int len = phy.data_transf_meaning(wire, n, body, sizeof body);
     if (len < 0)
-        return;
+        return true;
     port_.markHostFrame();
     if (PhyFrame::isPassThrough(body) && linkId_ != LINK_4G)
-        forward(body, size_t(len), peer);
-    else
-        answer(body, size_t(len), peer);
+        return forward(body, size_t(len), peer);
+    answer(body, size_t(len), peer);
+    return true;
 }
 
-void ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
+void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
+{
+    if (kept_.empty() && onWireFrame(wire, n, peer))
+        return;
+    kept_.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer});
+}
+
+bool ControlLink::serveKept()
+{
+    while (!kept_.empty()) {
+        if (!onWireFrame(kept_.front().wire.data(), kept_.front().wire.size(), kept_.front().peer))
+            return false;
+        kept_.pop_front();
+    }
+    return true;
+}
+
+// The path, the peer and the link are taken under one hold of the
+// interrupt lock: an answer to the request before is never sent to this
+// peer.
+bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     {
-        std::lock_guard<std::mutex> l(passPeerLock_);
-        passPeer_ = peer;
-    }
-    {
         IrqLock irq(port_);
+        if (!port_.claimCardPath(linkId_))
+            return false;
+        {
+            std::lock_guard<std::mutex> l(passPeerLock_);
+            passPeer_ = peer;
+        }
         passPending_ = true;
         port_.setReplyReady(false);
         port_.setPassbyPort(linkId_);
@@ -82,6 +104,7 @@ void ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
     // Outside the interrupt lock: the send may wait for a busy transmitter,
     // and the other links and the FPGA manager take that lock every pass.
     port_.forwardToCards(body, uint32_t(n));
+    return true;
 }
 
 void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
@@ -104,7 +127,9 @@ void ControlLink::servicePass()
     {
         IrqLock irq(port_);
         port_.serviceCardIrq();
-        if (!port_.replyReady() || sendList_.empty())
+        // The list is this link's own: the shared ready flag may have been
+        // cleared by another link's request meanwhile.
+        if (sendList_.empty())
             return;
         // Taken and cleared under one lock: an answer queued while these
         // are on their way raises the flag again and goes on the next pass.
@@ -124,7 +149,7 @@ void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)
         std::lock_guard<std::mutex> l(passPeerLock_);
         record.peer = passPeer_;
     }
-    sendList_.replace(std::move(record));
+    sendList_.add(std::move(record));
 }
 
 bool ControlLink::deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n)

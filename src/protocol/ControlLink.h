@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace kel::protocol {
 
@@ -17,8 +19,11 @@ class message_deal;
 // What every control link does with a received frame: unframe and check
 // it, stamp the host frame, pass requests for the receiving cards to the
 // FPGA manager, hand every other request to the dispatcher and send the
-// answer back to the peer that asked. Subclasses own the transport and the
-// receive thread; each pass of their loop calls servicePass().
+// answer back to the peer that asked. One card request is out at a time
+// (ControllerPort::claimCardPath): a card request waits in its link until
+// the path is the link's, and the frames behind it wait with it. Subclasses
+// own the transport and the receive thread; each pass of their loop calls
+// servicePass().
 // The thread calls the subclass's virtuals, so only the most-derived class
 // starts it (last, in its constructor) and stops it (first, in its
 // destructor): a base constructor or destructor would let the thread see
@@ -35,8 +40,9 @@ public:
     // The answer path of the card pass-through (called with the card
     // interrupt lock held): selects the link named by the port's
     // pass-through link, sets that back to none, frames the answer with the
-    // link's codec into its send list (replacing what was there) and marks
-    // the reply ready. Answers for no known link are dropped.
+    // link's codec into its send list and marks the reply ready. Answers
+    // for no known link are dropped. Each answer belongs to a request of
+    // its own, so none replaces another still waiting to be sent.
     static bool deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n);
     static ControlLink* byId(uint8_t linkId);
 
@@ -44,8 +50,18 @@ public:
     protocol_phy phy;
 
 protected:
-    // One complete wire frame received from peer.
-    void onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer);
+    // One complete wire frame received from peer. False: a card request
+    // whose turn has not come, not taken; the caller keeps it and offers it
+    // again.
+    bool onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer);
+    // For links with one stream of frames: serves the frame now or keeps
+    // it, behind any kept before it, until serveKept() gets it through.
+    void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
+    // Offers the kept frames in order; true when none is left. While some
+    // are kept the link reads nothing new, so they are at most one read.
+    bool serveKept();
+    // The pause before a kept card request is offered again.
+    static constexpr int kKeptRetryMs = 1;
     // Card interrupt service and sending of a pass-through answer.
     void servicePass();
     // Where a control answer to peer goes.
@@ -61,7 +77,7 @@ protected:
     message_deal& deal_;
 
 private:
-    void forward(const uint8_t* body, size_t n, const LinkPeer& peer);
+    bool forward(const uint8_t* body, size_t n, const LinkPeer& peer);
     void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
     void queueCardAnswer(const uint8_t* frame, uint32_t n);
 
@@ -70,6 +86,11 @@ private:
     std::mutex passPeerLock_;
     LinkPeer passPeer_;
     std::atomic<bool> passPending_{false};
+    struct Kept {
+        std::vector<uint8_t> wire;
+        LinkPeer peer;
+    };
+    std::deque<Kept> kept_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -2,10 +2,9 @@
 
 namespace kel::protocol {
 
-void LinkSendList::replace(Record record)
+void LinkSendList::add(Record record)
 {
     std::lock_guard<std::mutex> l(lock_);
-    records_.clear();
     records_.push_back(std::move(record));
 }
 

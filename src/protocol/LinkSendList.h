@@ -16,8 +16,7 @@ public:
         LinkPeer peer;
     };
 
-    // Empties the list and appends one record.
-    void replace(Record record);
+    void add(Record record);
     std::vector<Record> takeAll();
     bool empty() const;
     size_t size() const;

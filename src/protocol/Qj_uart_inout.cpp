@@ -99,10 +99,14 @@ void Qj_uart_inout::receive_thread()
     peer.key = device_;
     std::vector<uint8_t> buf(size_t(settings_.serialReadSize > 0 ? settings_.serialReadSize : 32));
     while (!stopping()) {
-        if (LinkSocket::waitReadable(fd_, settings_.pollMs)) {
+        // A card request waiting for the card path: the port keeps what
+        // comes meanwhile.
+        if (!serveKept()) {
+            ::poll(nullptr, 0, kKeptRetryMs);
+        } else if (LinkSocket::waitReadable(fd_, settings_.pollMs)) {
             const ssize_t got = ::read(fd_, buf.data(), buf.size());
             if (got > 0)
-                assembler_.feed(buf.data(), size_t(got), [&](const uint8_t* w, size_t n) { onWireFrame(w, n, peer); });
+                assembler_.feed(buf.data(), size_t(got), [&](const uint8_t* w, size_t n) { take(w, n, peer); });
             else if (got < 0 && errno != EAGAIN && errno != EINTR)
                 ::poll(nullptr, 0, settings_.pollMs); // port in error: do not spin
         }

@@ -262,6 +262,11 @@ void SystemControllerPort::unlockIrq()
         fpga()->irq_mutex.unlock();
 }
 
+bool SystemControllerPort::claimCardPath(uint8_t link)
+{
+    return !fpga() || fpga()->pc_request.claim(link, G_timeTicks.load());
+}
+
 void SystemControllerPort::forwardToCards(const uint8_t* frame, uint32_t n)
 {
     if (fpga())

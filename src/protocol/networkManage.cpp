@@ -55,6 +55,7 @@ void networkManage::closeAll()
 void networkManage::acceptThread()
 {
     std::vector<pollfd> fds;
+    bool stalled = false;
     while (!stopping()) {
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
@@ -62,7 +63,10 @@ void networkManage::acceptThread()
         for (const auto& c : clients_)
             fds.push_back(pollfd{c.first, short((c.second->waiting.empty() ? POLLIN : 0) |
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), anyWaiting() ? 0 : settings_.pollMs) > 0) {
+        // Frames to serve: no wait; only card requests waiting for the
+        // card path: a short one; none: the pass's usual one.
+        const int wait = !anyWaiting() ? settings_.pollMs : stalled ? kKeptRetryMs : 0;
+        if (::poll(fds.data(), fds.size(), wait) > 0) {
             for (size_t i = 1; i < fds.size(); ++i) {
                 auto it = clients_.find(fds[i].fd);
                 if (!fds[i].revents || it == clients_.end())
@@ -77,9 +81,10 @@ void networkManage::acceptThread()
             if (fds[0].revents & POLLIN)
                 acceptOne();
         }
-        serveInTurn();
+        stalled = !serveInTurn();
         servicePass();
         closeDropped();
+        waitingBytes_ = countWaitingBytes();
     }
 }
 
@@ -140,7 +145,7 @@ void networkManage::closeDropped()
 
 bool networkManage::readClient(Client& c)
 {
-    uint8_t buf[4096];
+    uint8_t buf[kReadSize];
     const ssize_t got = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
     if (got == 0)
         return false;
@@ -150,6 +155,7 @@ bool networkManage::readClient(Client& c)
     c.assembler.feed(buf, size_t(got), [&c](const uint8_t* w, size_t n) {
         ++c.frames;
         c.waiting.emplace_back(w, w + n);
+        c.waitingBytes += n;
     });
     return true;
 }
@@ -162,20 +168,44 @@ bool networkManage::anyWaiting() const
     return false;
 }
 
-// A flood from one client then delays another by one frame's work a pass.
-void networkManage::serveInTurn()
+size_t networkManage::countWaitingBytes() const
 {
-    for (auto& entry : clients_) {
-        Client& c = *entry.second;
-        if (c.waiting.empty() || c.dropped)
-            continue;
-        const std::vector<uint8_t> frame = std::move(c.waiting.front());
-        c.waiting.pop_front();
-        LinkPeer peer;
-        peer.fd = c.fd;
-        peer.key = c.key;
-        onWireFrame(frame.data(), frame.size(), peer);
-    }
+    size_t n = 0;
+    for (const auto& c : clients_)
+        n += c.second->waitingBytes;
+    return n;
+}
+
+// A flood from one client then delays another by one frame's work a pass.
+// The start moves on each pass: when card requests of several clients wait
+// for the card path, the path goes to each in turn.
+bool networkManage::serveInTurn()
+{
+    if (clients_.empty())
+        return true;
+    auto start = clients_.upper_bound(startAfter_);
+    if (start == clients_.end())
+        start = clients_.begin();
+    startAfter_ = start->first;
+    bool waited = false, served = false;
+    auto it = start;
+    do {
+        Client& c = *it->second;
+        if (!c.waiting.empty() && !c.dropped) {
+            LinkPeer peer;
+            peer.fd = c.fd;
+            peer.key = c.key;
+            waited = true;
+            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer)) {
+                c.waitingBytes -= c.waiting.front().size();
+                c.waiting.pop_front();
+                served = true;
+            }
+        }
+        if (++it == clients_.end())
+            it = clients_.begin();
+    } while (it != start);
+    return served || !waited;
 }
 
 bool networkManage::flush(Client& c)

@@ -3,6 +3,7 @@
 #include "protocol/FrameAssembler.h"
 #include "protocol/LinkSettings.h"
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -14,10 +15,12 @@ namespace kel::protocol {
 // The TCP control link (port g_port, 5005 by default), listening only
 // while the TCP link is switched on. Many clients at once, each with its
 // own capped receive buffer; an answer goes to the client that asked, a
-// card answer to the client of the last pass-through request. No client can
+// card answer to the client whose card request it answers. No client can
 // hold the link thread: clients are served in turn, one whole frame each
-// per loop pass (a client's socket is read again only when the frames of
-// its last read are served); sockets are non-blocking, what a client does
+// per loop pass, each pass starting one client further (a client's socket
+// is read again only when the frames of its last read are served; a card
+// request waiting for the card path stays first in its client's line);
+// sockets are non-blocking, what a client does
 // not take at once waits in its own bounded queue (a client whose queue
 // passes the bound is closed); and a connection arriving while every slot
 // is taken replaces, in this order, the oldest connection that has never
@@ -36,6 +39,11 @@ public:
 
     // Answer bytes a client may leave unread before it is closed.
     static constexpr size_t kMaxQueued = 256 * 1024;
+    // Bytes taken from a client's socket at once.
+    static constexpr size_t kReadSize = 4096;
+    // Bytes of whole frames read and not yet served, of all clients, as of
+    // the end of the last loop pass.
+    size_t waitingBytes() const { return waitingBytes_; }
 
 private:
     struct Client {
@@ -44,6 +52,7 @@ private:
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
         std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served
+        size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
         uint64_t frames = 0;      // whole frames it has sent
@@ -55,9 +64,12 @@ private:
     void acceptOne();
     // False when the client has gone.
     bool readClient(Client& c);
-    // One waiting frame of every client that has one.
-    void serveInTurn();
+    // One waiting frame of every client that has one, starting after the
+    // client that started the pass before. False when frames wait and none
+    // could be served (their card requests wait for the card path).
+    bool serveInTurn();
     bool anyWaiting() const;
+    size_t countWaitingBytes() const;
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
     void evictOne();
@@ -69,6 +81,8 @@ private:
     int listenFd_ = -1;
     uint64_t nextId_ = 0;
     uint64_t heard_ = 0;
+    int startAfter_ = -1;   // the fd the last pass started with
+    std::atomic<size_t> waitingBytes_{0};
     std::map<int, std::unique_ptr<Client>> clients_;
 };
 

@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <iterator>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -54,7 +55,11 @@ size_t udpnetManage::bufferedBytes() const
 void udpnetManage::udpacceptThread()
 {
     while (!stopping()) {
-        if (LinkSocket::waitReadable(fd_, settings_.pollMs))
+        // A card request waiting for the card path: the socket keeps what
+        // comes meanwhile.
+        if (!serveKept())
+            ::poll(nullptr, 0, kKeptRetryMs);
+        else if (LinkSocket::waitReadable(fd_, settings_.pollMs))
             receiveOne();
         servicePass();
     }
@@ -83,7 +88,7 @@ void udpnetManage::receiveOne()
         }
     }
     for (const auto& f : frames)
-        onWireFrame(f.data(), f.size(), peer);
+        take(f.data(), f.size(), peer);
 }
 
 udpnetManage::Sender* udpnetManage::senderFor(const std::string& key)

@@ -452,6 +452,134 @@ TEST_F(PassThroughTest, WrongCheckBytePassesToThePcButJoinsNothing)
     EXPECT_EQ(m().multicast_reply_mask, 1u << 3);
 }
 
+// Requests sent faster than anybody takes the answers: the FPGA holds what
+// the device holds (its receive buffer and the last answer of each port of
+// the pair) however many went, and the one answer handed over is the last
+// request's; the others are dropped as they are read.
+TEST_F(PassThroughTest, UnservedRequestsLeaveNoMoreThanTheDeviceHoldsAndOnlyTheLastIsAnswered)
+{
+    struct Case {
+        const char* name;
+        int delay;   // status polls before an answer arrives
+    };
+    for (const Case& c : {Case{"answers at once", 0}, Case{"answers after 5 status polls", 5}}) {
+        cards(0, 3, [&](SimCardChain::Knobs& k) { k.delayPolls = c.delay; });
+        cards(1, 2, [&](SimCardChain::Knobs& k) { k.delayPolls = c.delay; });
+        answers.clear();
+        const int lost = fpga().lostAnswers();
+        for (uint8_t i = 0; i < 100; ++i) {
+            forward(pcRequest(0x0001, 0, 1, 0x61, kReadPosition, i));
+            forward(pcRequest(0x0001, 0, 2, 0x61, kReadPosition, uint8_t(0x80 + i)));
+        }
+        for (int poll = 0; poll < 10; ++poll)
+            fpga().irqLevel();   // what is on its way arrives
+        EXPECT_LE(fpga().queuedAnswers(0), 3u) << c.name;
+        EXPECT_EQ(fpga().lostAnswers() - lost, 197) << c.name << ": 200 answers, 3 held";
+        serve();
+        ASSERT_EQ(answers.size(), 1u) << c.name;
+        EXPECT_EQ(answers[0][5], 0x80 + 99) << c.name << ": the last request's tag";
+        EXPECT_EQ(answers[0][7], 2) << c.name;
+        EXPECT_EQ(fpga().queuedAnswers(0), 0u) << c.name;
+    }
+}
+
+// Only the answer to the request out now is handed over: an answer to the
+// request before it is dropped when it differs in tag, command or port.
+TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
+{
+    const Bytes readTwo = {0x80, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00};
+    const Bytes writeRegister = {0x05, 0x0F, 0x01, 0x03};
+    struct Case {
+        const char* name;
+        Bytes before, now;
+        uint16_t source;   // of the answer handed over
+        uint8_t port;
+        size_t length;
+    };
+    const Case cases[] = {
+        {"other tag", pcRequest(0x0001, 0, 1, 0x61, readTwo, 0x41), pcRequest(0x0002, 0, 1, 0x61, kReadPosition, 0x42),
+         0x0002, 1, 16},
+        {"other command", pcRequest(0x0001, 0, 1, 0x61, readTwo, 0x41), pcRequest(0x0002, 0, 1, 0xA0, writeRegister, 0x41),
+         0x0002, 1, 15},
+        {"other port", pcRequest(0x0001, 0, 1, 0x61, readTwo, 0x41), pcRequest(0x0000, 0, 4, 0x61, kReadPosition, 0x41),
+         0x0000, 4, 16},
+        {"all ports, then one port", pcRequest(0x0FFF, 1, 255, 0x61, readTwo, 0x41),
+         pcRequest(0x0002, 0, 1, 0x61, kReadPosition, 0x41), 0x0002, 1, 16},
+        {"one port, then all ports", pcRequest(0x0001, 0, 4, 0x61, readTwo, 0x41),
+         pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition, 0x41), 0x0FFF, 255, 16},
+    };
+    for (const Case& c : cases) {
+        answers.clear();
+        forward(c.before);
+        forward(c.now);
+        serve();
+        ASSERT_EQ(answers.size(), 1u) << c.name;
+        EXPECT_EQ(answers[0].size(), c.length) << c.name;
+        EXPECT_EQ(answers[0][5], c.now[5]) << c.name;
+        EXPECT_EQ(answers[0][9], c.now[9]) << c.name;
+        EXPECT_EQ(u16(answers[0], 2), c.source) << c.name;
+        EXPECT_EQ(answers[0][7], c.port) << c.name;
+        EXPECT_TRUE(checkOk(answers[0])) << c.name;
+    }
+}
+
+// One card request is out at a time. A link that asks meanwhile waits and
+// goes first once the path frees: when the answer has been handed over,
+// when the request went nowhere, or when no answer came within the wait.
+// A link that stopped asking loses its turn.
+TEST_F(PassThroughTest, CardRequestsOfTheLinksGoOneAtATimeInTurn)
+{
+    constexpr uint8_t kUdp = 3, kTcp = 2;
+    enum class Op { Claim, Send, Serve, Wait };
+    struct Step {
+        Op op;
+        uint8_t link = 0;
+        bool may = false;     // Claim: the answer expected
+        Bytes request = {};   // Send
+        uint32_t ticks = 0;   // Wait
+    };
+    const Bytes read = pcRequest(0x0001, 0, 1, 0x61, kReadPosition);
+    const Bytes noCard = pcRequest(0x0009, 0, 1, 0x61, kReadPosition);
+    const Bytes nowhere = pcRequest(0x0001, 2, 1, 0x61, kReadPosition);
+    const auto claim = [](uint8_t link, bool may) { return Step{Op::Claim, link, may}; };
+    const auto send = [](uint8_t link, const Bytes& r) { return Step{Op::Send, link, false, r}; };
+    const Step serve{Op::Serve};
+    const auto wait = [](uint32_t ticks) { return Step{Op::Wait, 0, false, {}, ticks}; };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"answered", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve, claim(kTcp, true)}},
+        {"no answer", {claim(kUdp, true), send(kUdp, noCard), wait(PcRequestSlot::kAnswerWaitTicks), claim(kTcp, false),
+                       serve, wait(1), claim(kTcp, true)}},
+        {"went nowhere", {claim(kUdp, true), send(kUdp, nowhere), claim(kTcp, true)}},
+        {"in turn", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve, claim(kUdp, false),
+                     claim(kTcp, true)}},
+        {"stopped asking", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve,
+                            wait(PcRequestSlot::kAskKeptTicks + 1), claim(kUdp, true)}},
+    };
+    for (const Case& c : cases) {
+        m().pc_request = PcRequestSlot{};
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& s = c.steps[i];
+            switch (s.op) {
+            case Op::Claim: {
+                std::lock_guard<std::mutex> l(m().irq_mutex);
+                EXPECT_EQ(m().pc_request.claim(s.link, G_timeTicks.load()), s.may) << c.name << ", step " << i;
+                break;
+            }
+            case Op::Send: forward(s.request, s.link); break;
+            case Op::Serve:
+                for (int p = 0; p < 3; ++p)
+                    pass();   // the tick stands: a waiting link keeps its place
+                break;
+            case Op::Wait: advance(s.ticks); break;
+            }
+        }
+    }
+}
+
 TEST_F(PassThroughTest, ControllerReadsLandInCardAnswerWithOnlyTheBytesReceived)
 {
     std::fill(m().card_answer, m().card_answer + sizeof m().card_answer, 0xEE);

@@ -345,5 +345,67 @@ TEST_F(CardPassThroughEndToEnd, ATcpClientFloodingCardFramesHoldsUpNoOtherTcpCli
     EXPECT_GT(answerBytes.load(), 0) << "the flood was served too";
 }
 
+// Two TCP clients send card reads back to back, each with tags of its own,
+// for two seconds: each gets answers, and only to its own requests; what
+// the FPGA holds stays what the device holds. Afterwards a UDP tool's reads
+// are answered, each with its own tag.
+TEST_F(CardPassThroughEndToEnd, TcpClientsFloodingCardReadsGetOnlyTheirOwnAnswersAndLeaveNoBacklog)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    const uint16_t port = protocol::networkManage::p_networkManage->localPort();
+    struct Flooder {
+        std::optional<LinkClient> client;
+        std::thread thread;
+        std::atomic<int> own{0}, foreign{0};
+    };
+    std::atomic<bool> flooding{true};
+    Flooder flooders[2];
+    for (uint8_t i = 0; i < 2; ++i) {
+        Flooder& f = flooders[i];
+        f.client.emplace(LinkClient::tcp(port));
+        ASSERT_TRUE(f.client->ok());
+        const uint8_t mine = uint8_t(0x80 | i << 4);
+        f.thread = std::thread([&f, &flooding, mine] {
+            Bytes burst;
+            for (uint8_t n = 0; n < 16; ++n) {
+                const Bytes one = TestFrames::wire(cardRequest(0x0001, 0, 1, uint8_t(mine | n)));
+                burst.insert(burst.end(), one.begin(), one.end());
+            }
+            const int fd = f.client->fd();
+            size_t at = 0;
+            while (flooding) {
+                const ssize_t w = ::send(fd, burst.data() + at, burst.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (w > 0)
+                    at = (at + size_t(w)) % burst.size();
+                while (f.client->hasData()) {
+                    const Bytes a = f.client->receive();
+                    if (a.size() > 5)
+                        ++((a[5] & 0xF0) == mine ? f.own : f.foreign);
+                }
+                pollfd p{fd, short(POLLIN | POLLOUT), 0};
+                ::poll(&p, 1, 5);
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    flooding = false;
+    for (Flooder& f : flooders) {
+        f.thread.join();
+        EXPECT_GT(f.own.load(), 0) << "every client gets its turns";
+        EXPECT_EQ(f.foreign.load(), 0) << "answers to another client's requests";
+        f.client.reset();
+    }
+    EXPECT_LE(SimFpgaBoard::current()->fpga0().queuedAnswers(0), 3u) << "the buffer and one answer per port";
+    drain(*udp);
+    for (uint8_t tag = 1; tag <= 10; ++tag) {
+        ASSERT_TRUE(udp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, tag))));
+        const Bytes answer = udp->receive();
+        ASSERT_GT(answer.size(), 5u) << "read " << int(tag);
+        EXPECT_EQ(answer[5], tag);
+    }
+}
+
 } // namespace
 } // namespace kel::test

@@ -18,8 +18,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace kel::test {
 namespace {
@@ -309,6 +312,74 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
     EXPECT_EQ(c->receive(), second);
     link.reset();
     port.beforeIrqLock = nullptr;
+}
+
+// While the card path is another request's, a card request waits in its
+// link, and what came after it waits behind it; once the path is free the
+// request goes, once, and the rest is served.
+TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
+{
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<ControlLink>()> link;
+        std::function<LinkClient(ControlLink&)> client;
+    };
+    const Case cases[] = {
+        {"udp", [&] { return std::make_unique<udpnetManage>(port, *deal, settings()); },
+         [](ControlLink& l) { return LinkClient::udp(static_cast<udpnetManage&>(l).localPort()); }},
+        {"tcp", [&] { return std::make_unique<networkManage>(port, *deal, settings()); },
+         [](ControlLink& l) { return LinkClient::tcp(static_cast<networkManage&>(l).localPort()); }},
+        {"serial", [&] { return std::make_unique<Qj_uart_inout>(port, *deal, settings()); },
+         [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); }},
+    };
+    const Bytes request = TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4});
+    for (const Case& c : cases) {
+        port.cardPathFree = false;
+        port.forwardedCount = 0;
+        auto link = c.link();
+        LinkClient tool = c.client(*link);
+        ASSERT_TRUE(tool.ok()) << c.name;
+        ASSERT_TRUE(tool.send(TestFrames::wire(request))) << c.name;
+        ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {}))) << c.name;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(port.forwardedCount.load(), 0) << c.name;
+        EXPECT_FALSE(tool.hasData()) << c.name << ": nothing overtakes the card request";
+        port.cardPathFree = true;
+        const Bytes info = tool.receive();
+        ASSERT_FALSE(info.empty()) << c.name;
+        EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO) << c.name;
+        EXPECT_EQ(port.forwardedCount.load(), 1) << c.name;
+        std::lock_guard<std::mutex> l(port.lock);
+        EXPECT_EQ(port.forwarded, request) << c.name;
+    }
+}
+
+// A TCP client's card requests waiting for the card path are not read
+// past: the link holds no more of a flooding client than one read. Once the
+// path is free every request goes, in order.
+TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
+{
+    port.cardPathFree = false;
+    networkManage link(port, *deal, settings());
+    LinkClient tool = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(tool.ok());
+    constexpr int kRequests = 2000;
+    Bytes flood, last;
+    for (int i = 0; i < kRequests; ++i) {
+        last = TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}, uint8_t(i));
+        const Bytes w = TestFrames::wire(last);
+        flood.insert(flood.end(), w.begin(), w.end());
+    }
+    ASSERT_GT(flood.size(), 8 * networkManage::kReadSize);
+    ASSERT_TRUE(tool.send(flood));
+    ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));   // many passes, each free to read
+    EXPECT_LE(link.waitingBytes(), networkManage::kReadSize);
+    EXPECT_EQ(port.forwardedCount.load(), 0);
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == kRequests; })) << port.forwardedCount.load();
+    std::lock_guard<std::mutex> l(port.lock);
+    EXPECT_EQ(port.forwarded, last);
 }
 
 TEST_F(Links, CardAnswerForNoLinkIsDropped)

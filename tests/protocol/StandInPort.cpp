@@ -118,6 +118,7 @@ void StandInPort::forwardToCards(const uint8_t* frame, uint32_t n)
 {
     std::lock_guard<std::mutex> l(lock);
     forwarded.assign(frame, frame + n);
+    ++forwardedCount;
 }
 
 void StandInPort::serviceCardIrq()

@@ -46,6 +46,7 @@ public:
         irq.lock();
     }
     void unlockIrq() override { irq.unlock(); }
+    bool claimCardPath(uint8_t) override { return cardPathFree; }
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
     bool replyReady() override { return replyReadyFlag; }
@@ -81,6 +82,9 @@ public:
     std::array<std::array<uint8_t, 256>, 6> edid{};
     std::array<uint8_t, 6> edidFrom{};
     std::vector<uint8_t> forwarded;
+    std::atomic<int> forwardedCount{0};
+    // What claimCardPath answers.
+    std::atomic<bool> cardPathFree{true};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
     // card answer path does.
     std::function<void()> onIrq;

@@ -69,8 +69,10 @@ void SimFpga::powerOnState()
     phase_ = Phase::None;
     reads22_ = 0;
     reads40_ = 0;
-    for (auto& q : rxQueue_)
-        q.clear();
+    for (auto& f : inFlight_)
+        f.clear();
+    for (auto& w : waiting_)
+        w = {};
     rxFull_.fill(false);
     txBusy_.fill(0);
 }
@@ -225,13 +227,10 @@ uint8_t SimFpga::linkBits(int group) const
     return bits;
 }
 
-// Busy bits count down with each read; answers due are shown.
+// Busy bits count down with each read; answers due arrive.
 uint8_t SimFpga::statusRead(int group)
 {
-    for (auto& q : rxQueue_)
-        if (!q.empty() && q.front().delayPolls > 0)
-            --q.front().delayPolls;
-    presentAnswers();
+    ageAnswers();
     uint8_t v = regs_[kRegStatus[group]];
     for (int k = 0; k < 4; ++k) {
         int& busy = txBusy_[size_t(4 * group + k)];
@@ -249,14 +248,12 @@ void SimFpga::strobe(int group, uint8_t bits)
         const int pair = 4 * group + k;
         if (bits & (1u << k)) {
             regs_[kRegStatus[group]] &= uint8_t(~(1u << (2 * k)));
-            if (rxFull_[size_t(pair)] && !rxQueue_[size_t(pair)].empty())
-                rxQueue_[size_t(pair)].pop_front();
             rxFull_[size_t(pair)] = false;
+            showNextWaiting(pair);
         }
         if (bits & (0x10u << k))
             transmit(pair);
     }
-    presentAnswers();
 }
 
 void SimFpga::transmit(int pair)
@@ -279,29 +276,72 @@ void SimFpga::transmit(int pair)
         return;
     // The periodic search changes nothing worth reporting; other frames do.
     chainTouched_ = chainTouched_ || frame.size() < 6 || frame[5] != 0xAA;
-    for (auto& a : chain->receive(frame))
-        rxQueue_[size_t(pair)].push_back(Pending{std::move(a.bytes), a.delayPolls});
+    auto& flying = inFlight_[size_t(pair)];
+    for (auto& a : chain->receive(frame)) {
+        if (a.delayPolls <= 0)
+            arrive(pair, port % 2, std::move(a.bytes));
+        else if (flying.size() < kInFlightMax)
+            flying.push_back(InFlight{std::move(a.bytes), a.delayPolls, port % 2});
+        else
+            ++lost_;
+    }
 }
 
-// The head answer of each idle pair goes into its RX buffer with its
-// length (minus one, bits 8-9 beside) and the pair's full bit.
-void SimFpga::presentAnswers()
+void SimFpga::ageAnswers()
 {
     for (int pair = 0; pair < 8; ++pair) {
-        auto& q = rxQueue_[size_t(pair)];
-        if (rxFull_[size_t(pair)] || q.empty() || q.front().delayPolls > 0)
-            continue;
-        const int group = pair / 4, k = pair % 4;
-        const auto& bytes = q.front().bytes;
-        const size_t n = std::min(bytes.size(), size_t(1024));
-        auto& buf = buffer(uint8_t(2 + 2 * pair));
-        std::copy(bytes.begin(), bytes.begin() + long(n), buf.begin());
-        const size_t lm1 = n - 1;
-        regs_[kRxLow[pair]] = uint8_t(lm1);
-        regs_[kRxHigh[group]] = uint8_t((regs_[kRxHigh[group]] & ~(3u << (2 * k))) | (((lm1 >> 8) & 3) << (2 * k)));
-        regs_[kRegStatus[group]] |= uint8_t(1u << (2 * k));
-        rxFull_[size_t(pair)] = true;
+        auto& flying = inFlight_[size_t(pair)];
+        for (auto it = flying.begin(); it != flying.end();) {
+            if (--it->delayPolls > 0) {
+                ++it;
+                continue;
+            }
+            arrive(pair, it->side, std::move(it->bytes));
+            it = flying.erase(it);
+        }
     }
+}
+
+// The buffer takes an answer only while empty: the port's receiver keeps
+// the newest one meanwhile.
+void SimFpga::arrive(int pair, int side, std::vector<uint8_t> bytes)
+{
+    if (!rxFull_[size_t(pair)]) {
+        show(pair, bytes);
+        return;
+    }
+    Waiting& w = waiting_[size_t(pair)][size_t(side)];
+    if (w.held)
+        ++lost_;
+    w = Waiting{std::move(bytes), ++arrivals_, true};
+}
+
+void SimFpga::showNextWaiting(int pair)
+{
+    auto& sides = waiting_[size_t(pair)];
+    Waiting* next = nullptr;
+    for (Waiting& w : sides)
+        if (w.held && (!next || w.arrived < next->arrived))
+            next = &w;
+    if (!next)
+        return;
+    show(pair, next->bytes);
+    *next = Waiting{};
+}
+
+// Into RX buffer 2 + 2p with the length (minus one, bits 8-9 beside) and
+// the pair's full bit.
+void SimFpga::show(int pair, const std::vector<uint8_t>& bytes)
+{
+    const int group = pair / 4, k = pair % 4;
+    const size_t n = std::min(bytes.size(), size_t(1024));
+    auto& buf = buffer(uint8_t(2 + 2 * pair));
+    std::copy(bytes.begin(), bytes.begin() + long(n), buf.begin());
+    const size_t lm1 = n - 1;
+    regs_[kRxLow[pair]] = uint8_t(lm1);
+    regs_[kRxHigh[group]] = uint8_t((regs_[kRxHigh[group]] & ~(3u << (2 * k))) | (((lm1 >> 8) & 3) << (2 * k)));
+    regs_[kRegStatus[group]] |= uint8_t(1u << (2 * k));
+    rxFull_[size_t(pair)] = true;
 }
 
 // Card counts of the ports as the controller keeps them in RAM buffer 1.
@@ -339,7 +379,18 @@ void SimFpga::clearSentFrames()
 size_t SimFpga::queuedAnswers(int pair) const
 {
     std::lock_guard<std::mutex> l(lock_);
-    return pair >= 0 && pair < 8 ? rxQueue_[size_t(pair)].size() : 0;
+    if (pair < 0 || pair >= 8)
+        return 0;
+    size_t n = inFlight_[size_t(pair)].size() + (rxFull_[size_t(pair)] ? 1 : 0);
+    for (const Waiting& w : waiting_[size_t(pair)])
+        n += w.held ? 1 : 0;
+    return n;
+}
+
+int SimFpga::lostAnswers() const
+{
+    std::lock_guard<std::mutex> l(lock_);
+    return lost_;
 }
 
 uint8_t SimFpga::readRam(uint8_t b, uint32_t addr) const
@@ -450,10 +501,7 @@ bool SimFpga::irqLevel()
     std::lock_guard<std::mutex> l(lock_);
     if (held_)
         return false;
-    for (auto& q : rxQueue_)
-        if (!q.empty() && q.front().delayPolls > 0)
-            --q.front().delayPolls;
-    presentAnswers();
+    ageAnswers();
     return (regs_[129] & 0x55) || (regs_[145] & 0x55) || (regs_[22] & 0x40);
 }
 

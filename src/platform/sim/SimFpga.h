@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -77,14 +76,24 @@ public:
 
     // Output ports. A start strobe (register 130/146 bits 4-7) sends the
     // pair's TX buffer 3 + 2p out of the selected port (132/148) to the
-    // port's card chain; the chain's answers queue per pair and show one at
-    // a time in RX buffer 2 + 2p with their length and the full bit of
-    // 129/145, until a release strobe (bits 0-3) takes the next. Link bits
-    // (128/144) come from the chains. Delays count status polls.
+    // port's card chain. An answer arrives after its delay (status polls
+    // from the send) and shows in RX buffer 2 + 2p with its length and the
+    // full bit of 129/145 until a release strobe (bits 0-3). What the
+    // device holds beside that one buffer is each port's last answer: one
+    // arriving while the buffer is full waits in its port's receiver, and
+    // replaces (loses) an older one waiting there; the release shows the
+    // earliest waiting. Link bits (128/144) come from the chains.
     void attachChain(int port, SimCardChain* chain);
     std::vector<std::vector<uint8_t>> sentFrames(int port) const;
     void clearSentFrames();
+    // Answers of the pair not yet released: shown, waiting or on their way.
     size_t queuedAnswers(int pair) const;
+    // Answers lost so far: arrived while their port's receiver held
+    // one, or sent while kInFlightMax answers of the pair were on their way.
+    int lostAnswers() const;
+
+    // Answers of one pair on their way at once; more are lost on the wire.
+    static constexpr size_t kInFlightMax = 16;
 
 private:
     enum class Phase { None, RegRead, RegWrite, RamRead, RamWrite };
@@ -103,7 +112,11 @@ private:
     uint8_t statusRead(int group);
     void strobe(int group, uint8_t bits);
     void transmit(int pair);
-    void presentAnswers();
+    // One status poll: answers on their way age, those due arrive.
+    void ageAnswers();
+    void arrive(int pair, int side, std::vector<uint8_t> bytes);
+    void showNextWaiting(int pair);
+    void show(int pair, const std::vector<uint8_t>& bytes);
 
     SimRegisterMemory& gpio_;
     const uint32_t csWord_, cmdWord_, resetWord_;
@@ -127,12 +140,21 @@ private:
     std::array<uint16_t, 16> portCardsSeen_{};
     std::array<SimCardChain*, 16> chains_{};
     std::array<std::vector<std::vector<uint8_t>>, 16> sent_;
-    struct Pending {
+    struct InFlight {
         std::vector<uint8_t> bytes;
         int delayPolls;
+        int side;   // port of the pair: 0 even, 1 odd
     };
-    std::array<std::deque<Pending>, 8> rxQueue_;
+    struct Waiting {
+        std::vector<uint8_t> bytes;
+        uint64_t arrived = 0;   // order of arrival
+        bool held = false;
+    };
+    std::array<std::vector<InFlight>, 8> inFlight_;
+    std::array<std::array<Waiting, 2>, 8> waiting_;
     std::array<bool, 8> rxFull_{};
+    uint64_t arrivals_ = 0;
+    int lost_ = 0;
     std::array<int, 8> txBusy_{};   // polls left; -1 stuck
 };
 
