@@ -437,9 +437,13 @@ void SimFpga::resetLine(bool high)
         if (high == !held_)
             return;
         held_ = !high;
+        const auto now = std::chrono::steady_clock::now();
         if (high) {
+            lastHoldMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(now - heldSince_).count();
             ++resets_;
             powerOnState();
+        } else {
+            heldSince_ = now;
         }
         wasLit_ = litLocked();
     }
@@ -551,6 +555,7 @@ QJsonObject SimFpga::state() const
     o["lit"] = litLocked();
     o["in_reset"] = held_;
     o["resets"] = resets_;
+    o["last_hold_ms"] = lastHoldMs_;
     o["screen_off"] = bool(regs_[0] & 0x04);
     o["output_enabled"] = bool(regs_[3] & 0x20);
     o["reg0"] = regs_[0];

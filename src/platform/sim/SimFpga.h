@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -130,6 +131,10 @@ private:
     uint32_t addr_ = 0;
     bool held_ = true;    // reset line low
     int resets_ = 0;
+    // Wall time of the last hold of the reset line, for a watcher that
+    // samples the state less often than a hold lasts.
+    std::chrono::steady_clock::time_point heldSince_ = std::chrono::steady_clock::now();
+    qint64 lastHoldMs_ = -1;
     int reads22_ = 0;
     int overruns_ = 0;
     bool wasLit_ = false;

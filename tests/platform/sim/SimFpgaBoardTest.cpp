@@ -206,6 +206,14 @@ TEST_F(SimFpgaBoardTest, StateFileShowsTheFpgaAndTheFlashRecords)
     const QJsonObject state = stateWhen([](const QJsonObject& s) { return s["fpga0"].toObject()["lit"].toBool(); });
     EXPECT_TRUE(state["fpga0"].toObject()["lit"].toBool());
     EXPECT_EQ(state["fpga0"].toObject()["resets"].toInt(), 1);
+
+    // The board times each hold of the reset line for watchers that sample
+    // the file less often.
+    line(Map::kFpga0Reset, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    line(Map::kFpga0Reset, true);
+    const QJsonObject held = stateWhen([](const QJsonObject& s) { return s["fpga0"].toObject()["resets"].toInt() == 2; });
+    EXPECT_GE(held["fpga0"].toObject()["last_hold_ms"].toInt(), 40);
 }
 
 } // namespace
