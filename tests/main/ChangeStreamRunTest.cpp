@@ -254,8 +254,9 @@ struct Watch {
 
 // 30 changes a second (a RAM write and an apply each) for 60 s, every
 // 90th of them an LED-size apply, then the stream goes on until the screen
-// is lit with the last size: every write and every state dump answered
-// within 0.5 s, every FPGA-0 reset hold under 1 s of wall time, the tick at
+// is lit with the last size: every write answered within 0.5 s, every state
+// dump within 1 s (the GUI thread serves it between change passes, each
+// with its 100 ms pause), every FPGA-0 reset hold under 1 s of wall time, the tick at
 // 100 +- 5 a second, no FPGA-0 reset but for an LED-size apply, and the
 // screen lit with the new size within kRelightMs of the last LED-size apply
 // although the stream never stopped.
@@ -337,7 +338,7 @@ TEST(ChangeStreamRunTest, ThirtyChangesASecondWithLedSizeAppliesKeepTheTickTheHo
     EXPECT_TRUE(relit) << "lit with the last size " << sinceLastSize << " ms after its apply";
     EXPECT_LT(sinceLastSize, kRelightMs);
     EXPECT_LT(slowestWrite, 500) << "ms for a 0x60 write";
-    EXPECT_LT(watch.slowestDumpMs, 500) << "ms for a state dump";
+    EXPECT_LT(watch.slowestDumpMs, 1000) << "ms for a state dump";
     EXPECT_GE(watch.holds, 10) << "FPGA-0 resets seen";
     EXPECT_LE(p.resets() - resetsAtStart, sizeApplies) << "FPGA-0 resets";
     EXPECT_LT(watch.longestHoldMs, 1000) << "ms of the longest reset hold";
