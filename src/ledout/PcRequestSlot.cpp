@@ -1,15 +1,17 @@
 #include "ledout/PcRequestSlot.h"
 
-bool PcRequestSlot::claim(uint8_t link, uint32_t now)
+#include <algorithm>
+
+bool PcRequestSlot::claim(uint8_t link, const std::string& sender, uint32_t now)
 {
-    const size_t l = link % kLinks;
-    if (held(now) || otherTurnFirst(link, now)) {
-        asked_[l] = true;
-        askedAt_[l] = now;
+    forgetStale(now);
+    const bool first = line_.empty() || (line_.front().link == link && line_.front().sender == sender);
+    if (held(now) || !first) {
+        wait(link, sender, now);
         return false;
     }
-    asked_[l] = false;
-    last_ = link;
+    if (!line_.empty())
+        line_.pop_front();
     taken_ = true;
     open_ = false;
     since_ = now;
@@ -36,16 +38,23 @@ void PcRequestSlot::answered() { taken_ = open_ = false; }
 
 bool PcRequestSlot::held(uint32_t now) const { return taken_ && now - since_ <= kAnswerWaitTicks; }
 
-// The links take turns in the order of their numbers, starting after the
-// one that sent last.
-bool PcRequestSlot::otherTurnFirst(uint8_t link, uint32_t now) const
+// A tool whose link stopped asking (it went, or its request was dropped)
+// gives up its place, so the path never waits for it.
+void PcRequestSlot::forgetStale(uint32_t now)
 {
-    for (size_t i = 1; i <= kLinks; ++i) {
-        const size_t l = (last_ + i) % kLinks;
-        if (l == link % kLinks)
-            return false;
-        if (asked_[l] && now - askedAt_[l] <= kAskKeptTicks)
-            return true;
+    line_.erase(std::remove_if(line_.begin(), line_.end(),
+                               [now](const Asker& a) { return now - a.askedAt > kAskKeptTicks; }),
+                line_.end());
+}
+
+void PcRequestSlot::wait(uint8_t link, const std::string& sender, uint32_t now)
+{
+    for (Asker& a : line_) {
+        if (a.link == link && a.sender == sender) {
+            a.askedAt = now;
+            return;
+        }
     }
-    return false;
+    if (line_.size() < kMaxWaiting)
+        line_.push_back(Asker{link, sender, now});
 }

@@ -1,33 +1,40 @@
 #pragma once
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <string>
 
 // The PC tool's card request that the cards' answers are matched to, and
-// the control links' turns at sending the next one. One request is out at
-// a time: a link may send when no request waits for its answer (or the
-// wait ran out) and no other link has asked before it; links that ask while
-// the path is taken go in turn. Sending forgets the request before: an
-// answer is the current request's when it carries its tag and command and
-// came from the port it went to (for a request to all ports, the joined
-// answer). One answer is handed over, anything else is dropped, so no
-// requester ever gets an answer to another request. A request whose wait
-// ran out still takes its late answer until the next request goes.
+// the tools' turns at sending the next one. One request is out at a time:
+// a tool may send when no request waits for its answer (or the wait ran
+// out) and no other tool asked before it. A tool is a link and a sender on
+// it (a TCP client, a UDP address and port, the serial line); tools that
+// ask while the path is taken line up and go in the order they asked, so a
+// tool that sent its request asks again behind everyone waiting. Sending
+// forgets the request before: an answer is the current request's when it
+// carries its tag and command and came from the port it went to (for a
+// request to all ports, the joined answer). One answer is handed over,
+// anything else is dropped, so no requester ever gets an answer to another
+// request. A request whose wait ran out still takes its late answer until
+// the next request goes.
 // Not locked itself: fpga_manage::irq_mutex guards it.
 class PcRequestSlot {
 public:
-    // How long a request holds the path for its answer. The cards answer
-    // reads and writes within a few ticks.
+    // How long a request holds the path for its answer (0.5 s). The cards
+    // answer reads and writes within a few ticks; a request no card
+    // answers holds back the next tool's no longer than this.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // A link that asked and stopped asking loses its turn after this long
-    // (a waiting link asks again every millisecond or so).
-    static constexpr uint32_t kAskKeptTicks = 2;
+    // A tool that asked and stopped asking loses its place in the line
+    // after this long (a waiting link asks again every millisecond or so).
+    static constexpr uint32_t kAskKeptTicks = 5;
+    // Tools waiting in line at most; more simply ask again later.
+    static constexpr size_t kMaxWaiting = 64;
     static constexpr uint8_t kAllPorts = 255;
 
-    // A link asks to send a request now. False while the path is taken or
-    // another link's turn comes first; the link keeps its request and asks
+    // A tool asks to send a request now. False while the path is taken or
+    // another tool's turn comes first; the tool keeps its request and asks
     // again. True takes the path and forgets the previous request.
-    bool claim(uint8_t link, uint32_t now);
+    bool claim(uint8_t link, const std::string& sender, uint32_t now);
     // The request went out to a port (0-15) or to all ports (kAllPorts).
     void sent(uint8_t tag, uint8_t cmd, uint8_t port, uint32_t now);
     // Nothing went out: no answer is expected, the path is free.
@@ -39,15 +46,18 @@ public:
     void answered();
 
 private:
-    static constexpr size_t kLinks = 8;
+    struct Asker {
+        uint8_t link;
+        std::string sender;
+        uint32_t askedAt;
+    };
     bool held(uint32_t now) const;
-    bool otherTurnFirst(uint8_t link, uint32_t now) const;
+    void forgetStale(uint32_t now);
+    void wait(uint8_t link, const std::string& sender, uint32_t now);
 
     bool taken_ = false;     // a request holds the path
     bool open_ = false;      // its answer is expected
     uint8_t tag_ = 0, cmd_ = 0, port_ = 0;
     uint32_t since_ = 0;     // tick the path was taken or the request sent
-    uint8_t last_ = 0;       // the link that took the path last
-    std::array<bool, kLinks> asked_{};
-    std::array<uint32_t, kLinks> askedAt_{};
+    std::deque<Asker> line_; // tools waiting, in the order they asked
 };

@@ -297,7 +297,10 @@ public:
     uint8_t wait_fpga_send_ready(uint8_t port, uint8_t fpga);
     // One read of the port's transmitter: true when it is free.
     bool tx_free(uint8_t port, uint8_t fpga);
-    void multi_port_send(uint8_t* frame, uint16_t length);
+    // Sends the frame out of each port in targets (bit per port of FPGA 0).
+    void multi_port_send(uint8_t* frame, uint16_t length, uint16_t targets);
+    // The ports a request for all ports goes to: linked, with counted cards.
+    uint16_t all_ports_targets();
     uint16_t get_port_card_num(uint8_t port);
     uint32_t check_netport_card(uint8_t fpga);
     uint32_t check_multi_port_send(uint32_t, const uint8_t*) { return 0; }

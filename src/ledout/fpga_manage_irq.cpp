@@ -301,6 +301,9 @@ uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t lengt
     const uint8_t route = frame[F::kRoute], port = frame[F::kPort];
     const bool routed = route == 1 || route == 3 || route == 255;
     const bool allPorts = routed && port == kAllPorts;
+    // With no port to go to a request for all ports gets no answer: it
+    // leaves the card path free at once.
+    const uint16_t targets = allPorts ? all_ports_targets() : 0;
     // The port the frame goes to (-1 none); a port byte 1-16 also puts its
     // port into bits 12-13 of the target.
     int to = -1;
@@ -323,14 +326,14 @@ uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t lengt
             multicast_tag = frame[F::kTag];
         }
         // Recorded before the frame goes: its answer may come at once.
-        if (allPorts || to >= 0)
+        if ((allPorts && targets) || (!allPorts && to >= 0))
             pc_request.sent(frame[F::kTag], frame[F::kCmd], allPorts ? PcRequestSlot::kAllPorts : uint8_t(to),
                             G_timeTicks.load());
         else
             pc_request.dropped();
     }
     if (allPorts) {
-        multi_port_send(frame, uint16_t(length));
+        multi_port_send(frame, uint16_t(length), targets);
         return 1;
     }
     if (to < 0)

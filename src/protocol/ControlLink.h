@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,9 +22,11 @@ class message_deal;
 // FPGA manager, hand every other request to the dispatcher and send the
 // answer back to the peer that asked. One card request is out at a time
 // (ControllerPort::claimCardPath): a card request waits in its link until
-// the path is the link's, and the frames behind it wait with it. Subclasses
-// own the transport and the receive thread; each pass of their loop calls
-// servicePass().
+// its sender's turn, and that sender's frames behind it wait with it; other
+// senders' frames are served meanwhile. Subclasses own the transport and
+// the receive thread; each pass of their loop calls servicePass(), and
+// their waits end early when wakeFd() turns readable (a card answer was
+// queued).
 // The thread calls the subclass's virtuals, so only the most-derived class
 // starts it (last, in its constructor) and stops it (first, in its
 // destructor): a base constructor or destructor would let the thread see
@@ -54,16 +57,24 @@ protected:
     // whose turn has not come, not taken; the caller keeps it and offers it
     // again.
     bool onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer);
-    // For links with one stream of frames: serves the frame now or keeps
-    // it, behind any kept before it, until serveKept() gets it through.
+    // For links without a line of their own per sender (UDP, serial):
+    // serves the frame now or keeps it, behind any kept before it from the
+    // same sender (peer.key), until serveKept() gets it through. A sender
+    // whose kept frames would pass kMaxKeptBytes, or a new sender while
+    // kMaxKeptSenders have frames kept, has the frame dropped.
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
-    // Offers the kept frames in order; true when none is left. While some
-    // are kept the link reads nothing new, so they are at most one read.
+    // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
+    // Frames dropped by take() so far.
+    size_t droppedFrames() const { return dropped_.load(); }
     // The pause before a kept card request is offered again.
     static constexpr int kKeptRetryMs = 1;
+    static constexpr size_t kMaxKeptBytes = 64 * 1024;
+    static constexpr size_t kMaxKeptSenders = 32;
     // Card interrupt service and sending of a pass-through answer.
     void servicePass();
+    // Readable while a card answer waits to be sent by servicePass().
+    int wakeFd() const { return wakeFd_; }
     // Where a control answer to peer goes.
     virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
     virtual bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) = 0;
@@ -90,7 +101,19 @@ private:
         std::vector<uint8_t> wire;
         LinkPeer peer;
     };
-    std::deque<Kept> kept_;
+    struct Line {
+        std::string sender;
+        std::deque<Kept> frames;
+        size_t bytes = 0;
+        bool overflowLogged = false;
+    };
+    Line* lineOf(const std::string& sender);
+    void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
+    bool serveLine(Line& line);
+
+    std::vector<Line> lines_;   // senders with frames kept
+    std::atomic<size_t> dropped_{0};
+    int wakeFd_ = -1;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +16,13 @@
 #include <vector>
 
 namespace kel::protocol {
+namespace {
+
+// The poll list: the listening socket, the wake for card answers, then the
+// clients.
+constexpr size_t kFirstClientFd = 2;
+
+} // namespace
 
 networkManage* networkManage::p_networkManage = nullptr;
 
@@ -58,6 +66,7 @@ void networkManage::acceptThread()
     bool stalled = false;
     while (!stopping()) {
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
         // the rest of a flood until its turns have come.
         for (const auto& c : clients_)
@@ -67,7 +76,7 @@ void networkManage::acceptThread()
         // card path: a short one; none: the pass's usual one.
         const int wait = !anyWaiting() ? settings_.pollMs : stalled ? kKeptRetryMs : 0;
         if (::poll(fds.data(), fds.size(), wait) > 0) {
-            for (size_t i = 1; i < fds.size(); ++i) {
+            for (size_t i = kFirstClientFd; i < fds.size(); ++i) {
                 auto it = clients_.find(fds[i].fd);
                 if (!fds[i].revents || it == clients_.end())
                     continue;
@@ -114,6 +123,7 @@ void networkManage::acceptOne()
 // always gets in.
 void networkManage::evictOne()
 {
+    markBusyHeard();
     const auto rank = [](const Client& c) {
         const int tier = c.frames < 2 ? int(c.frames) : 2;
         return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
@@ -129,6 +139,18 @@ void networkManage::evictOne()
                  kWhy[std::min<uint64_t>(victim->second->frames, 2)]);
     ::close(victim->first);
     clients_.erase(victim);
+}
+
+// A client whose frames wait in the program (behind its own card request)
+// or in its socket is not silent: it counts as heard now.
+void networkManage::markBusyHeard()
+{
+    for (auto& entry : clients_) {
+        Client& c = *entry.second;
+        int unread = 0;
+        if (!c.waiting.empty() || (::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0))
+            c.lastHeard = ++heard_;
+    }
 }
 
 void networkManage::closeDropped()

@@ -25,7 +25,7 @@ namespace kel::protocol {
 // passes the bound is closed); and a connection arriving while every slot
 // is taken replaces, in this order, the oldest connection that has never
 // sent a whole frame, the newest that has sent only one, or the client
-// silent longest.
+// silent longest (a client whose frames wait unserved is not silent).
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -73,6 +73,7 @@ private:
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
     void evictOne();
+    void markBusyHeard();
     void closeDropped();
     void closeAll();
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;

@@ -369,6 +369,14 @@ TEST_F(PassThroughTest, AnswerOfOneCardGoesBackOnceWithItsPort)
     EXPECT_EQ(a[10], 0);
     EXPECT_TRUE(checkOk(a));
     EXPECT_EQ(g_passby_trans_port, 255);
+
+    // Every card of the chain answers a request to all its cards, with the
+    // same tag, command and port: the tool gets one answer.
+    answers.clear();
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.allAnswer = true; });
+    forward(pcRequest(0x0FFF, 0, 1, 0x61, kReadPosition));
+    serve();
+    EXPECT_EQ(answers.size(), 1u);
 }
 
 TEST_F(PassThroughTest, AllPortsAnswersJoinIntoOne)
@@ -523,17 +531,22 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
     }
 }
 
-// One card request is out at a time. A link that asks meanwhile waits and
-// goes first once the path frees: when the answer has been handed over,
-// when the request went nowhere, or when no answer came within the wait.
-// A link that stopped asking loses its turn.
-TEST_F(PassThroughTest, CardRequestsOfTheLinksGoOneAtATimeInTurn)
+// One card request is out at a time. A tool (a sender on a link) that asks
+// meanwhile waits and goes once the path frees: when the answer has been
+// handed over, when the request went nowhere or was dropped, or when no
+// answer came within 0.5 s. Waiting tools go in the order they asked,
+// whatever their link; a tool that stopped asking loses its place.
+TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOneAtATimeInTurn)
 {
-    constexpr uint8_t kUdp = 3, kTcp = 2;
+    struct Tool {
+        uint8_t link;
+        const char* sender;
+    };
+    const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
     enum class Op { Claim, Send, Serve, Wait };
     struct Step {
         Op op;
-        uint8_t link = 0;
+        Tool tool = {};
         bool may = false;     // Claim: the answer expected
         Bytes request = {};   // Send
         uint32_t ticks = 0;   // Wait
@@ -541,42 +554,62 @@ TEST_F(PassThroughTest, CardRequestsOfTheLinksGoOneAtATimeInTurn)
     const Bytes read = pcRequest(0x0001, 0, 1, 0x61, kReadPosition);
     const Bytes noCard = pcRequest(0x0009, 0, 1, 0x61, kReadPosition);
     const Bytes nowhere = pcRequest(0x0001, 2, 1, 0x61, kReadPosition);
-    const auto claim = [](uint8_t link, bool may) { return Step{Op::Claim, link, may}; };
-    const auto send = [](uint8_t link, const Bytes& r) { return Step{Op::Send, link, false, r}; };
+    const Bytes allPorts = pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition);
+    const Bytes tooLong = pcRequest(0x0001, 0, 1, 0x60, Bytes(1013, 0));   // 1024 bytes
+    const auto claim = [](Tool t, bool may) { return Step{Op::Claim, t, may}; };
+    const auto send = [](Tool t, const Bytes& r) { return Step{Op::Send, t, false, r}; };
     const Step serve{Op::Serve};
-    const auto wait = [](uint32_t ticks) { return Step{Op::Wait, 0, false, {}, ticks}; };
+    const auto wait = [](uint32_t ticks) { return Step{Op::Wait, {}, false, {}, ticks}; };
+    const auto noCounts = [this] {
+        for (int port = 0; port < 16; ++port) {
+            m().ram_para_image[0][fpga_manage::port_count_addr(port)] = 0;
+            m().ram_para_image[0][fpga_manage::port_count_addr(port) + 1] = 0;
+        }
+    };
+    const auto resetHeld = [this] { m().reset_pending[0] = 1; };
     struct Case {
         const char* name;
         std::vector<Step> steps;
+        std::function<void()> before = {};
     };
     const Case cases[] = {
-        {"answered", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve, claim(kTcp, true)}},
-        {"no answer", {claim(kUdp, true), send(kUdp, noCard), wait(PcRequestSlot::kAnswerWaitTicks), claim(kTcp, false),
-                       serve, wait(1), claim(kTcp, true)}},
-        {"went nowhere", {claim(kUdp, true), send(kUdp, nowhere), claim(kTcp, true)}},
-        {"in turn", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve, claim(kUdp, false),
-                     claim(kTcp, true)}},
-        {"stopped asking", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve,
-                            wait(PcRequestSlot::kAskKeptTicks + 1), claim(kUdp, true)}},
+        {"answered", {claim(udpA, true), send(udpA, read), claim(tcp1, false), serve, claim(tcp1, true)}},
+        {"no answer: 0.5 s", {claim(udpA, true), send(udpA, noCard), wait(50), claim(tcp1, false), serve, wait(1),
+                              claim(tcp1, true)}},
+        {"went nowhere", {claim(udpA, true), send(udpA, nowhere), claim(tcp1, true)}},
+        {"all ports, none counted", {claim(udpA, true), send(udpA, allPorts), claim(tcp1, true)}, noCounts},
+        {"1024 bytes", {claim(udpA, true), send(udpA, tooLong), claim(tcp1, true)}},
+        {"FPGA 0 held in reset", {claim(udpA, true), send(udpA, read), claim(tcp1, true)}, resetHeld},
+        {"the senders of one link are tools of their own",
+         {claim(udpA, true), send(udpA, read), claim(udpB, false), serve, claim(udpA, false), claim(udpB, true)}},
+        {"in the order asked, across links",
+         {claim(tcp1, true), send(tcp1, read), claim(udpA, false), claim(tcp2, false), serve, claim(tcp1, false),
+          claim(tcp2, false), claim(udpA, true), send(udpA, read), serve, claim(tcp1, false), claim(udpA, false),
+          claim(tcp2, true), send(tcp2, read), serve, claim(udpA, false), claim(tcp1, true)}},
+        {"stopped asking", {claim(udpA, true), send(udpA, read), claim(tcp1, false), serve, wait(6), claim(udpA, true)}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};
+        if (c.before)
+            c.before();
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& s = c.steps[i];
             switch (s.op) {
             case Op::Claim: {
                 std::lock_guard<std::mutex> l(m().irq_mutex);
-                EXPECT_EQ(m().pc_request.claim(s.link, G_timeTicks.load()), s.may) << c.name << ", step " << i;
+                EXPECT_EQ(m().pc_request.claim(s.tool.link, s.tool.sender, G_timeTicks.load()), s.may)
+                    << c.name << ", step " << i;
                 break;
             }
-            case Op::Send: forward(s.request, s.link); break;
+            case Op::Send: forward(s.request, s.tool.link); break;
             case Op::Serve:
                 for (int p = 0; p < 3; ++p)
-                    pass();   // the tick stands: a waiting link keeps its place
+                    pass();   // the tick stands: a waiting tool keeps its place
                 break;
             case Op::Wait: advance(s.ticks); break;
             }
         }
+        m().reset_pending[0] = 0;
     }
 }
 

@@ -46,7 +46,7 @@ public:
         irq.lock();
     }
     void unlockIrq() override { irq.unlock(); }
-    bool claimCardPath(uint8_t) override { return cardPathFree; }
+    bool claimCardPath(uint8_t, const std::string&) override { return cardPathFree; }
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
     bool replyReady() override { return replyReadyFlag; }
