@@ -51,6 +51,8 @@ public:
 
     // The link's codec.
     protocol_phy phy;
+    // Frames that waited for the card path and were dropped (take()).
+    size_t droppedFrames() const { return dropped_.load(); }
 
 protected:
     // One complete wire frame received from peer. False: a card request
@@ -65,8 +67,6 @@ protected:
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
-    // Frames dropped by take() so far.
-    size_t droppedFrames() const { return dropped_.load(); }
     // The pause before a kept card request is offered again.
     static constexpr int kKeptRetryMs = 1;
     static constexpr size_t kMaxKeptBytes = 64 * 1024;
