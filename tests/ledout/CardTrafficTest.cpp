@@ -393,6 +393,27 @@ TEST_F(PassThroughTest, AllPortsAnswersJoinIntoOne)
     EXPECT_TRUE(checkOk(answers[0]));
     EXPECT_EQ(m().multicast_pending, 0);
 
+    // A search for all ports is joined with the search address as source and
+    // stores no count, though the cards now report others; a search of one
+    // port stores its count.
+    cards(0, 5);
+    cards(3, 4);
+    const auto image = [this] { return Bytes(&m().ram_para_image[0][0], &m().ram_para_image[1][0] + kRamImageSize); };
+    const Bytes before = image();
+    answers.clear();
+    forward(pcRequest(0x0FFE, 1, 255, 0x10, Bytes(20, 0), 0x36));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(u16(answers[0], 2), 0x0FFE);
+    const uint16_t reported = u16(answers[0], 11);
+    EXPECT_TRUE(reported == 5 || reported == 4) << reported;
+    EXPECT_EQ(ramCount(100), 3);
+    EXPECT_EQ(ramCount(110), 2);
+    EXPECT_TRUE(image() == before) << "parameter images of both FPGAs";
+    forward(pcRequest(0x0FFE, 1, 4, 0x10, Bytes(20, 0), 0x37));
+    serve();
+    EXPECT_EQ(ramCount(110), 4);
+
     // Port 0's count drops to 0 once the request is out: its answer comes
     // all the same and must not hold back the join of port 3.
     answers.clear();
