@@ -5,13 +5,11 @@
 bool PcRequestSlot::claim(uint8_t link, const std::string& sender, uint32_t now)
 {
     forgetStale(now);
-    const bool first = line_.empty() || (line_.front().link == link && line_.front().sender == sender);
-    if (held(now) || !first) {
-        wait(link, sender, now);
+    Asker& me = asker(link, sender, now);
+    if (held(now) || !turnOf(me))
         return false;
-    }
-    if (!line_.empty())
-        line_.pop_front();
+    recordSent(me);
+    line_.erase(line_.begin() + (&me - &line_.front()));
     taken_ = true;
     open_ = false;
     since_ = now;
@@ -47,14 +45,53 @@ void PcRequestSlot::forgetStale(uint32_t now)
                 line_.end());
 }
 
-void PcRequestSlot::wait(uint8_t link, const std::string& sender, uint32_t now)
+// The asker's entry in the line, made at its end when it asks first. With
+// the line full the newcomer gets a place of its own in the back row: it
+// waits for the whole line.
+PcRequestSlot::Asker& PcRequestSlot::asker(uint8_t link, const std::string& sender, uint32_t now)
 {
     for (Asker& a : line_) {
         if (a.link == link && a.sender == sender) {
             a.askedAt = now;
-            return;
+            return a;
         }
     }
-    if (line_.size() < kMaxWaiting)
-        line_.push_back(Asker{link, sender, now});
+    if (line_.size() >= kMaxWaiting)
+        line_.pop_back();
+    line_.push_back(Asker{link, sender, now, lastSentBy(link, sender)});
+    return line_.back();
+}
+
+// First goes the asker whose last request went longest ago; of those
+// equal, the one that asked first.
+bool PcRequestSlot::turnOf(const Asker& me) const
+{
+    bool before = true;   // a is ahead of me in the line
+    for (const Asker& a : line_) {
+        if (&a == &me)
+            before = false;
+        else if (a.lastSent < me.lastSent || (before && a.lastSent == me.lastSent))
+            return false;
+    }
+    return true;
+}
+
+uint64_t PcRequestSlot::lastSentBy(uint8_t link, const std::string& sender) const
+{
+    for (const Asker& a : sent_)
+        if (a.link == link && a.sender == sender)
+            return a.lastSent;
+    return 0;
+}
+
+void PcRequestSlot::recordSent(const Asker& me)
+{
+    sent_.erase(std::remove_if(sent_.begin(), sent_.end(),
+                               [&me](const Asker& a) { return a.link == me.link && a.sender == me.sender; }),
+                sent_.end());
+    if (sent_.size() >= kMaxWaiting)
+        sent_.pop_front();
+    Asker a = me;
+    a.lastSent = ++turns_;
+    sent_.push_back(a);
 }

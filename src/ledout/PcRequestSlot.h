@@ -7,10 +7,12 @@
 // The PC tool's card request that the cards' answers are matched to, and
 // the tools' turns at sending the next one. One request is out at a time:
 // a tool may send when no request waits for its answer (or the wait ran
-// out) and no other tool asked before it. A tool is a link and a sender on
-// it (a TCP client, a UDP address and port, the serial line); tools that
-// ask while the path is taken line up and go in the order they asked, so a
-// tool that sent its request asks again behind everyone waiting. Sending
+// out) and its turn has come. A tool is a link and a sender on it (a TCP
+// client, a UDP address and port, the serial line). Of the tools asking,
+// the one whose last request went longest ago goes first (one that never
+// sent before all others, in the order they asked), so a tool waits for at
+// most one request of each other tool, however many that tool has queued,
+// and a card that never answers costs the others one wait at most. Sending
 // forgets the request before: an answer is the current request's when it
 // carries its tag and command and came from the port it went to (for a
 // request to all ports, the joined answer). One answer is handed over,
@@ -50,14 +52,20 @@ private:
         uint8_t link;
         std::string sender;
         uint32_t askedAt;
+        uint64_t lastSent;   // the turn number of its last request, 0: none
     };
     bool held(uint32_t now) const;
     void forgetStale(uint32_t now);
-    void wait(uint8_t link, const std::string& sender, uint32_t now);
+    Asker& asker(uint8_t link, const std::string& sender, uint32_t now);
+    bool turnOf(const Asker& a) const;
+    uint64_t lastSentBy(uint8_t link, const std::string& sender) const;
+    void recordSent(const Asker& a);
 
     bool taken_ = false;     // a request holds the path
     bool open_ = false;      // its answer is expected
     uint8_t tag_ = 0, cmd_ = 0, port_ = 0;
     uint32_t since_ = 0;     // tick the path was taken or the request sent
-    std::deque<Asker> line_; // tools waiting, in the order they asked
+    std::deque<Asker> line_; // tools asking, in the order they asked
+    std::deque<Asker> sent_; // the tools that sent last, newest at the back
+    uint64_t turns_ = 0;
 };

@@ -371,8 +371,13 @@ TEST_F(PassThroughTest, AnswerOfOneCardGoesBackOnceWithItsPort)
     EXPECT_EQ(g_passby_trans_port, 255);
 
     // Every card of the chain answers a request to all its cards, with the
-    // same tag, command and port: the tool gets one answer.
+    // same tag, command and port: the tool gets one answer, even where the
+    // link it came from stays recorded.
     answers.clear();
+    m().setCardAnswerSink([this](const uint8_t* f, uint32_t n) {
+        answers.emplace_back(f, f + n);
+        return true;
+    });
     cards(0, 3, [](SimCardChain::Knobs& k) { k.allAnswer = true; });
     forward(pcRequest(0x0FFF, 0, 1, 0x61, kReadPosition));
     serve();
@@ -607,6 +612,9 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOneAtATimeInTurn)
          {claim(tcp1, true), send(tcp1, read), claim(udpA, false), claim(tcp2, false), serve, claim(tcp1, false),
           claim(tcp2, false), claim(udpA, true), send(udpA, read), serve, claim(tcp1, false), claim(udpA, false),
           claim(tcp2, true), send(tcp2, read), serve, claim(udpA, false), claim(tcp1, true)}},
+        {"a tool that just sent waits behind one that asked after it",
+         {claim(udpA, true), send(udpA, read), claim(udpA, false), claim(tcp1, false), serve, claim(udpA, false),
+          claim(tcp1, true)}},
         {"stopped asking", {claim(udpA, true), send(udpA, read), claim(tcp1, false), serve, wait(6), claim(udpA, true)}},
     };
     for (const Case& c : cases) {
