@@ -59,6 +59,7 @@ void ControlLink::startThread()
 void ControlLink::stopThread()
 {
     stop_ = true;
+    wake();
     if (thread_.joinable())
         thread_.join();
 }
@@ -207,6 +208,11 @@ void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)
         record.peer = passPeer_;
     }
     sendList_.add(std::move(record));
+    wake();
+}
+
+void ControlLink::wake()
+{
     const uint64_t one = 1;
     if (wakeFd_ >= 0)
         (void)!::write(wakeFd_, &one, sizeof one);

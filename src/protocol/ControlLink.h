@@ -73,7 +73,8 @@ protected:
     static constexpr size_t kMaxKeptSenders = 32;
     // Card interrupt service and sending of a pass-through answer.
     void servicePass();
-    // Readable while a card answer waits to be sent by servicePass().
+    // Readable while a card answer waits to be sent by servicePass(), and
+    // once the link is told to stop.
     int wakeFd() const { return wakeFd_; }
     // Where a control answer to peer goes.
     virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
@@ -91,6 +92,8 @@ private:
     bool forward(const uint8_t* body, size_t n, const LinkPeer& peer);
     void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
     void queueCardAnswer(const uint8_t* frame, uint32_t n);
+    // Ends the loop's current wait.
+    void wake();
 
     const uint8_t linkId_;
     LinkSendList sendList_;
