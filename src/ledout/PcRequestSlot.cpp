@@ -5,11 +5,11 @@
 bool PcRequestSlot::claim(uint8_t link, const std::string& sender, uint32_t now)
 {
     forgetStale(now);
-    Asker& me = asker(link, sender, now);
+    const size_t me = asker(link, sender, now);
     if (held(now) || !turnOf(me))
         return false;
-    recordSent(me);
-    line_.erase(line_.begin() + (&me - &line_.front()));
+    recordSent(line_[me]);
+    line_.erase(line_.begin() + std::ptrdiff_t(me));
     taken_ = true;
     open_ = false;
     since_ = now;
@@ -48,31 +48,27 @@ void PcRequestSlot::forgetStale(uint32_t now)
 // The asker's entry in the line, made at its end when it asks first. With
 // the line full the newcomer gets a place of its own in the back row: it
 // waits for the whole line.
-PcRequestSlot::Asker& PcRequestSlot::asker(uint8_t link, const std::string& sender, uint32_t now)
+size_t PcRequestSlot::asker(uint8_t link, const std::string& sender, uint32_t now)
 {
-    for (Asker& a : line_) {
-        if (a.link == link && a.sender == sender) {
-            a.askedAt = now;
-            return a;
+    for (size_t i = 0; i < line_.size(); ++i) {
+        if (line_[i].link == link && line_[i].sender == sender) {
+            line_[i].askedAt = now;
+            return i;
         }
     }
     if (line_.size() >= kMaxWaiting)
         line_.pop_back();
     line_.push_back(Asker{link, sender, now, lastSentBy(link, sender)});
-    return line_.back();
+    return line_.size() - 1;
 }
 
 // First goes the asker whose last request went longest ago; of those
 // equal, the one that asked first.
-bool PcRequestSlot::turnOf(const Asker& me) const
+bool PcRequestSlot::turnOf(size_t me) const
 {
-    bool before = true;   // a is ahead of me in the line
-    for (const Asker& a : line_) {
-        if (&a == &me)
-            before = false;
-        else if (a.lastSent < me.lastSent || (before && a.lastSent == me.lastSent))
+    for (size_t i = 0; i < line_.size(); ++i)
+        if (i != me && (line_[i].lastSent < line_[me].lastSent || (i < me && line_[i].lastSent == line_[me].lastSent)))
             return false;
-    }
     return true;
 }
 

@@ -56,8 +56,9 @@ private:
     };
     bool held(uint32_t now) const;
     void forgetStale(uint32_t now);
-    Asker& asker(uint8_t link, const std::string& sender, uint32_t now);
-    bool turnOf(const Asker& a) const;
+    // The asker's index in the line.
+    size_t asker(uint8_t link, const std::string& sender, uint32_t now);
+    bool turnOf(size_t me) const;
     uint64_t lastSentBy(uint8_t link, const std::string& sender) const;
     void recordSent(const Asker& a);
 
