@@ -9,9 +9,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <iterator>
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace kel::protocol {
