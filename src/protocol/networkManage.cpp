@@ -68,9 +68,11 @@ void networkManage::acceptThread()
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
         fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
-        // the rest of a flood until its turns have come.
+        // the rest of a flood until its turns have come. Its hang-up is
+        // still seen.
         for (const auto& c : clients_)
             fds.push_back(pollfd{c.first, short((c.second->waiting.empty() ? POLLIN : 0) |
+                                                (c.second->hungUp ? 0 : POLLRDHUP) |
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
@@ -83,6 +85,8 @@ void networkManage::acceptThread()
                 Client& c = *it->second;
                 if ((fds[i].revents & POLLOUT) && !flush(c))
                     c.dropped = true;
+                if (!c.waiting.empty() && (fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR)))
+                    c.hungUp = true;
                 if (!c.dropped && c.waiting.empty() && (fds[i].revents & ~POLLOUT) && !readClient(c))
                     c.dropped = true;
             }
@@ -218,7 +222,9 @@ bool networkManage::serveInTurn()
             peer.fd = c.fd;
             peer.key = c.key;
             waited = true;
-            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer)) {
+            // A card request of a client that hung up waits for nobody:
+            // it would hold the card path for an answer no one reads.
+            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer) || c.hungUp) {
                 c.waitingBytes -= c.waiting.front().size();
                 c.waiting.pop_front();
                 served = true;

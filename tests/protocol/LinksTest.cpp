@@ -383,7 +383,8 @@ TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
 
 // A TCP client's card requests waiting for the card path are not read
 // past: the link holds no more of a flooding client than one read. Once the
-// path is free every request goes, in order.
+// path is free every request goes, in order. A client that hangs up while
+// its card requests wait has them dropped.
 TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
 {
     port.cardPathFree = false;
@@ -405,8 +406,19 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
     EXPECT_EQ(port.forwardedCount.load(), 0);
     port.cardPathFree = true;
     EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == kRequests; })) << port.forwardedCount.load();
-    std::lock_guard<std::mutex> l(port.lock);
-    EXPECT_EQ(port.forwarded, last);
+    {
+        std::lock_guard<std::mutex> l(port.lock);
+        EXPECT_EQ(port.forwarded, last);
+    }
+
+    port.cardPathFree = false;
+    {
+        LinkClient gone = LinkClient::tcp(link.localPort());
+        ASSERT_TRUE(gone.send(flood));
+        ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+    }
+    EXPECT_TRUE(eventually([&] { return link.waitingBytes() == 0; })) << link.waitingBytes();
+    EXPECT_EQ(port.forwardedCount.load(), kRequests);
 }
 
 // A UDP sender that keeps sending card requests while they wait loses what
