@@ -314,9 +314,14 @@ public:
     void check_fpga_net_data_status(uint8_t fpga);
     void update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t fpga);
     uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
+    // Where a PC tool's request goes: port 0-15, PcRequestSlot::kAllPorts
+    // or kNowhere.
+    static uint8_t pc_request_port(const uint8_t* frame, uint32_t length);
     // Where an answer for the PC tool goes (bound at start-up to the
-    // protocol's card-answer path); without a sink the answer is dropped.
-    using CardAnswerSink = std::function<bool(const uint8_t* frame, uint32_t length)>;
+    // protocol's card-answer path): the link and sender of its request.
+    // Without a sink the answer is dropped.
+    using CardAnswerSink =
+        std::function<bool(uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t length)>;
     void setCardAnswerSink(CardAnswerSink sink);
 
     // ---- card search and positions ----

@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <iterator>
@@ -143,12 +144,9 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     {
         IrqLock irq(port_);
-        if (!port_.claimCardPath(linkId_, peer.key))
+        if (!port_.claimCardPath(linkId_, peer.key, body, uint32_t(n)))
             return false;
-        {
-            std::lock_guard<std::mutex> l(passPeerLock_);
-            passPeer_ = peer;
-        }
+        rememberPeer(peer);
         passPending_ = true;
         port_.setReplyReady(false);
         port_.setPassbyPort(linkId_);
@@ -198,17 +196,36 @@ void ControlLink::servicePass()
         sendTo(r.peer, r.bytes.data(), r.bytes.size());
 }
 
-void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)
+void ControlLink::rememberPeer(const LinkPeer& peer)
+{
+    std::lock_guard<std::mutex> l(passPeerLock_);
+    for (auto it = passPeers_.begin(); it != passPeers_.end(); ++it) {
+        if (it->key == peer.key) {
+            passPeers_.erase(it);
+            break;
+        }
+    }
+    if (passPeers_.size() >= kMaxPassPeers)
+        passPeers_.pop_front();
+    passPeers_.push_back(peer);
+}
+
+bool ControlLink::queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n)
 {
     LinkSendList::Record record;
-    record.bytes.resize(protocol_phy::framedCapacity(n));
-    record.bytes.resize(phy.data_re_transf_meaning(record.bytes.data(), frame, n));
     {
         std::lock_guard<std::mutex> l(passPeerLock_);
-        record.peer = passPeer_;
+        auto it = std::find_if(passPeers_.begin(), passPeers_.end(),
+                               [&sender](const LinkPeer& p) { return p.key == sender; });
+        if (it == passPeers_.end())
+            return false;
+        record.peer = *it;
     }
+    record.bytes.resize(protocol_phy::framedCapacity(n));
+    record.bytes.resize(phy.data_re_transf_meaning(record.bytes.data(), frame, n));
     sendList_.add(std::move(record));
     wake();
+    return true;
 }
 
 void ControlLink::wake()
@@ -218,17 +235,16 @@ void ControlLink::wake()
         (void)!::write(wakeFd_, &one, sizeof one);
 }
 
-bool ControlLink::deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n)
+bool ControlLink::deliverCardAnswer(ControllerPort& port, uint8_t id, const std::string& sender, const uint8_t* frame,
+                                    uint32_t n)
 {
-    const uint8_t id = port.passbyPort();
     if (id != LINK_UART && id != LINK_TCP && id != LINK_UDP)
         return false;
     std::lock_guard<std::mutex> l(g_registryLock);
     ControlLink* link = g_registry[id];
-    if (!link || n > protocol_phy::kMaxBody)
+    if (!link || n > protocol_phy::kMaxBody || !link->queueCardAnswer(sender, frame, n))
         return false;
     port.setPassbyPort(LINK_NONE);
-    link->queueCardAnswer(frame, n);
     port.setReplyReady(true);
     return true;
 }

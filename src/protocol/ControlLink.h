@@ -41,12 +41,14 @@ public:
     uint8_t linkId() const { return linkId_; }
 
     // The answer path of the card pass-through (called with the card
-    // interrupt lock held): selects the link named by the port's
-    // pass-through link, sets that back to none, frames the answer with the
-    // link's codec into its send list and marks the reply ready. Answers
-    // for no known link are dropped. Each answer belongs to a request of
-    // its own, so none replaces another still waiting to be sent.
-    static bool deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n);
+    // interrupt lock held): frames the answer with the codec of the link
+    // its request came in on into that link's send list, addressed to the
+    // sender of the request, sets the port's pass-through link back to none
+    // and marks the reply ready. Answers for no known link or sender are
+    // dropped. Each answer belongs to a request of its own, so none
+    // replaces another still waiting to be sent.
+    static bool deliverCardAnswer(ControllerPort& port, uint8_t link, const std::string& sender, const uint8_t* frame,
+                                  uint32_t n);
     static ControlLink* byId(uint8_t linkId);
 
     // The link's codec.
@@ -91,14 +93,18 @@ protected:
 private:
     bool forward(const uint8_t* body, size_t n, const LinkPeer& peer);
     void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
-    void queueCardAnswer(const uint8_t* frame, uint32_t n);
+    bool queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n);
+    void rememberPeer(const LinkPeer& peer);
     // Ends the loop's current wait.
     void wake();
 
     const uint8_t linkId_;
     LinkSendList sendList_;
+    // The peers whose card requests went out, the newest at the back: an
+    // answer goes to the peer of its request's sender.
+    static constexpr size_t kMaxPassPeers = 64;
     std::mutex passPeerLock_;
-    LinkPeer passPeer_;
+    std::deque<LinkPeer> passPeers_;
     std::atomic<bool> passPending_{false};
     struct Kept {
         std::vector<uint8_t> wire;

@@ -285,7 +285,7 @@ TEST_F(Links, CardRequestPassesThroughAndItsAnswerReachesTheClientOnce)
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 9, 9});
     {
         IrqLock irq(port);
-        EXPECT_TRUE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+        EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), answer.data(), uint32_t(answer.size())));
     }
     EXPECT_EQ(port.passby.load(), LINK_NONE);
     EXPECT_EQ(c.receive(), answer);
@@ -310,7 +310,7 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
         if (delivered || !t || !t->hasData())
             return;
         port.passby = LINK_UDP;
-        ControlLink::deliverCardAnswer(port, second.data(), uint32_t(second.size()));
+        ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), second.data(), uint32_t(second.size()));
         delivered = true;
     };
     auto link = std::make_unique<udpnetManage>(port, *deal, settings());
@@ -323,7 +323,7 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
     }));
     {
         IrqLock irq(port);
-        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, first.data(), uint32_t(first.size())));
+        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), first.data(), uint32_t(first.size())));
     }
     ASSERT_TRUE(eventually([&] { return delivered.load(); }));
     EXPECT_EQ(c->receive(), first);
@@ -465,7 +465,7 @@ TEST_F(Links, CardAnswersAreSentAtOnceAndNoneIsLost)
         IrqLock irq(port);
         for (const Bytes* a : {&first, &second}) {
             port.passby = LINK_UDP;
-            ControlLink::deliverCardAnswer(port, a->data(), uint32_t(a->size()));
+            ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), a->data(), uint32_t(a->size()));
         }
         port.setReplyReady(false);
     });
@@ -477,10 +477,13 @@ TEST_F(Links, CardAnswersAreSentAtOnceAndNoneIsLost)
 TEST_F(Links, CardAnswerForNoLinkIsDropped)
 {
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0});
-    port.passby = LINK_NONE;
-    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
-    port.passby = LINK_UART;  // no serial link exists in this test
-    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, LINK_NONE, "", answer.data(), uint32_t(answer.size())));
+    // No serial link exists in this test.
+    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, LINK_UART, "/dev/ttyS2", answer.data(), uint32_t(answer.size())));
+    // A UDP link that forwarded no request of this sender.
+    udpnetManage link(port, *deal, settings());
+    EXPECT_FALSE(
+        ControlLink::deliverCardAnswer(port, LINK_UDP, "127.0.0.1:9", answer.data(), uint32_t(answer.size())));
     EXPECT_FALSE(port.replyReadyFlag.load());
 }
 
