@@ -1,14 +1,17 @@
 // Card requests that no card answers, and what they do to the other tools:
 // kelT57N runs on the simulated board in a temporary root (cards on output
 // ports 0 and 1; port 5, port byte 6, has none), and tools on the UDP, TCP
-// and serial links ask at once. One card request is out at a time and one
-// without an answer holds the card path for 0.5 s, so a tool that asks a
-// silent port can hold up the others. Scenarios, by name as arguments or in
+// and serial links ask at once. A card request without an answer holds its
+// port (the whole card path, in builds before one request per port) for
+// 0.5 s, so a tool that asks where no card answers can hold up the others.
+// Scenarios, by name as arguments or in
 // KEL_BENCH_SCENARIO (comma separated; all by default), each lasting about
 // KEL_BENCH_SECONDS (10):
 //   udp-silent      a UDP tool asks the silent port every 5 ms; another UDP
 //                   tool asks 0xDF every 50 ms and card reads every 200 ms,
 //                   a TCP tool card reads every 200 ms
+//   udp-silent-same-port  as udp-silent, but A asks card 9 of port 0, beyond
+//                   its chain, and B and C read port 0 one at a time
 //   tcp-silent      a TCP client keeps 4 silent card reads out (each counted
 //                   out for 0.5 s); another asks card reads every 100 ms
 //   allports-empty  on a board without cards, ten requests for all ports,
@@ -21,7 +24,8 @@
 //   share           a TCP client, a UDP tool and the serial link each ask
 //                   card reads one at a time, the next after the answer
 // Round trips are timed per request by its command and a tag of its own.
-// udp-silent and tcp-silent each start a program of their own (the silent
+// udp-silent, udp-silent-same-port and tcp-silent each start a program of
+// their own (the silent
 // reads they leave queued would hold up whatever came next), allports-empty
 // one on a board without cards; the last three share one. The tools of a
 // timed scenario ask for all but its last second, which is left for the
@@ -96,6 +100,12 @@ struct Request {
 };
 const Request kCardRead{[](uint8_t tag) { return bench::cardRead(tag); }, 0x61};
 const Request kSilentRead{[](uint8_t tag) { return bench::cardRead(tag, kSilentPort); }, 0x61};
+// Card 9 of port 0, beyond its chain: nobody answers, on a port with cards.
+const Request kBeyondChainRead{[](uint8_t tag) {
+                                   return bench::wire({0x09, 0x00, 0x10, 0xF0, 0x10, tag, 0, 0, 0, 0x61, 0x80, 0x01,
+                                                       0x00, 0x00, 0x04, 0x00, 0x00, 0x00});
+                               },
+                               0x61};
 const Request kAllPortsRead{[](uint8_t tag) { return bench::cardRead(tag, 255, 1); }, 0x61};
 const Request kDeviceInfo{[](uint8_t tag) { return bench::request(0xDF, {0}, tag); }, 0xDF};
 
@@ -309,6 +319,25 @@ void udpSilent(Tool&)
     cReads.printReads("TCP tool C card reads, port 0");
 }
 
+// As udp-silent, but the silent reads go to a card beyond port 0's chain,
+// the port the others read: their reads wait for the silent ones, so they
+// ask one at a time.
+void udpSilentSamePort(Tool&)
+{
+    auto a = udpTool(), b = udpTool(), c = tcpTool();
+    Series silent, info, bReads, cReads;
+    askThenDrain({a.get(), b.get(), c.get()},
+        {every(5, [&] { a->ask(kBeyondChainRead, &silent); }), every(50, [&] { b->ask(kDeviceInfo, &info); }),
+         inFlight(*b, kCardRead, &bReads, 1000), inFlight(*c, kCardRead, &cReads, 1000)});
+    std::printf("udp-silent-same-port: UDP tool A asked card 9 of port 0 (beyond the chain) every 5 ms for %d s "
+                "(%d reads)\n",
+                askSeconds(), silent.sent);
+    std::printf("  UDP tool B 0xDF: %d sent, %zu answered; round trip p50 %s, p99 %s, max %s ms\n", info.sent,
+                info.ms.size(), info.at(0.5).c_str(), info.at(0.99).c_str(), info.at(1).c_str());
+    bReads.printReads("UDP tool B card reads, port 0, one at a time");
+    cReads.printReads("TCP tool C card reads, port 0, one at a time");
+}
+
 void tcpSilent(Tool&)
 {
     auto a = tcpTool(), b = tcpTool();
@@ -427,6 +456,7 @@ struct Scenario {
     Setup setup;
 };
 const Scenario kScenarios[] = {{"udp-silent", udpSilent, Setup::Own},
+                               {"udp-silent-same-port", udpSilentSamePort, Setup::Own},
                                {"tcp-silent", tcpSilent, Setup::Own},
                                {"allports-empty", allPortsEmpty, Setup::NoCards},
                                {"waited-latency", waitedLatency, Setup::Shared},
