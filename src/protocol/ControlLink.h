@@ -20,10 +20,11 @@ class message_deal;
 // What every control link does with a received frame: unframe and check
 // it, stamp the host frame, pass requests for the receiving cards to the
 // FPGA manager, hand every other request to the dispatcher and send the
-// answer back to the peer that asked. One card request is out at a time
-// (ControllerPort::claimCardPath): a card request waits in its link until
-// its sender's turn, and that sender's frames behind it wait with it; other
-// senders' frames are served meanwhile. Subclasses own the transport and
+// answer back to the peer that asked. One card request is out per output
+// port (ControllerPort::claimCardPath): a card request waits in its link
+// until its sender's turn, and that sender's frames behind it wait with it;
+// other senders' frames are served meanwhile. A card answer goes to the
+// peer that sent its request. Subclasses own the transport and
 // the receive thread; each pass of their loop calls servicePass(), and
 // their waits end early when wakeFd() turns readable (a card answer was
 // queued).
