@@ -134,6 +134,7 @@ bool ControlLink::serveKept()
 {
     for (auto it = lines_.begin(); it != lines_.end();)
         it = serveLine(*it) ? lines_.erase(it) : std::next(it);
+    setWaitingForCards(!lines_.empty());
     return lines_.empty();
 }
 
@@ -246,6 +247,11 @@ bool ControlLink::deliverCardAnswer(ControllerPort& port, uint8_t id, const std:
         return false;
     port.setPassbyPort(LINK_NONE);
     port.setReplyReady(true);
+    // A port is free again: links whose card requests wait for their turn
+    // offer them now rather than at their next retry.
+    for (ControlLink* other : g_registry)
+        if (other && other != link && other->waitingForCards_)
+            other->wake();
     return true;
 }
 

@@ -76,9 +76,13 @@ protected:
     static constexpr size_t kMaxKeptSenders = 32;
     // Card interrupt service and sending of a pass-through answer.
     void servicePass();
-    // Readable while a card answer waits to be sent by servicePass(), and
-    // once the link is told to stop.
+    // Readable while a card answer waits to be sent by servicePass(), once
+    // the link is told to stop, and when a card answer was handed over
+    // while card requests of the link wait for their turn.
     int wakeFd() const { return wakeFd_; }
+    // Whether card requests of the link wait for their turn (serveKept()
+    // sets it; links that keep requests themselves set it here).
+    void setWaitingForCards(bool waiting) { waitingForCards_ = waiting; }
     // Where a control answer to peer goes.
     virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
     virtual bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) = 0;
@@ -123,6 +127,7 @@ private:
 
     std::vector<Line> lines_;   // senders with frames kept
     std::atomic<size_t> dropped_{0};
+    std::atomic<bool> waitingForCards_{false};
     int wakeFd_ = -1;
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -95,6 +95,7 @@ void networkManage::acceptThread()
                 acceptOne();
         }
         stalled = !serveInTurn();
+        setWaitingForCards(stalled);
         servicePass();
         closeDropped();
         waitingBytes_ = countWaitingBytes();
