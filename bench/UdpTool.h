@@ -1,12 +1,16 @@
 #pragma once
-// A host tool's side of the UDP control link on loopback, for the benches.
+// A host tool's side of the control links on loopback (UDP, and a TCP
+// connection), for the benches.
+#include "protocol/FrameAssembler.h"
 #include "protocol/PhyFrame.h"
 #include "protocol/protocol_phy.h"
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdint>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -51,9 +55,9 @@ inline Bytes wire(Bytes body)
 }
 
 // One framed request of the PC tool to the controller.
-inline Bytes request(uint8_t cmd, const Bytes& payload)
+inline Bytes request(uint8_t cmd, const Bytes& payload, uint8_t tag = 0)
 {
-    Bytes b = {0x00, 0xF1, 0x20, 0xF0, 0x10, 0, 0, 0, 0, cmd};
+    Bytes b = {0x00, 0xF1, 0x20, 0xF0, 0x10, tag, 0, 0, 0, cmd};
     b.insert(b.end(), payload.begin(), payload.end());
     return wire(std::move(b));
 }
@@ -69,5 +73,55 @@ inline bool roundTrip(int fd, uint16_t to, const Bytes& wire, int timeoutMs = 10
     uint8_t buf[2048];
     return ::recv(fd, buf, sizeof buf, 0) > 0;
 }
+
+// A PC tool's read of 4 bytes at 0x180 of card 1 (a card request). Port
+// byte 0 with route 0: output port 0; port byte p + 1: output port p; port
+// byte 255 with route 1: every port with counted cards.
+inline Bytes cardRead(uint8_t tag, uint8_t portByte = 0, uint8_t route = 0)
+{
+    return wire({0x01, 0x00, 0x10, 0xF0, 0x10, tag, route, portByte, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00,
+                 0x00});
+}
+
+// Asks card reads of port 0 until one is answered within 1 s: the program
+// runs and has found the cards. False when none is within the seconds.
+inline bool waitForCards(int fd, uint16_t to, int seconds = 90)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (uint8_t tag = 1; !roundTrip(fd, to, cardRead(tag)); tag = uint8_t(tag % 0x7F + 1))
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+    return true;
+}
+
+// A TCP connection to the program on 127.0.0.1 (-1 when refused).
+inline int connectTcp(uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to = loopback(port);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Cuts received bytes into answers and hands each one's command and tag on.
+class AnswerReader {
+public:
+    template <typename F>
+    void feed(const uint8_t* data, size_t n, F&& onAnswer)
+    {
+        assembler_.feed(data, n, [&](const uint8_t* w, size_t len) {
+            uint8_t body[kel::protocol::protocol_phy::kMaxBody];
+            if (phy_.data_transf_meaning(w, len, body, sizeof body) > 9)
+                onAnswer(body[9], body[5]);
+        });
+    }
+
+private:
+    kel::protocol::FrameAssembler assembler_{kel::protocol::protocol_phy::kMaxWire};
+    kel::protocol::protocol_phy phy_;
+};
 
 } // namespace bench

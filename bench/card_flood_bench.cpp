@@ -11,7 +11,6 @@
 #include "SimProgram.h"
 #include "UdpTool.h"
 #include "platform/PrivateNetwork.h"
-#include "protocol/FrameAssembler.h"
 
 #include <QCoreApplication>
 
@@ -28,20 +27,12 @@
 
 using bench::Bytes;
 using Clock = std::chrono::steady_clock;
-using kel::protocol::FrameAssembler;
-using kel::protocol::protocol_phy;
 
 namespace {
 
 constexpr uint16_t kUdpPort = 5008;
 constexpr uint16_t kTcpPort = 5005;
 constexpr uint8_t kFloodTags = 0x80;   // flood client i: 0x80 | i << 4 | n; the UDP tool: below 0x80
-
-// A PC tool's read of 4 bytes at 0x180 of card 1 on output port 0.
-Bytes cardRead(uint8_t tag)
-{
-    return bench::wire({0x01, 0x00, 0x10, 0xF0, 0x10, tag, 0, 0, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00});
-}
 
 long rssKiB(pid_t pid)
 {
@@ -58,44 +49,14 @@ long rssKiB(pid_t pid)
     return -1;
 }
 
-// The tag of each card answer in a received stream.
-class AnswerTags {
-public:
-    template <typename F>
-    void feed(const uint8_t* data, size_t n, F&& onTag)
-    {
-        assembler_.feed(data, n, [&](const uint8_t* w, size_t len) {
-            uint8_t body[protocol_phy::kMaxBody];
-            const int got = phy_.data_transf_meaning(w, len, body, sizeof body);
-            if (got > 9 && body[9] == 0x61)
-                onTag(body[5]);
-        });
-    }
-
-private:
-    FrameAssembler assembler_{protocol_phy::kMaxWire};
-    protocol_phy phy_;
-};
-
 struct FloodClient {
     int fd = -1;
     uint8_t id = 0;
     Bytes burst;        // 16 requests, tags 0x80 | id << 4 | 0..15
     size_t at = 0;
-    AnswerTags tags;
+    bench::AnswerReader answers;
     long own = 0, foreign = 0;
 };
-
-int connectTcp()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to = bench::loopback(kTcpPort);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 // One pass over the clients: each writes what its socket takes and reads
 // what came.
@@ -117,8 +78,9 @@ void floodPass(std::vector<std::unique_ptr<FloodClient>>& clients)
             uint8_t buf[65536];
             const ssize_t r = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
             if (r > 0)
-                c.tags.feed(buf, size_t(r), [&c](uint8_t tag) {
-                    (tag == (kFloodTags | c.id << 4 | (tag & 0x0F)) ? c.own : c.foreign)++;
+                c.answers.feed(buf, size_t(r), [&c](uint8_t cmd, uint8_t tag) {
+                    if (cmd == 0x61)
+                        (tag == (kFloodTags | c.id << 4 | (tag & 0x0F)) ? c.own : c.foreign)++;
                 });
         }
     }
@@ -130,7 +92,7 @@ void toolAfterTheFlood(int fd)
     int own = 0, foreign = 0;
     sockaddr_in to = bench::loopback(kUdpPort);
     for (uint8_t tag = 1; tag <= 50; ++tag) {
-        const Bytes request = cardRead(tag);
+        const Bytes request = bench::cardRead(tag);
         const auto start = Clock::now(), deadline = start + std::chrono::milliseconds(200);
         ::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
         bool answered = false;
@@ -141,9 +103,11 @@ void toolAfterTheFlood(int fd)
                 continue;
             uint8_t buf[2048];
             const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
-            AnswerTags tags;
+            bench::AnswerReader answers;
             if (r > 0)
-                tags.feed(buf, size_t(r), [&](uint8_t t) {
+                answers.feed(buf, size_t(r), [&](uint8_t cmd, uint8_t t) {
+                    if (cmd != 0x61)
+                        return;
                     if (t == tag && !answered) {
                         answered = true;
                         ++own;
@@ -172,23 +136,20 @@ int main(int argc, char** argv)
     if (!program.started())
         return 1;
     const int udp = bench::udpSocket(0);
-    const auto giveUp = Clock::now() + std::chrono::seconds(90);
-    uint8_t tag = 0;
-    while (!bench::roundTrip(udp, kUdpPort, cardRead(uint8_t(++tag % 0x80))))
-        if (Clock::now() > giveUp) {
-            std::fprintf(stderr, "no card answer within 90 s\n");
-            return 1;
-        }
+    if (!bench::waitForCards(udp, kUdpPort)) {
+        std::fprintf(stderr, "no card answer within 90 s\n");
+        return 1;
+    }
 
     std::vector<std::unique_ptr<FloodClient>> clients;
     for (int i = 0; i < count && i < 8; ++i) {
         auto c = std::make_unique<FloodClient>();
         c->id = uint8_t(i);
-        c->fd = connectTcp();
+        c->fd = bench::connectTcp(kTcpPort);
         if (c->fd < 0)
             return 1;
         for (uint8_t n = 0; n < 16; ++n) {
-            const Bytes one = cardRead(uint8_t(kFloodTags | i << 4 | n));
+            const Bytes one = bench::cardRead(uint8_t(kFloodTags | i << 4 | n));
             c->burst.insert(c->burst.end(), one.begin(), one.end());
         }
         clients.push_back(std::move(c));

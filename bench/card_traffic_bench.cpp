@@ -31,12 +31,6 @@ namespace {
 
 constexpr uint16_t kUdpPort = 5008;
 
-// A PC tool's read of 4 bytes at 0x180 of card 1 on output port 0.
-Bytes cardRead(uint8_t tag)
-{
-    return bench::wire({0x01, 0x00, 0x10, 0xF0, 0x10, tag, 0, 0, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00});
-}
-
 // Milliseconds until the answer (-1: none within 1 s).
 double roundTripMs(int fd, const Bytes& request)
 {
@@ -108,7 +102,7 @@ int main(int argc, char** argv)
     uint8_t tag = 0;
     // Until the program has found the cards and answers for them.
     const auto giveUp = Clock::now() + std::chrono::seconds(90);
-    while (roundTripMs(fd, cardRead(++tag)) < 0)
+    while (roundTripMs(fd, bench::cardRead(++tag)) < 0)
         if (Clock::now() > giveUp) {
             std::fprintf(stderr, "no card answer within 90 s\n");
             return 1;
@@ -120,7 +114,7 @@ int main(int argc, char** argv)
         StateWrites writes(program.root() + "/sim");
         const auto end = Clock::now() + std::chrono::seconds(seconds);
         while (Clock::now() < end) {
-            const double ms = roundTripMs(fd, cardRead(++tag));
+            const double ms = roundTripMs(fd, bench::cardRead(++tag));
             if (ms < 0)
                 ++lost;
             else

@@ -2,52 +2,97 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <string>
 
-// The PC tool's card request that the cards' answers are matched to, and
-// the control links' turns at sending the next one. One request is out at
-// a time: a link may send when no request waits for its answer (or the
-// wait ran out) and no other link has asked before it; links that ask while
-// the path is taken go in turn. Sending forgets the request before: an
-// answer is the current request's when it carries its tag and command and
-// came from the port it went to (for a request to all ports, the joined
-// answer). One answer is handed over, anything else is dropped, so no
-// requester ever gets an answer to another request. A request whose wait
-// ran out still takes its late answer until the next request goes.
+// The PC tools' card requests out now, one per output port of FPGA 0 (a
+// request for all ports takes every port), and the tools' turns at sending
+// the next. A tool is a link and a sender on it (a TCP client, a UDP
+// address and port, the serial line).
+//
+// Each port's chain answers what reaches it, and the answer comes back from
+// that port: so a request to one port never waits for another port's, and
+// a card that stays silent holds back only its own port. A port's request
+// holds the port until its answer is handed over or 0.5 s passed without
+// it. Of the tools asking for a port, the one whose last request went
+// longest ago goes first (one that never sent before all others, in the
+// order they asked): a tool waits for at most one request of each other
+// tool asking for its port, however many that tool has queued.
+//
+// Sending forgets the request before on that port (a request for all ports
+// and one for a single port forget each other): an answer is the current
+// request's when it carries its tag and command and came from its port
+// (for a request to all ports, the joined answer). One answer is handed
+// over, to the tool that sent the request; anything else is dropped, so no
+// tool ever gets an answer to another request. A request whose wait ran out
+// still takes its late answer until the next request to its port goes.
 // Not locked itself: fpga_manage::irq_mutex guards it.
 class PcRequestSlot {
 public:
-    // How long a request holds the path for its answer. The cards answer
-    // reads and writes within a few ticks.
+    // How long a request holds its port for the answer (0.5 s). The cards
+    // answer reads and writes within a few ticks.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // A link that asked and stopped asking loses its turn after this long
-    // (a waiting link asks again every millisecond or so).
-    static constexpr uint32_t kAskKeptTicks = 2;
+    // A tool that asked and stopped asking loses its place in the line
+    // after this long (a waiting link asks again every millisecond or so).
+    static constexpr uint32_t kAskKeptTicks = 5;
+    // Tools waiting in line at most; more simply ask again later.
+    static constexpr size_t kMaxWaiting = 64;
+    static constexpr uint8_t kPorts = 16;
+    // Where a request goes besides a port 0-15.
     static constexpr uint8_t kAllPorts = 255;
+    static constexpr uint8_t kNowhere = 254;
 
-    // A link asks to send a request now. False while the path is taken or
-    // another link's turn comes first; the link keeps its request and asks
-    // again. True takes the path and forgets the previous request.
-    bool claim(uint8_t link, uint32_t now);
-    // The request went out to a port (0-15) or to all ports (kAllPorts).
-    void sent(uint8_t tag, uint8_t cmd, uint8_t port, uint32_t now);
-    // Nothing went out: no answer is expected, the path is free.
-    void dropped();
-    // Whether an answer is the current request's: port is the port it came
-    // from, or kAllPorts for an answer to a request for all ports.
-    bool matches(uint8_t tag, uint8_t cmd, uint8_t port) const;
-    // Its answer was handed over: the path is free, later answers dropped.
-    void answered();
+    struct Requester {
+        uint8_t link = 255;   // none
+        std::string sender;
+    };
+
+    // A tool asks to send a request to port (0-15, kAllPorts, kNowhere)
+    // now. False while the port is taken or another tool's turn comes
+    // first; the tool keeps its request and asks again. True takes the
+    // port for the tool (a request that goes nowhere takes nothing).
+    bool claim(uint8_t link, const std::string& sender, uint8_t port, uint32_t now);
+    // The request went out to port (0-15 or kAllPorts). A port not claimed
+    // is taken for fallbackLink (a caller that forwards without asking).
+    void sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, uint8_t fallbackLink);
+    // Nothing went out to port: no answer is expected, the port is free.
+    void dropped(uint8_t port);
+    // Whether an answer is the request's out on port (the port it came
+    // from, or kAllPorts for an answer to a request for all ports).
+    bool matches(uint8_t port, uint8_t tag, uint8_t cmd) const;
+    // Its answer is handed over: the port is free, later answers dropped.
+    // Returns who sent the request.
+    Requester answered(uint8_t port);
 
 private:
-    static constexpr size_t kLinks = 8;
-    bool held(uint32_t now) const;
-    bool otherTurnFirst(uint8_t link, uint32_t now) const;
+    struct Request {
+        bool taken = false;   // holds its port
+        bool open = false;    // its answer is expected
+        uint8_t tag = 0, cmd = 0;
+        uint32_t since = 0;   // tick it was claimed or sent
+        Requester who;
+        bool held(uint32_t now) const { return taken && now - since <= kAnswerWaitTicks; }
+    };
+    struct Asker {
+        uint8_t link;
+        std::string sender;
+        uint8_t port;
+        uint32_t askedAt;
+        uint64_t lastSent;   // the turn number of its last request, 0: none
+    };
+    Request* request(uint8_t port);
+    bool free(uint8_t port, uint32_t now) const;
+    void forget(uint8_t port);
+    void forgetStale(uint32_t now);
+    // The asker's index in the line.
+    size_t asker(uint8_t link, const std::string& sender, uint8_t port, uint32_t now);
+    bool turnOf(size_t me) const;
+    uint64_t lastSentBy(uint8_t link, const std::string& sender) const;
+    void recordSent(const Asker& a);
 
-    bool taken_ = false;     // a request holds the path
-    bool open_ = false;      // its answer is expected
-    uint8_t tag_ = 0, cmd_ = 0, port_ = 0;
-    uint32_t since_ = 0;     // tick the path was taken or the request sent
-    uint8_t last_ = 0;       // the link that took the path last
-    std::array<bool, kLinks> asked_{};
-    std::array<uint32_t, kLinks> askedAt_{};
+    std::array<Request, kPorts> ports_;
+    Request all_;
+    std::deque<Asker> line_;   // tools asking, in the order they asked
+    std::deque<Asker> sent_;   // the tools that sent last, newest at the back
+    uint64_t turns_ = 0;
 };

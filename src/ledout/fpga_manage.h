@@ -297,7 +297,10 @@ public:
     uint8_t wait_fpga_send_ready(uint8_t port, uint8_t fpga);
     // One read of the port's transmitter: true when it is free.
     bool tx_free(uint8_t port, uint8_t fpga);
-    void multi_port_send(uint8_t* frame, uint16_t length);
+    // Sends the frame out of each port in targets (bit per port of FPGA 0).
+    void multi_port_send(uint8_t* frame, uint16_t length, uint16_t targets);
+    // The ports a request for all ports goes to: linked, with counted cards.
+    uint16_t all_ports_targets();
     uint16_t get_port_card_num(uint8_t port);
     uint32_t check_netport_card(uint8_t fpga);
     uint32_t check_multi_port_send(uint32_t, const uint8_t*) { return 0; }
@@ -311,9 +314,14 @@ public:
     void check_fpga_net_data_status(uint8_t fpga);
     void update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t fpga);
     uint32_t Dealwith1_PC_to_eth(const uint8_t* frame, uint32_t length);
+    // Where a PC tool's request goes: port 0-15, PcRequestSlot::kAllPorts
+    // or kNowhere.
+    static uint8_t pc_request_port(const uint8_t* frame, uint32_t length);
     // Where an answer for the PC tool goes (bound at start-up to the
-    // protocol's card-answer path); without a sink the answer is dropped.
-    using CardAnswerSink = std::function<bool(const uint8_t* frame, uint32_t length)>;
+    // protocol's card-answer path): the link and sender of its request.
+    // Without a sink the answer is dropped.
+    using CardAnswerSink =
+        std::function<bool(uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t length)>;
     void setCardAnswerSink(CardAnswerSink sink);
 
     // ---- card search and positions ----

@@ -239,13 +239,21 @@ uint16_t fpga_manage::link_mask()
 
 // The request counts as out before its frames go: an answer taken while a
 // later port still waits for its transmitter finds it marked.
-void fpga_manage::multi_port_send(uint8_t* frame, uint16_t length)
+uint16_t fpga_manage::all_ports_targets()
 {
-    const uint16_t mask = link_mask();
+    uint16_t targets = link_mask();
+    for (uint8_t port = 0; port < 16; ++port)
+        if (get_port_card_num(port) == 0)
+            targets &= uint16_t(~(1u << port));
+    return targets;
+}
+
+void fpga_manage::multi_port_send(uint8_t* frame, uint16_t length, uint16_t targets)
+{
     multicast_pending = 1;
     multicast_time = G_timeTicks.load();
     for (uint8_t port = 0; port < 16 && length > 1; ++port) {
-        if (!(mask & (1u << port)) || get_port_card_num(port) == 0)
+        if (!(targets & (1u << port)))
             continue;
         F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((port % 4) << 4)));
         Send_to_port(frame, length, port, 0);

@@ -229,20 +229,20 @@ void fpga_manage::pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uin
 {
     const bool allPorts = all_ports_answer(frame);
     const uint8_t from = uint8_t(16 * fpga + 4 * group + sourcePortBits(frame));
-    if (!pc_request.matches(frame[F::kTag], frame[F::kCmd], allPorts ? PcRequestSlot::kAllPorts : from))
+    const uint8_t slot = allPorts ? PcRequestSlot::kAllPorts : from;
+    if (!pc_request.matches(slot, frame[F::kTag], frame[F::kCmd]))
         return;
     if (frame[F::kPort] == 0 && !multicast_in_progress)
         F::patch(frame, length, F::kPort, uint8_t(from + 1));
     if (allPorts && !join_all_ports(frame, length))
         return;
-    pc_request.answered();
+    const PcRequestSlot::Requester who = pc_request.answered(slot);
     F::patch(frame, length, F::kSource + 1, uint8_t(frame[F::kSource + 1] & ~0x30));
-    const uint8_t link = g_passby_trans_port;
-    if (link != 1 && link != 2 && link != 3)
+    if (who.link != 1 && who.link != 2 && who.link != 3)
         return;
     std::lock_guard<std::mutex> l(sink_mutex);
     if (card_answer_sink)
-        card_answer_sink(frame, length);
+        card_answer_sink(who.link, who.sender, frame, length);
 }
 
 void fpga_manage::update_eth_rcv_num(const uint8_t* frame, uint8_t port, uint8_t fpga)
@@ -285,31 +285,45 @@ bool fpga_manage::cards_out_of_reach()
     return true;
 }
 
+// Route 0: the port byte names the port (0: port 0). Routes 1, 3 and 255:
+// the port byte names the port, 255 all ports, 0 the port in bits 12-13 of
+// the target. Anything else goes nowhere.
+uint8_t fpga_manage::pc_request_port(const uint8_t* frame, uint32_t length)
+{
+    if (length >= kCardFrameMax || length < F::kMinLength)
+        return PcRequestSlot::kNowhere;
+    const uint8_t route = frame[F::kRoute], port = frame[F::kPort];
+    const bool routed = route == 1 || route == 3 || route == 255;
+    if (route != kRouteSingle && !routed)
+        return PcRequestSlot::kNowhere;
+    if (routed && port == kAllPorts)
+        return PcRequestSlot::kAllPorts;
+    if (port >= 1 && port <= 16)
+        return uint8_t(port - 1);
+    if (port == 0)
+        return route == kRouteSingle ? 0 : uint8_t((target(frame) >> 12) & 3);
+    return PcRequestSlot::kNowhere;
+}
+
 // The caller holds no lock: the pass-through state is set under irq_mutex,
 // the frames go out after it is released (each send may wait for a busy
 // transmitter, and the other links and the pass take irq_mutex meanwhile).
 uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t length)
 {
-    // Too long for the FPGA, or too short to hold route and port: dropped.
+    const uint8_t dest = pc_request_port(request, length);
+    // Too long for the FPGA, too short to hold route and port, or FPGA 0
+    // not ready: dropped, and its port free at once.
     if (length >= kCardFrameMax || length < F::kMinLength || cards_out_of_reach()) {
         std::lock_guard<std::mutex> l(irq_mutex);
-        pc_request.dropped();
+        pc_request.dropped(dest);
         return 1;
     }
     uint8_t frame[kCardFrameMax];
     std::memcpy(frame, request, length);
-    const uint8_t route = frame[F::kRoute], port = frame[F::kPort];
-    const bool routed = route == 1 || route == 3 || route == 255;
-    const bool allPorts = routed && port == kAllPorts;
-    // The port the frame goes to (-1 none); a port byte 1-16 also puts its
-    // port into bits 12-13 of the target.
-    int to = -1;
-    if (route == kRouteSingle || routed) {
-        if (port >= 1 && port <= 16)
-            to = port - 1;
-        else if (port == 0)
-            to = route == kRouteSingle ? 0 : (target(frame) >> 12) & 3;
-    }
+    const bool allPorts = dest == PcRequestSlot::kAllPorts;
+    // A request for all ports goes to the linked ports with counted cards;
+    // with none it gets no answer and leaves the ports free at once.
+    const uint16_t targets = allPorts ? all_ports_targets() : 0;
     {
         std::lock_guard<std::mutex> l(irq_mutex);
         multicast_in_progress = 0;
@@ -323,18 +337,19 @@ uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t lengt
             multicast_tag = frame[F::kTag];
         }
         // Recorded before the frame goes: its answer may come at once.
-        if (allPorts || to >= 0)
-            pc_request.sent(frame[F::kTag], frame[F::kCmd], allPorts ? PcRequestSlot::kAllPorts : uint8_t(to),
-                            G_timeTicks.load());
+        if (dest == PcRequestSlot::kNowhere || (allPorts && !targets))
+            pc_request.dropped(dest);
         else
-            pc_request.dropped();
+            pc_request.sent(dest, frame[F::kTag], frame[F::kCmd], G_timeTicks.load(), g_passby_trans_port);
     }
     if (allPorts) {
-        multi_port_send(frame, uint16_t(length));
+        multi_port_send(frame, uint16_t(length), targets);
         return 1;
     }
-    if (to < 0)
+    if (dest == PcRequestSlot::kNowhere)
         return 1;
+    const uint8_t port = frame[F::kPort];
+    const int to = dest;
     if (port >= 1 && port <= 16)
         F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((to % 4) << 4)));
     Send_to_port(frame, uint16_t(length), uint16_t(to), 0);

@@ -203,10 +203,11 @@ void AppStartup::createLinks(bool anyFreePorts)
     // The cards' answers for the PC tool go back on the link the request
     // came in on; the FPGA side only hands the frame over.
     if (fpga_manage::p_fpga_manage)
-        fpga_manage::p_fpga_manage->setCardAnswerSink([](const uint8_t* frame, uint32_t n) {
-            kel::protocol::ControllerPort* port = kel::protocol::ProtocolService::port();
-            return port && kel::protocol::ControlLink::deliverCardAnswer(*port, frame, n);
-        });
+        fpga_manage::p_fpga_manage->setCardAnswerSink(
+            [](uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t n) {
+                kel::protocol::ControllerPort* port = kel::protocol::ProtocolService::port();
+                return port && kel::protocol::ControlLink::deliverCardAnswer(*port, link, sender, frame, n);
+            });
     if (kel::protocol::udpnetManage::p_udpnetManage)
         note("udpnetManage");
     if (kel::protocol::Qj_uart_inout::p_uart_inout)

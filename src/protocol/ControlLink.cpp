@@ -6,7 +6,13 @@
 #include "protocol/ProtocolCodes.h"
 #include "protocol/message_deal.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace kel::protocol {
@@ -21,6 +27,7 @@ ControlLink::ControlLink(uint8_t linkId, ControllerPort& port, message_deal& dea
     : port_(port)
     , deal_(deal)
     , linkId_(linkId)
+    , wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     std::lock_guard<std::mutex> l(g_registryLock);
     if (linkId_ < g_registry.size())
@@ -29,9 +36,13 @@ ControlLink::ControlLink(uint8_t linkId, ControllerPort& port, message_deal& dea
 
 ControlLink::~ControlLink()
 {
-    std::lock_guard<std::mutex> l(g_registryLock);
-    if (linkId_ < g_registry.size() && g_registry[linkId_] == this)
-        g_registry[linkId_] = nullptr;
+    {
+        std::lock_guard<std::mutex> l(g_registryLock);
+        if (linkId_ < g_registry.size() && g_registry[linkId_] == this)
+            g_registry[linkId_] = nullptr;
+    }
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
 }
 
 ControlLink* ControlLink::byId(uint8_t linkId)
@@ -49,6 +60,7 @@ void ControlLink::startThread()
 void ControlLink::stopThread()
 {
     stop_ = true;
+    wake();
     if (thread_.joinable())
         thread_.join();
 }
@@ -66,21 +78,64 @@ bool ControlLink::onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& pee
     return true;
 }
 
+ControlLink::Line* ControlLink::lineOf(const std::string& sender)
+{
+    for (Line& line : lines_)
+        if (line.sender == sender)
+            return &line;
+    return nullptr;
+}
+
 void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
 {
-    if (kept_.empty() && onWireFrame(wire, n, peer))
+    if (Line* line = lineOf(peer.key)) {
+        keep(*line, wire, n, peer);
         return;
-    kept_.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer});
+    }
+    if (onWireFrame(wire, n, peer))
+        return;
+    if (lines_.size() >= kMaxKeptSenders) {
+        ++dropped_;
+        return;
+    }
+    lines_.push_back(Line{peer.key, {}, 0, false});
+    keep(lines_.back(), wire, n, peer);
+}
+
+// A sender that keeps sending card requests faster than its turns come
+// loses what passes the bound, not the other senders their answers.
+void ControlLink::keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer)
+{
+    if (line.bytes + n > kMaxKeptBytes) {
+        ++dropped_;
+        if (!line.overflowLogged)
+            std::fprintf(stderr, "kelT57N: %s waits for the card path with %zu bytes, frames dropped\n",
+                         line.sender.c_str(), line.bytes);
+        line.overflowLogged = true;
+        return;
+    }
+    line.frames.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer});
+    line.bytes += n;
+}
+
+bool ControlLink::serveLine(Line& line)
+{
+    while (!line.frames.empty()) {
+        const Kept& k = line.frames.front();
+        if (!onWireFrame(k.wire.data(), k.wire.size(), k.peer))
+            return false;
+        line.bytes -= k.wire.size();
+        line.frames.pop_front();
+    }
+    return true;
 }
 
 bool ControlLink::serveKept()
 {
-    while (!kept_.empty()) {
-        if (!onWireFrame(kept_.front().wire.data(), kept_.front().wire.size(), kept_.front().peer))
-            return false;
-        kept_.pop_front();
-    }
-    return true;
+    for (auto it = lines_.begin(); it != lines_.end();)
+        it = serveLine(*it) ? lines_.erase(it) : std::next(it);
+    setWaitingForCards(!lines_.empty());
+    return lines_.empty();
 }
 
 // The path, the peer and the link are taken under one hold of the
@@ -90,12 +145,9 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     {
         IrqLock irq(port_);
-        if (!port_.claimCardPath(linkId_))
+        if (!port_.claimCardPath(linkId_, peer.key, body, uint32_t(n)))
             return false;
-        {
-            std::lock_guard<std::mutex> l(passPeerLock_);
-            passPeer_ = peer;
-        }
+        rememberPeer(peer);
         passPending_ = true;
         port_.setReplyReady(false);
         port_.setPassbyPort(linkId_);
@@ -121,6 +173,11 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 void ControlLink::servicePass()
 {
     deal_.files().expireStale();
+    // Taken before the list is looked at: an answer queued after this
+    // wakes the next pass.
+    uint64_t wakes;
+    if (wakeFd_ >= 0)
+        (void)!::read(wakeFd_, &wakes, sizeof wakes);
     if (!passPending_)
         return;
     std::vector<LinkSendList::Record> records;
@@ -140,30 +197,61 @@ void ControlLink::servicePass()
         sendTo(r.peer, r.bytes.data(), r.bytes.size());
 }
 
-void ControlLink::queueCardAnswer(const uint8_t* frame, uint32_t n)
+void ControlLink::rememberPeer(const LinkPeer& peer)
 {
-    LinkSendList::Record record;
-    record.bytes.resize(protocol_phy::framedCapacity(n));
-    record.bytes.resize(phy.data_re_transf_meaning(record.bytes.data(), frame, n));
-    {
-        std::lock_guard<std::mutex> l(passPeerLock_);
-        record.peer = passPeer_;
+    std::lock_guard<std::mutex> l(passPeerLock_);
+    for (auto it = passPeers_.begin(); it != passPeers_.end(); ++it) {
+        if (it->key == peer.key) {
+            passPeers_.erase(it);
+            break;
+        }
     }
-    sendList_.add(std::move(record));
+    if (passPeers_.size() >= kMaxPassPeers)
+        passPeers_.pop_front();
+    passPeers_.push_back(peer);
 }
 
-bool ControlLink::deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n)
+bool ControlLink::queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n)
 {
-    const uint8_t id = port.passbyPort();
+    LinkSendList::Record record;
+    {
+        std::lock_guard<std::mutex> l(passPeerLock_);
+        auto it = std::find_if(passPeers_.begin(), passPeers_.end(),
+                               [&sender](const LinkPeer& p) { return p.key == sender; });
+        if (it == passPeers_.end())
+            return false;
+        record.peer = *it;
+    }
+    record.bytes.resize(protocol_phy::framedCapacity(n));
+    record.bytes.resize(phy.data_re_transf_meaning(record.bytes.data(), frame, n));
+    sendList_.add(std::move(record));
+    wake();
+    return true;
+}
+
+void ControlLink::wake()
+{
+    const uint64_t one = 1;
+    if (wakeFd_ >= 0)
+        (void)!::write(wakeFd_, &one, sizeof one);
+}
+
+bool ControlLink::deliverCardAnswer(ControllerPort& port, uint8_t id, const std::string& sender, const uint8_t* frame,
+                                    uint32_t n)
+{
     if (id != LINK_UART && id != LINK_TCP && id != LINK_UDP)
         return false;
     std::lock_guard<std::mutex> l(g_registryLock);
     ControlLink* link = g_registry[id];
-    if (!link || n > protocol_phy::kMaxBody)
+    if (!link || n > protocol_phy::kMaxBody || !link->queueCardAnswer(sender, frame, n))
         return false;
     port.setPassbyPort(LINK_NONE);
-    link->queueCardAnswer(frame, n);
     port.setReplyReady(true);
+    // A port is free again: links whose card requests wait for their turn
+    // offer them now rather than at their next retry.
+    for (ControlLink* other : g_registry)
+        if (other && other != link && other->waitingForCards_)
+            other->wake();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,11 +20,14 @@ class message_deal;
 // What every control link does with a received frame: unframe and check
 // it, stamp the host frame, pass requests for the receiving cards to the
 // FPGA manager, hand every other request to the dispatcher and send the
-// answer back to the peer that asked. One card request is out at a time
-// (ControllerPort::claimCardPath): a card request waits in its link until
-// the path is the link's, and the frames behind it wait with it. Subclasses
-// own the transport and the receive thread; each pass of their loop calls
-// servicePass().
+// answer back to the peer that asked. One card request is out per output
+// port (ControllerPort::claimCardPath): a card request waits in its link
+// until its sender's turn, and that sender's frames behind it wait with it;
+// other senders' frames are served meanwhile. A card answer goes to the
+// peer that sent its request. Subclasses own the transport and
+// the receive thread; each pass of their loop calls servicePass(), and
+// their waits end early when wakeFd() turns readable (a card answer was
+// queued).
 // The thread calls the subclass's virtuals, so only the most-derived class
 // starts it (last, in its constructor) and stops it (first, in its
 // destructor): a base constructor or destructor would let the thread see
@@ -38,32 +42,47 @@ public:
     uint8_t linkId() const { return linkId_; }
 
     // The answer path of the card pass-through (called with the card
-    // interrupt lock held): selects the link named by the port's
-    // pass-through link, sets that back to none, frames the answer with the
-    // link's codec into its send list and marks the reply ready. Answers
-    // for no known link are dropped. Each answer belongs to a request of
-    // its own, so none replaces another still waiting to be sent.
-    static bool deliverCardAnswer(ControllerPort& port, const uint8_t* frame, uint32_t n);
+    // interrupt lock held): frames the answer with the codec of the link
+    // its request came in on into that link's send list, addressed to the
+    // sender of the request, sets the port's pass-through link back to none
+    // and marks the reply ready. Answers for no known link or sender are
+    // dropped. Each answer belongs to a request of its own, so none
+    // replaces another still waiting to be sent.
+    static bool deliverCardAnswer(ControllerPort& port, uint8_t link, const std::string& sender, const uint8_t* frame,
+                                  uint32_t n);
     static ControlLink* byId(uint8_t linkId);
 
     // The link's codec.
     protocol_phy phy;
+    // Frames that waited for the card path and were dropped (take()).
+    size_t droppedFrames() const { return dropped_.load(); }
 
 protected:
     // One complete wire frame received from peer. False: a card request
     // whose turn has not come, not taken; the caller keeps it and offers it
     // again.
     bool onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer);
-    // For links with one stream of frames: serves the frame now or keeps
-    // it, behind any kept before it, until serveKept() gets it through.
+    // For links without a line of their own per sender (UDP, serial):
+    // serves the frame now or keeps it, behind any kept before it from the
+    // same sender (peer.key), until serveKept() gets it through. A sender
+    // whose kept frames would pass kMaxKeptBytes, or a new sender while
+    // kMaxKeptSenders have frames kept, has the frame dropped.
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
-    // Offers the kept frames in order; true when none is left. While some
-    // are kept the link reads nothing new, so they are at most one read.
+    // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
     // The pause before a kept card request is offered again.
     static constexpr int kKeptRetryMs = 1;
+    static constexpr size_t kMaxKeptBytes = 64 * 1024;
+    static constexpr size_t kMaxKeptSenders = 32;
     // Card interrupt service and sending of a pass-through answer.
     void servicePass();
+    // Readable while a card answer waits to be sent by servicePass(), once
+    // the link is told to stop, and when a card answer was handed over
+    // while card requests of the link wait for their turn.
+    int wakeFd() const { return wakeFd_; }
+    // Whether card requests of the link wait for their turn (serveKept()
+    // sets it; links that keep requests themselves set it here).
+    void setWaitingForCards(bool waiting) { waitingForCards_ = waiting; }
     // Where a control answer to peer goes.
     virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
     virtual bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) = 0;
@@ -79,18 +98,37 @@ protected:
 private:
     bool forward(const uint8_t* body, size_t n, const LinkPeer& peer);
     void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
-    void queueCardAnswer(const uint8_t* frame, uint32_t n);
+    bool queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n);
+    void rememberPeer(const LinkPeer& peer);
+    // Ends the loop's current wait.
+    void wake();
 
     const uint8_t linkId_;
     LinkSendList sendList_;
+    // The peers whose card requests went out, the newest at the back: an
+    // answer goes to the peer of its request's sender.
+    static constexpr size_t kMaxPassPeers = 64;
     std::mutex passPeerLock_;
-    LinkPeer passPeer_;
+    std::deque<LinkPeer> passPeers_;
     std::atomic<bool> passPending_{false};
     struct Kept {
         std::vector<uint8_t> wire;
         LinkPeer peer;
     };
-    std::deque<Kept> kept_;
+    struct Line {
+        std::string sender;
+        std::deque<Kept> frames;
+        size_t bytes = 0;
+        bool overflowLogged = false;
+    };
+    Line* lineOf(const std::string& sender);
+    void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
+    bool serveLine(Line& line);
+
+    std::vector<Line> lines_;   // senders with frames kept
+    std::atomic<size_t> dropped_{0};
+    std::atomic<bool> waitingForCards_{false};
+    int wakeFd_ = -1;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

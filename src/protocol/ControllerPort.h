@@ -78,11 +78,11 @@ public:
     // for a busy transmitter: it is called with none held.
     virtual void lockIrq() = 0;
     virtual void unlockIrq() = 0;
-    // Whether the link may send a card request now (one is out at a time,
-    // the links in turn); true takes the path until its answer comes, the
-    // wait for it runs out or the request turns out to go nowhere. A link
-    // refused keeps its request and asks again.
-    virtual bool claimCardPath(uint8_t link) = 0;
+    // Whether a sender on the link may send the card request frame now (one
+    // is out per output port, the senders in turn); true takes the port
+    // until its answer comes or the wait for it runs out. A sender refused
+    // keeps its request and asks again.
+    virtual bool claimCardPath(uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t n) = 0;
     virtual void forwardToCards(const uint8_t* frame, uint32_t n) = 0;
     virtual void serviceCardIrq() = 0;
     virtual bool replyReady() = 0;

@@ -127,10 +127,10 @@ std::string LinkSocket::keyOf(const sockaddr_in& address)
     return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
-bool LinkSocket::waitReadable(int fd, int timeoutMs)
+bool LinkSocket::waitReadable(int fd, int timeoutMs, int wakeFd)
 {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, timeoutMs) > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR));
+    pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    return ::poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs) > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR));
 }
 
 } // namespace kel::protocol

@@ -32,8 +32,9 @@ public:
     static uint16_t localPort(int fd);
     // "a.b.c.d:port", the key of a peer.
     static std::string keyOf(const sockaddr_in& address);
-    // Waits up to timeoutMs for fd to become readable.
-    static bool waitReadable(int fd, int timeoutMs);
+    // Waits up to timeoutMs for fd to become readable, or, with wakeFd set,
+    // until wakeFd does; true when fd is readable.
+    static bool waitReadable(int fd, int timeoutMs, int wakeFd = -1);
 };
 
 } // namespace kel::protocol

@@ -102,8 +102,8 @@ void Qj_uart_inout::receive_thread()
         // A card request waiting for the card path: the port keeps what
         // comes meanwhile.
         if (!serveKept()) {
-            ::poll(nullptr, 0, kKeptRetryMs);
-        } else if (LinkSocket::waitReadable(fd_, settings_.pollMs)) {
+            LinkSocket::waitReadable(wakeFd(), kKeptRetryMs);
+        } else if (LinkSocket::waitReadable(fd_, settings_.pollMs, wakeFd())) {
             const ssize_t got = ::read(fd_, buf.data(), buf.size());
             if (got > 0)
                 assembler_.feed(buf.data(), size_t(got), [&](const uint8_t* w, size_t n) { take(w, n, peer); });

@@ -262,9 +262,9 @@ void SystemControllerPort::unlockIrq()
         fpga()->irq_mutex.unlock();
 }
 
-bool SystemControllerPort::claimCardPath(uint8_t link)
+bool SystemControllerPort::claimCardPath(uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t n)
 {
-    return !fpga() || fpga()->pc_request.claim(link, G_timeTicks.load());
+    return !fpga() || fpga()->pc_request.claim(link, sender, fpga_manage::pc_request_port(frame, n), G_timeTicks.load());
 }
 
 void SystemControllerPort::forwardToCards(const uint8_t* frame, uint32_t n)

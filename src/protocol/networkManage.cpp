@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +16,13 @@
 #include <vector>
 
 namespace kel::protocol {
+namespace {
+
+// The poll list: the listening socket, the wake for card answers, then the
+// clients.
+constexpr size_t kFirstClientFd = 2;
+
+} // namespace
 
 networkManage* networkManage::p_networkManage = nullptr;
 
@@ -58,22 +66,27 @@ void networkManage::acceptThread()
     bool stalled = false;
     while (!stopping()) {
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
-        // the rest of a flood until its turns have come.
+        // the rest of a flood until its turns have come. Its hang-up is
+        // still seen.
         for (const auto& c : clients_)
             fds.push_back(pollfd{c.first, short((c.second->waiting.empty() ? POLLIN : 0) |
+                                                (c.second->hungUp ? 0 : POLLRDHUP) |
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
         const int wait = !anyWaiting() ? settings_.pollMs : stalled ? kKeptRetryMs : 0;
         if (::poll(fds.data(), fds.size(), wait) > 0) {
-            for (size_t i = 1; i < fds.size(); ++i) {
+            for (size_t i = kFirstClientFd; i < fds.size(); ++i) {
                 auto it = clients_.find(fds[i].fd);
                 if (!fds[i].revents || it == clients_.end())
                     continue;
                 Client& c = *it->second;
                 if ((fds[i].revents & POLLOUT) && !flush(c))
                     c.dropped = true;
+                if (!c.waiting.empty() && (fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR)))
+                    c.hungUp = true;
                 if (!c.dropped && c.waiting.empty() && (fds[i].revents & ~POLLOUT) && !readClient(c))
                     c.dropped = true;
             }
@@ -82,6 +95,7 @@ void networkManage::acceptThread()
                 acceptOne();
         }
         stalled = !serveInTurn();
+        setWaitingForCards(stalled);
         servicePass();
         closeDropped();
         waitingBytes_ = countWaitingBytes();
@@ -114,6 +128,7 @@ void networkManage::acceptOne()
 // always gets in.
 void networkManage::evictOne()
 {
+    markBusyHeard();
     const auto rank = [](const Client& c) {
         const int tier = c.frames < 2 ? int(c.frames) : 2;
         return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
@@ -129,6 +144,18 @@ void networkManage::evictOne()
                  kWhy[std::min<uint64_t>(victim->second->frames, 2)]);
     ::close(victim->first);
     clients_.erase(victim);
+}
+
+// A client whose frames wait in the program (behind its own card request)
+// or in its socket is not silent: it counts as heard now.
+void networkManage::markBusyHeard()
+{
+    for (auto& entry : clients_) {
+        Client& c = *entry.second;
+        int unread = 0;
+        if (!c.waiting.empty() || (::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0))
+            c.lastHeard = ++heard_;
+    }
 }
 
 void networkManage::closeDropped()
@@ -196,7 +223,9 @@ bool networkManage::serveInTurn()
             peer.fd = c.fd;
             peer.key = c.key;
             waited = true;
-            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer)) {
+            // A card request of a client that hung up waits for nobody:
+            // it would hold the card path for an answer no one reads.
+            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer) || c.hungUp) {
                 c.waitingBytes -= c.waiting.front().size();
                 c.waiting.pop_front();
                 served = true;

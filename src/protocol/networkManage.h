@@ -20,12 +20,13 @@ namespace kel::protocol {
 // per loop pass, each pass starting one client further (a client's socket
 // is read again only when the frames of its last read are served; a card
 // request waiting for the card path stays first in its client's line);
-// sockets are non-blocking, what a client does
+// a client that hangs up while its card requests wait has them dropped
+// (its other frames are still served); sockets are non-blocking, what a client does
 // not take at once waits in its own bounded queue (a client whose queue
 // passes the bound is closed); and a connection arriving while every slot
 // is taken replaces, in this order, the oldest connection that has never
 // sent a whole frame, the newest that has sent only one, or the client
-// silent longest.
+// silent longest (a client whose frames wait unserved is not silent).
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -57,6 +58,7 @@ private:
         uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
         uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
+        bool hungUp = false;      // closed its end while frames waited
     };
 
     void loop() override { acceptThread(); }
@@ -73,6 +75,7 @@ private:
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
     void evictOne();
+    void markBusyHeard();
     void closeDropped();
     void closeAll();
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;

@@ -55,11 +55,11 @@ size_t udpnetManage::bufferedBytes() const
 void udpnetManage::udpacceptThread()
 {
     while (!stopping()) {
-        // A card request waiting for the card path: the socket keeps what
-        // comes meanwhile.
-        if (!serveKept())
-            ::poll(nullptr, 0, kKeptRetryMs);
-        else if (LinkSocket::waitReadable(fd_, settings_.pollMs))
+        // Card requests waiting for the card path are offered again every
+        // millisecond; the socket is read meanwhile, so other senders are
+        // served as usual.
+        const int wait = serveKept() ? settings_.pollMs : kKeptRetryMs;
+        if (LinkSocket::waitReadable(fd_, wait, wakeFd()))
             receiveOne();
         servicePass();
     }

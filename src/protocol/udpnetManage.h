@@ -14,8 +14,10 @@ namespace kel::protocol {
 // buffer, reset on a new preamble and after a pause. While 16 senders are
 // active a new one gets no buffer: its datagrams are served frame by frame
 // and a frame split over several of them is dropped, until a sender has
-// been silent for kSenderIdleTicks. Answers go to the
-// sender (on a device that may broadcast, to 255.255.255.255 at the
+// been silent for kSenderIdleTicks. A sender's card request waiting for
+// its turn at the card path keeps that sender's later frames behind it
+// (ControlLink::take); the others' frames are served meanwhile. Answers go
+// to the sender (on a device that may broadcast, to 255.255.255.255 at the
 // sender's port).
 class udpnetManage final : public ControlLink {
 public:

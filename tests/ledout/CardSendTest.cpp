@@ -224,7 +224,7 @@ TEST_F(CardSendTest, AllPortsGoesToLinkedPortsWithCardsWithTheirPortBits)
     for (int i = 0; i < 12; ++i)
         x ^= f[i];
     f[12] = x;
-    m().multi_port_send(f, 13);
+    m().multi_port_send(f, 13, m().all_ports_targets());
     for (int port = 0; port < 16; ++port) {
         const auto frames = fpga().sentFrames(port);
         const bool expected = port == 0 || port == 3 || port == 8;
@@ -243,7 +243,8 @@ TEST_F(CardSendTest, AllPortsGoesToLinkedPortsWithCardsWithTheirPortBits)
     fpga().clearSentFrames();
     m().multicast_pending = 0;
     m().reg_images[0][fpga_manage::FPGA_REG_STATE] = 0;
-    m().multi_port_send(f, 13);
+    EXPECT_EQ(m().all_ports_targets(), 0);
+    m().multi_port_send(f, 13, m().all_ports_targets());
     for (int port = 0; port < 16; ++port)
         EXPECT_TRUE(fpga().sentFrames(port).empty());
     EXPECT_EQ(m().multicast_pending, 1);

@@ -7,6 +7,7 @@
 #include "platform/sim/SimFpga.h"
 #include "platform/sim/SimFpgaBoard.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace kel::test {
@@ -77,13 +78,15 @@ protected:
     }
     void bindSink()
     {
-        m().setCardAnswerSink([this](const uint8_t* f, uint32_t n) {
+        m().setCardAnswerSink([this](uint8_t link, const std::string& sender, const uint8_t* f, uint32_t n) {
             answers.emplace_back(f, f + n);
+            answeredTo.push_back(std::to_string(link) + " " + sender);
             g_passby_trans_port = 255;
             return true;
         });
     }
     std::vector<Bytes> answers;
+    std::vector<std::string> answeredTo;   // link and sender of each answer's request
 };
 
 TEST_F(CardTrafficTest, SearchCountsReachImageAndRamAndSilentPortsAreCleared)
@@ -369,6 +372,14 @@ TEST_F(PassThroughTest, AnswerOfOneCardGoesBackOnceWithItsPort)
     EXPECT_EQ(a[10], 0);
     EXPECT_TRUE(checkOk(a));
     EXPECT_EQ(g_passby_trans_port, 255);
+
+    // Every card of the chain answers a request to all its cards, with the
+    // same tag, command and port: the tool gets one answer.
+    answers.clear();
+    cards(0, 3, [](SimCardChain::Knobs& k) { k.allAnswer = true; });
+    forward(pcRequest(0x0FFF, 0, 1, 0x61, kReadPosition));
+    serve();
+    EXPECT_EQ(answers.size(), 1u);
 }
 
 TEST_F(PassThroughTest, AllPortsAnswersJoinIntoOne)
@@ -384,6 +395,27 @@ TEST_F(PassThroughTest, AllPortsAnswersJoinIntoOne)
     EXPECT_EQ(answers[0][7], 255);
     EXPECT_TRUE(checkOk(answers[0]));
     EXPECT_EQ(m().multicast_pending, 0);
+
+    // A search for all ports is joined with the search address as source and
+    // stores no count, though the cards now report others; a search of one
+    // port stores its count.
+    cards(0, 5);
+    cards(3, 4);
+    const auto image = [this] { return Bytes(&m().ram_para_image[0][0], &m().ram_para_image[1][0] + kRamImageSize); };
+    const Bytes before = image();
+    answers.clear();
+    forward(pcRequest(0x0FFE, 1, 255, 0x10, Bytes(20, 0), 0x36));
+    serve();
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(u16(answers[0], 2), 0x0FFE);
+    const uint16_t reported = u16(answers[0], 11);
+    EXPECT_TRUE(reported == 5 || reported == 4) << reported;
+    EXPECT_EQ(ramCount(100), 3);
+    EXPECT_EQ(ramCount(110), 2);
+    EXPECT_TRUE(image() == before) << "parameter images of both FPGAs";
+    forward(pcRequest(0x0FFE, 1, 4, 0x10, Bytes(20, 0), 0x37));
+    serve();
+    EXPECT_EQ(ramCount(110), 4);
 
     // Port 0's count drops to 0 once the request is out: its answer comes
     // all the same and must not hold back the join of port 3.
@@ -454,8 +486,8 @@ TEST_F(PassThroughTest, WrongCheckBytePassesToThePcButJoinsNothing)
 
 // Requests sent faster than anybody takes the answers: the FPGA holds what
 // the device holds (its receive buffer and the last answer of each port of
-// the pair) however many went, and the one answer handed over is the last
-// request's; the others are dropped as they are read.
+// the pair) however many went, and the answers handed over are the last
+// request's of each port; the others are dropped as they are read.
 TEST_F(PassThroughTest, UnservedRequestsLeaveNoMoreThanTheDeviceHoldsAndOnlyTheLastIsAnswered)
 {
     struct Case {
@@ -476,15 +508,20 @@ TEST_F(PassThroughTest, UnservedRequestsLeaveNoMoreThanTheDeviceHoldsAndOnlyTheL
         EXPECT_LE(fpga().queuedAnswers(0), 3u) << c.name;
         EXPECT_EQ(fpga().lostAnswers() - lost, 197) << c.name << ": 200 answers, 3 held";
         serve();
-        ASSERT_EQ(answers.size(), 1u) << c.name;
-        EXPECT_EQ(answers[0][5], 0x80 + 99) << c.name << ": the last request's tag";
-        EXPECT_EQ(answers[0][7], 2) << c.name;
+        std::vector<std::pair<int, int>> handed;   // port byte, tag
+        for (const Bytes& a : answers)
+            handed.emplace_back(a[7], a[5]);
+        std::sort(handed.begin(), handed.end());
+        const std::vector<std::pair<int, int>> last = {{1, 99}, {2, 0x80 + 99}};
+        EXPECT_EQ(handed, last) << c.name << ": the last request's tag of each port";
         EXPECT_EQ(fpga().queuedAnswers(0), 0u) << c.name;
     }
 }
 
-// Only the answer to the request out now is handed over: an answer to the
-// request before it is dropped when it differs in tag, command or port.
+// Only the answer to the request out now on its port is handed over: an
+// answer to the request before it is dropped when it differs in tag or
+// command, or when one of them went to all ports; requests to two ports
+// are both out, each answered.
 TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 {
     const Bytes readTwo = {0x80, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00};
@@ -495,6 +532,7 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
         uint16_t source;   // of the answer handed over
         uint8_t port;
         size_t length;
+        size_t handed = 1;
     };
     const Case cases[] = {
         {"other tag", pcRequest(0x0001, 0, 1, 0x61, readTwo, 0x41), pcRequest(0x0002, 0, 1, 0x61, kReadPosition, 0x42),
@@ -502,7 +540,7 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
         {"other command", pcRequest(0x0001, 0, 1, 0x61, readTwo, 0x41), pcRequest(0x0002, 0, 1, 0xA0, writeRegister, 0x41),
          0x0002, 1, 15},
         {"other port", pcRequest(0x0001, 0, 1, 0x61, readTwo, 0x41), pcRequest(0x0000, 0, 4, 0x61, kReadPosition, 0x41),
-         0x0000, 4, 16},
+         0x0000, 4, 16, 2},
         {"all ports, then one port", pcRequest(0x0FFF, 1, 255, 0x61, readTwo, 0x41),
          pcRequest(0x0002, 0, 1, 0x61, kReadPosition, 0x41), 0x0002, 1, 16},
         {"one port, then all ports", pcRequest(0x0001, 0, 4, 0x61, readTwo, 0x41),
@@ -513,70 +551,123 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
         forward(c.before);
         forward(c.now);
         serve();
-        ASSERT_EQ(answers.size(), 1u) << c.name;
-        EXPECT_EQ(answers[0].size(), c.length) << c.name;
-        EXPECT_EQ(answers[0][5], c.now[5]) << c.name;
-        EXPECT_EQ(answers[0][9], c.now[9]) << c.name;
-        EXPECT_EQ(u16(answers[0], 2), c.source) << c.name;
-        EXPECT_EQ(answers[0][7], c.port) << c.name;
-        EXPECT_TRUE(checkOk(answers[0])) << c.name;
+        ASSERT_EQ(answers.size(), c.handed) << c.name;
+        const auto now = std::find_if(answers.begin(), answers.end(), [&](const Bytes& a) { return a[7] == c.port; });
+        ASSERT_NE(now, answers.end()) << c.name;
+        EXPECT_EQ(now->size(), c.length) << c.name;
+        EXPECT_EQ((*now)[5], c.now[5]) << c.name;
+        EXPECT_EQ((*now)[9], c.now[9]) << c.name;
+        EXPECT_EQ(u16(*now, 2), c.source) << c.name;
+        EXPECT_TRUE(checkOk(*now)) << c.name;
     }
 }
 
-// One card request is out at a time. A link that asks meanwhile waits and
-// goes first once the path frees: when the answer has been handed over,
-// when the request went nowhere, or when no answer came within the wait.
-// A link that stopped asking loses its turn.
-TEST_F(PassThroughTest, CardRequestsOfTheLinksGoOneAtATimeInTurn)
+// One card request is out per port (a request for all ports takes every
+// port). A tool (a sender on a link) asking for a port that is taken waits
+// and goes once the port frees: when the answer has been handed over (to
+// that tool), when the request went nowhere or was dropped, or when no
+// answer came within 0.5 s. Of the tools waiting for a port, the one whose
+// last request went longest ago goes first, whatever its link; a tool that
+// stopped asking loses its place.
+TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
 {
-    constexpr uint8_t kUdp = 3, kTcp = 2;
+    struct Tool {
+        uint8_t link;
+        const char* sender;
+    };
+    const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
     enum class Op { Claim, Send, Serve, Wait };
     struct Step {
         Op op;
-        uint8_t link = 0;
+        Tool tool = {};
+        Bytes request = {};   // Claim, Send
         bool may = false;     // Claim: the answer expected
-        Bytes request = {};   // Send
         uint32_t ticks = 0;   // Wait
     };
     const Bytes read = pcRequest(0x0001, 0, 1, 0x61, kReadPosition);
+    const Bytes readPort4 = pcRequest(0x0001, 0, 4, 0x61, kReadPosition);
     const Bytes noCard = pcRequest(0x0009, 0, 1, 0x61, kReadPosition);
+    const Bytes emptyPort = pcRequest(0x0001, 0, 6, 0x61, kReadPosition);
     const Bytes nowhere = pcRequest(0x0001, 2, 1, 0x61, kReadPosition);
-    const auto claim = [](uint8_t link, bool may) { return Step{Op::Claim, link, may}; };
-    const auto send = [](uint8_t link, const Bytes& r) { return Step{Op::Send, link, false, r}; };
+    const Bytes allPorts = pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition);
+    const Bytes tooLong = pcRequest(0x0001, 0, 1, 0x60, Bytes(1013, 0));   // 1024 bytes
+    const auto claim = [](Tool t, const Bytes& r, bool may) { return Step{Op::Claim, t, r, may}; };
+    const auto send = [](Tool t, const Bytes& r) { return Step{Op::Send, t, r}; };
     const Step serve{Op::Serve};
-    const auto wait = [](uint32_t ticks) { return Step{Op::Wait, 0, false, {}, ticks}; };
+    const auto wait = [](uint32_t ticks) { return Step{Op::Wait, {}, {}, false, ticks}; };
+    const auto noCounts = [this] {
+        for (int port = 0; port < 16; ++port) {
+            m().ram_para_image[0][fpga_manage::port_count_addr(port)] = 0;
+            m().ram_para_image[0][fpga_manage::port_count_addr(port) + 1] = 0;
+        }
+    };
+    const auto resetHeld = [this] { m().reset_pending[0] = 1; };
     struct Case {
         const char* name;
         std::vector<Step> steps;
+        std::function<void()> before = {};
+        std::vector<std::string> answeredTo = {};   // empty: not looked at
     };
     const Case cases[] = {
-        {"answered", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve, claim(kTcp, true)}},
-        {"no answer", {claim(kUdp, true), send(kUdp, noCard), wait(PcRequestSlot::kAnswerWaitTicks), claim(kTcp, false),
-                       serve, wait(1), claim(kTcp, true)}},
-        {"went nowhere", {claim(kUdp, true), send(kUdp, nowhere), claim(kTcp, true)}},
-        {"in turn", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve, claim(kUdp, false),
-                     claim(kTcp, true)}},
-        {"stopped asking", {claim(kUdp, true), send(kUdp, read), claim(kTcp, false), serve,
-                            wait(PcRequestSlot::kAskKeptTicks + 1), claim(kUdp, true)}},
+        {"answered", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve,
+                      claim(tcp1, read, true)}, {}, {"3 127.0.0.1:4000"}},
+        {"no answer: 0.5 s", {claim(udpA, noCard, true), send(udpA, noCard), wait(50), claim(tcp1, read, false),
+                              serve, wait(1), claim(tcp1, read, true)}},
+        {"a silent port holds back no other port",
+         {claim(udpA, emptyPort, true), send(udpA, emptyPort), claim(tcp1, read, true), send(tcp1, read),
+          claim(udpB, readPort4, true), send(udpB, readPort4), serve, claim(tcp2, emptyPort, false)},
+         {}, {"2 tcp#1", "3 127.0.0.1:4001"}},
+        {"all ports wait for every port and hold every port",
+         {claim(udpA, read, true), send(udpA, read), claim(tcp1, allPorts, false), claim(udpB, readPort4, false),
+          serve, claim(udpB, readPort4, false), claim(tcp1, allPorts, true), send(tcp1, allPorts),
+          claim(udpB, readPort4, false), serve, claim(udpB, readPort4, true)},
+         {}, {"3 127.0.0.1:4000", "2 tcp#1"}},
+        {"went nowhere", {claim(udpA, nowhere, true), send(udpA, nowhere), claim(tcp1, read, true)}},
+        {"all ports, none counted", {claim(udpA, allPorts, true), send(udpA, allPorts), claim(tcp1, read, true)},
+         noCounts},
+        {"1024 bytes", {claim(udpA, tooLong, true), send(udpA, tooLong), claim(tcp1, tooLong, true)}},
+        {"FPGA 0 held in reset", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, true)}, resetHeld},
+        {"the senders of one link are tools of their own",
+         {claim(udpA, read, true), send(udpA, read), claim(udpB, read, false), serve, claim(udpA, read, false),
+          claim(udpB, read, true)}},
+        {"a tool that just sent waits behind one that asked after it",
+         {claim(udpA, read, true), send(udpA, read), claim(udpA, read, false), claim(tcp1, read, false), serve,
+          claim(udpA, read, false), claim(tcp1, read, true)}},
+        {"in the order asked, across links",
+         {claim(tcp1, read, true), send(tcp1, read), claim(udpA, read, false), claim(tcp2, read, false), serve,
+          claim(tcp1, read, false), claim(tcp2, read, false), claim(udpA, read, true), send(udpA, read), serve,
+          claim(tcp1, read, false), claim(udpA, read, false), claim(tcp2, read, true), send(tcp2, read), serve,
+          claim(udpA, read, false), claim(tcp1, read, true)}},
+        {"stopped asking", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve, wait(6),
+                            claim(udpA, read, true)}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};
+        answeredTo.clear();
+        if (c.before)
+            c.before();
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& s = c.steps[i];
             switch (s.op) {
             case Op::Claim: {
                 std::lock_guard<std::mutex> l(m().irq_mutex);
-                EXPECT_EQ(m().pc_request.claim(s.link, G_timeTicks.load()), s.may) << c.name << ", step " << i;
+                const uint8_t port = fpga_manage::pc_request_port(s.request.data(), uint32_t(s.request.size()));
+                EXPECT_EQ(m().pc_request.claim(s.tool.link, s.tool.sender, port, G_timeTicks.load()), s.may)
+                    << c.name << ", step " << i;
                 break;
             }
-            case Op::Send: forward(s.request, s.link); break;
+            case Op::Send: forward(s.request, s.tool.link); break;
             case Op::Serve:
                 for (int p = 0; p < 3; ++p)
-                    pass();   // the tick stands: a waiting link keeps its place
+                    pass();   // the tick stands: a waiting tool keeps its place
                 break;
             case Op::Wait: advance(s.ticks); break;
             }
         }
+        if (!c.answeredTo.empty()) {
+            EXPECT_EQ(answeredTo, c.answeredTo) << c.name;
+        }
+        m().reset_pending[0] = 0;
     }
 }
 

@@ -178,17 +178,23 @@ TEST_F(UsbUpgrade, ImageAndFontWithoutAProgramResetTheFpgaAndReloadTheFonts)
 }
 
 // The program's stop, asked for while the font is written: the font is
-// written whole and reloaded, the image after it is not touched.
+// written whole and reloaded; the image after it is not touched, and the next
+// package is not even taken up (no sync of the board for it).
 TEST_F(UsbUpgrade, AStopEndsTheRunAfterTheChildBeingWritten)
 {
     const Bytes font = B::font(0, 32, 40000, 5);
-    B b;
+    B b, next;
     b.publish = 0x81;
     b.add(13, font);
     b.add(7, B::pattern(70000, 4), {25, 9, 26, 0, 0, 3});
     put("img.KELZK", b);
+    next.add(13, B::font(1, 64, 3000, 6));
+    put("next.KELZK", next);
+    size_t commandsAtStop = 0;
     UpgradeServices& u = UpgradeServices::instance();
-    u.scalerErase = [erase = u.scalerErase](int sector, int count, char kind) {
+    u.scalerErase = [&, erase = u.scalerErase](int sector, int count, char kind) {
+        if (!kel::platform::Sleeper::stopping())
+            commandsAtStop = board().commands().commands().size();
         kel::platform::Sleeper::requestStop();
         return erase(sector, count, kind);
     };
@@ -198,6 +204,7 @@ TEST_F(UsbUpgrade, AStopEndsTheRunAfterTheChildBeingWritten)
     EXPECT_TRUE(std::equal(font.begin(), font.end(), scalerMem.begin() + 0x010000));
     EXPECT_EQ(scalerCalls, (std::vector<std::string>{"read_c331_font", "update_font"}));
     EXPECT_TRUE(flash().ops().empty()) << "FPGA flash";
+    EXPECT_EQ(board().commands().commands().size(), commandsAtStop) << "nothing asked of the board after the stop";
     EXPECT_EQ(m().reset_pending[0], 0);
     EXPECT_EQ(g_usb_grade + g_send_para.send_step() + g_update_flag, 0);
 }

@@ -289,6 +289,42 @@ TEST_F(CardPassThroughEndToEnd, ABusyTransmitterHoldsUpNoOtherLink)
     EXPECT_LT(deviceInfoMs(), 500) << "ms without an answer to 0xDF during the search";
 }
 
+// A tool whose card requests no card answers (port byte 6: no cards)
+// holds back nobody else: while its first request holds its port for 50
+// ticks, another UDP tool's 0xDF is answered, and that tool's card read and
+// a TCP tool's, to a port with cards, go at once.
+TEST_F(CardPassThroughEndToEnd, CardRequestsNoCardAnswersHoldBackNoOtherTool)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    LinkClient silent = LinkClient::udp(udpnetManage::p_udpnetManage->localPort());
+    Bytes burst;
+    for (uint8_t i = 0; i < 20; ++i) {
+        const Bytes w = TestFrames::wire(cardRequest(0x0001, 0, 6, uint8_t(0x80 + i)));
+        burst.insert(burst.end(), w.begin(), w.end());
+    }
+    ASSERT_TRUE(silent.send(burst));
+    EXPECT_LT(deviceInfoMs(), 1000) << "ms without an answer to 0xDF";
+    ASSERT_TRUE(udp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, 0x31))));
+    ASSERT_TRUE(tcp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, 0x32))));
+    Bytes udpAnswer, tcpAnswer;
+    const uint32_t start = G_timeTicks.load();
+    ASSERT_TRUE(tickWithPasses(
+        [&] {
+            if (udpAnswer.empty() && udp->hasData())
+                udpAnswer = udp->receive();
+            if (tcpAnswer.empty() && tcp->hasData())
+                tcpAnswer = tcp->receive();
+            return !udpAnswer.empty() && !tcpAnswer.empty();
+        },
+        300));
+    EXPECT_EQ(udpAnswer.at(5), 0x31);
+    EXPECT_EQ(tcpAnswer.at(5), 0x32);
+    // Waiting for the silent request would take 50 ticks.
+    EXPECT_LE(G_timeTicks.load() - start, 10u);
+}
+
 // One TCP client sends card requests as fast as its socket takes them (and
 // reads what comes back) while a second asks 0xDF every 0.2 s: clients are
 // served in turn, so every answer to the second comes within 0.5 s.

@@ -157,7 +157,8 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
 // arrive per round, for twenty rounds: the silent ones replace each other,
 // the tool keeps its connection. Once every slot holds a client that has
 // asked twice or more, the one silent longest makes room; a connection that
-// has sent one frame makes room before them, the newest such first.
+// has sent one frame makes room before them, the newest such first. A
+// client whose frames wait behind its card request is not silent.
 TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
 {
     networkManage link(port, *deal, settings());
@@ -190,6 +191,23 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
     EXPECT_FALSE(answered(late)) << "the newest connection that had sent one frame was closed";
     EXPECT_TRUE(answered(*spoken[1]));
     EXPECT_TRUE(answered(tool));
+
+    // The tool's card request waits; the others ask after it, then the tool
+    // asks again (its frame waits unread behind the card request).
+    port.cardPathFree = false;
+    ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}))));
+    ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+    for (size_t i = 1; i < spoken.size(); ++i)
+        ASSERT_TRUE(answered(*spoken[i]));
+    ASSERT_TRUE(answered(later));
+    ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {})));
+    LinkClient ninth = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(answered(ninth));
+    EXPECT_FALSE(answered(*spoken[1])) << "the client silent longest was closed";
+    port.cardPathFree = true;
+    const Bytes info = tool.receive();
+    ASSERT_FALSE(info.empty()) << "the tool waiting for the card path kept its connection";
+    EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
 }
 
 TEST_F(Links, TcpLinkSwitchedOffDoesNotListen)
@@ -267,7 +285,7 @@ TEST_F(Links, CardRequestPassesThroughAndItsAnswerReachesTheClientOnce)
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 9, 9});
     {
         IrqLock irq(port);
-        EXPECT_TRUE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+        EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), answer.data(), uint32_t(answer.size())));
     }
     EXPECT_EQ(port.passby.load(), LINK_NONE);
     EXPECT_EQ(c.receive(), answer);
@@ -292,7 +310,7 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
         if (delivered || !t || !t->hasData())
             return;
         port.passby = LINK_UDP;
-        ControlLink::deliverCardAnswer(port, second.data(), uint32_t(second.size()));
+        ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), second.data(), uint32_t(second.size()));
         delivered = true;
     };
     auto link = std::make_unique<udpnetManage>(port, *deal, settings());
@@ -305,7 +323,7 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
     }));
     {
         IrqLock irq(port);
-        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, first.data(), uint32_t(first.size())));
+        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), first.data(), uint32_t(first.size())));
     }
     ASSERT_TRUE(eventually([&] { return delivered.load(); }));
     EXPECT_EQ(c->receive(), first);
@@ -315,14 +333,16 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
 }
 
 // While the card path is another request's, a card request waits in its
-// link, and what came after it waits behind it; once the path is free the
-// request goes, once, and the rest is served.
+// link, and what its sender sent after it waits behind it; another sender
+// on the link is served meanwhile. Once the path is free the request goes,
+// once, and the rest is served.
 TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
 {
     struct Case {
         const char* name;
         std::function<std::unique_ptr<ControlLink>()> link;
         std::function<LinkClient(ControlLink&)> client;
+        bool otherSenders = true;
     };
     const Case cases[] = {
         {"udp", [&] { return std::make_unique<udpnetManage>(port, *deal, settings()); },
@@ -330,7 +350,7 @@ TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
         {"tcp", [&] { return std::make_unique<networkManage>(port, *deal, settings()); },
          [](ControlLink& l) { return LinkClient::tcp(static_cast<networkManage&>(l).localPort()); }},
         {"serial", [&] { return std::make_unique<Qj_uart_inout>(port, *deal, settings()); },
-         [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); }},
+         [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); }, false},
     };
     const Bytes request = TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4});
     for (const Case& c : cases) {
@@ -341,7 +361,14 @@ TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
         ASSERT_TRUE(tool.ok()) << c.name;
         ASSERT_TRUE(tool.send(TestFrames::wire(request))) << c.name;
         ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {}))) << c.name;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (c.otherSenders) {
+            LinkClient other = c.client(*link);
+            const Bytes a = other.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
+            ASSERT_FALSE(a.empty()) << c.name << ": another sender is served meanwhile";
+            EXPECT_EQ(a.at(PhyFrame::kCmd), CMD_DEVICE_INFO) << c.name;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         EXPECT_EQ(port.forwardedCount.load(), 0) << c.name;
         EXPECT_FALSE(tool.hasData()) << c.name << ": nothing overtakes the card request";
         port.cardPathFree = true;
@@ -356,7 +383,8 @@ TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
 
 // A TCP client's card requests waiting for the card path are not read
 // past: the link holds no more of a flooding client than one read. Once the
-// path is free every request goes, in order.
+// path is free every request goes, in order. A client that hangs up while
+// its card requests wait has them dropped.
 TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
 {
     port.cardPathFree = false;
@@ -378,17 +406,84 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
     EXPECT_EQ(port.forwardedCount.load(), 0);
     port.cardPathFree = true;
     EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == kRequests; })) << port.forwardedCount.load();
-    std::lock_guard<std::mutex> l(port.lock);
-    EXPECT_EQ(port.forwarded, last);
+    {
+        std::lock_guard<std::mutex> l(port.lock);
+        EXPECT_EQ(port.forwarded, last);
+    }
+
+    port.cardPathFree = false;
+    {
+        LinkClient gone = LinkClient::tcp(link.localPort());
+        ASSERT_TRUE(gone.send(flood));
+        ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+    }
+    EXPECT_TRUE(eventually([&] { return link.waitingBytes() == 0; })) << link.waitingBytes();
+    EXPECT_EQ(port.forwardedCount.load(), kRequests);
+}
+
+// A UDP sender that keeps sending card requests while they wait loses what
+// passes 64 KiB of its own, and only that: another sender is still served,
+// and the kept requests all go once the path is free.
+TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
+{
+    port.cardPathFree = false;
+    udpnetManage link(port, *deal, settings());
+    LinkClient flood = LinkClient::udp(link.localPort());
+    const Bytes one = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
+    Bytes datagram;
+    while (datagram.size() + one.size() <= 32 * 1024)
+        datagram.insert(datagram.end(), one.begin(), one.end());
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(flood.send(datagram));
+    LinkClient other = LinkClient::udp(link.localPort());
+    ASSERT_FALSE(other.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty());
+    const size_t sent = 3 * datagram.size() / one.size(), dropped = link.droppedFrames();
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return size_t(port.forwardedCount.load()) + dropped == sent; }))
+        << port.forwardedCount.load() << " + " << dropped;
+    // 64 KiB of the sender's frames (counted with or without the bytes
+    // around each) waited and went.
+    EXPECT_GE(size_t(port.forwardedCount.load()), 64 * 1024 / one.size());
+    EXPECT_LE(size_t(port.forwardedCount.load()), 64 * 1024 / (one.size() - 4));
+}
+
+// A card answer queued by the FPGA side wakes the link at once, however
+// long its idle wait; it is sent whatever the shared ready flag says (the
+// next request, on any link, clears it), and answers queued in one go all
+// go.
+TEST_F(Links, CardAnswersAreSentAtOnceAndNoneIsLost)
+{
+    LinkSettings s = settings();
+    s.pollMs = 60 * 1000;
+    udpnetManage link(port, *deal, s);
+    LinkClient c = LinkClient::udp(link.localPort());
+    ASSERT_TRUE(c.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+    ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+    const Bytes first = TestFrames::body(0xF010, 0x2005, 0x61, {0, 1});
+    const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
+    std::thread fpgaSide([&] {
+        IrqLock irq(port);
+        for (const Bytes* a : {&first, &second}) {
+            port.passby = LINK_UDP;
+            ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), a->data(), uint32_t(a->size()));
+        }
+        port.setReplyReady(false);
+    });
+    fpgaSide.join();
+    EXPECT_EQ(c.receive(), first);
+    EXPECT_EQ(c.receive(), second);
 }
 
 TEST_F(Links, CardAnswerForNoLinkIsDropped)
 {
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0});
-    port.passby = LINK_NONE;
-    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
-    port.passby = LINK_UART;  // no serial link exists in this test
-    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, answer.data(), uint32_t(answer.size())));
+    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, LINK_NONE, "", answer.data(), uint32_t(answer.size())));
+    // No serial link exists in this test.
+    EXPECT_FALSE(ControlLink::deliverCardAnswer(port, LINK_UART, "/dev/ttyS2", answer.data(), uint32_t(answer.size())));
+    // A UDP link that forwarded no request of this sender.
+    udpnetManage link(port, *deal, settings());
+    EXPECT_FALSE(
+        ControlLink::deliverCardAnswer(port, LINK_UDP, "127.0.0.1:9", answer.data(), uint32_t(answer.size())));
     EXPECT_FALSE(port.replyReadyFlag.load());
 }
 

@@ -46,7 +46,18 @@ public:
         irq.lock();
     }
     void unlockIrq() override { irq.unlock(); }
-    bool claimCardPath(uint8_t) override { return cardPathFree; }
+    bool claimCardPath(uint8_t, const std::string& sender, const uint8_t*, uint32_t) override
+    {
+        std::lock_guard<std::mutex> l(senderLock);
+        lastSender = sender;
+        return cardPathFree;
+    }
+    // The sender of the last card request asked for.
+    std::string sender()
+    {
+        std::lock_guard<std::mutex> l(senderLock);
+        return lastSender;
+    }
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
     bool replyReady() override { return replyReadyFlag; }
@@ -93,6 +104,8 @@ public:
     std::function<void()> beforeIrqLock;
 
     std::recursive_mutex irq;
+    std::mutex senderLock;
+    std::string lastSender;
     std::mutex files;
     std::atomic<uint8_t> applyFlag{0};
     std::atomic<int> osdReloads{0}, sdiPulses{0}, hostCommands{0}, clockMarks{0};
