@@ -1,6 +1,7 @@
 #include "ledout/PcRequestSlot.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -57,7 +58,7 @@ void PcRequestSlot::dropped(uint8_t port) { forget(port); }
 
 bool PcRequestSlot::matches(uint8_t port, uint8_t tag, uint8_t cmd) const
 {
-    const Request* r = port == kAllPorts ? &all_ : port < kPorts ? &ports_[port] : nullptr;
+    const Request* r = request(port);
     return r && r->open && tag == r->tag && cmd == r->cmd;
 }
 
@@ -71,9 +72,14 @@ PcRequestSlot::Requester PcRequestSlot::answered(uint8_t port)
     return who;
 }
 
-PcRequestSlot::Request* PcRequestSlot::request(uint8_t port)
+const PcRequestSlot::Request* PcRequestSlot::request(uint8_t port) const
 {
     return port == kAllPorts ? &all_ : port < kPorts ? &ports_[port] : nullptr;
+}
+
+PcRequestSlot::Request* PcRequestSlot::request(uint8_t port)
+{
+    return const_cast<Request*>(std::as_const(*this).request(port));
 }
 
 // A port is free when neither its own request nor one for all ports holds

@@ -80,6 +80,7 @@ private:
         uint32_t askedAt;
         uint64_t lastSent;   // the turn number of its last request, 0: none
     };
+    const Request* request(uint8_t port) const;
     Request* request(uint8_t port);
     bool free(uint8_t port, uint32_t now) const;
     void forget(uint8_t port);

@@ -349,9 +349,8 @@ uint32_t fpga_manage::Dealwith1_PC_to_eth(const uint8_t* request, uint32_t lengt
     if (dest == PcRequestSlot::kNowhere)
         return 1;
     const uint8_t port = frame[F::kPort];
-    const int to = dest;
     if (port >= 1 && port <= 16)
-        F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((to % 4) << 4)));
-    Send_to_port(frame, uint16_t(length), uint16_t(to), 0);
+        F::patch(frame, length, 1, uint8_t((frame[1] & ~0x30) | ((dest % 4) << 4)));
+    Send_to_port(frame, uint16_t(length), dest, 0);
     return 1;
 }

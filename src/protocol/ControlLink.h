@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
