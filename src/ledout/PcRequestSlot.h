@@ -14,10 +14,20 @@
 // that port: so a request to one port never waits for another port's, and
 // a card that stays silent holds back only its own port. A port's request
 // holds the port until its answer is handed over or 0.5 s passed without
-// it. Of the tools asking for a port, the one whose last request went
-// longest ago goes first (one that never sent before all others, in the
-// order they asked): a tool waits for at most one request of each other
-// tool asking for its port, however many that tool has queued.
+// it.
+//
+// Turns are counted per port. Of the tools asking for a port, the one whose
+// last request to that port went longest ago goes first; of those equal,
+// the one that asked first. A tool that never sent to the port takes its
+// place behind the tools already waiting for it (but ahead of the tool that
+// sent last), and the tools new to a port share one turn among them: once
+// one of them has gone, the others wait for the tools that sent before it.
+// A tool that opens a new socket for every request is new every time, so
+// it gets one turn among the others, not every turn. A tool that has ended
+// its sending (a TCP client that shut its side or closed) takes its turns
+// after every tool that has not. So a tool waits for at most one request of
+// each other tool asking for its port, and of all the new ones together,
+// however many each has queued.
 //
 // Sending forgets the request before on that port (a request for all ports
 // and one for a single port forget each other): an answer is the current
@@ -37,6 +47,9 @@ public:
     static constexpr uint32_t kAskKeptTicks = 5;
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;
+    // The tools' last requests remembered, one per tool and port; a tool
+    // forgotten counts as new to the port.
+    static constexpr size_t kMaxRemembered = 256;
     static constexpr uint8_t kPorts = 16;
     // Where a request goes besides a port 0-15.
     static constexpr uint8_t kAllPorts = 255;
@@ -51,7 +64,8 @@ public:
     // now. False while the port is taken or another tool's turn comes
     // first; the tool keeps its request and asks again. True takes the
     // port for the tool (a request that goes nowhere takes nothing).
-    bool claim(uint8_t link, const std::string& sender, uint8_t port, uint32_t now);
+    // ended: the tool has ended its sending.
+    bool claim(uint8_t link, const std::string& sender, uint8_t port, uint32_t now, bool ended = false);
     // The request went out to port (0-15 or kAllPorts). A port not claimed
     // is taken for fallbackLink (a caller that forwards without asking).
     void sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, uint8_t fallbackLink);
@@ -63,6 +77,9 @@ public:
     // Its answer is handed over: the port is free, later answers dropped.
     // Returns who sent the request.
     Requester answered(uint8_t port);
+    // Whether a request of the tool holds a port now: its answer may still
+    // be on its way.
+    bool holds(uint8_t link, const std::string& sender, uint32_t now) const;
 
 private:
     struct Request {
@@ -78,22 +95,39 @@ private:
         std::string sender;
         uint8_t port;
         uint32_t askedAt;
-        uint64_t lastSent;   // the turn number of its last request, 0: none
+        // Twice the turn number of its last request to the port; a tool new
+        // to the port gets an odd place between two turns.
+        uint64_t place;
+        bool known;   // has sent to the port before
+        bool ended;
     };
+    struct Sent {
+        uint8_t link;
+        std::string sender;
+        uint8_t port;
+        uint64_t turn;
+    };
+    // The turn numbers of the last requests, per port, kAllPorts last.
+    using PortTurns = std::array<uint64_t, kPorts + 1>;
+
     const Request* request(uint8_t port) const;
     Request* request(uint8_t port);
     bool free(uint8_t port, uint32_t now) const;
     void forget(uint8_t port);
     void forgetStale(uint32_t now);
     // The asker's index in the line.
-    size_t asker(uint8_t link, const std::string& sender, uint8_t port, uint32_t now);
+    size_t asker(uint8_t link, const std::string& sender, uint8_t port, uint32_t now, bool ended);
+    void placeAsker(Asker& a) const;
+    uint64_t placeOf(const Asker& a) const;
     bool turnOf(size_t me) const;
-    uint64_t lastSentBy(uint8_t link, const std::string& sender) const;
+    uint64_t lastSentBy(uint8_t link, const std::string& sender, uint8_t port) const;
     void recordSent(const Asker& a);
 
     std::array<Request, kPorts> ports_;
     Request all_;
     std::deque<Asker> line_;   // tools asking, in the order they asked
-    std::deque<Asker> sent_;   // the tools that sent last, newest at the back
+    std::deque<Sent> sent_;    // the tools' last request per port, newest at the back
+    PortTurns lastTurn_{};     // the last request to each port
+    PortTurns newTurn_{};      // the last request of a tool new to the port
     uint64_t turns_ = 0;
 };

@@ -145,7 +145,7 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     {
         IrqLock irq(port_);
-        if (!port_.claimCardPath(linkId_, peer.key, body, uint32_t(n)))
+        if (!port_.claimCardPath(linkId_, peer.key, peer.ended, body, uint32_t(n)))
             return false;
         rememberPeer(peer);
         passPending_ = true;

@@ -81,8 +81,13 @@ public:
     // Whether a sender on the link may send the card request frame now (one
     // is out per output port, the senders in turn); true takes the port
     // until its answer comes or the wait for it runs out. A sender refused
-    // keeps its request and asks again.
-    virtual bool claimCardPath(uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t n) = 0;
+    // keeps its request and asks again. A sender that has ended its
+    // sending (ended) takes its turn after every sender that has not.
+    virtual bool claimCardPath(uint8_t link, const std::string& sender, bool ended, const uint8_t* frame,
+                               uint32_t n) = 0;
+    // Whether a card request of the sender holds its port: its answer may
+    // still come.
+    virtual bool cardRequestOut(uint8_t link, const std::string& sender) = 0;
     virtual void forwardToCards(const uint8_t* frame, uint32_t n) = 0;
     virtual void serviceCardIrq() = 0;
     virtual bool replyReady() = 0;

@@ -11,6 +11,9 @@ struct LinkPeer {
     sockaddr_in address{};
     int fd = -1;
     std::string key;
+    // The peer has ended its sending (a TCP client that shut its side or
+    // closed): its card requests take their turns after everyone else's.
+    bool ended = false;
 };
 
 } // namespace kel::protocol

@@ -262,9 +262,16 @@ void SystemControllerPort::unlockIrq()
         fpga()->irq_mutex.unlock();
 }
 
-bool SystemControllerPort::claimCardPath(uint8_t link, const std::string& sender, const uint8_t* frame, uint32_t n)
+bool SystemControllerPort::claimCardPath(uint8_t link, const std::string& sender, bool ended, const uint8_t* frame,
+                                         uint32_t n)
 {
-    return !fpga() || fpga()->pc_request.claim(link, sender, fpga_manage::pc_request_port(frame, n), G_timeTicks.load());
+    return !fpga() ||
+           fpga()->pc_request.claim(link, sender, fpga_manage::pc_request_port(frame, n), G_timeTicks.load(), ended);
+}
+
+bool SystemControllerPort::cardRequestOut(uint8_t link, const std::string& sender)
+{
+    return fpga() && fpga()->pc_request.holds(link, sender, G_timeTicks.load());
 }
 
 void SystemControllerPort::forwardToCards(const uint8_t* frame, uint32_t n)

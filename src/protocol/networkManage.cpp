@@ -1,6 +1,7 @@
 #include "protocol/networkManage.h"
 
 #include "protocol/LinkSocket.h"
+#include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/ProtocolContext.h"
 
@@ -68,11 +69,11 @@ void networkManage::acceptThread()
         fds.assign(1, pollfd{listenFd_, POLLIN, 0});
         fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
-        // the rest of a flood until its turns have come. Its hang-up is
-        // still seen.
+        // the rest of a flood until its turns have come. Its end of sending
+        // is still seen.
         for (const auto& c : clients_)
-            fds.push_back(pollfd{c.first, short((c.second->waiting.empty() ? POLLIN : 0) |
-                                                (c.second->hungUp ? 0 : POLLRDHUP) |
+            fds.push_back(pollfd{c.first, short((c.second->waiting.empty() && !c.second->drained ? POLLIN : 0) |
+                                                (c.second->ended ? 0 : POLLRDHUP) |
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
@@ -85,9 +86,13 @@ void networkManage::acceptThread()
                 Client& c = *it->second;
                 if ((fds[i].revents & POLLOUT) && !flush(c))
                     c.dropped = true;
-                if (!c.waiting.empty() && (fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR)))
-                    c.hungUp = true;
-                if (!c.dropped && c.waiting.empty() && (fds[i].revents & ~POLLOUT) && !readClient(c))
+                // Reset: the client closed and an answer reached it. Nobody
+                // reads what it asked.
+                if (fds[i].revents & (POLLHUP | POLLERR))
+                    c.dropped = true;
+                if (fds[i].revents & POLLRDHUP)
+                    c.ended = true;
+                if (!c.dropped && c.waiting.empty() && !c.drained && (fds[i].revents & POLLIN) && !readClient(c))
                     c.dropped = true;
             }
             closeDropped();
@@ -96,7 +101,11 @@ void networkManage::acceptThread()
         }
         stalled = !serveInTurn();
         setWaitingForCards(stalled);
+        // Looked at before the answers go: an answer handed over after the
+        // look waits in the send list and goes in this pass.
+        const std::vector<int> finished = finishedClients();
         servicePass();
+        closeFinished(finished);
         closeDropped();
         waitingBytes_ = countWaitingBytes();
     }
@@ -130,8 +139,8 @@ void networkManage::evictOne()
 {
     markBusyHeard();
     const auto rank = [](const Client& c) {
-        const int tier = c.frames < 2 ? int(c.frames) : 2;
-        return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
+        const int tier = c.ended ? 0 : 1 + (c.frames < 2 ? int(c.frames) : 2);
+        return std::make_pair(tier, tier <= 1 ? c.accepted : tier == 2 ? ~c.accepted : c.lastHeard);
     };
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it)
@@ -139,19 +148,24 @@ void networkManage::evictOne()
             victim = it;
     if (victim == clients_.end())
         return;
-    static const char* const kWhy[] = {"never sent a frame", "sent one frame, newest", "silent longest"};
-    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(),
-                 kWhy[std::min<uint64_t>(victim->second->frames, 2)]);
+    static const char* const kWhy[] = {"ended its sending", "never sent a frame", "sent one frame, newest",
+                                       "silent longest"};
+    const Client& v = *victim->second;
+    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", v.key.c_str(),
+                 kWhy[v.ended ? 0 : 1 + std::min<uint64_t>(v.frames, 2)]);
     ::close(victim->first);
     clients_.erase(victim);
 }
 
 // A client whose frames wait in the program (behind its own card request)
-// or in its socket is not silent: it counts as heard now.
+// or in its socket is not silent: it counts as heard now. One that has
+// ended goes before it anyway.
 void networkManage::markBusyHeard()
 {
     for (auto& entry : clients_) {
         Client& c = *entry.second;
+        if (c.ended)
+            continue;
         int unread = 0;
         if (!c.waiting.empty() || (::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0))
             c.lastHeard = ++heard_;
@@ -174,8 +188,10 @@ bool networkManage::readClient(Client& c)
 {
     uint8_t buf[kReadSize];
     const ssize_t got = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
-    if (got == 0)
-        return false;
+    if (got == 0) {
+        c.ended = c.drained = true;
+        return true;
+    }
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.lastHeard = ++heard_;
@@ -222,10 +238,9 @@ bool networkManage::serveInTurn()
             LinkPeer peer;
             peer.fd = c.fd;
             peer.key = c.key;
+            peer.ended = c.ended;
             waited = true;
-            // A card request of a client that hung up waits for nobody:
-            // it would hold the card path for an answer no one reads.
-            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer) || c.hungUp) {
+            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer)) {
                 c.waitingBytes -= c.waiting.front().size();
                 c.waiting.pop_front();
                 served = true;
@@ -235,6 +250,33 @@ bool networkManage::serveInTurn()
             it = clients_.begin();
     } while (it != start);
     return served || !waited;
+}
+
+std::vector<int> networkManage::finishedClients()
+{
+    std::vector<int> fds;
+    for (const auto& entry : clients_) {
+        const Client& c = *entry.second;
+        if (c.drained && c.waiting.empty() && !c.dropped)
+            fds.push_back(entry.first);
+    }
+    if (fds.empty())
+        return fds;
+    IrqLock irq(port_);
+    fds.erase(std::remove_if(fds.begin(), fds.end(),
+                             [this](int fd) { return port_.cardRequestOut(linkId(), clients_[fd]->key); }),
+              fds.end());
+    return fds;
+}
+
+// Closed once the answers sent to it are all taken.
+void networkManage::closeFinished(const std::vector<int>& fds)
+{
+    for (int fd : fds) {
+        auto it = clients_.find(fd);
+        if (it != clients_.end() && it->second->queued.empty())
+            it->second->dropped = true;
+    }
 }
 
 bool networkManage::flush(Client& c)

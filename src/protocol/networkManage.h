@@ -20,13 +20,20 @@ namespace kel::protocol {
 // per loop pass, each pass starting one client further (a client's socket
 // is read again only when the frames of its last read are served; a card
 // request waiting for the card path stays first in its client's line);
-// a client that hangs up while its card requests wait has them dropped
-// (its other frames are still served); sockets are non-blocking, what a client does
-// not take at once waits in its own bounded queue (a client whose queue
-// passes the bound is closed); and a connection arriving while every slot
-// is taken replaces, in this order, the oldest connection that has never
-// sent a whole frame, the newest that has sent only one, or the client
-// silent longest (a client whose frames wait unserved is not silent).
+// sockets are non-blocking, what a client does not take at once waits in
+// its own bounded queue (a client whose queue passes the bound is closed);
+// and a connection arriving while every slot is taken replaces, in this
+// order, the oldest client that has ended its sending, the oldest
+// connection that has never sent a whole frame, the newest that has sent
+// only one, or the client silent longest (a client whose frames wait
+// unserved is not silent).
+// A client that ends its sending (shuts its side, or closes: the two look
+// the same until the program writes to it) still has its frames served
+// and gets its answers; its card requests take their turns after every
+// client that has not ended, and it is closed once nothing of it waits,
+// no answer of it is queued and no card request of it is out. A client
+// whose connection is reset (it closed and an answer reached it) is
+// closed at once, its waiting frames with it.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -58,7 +65,8 @@ private:
         uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
         uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
-        bool hungUp = false;      // closed its end while frames waited
+        bool ended = false;       // sends no more (its end shut or closed)
+        bool drained = false;     // all it sent has been read
     };
 
     void loop() override { acceptThread(); }
@@ -76,6 +84,10 @@ private:
     bool flush(Client& c);
     void evictOne();
     void markBusyHeard();
+    // The clients that have ended and have nothing left waiting and no
+    // card request out.
+    std::vector<int> finishedClients();
+    void closeFinished(const std::vector<int>& fds);
     void closeDropped();
     void closeAll();
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;

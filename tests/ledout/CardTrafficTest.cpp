@@ -567,21 +567,27 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // and goes once the port frees: when the answer has been handed over (to
 // that tool), when the request went nowhere or was dropped, or when no
 // answer came within 0.5 s. Of the tools waiting for a port, the one whose
-// last request went longest ago goes first, whatever its link; a tool that
-// stopped asking loses its place.
+// last request to that port went longest ago goes first, whatever its link;
+// a tool new to the port waits behind those already waiting, and the new
+// ones share one turn; a tool that ended its sending goes after all that
+// have not; a tool that stopped asking loses its place.
 TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
 {
     struct Tool {
         uint8_t link;
         const char* sender;
+        bool ended = false;
     };
     const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
-    enum class Op { Claim, Send, Serve, Wait };
+    const Tool tcp2Ended{2, "tcp#2", true};
+    // A tool that opens a new socket for every request.
+    const Tool fresh1{3, "127.0.0.1:5001"}, fresh2{3, "127.0.0.1:5002"}, fresh3{3, "127.0.0.1:5003"};
+    enum class Op { Claim, Send, Serve, Wait, Holds };
     struct Step {
         Op op;
         Tool tool = {};
         Bytes request = {};   // Claim, Send
-        bool may = false;     // Claim: the answer expected
+        bool may = false;     // Claim: the answer expected; Holds: a port held for the tool
         uint32_t ticks = 0;   // Wait
     };
     const Bytes read = pcRequest(0x0001, 0, 1, 0x61, kReadPosition);
@@ -591,7 +597,9 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
     const Bytes nowhere = pcRequest(0x0001, 2, 1, 0x61, kReadPosition);
     const Bytes allPorts = pcRequest(0x0FFF, 1, 255, 0x61, kReadPosition);
     const Bytes tooLong = pcRequest(0x0001, 0, 1, 0x60, Bytes(1013, 0));   // 1024 bytes
+    const Bytes route0AllPorts = pcRequest(0x0001, 0, 255, 0x61, kReadPosition);
     const auto claim = [](Tool t, const Bytes& r, bool may) { return Step{Op::Claim, t, r, may}; };
+    const auto holds = [](Tool t, bool may) { return Step{Op::Holds, t, {}, may}; };
     const auto send = [](Tool t, const Bytes& r) { return Step{Op::Send, t, r}; };
     const Step serve{Op::Serve};
     const auto wait = [](uint32_t ticks) { return Step{Op::Wait, {}, {}, false, ticks}; };
@@ -633,13 +641,53 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         {"a tool that just sent waits behind one that asked after it",
          {claim(udpA, read, true), send(udpA, read), claim(udpA, read, false), claim(tcp1, read, false), serve,
           claim(udpA, read, false), claim(tcp1, read, true)}},
-        {"in the order asked, across links",
+        {"tools new to the port go in the order asked, across links, one turn among them",
          {claim(tcp1, read, true), send(tcp1, read), claim(udpA, read, false), claim(tcp2, read, false), serve,
           claim(tcp1, read, false), claim(tcp2, read, false), claim(udpA, read, true), send(udpA, read), serve,
-          claim(tcp1, read, false), claim(udpA, read, false), claim(tcp2, read, true), send(tcp2, read), serve,
-          claim(udpA, read, false), claim(tcp1, read, true)}},
+          claim(tcp2, read, false), claim(udpA, read, false), claim(tcp1, read, true), send(tcp1, read), serve,
+          claim(udpA, read, false), claim(tcp2, read, true)}},
         {"stopped asking", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve, wait(6),
                             claim(udpA, read, true)}},
+        {"route 0 with port byte 255 goes nowhere",
+         {claim(udpA, route0AllPorts, true), send(udpA, route0AllPorts), claim(tcp1, read, true)}},
+        {"a tool's request holds a port until answered or 0.5 s passed",
+         {holds(udpA, false), claim(udpA, read, true), holds(udpA, true), holds(tcp1, false), send(udpA, read),
+          serve, holds(udpA, false), claim(tcp1, noCard, true), send(tcp1, noCard), serve, wait(50),
+          holds(tcp1, true), wait(1), holds(tcp1, false)}},
+        // B (udpA) and D (tcp1) read port 0 one at a time; beside them a
+        // tool sends silent reads of port 0, each from a new socket: it gets
+        // one turn between theirs, not every turn.
+        {"a new socket for every request takes one turn among the others",
+         {claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, read, true), send(tcp1, read), serve,
+          claim(fresh1, noCard, true), send(fresh1, noCard), wait(46), claim(udpA, read, false),
+          claim(tcp1, read, false), claim(fresh2, noCard, false), claim(fresh3, noCard, false), wait(5),
+          claim(fresh3, noCard, false), claim(fresh2, noCard, false), claim(tcp1, read, false),
+          claim(udpA, read, true), send(udpA, read), serve, claim(udpA, read, false), claim(fresh3, noCard, false),
+          claim(fresh2, noCard, false), claim(tcp1, read, true), send(tcp1, read), serve, claim(tcp1, read, false),
+          claim(fresh3, noCard, false), claim(udpA, read, false), claim(fresh2, noCard, true),
+          send(fresh2, noCard), wait(46), claim(tcp1, read, false), claim(udpA, read, false),
+          claim(fresh3, noCard, false), wait(5), claim(fresh3, noCard, false), claim(tcp1, read, false),
+          claim(udpA, read, true)},
+         {},
+         {"3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000", "2 tcp#1"}},
+        // A (udpA) reads port 0 and port 3 in turn beside S (tcp1) sending
+        // silent reads to port 0 back to back: A's read of port 3 does not
+        // count against its turn at port 0.
+        {"turns are counted per port",
+         {claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, noCard, true), send(tcp1, noCard),
+          claim(udpA, readPort4, true), send(udpA, readPort4), serve, claim(tcp1, noCard, false),
+          claim(udpA, read, false), wait(50), claim(tcp1, noCard, false), claim(udpA, read, false), wait(1),
+          claim(tcp1, noCard, false), claim(udpA, read, true)},
+         {},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
+        {"a tool that ended its sending goes after every tool that has not",
+         {claim(tcp2, read, true), send(tcp2, read), serve, claim(udpA, read, true), send(udpA, read),
+          claim(tcp2Ended, read, false), claim(tcp1, read, false), serve, claim(tcp2Ended, read, false),
+          claim(tcp1, read, true), send(tcp1, read), claim(tcp2Ended, read, false), claim(udpA, read, false), serve,
+          claim(tcp2Ended, read, false), claim(udpA, read, true), send(udpA, read), serve,
+          claim(tcp2Ended, read, true)},
+         {},
+         {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000"}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};
@@ -652,7 +700,14 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
             case Op::Claim: {
                 std::lock_guard<std::mutex> l(m().irq_mutex);
                 const uint8_t port = fpga_manage::pc_request_port(s.request.data(), uint32_t(s.request.size()));
-                EXPECT_EQ(m().pc_request.claim(s.tool.link, s.tool.sender, port, G_timeTicks.load()), s.may)
+                EXPECT_EQ(m().pc_request.claim(s.tool.link, s.tool.sender, port, G_timeTicks.load(), s.tool.ended),
+                          s.may)
+                    << c.name << ", step " << i;
+                break;
+            }
+            case Op::Holds: {
+                std::lock_guard<std::mutex> l(m().irq_mutex);
+                EXPECT_EQ(m().pc_request.holds(s.tool.link, s.tool.sender, G_timeTicks.load()), s.may)
                     << c.name << ", step " << i;
                 break;
             }

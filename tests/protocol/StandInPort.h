@@ -46,12 +46,14 @@ public:
         irq.lock();
     }
     void unlockIrq() override { irq.unlock(); }
-    bool claimCardPath(uint8_t, const std::string& sender, const uint8_t*, uint32_t) override
+    bool claimCardPath(uint8_t, const std::string& sender, bool ended, const uint8_t*, uint32_t) override
     {
         std::lock_guard<std::mutex> l(senderLock);
         lastSender = sender;
+        lastEnded = ended;
         return cardPathFree;
     }
+    bool cardRequestOut(uint8_t, const std::string&) override { return requestOut; }
     // The sender of the last card request asked for.
     std::string sender()
     {
@@ -96,6 +98,10 @@ public:
     std::atomic<int> forwardedCount{0};
     // What claimCardPath answers.
     std::atomic<bool> cardPathFree{true};
+    // What cardRequestOut answers.
+    std::atomic<bool> requestOut{false};
+    // Whether the last sender to ask had ended its sending.
+    std::atomic<bool> lastEnded{false};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
     // card answer path does.
     std::function<void()> onIrq;
