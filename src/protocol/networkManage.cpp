@@ -158,14 +158,11 @@ void networkManage::evictOne()
 }
 
 // A client whose frames wait in the program (behind its own card request)
-// or in its socket is not silent: it counts as heard now. One that has
-// ended goes before it anyway.
+// or in its socket is not silent: it counts as heard now.
 void networkManage::markBusyHeard()
 {
     for (auto& entry : clients_) {
         Client& c = *entry.second;
-        if (c.ended)
-            continue;
         int unread = 0;
         if (!c.waiting.empty() || (::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0))
             c.lastHeard = ++heard_;

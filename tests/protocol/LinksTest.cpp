@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -208,6 +209,24 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
     const Bytes info = tool.receive();
     ASSERT_FALSE(info.empty()) << "the tool waiting for the card path kept its connection";
     EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+
+    // A client that has ended its sending, with its card request waiting,
+    // makes room before any client that has not.
+    port.cardPathFree = false;
+    port.lastEnded = false;
+    LinkClient& ender = *spoken[3];
+    ASSERT_TRUE(ender.send(TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}))));
+    ASSERT_EQ(::shutdown(ender.fd(), SHUT_WR), 0);
+    ASSERT_TRUE(eventually([&] { return port.lastEnded.load(); }));
+    LinkClient tenth = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(answered(tenth));
+    EXPECT_TRUE(answered(*spoken[2])) << "the live client silent longest kept its slot";
+    EXPECT_TRUE(answered(tool));
+    EXPECT_TRUE(eventually([&] {
+        uint8_t b;
+        return ::recv(ender.fd(), &b, 1, MSG_DONTWAIT) == 0;
+    })) << "the client that had ended was closed";
+    port.cardPathFree = true;
 }
 
 TEST_F(Links, TcpLinkSwitchedOffDoesNotListen)
@@ -383,8 +402,9 @@ TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
 
 // A TCP client's card requests waiting for the card path are not read
 // past: the link holds no more of a flooding client than one read. Once the
-// path is free every request goes, in order. A client that hangs up while
-// its card requests wait has them dropped.
+// path is free every request goes, in order. A client that shuts its
+// sending side while they wait keeps them, asked for as a client that has
+// ended; a client whose connection is reset has them dropped.
 TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
 {
     port.cardPathFree = false;
@@ -416,9 +436,59 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
         LinkClient gone = LinkClient::tcp(link.localPort());
         ASSERT_TRUE(gone.send(flood));
         ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+        const linger reset{1, 0};
+        ASSERT_EQ(::setsockopt(gone.fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     }
     EXPECT_TRUE(eventually([&] { return link.waitingBytes() == 0; })) << link.waitingBytes();
     EXPECT_EQ(port.forwardedCount.load(), kRequests);
+
+    port.lastEnded = false;
+    LinkClient halfClosed = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(halfClosed.send(flood));
+    ASSERT_EQ(::shutdown(halfClosed.fd(), SHUT_WR), 0);
+    ASSERT_TRUE(eventually([&] { return port.lastEnded.load() && link.waitingBytes() > 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_GT(link.waitingBytes(), 0u) << "kept while the card path is taken";
+    EXPECT_EQ(port.forwardedCount.load(), kRequests);
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 2 * kRequests; })) << port.forwardedCount.load();
+}
+
+// A client that sends its requests and shuts its sending side (as a script
+// piping into a socket does) gets every answer: its card request waits for
+// the card path, then goes, and its answer reaches the client. The
+// connection stays open while the card request is out and closes once
+// nothing of the client is left.
+TEST_F(Links, ATcpClientThatShutsItsSendingSideGetsItsAnswers)
+{
+    port.cardPathFree = false;
+    port.requestOut = true;
+    networkManage link(port, *deal, settings());
+    LinkClient tool = LinkClient::tcp(link.localPort());
+    const Bytes request = TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4});
+    ASSERT_TRUE(tool.send(TestFrames::cat({TestFrames::wire(request), TestFrames::request(CMD_DEVICE_INFO, {})})));
+    ASSERT_EQ(::shutdown(tool.fd(), SHUT_WR), 0);
+    ASSERT_TRUE(eventually([&] { return port.lastEnded.load(); }));
+    EXPECT_EQ(port.forwardedCount.load(), 0);
+    port.cardPathFree = true;
+    const Bytes info = tool.receive();
+    ASSERT_FALSE(info.empty());
+    EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+    EXPECT_EQ(port.forwardedCount.load(), 1);
+    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 9, 9});
+    {
+        IrqLock irq(port);
+        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, LINK_TCP, port.sender(), answer.data(), uint32_t(answer.size())));
+    }
+    EXPECT_EQ(tool.receive(), answer);
+    const auto closedByLink = [&] {
+        uint8_t b;
+        return ::recv(tool.fd(), &b, 1, MSG_DONTWAIT) == 0;
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(closedByLink()) << "open while its card request is out";
+    port.requestOut = false;
+    EXPECT_TRUE(eventually(closedByLink));
 }
 
 // A UDP sender that keeps sending card requests while they wait loses what
