@@ -35,9 +35,7 @@ bool PcRequestSlot::claim(uint8_t link, const std::string& sender, uint8_t port,
     Request* r = request(port);
     if (!r) {
         // Goes nowhere: holds nothing, waits for nobody.
-        line_.erase(std::remove_if(line_.begin(), line_.end(),
-                                   [&](const Asker& a) { return a.link == link && a.sender == sender; }),
-                    line_.end());
+        withdraw(link, sender);
         return true;
     }
     const size_t me = asker(link, sender, port, now, ended);
@@ -223,6 +221,13 @@ void PcRequestSlot::recordSent(const Asker& me)
     lastTurn_[turnIndex(me.port)] = turn;
     if (!me.known)
         newTurn_[turnIndex(me.port)] = turn;
+}
+
+void PcRequestSlot::withdraw(uint8_t link, const std::string& sender)
+{
+    line_.erase(std::remove_if(line_.begin(), line_.end(),
+                               [&](const Asker& a) { return a.link == link && a.sender == sender; }),
+                line_.end());
 }
 
 bool PcRequestSlot::holds(uint8_t link, const std::string& sender, uint32_t now) const

@@ -80,6 +80,8 @@ public:
     // Whether a request of the tool holds a port now: its answer may still
     // be on its way.
     bool holds(uint8_t link, const std::string& sender, uint32_t now) const;
+    // The tool has gone: it asks no more, and no port waits for it.
+    void withdraw(uint8_t link, const std::string& sender);
 
 private:
     struct Request {

@@ -88,6 +88,9 @@ public:
     // Whether a card request of the sender holds its port: its answer may
     // still come.
     virtual bool cardRequestOut(uint8_t link, const std::string& sender) = 0;
+    // The sender has gone (its connection closed): it gives up its place
+    // among the senders waiting for the card path.
+    virtual void leaveCardPath(uint8_t link, const std::string& sender) = 0;
     virtual void forwardToCards(const uint8_t* frame, uint32_t n) = 0;
     virtual void serviceCardIrq() = 0;
     virtual bool replyReady() = 0;

@@ -269,6 +269,12 @@ bool SystemControllerPort::claimCardPath(uint8_t link, const std::string& sender
            fpga()->pc_request.claim(link, sender, fpga_manage::pc_request_port(frame, n), G_timeTicks.load(), ended);
 }
 
+void SystemControllerPort::leaveCardPath(uint8_t link, const std::string& sender)
+{
+    if (fpga())
+        fpga()->pc_request.withdraw(link, sender);
+}
+
 bool SystemControllerPort::cardRequestOut(uint8_t link, const std::string& sender)
 {
     return fpga() && fpga()->pc_request.holds(link, sender, G_timeTicks.load());

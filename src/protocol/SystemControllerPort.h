@@ -37,6 +37,7 @@ public:
     void unlockIrq() override;
     bool claimCardPath(uint8_t link, const std::string& sender, bool ended, const uint8_t* frame, uint32_t n) override;
     bool cardRequestOut(uint8_t link, const std::string& sender) override;
+    void leaveCardPath(uint8_t link, const std::string& sender) override;
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
     bool replyReady() override;

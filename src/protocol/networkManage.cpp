@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -153,8 +154,7 @@ void networkManage::evictOne()
     const Client& v = *victim->second;
     std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", v.key.c_str(),
                  kWhy[v.ended ? 0 : 1 + std::min<uint64_t>(v.frames, 2)]);
-    ::close(victim->first);
-    clients_.erase(victim);
+    close(victim);
 }
 
 // A client whose frames wait in the program (behind its own card request)
@@ -171,14 +171,20 @@ void networkManage::markBusyHeard()
 
 void networkManage::closeDropped()
 {
-    for (auto it = clients_.begin(); it != clients_.end();) {
-        if (it->second->dropped) {
-            ::close(it->first);
-            it = clients_.erase(it);
-        } else {
-            ++it;
-        }
+    for (auto it = clients_.begin(); it != clients_.end();)
+        it = it->second->dropped ? close(it) : std::next(it);
+}
+
+// A closed client's place among the senders waiting for the card path is
+// given up at once: no port waits for a sender that asks no more.
+networkManage::ClientMap::iterator networkManage::close(ClientMap::iterator it)
+{
+    {
+        IrqLock irq(port_);
+        port_.leaveCardPath(linkId(), it->second->key);
     }
+    ::close(it->first);
+    return clients_.erase(it);
 }
 
 bool networkManage::readClient(Client& c)

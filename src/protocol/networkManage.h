@@ -89,6 +89,8 @@ private:
     std::vector<int> finishedClients();
     void closeFinished(const std::vector<int>& fds);
     void closeDropped();
+    using ClientMap = std::map<int, std::unique_ptr<Client>>;
+    ClientMap::iterator close(ClientMap::iterator it);
     void closeAll();
     bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) override;
 
@@ -98,7 +100,7 @@ private:
     uint64_t heard_ = 0;
     int startAfter_ = -1;   // the fd the last pass started with
     std::atomic<size_t> waitingBytes_{0};
-    std::map<int, std::unique_ptr<Client>> clients_;
+    ClientMap clients_;
 };
 
 } // namespace kel::protocol

@@ -582,7 +582,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
     const Tool tcp2Ended{2, "tcp#2", true};
     // A tool that opens a new socket for every request.
     const Tool fresh1{3, "127.0.0.1:5001"}, fresh2{3, "127.0.0.1:5002"}, fresh3{3, "127.0.0.1:5003"};
-    enum class Op { Claim, Send, Serve, Wait, Holds };
+    enum class Op { Claim, Send, Serve, Wait, Holds, Leave };
     struct Step {
         Op op;
         Tool tool = {};
@@ -600,6 +600,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
     const Bytes route0AllPorts = pcRequest(0x0001, 0, 255, 0x61, kReadPosition);
     const auto claim = [](Tool t, const Bytes& r, bool may) { return Step{Op::Claim, t, r, may}; };
     const auto holds = [](Tool t, bool may) { return Step{Op::Holds, t, {}, may}; };
+    const auto leave = [](Tool t) { return Step{Op::Leave, t}; };
     const auto send = [](Tool t, const Bytes& r) { return Step{Op::Send, t, r}; };
     const Step serve{Op::Serve};
     const auto wait = [](uint32_t ticks) { return Step{Op::Wait, {}, {}, false, ticks}; };
@@ -648,6 +649,9 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(udpA, read, false), claim(tcp2, read, true)}},
         {"stopped asking", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve, wait(6),
                             claim(udpA, read, true)}},
+        {"a tool that left gives up its place at once",
+         {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), claim(tcp2, read, false), serve,
+          leave(tcp1), claim(tcp2, read, true)}},
         {"route 0 with port byte 255 goes nowhere",
          {claim(udpA, route0AllPorts, true), send(udpA, route0AllPorts), claim(tcp1, read, true)}},
         {"a tool's request holds a port until answered or 0.5 s passed",
@@ -703,6 +707,11 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
                 EXPECT_EQ(m().pc_request.claim(s.tool.link, s.tool.sender, port, G_timeTicks.load(), s.tool.ended),
                           s.may)
                     << c.name << ", step " << i;
+                break;
+            }
+            case Op::Leave: {
+                std::lock_guard<std::mutex> l(m().irq_mutex);
+                m().pc_request.withdraw(s.tool.link, s.tool.sender);
                 break;
             }
             case Op::Holds: {

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -439,8 +440,13 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
         const linger reset{1, 0};
         ASSERT_EQ(::setsockopt(gone.fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     }
+    const std::string goneKey = port.sender();
     EXPECT_TRUE(eventually([&] { return link.waitingBytes() == 0; })) << link.waitingBytes();
     EXPECT_EQ(port.forwardedCount.load(), kRequests);
+    EXPECT_TRUE(eventually([&] {
+        std::lock_guard<std::mutex> l(port.senderLock);
+        return std::count(port.gone.begin(), port.gone.end(), goneKey) == 1;
+    })) << "the reset client gave up its place among the senders waiting";
 
     port.lastEnded = false;
     LinkClient halfClosed = LinkClient::tcp(link.localPort());

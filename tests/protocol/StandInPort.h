@@ -54,6 +54,11 @@ public:
         return cardPathFree;
     }
     bool cardRequestOut(uint8_t, const std::string&) override { return requestOut; }
+    void leaveCardPath(uint8_t, const std::string& sender) override
+    {
+        std::lock_guard<std::mutex> l(senderLock);
+        gone.push_back(sender);
+    }
     // The sender of the last card request asked for.
     std::string sender()
     {
@@ -112,6 +117,8 @@ public:
     std::recursive_mutex irq;
     std::mutex senderLock;
     std::string lastSender;
+    // The senders that left the card path, in order.
+    std::vector<std::string> gone;
     std::mutex files;
     std::atomic<uint8_t> applyFlag{0};
     std::atomic<int> osdReloads{0}, sdiPulses{0}, hostCommands{0}, clockMarks{0};
