@@ -325,6 +325,39 @@ TEST_F(CardPassThroughEndToEnd, CardRequestsNoCardAnswersHoldBackNoOtherTool)
     EXPECT_LE(G_timeTicks.load() - start, 10u);
 }
 
+// Silent reads of port 0 (card 9 of a chain of 3) wait, each sent from a
+// new UDP socket, as a script opening a socket per request does: a tool
+// that read port 0 before goes at the end of the one request out, not
+// after every new socket's 0.5 s. The ticks go slowly enough (3 ms) that
+// every waiting tool asks again within each tick, as on the device.
+TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmongTheOthers)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    std::vector<LinkClient> fresh;
+    for (uint8_t i = 0; i < 4; ++i) {
+        fresh.push_back(LinkClient::udp(udpnetManage::p_udpnetManage->localPort()));
+        ASSERT_TRUE(fresh.back().send(TestFrames::wire(cardRequest(0x0009, 0, 1, uint8_t(0x80 + i)))));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(udp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, 0x31))));
+    Bytes answer;
+    const auto answered = [&] {
+        if (udp->hasData())
+            answer = udp->receive();
+        return !answer.empty();
+    };
+    const uint32_t start = G_timeTicks.load();
+    for (int t = 0; t < 400 && !tickWithPasses(answered, 1); ++t)
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    ASSERT_FALSE(answer.empty());
+    EXPECT_EQ(answer.at(5), 0x31);
+    // One hold is 50 ticks (a second allowed for a busy machine); behind
+    // every new socket it would be 200.
+    EXPECT_LE(G_timeTicks.load() - start, 140u);
+}
+
 // One TCP client sends card requests as fast as its socket takes them (and
 // reads what comes back) while a second asks 0xDF every 0.2 s: clients are
 // served in turn, so every answer to the second comes within 0.5 s.
