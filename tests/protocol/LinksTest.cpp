@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,7 +23,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace kel::test {
 namespace {
@@ -38,6 +41,35 @@ protected:
         s.tcpPort = 0;
         s.serialDevice = "/dev/ttyS2";
         return s;
+    }
+    // Links whose idle wait far outlasts any wait of a test: what they do
+    // at once, a wake-up or a retry made it happen.
+    LinkSettings idleFor60s()
+    {
+        LinkSettings s = settings();
+        s.pollMs = 60 * 1000;
+        return s;
+    }
+    // A link of each kind and a tool on it.
+    struct LinkCase {
+        const char* name;
+        uint8_t id;
+        std::function<std::unique_ptr<ControlLink>(const LinkSettings&)> link;
+        std::function<LinkClient(ControlLink&)> client;
+        bool otherSenders;   // false: the serial line has one sender only
+    };
+    std::vector<LinkCase> linkCases()
+    {
+        return {
+            {"udp", LINK_UDP, [this](const LinkSettings& s) { return std::make_unique<udpnetManage>(port, *deal, s); },
+             [](ControlLink& l) { return LinkClient::udp(static_cast<udpnetManage&>(l).localPort()); }, true},
+            {"tcp", LINK_TCP, [this](const LinkSettings& s) { return std::make_unique<networkManage>(port, *deal, s); },
+             [](ControlLink& l) { return LinkClient::tcp(static_cast<networkManage&>(l).localPort()); }, true},
+            {"serial", LINK_UART,
+             [this](const LinkSettings& s) { return std::make_unique<Qj_uart_inout>(port, *deal, s); },
+             [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); },
+             false},
+        };
     }
     // The write-then-read exchange every link must carry.
     void writeAndReadBack(LinkClient& c, uint32_t address, uint8_t seed)
@@ -335,32 +367,21 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
 // While the card path is another request's, a card request waits in its
 // link, and what its sender sent after it waits behind it; another sender
 // on the link is served meanwhile. Once the path is free the request goes,
-// once, and the rest is served.
+// once, and the rest is served, without waiting for the link's idle wait to
+// end: a port whose hold ran out frees with no answer to wake the link.
 TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
 {
-    struct Case {
-        const char* name;
-        std::function<std::unique_ptr<ControlLink>()> link;
-        std::function<LinkClient(ControlLink&)> client;
-        bool otherSenders = true;
-    };
-    const Case cases[] = {
-        {"udp", [&] { return std::make_unique<udpnetManage>(port, *deal, settings()); },
-         [](ControlLink& l) { return LinkClient::udp(static_cast<udpnetManage&>(l).localPort()); }},
-        {"tcp", [&] { return std::make_unique<networkManage>(port, *deal, settings()); },
-         [](ControlLink& l) { return LinkClient::tcp(static_cast<networkManage&>(l).localPort()); }},
-        {"serial", [&] { return std::make_unique<Qj_uart_inout>(port, *deal, settings()); },
-         [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); }, false},
-    };
     const Bytes request = TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4});
-    for (const Case& c : cases) {
+    for (const LinkCase& c : linkCases()) {
         port.cardPathFree = false;
         port.forwardedCount = 0;
-        auto link = c.link();
+        port.claims = 0;
+        auto link = c.link(idleFor60s());
         LinkClient tool = c.client(*link);
         ASSERT_TRUE(tool.ok()) << c.name;
         ASSERT_TRUE(tool.send(TestFrames::wire(request))) << c.name;
         ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {}))) << c.name;
+        ASSERT_TRUE(eventually([&] { return port.claims.load() > 0; })) << c.name << ": the request was refused";
         if (c.otherSenders) {
             LinkClient other = c.client(*link);
             const Bytes a = other.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
@@ -447,31 +468,85 @@ TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
     EXPECT_LE(size_t(port.forwardedCount.load()), 64 * 1024 / (one.size() - 4));
 }
 
-// A card answer queued by the FPGA side wakes the link at once, however
-// long its idle wait; it is sent whatever the shared ready flag says (the
-// next request, on any link, clears it), and answers queued in one go all
-// go.
+// A card answer queued by the FPGA side wakes its link, of whatever kind,
+// at once, however long its idle wait; it is sent whatever the shared
+// ready flag says (the next request, on any link, clears it), and answers
+// queued in one go all go.
 TEST_F(Links, CardAnswersAreSentAtOnceAndNoneIsLost)
 {
-    LinkSettings s = settings();
-    s.pollMs = 60 * 1000;
-    udpnetManage link(port, *deal, s);
-    LinkClient c = LinkClient::udp(link.localPort());
-    ASSERT_TRUE(c.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
-    ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
     const Bytes first = TestFrames::body(0xF010, 0x2005, 0x61, {0, 1});
     const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
-    std::thread fpgaSide([&] {
-        IrqLock irq(port);
-        for (const Bytes* a : {&first, &second}) {
-            port.passby = LINK_UDP;
-            ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), a->data(), uint32_t(a->size()));
+    for (const LinkCase& c : linkCases()) {
+        SCOPED_TRACE(c.name);
+        port.forwardedCount = 0;
+        auto link = c.link(idleFor60s());
+        LinkClient tool = c.client(*link);
+        ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+        ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+        std::thread fpgaSide([&] {
+            IrqLock irq(port);
+            for (const Bytes* a : {&first, &second}) {
+                port.passby = c.id;
+                ControlLink::deliverCardAnswer(port, c.id, port.sender(), a->data(), uint32_t(a->size()));
+            }
+            port.setReplyReady(false);
+        });
+        fpgaSide.join();
+        EXPECT_EQ(tool.receive(), first);
+        EXPECT_EQ(tool.receive(), second);
+    }
+}
+
+// Of all the process's threads, in milliseconds.
+long long processorTimeUsedMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Its card answer sent, a link waits for the next frame without using the
+// processor: the wake-up that sent the answer is used up.
+TEST_F(Links, ALinkRestsOnceItsCardAnswerIsSent)
+{
+    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 7});
+    for (const LinkCase& c : linkCases()) {
+        SCOPED_TRACE(c.name);
+        port.forwardedCount = 0;
+        auto link = c.link(idleFor60s());
+        LinkClient tool = c.client(*link);
+        ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+        ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+        {
+            IrqLock irq(port);
+            ASSERT_TRUE(
+                ControlLink::deliverCardAnswer(port, c.id, port.sender(), answer.data(), uint32_t(answer.size())));
         }
-        port.setReplyReady(false);
-    });
-    fpgaSide.join();
-    EXPECT_EQ(c.receive(), first);
-    EXPECT_EQ(c.receive(), second);
+        ASSERT_EQ(tool.receive(), answer);
+        constexpr long long kWindowMs = 1500;
+        const long long before = processorTimeUsedMs();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWindowMs));
+        // A spinning link thread takes a whole core, and on a busy machine
+        // still far more than this.
+        EXPECT_LT(processorTimeUsedMs() - before, kWindowMs / 8) << "ms of processor time while idle";
+    }
+}
+
+// Told to stop, a link ends its idle wait at once, however long it is.
+TEST_F(Links, EveryLinkStopsAtOnceHoweverLongItsIdleWait)
+{
+    for (const LinkCase& c : linkCases()) {
+        SCOPED_TRACE(c.name);
+        auto link = c.link(idleFor60s());
+        LinkClient tool = c.client(*link);
+        ASSERT_FALSE(tool.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty());
+        // Its answer sent, the link thread settles into its idle wait.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const auto start = std::chrono::steady_clock::now();
+        link.reset();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000) << "ms to stop";
+    }
 }
 
 TEST_F(Links, CardAnswerForNoLinkIsDropped)

@@ -114,6 +114,12 @@ bool StandInPort::flashWrite(uint32_t address, const uint8_t* data, uint32_t n)
     return true;
 }
 
+bool StandInPort::grantClaim()
+{
+    ++claims;
+    return cardPathFree;
+}
+
 void StandInPort::forwardToCards(const uint8_t* frame, uint32_t n)
 {
     std::lock_guard<std::mutex> l(lock);

@@ -50,7 +50,7 @@ public:
     {
         std::lock_guard<std::mutex> l(senderLock);
         lastSender = sender;
-        return cardPathFree;
+        return grantClaim();
     }
     // The sender of the last card request asked for.
     std::string sender()
@@ -96,6 +96,8 @@ public:
     std::atomic<int> forwardedCount{0};
     // What claimCardPath answers.
     std::atomic<bool> cardPathFree{true};
+    // Claims asked for, granted or not.
+    std::atomic<int> claims{0};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
     // card answer path does.
     std::function<void()> onIrq;
@@ -118,6 +120,7 @@ public:
     protocol::ClockRecordView clock;
 
 private:
+    bool grantClaim();
     void record(const std::string& event);
     std::vector<int> announced_;
     std::vector<std::string> events_;
