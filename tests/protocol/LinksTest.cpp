@@ -23,8 +23,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kel::test {
@@ -442,30 +444,154 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
     EXPECT_EQ(port.forwardedCount.load(), kRequests);
 }
 
+// A card request of `size` bytes as the link receives it: its escaped
+// body between one 0xA5 and the 0x5A, what it takes of its sender's 64 KiB
+// while it waits. The wire frame has two more preamble bytes.
+Bytes cardRequestOfSize(size_t size)
+{
+    constexpr size_t kAroundPayload = 2 + 10 + 1;   // 0xA5, head, check byte, 0x5A
+    for (uint8_t first = 0; first < 4; ++first) {
+        Bytes payload(size - kAroundPayload, 0);
+        payload[0] = first;   // a check byte needing an escape is avoided
+        const Bytes w = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, payload));
+        if (w.size() == size + 2)
+            return w;
+    }
+    return {};
+}
+
+struct FrameRun {
+    size_t frames;
+    size_t size;   // of each, as cardRequestOfSize
+};
+
+// Sends the runs' frames in order, packed into datagrams of 32 KiB at most.
+bool sendRuns(LinkClient& c, const std::vector<FrameRun>& runs)
+{
+    Bytes datagram;
+    for (const FrameRun& r : runs) {
+        const Bytes one = cardRequestOfSize(r.size);
+        if (one.empty())
+            return false;
+        for (size_t i = 0; i < r.frames; ++i) {
+            if (datagram.size() + one.size() > 32 * 1024 && !c.send(std::exchange(datagram, {})))
+                return false;
+            datagram.insert(datagram.end(), one.begin(), one.end());
+        }
+    }
+    return datagram.empty() || c.send(datagram);
+}
+
 // A UDP sender that keeps sending card requests while they wait loses what
 // passes 64 KiB of its own, and only that: another sender is still served,
-// and the kept requests all go once the path is free.
+// and the kept requests all go once the path is free. The bound is exact,
+// and counts only the frames still waiting.
 TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
 {
+    struct Case {
+        const char* name;
+        std::vector<FrameRun> waiting;   // sent while the path is refused
+        int served;                      // then so many of them go
+        std::vector<FrameRun> more;      // sent once those went
+        size_t forwarded, dropped;       // in the end
+    };
+    constexpr size_t kBound = 64 * 1024;
+    const Case cases[] = {
+        {"a flood of small requests", {{4272, 21}}, 0, {}, kBound / 21, 4272 - kBound / 21},
+        {"exactly 64 KiB", {{64, 1024}}, 0, {}, 64, 0},
+        {"one byte past 64 KiB", {{63, 1024}, {1, 1025}}, 0, {}, 63, 1},
+        {"requests gone no longer count", {{64, 1024}}, 16, {{16, 1024}, {1, 64}}, 80, 1},
+    };
+    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.cardPathFree = false;
+        port.forwardedCount = 0;
+        udpnetManage link(port, *deal, settings());
+        LinkClient flood = LinkClient::udp(link.localPort());
+        LinkClient other = LinkClient::udp(link.localPort());
+        ASSERT_TRUE(sendRuns(flood, c.waiting));
+        // Each answer to the other sender comes once the flood's datagrams
+        // before it were taken.
+        ASSERT_FALSE(other.exchange(info).empty()) << "another sender is served meanwhile";
+        if (c.served) {
+            port.claimGrants = c.served;
+            ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == c.served; }));
+        }
+        ASSERT_TRUE(sendRuns(flood, c.more));
+        ASSERT_FALSE(other.exchange(info).empty());
+        EXPECT_EQ(link.droppedFrames(), c.dropped);
+        port.cardPathFree = true;
+        EXPECT_TRUE(eventually([&] { return size_t(port.forwardedCount.load()) == c.forwarded; }))
+            << port.forwardedCount.load();
+        ASSERT_FALSE(other.exchange(info).empty());
+        EXPECT_EQ(size_t(port.forwardedCount.load()), c.forwarded);
+        EXPECT_EQ(link.droppedFrames(), c.dropped);
+    }
+}
+
+// At most 32 UDP senders have card requests waiting. A further sender's
+// card request that must wait is dropped, its other frames are still
+// answered, and standard error names it: one line a second at most, each
+// counting the drops it did not log.
+TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
+{
+    using namespace std::chrono;
     port.cardPathFree = false;
     udpnetManage link(port, *deal, settings());
-    LinkClient flood = LinkClient::udp(link.localPort());
-    const Bytes one = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
-    Bytes datagram;
-    while (datagram.size() + one.size() <= 32 * 1024)
-        datagram.insert(datagram.end(), one.begin(), one.end());
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(flood.send(datagram));
-    LinkClient other = LinkClient::udp(link.localPort());
-    ASSERT_FALSE(other.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty());
-    const size_t sent = 3 * datagram.size() / one.size(), dropped = link.droppedFrames();
+    const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
+    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
+    std::vector<std::unique_ptr<LinkClient>> waiting;
+    for (int i = 0; i < 32; ++i) {
+        waiting.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
+        ASSERT_TRUE(waiting.back()->send(request));
+    }
+    LinkClient late = LinkClient::udp(link.localPort());
+    const std::string lateKey = "127.0.0.1:" + std::to_string(LinkSocket::localPort(late.fd()));
+    Bytes burst;
+    for (int i = 0; i < 100; ++i)
+        burst.insert(burst.end(), request.begin(), request.end());
+
+    // No assertion may end the test while standard error is captured.
+    const auto start = steady_clock::now();
+    ::testing::internal::CaptureStderr();
+    bool sent = late.send(request);
+    const Bytes answer = late.exchange(info);
+    const size_t droppedFirst = link.droppedFrames();
+    sent = late.send(burst) && sent;
+    bool answered = !late.exchange(info).empty();
+    std::this_thread::sleep_for(milliseconds(1100));
+    sent = late.send(request) && sent;
+    answered = !late.exchange(info).empty() && answered;
+    const auto elapsed = steady_clock::now() - start;
+    const std::string log = ::testing::internal::GetCapturedStderr();
+
+    ASSERT_TRUE(sent);
+    EXPECT_FALSE(answer.empty()) << "the late sender's other frames are answered";
+    if (!answer.empty()) {
+        EXPECT_EQ(answer.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+    }
+    EXPECT_EQ(droppedFirst, 1u) << "the 33rd sender's card request";
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(link.droppedFrames(), 102u);
+    size_t lines = 0, logged = 0;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("card request dropped") == std::string::npos)
+            continue;
+        ++lines;
+        EXPECT_NE(line.find(lateKey), std::string::npos) << line;
+        const size_t open = line.rfind('(');
+        logged += 1 + (open == std::string::npos ? 0 : std::stoul(line.substr(open + 1)));
+    }
+    EXPECT_GE(lines, 2u) << log;
+    EXPECT_LE(lines, 1 + size_t(duration_cast<seconds>(elapsed).count())) << log;
+    EXPECT_EQ(logged, 102u) << log;
+
     port.cardPathFree = true;
-    EXPECT_TRUE(eventually([&] { return size_t(port.forwardedCount.load()) + dropped == sent; }))
-        << port.forwardedCount.load() << " + " << dropped;
-    // 64 KiB of the sender's frames (counted with or without the bytes
-    // around each) waited and went.
-    EXPECT_GE(size_t(port.forwardedCount.load()), 64 * 1024 / one.size());
-    EXPECT_LE(size_t(port.forwardedCount.load()), 64 * 1024 / (one.size() - 4));
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 32; })) << port.forwardedCount.load();
+    ASSERT_FALSE(late.exchange(info).empty());
+    EXPECT_EQ(port.forwardedCount.load(), 32);
 }
 
 // A card answer queued by the FPGA side wakes its link, of whatever kind,

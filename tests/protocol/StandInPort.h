@@ -94,8 +94,10 @@ public:
     std::array<uint8_t, 6> edidFrom{};
     std::vector<uint8_t> forwarded;
     std::atomic<int> forwardedCount{0};
-    // What claimCardPath answers.
+    // What claimCardPath answers: yes while cardPathFree, else yes to the
+    // next claimGrants claims only.
     std::atomic<bool> cardPathFree{true};
+    std::atomic<int> claimGrants{0};
     // Claims asked for, granted or not.
     std::atomic<int> claims{0};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
