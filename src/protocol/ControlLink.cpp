@@ -96,10 +96,28 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         return;
     if (lines_.size() >= kMaxKeptSenders) {
         ++dropped_;
+        logNoLine(peer.key);
         return;
     }
     lines_.push_back(Line{peer.key, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
+}
+
+// Many senders refused in a burst would flood the log: one line a second
+// names the latest and counts the others.
+void ControlLink::logNoLine(const std::string& sender)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (noLineLoggedAt_ && now - *noLineLoggedAt_ < std::chrono::seconds(1)) {
+        ++noLineUnlogged_;
+        return;
+    }
+    std::fprintf(stderr,
+                 "kelT57N: %s: card request dropped, %zu senders already wait for the card path"
+                 " (%zu more dropped since the last line)\n",
+                 sender.c_str(), kMaxKeptSenders, noLineUnlogged_);
+    noLineLoggedAt_ = now;
+    noLineUnlogged_ = 0;
 }
 
 // A sender that keeps sending card requests faster than its turns come

@@ -4,10 +4,12 @@
 #include "protocol/protocol_phy.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,7 +68,8 @@ protected:
     // serves the frame now or keeps it, behind any kept before it from the
     // same sender (peer.key), until serveKept() gets it through. A sender
     // whose kept frames would pass kMaxKeptBytes, or a new sender while
-    // kMaxKeptSenders have frames kept, has the frame dropped.
+    // kMaxKeptSenders have frames kept, has the frame dropped (the latter
+    // logged at most once a second).
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
@@ -122,11 +125,16 @@ private:
         bool overflowLogged = false;
     };
     Line* lineOf(const std::string& sender);
+    void logNoLine(const std::string& sender);
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
 
     std::vector<Line> lines_;   // senders with frames kept
     std::atomic<size_t> dropped_{0};
+    // Card requests dropped for want of a line since the last log line was
+    // written, and when that was.
+    size_t noLineUnlogged_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> noLineLoggedAt_;
     std::atomic<bool> waitingForCards_{false};
     int wakeFd_ = -1;
     std::atomic<bool> stop_{false};

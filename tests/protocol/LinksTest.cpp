@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,7 +25,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace kel::test {
 namespace {
@@ -40,6 +45,35 @@ protected:
         s.tcpPort = 0;
         s.serialDevice = "/dev/ttyS2";
         return s;
+    }
+    // Links whose idle wait far outlasts any wait of a test: what they do
+    // at once, a wake-up or a retry made it happen.
+    LinkSettings idleFor60s()
+    {
+        LinkSettings s = settings();
+        s.pollMs = 60 * 1000;
+        return s;
+    }
+    // A link of each kind and a tool on it.
+    struct LinkCase {
+        const char* name;
+        uint8_t id;
+        std::function<std::unique_ptr<ControlLink>(const LinkSettings&)> link;
+        std::function<LinkClient(ControlLink&)> client;
+        bool otherSenders;   // false: the serial line has one sender only
+    };
+    std::vector<LinkCase> linkCases()
+    {
+        return {
+            {"udp", LINK_UDP, [this](const LinkSettings& s) { return std::make_unique<udpnetManage>(port, *deal, s); },
+             [](ControlLink& l) { return LinkClient::udp(static_cast<udpnetManage&>(l).localPort()); }, true},
+            {"tcp", LINK_TCP, [this](const LinkSettings& s) { return std::make_unique<networkManage>(port, *deal, s); },
+             [](ControlLink& l) { return LinkClient::tcp(static_cast<networkManage&>(l).localPort()); }, true},
+            {"serial", LINK_UART,
+             [this](const LinkSettings& s) { return std::make_unique<Qj_uart_inout>(port, *deal, s); },
+             [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); },
+             false},
+        };
     }
     // The write-then-read exchange every link must carry.
     void writeAndReadBack(LinkClient& c, uint32_t address, uint8_t seed)
@@ -355,32 +389,21 @@ TEST_F(Links, CardAnswerQueuedWhileThePreviousIsSentIsNotLost)
 // While the card path is another request's, a card request waits in its
 // link, and what its sender sent after it waits behind it; another sender
 // on the link is served meanwhile. Once the path is free the request goes,
-// once, and the rest is served.
+// once, and the rest is served, without waiting for the link's idle wait to
+// end: a port whose hold ran out frees with no answer to wake the link.
 TEST_F(Links, ACardRequestWaitsInItsLinkUntilTheCardPathIsFree)
 {
-    struct Case {
-        const char* name;
-        std::function<std::unique_ptr<ControlLink>()> link;
-        std::function<LinkClient(ControlLink&)> client;
-        bool otherSenders = true;
-    };
-    const Case cases[] = {
-        {"udp", [&] { return std::make_unique<udpnetManage>(port, *deal, settings()); },
-         [](ControlLink& l) { return LinkClient::udp(static_cast<udpnetManage&>(l).localPort()); }},
-        {"tcp", [&] { return std::make_unique<networkManage>(port, *deal, settings()); },
-         [](ControlLink& l) { return LinkClient::tcp(static_cast<networkManage&>(l).localPort()); }},
-        {"serial", [&] { return std::make_unique<Qj_uart_inout>(port, *deal, settings()); },
-         [](ControlLink&) { return LinkClient::serial(platform::Board::serial().peerPath("/dev/ttyS2")); }, false},
-    };
     const Bytes request = TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4});
-    for (const Case& c : cases) {
+    for (const LinkCase& c : linkCases()) {
         port.cardPathFree = false;
         port.forwardedCount = 0;
-        auto link = c.link();
+        port.claims = 0;
+        auto link = c.link(idleFor60s());
         LinkClient tool = c.client(*link);
         ASSERT_TRUE(tool.ok()) << c.name;
         ASSERT_TRUE(tool.send(TestFrames::wire(request))) << c.name;
         ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {}))) << c.name;
+        ASSERT_TRUE(eventually([&] { return port.claims.load() > 0; })) << c.name << ": the request was refused";
         if (c.otherSenders) {
             LinkClient other = c.client(*link);
             const Bytes a = other.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
@@ -497,57 +520,235 @@ TEST_F(Links, ATcpClientThatShutsItsSendingSideGetsItsAnswers)
     EXPECT_TRUE(eventually(closedByLink));
 }
 
-// A UDP sender that keeps sending card requests while they wait loses what
-// passes 64 KiB of its own, and only that: another sender is still served,
-// and the kept requests all go once the path is free.
-TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
+// A card request of `size` bytes as the link receives it: its escaped
+// body between one 0xA5 and the 0x5A, what it takes of its sender's 64 KiB
+// while it waits. The wire frame has two more preamble bytes.
+Bytes cardRequestOfSize(size_t size)
 {
-    port.cardPathFree = false;
-    udpnetManage link(port, *deal, settings());
-    LinkClient flood = LinkClient::udp(link.localPort());
-    const Bytes one = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
-    Bytes datagram;
-    while (datagram.size() + one.size() <= 32 * 1024)
-        datagram.insert(datagram.end(), one.begin(), one.end());
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(flood.send(datagram));
-    LinkClient other = LinkClient::udp(link.localPort());
-    ASSERT_FALSE(other.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty());
-    const size_t sent = 3 * datagram.size() / one.size(), dropped = link.droppedFrames();
-    port.cardPathFree = true;
-    EXPECT_TRUE(eventually([&] { return size_t(port.forwardedCount.load()) + dropped == sent; }))
-        << port.forwardedCount.load() << " + " << dropped;
-    // 64 KiB of the sender's frames (counted with or without the bytes
-    // around each) waited and went.
-    EXPECT_GE(size_t(port.forwardedCount.load()), 64 * 1024 / one.size());
-    EXPECT_LE(size_t(port.forwardedCount.load()), 64 * 1024 / (one.size() - 4));
+    constexpr size_t kAroundPayload = 2 + 10 + 1;   // 0xA5, head, check byte, 0x5A
+    for (uint8_t first = 0; first < 4; ++first) {
+        Bytes payload(size - kAroundPayload, 0);
+        payload[0] = first;   // a check byte needing an escape is avoided
+        const Bytes w = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, payload));
+        if (w.size() == size + 2)
+            return w;
+    }
+    return {};
 }
 
-// A card answer queued by the FPGA side wakes the link at once, however
-// long its idle wait; it is sent whatever the shared ready flag says (the
-// next request, on any link, clears it), and answers queued in one go all
-// go.
+struct FrameRun {
+    size_t frames;
+    size_t size;   // of each, as cardRequestOfSize
+};
+
+// Sends the runs' frames in order, packed into datagrams of 32 KiB at most.
+bool sendRuns(LinkClient& c, const std::vector<FrameRun>& runs)
+{
+    Bytes datagram;
+    for (const FrameRun& r : runs) {
+        const Bytes one = cardRequestOfSize(r.size);
+        if (one.empty())
+            return false;
+        for (size_t i = 0; i < r.frames; ++i) {
+            if (datagram.size() + one.size() > 32 * 1024 && !c.send(std::exchange(datagram, {})))
+                return false;
+            datagram.insert(datagram.end(), one.begin(), one.end());
+        }
+    }
+    return datagram.empty() || c.send(datagram);
+}
+
+// A UDP sender that keeps sending card requests while they wait loses what
+// passes 64 KiB of its own, and only that: another sender is still served,
+// and the kept requests all go once the path is free. The bound is exact,
+// and counts only the frames still waiting.
+TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
+{
+    struct Case {
+        const char* name;
+        std::vector<FrameRun> waiting;   // sent while the path is refused
+        int served;                      // then so many of them go
+        std::vector<FrameRun> more;      // sent once those went
+        size_t forwarded, dropped;       // in the end
+    };
+    constexpr size_t kBound = 64 * 1024;
+    const Case cases[] = {
+        {"a flood of small requests", {{4272, 21}}, 0, {}, kBound / 21, 4272 - kBound / 21},
+        {"exactly 64 KiB", {{64, 1024}}, 0, {}, 64, 0},
+        {"one byte past 64 KiB", {{63, 1024}, {1, 1025}}, 0, {}, 63, 1},
+        {"requests gone no longer count", {{64, 1024}}, 16, {{16, 1024}, {1, 64}}, 80, 1},
+    };
+    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.cardPathFree = false;
+        port.forwardedCount = 0;
+        udpnetManage link(port, *deal, settings());
+        LinkClient flood = LinkClient::udp(link.localPort());
+        LinkClient other = LinkClient::udp(link.localPort());
+        ASSERT_TRUE(sendRuns(flood, c.waiting));
+        // Each answer to the other sender comes once the flood's datagrams
+        // before it were taken.
+        ASSERT_FALSE(other.exchange(info).empty()) << "another sender is served meanwhile";
+        if (c.served) {
+            port.claimGrants = c.served;
+            ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == c.served; }));
+        }
+        ASSERT_TRUE(sendRuns(flood, c.more));
+        ASSERT_FALSE(other.exchange(info).empty());
+        EXPECT_EQ(link.droppedFrames(), c.dropped);
+        port.cardPathFree = true;
+        EXPECT_TRUE(eventually([&] { return size_t(port.forwardedCount.load()) == c.forwarded; }))
+            << port.forwardedCount.load();
+        ASSERT_FALSE(other.exchange(info).empty());
+        EXPECT_EQ(size_t(port.forwardedCount.load()), c.forwarded);
+        EXPECT_EQ(link.droppedFrames(), c.dropped);
+    }
+}
+
+// At most 32 UDP senders have card requests waiting. A further sender's
+// card request that must wait is dropped, its other frames are still
+// answered, and standard error names it: one line a second at most, each
+// counting the drops it did not log.
+TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
+{
+    using namespace std::chrono;
+    port.cardPathFree = false;
+    udpnetManage link(port, *deal, settings());
+    const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
+    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
+    std::vector<std::unique_ptr<LinkClient>> waiting;
+    for (int i = 0; i < 32; ++i) {
+        waiting.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
+        ASSERT_TRUE(waiting.back()->send(request));
+    }
+    LinkClient late = LinkClient::udp(link.localPort());
+    const std::string lateKey = "127.0.0.1:" + std::to_string(LinkSocket::localPort(late.fd()));
+    Bytes burst;
+    for (int i = 0; i < 100; ++i)
+        burst.insert(burst.end(), request.begin(), request.end());
+
+    // No assertion may end the test while standard error is captured.
+    const auto start = steady_clock::now();
+    ::testing::internal::CaptureStderr();
+    bool sent = late.send(request);
+    const Bytes answer = late.exchange(info);
+    const size_t droppedFirst = link.droppedFrames();
+    sent = late.send(burst) && sent;
+    bool answered = !late.exchange(info).empty();
+    std::this_thread::sleep_for(milliseconds(1100));
+    sent = late.send(request) && sent;
+    answered = !late.exchange(info).empty() && answered;
+    const auto elapsed = steady_clock::now() - start;
+    const std::string log = ::testing::internal::GetCapturedStderr();
+
+    ASSERT_TRUE(sent);
+    EXPECT_FALSE(answer.empty()) << "the late sender's other frames are answered";
+    if (!answer.empty()) {
+        EXPECT_EQ(answer.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+    }
+    EXPECT_EQ(droppedFirst, 1u) << "the 33rd sender's card request";
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(link.droppedFrames(), 102u);
+    size_t lines = 0, logged = 0;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("card request dropped") == std::string::npos)
+            continue;
+        ++lines;
+        EXPECT_NE(line.find(lateKey), std::string::npos) << line;
+        const size_t open = line.rfind('(');
+        logged += 1 + (open == std::string::npos ? 0 : std::stoul(line.substr(open + 1)));
+    }
+    EXPECT_GE(lines, 2u) << log;
+    EXPECT_LE(lines, 1 + size_t(duration_cast<seconds>(elapsed).count())) << log;
+    EXPECT_EQ(logged, 102u) << log;
+
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 32; })) << port.forwardedCount.load();
+    ASSERT_FALSE(late.exchange(info).empty());
+    EXPECT_EQ(port.forwardedCount.load(), 32);
+}
+
+// A card answer queued by the FPGA side wakes its link, of whatever kind,
+// at once, however long its idle wait; it is sent whatever the shared
+// ready flag says (the next request, on any link, clears it), and answers
+// queued in one go all go.
 TEST_F(Links, CardAnswersAreSentAtOnceAndNoneIsLost)
 {
-    LinkSettings s = settings();
-    s.pollMs = 60 * 1000;
-    udpnetManage link(port, *deal, s);
-    LinkClient c = LinkClient::udp(link.localPort());
-    ASSERT_TRUE(c.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
-    ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
     const Bytes first = TestFrames::body(0xF010, 0x2005, 0x61, {0, 1});
     const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
-    std::thread fpgaSide([&] {
-        IrqLock irq(port);
-        for (const Bytes* a : {&first, &second}) {
-            port.passby = LINK_UDP;
-            ControlLink::deliverCardAnswer(port, LINK_UDP, port.sender(), a->data(), uint32_t(a->size()));
+    for (const LinkCase& c : linkCases()) {
+        SCOPED_TRACE(c.name);
+        port.forwardedCount = 0;
+        auto link = c.link(idleFor60s());
+        LinkClient tool = c.client(*link);
+        ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+        ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+        std::thread fpgaSide([&] {
+            IrqLock irq(port);
+            for (const Bytes* a : {&first, &second}) {
+                port.passby = c.id;
+                ControlLink::deliverCardAnswer(port, c.id, port.sender(), a->data(), uint32_t(a->size()));
+            }
+            port.setReplyReady(false);
+        });
+        fpgaSide.join();
+        EXPECT_EQ(tool.receive(), first);
+        EXPECT_EQ(tool.receive(), second);
+    }
+}
+
+// Of all the process's threads, in milliseconds.
+long long processorTimeUsedMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Its card answer sent, a link waits for the next frame without using the
+// processor: the wake-up that sent the answer is used up.
+TEST_F(Links, ALinkRestsOnceItsCardAnswerIsSent)
+{
+    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 7});
+    for (const LinkCase& c : linkCases()) {
+        SCOPED_TRACE(c.name);
+        port.forwardedCount = 0;
+        auto link = c.link(idleFor60s());
+        LinkClient tool = c.client(*link);
+        ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
+        ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+        {
+            IrqLock irq(port);
+            ASSERT_TRUE(
+                ControlLink::deliverCardAnswer(port, c.id, port.sender(), answer.data(), uint32_t(answer.size())));
         }
-        port.setReplyReady(false);
-    });
-    fpgaSide.join();
-    EXPECT_EQ(c.receive(), first);
-    EXPECT_EQ(c.receive(), second);
+        ASSERT_EQ(tool.receive(), answer);
+        constexpr long long kWindowMs = 1500;
+        const long long before = processorTimeUsedMs();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWindowMs));
+        // A spinning link thread takes a whole core, and on a busy machine
+        // still far more than this.
+        EXPECT_LT(processorTimeUsedMs() - before, kWindowMs / 8) << "ms of processor time while idle";
+    }
+}
+
+// Told to stop, a link ends its idle wait at once, however long it is.
+TEST_F(Links, EveryLinkStopsAtOnceHoweverLongItsIdleWait)
+{
+    for (const LinkCase& c : linkCases()) {
+        SCOPED_TRACE(c.name);
+        auto link = c.link(idleFor60s());
+        LinkClient tool = c.client(*link);
+        ASSERT_FALSE(tool.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty());
+        // Its answer sent, the link thread settles into its idle wait.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const auto start = std::chrono::steady_clock::now();
+        link.reset();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000) << "ms to stop";
+    }
 }
 
 TEST_F(Links, CardAnswerForNoLinkIsDropped)

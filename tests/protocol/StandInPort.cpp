@@ -114,6 +114,18 @@ bool StandInPort::flashWrite(uint32_t address, const uint8_t* data, uint32_t n)
     return true;
 }
 
+// Called with senderLock held: one claim at a time takes a grant.
+bool StandInPort::grantClaim()
+{
+    ++claims;
+    if (cardPathFree)
+        return true;
+    if (claimGrants.load() <= 0)
+        return false;
+    --claimGrants;
+    return true;
+}
+
 void StandInPort::forwardToCards(const uint8_t* frame, uint32_t n)
 {
     std::lock_guard<std::mutex> l(lock);

@@ -51,7 +51,7 @@ public:
         std::lock_guard<std::mutex> l(senderLock);
         lastSender = sender;
         lastEnded = ended;
-        return cardPathFree;
+        return grantClaim();
     }
     bool cardRequestOut(uint8_t, const std::string&) override { return requestOut; }
     void leaveCardPath(uint8_t, const std::string& sender) override
@@ -101,12 +101,16 @@ public:
     std::array<uint8_t, 6> edidFrom{};
     std::vector<uint8_t> forwarded;
     std::atomic<int> forwardedCount{0};
-    // What claimCardPath answers.
+    // What claimCardPath answers: yes while cardPathFree, else yes to the
+    // next claimGrants claims only.
     std::atomic<bool> cardPathFree{true};
     // What cardRequestOut answers.
     std::atomic<bool> requestOut{false};
     // Whether the last sender to ask had ended its sending.
     std::atomic<bool> lastEnded{false};
+    std::atomic<int> claimGrants{0};
+    // Claims asked for, granted or not.
+    std::atomic<int> claims{0};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
     // card answer path does.
     std::function<void()> onIrq;
@@ -131,6 +135,7 @@ public:
     protocol::ClockRecordView clock;
 
 private:
+    bool grantClaim();
     void record(const std::string& event);
     std::vector<int> announced_;
     std::vector<std::string> events_;
