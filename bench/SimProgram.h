@@ -42,6 +42,12 @@ public:
     bool started() const { return started_; }
     pid_t pid() const { return pid_t(program_.processId()); }
     QString root() const { return root_.path(); }
+    // What the program wrote so far, standard output and error in one.
+    QByteArray output() const
+    {
+        QFile log(root_.path() + "/program.log");
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
     void stop()
     {
         if (!started_)

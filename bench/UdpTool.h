@@ -74,12 +74,12 @@ inline bool roundTrip(int fd, uint16_t to, const Bytes& wire, int timeoutMs = 10
     return ::recv(fd, buf, sizeof buf, 0) > 0;
 }
 
-// A PC tool's read of 4 bytes at 0x180 of card 1 (a card request). Port
-// byte 0 with route 0: output port 0; port byte p + 1: output port p; port
-// byte 255 with route 1: every port with counted cards.
-inline Bytes cardRead(uint8_t tag, uint8_t portByte = 0, uint8_t route = 0)
+// A PC tool's read of 4 bytes at 0x180 of a card (card 1 unless told; a
+// card request). Port byte 0 with route 0: output port 0; port byte p + 1:
+// output port p; port byte 255 with route 1: every port with counted cards.
+inline Bytes cardRead(uint8_t tag, uint8_t portByte = 0, uint8_t route = 0, uint8_t card = 1)
 {
-    return wire({0x01, 0x00, 0x10, 0xF0, 0x10, tag, route, portByte, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00,
+    return wire({card, 0x00, 0x10, 0xF0, 0x10, tag, route, portByte, 0, 0x61, 0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00,
                  0x00});
 }
 
