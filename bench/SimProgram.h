@@ -28,7 +28,9 @@ public:
         env.insert("QT_QPA_PLATFORM", "offscreen");
         program_.setProcessEnvironment(env);
         program_.setWorkingDirectory(root_.path());
-        program_.setStandardOutputFile(root_.path() + "/program.log");
+        // Both appended: each write lands at the end, so neither stream
+        // writes over the other's lines.
+        program_.setStandardOutputFile(root_.path() + "/program.log", QIODevice::Append);
         program_.setStandardErrorFile(root_.path() + "/program.log", QIODevice::Append);
         const QString path = qEnvironmentVariableIsSet("KEL_PROGRAM") ? qEnvironmentVariable("KEL_PROGRAM")
                                                                        : QStringLiteral(KEL_PROGRAM_PATH);

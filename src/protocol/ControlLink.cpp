@@ -94,13 +94,43 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
     }
     if (onWireFrame(wire, n, peer))
         return;
-    if (lines_.size() >= kMaxKeptSenders) {
+    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(peer.key)) {
         ++dropped_;
         logNoLine(peer.key);
         return;
     }
     lines_.push_back(Line{peer.key, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
+}
+
+// Every line is taken. A sender whose card request went through before
+// takes the line of the newest sender that never had one go through, whose
+// frames are dropped: senders that open a new socket for every request
+// then fill the lines only among themselves, never locking out a tool that
+// has been asking.
+bool ControlLink::makeRoomFor(const std::string& sender)
+{
+    if (!remembered(sender))
+        return false;
+    for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
+        if (remembered(it->sender))
+            continue;
+        dropped_ += it->frames.size();
+        logNoLine(it->sender);
+        {
+            IrqLock irq(port_);
+            port_.leaveCardPath(linkId_, it->sender);
+        }
+        lines_.erase(std::next(it).base());
+        return true;
+    }
+    return false;
+}
+
+bool ControlLink::remembered(const std::string& sender)
+{
+    std::lock_guard<std::mutex> l(passPeerLock_);
+    return std::any_of(passPeers_.begin(), passPeers_.end(), [&sender](const LinkPeer& p) { return p.key == sender; });
 }
 
 // Many senders refused in a burst would flood the log: one line a second

@@ -69,7 +69,9 @@ protected:
     // same sender (peer.key), until serveKept() gets it through. A sender
     // whose kept frames would pass kMaxKeptBytes, or a new sender while
     // kMaxKeptSenders have frames kept, has the frame dropped (the latter
-    // logged at most once a second).
+    // logged at most once a second), unless its card request went through
+    // before and a sender that never had one go through holds a line: that
+    // sender's line is dropped instead.
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
@@ -126,6 +128,10 @@ private:
     };
     Line* lineOf(const std::string& sender);
     void logNoLine(const std::string& sender);
+    bool makeRoomFor(const std::string& sender);
+    // Whether a card request of the sender went through (one of the last
+    // kMaxPassPeers senders).
+    bool remembered(const std::string& sender);
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
 

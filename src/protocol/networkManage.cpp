@@ -128,20 +128,44 @@ void networkManage::acceptOne()
     clients_[fd] = std::move(c);
 }
 
-// Every slot is taken. A connection that has never sent a whole frame
-// goes first, the oldest of them: a burst of idle or half-open
-// connections then only replaces its own kind. Next a connection that has
-// sent one frame, the newest of them: connections that ask once and go
-// quiet then replace each other, and a tool that keeps asking (or asked
-// once before they came) keeps its place. Only when every client has sent
-// two frames or more does the one silent longest make room, so a new tool
-// always gets in.
+namespace {
+
+// Why a client gives up its slot, in the order they go.
+enum EvictTier { kEnded, kFlooding, kNoFrame, kOneFrame, kSilent };
+const char* const kEvictWhy[] = {"ended its sending", "floods", "never sent a frame", "sent one frame, newest",
+                                 "silent longest"};
+
+} // namespace
+
+// Every slot is taken. A client that has ended its sending goes first, the
+// oldest of them: a client that closed never costs a live one its slot.
+// Next a client with kFloodingBytes or more sent and not yet read, the
+// largest backlog first: it sends faster than it is served, and may have
+// closed behind its backlog (its end shows only once the backlog is read).
+// Next a connection that has never sent a whole frame, the oldest of them:
+// a burst of idle or half-open connections then only replaces its own kind.
+// Next a connection that has sent one frame, the newest of them:
+// connections that ask once and go quiet then replace each other, and a
+// tool that keeps asking (or asked once before they came) keeps its place.
+// Only when every client has sent two frames or more does the one silent
+// longest make room, so a new tool always gets in.
 void networkManage::evictOne()
 {
     markBusyHeard();
-    const auto rank = [](const Client& c) {
-        const int tier = c.ended ? 0 : 1 + (c.frames < 2 ? int(c.frames) : 2);
-        return std::make_pair(tier, tier <= 1 ? c.accepted : tier == 2 ? ~c.accepted : c.lastHeard);
+    const auto tier = [](const Client& c) {
+        return c.ended                   ? kEnded
+               : c.unread >= kFloodingBytes ? kFlooding
+               : c.frames == 0             ? kNoFrame
+               : c.frames == 1             ? kOneFrame
+                                           : kSilent;
+    };
+    const auto rank = [&tier](const Client& c) {
+        const EvictTier t = tier(c);
+        const uint64_t order = t == kEnded || t == kNoFrame ? c.accepted
+                               : t == kFlooding             ? ~uint64_t(c.unread)
+                               : t == kOneFrame             ? ~c.accepted
+                                                            : c.lastHeard;
+        return std::make_pair(int(t), order);
     };
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it)
@@ -149,11 +173,8 @@ void networkManage::evictOne()
             victim = it;
     if (victim == clients_.end())
         return;
-    static const char* const kWhy[] = {"ended its sending", "never sent a frame", "sent one frame, newest",
-                                       "silent longest"};
     const Client& v = *victim->second;
-    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", v.key.c_str(),
-                 kWhy[v.ended ? 0 : 1 + std::min<uint64_t>(v.frames, 2)]);
+    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", v.key.c_str(), kEvictWhy[tier(v)]);
     close(victim);
 }
 
@@ -164,7 +185,8 @@ void networkManage::markBusyHeard()
     for (auto& entry : clients_) {
         Client& c = *entry.second;
         int unread = 0;
-        if (!c.waiting.empty() || (::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0))
+        c.unread = ::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0 ? size_t(unread) : 0;
+        if (!c.waiting.empty() || c.unread > 0)
             c.lastHeard = ++heard_;
     }
 }

@@ -23,10 +23,11 @@ namespace kel::protocol {
 // sockets are non-blocking, what a client does not take at once waits in
 // its own bounded queue (a client whose queue passes the bound is closed);
 // and a connection arriving while every slot is taken replaces, in this
-// order, the oldest client that has ended its sending, the oldest
-// connection that has never sent a whole frame, the newest that has sent
-// only one, or the client silent longest (a client whose frames wait
-// unserved is not silent).
+// order, the oldest client that has ended its sending, the client with the
+// most bytes sent and unread past kFloodingBytes, the oldest connection
+// that has never sent a whole frame, the newest that has sent only one, or
+// the client silent longest (a client whose frames wait unserved is not
+// silent).
 // A client that ends its sending (shuts its side, or closes: the two look
 // the same until the program writes to it) still has its frames served
 // and gets its answers; its card requests take their turns after every
@@ -49,6 +50,10 @@ public:
     static constexpr size_t kMaxQueued = 256 * 1024;
     // Bytes taken from a client's socket at once.
     static constexpr size_t kReadSize = 4096;
+    // Bytes sent and not yet read that make a client a flooder, the first
+    // to make room after the clients that ended: no tool that waits for
+    // its answers gets this far ahead.
+    static constexpr size_t kFloodingBytes = 4 * kReadSize;
     // Bytes of whole frames read and not yet served, of all clients, as of
     // the end of the last loop pass.
     size_t waitingBytes() const { return waitingBytes_; }
@@ -66,6 +71,7 @@ private:
         uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
         bool ended = false;       // sends no more (its end shut or closed)
+        size_t unread = 0;        // bytes in its socket, as of the last eviction
         bool drained = false;     // all it sent has been read
     };
 

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -261,6 +262,25 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
         uint8_t b;
         return ::recv(ender.fd(), &b, 1, MSG_DONTWAIT) == 0;
     })) << "the client that had ended was closed";
+
+    // A client with far more sent than the link has read (a flood, maybe
+    // from a client that closed behind it) makes room before any client
+    // that waits for its answers.
+    LinkClient& flooder = *spoken[4];
+    const Bytes one = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
+    Bytes flood;
+    while (flood.size() < 100 * 1024)
+        flood.insert(flood.end(), one.begin(), one.end());
+    ASSERT_TRUE(flooder.send(flood));
+    ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+    LinkClient eleventh = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(answered(eleventh));
+    EXPECT_TRUE(answered(*spoken[2])) << "the live client silent longest kept its slot";
+    EXPECT_TRUE(eventually([&] {
+        uint8_t b;
+        const ssize_t got = ::recv(flooder.fd(), &b, 1, MSG_DONTWAIT);
+        return got == 0 || (got < 0 && errno == ECONNRESET);
+    })) << "the flooding client was closed";
     port.cardPathFree = true;
 }
 
@@ -668,6 +688,59 @@ TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
     EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 32; })) << port.forwardedCount.load();
     ASSERT_FALSE(late.exchange(info).empty());
     EXPECT_EQ(port.forwardedCount.load(), 32);
+}
+
+// With every line taken, 31 of them by new senders (a tool opening a new
+// socket per request) and the newest by a sender whose card request went
+// through before, another such sender still gets a line: it takes the
+// newest new sender's, whose request is dropped and named on standard
+// error. A further new sender takes nobody's line.
+TEST_F(Links, UdpSenderThatWentBeforeTakesTheLineOfTheNewestNewSender)
+{
+    udpnetManage link(port, *deal, settings());
+    const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
+    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
+    LinkClient known = LinkClient::udp(link.localPort());
+    LinkClient knownToo = LinkClient::udp(link.localPort());
+    ASSERT_TRUE(known.send(request) && knownToo.send(request));
+    ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 2; }));
+    port.cardPathFree = false;
+    // Each answer to this sender comes once what was sent before it was
+    // taken.
+    LinkClient other = LinkClient::udp(link.localPort());
+    std::vector<std::unique_ptr<LinkClient>> fresh;
+    for (int i = 0; i < 31; ++i) {
+        fresh.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
+        ASSERT_TRUE(fresh.back()->send(request));
+    }
+    ASSERT_TRUE(knownToo.send(request));
+    fresh.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
+    ASSERT_TRUE(fresh.back()->send(request));
+    ASSERT_FALSE(other.exchange(info).empty());
+    ASSERT_EQ(link.droppedFrames(), 1u) << "the 33rd sender found no line";
+    const auto keyOf = [](const LinkClient& c) { return "127.0.0.1:" + std::to_string(LinkSocket::localPort(c.fd())); };
+    const std::string newest = keyOf(*fresh[30]);
+    // The 33rd's line was the last in this second.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+
+    // No assertion may end the test while standard error is captured.
+    ::testing::internal::CaptureStderr();
+    const bool sent = known.send(request) && known.send(info);
+    const bool answered = !other.exchange(info).empty();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_TRUE(sent && answered);
+    EXPECT_EQ(link.droppedFrames(), 2u) << "the newest new sender's request";
+    EXPECT_NE(log.find(newest), std::string::npos) << log;
+    {
+        std::lock_guard<std::mutex> l(port.senderLock);
+        EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1);
+    }
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 2 + 30 + 2; })) << port.forwardedCount.load();
+    const Bytes a = known.receive();
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
 }
 
 // A card answer queued by the FPGA side wakes its link, of whatever kind,
