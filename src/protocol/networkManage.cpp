@@ -179,7 +179,8 @@ void networkManage::evictOne()
 }
 
 // A client whose frames wait in the program (behind its own card request)
-// or in its socket is not silent: it counts as heard now.
+// or in its socket is not silent: it counts as heard now. Its backlog in
+// the socket is noted for the flooding rank.
 void networkManage::markBusyHeard()
 {
     for (auto& entry : clients_) {

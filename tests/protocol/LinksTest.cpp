@@ -76,6 +76,14 @@ protected:
              false},
         };
     }
+    // Sends a card request, true once the link forwarded it (the card path
+    // free).
+    bool cardRequestForwarded(LinkClient& tool)
+    {
+        port.forwardedCount = 0;
+        return tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))) &&
+               eventually([&] { return port.forwardedCount.load() == 1; });
+    }
     // The write-then-read exchange every link must carry.
     void writeAndReadBack(LinkClient& c, uint32_t address, uint8_t seed)
     {
@@ -753,11 +761,9 @@ TEST_F(Links, CardAnswersAreSentAtOnceAndNoneIsLost)
     const Bytes second = TestFrames::body(0xF010, 0x2005, 0x61, {0, 2});
     for (const LinkCase& c : linkCases()) {
         SCOPED_TRACE(c.name);
-        port.forwardedCount = 0;
         auto link = c.link(idleFor60s());
         LinkClient tool = c.client(*link);
-        ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
-        ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+        ASSERT_TRUE(cardRequestForwarded(tool));
         std::thread fpgaSide([&] {
             IrqLock irq(port);
             for (const Bytes* a : {&first, &second}) {
@@ -787,11 +793,9 @@ TEST_F(Links, ALinkRestsOnceItsCardAnswerIsSent)
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 7});
     for (const LinkCase& c : linkCases()) {
         SCOPED_TRACE(c.name);
-        port.forwardedCount = 0;
         auto link = c.link(idleFor60s());
         LinkClient tool = c.client(*link);
-        ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1}))));
-        ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+        ASSERT_TRUE(cardRequestForwarded(tool));
         {
             IrqLock irq(port);
             ASSERT_TRUE(
