@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -23,31 +24,32 @@ uint64_t latestFor(const Turns& turns, uint8_t port)
     return std::max(turns[port], turns[PcRequestSlot::kPorts]);
 }
 
-// A tool's place in line beside another: whether it ended its sending,
-// then the place of its last turn.
-using Rank = std::pair<bool, uint64_t>;
-
 } // namespace
 
-bool PcRequestSlot::claim(uint8_t link, const std::string& sender, uint8_t port, uint32_t now, bool ended)
+PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32_t now)
 {
     forgetStale(now);
+    settle(now);
+    if (tool.ended && unansweredOf(tool.link, tool.sender) >= kEndedUnanswered) {
+        withdraw(tool.link, tool.sender);
+        return Claim::Drop;
+    }
     Request* r = request(port);
     if (!r) {
         // Goes nowhere: holds nothing, waits for nobody.
-        withdraw(link, sender);
-        return true;
+        withdraw(tool.link, tool.sender);
+        return Claim::Go;
     }
-    const size_t me = asker(link, sender, port, now, ended);
+    const size_t me = asker(tool, port, now);
     if (!free(port, now) || !turnOf(me))
-        return false;
+        return Claim::Wait;
     recordSent(line_[me]);
     line_.erase(line_.begin() + std::ptrdiff_t(me));
     *r = Request{};
     r->taken = true;
     r->since = now;
-    r->who = Requester{link, sender};
-    return true;
+    r->who = Requester{tool.link, tool.sender};
+    return Claim::Go;
 }
 
 void PcRequestSlot::sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, uint8_t fallbackLink)
@@ -64,6 +66,7 @@ void PcRequestSlot::sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, u
     if (!r->taken)
         r->who = Requester{fallbackLink, {}};
     r->taken = r->open = true;
+    r->counted = false;
     r->tag = tag;
     r->cmd = cmd;
     r->since = now;
@@ -84,6 +87,7 @@ PcRequestSlot::Requester PcRequestSlot::answered(uint8_t port)
         return {};
     Requester who = r->who;
     forget(port);
+    setUnanswered(who, 0);
     return who;
 }
 
@@ -123,38 +127,82 @@ void PcRequestSlot::forgetStale(uint32_t now)
                 line_.end());
 }
 
+// A request of a tool whose wait ran out without an answer counts against
+// it once; an answer, also a late one, clears the count.
+void PcRequestSlot::settle(uint32_t now)
+{
+    const auto settleOne = [this, now](Request& r) {
+        if (!r.open || r.counted || now - r.since <= kAnswerWaitTicks || r.who.sender.empty())
+            return;
+        r.counted = true;
+        const uint8_t n = unansweredOf(r.who.link, r.who.sender);
+        setUnanswered(r.who, n == 255 ? n : uint8_t(n + 1));
+    };
+    settleOne(all_);
+    for (Request& r : ports_)
+        settleOne(r);
+}
+
+uint8_t PcRequestSlot::unansweredOf(uint8_t link, const std::string& sender) const
+{
+    for (const Unanswered& u : unanswered_)
+        if (u.who.link == link && u.who.sender == sender)
+            return u.count;
+    return 0;
+}
+
+void PcRequestSlot::setUnanswered(const Requester& who, uint8_t count)
+{
+    unanswered_.erase(std::remove_if(unanswered_.begin(), unanswered_.end(),
+                                     [&who](const Unanswered& u) {
+                                         return u.who.link == who.link && u.who.sender == who.sender;
+                                     }),
+                      unanswered_.end());
+    if (count == 0)
+        return;
+    if (unanswered_.size() >= kMaxWaiting)
+        unanswered_.pop_front();
+    unanswered_.push_back(Unanswered{who, count});
+}
+
 // The asker's entry in the line, made at its end when it asks first. With
 // the line full the newcomer takes the last place: it waits for the whole
 // line.
-size_t PcRequestSlot::asker(uint8_t link, const std::string& sender, uint8_t port, uint32_t now, bool ended)
+size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
 {
     for (size_t i = 0; i < line_.size(); ++i) {
         Asker& a = line_[i];
-        if (a.link == link && a.sender == sender) {
-            if (a.port != port) {
-                a.port = port;
-                placeAsker(a);
-            }
-            a.askedAt = now;
-            a.ended = ended;
-            return i;
+        if (a.tool.link != tool.link || a.tool.sender != tool.sender)
+            continue;
+        // A one-shot tool that shows it asks again keeps the place it took
+        // when it first asked, as a place of its own.
+        const bool oneShot = a.oneShot && !tool.again;
+        a.tool = tool;
+        a.oneShot = oneShot;
+        if (a.port != port) {
+            a.port = port;
+            placeAsker(a);
         }
+        a.askedAt = now;
+        return i;
     }
     if (line_.size() >= kMaxWaiting)
         line_.pop_back();
-    line_.push_back(Asker{link, sender, port, now, 0, false, ended});
+    line_.push_back(Asker{tool, port, now, 0, false, false});
     placeAsker(line_.back());
     return line_.size() - 1;
 }
 
 // A tool that sent to the port before stands where its last request there
-// went. A tool new to the port stands behind every tool already waiting
-// for it (and behind the port's last turn), but ahead of the tool that
-// sent last.
+// went. A tool new to it stands behind every place already waiting for the
+// port (and behind the port's last turn), but ahead of the tool that sent
+// last; a one-shot tool stands there only while its origin has no turn
+// remembered at the port.
 void PcRequestSlot::placeAsker(Asker& a) const
 {
-    const uint64_t last = lastSentBy(a.link, a.sender, a.port);
+    const uint64_t last = lastSentBy(a.tool.link, a.tool.sender, a.port);
     a.known = last != 0;
+    a.oneShot = !a.known && !a.tool.again && lastSentBy(a.tool.link, a.tool.sender, kAllPorts) == 0;
     if (a.known) {
         a.place = 2 * last;
         return;
@@ -168,65 +216,105 @@ void PcRequestSlot::placeAsker(Asker& a) const
         a.place = std::min(a.place, 2 * turns_ - 1);
 }
 
-// The tools new to a port share one turn: once one of them has gone, the
-// others stand just ahead of where its request went, behind every tool
-// whose last request went before it.
+// The one-shot tools of an origin share the place of its last one-shot
+// request to the port, just ahead of the tool that sent it: that tool's
+// turn was theirs.
 uint64_t PcRequestSlot::placeOf(const Asker& a) const
 {
-    const uint64_t newLast = latestFor(newTurn_, a.port);
-    return a.known || !newLast ? a.place : std::max(a.place, 2 * newLast - 1);
+    if (!a.oneShot)
+        return a.place;
+    const Standing* origin = originStanding(a.tool.origin, a.port);
+    return origin ? 2 * origin->turn - 1 : a.place;
 }
 
-// Of the askers for the same port (a request for all ports wants every
-// port), first goes one that has not ended its sending, then the one that
-// stands first; of those equal, the one that asked first.
+// Of the places asking for the same port (a request for all ports wants
+// every port), the one that stands first goes; of those equal, the one
+// that asked first. An origin's one-shot tools go in the order they asked:
+// the first of them stands for them all.
 bool PcRequestSlot::turnOf(size_t me) const
 {
     const Asker& m = line_[me];
-    const Rank mine{m.ended, placeOf(m)};
+    std::vector<std::pair<const std::string*, uint8_t>> origins;
+    const auto firstOfOrigin = [&origins](const Asker& a) {
+        if (!a.oneShot)
+            return true;
+        for (const auto& o : origins)
+            if (o.second == a.port && *o.first == a.tool.origin)
+                return false;
+        origins.emplace_back(&a.tool.origin, a.port);
+        return true;
+    };
+    const uint64_t mine = placeOf(m);
     for (size_t i = 0; i < line_.size(); ++i) {
         const Asker& a = line_[i];
-        if (i == me || !overlap(a.port, m.port))
+        const bool first = firstOfOrigin(a);
+        if (i == me) {
+            if (!first)
+                return false;
             continue;
-        const Rank theirs{a.ended, placeOf(a)};
+        }
+        if (!first || !overlap(a.port, m.port))
+            continue;
+        const uint64_t theirs = placeOf(a);
         if (theirs < mine || (theirs == mine && i < me))
             return false;
     }
     return true;
 }
 
-// The turn number of the tool's last request that reached port (one to
-// all ports reached every port; for all ports, any of its requests), 0:
-// none remembered.
-uint64_t PcRequestSlot::lastSentBy(uint8_t link, const std::string& sender, uint8_t port) const
+// The turn number of the last request of the tool (or origin) that reached
+// port (one to all ports reached every port; for all ports, any of its
+// requests), 0: none remembered.
+uint64_t PcRequestSlot::lastSentBy(uint8_t link, const std::string& name, uint8_t port) const
 {
     uint64_t last = 0;
-    for (const Sent& s : sent_)
-        if (s.link == link && s.sender == sender && overlap(s.port, port))
+    for (const Standing& s : standings_)
+        if (s.link == link && s.name == name && overlap(s.port, port))
             last = std::max(last, s.turn);
     return last;
 }
 
-void PcRequestSlot::recordSent(const Asker& me)
+const PcRequestSlot::Standing* PcRequestSlot::originStanding(const std::string& origin, uint8_t port) const
+{
+    for (const Standing& s : origins_)
+        if (s.port == port && s.name == origin)
+            return &s;
+    return nullptr;
+}
+
+void PcRequestSlot::recordSent(const Asker& a)
 {
     const uint64_t turn = ++turns_;
-    sent_.erase(std::remove_if(sent_.begin(), sent_.end(),
-                               [&me](const Sent& s) {
-                                   return s.link == me.link && s.sender == me.sender && s.port == me.port;
-                               }),
-                sent_.end());
-    if (sent_.size() >= kMaxRemembered)
-        sent_.pop_front();
-    sent_.push_back(Sent{me.link, me.sender, me.port, turn});
-    lastTurn_[turnIndex(me.port)] = turn;
-    if (!me.known)
-        newTurn_[turnIndex(me.port)] = turn;
+    remember(standings_, kMaxRemembered, a.tool.link, a.tool.sender, a.port, turn);
+    if (a.oneShot)
+        remember(origins_, kMaxOrigins, kOriginLink, a.tool.origin, a.port, turn);
+    lastTurn_[turnIndex(a.port)] = turn;
+}
+
+// Newest at the back. Full, the oldest entry that counts one request goes
+// first, else the oldest.
+void PcRequestSlot::remember(std::deque<Standing>& list, size_t max, uint8_t link, const std::string& name,
+                             uint8_t port, uint64_t turn)
+{
+    uint32_t count = 1;
+    auto it = std::find_if(list.begin(), list.end(), [&](const Standing& s) {
+        return s.link == link && s.port == port && s.name == name;
+    });
+    if (it != list.end()) {
+        count = it->count == UINT32_MAX ? it->count : it->count + 1;
+        list.erase(it);
+    }
+    if (list.size() >= max) {
+        auto once = std::find_if(list.begin(), list.end(), [](const Standing& s) { return s.count == 1; });
+        list.erase(once != list.end() ? once : list.begin());
+    }
+    list.push_back(Standing{link, name, port, turn, count});
 }
 
 void PcRequestSlot::withdraw(uint8_t link, const std::string& sender)
 {
     line_.erase(std::remove_if(line_.begin(), line_.end(),
-                               [&](const Asker& a) { return a.link == link && a.sender == sender; }),
+                               [&](const Asker& a) { return a.tool.link == link && a.tool.sender == sender; }),
                 line_.end());
 }
 

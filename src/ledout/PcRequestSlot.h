@@ -16,19 +16,21 @@
 // holds the port until its answer is handed over or 0.5 s passed without
 // it.
 //
-// Turns are counted per port. Of the tools asking for a port, the one whose
-// last request to that port went longest ago goes first; of those equal,
-// the one that asked first. A tool that never sent to the port takes its
-// place behind the tools already waiting for it (but ahead of the tool that
-// sent last), and the tools new to a port share one turn among them: once
-// one of them has gone, the others wait for the tools that sent before it.
-// A tool that opens a new socket for every request is new every time, so
-// it gets one turn among the others, not every turn. A tool that has ended
-// its sending (a TCP client that shut its side or closed) takes its turns
-// after every tool that has not. So a tool waits for at most one request of
-// each other tool asking for its port, and of all the new ones together,
-// however many each has queued.
-//
+// Turns are counted per port, in rounds. Each tool that has sent to the
+// port has one place in the round, where its last request there went: of
+// the places waiting, the one whose last request went longest ago goes
+// first; of those equal, the tool that asked first. A tool new to the port
+// that asks again (it has sent before, or has more requests behind this
+// one) takes a place of its own behind the tools waiting when it first
+// asked. The tools new to the port that send this one request only (a new
+// socket per request) share one place per source address (origin), in the
+// order they asked. So a request waits for at most one request of each
+// other place waiting for its port, and a one-shot socket also for the
+// one-shot sockets of its own address that asked before it. A tool that has
+// ended its sending (a TCP client that shut its side or closed) keeps its
+// place like any other; once two of its card requests in a row went
+// unanswered, the rest of its card requests are dropped, so a client that
+// closed behind a queue of silent requests holds no port for long.
 // Sending forgets the request before on that port (a request for all ports
 // and one for a single port forget each other): an answer is the current
 // request's when it carries its tag and command and came from its port
@@ -48,8 +50,15 @@ public:
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;
     // The tools' last requests remembered, one per tool and port; a tool
-    // forgotten counts as new to the port.
+    // forgotten counts as new to the port. Tools that sent one request
+    // there are forgotten first, so one-shot sockets never push out a tool
+    // that keeps asking.
     static constexpr size_t kMaxRemembered = 256;
+    // The source addresses whose one-shot tools' turns are remembered.
+    static constexpr size_t kMaxOrigins = 64;
+    // Card requests of a tool that ended its sending that may go unanswered
+    // in a row; its later card requests are dropped.
+    static constexpr uint8_t kEndedUnanswered = 2;
     static constexpr uint8_t kPorts = 16;
     // Where a request goes besides a port 0-15.
     static constexpr uint8_t kAllPorts = 255;
@@ -59,13 +68,23 @@ public:
         uint8_t link = 255;   // none
         std::string sender;
     };
+    // Who asks.
+    struct Tool {
+        uint8_t link = 255;
+        std::string sender;
+        std::string origin;   // its source address
+        bool ended = false;   // has ended its sending
+        bool again = false;   // has asked before, or has more requests queued
+    };
+    enum class Claim { Go, Wait, Drop };
 
     // A tool asks to send a request to port (0-15, kAllPorts, kNowhere)
-    // now. False while the port is taken or another tool's turn comes
-    // first; the tool keeps its request and asks again. True takes the
-    // port for the tool (a request that goes nowhere takes nothing).
-    // ended: the tool has ended its sending.
-    bool claim(uint8_t link, const std::string& sender, uint8_t port, uint32_t now, bool ended = false);
+    // now. Wait while the port is taken or another place's turn comes
+    // first: the tool keeps its request and asks again. Go takes the port
+    // for the tool (a request that goes nowhere takes nothing). Drop: the
+    // tool has ended its sending and its card requests went unanswered
+    // kEndedUnanswered times in a row; the request is not sent.
+    Claim claim(const Tool& tool, uint8_t port, uint32_t now);
     // The request went out to port (0-15 or kAllPorts). A port not claimed
     // is taken for fallbackLink (a caller that forwards without asking).
     void sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, uint8_t fallbackLink);
@@ -87,28 +106,37 @@ private:
     struct Request {
         bool taken = false;   // holds its port
         bool open = false;    // its answer is expected
+        bool counted = false; // its wait ran out and was counted against its sender
         uint8_t tag = 0, cmd = 0;
         uint32_t since = 0;   // tick it was claimed or sent
         Requester who;
         bool held(uint32_t now) const { return taken && now - since <= kAnswerWaitTicks; }
     };
     struct Asker {
-        uint8_t link;
-        std::string sender;
+        Tool tool;
         uint8_t port;
         uint32_t askedAt;
-        // Twice the turn number of its last request to the port; a tool new
-        // to the port gets an odd place between two turns.
+        // Twice the turn number of its last request to the port (known); for
+        // a tool new to the port, the odd place behind the places waiting
+        // when it first asked.
         uint64_t place;
-        bool known;   // has sent to the port before
-        bool ended;
+        bool known;     // has sent to the port before
+        bool oneShot;   // new to the port and asks once: shares its origin's place
     };
-    struct Sent {
+    // The last request of a tool (or, with link kOriginLink, of the one-shot
+    // tools of an origin) to a port, and how many it sent there.
+    struct Standing {
         uint8_t link;
-        std::string sender;
+        std::string name;
         uint8_t port;
         uint64_t turn;
+        uint32_t count;
     };
+    struct Unanswered {
+        Requester who;
+        uint8_t count;
+    };
+    static constexpr uint8_t kOriginLink = 0xFD;
     // The turn numbers of the last requests, per port, kAllPorts last.
     using PortTurns = std::array<uint64_t, kPorts + 1>;
 
@@ -117,19 +145,30 @@ private:
     bool free(uint8_t port, uint32_t now) const;
     void forget(uint8_t port);
     void forgetStale(uint32_t now);
+    // Counts the requests whose wait ran out without an answer against
+    // their senders.
+    void settle(uint32_t now);
+    uint8_t unansweredOf(uint8_t link, const std::string& sender) const;
+    void setUnanswered(const Requester& who, uint8_t count);
     // The asker's index in the line.
-    size_t asker(uint8_t link, const std::string& sender, uint8_t port, uint32_t now, bool ended);
+    size_t asker(const Tool& tool, uint8_t port, uint32_t now);
     void placeAsker(Asker& a) const;
     uint64_t placeOf(const Asker& a) const;
+    // The first waiting one-shot tool of a's origin and port.
+    const Asker* originHead(const Asker& a) const;
     bool turnOf(size_t me) const;
-    uint64_t lastSentBy(uint8_t link, const std::string& sender, uint8_t port) const;
+    uint64_t lastSentBy(uint8_t link, const std::string& name, uint8_t port) const;
+    const Standing* originStanding(const std::string& origin, uint8_t port) const;
     void recordSent(const Asker& a);
+    void remember(std::deque<Standing>& list, size_t max, uint8_t link, const std::string& name, uint8_t port,
+                  uint64_t turn);
 
     std::array<Request, kPorts> ports_;
     Request all_;
-    std::deque<Asker> line_;   // tools asking, in the order they asked
-    std::deque<Sent> sent_;    // the tools' last request per port, newest at the back
-    PortTurns lastTurn_{};     // the last request to each port
-    PortTurns newTurn_{};      // the last request of a tool new to the port
+    std::deque<Asker> line_;           // tools asking, in the order they asked
+    std::deque<Standing> standings_;   // the tools' last request per port, newest at the back
+    std::deque<Standing> origins_;     // the one-shot tools' last request per origin and port
+    std::deque<Unanswered> unanswered_; // senders whose last requests went unanswered
+    PortTurns lastTurn_{};             // the last request to each port
     uint64_t turns_ = 0;
 };

@@ -20,6 +20,10 @@ sockaddr_in NetPolicy::destination(const sockaddr_in& wanted)
 {
     if (!loopbackOnly())
         return wanted;
+    // A loopback sender (any 127.x.y.z) is answered at its own address, so
+    // tools can stand for several PCs; anything else goes to 127.0.0.1.
+    if ((ntohl(wanted.sin_addr.s_addr) >> 24) == IN_LOOPBACKNET)
+        return wanted;
     sockaddr_in out = wanted;
     out.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return out;

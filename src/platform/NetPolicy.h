@@ -4,9 +4,10 @@
 namespace kel::platform {
 
 // Where sockets may listen and send. On the device: any interface and any
-// destination. On the simulated board: loopback only; a broadcast or any
-// other destination is redirected to 127.0.0.1 (same port) so nothing
-// leaves the machine.
+// destination. On the simulated board: loopback only; a loopback
+// destination (127.x.y.z) stays as it is, a broadcast or any other
+// destination is redirected to 127.0.0.1 (same port) so nothing leaves the
+// machine.
 class NetPolicy {
 public:
     static void setLoopbackOnly(bool on);

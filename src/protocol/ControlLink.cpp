@@ -92,7 +92,9 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         keep(*line, wire, n, peer);
         return;
     }
-    if (onWireFrame(wire, n, peer))
+    LinkPeer asking = peer;
+    asking.again = peer.again || remembered(peer.key);
+    if (onWireFrame(wire, n, asking))
         return;
     if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(peer.key)) {
         ++dropped_;
@@ -170,7 +172,10 @@ bool ControlLink::serveLine(Line& line)
 {
     while (!line.frames.empty()) {
         const Kept& k = line.frames.front();
-        if (!onWireFrame(k.wire.data(), k.wire.size(), k.peer))
+        // A sender with more frames behind this one asks again.
+        LinkPeer asking = k.peer;
+        asking.again = k.peer.again || line.frames.size() > 1 || remembered(k.peer.key);
+        if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
         line.bytes -= k.wire.size();
         line.frames.pop_front();
@@ -191,20 +196,44 @@ bool ControlLink::serveKept()
 // peer.
 bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
+    CardClaim claim;
     {
         IrqLock irq(port_);
-        if (!port_.claimCardPath(linkId_, peer.key, peer.ended, body, uint32_t(n)))
+        claim = port_.claimCardPath(linkId_, peer, body, uint32_t(n));
+        if (claim == CardClaim::Wait)
             return false;
-        rememberPeer(peer);
-        passPending_ = true;
-        port_.setReplyReady(false);
-        port_.setPassbyPort(linkId_);
-        port_.markHostFrame();
+        if (claim == CardClaim::Go) {
+            rememberPeer(peer);
+            passPending_ = true;
+            port_.setReplyReady(false);
+            port_.setPassbyPort(linkId_);
+            port_.markHostFrame();
+        }
+    }
+    if (claim == CardClaim::Drop) {
+        ++dropped_;
+        logUnanswered(peer.key);
+        return true;
     }
     // Outside the interrupt lock: the send may wait for a busy transmitter,
     // and the other links and the FPGA manager take that lock every pass.
     port_.forwardToCards(body, uint32_t(n));
     return true;
+}
+
+// Once per sender: a client that closed behind a queue of card requests
+// would otherwise log one line per request.
+void ControlLink::logUnanswered(const std::string& sender)
+{
+    if (std::find(unansweredLogged_.begin(), unansweredLogged_.end(), sender) != unansweredLogged_.end())
+        return;
+    if (unansweredLogged_.size() >= kMaxPassPeers)
+        unansweredLogged_.pop_front();
+    unansweredLogged_.push_back(sender);
+    std::fprintf(stderr,
+                 "kelT57N: %s ended its sending and two of its card requests in a row went unanswered:"
+                 " its other card requests are dropped\n",
+                 sender.c_str());
 }
 
 void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)

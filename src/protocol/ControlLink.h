@@ -105,6 +105,7 @@ private:
     void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
     bool queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n);
     void rememberPeer(const LinkPeer& peer);
+    void logUnanswered(const std::string& sender);
     // Ends the loop's current wait.
     void wake();
 
@@ -136,6 +137,9 @@ private:
     bool serveLine(Line& line);
 
     std::vector<Line> lines_;   // senders with frames kept
+    // Senders whose card requests were dropped unanswered, logged (the
+    // latest kMaxPassPeers).
+    std::deque<std::string> unansweredLogged_;
     std::atomic<size_t> dropped_{0};
     // Card requests dropped for want of a line since the last log line was
     // written, and when that was.

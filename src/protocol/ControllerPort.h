@@ -1,4 +1,6 @@
 #pragma once
+#include "protocol/LinkPeer.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -22,6 +24,13 @@ struct ClockRecordView {
 // A validated calendar time.
 struct ClockValue {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+// What a link may do with a card request (ControllerPort::claimCardPath).
+enum class CardClaim {
+    Go,     // send it now
+    Wait,   // keep it and ask again
+    Drop,   // drop it unsent: its sender ended and its card requests go unanswered
 };
 
 // Everything the command handlers and the link loops need of the other
@@ -78,13 +87,12 @@ public:
     // for a busy transmitter: it is called with none held.
     virtual void lockIrq() = 0;
     virtual void unlockIrq() = 0;
-    // Whether a sender on the link may send the card request frame now (one
-    // is out per output port, the senders in turn); true takes the port
-    // until its answer comes or the wait for it runs out. A sender refused
-    // keeps its request and asks again. A sender that has ended its
-    // sending (ended) takes its turn after every sender that has not.
-    virtual bool claimCardPath(uint8_t link, const std::string& sender, bool ended, const uint8_t* frame,
-                               uint32_t n) = 0;
+    // Whether a peer on the link may send the card request frame now (one
+    // is out per output port, the senders in turn); Go takes the port until
+    // its answer comes or the wait for it runs out. A peer told to Wait
+    // keeps its request and asks again. Drop: the peer has ended its sending
+    // and its card requests went unanswered twice in a row.
+    virtual CardClaim claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n) = 0;
     // Whether a card request of the sender holds its port: its answer may
     // still come.
     virtual bool cardRequestOut(uint8_t link, const std::string& sender) = 0;

@@ -12,8 +12,13 @@ struct LinkPeer {
     int fd = -1;
     std::string key;
     // The peer has ended its sending (a TCP client that shut its side or
-    // closed): its card requests take their turns after everyone else's.
+    // closed): once two of its card requests in a row went unanswered, the
+    // rest of its card requests are dropped.
     bool ended = false;
+    // The peer asks again: it has asked before, or has more requests queued
+    // behind this one. A peer new to a card port that asks once shares one
+    // turn with the other such peers of its address.
+    bool again = false;
 };
 
 } // namespace kel::protocol

@@ -127,6 +127,15 @@ std::string LinkSocket::keyOf(const sockaddr_in& address)
     return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
+std::string LinkSocket::addressOf(const sockaddr_in& address)
+{
+    if (address.sin_family != AF_INET)
+        return {};
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return text;
+}
+
 bool LinkSocket::waitReadable(int fd, int timeoutMs, int wakeFd)
 {
     pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};

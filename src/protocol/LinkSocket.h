@@ -32,6 +32,9 @@ public:
     static uint16_t localPort(int fd);
     // "a.b.c.d:port", the key of a peer.
     static std::string keyOf(const sockaddr_in& address);
+    // The address alone ("a.b.c.d"); empty for no IPv4 address (the serial
+    // line).
+    static std::string addressOf(const sockaddr_in& address);
     // Waits up to timeoutMs for fd to become readable, or, with wakeFd set,
     // until wakeFd does; true when fd is readable.
     static bool waitReadable(int fd, int timeoutMs, int wakeFd = -1);

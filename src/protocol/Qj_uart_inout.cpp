@@ -97,6 +97,8 @@ void Qj_uart_inout::receive_thread()
     LinkPeer peer;
     peer.fd = fd_;
     peer.key = device_;
+    // The line's one sender: never a one-shot socket.
+    peer.again = true;
     std::vector<uint8_t> buf(size_t(settings_.serialReadSize > 0 ? settings_.serialReadSize : 32));
     while (!stopping()) {
         // A card request waiting for the card path: the port keeps what

@@ -9,6 +9,7 @@
 #include "params/ApplyGate.h"
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
+#include "protocol/LinkSocket.h"
 #include "params/NetworkConfig.h"
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
@@ -262,11 +263,17 @@ void SystemControllerPort::unlockIrq()
         fpga()->irq_mutex.unlock();
 }
 
-bool SystemControllerPort::claimCardPath(uint8_t link, const std::string& sender, bool ended, const uint8_t* frame,
-                                         uint32_t n)
+CardClaim SystemControllerPort::claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n)
 {
-    return !fpga() ||
-           fpga()->pc_request.claim(link, sender, fpga_manage::pc_request_port(frame, n), G_timeTicks.load(), ended);
+    if (!fpga())
+        return CardClaim::Go;
+    const PcRequestSlot::Tool tool{link, peer.key, LinkSocket::addressOf(peer.address), peer.ended, peer.again};
+    switch (fpga()->pc_request.claim(tool, fpga_manage::pc_request_port(frame, n), G_timeTicks.load())) {
+    case PcRequestSlot::Claim::Go: return CardClaim::Go;
+    case PcRequestSlot::Claim::Drop: return CardClaim::Drop;
+    case PcRequestSlot::Claim::Wait: break;
+    }
+    return CardClaim::Wait;
 }
 
 void SystemControllerPort::leaveCardPath(uint8_t link, const std::string& sender)

@@ -35,7 +35,7 @@ public:
     bool flashWrite(uint32_t address, const uint8_t* data, uint32_t n) override;
     void lockIrq() override;
     void unlockIrq() override;
-    bool claimCardPath(uint8_t link, const std::string& sender, bool ended, const uint8_t* frame, uint32_t n) override;
+    CardClaim claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n) override;
     bool cardRequestOut(uint8_t link, const std::string& sender) override;
     void leaveCardPath(uint8_t link, const std::string& sender) override;
     void forwardToCards(const uint8_t* frame, uint32_t n) override;

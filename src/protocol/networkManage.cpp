@@ -123,6 +123,7 @@ void networkManage::acceptOne()
         evictOne();
     auto c = std::make_unique<Client>();
     c->fd = fd;
+    c->address = from;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
     c->accepted = c->lastHeard = ++heard_;
     clients_[fd] = std::move(c);
@@ -264,7 +265,11 @@ bool networkManage::serveInTurn()
             LinkPeer peer;
             peer.fd = c.fd;
             peer.key = c.key;
+            peer.address = c.address;
             peer.ended = c.ended;
+            // A client that sent more than this frame asks again; a
+            // connection that sends one request and goes shares its turn.
+            peer.again = c.frames > 1;
             waited = true;
             if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer)) {
                 c.waitingBytes -= c.waiting.front().size();

@@ -62,6 +62,7 @@ private:
     struct Client {
         int fd = -1;
         std::string key;
+        sockaddr_in address{};
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
         std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served

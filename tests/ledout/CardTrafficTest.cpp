@@ -569,8 +569,9 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // answer came within 0.5 s. Of the tools waiting for a port, the one whose
 // last request to that port went longest ago goes first, whatever its link;
 // a tool new to the port waits behind those already waiting, and the new
-// ones share one turn; a tool that ended its sending goes after all that
-// have not; a tool that stopped asking loses its place.
+// ones of one address that ask once share one turn; a tool that ended its
+// sending keeps its place, until two of its requests in a row went
+// unanswered; a tool that stopped asking loses its place.
 TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
 {
     struct Tool {
@@ -579,10 +580,10 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         bool ended = false;
     };
     const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
-    const Tool tcp2Ended{2, "tcp#2", true};
+    const Tool tcp2Ended{2, "tcp#2", true}, udpAEnded{3, "127.0.0.1:4000", true};
     // A tool that opens a new socket for every request.
     const Tool fresh1{3, "127.0.0.1:5001"}, fresh2{3, "127.0.0.1:5002"}, fresh3{3, "127.0.0.1:5003"};
-    enum class Op { Claim, Send, Serve, Wait, Holds, Leave };
+    enum class Op { Claim, Dropped, Send, Serve, Wait, Holds, Leave };
     struct Step {
         Op op;
         Tool tool = {};
@@ -600,6 +601,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
     const Bytes route0AllPorts = pcRequest(0x0001, 0, 255, 0x61, kReadPosition);
     const auto claim = [](Tool t, const Bytes& r, bool may) { return Step{Op::Claim, t, r, may}; };
     const auto holds = [](Tool t, bool may) { return Step{Op::Holds, t, {}, may}; };
+    const auto dropped = [](Tool t, const Bytes& r) { return Step{Op::Dropped, t, r}; };
     const auto leave = [](Tool t) { return Step{Op::Leave, t}; };
     const auto send = [](Tool t, const Bytes& r) { return Step{Op::Send, t, r}; };
     const Step serve{Op::Serve};
@@ -684,14 +686,24 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(tcp1, noCard, false), claim(udpA, read, true)},
          {},
          {"3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
-        {"a tool that ended its sending goes after every tool that has not",
+        {"a tool that ended its sending keeps its place like any other",
          {claim(tcp2, read, true), send(tcp2, read), serve, claim(udpA, read, true), send(udpA, read),
-          claim(tcp2Ended, read, false), claim(tcp1, read, false), serve, claim(tcp2Ended, read, false),
-          claim(tcp1, read, true), send(tcp1, read), claim(tcp2Ended, read, false), claim(udpA, read, false), serve,
-          claim(tcp2Ended, read, false), claim(udpA, read, true), send(udpA, read), serve,
-          claim(tcp2Ended, read, true)},
+          claim(tcp2Ended, read, false), claim(tcp1, read, false), serve, claim(tcp1, read, false),
+          claim(tcp2Ended, read, true), send(tcp2Ended, read), serve, claim(tcp1, read, true)},
          {},
-         {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000"}},
+         {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#2"}},
+        // A client that closed behind silent requests: two go unanswered,
+        // the rest are dropped; a client still sending, or answered in
+        // between, is not.
+        {"two unanswered requests of a tool that ended drop its others",
+         {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp1, noCard, true),
+          send(tcp1, noCard), wait(51), claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51),
+          claim(tcp1, noCard, true), send(tcp1, noCard), wait(51), claim(tcp1, read, true), send(tcp1, read),
+          serve, dropped(tcp2Ended, read), holds(tcp2Ended, false), claim(tcp1, read, true), send(tcp1, read), serve,
+          claim(udpA, noCard, true), send(udpA, noCard), wait(51), claim(udpA, read, true), send(udpA, read), serve,
+          claim(udpAEnded, noCard, true), send(udpAEnded, noCard), wait(51), claim(udpAEnded, read, true)},
+         {},
+         {"2 tcp#1", "2 tcp#1", "3 127.0.0.1:4000"}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};
@@ -701,11 +713,15 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& s = c.steps[i];
             switch (s.op) {
-            case Op::Claim: {
+            case Op::Claim:
+            case Op::Dropped: {
                 std::lock_guard<std::mutex> l(m().irq_mutex);
                 const uint8_t port = fpga_manage::pc_request_port(s.request.data(), uint32_t(s.request.size()));
-                EXPECT_EQ(m().pc_request.claim(s.tool.link, s.tool.sender, port, G_timeTicks.load(), s.tool.ended),
-                          s.may)
+                const PcRequestSlot::Tool tool{s.tool.link, s.tool.sender, "127.0.0.1", s.tool.ended, false};
+                const PcRequestSlot::Claim expected = s.op == Op::Dropped ? PcRequestSlot::Claim::Drop
+                                                      : s.may            ? PcRequestSlot::Claim::Go
+                                                                         : PcRequestSlot::Claim::Wait;
+                EXPECT_EQ(int(m().pc_request.claim(tool, port, G_timeTicks.load())), int(expected))
                     << c.name << ", step " << i;
                 break;
             }

@@ -46,12 +46,13 @@ public:
         irq.lock();
     }
     void unlockIrq() override { irq.unlock(); }
-    bool claimCardPath(uint8_t, const std::string& sender, bool ended, const uint8_t*, uint32_t) override
+    protocol::CardClaim claimCardPath(uint8_t, const protocol::LinkPeer& peer, const uint8_t*, uint32_t) override
     {
         std::lock_guard<std::mutex> l(senderLock);
-        lastSender = sender;
-        lastEnded = ended;
-        return grantClaim();
+        lastSender = peer.key;
+        lastEnded = peer.ended;
+        lastAgain = peer.again;
+        return grantClaim() ? protocol::CardClaim::Go : protocol::CardClaim::Wait;
     }
     bool cardRequestOut(uint8_t, const std::string&) override { return requestOut; }
     void leaveCardPath(uint8_t, const std::string& sender) override
@@ -108,6 +109,8 @@ public:
     std::atomic<bool> requestOut{false};
     // Whether the last sender to ask had ended its sending.
     std::atomic<bool> lastEnded{false};
+    // Whether it asked again (has asked before, or more requests queued).
+    std::atomic<bool> lastAgain{false};
     std::atomic<int> claimGrants{0};
     // Claims asked for, granted or not.
     std::atomic<int> claims{0};

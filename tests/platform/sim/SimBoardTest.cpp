@@ -219,13 +219,21 @@ TEST_F(SimBoardTest, SimulatedBoardKeepsTheNetworkOnLoopback)
     using platform::NetPolicy;
     EXPECT_EQ(NetPolicy::listenAddress(), htonl(INADDR_LOOPBACK));
     EXPECT_FALSE(NetPolicy::broadcastAllowed());
-    sockaddr_in wanted{};
-    wanted.sin_family = AF_INET;
-    wanted.sin_port = htons(5008);
-    wanted.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    const sockaddr_in to = NetPolicy::destination(wanted);
-    EXPECT_EQ(to.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
-    EXPECT_EQ(to.sin_port, htons(5008));
+    // A loopback sender is answered at its own address (a second PC in a
+    // test); anything else at 127.0.0.1.
+    const struct {
+        uint32_t wanted, sent;
+    } cases[] = {{INADDR_BROADCAST, INADDR_LOOPBACK}, {0x0A010203, INADDR_LOOPBACK}, {0xC0A80001, INADDR_LOOPBACK},
+                 {0x7F000002, 0x7F000002}, {0x7F050607, 0x7F050607}, {0x80000001, INADDR_LOOPBACK}};
+    for (const auto& c : cases) {
+        sockaddr_in wanted{};
+        wanted.sin_family = AF_INET;
+        wanted.sin_port = htons(5008);
+        wanted.sin_addr.s_addr = htonl(c.wanted);
+        const sockaddr_in to = NetPolicy::destination(wanted);
+        EXPECT_EQ(to.sin_addr.s_addr, htonl(c.sent)) << std::hex << c.wanted;
+        EXPECT_EQ(to.sin_port, htons(5008));
+    }
 }
 
 TEST_F(SimBoardTest, SleepsHaveAFloorOnTheSimulatedBoardAndAHookForTests)
