@@ -1208,7 +1208,8 @@ void batchQueuesOnce(int n)
     run(tools, {}, milliseconds(int(wait * 1000)), [&] { return !us.ms.empty() && !ts.ms.empty(); });
     std::printf("  N = %d: %d UDP tools each sent one datagram of %d silent reads of port 0 (%zu bytes; %d sent, one "
                 "after another as the program took them; %ld dropped by the kernel for a full receive buffer)\n"
-                "    5 s later, a new UDP tool's read of port 0: %s; a new TCP tool's: %s (bounds (N+2)x0.55 s = %.2f s, 2(N+1)x0.55 s = %.2f s)\n",
+                "    5 s later, a new UDP tool's read of port 0: %s; a new TCP tool's: %s (bounds (N+2)x0.55 s = "
+                "%.2f s, 2(N+1)x0.55 s = %.2f s)\n",
                 n, n, kReads, batch.size(), sent, drops, firstAnswer(us, asked, wait).c_str(),
                 firstAnswer(ts, asked, wait).c_str(), fair, twice);
 }
@@ -1356,9 +1357,9 @@ void batchReader(Board& board)
     const int seconds = scenarioSeconds();
     const auto end = written + std::chrono::seconds(seconds);
     run(tools, {}, std::chrono::duration_cast<milliseconds>(end - Clock::now()));
-    std::printf("batch-reader: TCP client F kept silent reads of port 0 queued back to back; 1 s later TCP tool R wrote "
-                "%d reads of port 0 in one write (%zu bytes, %s) and read the answers as they came; 1 s after that %d "
-                "idle TCP connections arrived; %d s from the write\n  R: ",
+    std::printf("batch-reader: TCP client F kept silent reads of port 0 queued back to back; 1 s later TCP tool R "
+                "wrote %d reads of port 0 in one write (%zu bytes, %s) and read the answers as they came; 1 s after "
+                "that %d idle TCP connections arrived; %d s from the write\n  R: ",
                 kReads, batch.size(), whole ? "taken whole" : "not taken whole", kIdle, seconds);
     if (r->closed())
         std::printf("closed by the program %.1f ms after the write; ", msSince(written, r->closedAt()));
@@ -1378,7 +1379,7 @@ void batchReader(Board& board)
         std::printf("    [%s] %s\n", namedIn(l, named).c_str(), l.c_str());
 }
 
-// The numbers in a line that stand alone (not part of a word, an address
+// The numbers in a line that stand alone (not inside a word, an address
 // or a port), each with the text after it up to the next punctuation.
 std::vector<std::pair<long, std::string>> numbersIn(const std::string& line)
 {
