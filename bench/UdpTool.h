@@ -27,11 +27,13 @@ inline sockaddr_in loopback(uint16_t port)
     return a;
 }
 
-// A datagram socket on 127.0.0.1 (port 0: one the system picks).
-inline int udpSocket(uint16_t port)
+// A datagram socket on 127.0.0.1, or the loopback address `at` (network
+// order; port 0: one the system picks).
+inline int udpSocket(uint16_t port, in_addr_t at = htonl(INADDR_LOOPBACK))
 {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in me = loopback(port);
+    me.sin_addr.s_addr = at;
     ::bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me);
     return fd;
 }
@@ -94,10 +96,19 @@ inline bool waitForCards(int fd, uint16_t to, int seconds = 90)
     return true;
 }
 
-// A TCP connection to the program on 127.0.0.1 (-1 when refused).
-inline int connectTcp(uint16_t port)
+// A TCP connection to the program on 127.0.0.1 (-1 when refused), from
+// the loopback address `from` when one is given (network order).
+inline int connectTcp(uint16_t port, in_addr_t from = htonl(INADDR_ANY))
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (from != htonl(INADDR_ANY)) {
+        sockaddr_in me = loopback(0);
+        me.sin_addr.s_addr = from;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me) != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
     sockaddr_in to = loopback(port);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
         ::close(fd);
