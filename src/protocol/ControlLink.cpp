@@ -1,6 +1,7 @@
 #include "protocol/ControlLink.h"
 
 #include "protocol/ControllerPort.h"
+#include "protocol/LinkSocket.h"
 #include "protocol/PhyFrame.h"
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <vector>
 
 namespace kel::protocol {
@@ -20,6 +22,15 @@ namespace {
 
 std::mutex g_registryLock;
 std::array<ControlLink*, 8> g_registry{};
+
+// FNV-1a, 64 bits: the same on every build, whatever the width of size_t.
+uint64_t keyHash(const std::string& key)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (const unsigned char c : key)
+        h = (h ^ c) * 0x100000001b3ull;
+    return h;
+}
 
 } // namespace
 
@@ -93,40 +104,65 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         return;
     }
     LinkPeer asking = peer;
-    asking.again = peer.again || remembered(peer.key);
+    asking.again = peer.again || askedBefore(peer.key);
     if (onWireFrame(wire, n, asking))
         return;
-    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(peer.key)) {
-        ++dropped_;
-        logNoLine(peer.key);
+    const std::string origin = LinkSocket::addressOf(peer.address);
+    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(peer.key, origin)) {
+        dropWaiting(peer.key, 1);
         return;
     }
-    lines_.push_back(Line{peer.key, {}, 0, false});
+    lines_.push_back(Line{peer.key, origin, asking.again, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
-// Every line is taken. A sender whose card request went through before
-// takes the line of the newest sender that never had one go through, whose
-// frames are dropped: senders that open a new socket for every request
-// then fill the lines only among themselves, never locking out a tool that
-// has been asking.
-bool ControlLink::makeRoomFor(const std::string& sender)
+// Every line is taken; the arriving sender takes the newest line the steps
+// below give it, whose frames are dropped. Its own address first: a sender that asked before takes the line of one of its address
+// that never did, so senders that open a new socket per request fill the
+// lines only among themselves and never lock out a tool that keeps asking
+// (refused once, it asks again and is recalled). Then the share: an address
+// holding two lines or more fewer than the address holding the most takes
+// one of that address's, so a script at one address never locks out
+// another PC. Last, a sender that asked before takes a line of a sender
+// that never did at an address holding more lines than its own.
+bool ControlLink::makeRoomFor(const std::string& sender, const std::string& origin)
 {
-    if (!remembered(sender))
-        return false;
-    for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
-        if (remembered(it->sender))
-            continue;
-        dropped_ += it->frames.size();
-        logNoLine(it->sender);
-        {
-            IrqLock irq(port_);
-            port_.leaveCardPath(linkId_, it->sender);
-        }
-        lines_.erase(std::next(it).base());
-        return true;
+    const bool again = askedBefore(sender);
+    std::map<std::string, size_t> held;
+    for (const Line& line : lines_)
+        ++held[line.origin];
+    const size_t mine = held[origin];
+    size_t most = 0;
+    for (const auto& h : held)
+        most = std::max(most, h.second);
+    const auto newest = [this](const auto& pred) { return std::find_if(lines_.rbegin(), lines_.rend(), pred); };
+    auto it = lines_.rend();
+    if (again)
+        it = newest([&](const Line& l) { return !l.askedBefore && l.origin == origin; });
+    if (it == lines_.rend() && mine + 1 < most) {
+        it = newest([&](const Line& l) { return !l.askedBefore && held[l.origin] == most; });
+        if (it == lines_.rend())
+            it = newest([&](const Line& l) { return held[l.origin] == most; });
     }
-    return false;
+    if (it == lines_.rend() && again)
+        it = newest([&](const Line& l) { return !l.askedBefore && held[l.origin] > mine; });
+    if (it == lines_.rend())
+        return false;
+    const Line taken = std::move(*it);
+    lines_.erase(std::next(it).base());
+    dropWaiting(taken.sender, taken.frames.size());
+    return true;
+}
+
+// A dropped sender no longer waits for the card path, and is recalled: if
+// it asks again, it takes the line of a sender that never asked.
+void ControlLink::dropWaiting(const std::string& sender, size_t frames)
+{
+    dropped_ += frames;
+    logNoLine(sender);
+    recall(sender);
+    IrqLock irq(port_);
+    port_.leaveCardPath(linkId_, sender);
 }
 
 bool ControlLink::remembered(const std::string& sender)
@@ -135,21 +171,66 @@ bool ControlLink::remembered(const std::string& sender)
     return std::any_of(passPeers_.begin(), passPeers_.end(), [&sender](const LinkPeer& p) { return p.key == sender; });
 }
 
+bool ControlLink::askedBefore(const std::string& sender)
+{
+    const uint64_t hash = keyHash(sender);
+    return std::any_of(recalled_.begin(), recalled_.end(), [hash](const Recalled& r) { return r.hash == hash; }) ||
+           remembered(sender);
+}
+
+// Full, the memory forgets the oldest sender recalled once before any
+// recalled twice or more: a flood of one-shot sockets then only replaces
+// its own, and a tool that asked twice stays recalled.
+void ControlLink::recall(const std::string& sender)
+{
+    const uint64_t hash = keyHash(sender);
+    uint32_t times = 1;
+    auto it = std::find_if(recalled_.begin(), recalled_.end(), [hash](const Recalled& r) { return r.hash == hash; });
+    if (it != recalled_.end()) {
+        times = it->times == UINT32_MAX ? it->times : it->times + 1;
+        recalled_.erase(it);
+    } else if (recalled_.size() >= kMaxRecalled) {
+        auto once = std::find_if(recalled_.begin(), recalled_.end(), [](const Recalled& r) { return r.times == 1; });
+        recalled_.erase(once != recalled_.end() ? once : recalled_.begin());
+    }
+    recalled_.push_back(Recalled{hash, times});
+}
+
 // Many senders refused in a burst would flood the log: one line a second
-// names the latest and counts the others.
+// names the latest and counts the others; those refused after it get a
+// line of their own from the loop's pass once the second has passed.
 void ControlLink::logNoLine(const std::string& sender)
 {
+    ++noLineUnlogged_;
+    logDropsNotLogged(&sender);
+}
+
+void ControlLink::logDropsNotLogged(const std::string* latest)
+{
     const auto now = std::chrono::steady_clock::now();
-    if (noLineLoggedAt_ && now - *noLineLoggedAt_ < std::chrono::seconds(1)) {
-        ++noLineUnlogged_;
+    if (noLineUnlogged_ == 0 || (noLineLoggedAt_ && now - *noLineLoggedAt_ < std::chrono::seconds(1)))
         return;
-    }
-    std::fprintf(stderr,
-                 "kelT57N: %s: card request dropped, %zu senders already wait for the card path"
-                 " (%zu more dropped since the last line)\n",
-                 sender.c_str(), kMaxKeptSenders, noLineUnlogged_);
+    if (latest)
+        std::fprintf(stderr,
+                     "kelT57N: %s: card request dropped, %zu senders already wait for the card path"
+                     " (%zu more dropped since the last line)\n",
+                     latest->c_str(), kMaxKeptSenders, noLineUnlogged_ - 1);
+    else
+        std::fprintf(stderr,
+                     "kelT57N: %zu more card requests dropped since the last line, %zu senders already wait for"
+                     " the card path\n",
+                     noLineUnlogged_, kMaxKeptSenders);
     noLineLoggedAt_ = now;
     noLineUnlogged_ = 0;
+}
+
+int ControlLink::untilDropsLogged(int waitMs) const
+{
+    if (noLineUnlogged_ == 0 || !noLineLoggedAt_)
+        return waitMs;
+    using namespace std::chrono;
+    const auto due = ceil<milliseconds>(*noLineLoggedAt_ + seconds(1) - steady_clock::now()).count();
+    return int(std::clamp<decltype(due)>(due, 0, waitMs));
 }
 
 // A sender that keeps sending card requests faster than its turns come
@@ -174,9 +255,10 @@ bool ControlLink::serveLine(Line& line)
         const Kept& k = line.frames.front();
         // A sender with more frames behind this one asks again.
         LinkPeer asking = k.peer;
-        asking.again = k.peer.again || line.frames.size() > 1 || remembered(k.peer.key);
+        asking.again = k.peer.again || line.frames.size() > 1 || line.askedBefore;
         if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
+        line.askedBefore = true;
         line.bytes -= k.wire.size();
         line.frames.pop_front();
     }
@@ -215,6 +297,7 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
         logUnanswered(peer.key);
         return true;
     }
+    recall(peer.key);
     // Outside the interrupt lock: the send may wait for a busy transmitter,
     // and the other links and the FPGA manager take that lock every pass.
     port_.forwardToCards(body, uint32_t(n));
@@ -250,6 +333,7 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 void ControlLink::servicePass()
 {
     deal_.files().expireStale();
+    logDropsNotLogged(nullptr);
     // Taken before the list is looked at: an answer queued after this
     // wakes the next pass.
     uint64_t wakes;

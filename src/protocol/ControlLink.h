@@ -67,11 +67,10 @@ protected:
     // For links without a line of their own per sender (UDP, serial):
     // serves the frame now or keeps it, behind any kept before it from the
     // same sender (peer.key), until serveKept() gets it through. A sender
-    // whose kept frames would pass kMaxKeptBytes, or a new sender while
-    // kMaxKeptSenders have frames kept, has the frame dropped (the latter
-    // logged at most once a second), unless its card request went through
-    // before and a sender that never had one go through holds a line: that
-    // sender's line is dropped instead.
+    // whose kept frames would pass kMaxKeptBytes has the frame dropped. A
+    // sender without a line while kMaxKeptSenders have one takes a line
+    // from another sender (makeRoomFor), or has the frame dropped; either
+    // drop is logged, a line at most once a second.
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
@@ -79,8 +78,16 @@ protected:
     static constexpr int kKeptRetryMs = 1;
     static constexpr size_t kMaxKeptBytes = 64 * 1024;
     static constexpr size_t kMaxKeptSenders = 32;
-    // Card interrupt service and sending of a pass-through answer.
+    // Senders recalled as having asked before: refused a line, their line
+    // taken, or a card request of theirs gone through.
+    static constexpr size_t kMaxRecalled = 1024;
+    // Card interrupt service and sending of a pass-through answer; also
+    // logs the card requests dropped for want of a line and not logged yet,
+    // once a second has passed since the last such line.
     void servicePass();
+    // waitMs, or less when the dropped card requests not logged yet are
+    // due to be logged sooner.
+    int untilDropsLogged(int waitMs) const;
     // Readable while a card answer waits to be sent by servicePass(), once
     // the link is told to stop, and when a card answer was handed over
     // while card requests of the link wait for their turn.
@@ -123,26 +130,46 @@ private:
     };
     struct Line {
         std::string sender;
+        std::string origin;   // its source address
+        // The sender had asked before it took the line, or a frame of the
+        // line went.
+        bool askedBefore = false;
         std::deque<Kept> frames;
         size_t bytes = 0;
         bool overflowLogged = false;
     };
     Line* lineOf(const std::string& sender);
     void logNoLine(const std::string& sender);
-    bool makeRoomFor(const std::string& sender);
+    // Logs the drops counted and not logged yet, naming the latest sender
+    // when given, once a second has passed since the last line.
+    void logDropsNotLogged(const std::string* latest);
+    bool makeRoomFor(const std::string& sender, const std::string& origin);
+    // The sender's waiting card request and the frames kept behind it
+    // (frames in all) are dropped: counted, logged, and the sender recalled.
+    void dropWaiting(const std::string& sender, size_t frames);
     // Whether a card request of the sender went through (one of the last
     // kMaxPassPeers senders).
     bool remembered(const std::string& sender);
+    // Whether the sender asked before: remembered, or recalled.
+    bool askedBefore(const std::string& sender);
+    void recall(const std::string& sender);
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
 
     std::vector<Line> lines_;   // senders with frames kept
+    // The senders recalled, by a 64-bit hash of their key, the newest at the
+    // back, with how often each was recalled. Only the link's thread uses it.
+    struct Recalled {
+        uint64_t hash;
+        uint32_t times;
+    };
+    std::deque<Recalled> recalled_;
     // Senders whose card requests were dropped unanswered, logged (the
     // latest kMaxPassPeers).
     std::deque<std::string> unansweredLogged_;
     std::atomic<size_t> dropped_{0};
-    // Card requests dropped for want of a line since the last log line was
-    // written, and when that was.
+    // Card requests dropped for want of a line and not logged yet, and when
+    // the last line about them was written.
     size_t noLineUnlogged_ = 0;
     std::optional<std::chrono::steady_clock::time_point> noLineLoggedAt_;
     std::atomic<bool> waitingForCards_{false};

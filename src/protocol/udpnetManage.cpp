@@ -57,8 +57,9 @@ void udpnetManage::udpacceptThread()
     while (!stopping()) {
         // Card requests waiting for the card path are offered again every
         // millisecond; the socket is read meanwhile, so other senders are
-        // served as usual.
-        const int wait = serveKept() ? settings_.pollMs : kKeptRetryMs;
+        // served as usual. Drops counted and not logged yet are logged by
+        // the pass after a second, however long the idle wait.
+        const int wait = untilDropsLogged(serveKept() ? settings_.pollMs : kKeptRetryMs);
         if (LinkSocket::waitReadable(fd_, wait, wakeFd()))
             receiveOne();
         servicePass();
