@@ -117,14 +117,15 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
 }
 
 // Every line is taken; the arriving sender takes the newest line the steps
-// below give it, whose frames are dropped. Its own address first: a sender that asked before takes the line of one of its address
-// that never did, so senders that open a new socket per request fill the
-// lines only among themselves and never lock out a tool that keeps asking
-// (refused once, it asks again and is recalled). Then the share: an address
-// holding two lines or more fewer than the address holding the most takes
-// one of that address's, so a script at one address never locks out
-// another PC. Last, a sender that asked before takes a line of a sender
-// that never did at an address holding more lines than its own.
+// below give it, whose frames are dropped. Its own address first: a sender
+// that asked before takes the line of one of its address that never did,
+// so senders that open a new socket per request fill the lines only among
+// themselves and never lock out a tool that keeps asking (refused once, it
+// is recalled, and takes a line when it asks again). Then the share: an
+// address holding two lines or more fewer than the address holding the
+// most takes one of that address's, so a script at one address never locks
+// out another PC. Last, a sender that asked before takes a line of a
+// sender that never did at an address holding more lines than its own.
 bool ControlLink::makeRoomFor(const std::string& sender, const std::string& origin)
 {
     const bool again = askedBefore(sender);
@@ -207,8 +208,10 @@ void ControlLink::logNoLine(const std::string& sender)
 
 void ControlLink::logDropsNotLogged(const std::string* latest)
 {
+    if (noLineUnlogged_ == 0)
+        return;
     const auto now = std::chrono::steady_clock::now();
-    if (noLineUnlogged_ == 0 || (noLineLoggedAt_ && now - *noLineLoggedAt_ < std::chrono::seconds(1)))
+    if (noLineLoggedAt_ && now - *noLineLoggedAt_ < std::chrono::seconds(1))
         return;
     if (latest)
         std::fprintf(stderr,
