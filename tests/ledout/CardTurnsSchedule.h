@@ -77,6 +77,7 @@ private:
         uint8_t port = 0;     // of the request waiting
         uint32_t idleUntil = 0, endAt = UINT32_MAX, closeAt = UINT32_MAX, firstAsk = 0, lastAsk = 0;
         int asked = 0, streak = 0, key = 0, backlog = 0, pauses = 0, goCount[Slot::kPorts + 1] = {};
+        bool kept[Slot::kPorts + 1] = {};   // remembered for sure with two requests or more there
         uint64_t askSeq = 0, lastGo[Slot::kPorts + 1] = {};
         // Of its waiting request: the places that may go before it, how often each went, and the
         // requests waiting when it asked that it stands behind (new to the port; their askSeq).
@@ -192,14 +193,14 @@ private:
         return last;
     }
     // Whether q stands behind r for certain: q was new to its port (or, asking once, its origin)
-    // when it asked after r; or both sent twice or more to the port they wait for (so neither is
-    // forgotten while fewer than kMaxRemembered did so), q more lately.
+    // when it asked after r; or both are remembered for sure at the port they wait for, q having
+    // sent there more lately.
     bool behind(uint8_t qPort, const Tool& q, const Tool& r) const
     {
         const uint8_t p = r.port;
         const auto a = q.after.find(&r);
         return (a != q.after.end() && a->second == r.askSeq) ||
-               (p != kAll && qPort == p && r.goCount[p] >= 2 && q.goCount[p] >= 2 && q.lastGo[p] > lastTo(r.lastGo, p) &&
+               (p != kAll && qPort == p && r.kept[p] && q.kept[p] && q.lastGo[p] > lastTo(r.lastGo, p) &&
                 twice_ < Slot::kMaxRemembered);
     }
     // Whether q may keep r back: it wants a port r wants, or any once a request for all ports waited.
@@ -330,8 +331,13 @@ private:
         lastSend_[idx(q.port)] = seq;
         if (!again)
             originGo_[placeKey(t, true, q.port)] = seq;
-        t.lastGo[idx(q.port)] = seq;
-        twice_ += ++t.goCount[idx(q.port)] == 2;
+        // Those that sent one request to a port are forgotten first, so a tool's second one there
+        // counts twice for sure when fewer requests went in between than could push out the first
+        // while fewer than kMaxRemembered sent twice or more anywhere.
+        const size_t i = idx(q.port);
+        twice_ += ++t.goCount[i] == 2;
+        t.kept[i] = t.kept[i] || (t.lastGo[i] && seq - t.lastGo[i] - 1 + twice_ < Slot::kMaxRemembered - 1);
+        t.lastGo[i] = seq;
     }
 
     // Which places wait beside whom: a pair is looked at when either began to wait.
