@@ -35,7 +35,10 @@ struct Figures {
 
 class Schedule {
 public:
-    Schedule(uint32_t seed, uint32_t ticks, bool trace = false) : rnd_(seed), ticks_(ticks), trace_(trace)
+    // silentOnce: how often the card a one-shot socket asks stays silent (a tool asking a card
+    // that is not there from a new socket each time).
+    Schedule(uint32_t seed, uint32_t ticks, bool trace = false, double silentOnce = 0.05)
+        : rnd_(seed), ticks_(ticks), trace_(trace), silentOnce_(silentOnce)
     {
         oneShotRate_ = pick(15, 30) / 100.0;   // how busy, drawn once
         keptWanted_ = pick(4, 10);
@@ -147,7 +150,7 @@ private:
         if (chance(oneShotRate_)) {   // a socket for one request, mostly to a quiet port
             Tool& t = newcomer(OneShot, chance(0.3), origin());
             t.id.ended = t.id.link == 2;   // a TCP client that sent and closed
-            t.queue.push_back(request(uint8_t(chance(0.01) ? kAll : pick(3, 11)), 0.05));
+            t.queue.push_back(request(uint8_t(chance(0.01) ? kAll : pick(3, 11)), silentOnce_));
         }
         if (pick(1, burstEvery_) == 1) {   // many at once from one address for one busy port
             const uint8_t port = uint8_t(pick(0, 2));
@@ -325,6 +328,10 @@ private:
             else if (meets(q.port, *r))
                 r->ahead.insert(place);
         }
+        for (const Out& o : outs_)   // one request out per port: it holds until answered or its hold ran out
+            if (!o.answered && now_ - o.sentAt <= Slot::kAnswerWaitTicks && overlap(o.port, q.port))
+                fault(t, "went to port %d while %u %s held port %d since %u", q.port, o.tool->id.link,
+                      o.tool->id.sender.c_str(), o.port, o.sentAt);
         const uint64_t seq = ++sends_;
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
         outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq});
@@ -378,8 +385,10 @@ private:
     {
         for (Out& o : outs_) {
             Tool& t = *o.tool;
-            if (!o.answered && !o.counted && now_ - o.sentAt > Slot::kAnswerWaitTicks)
+            if (!o.answered && !o.counted && now_ - o.sentAt > Slot::kAnswerWaitTicks) {
                 t.streak += o.counted = true;
+                say(t, "unanswered", o.port);
+            }
             if (o.answerAt != now_)
                 continue;
             const bool current = lastTo(lastSend_, o.port) == o.seq;
@@ -403,7 +412,7 @@ private:
     std::mt19937 rnd_;
     uint32_t ticks_, now_ = 0, keptWanted_, burstEvery_, serial_ = 0;
     bool trace_;
-    double oneShotRate_;
+    double silentOnce_, oneShotRate_;
     Slot slot_;
     std::deque<Tool> tools_;   // stays put: the answers and the lists point into it
     std::vector<Tool*> alive_;

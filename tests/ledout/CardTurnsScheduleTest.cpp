@@ -1,7 +1,9 @@
 // Random schedules of PC tools of every kind asking for the card ports at
-// once (CardTurnsSchedule.h): no request waits longer than its turn allows,
-// a tool that ended behind silent requests holds no port more than twice in
-// a row, and every answer goes to the request it answers.
+// once (CardTurnsSchedule.h): one request out per port; no request waits
+// longer than a round of the places beside it allows, sees another place go
+// twice, or is passed by a place that stands behind it; a tool that ended
+// behind silent requests holds no port a third time in a row; every answer
+// goes to the request it answers; nothing waits for good.
 #include "CardTurnsSchedule.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@ TEST(CardTurnsScheduleTest, ToolsOfEveryKindGetTheirTurnsWithinARoundOfThePlaces
             EXPECT_GT(f.requests[k], 0u) << "seed " << seed << " has no " << turns::kindName(k) << " request";
         EXPECT_GT(f.tools, PcRequestSlot::kMaxRemembered) << "seed " << seed;
         EXPECT_GT(f.dropped, 0u) << "seed " << seed << ": no ended tool's request dropped";
+        EXPECT_GT(f.late, 0u) << "seed " << seed << ": no late answer taken";
     }
 }
 
