@@ -160,8 +160,18 @@ void PcRequestSlot::setUnanswered(const Requester& who, uint8_t count)
                       unanswered_.end());
     if (count == 0)
         return;
-    if (unanswered_.size() >= kMaxWaiting)
-        unanswered_.pop_front();
+    if (unanswered_.size() >= kMaxWaiting) {
+        // A tool still asking keeps its count: one-shot sockets whose cards
+        // stay silent never ask again, and must not push out the count of a
+        // client that closed behind its requests.
+        const auto asking = [this](const Unanswered& u) {
+            return std::any_of(line_.begin(), line_.end(), [&u](const Asker& a) {
+                return a.tool.link == u.who.link && a.tool.sender == u.who.sender;
+            });
+        };
+        const auto gone = std::find_if_not(unanswered_.begin(), unanswered_.end(), asking);
+        unanswered_.erase(gone != unanswered_.end() ? gone : unanswered_.begin());
+    }
     unanswered_.push_back(Unanswered{who, count});
 }
 
