@@ -31,13 +31,13 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
     forgetStale(now);
     settle(now);
     if (tool.ended && unansweredOf(tool.link, tool.sender) >= kEndedUnanswered) {
-        withdraw(tool.link, tool.sender);
+        leaveLine(tool.link, tool.sender);
         return Claim::Drop;
     }
     Request* r = request(port);
     if (!r) {
         // Goes nowhere: holds nothing, waits for nobody.
-        withdraw(tool.link, tool.sender);
+        leaveLine(tool.link, tool.sender);
         return Claim::Go;
     }
     const size_t me = asker(tool, port, now);
@@ -49,6 +49,7 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
     r->taken = true;
     r->since = now;
     r->who = Requester{tool.link, tool.sender};
+    r->ended = tool.ended;
     return Claim::Go;
 }
 
@@ -127,12 +128,15 @@ void PcRequestSlot::forgetStale(uint32_t now)
                 line_.end());
 }
 
-// A request of a tool whose wait ran out without an answer counts against
-// it once; an answer, also a late one, clears the count.
+// A request of a tool that had ended its sending whose wait ran out
+// without an answer counts against it once; an answer, also a late one,
+// clears the count, and so does the tool's leaving. Only tools that ended
+// are counted: one-shot sockets asking silent cards never crowd out the
+// count of a client that closed behind its requests.
 void PcRequestSlot::settle(uint32_t now)
 {
     const auto settleOne = [this, now](Request& r) {
-        if (!r.open || r.counted || now - r.since <= kAnswerWaitTicks || r.who.sender.empty())
+        if (!r.open || !r.ended || r.counted || now - r.since <= kAnswerWaitTicks)
             return;
         r.counted = true;
         const uint8_t n = unansweredOf(r.who.link, r.who.sender);
@@ -161,16 +165,18 @@ void PcRequestSlot::setUnanswered(const Requester& who, uint8_t count)
     if (count == 0)
         return;
     if (unanswered_.size() >= kMaxWaiting) {
-        // A tool still asking keeps its count: one-shot sockets whose cards
-        // stay silent never ask again, and must not push out the count of a
-        // client that closed behind its requests.
+        // Counts of tools no longer asking go first.
         const auto asking = [this](const Unanswered& u) {
             return std::any_of(line_.begin(), line_.end(), [&u](const Asker& a) {
                 return a.tool.link == u.who.link && a.tool.sender == u.who.sender;
             });
         };
-        const auto gone = std::find_if_not(unanswered_.begin(), unanswered_.end(), asking);
-        unanswered_.erase(gone != unanswered_.end() ? gone : unanswered_.begin());
+        const auto rank = [&](const Unanswered& u) { return 2 * asking(u) + (u.count >= kEndedUnanswered); };
+        auto victim = unanswered_.begin();
+        for (auto it = unanswered_.begin(); it != unanswered_.end() && rank(*victim) > 0; ++it)
+            if (rank(*it) < rank(*victim))
+                victim = it;
+        unanswered_.erase(victim);
     }
     unanswered_.push_back(Unanswered{who, count});
 }
@@ -322,6 +328,12 @@ void PcRequestSlot::remember(std::deque<Standing>& list, size_t max, uint8_t lin
 }
 
 void PcRequestSlot::withdraw(uint8_t link, const std::string& sender)
+{
+    leaveLine(link, sender);
+    setUnanswered(Requester{link, sender}, 0);
+}
+
+void PcRequestSlot::leaveLine(uint8_t link, const std::string& sender)
 {
     line_.erase(std::remove_if(line_.begin(), line_.end(),
                                [&](const Asker& a) { return a.tool.link == link && a.tool.sender == sender; }),

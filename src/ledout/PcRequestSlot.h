@@ -106,6 +106,7 @@ private:
     struct Request {
         bool taken = false;   // holds its port
         bool open = false;    // its answer is expected
+        bool ended = false;   // its sender had ended its sending
         bool counted = false; // its wait ran out and was counted against its sender
         uint8_t tag = 0, cmd = 0;
         uint32_t since = 0;   // tick it was claimed or sent
@@ -145,6 +146,8 @@ private:
     bool free(uint8_t port, uint32_t now) const;
     void forget(uint8_t port);
     void forgetStale(uint32_t now);
+    // The tool gives up its place in the line.
+    void leaveLine(uint8_t link, const std::string& sender);
     // Counts the requests whose wait ran out without an answer against
     // their senders.
     void settle(uint32_t now);
