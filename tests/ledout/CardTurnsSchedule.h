@@ -93,6 +93,7 @@ private:
         uint8_t port;
         uint32_t sentAt, answerAt;
         uint64_t seq;
+        bool ended;   // its tool had ended its sending: only then does its silence count
         bool answered = false, counted = false;
     };
 
@@ -334,7 +335,7 @@ private:
                       o.tool->id.sender.c_str(), o.port, o.sentAt);
         const uint64_t seq = ++sends_;
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
-        outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq});
+        outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, t.id.ended});
         lastSend_[idx(q.port)] = seq;
         if (!again)
             originGo_[placeKey(t, true, q.port)] = seq;
@@ -380,12 +381,12 @@ private:
     }
 
     // An answer is taken by the request out now on its port, and handed to the tool that sent it;
-    // a request whose hold ran out unanswered counts against its tool.
+    // a request of a tool that had ended whose hold ran out unanswered counts against its tool.
     void settleAndAnswer()
     {
         for (Out& o : outs_) {
             Tool& t = *o.tool;
-            if (!o.answered && !o.counted && now_ - o.sentAt > Slot::kAnswerWaitTicks) {
+            if (!o.answered && o.ended && !o.counted && now_ - o.sentAt > Slot::kAnswerWaitTicks) {
                 t.streak += o.counted = true;
                 say(t, "unanswered", o.port);
             }
