@@ -524,18 +524,25 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
     uint8_t tag = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const auto& link = *protocol::networkManage::p_networkManage;
+        const size_t droppedBefore = link.droppedFrames();
         size_t queued = 0;
         {
             LinkClient closer = LinkClient::tcp(port);
             ASSERT_TRUE(closer.ok());
-            const size_t perWrite = c.reads ? c.reads : 1000;
-            const Bytes batch = readsInOneWrite(silentRead, 0, perWrite);
+            // All alike: a frame cut by the last write is never whole.
+            const Bytes one = silentRead(0x80);
+            Bytes batch;
+            for (size_t i = 0; i < (c.reads ? c.reads : 1000); ++i)
+                batch.insert(batch.end(), one.begin(), one.end());
+            size_t sent = 0;
             do {
                 const ssize_t w = ::send(closer.fd(), batch.data(), batch.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-                queued += w > 0 ? perWrite * size_t(w) / batch.size() : 0;
+                sent += size_t(std::max<ssize_t>(w, 0));
                 if (w != ssize_t(batch.size()))
                     break;
             } while (!c.reads);
+            queued = sent / one.size();
         }
         ASSERT_GE(queued, c.reads ? c.reads : 100000u);
         const uint32_t closedAt = G_timeTicks.load();
@@ -572,6 +579,11 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
             std::this_thread::sleep_until(next += std::chrono::milliseconds(10));
         EXPECT_GE(prompt, 5) << queued << " reads queued";
         EXPECT_TRUE(slow.empty()) << "ticks to an answer: " << ::testing::PrintToString(slow);
+        // All but the two that held the port are dropped, none sent.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (link.droppedFrames() - droppedBefore < queued - 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(link.droppedFrames() - droppedBefore, queued - 2);
     }
 }
 
