@@ -322,6 +322,11 @@ bool networkManage::serveInTurn()
 // are served every pass meanwhile.
 bool networkManage::serveClient(Client& c)
 {
+    // A flooder whose card requests were dropped as fast as it sent them
+    // may have been found with nothing unread; while the frames of that
+    // read wait, its socket fills again, and it is a flooder again.
+    if (!c.ended)
+        noteBacklog(c);
     bool served = false;
     size_t reads = 0;
     while (!c.waiting.empty()) {

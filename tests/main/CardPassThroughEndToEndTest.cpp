@@ -507,20 +507,31 @@ TEST_F(CardPassThroughEndToEnd, TcpClientsFloodingCardReadsGetOnlyTheirOwnAnswer
 // A client that queued silent reads of port 0 and closed holds the port for
 // two of them: its further card requests are dropped unsent, whatever
 // number it queued (20, or as many as its socket takes, when its end shows
-// only once they are read). So from 150 ticks (1.5 s) after the close on,
-// another tool's reads of port 0 are answered at once rather than each
-// after a hold of 50 ticks.
+// only once they are read), and also when it went on writing them while
+// they were dropped as fast as they came. So from 150 ticks (1.5 s) after
+// the close on, another tool's reads of port 0 are answered at once rather
+// than each after a hold of 50 ticks.
 TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortForTwoOfThem)
 {
     cardsFoundAndUdpHasForwarded();
     if (HasFatalFailure())
         return;
     const uint16_t port = protocol::networkManage::p_networkManage->localPort();
+    // The dropped requests are read and dropped in real time, the holds
+    // count ticks: the ticks go at the device's pace.
+    const auto tickAtDevicePace = [this](const std::function<bool()>& pred, int maxTicks) {
+        auto next = std::chrono::steady_clock::now();
+        for (int t = 0; t < maxTicks && !tickWithPasses(pred, 1); ++t)
+            std::this_thread::sleep_until(next += std::chrono::milliseconds(10));
+    };
     struct Case {
         const char* name;
         size_t reads;   // 0: until its socket takes no more
+        bool paced;     // 16 a millisecond for 2 s instead, the ticks running
     };
-    const Case cases[] = {{"20 reads", 20}, {"as many as its socket takes", 0}};
+    const Case cases[] = {{"20 reads", 20, false},
+                          {"as many as its socket takes", 0, false},
+                          {"16 a millisecond for 2 s", 0, true}};
     uint8_t tag = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -530,55 +541,70 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
         {
             LinkClient closer = LinkClient::tcp(port);
             ASSERT_TRUE(closer.ok());
-            // All alike: a frame cut by the last write is never whole.
+            // All alike, each write going on where the last one stopped: a
+            // frame cut by the last write is never whole.
             const Bytes one = silentRead(0x80);
             Bytes batch;
-            for (size_t i = 0; i < (c.reads ? c.reads : 1000); ++i)
+            for (size_t i = 0; i < (c.reads ? c.reads : c.paced ? 16 : 1000); ++i)
                 batch.insert(batch.end(), one.begin(), one.end());
             size_t sent = 0;
-            do {
-                const ssize_t w = ::send(closer.fd(), batch.data(), batch.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            const auto write = [&] {
+                const size_t at = sent % batch.size();
+                const ssize_t w = ::send(closer.fd(), batch.data() + at, batch.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
                 sent += size_t(std::max<ssize_t>(w, 0));
-                if (w != ssize_t(batch.size()))
-                    break;
-            } while (!c.reads);
+                return w == ssize_t(batch.size() - at);
+            };
+            if (c.paced) {
+                std::atomic<bool> writing{true};
+                std::thread writer([&] {
+                    while (writing) {
+                        write();
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    }
+                });
+                tickAtDevicePace([] { return false; }, 200);
+                writing = false;
+                writer.join();
+            } else {
+                while (write() && !c.reads) {
+                }
+            }
             queued = sent / one.size();
         }
-        ASSERT_GE(queued, c.reads ? c.reads : 100000u);
+        ASSERT_GE(queued, c.reads ? c.reads : 10000u);
         const uint32_t closedAt = G_timeTicks.load();
         std::optional<uint32_t> sentAt;
         uint8_t asked = 0;
         int prompt = 0;
         std::vector<uint32_t> slow;
-        const auto answeredInTime = [&] {
-            const uint32_t now = G_timeTicks.load();
-            std::vector<Bytes> answers;
-            EXPECT_TRUE(takeAnswers(*tcp, answers));
-            for (const Bytes& a : answers) {
-                if (!sentAt || a.size() <= 5 || a[5] != asked)
-                    continue;
-                if (*sentAt >= closedAt + 150) {
-                    if (now - *sentAt <= 10)
-                        ++prompt;
-                    else
-                        slow.push_back(now - *sentAt);
+        tickAtDevicePace(
+            [&] {
+                const uint32_t now = G_timeTicks.load();
+                std::vector<Bytes> answers;
+                EXPECT_TRUE(takeAnswers(*tcp, answers));
+                for (const Bytes& a : answers) {
+                    if (!sentAt || a.size() <= 5 || a[5] != asked)
+                        continue;
+                    if (*sentAt >= closedAt + 150) {
+                        if (now - *sentAt <= 10)
+                            ++prompt;
+                        else
+                            slow.push_back(now - *sentAt);
+                    }
+                    sentAt.reset();
                 }
-                sentAt.reset();
-            }
-            if (!sentAt) {
-                asked = ++tag;
-                EXPECT_TRUE(tcp->send(liveRead(asked)));
-                sentAt = now;
-            }
-            return prompt + slow.size() >= 5;
-        };
-        // The dropped requests are read and dropped in real time, the holds
-        // count ticks: the ticks go at the device's pace.
-        auto next = std::chrono::steady_clock::now();
-        for (int t = 0; t < 800 && !tickWithPasses(answeredInTime, 1); ++t)
-            std::this_thread::sleep_until(next += std::chrono::milliseconds(10));
+                if (!sentAt) {
+                    asked = ++tag;
+                    EXPECT_TRUE(tcp->send(liveRead(asked)));
+                    sentAt = now;
+                }
+                return prompt + slow.size() >= 5;
+            },
+            800);
         EXPECT_GE(prompt, 5) << queued << " reads queued";
         EXPECT_TRUE(slow.empty()) << "ticks to an answer: " << ::testing::PrintToString(slow);
+        if (c.paced)
+            continue;
         // All but the two that held the port are dropped, none sent.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (link.droppedFrames() - droppedBefore < queued - 2 && std::chrono::steady_clock::now() < deadline)
