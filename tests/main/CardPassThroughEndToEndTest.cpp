@@ -550,7 +550,8 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
             size_t sent = 0;
             const auto write = [&] {
                 const size_t at = sent % batch.size();
-                const ssize_t w = ::send(closer.fd(), batch.data() + at, batch.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+                const ssize_t w =
+                    ::send(closer.fd(), batch.data() + at, batch.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
                 sent += size_t(std::max<ssize_t>(w, 0));
                 return w == ssize_t(batch.size() - at);
             };
@@ -613,25 +614,36 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
     }
 }
 
-// A tool sends a silent read of port 0, five live reads of it and a 0xDF,
-// and shuts its sending side, while another tool of the link keeps silent
-// reads of port 0 queued, each holding the port 50 ticks. The tool that
-// ended keeps its place among the tools, and one unanswered read is no
-// reason to drop the rest: it gets all five answers and the 0xDF's. Its
-// connection is closed as soon as its last answer is out, though the other
-// tool's requests go on holding the port.
-TEST_F(CardPassThroughEndToEnd, ATcpToolThatEndedGetsItsAnswersInTurnAndIsClosedOnceTheyAreOut)
+// Beside a tool of the link that keeps silent reads of port 0 queued, each
+// holding the port 50 ticks:
+// - a tool that sends a silent read of port 0, five live reads of it and a
+//   0xDF and shuts its sending side keeps its place among the tools, and
+//   one unanswered read is no reason to drop the rest: it gets all five
+//   answers and the 0xDF's, and is closed as soon as its last answer is
+//   out, though the other tool's requests go on holding the port;
+// - a tool that writes 1,000 live reads at once (23 KB, of which more than
+//   16 KiB waits unread in its socket) and reads the answers as they come
+//   is no flooder: when eight idle connections arrive, it keeps its
+//   connection and its answers keep coming.
+TEST_F(CardPassThroughEndToEnd, TcpToolsBesideAQueueOfSilentReadsGetTheirAnswersInTurn)
 {
     cardsFoundAndUdpHasForwarded();
     if (HasFatalFailure())
         return;
+    const uint16_t port = protocol::networkManage::p_networkManage->localPort();
     ASSERT_TRUE(tcp->send(readsInOneWrite(silentRead, 0x40, 30)));
-    LinkClient ender = LinkClient::tcp(protocol::networkManage::p_networkManage->localPort());
-    ASSERT_TRUE(ender.ok());
+    const auto cardTags = [](const std::vector<Bytes>& answers) {
+        std::vector<uint8_t> tags;
+        for (const Bytes& a : answers)
+            if (a.size() > 5 && a[protocol::PhyFrame::kCmd] != protocol::CMD_DEVICE_INFO)
+                tags.push_back(a[5]);
+        return tags;
+    };
+
+    LinkClient ender = LinkClient::tcp(port);
     ASSERT_TRUE(ender.send(TestFrames::cat({silentRead(0x90), readsInOneWrite(liveRead, 0x91, 5),
                                             TestFrames::request(protocol::CMD_DEVICE_INFO, {})})));
     ASSERT_EQ(::shutdown(ender.fd(), SHUT_WR), 0);
-
     std::vector<Bytes> answers;
     uint32_t lastAnswerAt = 0;
     std::optional<uint32_t> closedAt;
@@ -645,40 +657,16 @@ TEST_F(CardPassThroughEndToEnd, ATcpToolThatEndedGetsItsAnswersInTurnAndIsClosed
             return closedAt.has_value();
         },
         1000);
-    std::vector<uint8_t> cardTags;
-    int infos = 0;
-    for (const Bytes& a : answers) {
-        if (a.size() > protocol::PhyFrame::kCmd && a[protocol::PhyFrame::kCmd] == protocol::CMD_DEVICE_INFO)
-            ++infos;
-        else if (a.size() > 5)
-            cardTags.push_back(a[5]);
-    }
-    EXPECT_EQ(cardTags, (std::vector<uint8_t>{0x91, 0x92, 0x93, 0x94, 0x95}));
-    EXPECT_EQ(infos, 1);
-    ASSERT_TRUE(closedAt.has_value()) << "still open " << G_timeTicks.load() - lastAnswerAt
-                                      << " ticks after its last answer";
+    EXPECT_EQ(cardTags(answers), (std::vector<uint8_t>{0x91, 0x92, 0x93, 0x94, 0x95}));
+    EXPECT_EQ(answers.size(), 6u) << "the 0xDF's answer";
+    ASSERT_TRUE(closedAt.has_value()) << "open " << G_timeTicks.load() - lastAnswerAt << " ticks after its last answer";
     EXPECT_LE(*closedAt - lastAnswerAt, 10u) << "ticks from its last answer to its close";
-}
 
-// A tool writes 1,000 live reads of port 0 at once (23 KB, of which more
-// than 16 KiB waits unread in its socket) and reads its answers as they
-// come, while another tool keeps port 0 busy with silent reads. It is no
-// flooder: when eight idle connections arrive, it keeps its connection and
-// its answers keep coming.
-TEST_F(CardPassThroughEndToEnd, ATcpToolReadingTheAnswersToABatchKeepsItsSlotWhenIdleConnectionsArrive)
-{
-    cardsFoundAndUdpHasForwarded();
-    if (HasFatalFailure())
-        return;
-    const uint16_t port = protocol::networkManage::p_networkManage->localPort();
-    ASSERT_TRUE(tcp->send(readsInOneWrite(silentRead, 0x40, 30)));
     LinkClient batchTool = LinkClient::tcp(port);
-    ASSERT_TRUE(batchTool.ok());
     const Bytes batch = readsInOneWrite(liveRead, 0, 1000);
     ASSERT_GT(batch.size(), protocol::networkManage::kFloodingBytes + protocol::networkManage::kReadSize);
     ASSERT_TRUE(batchTool.send(batch));
-
-    std::vector<Bytes> answers;
+    answers.clear();
     bool open = true;
     const auto answersCome = [&](size_t n) {
         return tickWithPasses(
@@ -688,19 +676,13 @@ TEST_F(CardPassThroughEndToEnd, ATcpToolReadingTheAnswersToABatchKeepsItsSlotWhe
             },
             400);
     };
-    ASSERT_TRUE(answersCome(2));
-    ASSERT_TRUE(open);
+    ASSERT_TRUE(answersCome(2) && open);
     std::vector<LinkClient> idle;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
         idle.push_back(LinkClient::tcp(port));
-        ASSERT_TRUE(idle.back().ok());
-    }
     answersCome(5);
     EXPECT_TRUE(open) << "closed after " << answers.size() << " answers";
-    std::vector<uint8_t> tags;
-    for (const Bytes& a : answers)
-        tags.push_back(a.size() > 5 ? a[5] : 0xFF);
-    EXPECT_EQ(tags, (std::vector<uint8_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(cardTags(answers), (std::vector<uint8_t>{0, 1, 2, 3, 4}));
 }
 
 } // namespace
