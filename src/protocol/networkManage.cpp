@@ -140,9 +140,10 @@ const char* const kEvictWhy[] = {"ended its sending", "floods", "never sent a fr
 
 // Every slot is taken. A client that has ended its sending goes first, the
 // oldest of them: a client that closed never costs a live one its slot.
-// Next a client with kFloodingBytes or more sent and not yet read, the
-// largest backlog first: it sends faster than it is served, and may have
-// closed behind its backlog (its end shows only once the backlog is read).
+// Next a flooder, the largest backlog first: it sends faster than it is
+// served and takes no answers, and may have closed behind its backlog (its
+// end shows only once the backlog is read). A tool that sent a batch and
+// reads its answers as they come is no flooder.
 // Next a connection that has never sent a whole frame, the oldest of them:
 // a burst of idle or half-open connections then only replaces its own kind.
 // Next a connection that has sent one frame, the newest of them:
@@ -155,7 +156,7 @@ void networkManage::evictOne()
     markBusyHeard();
     const auto tier = [](const Client& c) {
         return c.ended                   ? kEnded
-               : c.unread >= kFloodingBytes ? kFlooding
+               : floods(c)                 ? kFlooding
                : c.frames == 0             ? kNoFrame
                : c.frames == 1             ? kOneFrame
                                            : kSilent;
@@ -186,8 +187,7 @@ void networkManage::markBusyHeard()
 {
     for (auto& entry : clients_) {
         Client& c = *entry.second;
-        int unread = 0;
-        c.unread = ::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0 ? size_t(unread) : 0;
+        noteBacklog(c);
         if (!c.waiting.empty() || c.unread > 0)
             c.lastHeard = ++heard_;
     }
@@ -217,6 +217,7 @@ bool networkManage::readClient(Client& c)
     const ssize_t got = ::recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
     if (got == 0) {
         c.ended = c.drained = true;
+        c.unread = 0;
         return true;
     }
     if (got < 0)
@@ -227,7 +228,50 @@ bool networkManage::readClient(Client& c)
         c.waiting.emplace_back(w, w + n);
         c.waitingBytes += n;
     });
+    noteBacklog(c);
     return true;
+}
+
+// A backlog lasts until a look finds the socket empty: read fast, a socket
+// holds little at times while the client's side still holds megabytes. A
+// client that closed behind a backlog shows its end (its FIN comes last)
+// only once the rest has reached the socket; its card requests are asked
+// for as an ended client's from then on, though the loop's poll has not
+// looked again.
+void networkManage::noteBacklog(Client& c)
+{
+    int unread = 0;
+    c.unread = ::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0 ? size_t(unread) : 0;
+    if (c.unread >= kFloodingBytes && !c.backlogged) {
+        c.backlogged = true;
+        c.takenAtBacklog = c.taken;
+    } else if (c.unread == 0) {
+        c.backlogged = false;
+    }
+    pollfd p{c.fd, POLLRDHUP, 0};
+    if (!c.ended && ::poll(&p, 1, 0) > 0 && (p.revents & POLLRDHUP))
+        c.ended = true;
+}
+
+// A tool that sent a batch and reads its answers takes the answers to its
+// first requests while the rest of the batch waits in its socket; a client
+// that closed takes none (an answer to it resets it), nor does one whose
+// requests are refused the card path.
+bool networkManage::floods(const Client& c) { return c.backlogged && c.taken == c.takenAtBacklog; }
+
+LinkPeer networkManage::peerOf(const Client& c)
+{
+    LinkPeer peer;
+    peer.fd = c.fd;
+    peer.key = c.key;
+    peer.address = c.address;
+    // A flooder may have closed behind its backlog: its card requests are
+    // dropped too once two in a row went unanswered.
+    peer.ended = c.ended || floods(c);
+    // A client that sent more than this frame asks again; a connection
+    // that sends one request and goes shares its turn.
+    peer.again = c.frames > 1;
+    return peer;
 }
 
 bool networkManage::anyWaiting() const
@@ -262,25 +306,42 @@ bool networkManage::serveInTurn()
     do {
         Client& c = *it->second;
         if (!c.waiting.empty() && !c.dropped) {
-            LinkPeer peer;
-            peer.fd = c.fd;
-            peer.key = c.key;
-            peer.address = c.address;
-            peer.ended = c.ended;
-            // A client that sent more than this frame asks again; a
-            // connection that sends one request and goes shares its turn.
-            peer.again = c.frames > 1;
             waited = true;
-            if (onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peer)) {
-                c.waitingBytes -= c.waiting.front().size();
-                c.waiting.pop_front();
-                served = true;
-            }
+            served = serveClient(c) || served;
         }
         if (++it == clients_.end())
             it = clients_.begin();
     } while (it != start);
     return served || !waited;
+}
+
+// A frame dropped unsent takes no work and no turn: the client's next one
+// is served too. A client that closed behind hundreds of thousands of card
+// requests is then drained within a second or so, rather than one frame a
+// pass, and the reads a pass makes of it are bounded, so the other clients
+// are served every pass meanwhile.
+bool networkManage::serveClient(Client& c)
+{
+    // A flooder whose card requests were dropped as fast as it sent them
+    // may have been found with nothing unread; while the frames of that
+    // read wait, its socket fills again, and it is a flooder again.
+    if (!c.ended)
+        noteBacklog(c);
+    bool served = false;
+    size_t reads = 0;
+    while (!c.waiting.empty()) {
+        const size_t droppedBefore = droppedFrames();
+        if (!onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peerOf(c)))
+            break;
+        c.waitingBytes -= c.waiting.front().size();
+        c.waiting.pop_front();
+        served = true;
+        if (droppedFrames() == droppedBefore)
+            break;
+        if (c.waiting.empty() && !c.drained && reads++ < kDrainReads && !readClient(c))
+            c.dropped = true;
+    }
+    return served;
 }
 
 std::vector<int> networkManage::finishedClients()
@@ -318,6 +379,7 @@ bool networkManage::flush(Client& c)
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         if (w == 0)
             return false;
+        c.taken += uint64_t(w);
         c.queued.erase(0, size_t(w));
     }
     return true;

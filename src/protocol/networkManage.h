@@ -23,18 +23,24 @@ namespace kel::protocol {
 // sockets are non-blocking, what a client does not take at once waits in
 // its own bounded queue (a client whose queue passes the bound is closed);
 // and a connection arriving while every slot is taken replaces, in this
-// order, the oldest client that has ended its sending, the client with the
-// most bytes sent and unread past kFloodingBytes, the oldest connection
-// that has never sent a whole frame, the newest that has sent only one, or
-// the client silent longest (a client whose frames wait unserved is not
-// silent).
+// order, the oldest client that has ended its sending, the flooder with the
+// most bytes sent and unread, the oldest connection that has never sent a
+// whole frame, the newest that has sent only one, or the client silent
+// longest (a client whose frames wait unserved is not silent).
 // A client that ends its sending (shuts its side, or closes: the two look
 // the same until the program writes to it) still has its frames served
-// and gets its answers; its card requests take their turns after every
-// client that has not ended, and it is closed once nothing of it waits,
-// no answer of it is queued and no card request of it is out. A client
-// whose connection is reset (it closed and an answer reached it) is
-// closed at once, its waiting frames with it.
+// and gets its answers; its card requests keep their turns, until two of
+// them in a row went unanswered: the rest are dropped unsent. A flooder
+// (kFloodingBytes or more sent and unread, no answer taken since its
+// backlog reached that) cannot be told from a client that closed behind its
+// backlog, and its card requests are asked for as an ended client's. Frames
+// dropped cost no turn: the client is read on and its card requests
+// dropped in the same pass, so a client that closed behind a backlog is
+// drained at the speed of the link, not one frame a pass. A client that
+// ended is closed once nothing of it waits, no answer of it is queued and
+// no card request of it is out. A client whose connection is reset (it
+// closed and an answer reached it) is closed at once, its waiting frames
+// with it.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -50,10 +56,13 @@ public:
     static constexpr size_t kMaxQueued = 256 * 1024;
     // Bytes taken from a client's socket at once.
     static constexpr size_t kReadSize = 4096;
-    // Bytes sent and not yet read that make a client a flooder, the first
-    // to make room after the clients that ended: no tool that waits for
-    // its answers gets this far ahead.
+    // Bytes sent and not yet read that make a client that has taken no
+    // answer since its backlog reached them a flooder: no tool that waits
+    // for each answer gets this far ahead, and one that sends a batch takes
+    // the answers to its first requests while the rest wait.
     static constexpr size_t kFloodingBytes = 4 * kReadSize;
+    // Reads a pass may make of a client whose card requests are dropped.
+    static constexpr size_t kDrainReads = 4;
     // Bytes of whole frames read and not yet served, of all clients, as of
     // the end of the last loop pass.
     size_t waitingBytes() const { return waitingBytes_; }
@@ -72,8 +81,13 @@ private:
         uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
         bool ended = false;       // sends no more (its end shut or closed)
-        size_t unread = 0;        // bytes in its socket, as of the last eviction
+        size_t unread = 0;        // bytes in its socket, as of its last read or the last eviction
         bool drained = false;     // all it sent has been read
+        uint64_t taken = 0;       // answer bytes its socket took
+        // Its socket held kFloodingBytes or more at a look and has not been
+        // found empty since; it had taken takenAtBacklog then.
+        bool backlogged = false;
+        uint64_t takenAtBacklog = 0;
     };
 
     void loop() override { acceptThread(); }
@@ -81,6 +95,14 @@ private:
     void acceptOne();
     // False when the client has gone.
     bool readClient(Client& c);
+    // Notes how much the client's socket still holds and whether it ended.
+    void noteBacklog(Client& c);
+    static bool floods(const Client& c);
+    static LinkPeer peerOf(const Client& c);
+    // Serves the client's first waiting frame, and goes on while its frames
+    // are dropped, reading on when they run out. False when the frame
+    // waits for the card path.
+    bool serveClient(Client& c);
     // One waiting frame of every client that has one, starting after the
     // client that started the pass before. False when frames wait and none
     // could be served (their card requests wait for the card path).

@@ -51,6 +51,22 @@ Bytes cardRequest(uint16_t target, uint8_t route, uint8_t port, uint8_t tag)
     return b;
 }
 
+// Reads of card 1 of port 0, which answers, and of card 9 of its chain of
+// 3, which never does.
+Bytes liveRead(uint8_t tag) { return TestFrames::wire(cardRequest(0x0001, 0, 1, tag)); }
+Bytes silentRead(uint8_t tag) { return TestFrames::wire(cardRequest(0x0009, 0, 1, tag)); }
+
+// n reads back to back, tagged from firstTag on (modulo 256).
+Bytes readsInOneWrite(Bytes (*read)(uint8_t), uint8_t firstTag, size_t n)
+{
+    Bytes all;
+    for (size_t i = 0; i < n; ++i) {
+        const Bytes one = read(uint8_t(firstTag + i));
+        all.insert(all.end(), one.begin(), one.end());
+    }
+    return all;
+}
+
 // The PC tool's search of every port (target 0x0FFE, all ports), as long
 // as the controller's own search frame.
 Bytes searchRequest(uint8_t tag)
@@ -120,6 +136,18 @@ protected:
     {
         while (c.hasData())
             c.receive();
+    }
+    // Takes the answers that have come to c, without waiting; false once
+    // the link has closed c.
+    static bool takeAnswers(LinkClient& c, std::vector<Bytes>& into)
+    {
+        while (c.hasData()) {
+            Bytes a = c.receive();
+            if (a.empty())
+                return false;
+            into.push_back(std::move(a));
+        }
+        return true;
     }
     std::optional<LinkClient> udp, tcp;
 
@@ -474,6 +502,187 @@ TEST_F(CardPassThroughEndToEnd, TcpClientsFloodingCardReadsGetOnlyTheirOwnAnswer
         ASSERT_GT(answer.size(), 5u) << "read " << int(tag);
         EXPECT_EQ(answer[5], tag);
     }
+}
+
+// A client that queued silent reads of port 0 and closed holds the port for
+// two of them: its further card requests are dropped unsent, whatever
+// number it queued (20, or as many as its socket takes, when its end shows
+// only once they are read), and also when it went on writing them while
+// they were dropped as fast as they came. So from 150 ticks (1.5 s) after
+// the close on, another tool's reads of port 0 are answered at once rather
+// than each after a hold of 50 ticks.
+TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortForTwoOfThem)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    const uint16_t port = protocol::networkManage::p_networkManage->localPort();
+    // The dropped requests are read and dropped in real time, the holds
+    // count ticks: the ticks go at the device's pace.
+    const auto tickAtDevicePace = [this](const std::function<bool()>& pred, int maxTicks) {
+        auto next = std::chrono::steady_clock::now();
+        for (int t = 0; t < maxTicks && !tickWithPasses(pred, 1); ++t)
+            std::this_thread::sleep_until(next += std::chrono::milliseconds(10));
+    };
+    struct Case {
+        const char* name;
+        size_t reads;   // 0: until its socket takes no more
+        bool paced;     // 16 a millisecond for 2 s instead, the ticks running
+    };
+    const Case cases[] = {{"20 reads", 20, false},
+                          {"as many as its socket takes", 0, false},
+                          {"16 a millisecond for 2 s", 0, true}};
+    uint8_t tag = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto& link = *protocol::networkManage::p_networkManage;
+        const size_t droppedBefore = link.droppedFrames();
+        size_t queued = 0;
+        {
+            LinkClient closer = LinkClient::tcp(port);
+            ASSERT_TRUE(closer.ok());
+            // All alike, each write going on where the last one stopped: a
+            // frame cut by the last write is never whole.
+            const Bytes one = silentRead(0x80);
+            Bytes batch;
+            for (size_t i = 0; i < (c.reads ? c.reads : c.paced ? 16 : 1000); ++i)
+                batch.insert(batch.end(), one.begin(), one.end());
+            size_t sent = 0;
+            const auto write = [&] {
+                const size_t at = sent % batch.size();
+                const ssize_t w =
+                    ::send(closer.fd(), batch.data() + at, batch.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+                sent += size_t(std::max<ssize_t>(w, 0));
+                return w == ssize_t(batch.size() - at);
+            };
+            if (c.paced) {
+                std::atomic<bool> writing{true};
+                std::thread writer([&] {
+                    while (writing) {
+                        write();
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    }
+                });
+                tickAtDevicePace([] { return false; }, 200);
+                writing = false;
+                writer.join();
+            } else {
+                while (write() && !c.reads) {
+                }
+            }
+            queued = sent / one.size();
+        }
+        ASSERT_GE(queued, c.reads ? c.reads : 10000u);
+        const uint32_t closedAt = G_timeTicks.load();
+        std::optional<uint32_t> sentAt;
+        uint8_t asked = 0;
+        int prompt = 0;
+        std::vector<uint32_t> slow;
+        tickAtDevicePace(
+            [&] {
+                const uint32_t now = G_timeTicks.load();
+                std::vector<Bytes> answers;
+                EXPECT_TRUE(takeAnswers(*tcp, answers));
+                for (const Bytes& a : answers) {
+                    if (!sentAt || a.size() <= 5 || a[5] != asked)
+                        continue;
+                    if (*sentAt >= closedAt + 150) {
+                        if (now - *sentAt <= 10)
+                            ++prompt;
+                        else
+                            slow.push_back(now - *sentAt);
+                    }
+                    sentAt.reset();
+                }
+                if (!sentAt) {
+                    asked = ++tag;
+                    EXPECT_TRUE(tcp->send(liveRead(asked)));
+                    sentAt = now;
+                }
+                return prompt + slow.size() >= 5;
+            },
+            800);
+        EXPECT_GE(prompt, 5) << queued << " reads queued";
+        EXPECT_TRUE(slow.empty()) << "ticks to an answer: " << ::testing::PrintToString(slow);
+        if (c.paced)
+            continue;
+        // All but the two that held the port are dropped, none sent.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (link.droppedFrames() - droppedBefore < queued - 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(link.droppedFrames() - droppedBefore, queued - 2);
+    }
+}
+
+// Beside a tool of the link that keeps silent reads of port 0 queued, each
+// holding the port 50 ticks:
+// - a tool that sends a silent read of port 0, five live reads of it and a
+//   0xDF and shuts its sending side keeps its place among the tools, and
+//   one unanswered read is no reason to drop the rest: it gets all five
+//   answers and the 0xDF's, and is closed as soon as its last answer is
+//   out, though the other tool's requests go on holding the port;
+// - a tool that writes 1,000 live reads at once (23 KB, of which more than
+//   16 KiB waits unread in its socket) and reads the answers as they come
+//   is no flooder: when eight idle connections arrive, it keeps its
+//   connection and its answers keep coming.
+TEST_F(CardPassThroughEndToEnd, TcpToolsBesideAQueueOfSilentReadsGetTheirAnswersInTurn)
+{
+    cardsFoundAndUdpHasForwarded();
+    if (HasFatalFailure())
+        return;
+    const uint16_t port = protocol::networkManage::p_networkManage->localPort();
+    ASSERT_TRUE(tcp->send(readsInOneWrite(silentRead, 0x40, 30)));
+    const auto cardTags = [](const std::vector<Bytes>& answers) {
+        std::vector<uint8_t> tags;
+        for (const Bytes& a : answers)
+            if (a.size() > 5 && a[protocol::PhyFrame::kCmd] != protocol::CMD_DEVICE_INFO)
+                tags.push_back(a[5]);
+        return tags;
+    };
+
+    LinkClient ender = LinkClient::tcp(port);
+    ASSERT_TRUE(ender.send(TestFrames::cat({silentRead(0x90), readsInOneWrite(liveRead, 0x91, 5),
+                                            TestFrames::request(protocol::CMD_DEVICE_INFO, {})})));
+    ASSERT_EQ(::shutdown(ender.fd(), SHUT_WR), 0);
+    std::vector<Bytes> answers;
+    uint32_t lastAnswerAt = 0;
+    std::optional<uint32_t> closedAt;
+    tickWithPasses(
+        [&] {
+            const size_t before = answers.size();
+            if (!takeAnswers(ender, answers))
+                closedAt = G_timeTicks.load();
+            if (answers.size() != before)
+                lastAnswerAt = G_timeTicks.load();
+            return closedAt.has_value();
+        },
+        1000);
+    EXPECT_EQ(cardTags(answers), (std::vector<uint8_t>{0x91, 0x92, 0x93, 0x94, 0x95}));
+    EXPECT_EQ(answers.size(), 6u) << "the 0xDF's answer";
+    ASSERT_TRUE(closedAt.has_value()) << "open " << G_timeTicks.load() - lastAnswerAt << " ticks after its last answer";
+    EXPECT_LE(*closedAt - lastAnswerAt, 10u) << "ticks from its last answer to its close";
+
+    LinkClient batchTool = LinkClient::tcp(port);
+    const Bytes batch = readsInOneWrite(liveRead, 0, 1000);
+    ASSERT_GT(batch.size(), protocol::networkManage::kFloodingBytes + protocol::networkManage::kReadSize);
+    ASSERT_TRUE(batchTool.send(batch));
+    answers.clear();
+    bool open = true;
+    const auto answersCome = [&](size_t n) {
+        return tickWithPasses(
+            [&] {
+                open = takeAnswers(batchTool, answers) && open;
+                return !open || answers.size() >= n;
+            },
+            400);
+    };
+    ASSERT_TRUE(answersCome(2) && open);
+    std::vector<LinkClient> idle;
+    for (int i = 0; i < 8; ++i)
+        idle.push_back(LinkClient::tcp(port));
+    answersCome(5);
+    EXPECT_TRUE(open) << "closed after " << answers.size() << " answers";
+    EXPECT_EQ(cardTags(answers), (std::vector<uint8_t>{0, 1, 2, 3, 4}));
 }
 
 } // namespace

@@ -328,22 +328,25 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
 
     // A client with far more sent than the link has read (a flood, maybe
     // from a client that closed behind it) makes room before any client
-    // that waits for its answers.
+    // that waits for its answers, the largest flood first.
     LinkClient& flooder = *spoken[4];
     const Bytes one = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
     Bytes flood;
     while (flood.size() < 100 * 1024)
         flood.insert(flood.end(), one.begin(), one.end());
+    ASSERT_TRUE(spoken[5]->send(Bytes(flood.begin(), flood.begin() + 40 * 1024)));
     ASSERT_TRUE(flooder.send(flood));
     ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
     LinkClient eleventh = LinkClient::tcp(link.localPort());
     ASSERT_TRUE(answered(eleventh));
     EXPECT_TRUE(answered(*spoken[2])) << "the live client silent longest kept its slot";
-    EXPECT_TRUE(eventually([&] {
+    const auto closed = [](const LinkClient& c) {
         uint8_t b;
-        const ssize_t got = ::recv(flooder.fd(), &b, 1, MSG_DONTWAIT);
+        const ssize_t got = ::recv(c.fd(), &b, 1, MSG_DONTWAIT);
         return got == 0 || (got < 0 && errno == ECONNRESET);
-    })) << "the flooding client was closed";
+    };
+    EXPECT_TRUE(eventually([&] { return closed(flooder); })) << "the flooding client was closed";
+    EXPECT_FALSE(closed(*spoken[5])) << "the smaller flood kept its slot";
     port.cardPathFree = true;
 }
 
@@ -566,11 +569,15 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
     EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 2 * kRequests; })) << port.forwardedCount.load();
 }
 
+long long processorTimeUsedMs();
+
 // A client that sends its requests and shuts its sending side (as a script
 // piping into a socket does) gets every answer: its card request waits for
 // the card path, then goes, and its answer reaches the client. The
 // connection stays open while the card request is out and closes once
-// nothing of the client is left.
+// nothing of the client is left. The link waits without using the
+// processor meanwhile: its socket, which reports its end at once and, read
+// to its end, input at once, is no longer polled for either.
 TEST_F(Links, ATcpClientThatShutsItsSendingSideGetsItsAnswers)
 {
     port.cardPathFree = false;
@@ -581,6 +588,14 @@ TEST_F(Links, ATcpClientThatShutsItsSendingSideGetsItsAnswers)
     ASSERT_TRUE(tool.send(TestFrames::cat({TestFrames::wire(request), TestFrames::request(CMD_DEVICE_INFO, {})})));
     ASSERT_EQ(::shutdown(tool.fd(), SHUT_WR), 0);
     ASSERT_TRUE(eventually([&] { return port.lastEnded.load(); }));
+    const auto processorMsOver1500 = [] {
+        const long long before = processorTimeUsedMs();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return processorTimeUsedMs() - before;
+    };
+    // A spinning link takes a whole core, asking for the card path every
+    // millisecond little.
+    EXPECT_LT(processorMsOver1500(), 1500 / 8) << "ms while its card request waits";
     EXPECT_EQ(port.forwardedCount.load(), 0);
     port.cardPathFree = true;
     const Bytes info = tool.receive();
@@ -597,7 +612,7 @@ TEST_F(Links, ATcpClientThatShutsItsSendingSideGetsItsAnswers)
         uint8_t b;
         return ::recv(tool.fd(), &b, 1, MSG_DONTWAIT) == 0;
     };
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_LT(processorMsOver1500(), 1500 / 8) << "ms while its card request is out";
     EXPECT_FALSE(closedByLink()) << "open while its card request is out";
     port.requestOut = false;
     EXPECT_TRUE(eventually(closedByLink));
