@@ -268,9 +268,10 @@ LinkPeer networkManage::peerOf(const Client& c)
     // A flooder may have closed behind its backlog: its card requests are
     // dropped too once two in a row went unanswered.
     peer.ended = c.ended || floods(c);
-    // A client that sent more than this frame asks again; a connection
-    // that sends one request and goes shares its turn.
-    peer.again = c.frames > 1;
+    // A client that sent more than this frame (read, or still in its
+    // socket behind it) asks again; a connection that sends one request
+    // and goes shares its turn.
+    peer.again = c.frames > 1 || c.unread > 0;
     return peer;
 }
 
