@@ -43,7 +43,7 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
     const size_t me = asker(tool, port, now);
     if (!free(port, now) || !turnOf(me))
         return Claim::Wait;
-    recordSent(line_[me]);
+    recordSent(line_[me], now);
     line_.erase(line_.begin() + std::ptrdiff_t(me));
     *r = Request{};
     r->taken = true;
@@ -197,7 +197,7 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
         a.oneShot = oneShot;
         if (a.port != port) {
             a.port = port;
-            placeAsker(a);
+            placeAsker(a, now);
         }
         a.askedAt = now;
         return i;
@@ -205,31 +205,28 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
     if (line_.size() >= kMaxWaiting)
         line_.pop_back();
     line_.push_back(Asker{tool, port, now, 0, false, false});
-    placeAsker(line_.back());
+    placeAsker(line_.back(), now);
     return line_.size() - 1;
 }
 
 // A tool that sent to the port before stands where its last request there
 // went. A tool new to it stands behind every place already waiting for the
-// port (and behind the port's last turn), but ahead of the tool that sent
-// last; a one-shot tool stands there only while its origin has no turn
-// remembered at the port.
-void PcRequestSlot::placeAsker(Asker& a) const
+// port and behind the port's last turn: the tools that keep asking each go
+// once before it, and it goes before their next; a one-shot tool stands
+// there only while its origin has no turn remembered at the port.
+void PcRequestSlot::placeAsker(Asker& a, uint32_t now) const
 {
-    const uint64_t last = lastSentBy(a.tool.link, a.tool.sender, a.port);
+    const uint64_t last = lastSentBy(a.tool.link, a.tool.sender, a.port, now);
     a.known = last != 0;
-    a.oneShot = !a.known && !a.tool.again && lastSentBy(a.tool.link, a.tool.sender, kAllPorts) == 0;
+    a.oneShot = !a.known && !a.tool.again && lastSentBy(a.tool.link, a.tool.sender, kAllPorts, now) == 0;
     if (a.known) {
-        a.place = 2 * last;
+        a.place = 4 * last;
         return;
     }
-    const uint64_t portLast = latestFor(lastTurn_, a.port);
-    a.place = portLast ? 2 * portLast - 1 : 0;
+    a.place = 4 * latestFor(lastTurn_, a.port) + 2;
     for (const Asker& other : line_)
         if (&other != &a && overlap(other.port, a.port))
             a.place = std::max(a.place, placeOf(other));
-    if (turns_)
-        a.place = std::min(a.place, 2 * turns_ - 1);
 }
 
 // The one-shot tools of an origin share the place of its last one-shot
@@ -240,7 +237,7 @@ uint64_t PcRequestSlot::placeOf(const Asker& a) const
     if (!a.oneShot)
         return a.place;
     const Standing* origin = originStanding(a.tool.origin, a.port);
-    return origin ? 2 * origin->turn - 1 : a.place;
+    return origin ? 4 * origin->turn - 1 : a.place;
 }
 
 // Of the places asking for the same port (a request for all ports wants
@@ -280,12 +277,13 @@ bool PcRequestSlot::turnOf(size_t me) const
 
 // The turn number of the last request of the tool (or origin) that reached
 // port (one to all ports reached every port; for all ports, any of its
-// requests), 0: none remembered.
-uint64_t PcRequestSlot::lastSentBy(uint8_t link, const std::string& name, uint8_t port) const
+// requests), 0: none remembered, or a single one gone kOnceKnownTicks ago.
+uint64_t PcRequestSlot::lastSentBy(uint8_t link, const std::string& name, uint8_t port, uint32_t now) const
 {
     uint64_t last = 0;
     for (const Standing& s : standings_)
-        if (s.link == link && s.name == name && overlap(s.port, port))
+        if (s.link == link && s.name == name && overlap(s.port, port) &&
+            (s.count > 1 || now - s.tick <= kOnceKnownTicks))
             last = std::max(last, s.turn);
     return last;
 }
@@ -298,19 +296,19 @@ const PcRequestSlot::Standing* PcRequestSlot::originStanding(const std::string& 
     return nullptr;
 }
 
-void PcRequestSlot::recordSent(const Asker& a)
+void PcRequestSlot::recordSent(const Asker& a, uint32_t now)
 {
     const uint64_t turn = ++turns_;
-    remember(standings_, kMaxRemembered, a.tool.link, a.tool.sender, a.port, turn);
+    remember(standings_, kMaxRemembered, a.tool.link, a.tool.sender, a.port, turn, now);
     if (a.oneShot)
-        remember(origins_, kMaxOrigins, kOriginLink, a.tool.origin, a.port, turn);
+        remember(origins_, kMaxOrigins, kOriginLink, a.tool.origin, a.port, turn, now);
     lastTurn_[turnIndex(a.port)] = turn;
 }
 
 // Newest at the back. Full, the oldest entry that counts one request goes
 // first, else the oldest.
 void PcRequestSlot::remember(std::deque<Standing>& list, size_t max, uint8_t link, const std::string& name,
-                             uint8_t port, uint64_t turn)
+                             uint8_t port, uint64_t turn, uint32_t now)
 {
     uint32_t count = 1;
     auto it = std::find_if(list.begin(), list.end(), [&](const Standing& s) {
@@ -324,7 +322,7 @@ void PcRequestSlot::remember(std::deque<Standing>& list, size_t max, uint8_t lin
         auto once = std::find_if(list.begin(), list.end(), [](const Standing& s) { return s.count == 1; });
         list.erase(once != list.end() ? once : list.begin());
     }
-    list.push_back(Standing{link, name, port, turn, count});
+    list.push_back(Standing{link, name, port, turn, count, now});
 }
 
 void PcRequestSlot::withdraw(uint8_t link, const std::string& sender)

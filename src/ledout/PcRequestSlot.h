@@ -54,6 +54,11 @@ public:
     // there are forgotten first, so one-shot sockets never push out a tool
     // that keeps asking.
     static constexpr size_t kMaxRemembered = 256;
+    // A tool that sent to a port once counts as known there for this long
+    // after (3 s): under a flood of new sockets the ports of closed ones
+    // come back, and an old single request on a port is as likely a
+    // stranger's.
+    static constexpr uint32_t kOnceKnownTicks = 300;
     // The source addresses whose one-shot tools' turns are remembered.
     static constexpr size_t kMaxOrigins = 64;
     // Card requests of a tool that ended its sending that may go unanswered
@@ -117,9 +122,10 @@ private:
         Tool tool;
         uint8_t port;
         uint32_t askedAt;
-        // Twice the turn number of its last request to the port (known); for
-        // a tool new to the port, the odd place behind the places waiting
-        // when it first asked.
+        // Four times the turn number of its last request to the port
+        // (known); for a tool new to the port, the place just behind the
+        // port's last turn and the places waiting when it first asked (an
+        // origin's one-shot tools stand just ahead of their last turn).
         uint64_t place;
         bool known;     // has sent to the port before
         bool oneShot;   // new to the port and asks once: shares its origin's place
@@ -132,6 +138,7 @@ private:
         uint8_t port;
         uint64_t turn;
         uint32_t count;
+        uint32_t tick;   // of its last request
     };
     struct Unanswered {
         Requester who;
@@ -155,16 +162,16 @@ private:
     void setUnanswered(const Requester& who, uint8_t count);
     // The asker's index in the line.
     size_t asker(const Tool& tool, uint8_t port, uint32_t now);
-    void placeAsker(Asker& a) const;
+    void placeAsker(Asker& a, uint32_t now) const;
     uint64_t placeOf(const Asker& a) const;
     // The first waiting one-shot tool of a's origin and port.
     const Asker* originHead(const Asker& a) const;
     bool turnOf(size_t me) const;
-    uint64_t lastSentBy(uint8_t link, const std::string& name, uint8_t port) const;
+    uint64_t lastSentBy(uint8_t link, const std::string& name, uint8_t port, uint32_t now) const;
     const Standing* originStanding(const std::string& origin, uint8_t port) const;
-    void recordSent(const Asker& a);
+    void recordSent(const Asker& a, uint32_t now);
     void remember(std::deque<Standing>& list, size_t max, uint8_t link, const std::string& name, uint8_t port,
-                  uint64_t turn);
+                  uint64_t turn, uint32_t now);
 
     std::array<Request, kPorts> ports_;
     Request all_;

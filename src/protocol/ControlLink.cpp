@@ -103,8 +103,12 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         keep(*line, wire, n, peer);
         return;
     }
+    // Only a card request gone through lately marks a sender that asks
+    // again to the card path: under a flood of new sockets the kernel hands
+    // out the ports of closed ones again, and older memories of a port are
+    // as likely a stranger's.
     LinkPeer asking = peer;
-    asking.again = peer.again || askedBefore(peer.key);
+    asking.again = peer.again || wentThroughLately(peer.key);
     if (onWireFrame(wire, n, asking))
         return;
     const std::string origin = LinkSocket::addressOf(peer.address);
@@ -112,7 +116,7 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         dropWaiting(peer.key, 1);
         return;
     }
-    lines_.push_back(Line{peer.key, origin, asking.again, {}, 0, false});
+    lines_.push_back(Line{peer.key, origin, asking.again || askedBefore(peer.key), asking.again, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
@@ -186,15 +190,26 @@ void ControlLink::recall(const std::string& sender)
 {
     const uint64_t hash = keyHash(sender);
     uint32_t times = 1;
+    std::optional<std::chrono::steady_clock::time_point> wentAt;
     auto it = std::find_if(recalled_.begin(), recalled_.end(), [hash](const Recalled& r) { return r.hash == hash; });
     if (it != recalled_.end()) {
         times = it->times == UINT32_MAX ? it->times : it->times + 1;
+        wentAt = it->wentAt;
         recalled_.erase(it);
     } else if (recalled_.size() >= kMaxRecalled) {
         auto once = std::find_if(recalled_.begin(), recalled_.end(), [](const Recalled& r) { return r.times == 1; });
         recalled_.erase(once != recalled_.end() ? once : recalled_.begin());
     }
-    recalled_.push_back(Recalled{hash, times});
+    recalled_.push_back(Recalled{hash, times, wentAt});
+}
+
+bool ControlLink::wentThroughLately(const std::string& sender) const
+{
+    const uint64_t hash = keyHash(sender);
+    const auto now = std::chrono::steady_clock::now();
+    return std::any_of(recalled_.begin(), recalled_.end(), [hash, now](const Recalled& r) {
+        return r.hash == hash && r.wentAt && now - *r.wentAt <= kLatelyThrough;
+    });
 }
 
 // Many senders refused in a burst would flood the log: one line a second
@@ -258,10 +273,10 @@ bool ControlLink::serveLine(Line& line)
         const Kept& k = line.frames.front();
         // A sender with more frames behind this one asks again.
         LinkPeer asking = k.peer;
-        asking.again = k.peer.again || line.frames.size() > 1 || line.askedBefore;
+        asking.again = k.peer.again || line.frames.size() > 1 || line.again;
         if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
-        line.askedBefore = true;
+        line.askedBefore = line.again = true;
         line.bytes -= k.wire.size();
         line.frames.pop_front();
     }
@@ -301,6 +316,7 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
         return true;
     }
     recall(peer.key);
+    recalled_.back().wentAt = std::chrono::steady_clock::now();
     // Outside the interrupt lock: the send may wait for a busy transmitter,
     // and the other links and the FPGA manager take that lock every pass.
     port_.forwardToCards(body, uint32_t(n));

@@ -81,6 +81,9 @@ protected:
     // Senders recalled as having asked before: refused a line, their line
     // taken, or a card request of theirs gone through.
     static constexpr size_t kMaxRecalled = 1024;
+    // How long after a sender's card request went through it still counts
+    // as a tool that asks again.
+    static constexpr std::chrono::seconds kLatelyThrough{3};
     // Card interrupt service and sending of a pass-through answer; also
     // logs the card requests dropped for want of a line and not logged yet,
     // once a second has passed since the last such line.
@@ -134,6 +137,9 @@ private:
         // The sender had asked before it took the line, or a frame of the
         // line went.
         bool askedBefore = false;
+        // The sender's card request went through lately, or one of the
+        // line's did: it asks again, as the card path sees it.
+        bool again = false;
         std::deque<Kept> frames;
         size_t bytes = 0;
         bool overflowLogged = false;
@@ -153,6 +159,7 @@ private:
     // Whether the sender asked before: remembered, or recalled.
     bool askedBefore(const std::string& sender);
     void recall(const std::string& sender);
+    bool wentThroughLately(const std::string& sender) const;
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
 
@@ -162,6 +169,7 @@ private:
     struct Recalled {
         uint64_t hash;
         uint32_t times;
+        std::optional<std::chrono::steady_clock::time_point> wentAt;   // its last card request through
     };
     std::deque<Recalled> recalled_;
     // Senders whose card requests were dropped unanswered, logged (the

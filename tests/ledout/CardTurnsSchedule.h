@@ -87,6 +87,7 @@ private:
         std::set<int> ahead;
         std::map<int, int> went;
         std::map<const Tool*, uint64_t> after;
+        const Tool* lastSender = nullptr;   // sent last of all when it first asked: may go once more
     };
     struct Out {   // a request sent; seq is also its tag and command, answerAt 0 if its card is silent
         Tool* tool;
@@ -223,14 +224,16 @@ private:
         t.backlog = t.pauses = 0;
         t.key = placeKey(t, !again, q.port);
         say(t, again ? "asks" : "asks once", q.port);
-        // New to the port, it stands behind those waiting, unless one of them sent last of all.
+        // New to the port, it stands behind those waiting and behind the one that sent last.
         const bool fresh = again ? lastTo(t.lastGo, q.port) == 0 : !originGo_.count(placeKey(t, true, q.port));
+        t.lastSender = nullptr;
         for (const Tool* o : alive_) {
             if (o == &t || o->gone)
                 continue;
+            if (sends_ && *std::max_element(o->lastGo, o->lastGo + Slot::kPorts + 1) == sends_)
+                t.lastSender = o;
             const bool oAgain = o->asked + o->queue.size() > 1;
-            if (fresh && o->waiting && oAgain && overlap(o->port, q.port) &&
-                *std::max_element(o->lastGo, o->lastGo + Slot::kPorts + 1) != sends_)
+            if (fresh && o->waiting && oAgain && overlap(o->port, q.port))
                 t.after.emplace(o, o->askSeq);
             // The one-shot sockets of an origin go in the order they asked.
             t.backlog += !again && o->waiting && !oAgain && o->id.origin == t.id.origin && o->port == q.port;
@@ -321,7 +324,7 @@ private:
                 continue;
             const int place = placeFor(t, q.port, *r);
             const bool mine = overlap(q.port, r->port);
-            if (mine && ++r->went[place] > r->backlog + 1)
+            if (mine && ++r->went[place] > r->backlog + 1 + (&t == r->lastSender))
                 fault(*r, "%u %s went to port %d %d times in one wait of %u ticks", t.id.link, t.id.sender.c_str(),
                       q.port, r->went[place], now_ - r->firstAsk);
             if (mine && behind(q.port, t, *r))
