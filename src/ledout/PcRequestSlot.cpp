@@ -190,12 +190,13 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
         Asker& a = line_[i];
         if (a.tool.link != tool.link || a.tool.sender != tool.sender)
             continue;
-        // A one-shot tool that shows it asks again keeps the place it took
-        // when it first asked, as a place of its own.
-        const bool oneShot = a.oneShot && !tool.again;
+        // A one-shot tool that shows it asks again takes a place of its own
+        // where a tool new to the port would stand now: the port of a closed
+        // socket coming back with a request of its own looks the same, and
+        // must not pass those who went since the first one asked.
+        const bool turnsAgain = a.oneShot && tool.again;
         a.tool = tool;
-        a.oneShot = oneShot;
-        if (a.port != port) {
+        if (a.port != port || turnsAgain) {
             a.port = port;
             placeAsker(a, now);
         }
