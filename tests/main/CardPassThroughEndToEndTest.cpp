@@ -349,8 +349,11 @@ TEST_F(CardPassThroughEndToEnd, CardRequestsNoCardAnswersHoldBackNoOtherTool)
         300));
     EXPECT_EQ(udpAnswer.at(5), 0x31);
     EXPECT_EQ(tcpAnswer.at(5), 0x32);
-    // Waiting for the silent request would take 50 ticks.
-    EXPECT_LE(G_timeTicks.load() - start, 10u);
+    // Waiting for the silent request would take 50 ticks. The ticks here
+    // follow the FPGA manager's passes, not the clock: on a busy machine
+    // (a sanitizer build beside other work) the links may take a few of
+    // them to be scheduled.
+    EXPECT_LE(G_timeTicks.load() - start, 25u);
 }
 
 // Silent reads of port 0 (card 9 of a chain of 3) wait, each sent from a
