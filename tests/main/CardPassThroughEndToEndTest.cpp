@@ -609,11 +609,15 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
         EXPECT_TRUE(slow.empty()) << "ticks to an answer: " << ::testing::PrintToString(slow);
         if (c.paced)
             continue;
-        // All but the two that held the port are dropped, none sent.
+        // All but the two that held the port after the end showed are
+        // dropped, none sent; one more may have gone before the link saw
+        // the end.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (link.droppedFrames() - droppedBefore < queued - 2 && std::chrono::steady_clock::now() < deadline)
+        while (link.droppedFrames() - droppedBefore < queued - 3 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_EQ(link.droppedFrames() - droppedBefore, queued - 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_GE(link.droppedFrames() - droppedBefore, queued - 3);
+        EXPECT_LE(link.droppedFrames() - droppedBefore, queued - 2);
     }
 }
 
