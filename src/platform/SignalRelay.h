@@ -16,6 +16,10 @@ public:
     // Catches the signals at once; those that arrive before a relay exists
     // wait in the pipe. Call it first thing in main.
     static void install();
+    // Milliseconds since the first SIGINT or SIGTERM (-1: none came): the
+    // program's own account of how long its stop took, whatever runs after
+    // its end (a sanitizer's leak scan) or beside it.
+    static long long msSinceStopSignal();
     ~SignalRelay() override;
 
 signals:

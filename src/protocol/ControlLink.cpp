@@ -351,6 +351,7 @@ void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)
 
 void ControlLink::servicePass()
 {
+    passes_.fetch_add(1, std::memory_order_relaxed);
     deal_.files().expireStale();
     logDropsNotLogged(nullptr);
     // Taken before the list is looked at: an answer queued after this

@@ -58,6 +58,12 @@ public:
     protocol_phy phy;
     // Frames that waited for the card path and were dropped (take()).
     size_t droppedFrames() const { return dropped_.load(); }
+    // Passes of the link's loop so far. Whoever drives the tick by hand (the
+    // tests) wakes the link and waits for its passes, so that holds counted
+    // in ticks leave every link its turns whatever the machine's load.
+    uint64_t passes() const { return passes_.load(std::memory_order_relaxed); }
+    // Ends the loop's current wait: the next pass begins at once.
+    void wake();
 
 protected:
     // One complete wire frame received from peer. False: a card request
@@ -116,8 +122,6 @@ private:
     bool queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n);
     void rememberPeer(const LinkPeer& peer);
     void logUnanswered(const std::string& sender);
-    // Ends the loop's current wait.
-    void wake();
 
     const uint8_t linkId_;
     LinkSendList sendList_;
@@ -182,6 +186,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> noLineLoggedAt_;
     std::atomic<bool> waitingForCards_{false};
     int wakeFd_ = -1;
+    std::atomic<uint64_t> passes_{0};
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

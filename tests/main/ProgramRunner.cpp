@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -139,7 +140,15 @@ bool ProgramRunner::waitForCleanExit(int timeoutMs)
 
 QString ProgramRunner::output()
 {
-    return QString::fromLocal8Bit(process_.readAll());
+    seen_ += QString::fromLocal8Bit(process_.readAll());
+    return seen_;
+}
+
+long long ProgramRunner::ownStopMs()
+{
+    static const QRegularExpression line("kelT57N: stopped (\\d+) ms after the stop signal");
+    const QRegularExpressionMatch m = line.match(output());
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
 
 int ProgramRunner::stateDumpMs(int timeoutMs)

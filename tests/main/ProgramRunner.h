@@ -46,7 +46,13 @@ public:
     bool signal(int sig);
     // Waits for the end; true when it ended by itself with exit code 0.
     bool waitForCleanExit(int timeoutMs = 20000);
+    // All the program has written so far (standard output and error).
     QString output();
+    // The program's own account of its stop, from its last log line:
+    // milliseconds from the stop signal to the end of its main (-1: no such
+    // line). A sanitizer build's leak scan comes after it, as does the
+    // machine's delay in reaping the process.
+    long long ownStopMs();
     // Milliseconds the program takes to write its state after SIGUSR1
     // (-1 when not within timeoutMs).
     int stateDumpMs(int timeoutMs);
@@ -55,6 +61,7 @@ private:
     QTemporaryDir dir_;
     IsolatedProcess process_;
     bool wrapped_ = false;
+    QString seen_;
 };
 
 } // namespace kel::test
