@@ -118,7 +118,7 @@ void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const
 {
     std::vector<bool> again(frames.size(), false);
     if (frames.size() > 1) {
-        PortTally behind;
+        CardPortTally behind;
         for (size_t i = frames.size(); i-- > 0;) {
             const uint8_t port = cardPortOfWire(frames[i].data(), frames[i].size());
             again[i] = behind.overlapping(port);
@@ -139,37 +139,6 @@ uint8_t ControlLink::cardPortOfWire(const uint8_t* wire, size_t n)
     if (len < 0 || !PhyFrame::isPassThrough(body) || linkId_ == LINK_4G)
         return ControllerPort::kNoCardPort;
     return port_.cardPortOf(body, uint32_t(len));
-}
-
-bool ControlLink::overlaps(uint8_t a, uint8_t b)
-{
-    const auto real = [](uint8_t p) { return p < 16 || p == ControllerPort::kAllCardPorts; };
-    return real(a) && real(b) && (a == b || a == ControllerPort::kAllCardPorts || b == ControllerPort::kAllCardPorts);
-}
-
-namespace {
-
-constexpr size_t kAllSlot = 16;
-
-} // namespace
-
-void ControlLink::PortTally::add(uint8_t port, int n)
-{
-    if (port < 16)
-        count_[port] += n;
-    else if (port == ControllerPort::kAllCardPorts)
-        count_[kAllSlot] += n;
-}
-
-bool ControlLink::PortTally::overlapping(uint8_t port, int mine) const
-{
-    int n = 0;
-    if (port < 16)
-        n = count_[port] + count_[kAllSlot];
-    else if (port == ControllerPort::kAllCardPorts)
-        for (int c : count_)
-            n += c;
-    return n - mine > 0;
 }
 
 // Every line is taken; the arriving sender takes the line the steps below
@@ -285,7 +254,7 @@ bool ControlLink::serveLine(Line& line)
         // Its own card requests for the port kept behind it, the frame
         // itself not counted.
         LinkPeer asking = k.peer;
-        asking.again = line.ports.overlapping(k.port, overlaps(k.port, k.port) ? 1 : 0);
+        asking.again = line.ports.overlapping(k.port, CardPortTally::overlaps(k.port, k.port) ? 1 : 0);
         if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
         line.ports.add(k.port, -1);

@@ -1,10 +1,10 @@
 #pragma once
+#include "protocol/CardPortTally.h"
 #include "protocol/LineRecall.h"
 #include "protocol/LinkPeer.h"
 #include "protocol/LinkSendList.h"
 #include "protocol/protocol_phy.h"
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -82,20 +82,6 @@ protected:
     // The port a wire frame's card request goes to (ControllerPort::
     // cardPortOf); kNoCardPort for any other frame.
     uint8_t cardPortOfWire(const uint8_t* wire, size_t n);
-    // Whether requests for the two ports wait for each other (a request
-    // for all ports overlaps every port; one that goes nowhere, none).
-    static bool overlaps(uint8_t a, uint8_t b);
-    // How many card requests of a run of frames go to each port: whether
-    // one of them overlaps a port.
-    class PortTally {
-    public:
-        void add(uint8_t port, int n = 1);
-        // Card requests counted that overlap port, less `mine` of them.
-        bool overlapping(uint8_t port, int mine = 0) const;
-
-    private:
-        std::array<int, 17> count_{};   // ports 0-15, then all ports
-    };
     // The pause before a kept card request is offered again.
     static constexpr int kKeptRetryMs = 1;
     static constexpr size_t kMaxKeptBytes = 64 * 1024;
@@ -158,7 +144,7 @@ private:
         uint16_t sourcePort = 0;
         LineRecall::Rank rank;   // the sender's when it took the line
         std::deque<Kept> frames;
-        PortTally ports;          // of the frames kept
+        CardPortTally ports;      // of the frames kept
         size_t bytes = 0;
         bool overflowLogged = false;
     };

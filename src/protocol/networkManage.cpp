@@ -80,7 +80,9 @@ void networkManage::acceptThread()
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
-        const int wait = !anyWaiting() && !acceptWaiting_ ? settings_.pollMs : stalled || acceptWaiting_ ? kKeptRetryMs : 0;
+        const int wait = !anyWaiting() && !acceptWaiting_ ? settings_.pollMs
+                         : stalled || acceptWaiting_       ? kKeptRetryMs
+                                                           : 0;
         const int ready = ::poll(fds.data(), fds.size(), wait);
         if (ready > 0) {
             for (size_t i = kFirstClientFd; i < fds.size(); ++i) {
@@ -248,9 +250,11 @@ bool networkManage::readClient(Client& c)
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.lastHeard = ++heard_;
-    c.assembler.feed(buf, size_t(got), [&c](const uint8_t* w, size_t n) {
+    c.assembler.feed(buf, size_t(got), [this, &c](const uint8_t* w, size_t n) {
         ++c.frames;
         c.waiting.emplace_back(w, w + n);
+        c.waitingPorts.push_back(cardPortOfWire(w, n));
+        c.ports.add(c.waitingPorts.back());
         c.waitingBytes += n;
     });
     noteBacklog(c);
@@ -304,17 +308,18 @@ bool networkManage::againBehind(const LinkPeer& peer, uint8_t port)
     if (it == clients_.end() || it->second->key != peer.key || it->second->waiting.empty())
         return false;
     Client& c = *it->second;
-    // Looked again only when its first frame or its socket changed: a
-    // waiting card request is offered every millisecond.
+    // The socket is looked at again only when its first frame changed, or
+    // nothing was found and its socket holds more: a waiting card request
+    // is offered every millisecond, and what its socket holds stays there
+    // until the request has gone.
+    if (c.ports.overlapping(port, CardPortTally::overlaps(c.waitingPorts.front(), port) ? 1 : 0))
+        return true;
     Client::AgainLook& look = c.againLook;
-    if (look.head == c.served && look.unread == c.unread)
+    if (look.head == c.served && (look.again || look.unread == c.unread))
         return look.again;
     look.head = c.served;
     look.unread = c.unread;
-    PortTally behind;
-    for (auto f = std::next(c.waiting.begin()); f != c.waiting.end(); ++f)
-        behind.add(cardPortOfWire(f->data(), f->size()));
-    look.again = behind.overlapping(port) || (c.unread > 0 && againInSocket(c, port));
+    look.again = c.unread > 0 && againInSocket(c, port);
     return look.again;
 }
 
@@ -329,7 +334,9 @@ bool networkManage::againInSocket(const Client& c, uint8_t port)
         return false;
     FrameAssembler look = c.assembler;
     bool found = false;
-    look.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) { found = found || overlaps(cardPortOfWire(w, n), port); });
+    look.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) {
+        found = found || CardPortTally::overlaps(cardPortOfWire(w, n), port);
+    });
     return found;
 }
 
@@ -394,6 +401,8 @@ bool networkManage::serveClient(Client& c)
             break;
         c.waitingBytes -= c.waiting.front().size();
         c.waiting.pop_front();
+        c.ports.add(c.waitingPorts.front(), -1);
+        c.waitingPorts.pop_front();
         ++c.served;
         served = true;
         if (droppedFrames() == droppedBefore)

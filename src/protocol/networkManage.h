@@ -76,6 +76,8 @@ private:
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
         std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served
+        std::deque<uint8_t> waitingPorts;           // the card port of each (cardPortOfWire)
+        CardPortTally ports;                        // of the frames waiting
         size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of the last look that found new bytes of it (or its accept)
@@ -91,7 +93,7 @@ private:
         uint64_t takenAtBacklog = 0;
         uint64_t served = 0;      // frames served: names the first waiting
         // Whether a card request for the first waiting frame's port waits
-        // behind it, as last looked with `unread` bytes in its socket.
+        // in its socket, as last looked with `unread` bytes there.
         struct AgainLook {
             uint64_t head = UINT64_MAX;
             size_t unread = 0;

@@ -852,11 +852,12 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
         Group between;        // sent between the tool's tries
         int tries;            // the tool's card requests, the last one taking a line
         int forwarded;        // card requests that go once the path frees
+        int taken;            // the socket whose line the tool took, when it had a line till then
     };
     const Case cases[] = {
-        {"one card request per socket", {32, 1}, {0, 1}, {8, 1}, 2, 31 + 1},
-        {"two per socket, each after the tool's first try", {32, 2}, {0, 1}, {40, 2}, 2, 31 + 1},
-        {"two per socket, each before the tool's first try", {32, 1}, {32, 2}, {8, 1}, 3, 31 + 1},
+        {"one card request per socket", {32, 1}, {0, 1}, {8, 1}, 2, 31 + 1, 31},
+        {"two per socket, each after the tool's first try", {32, 2}, {0, 1}, {40, 2}, 2, 31 + 1, -1},
+        {"two per socket, each before the tool's first try", {32, 1}, {32, 2}, {8, 1}, 3, 31 + 1, -1},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
@@ -885,6 +886,11 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
         {
             std::lock_guard<std::mutex> l(port.senderLock);
             EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), c.tries - 1) << "tries refused";
+            if (c.taken >= 0) {
+                const std::string newest =
+                    "127.0.0.1:" + std::to_string(LinkSocket::localPort(oneShotSockets[size_t(c.taken)].fd()));
+                EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1) << "the newest of equals";
+            }
         }
         port.cardPathFree = true;
         EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }))
@@ -900,63 +906,85 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
     }
 }
 
-// One-shot sockets at 127.0.0.1 (a script opening a socket per card request)
-// hold every line of the UDP link and keep coming. A tool at another address
-// (127.0.0.2, another PC) is answered all the same: its address takes its
-// share of the lines, half of them with one-shot neighbours.
-TEST_F(Links, UdpToolIsAnsweredWhileOneShotSocketsHoldEveryLine)
+// One-shot sockets at two addresses (scripts opening a socket per card
+// request; 127.0.0.2 stands for another PC) take the lines of the UDP link.
+// Addresses share them by counts: a tool at an address holding two lines
+// fewer than another takes one of that address's at once, and its
+// neighbours take their address's share. A tool refused at an address
+// holding its share takes a line of its own address when it asks again,
+// never one of the other address.
+TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
 {
     ASSERT_TRUE(platform::NetPolicy::loopbackOnly());
+    struct Step {
+        const char* address;   // nullptr: the tool sends its card request
+        int sockets;
+    };
     struct Case {
         const char* name;
         const char* address;   // the tool's
-        int neighbours;        // one-shot sockets at the tool's address, after it
+        std::vector<Step> steps;
         int forwarded;         // card requests that go once the path frees
+        int keptFrom, kept;    // one-shot sockets (in the order sent) whose requests all go
     };
+    const char* const one = "127.0.0.1";
+    const char* const two = "127.0.0.2";
     const Case cases[] = {
-        {"a new tool and 19 one-shot sockets at another PC", "127.0.0.2", 19, 16 + 15 + 2},
+        {"a new tool and 19 one-shot sockets at another PC", two,
+         {{one, 40}, {nullptr, 0}, {two, 19}, {one, 8}, {nullptr, 0}, {one, 8}}, 16 + 15 + 2, 0, 0},
+        {"a tool refused at its address's share", one,
+         {{one, 16}, {two, 16}, {nullptr, 0}, {one, 8}, {nullptr, 0}, {two, 8}}, 16 + 15 + 1, 16, 16},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
     const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
-    for (const Case& c : cases) {
-        const auto run = [&] {
-            SCOPED_TRACE(c.name);
-            port.cardPathFree = true;
-            udpnetManage link(port, *deal, settings());
-            LinkClient tool = udpFrom(c.address, link.localPort());
-            LinkClient barrier = LinkClient::udp(link.localPort());
-            port.cardPathFree = false;
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 40, barrier));
-            ASSERT_TRUE(tool.send(request));
-            ASSERT_TRUE(oneShots(link, c.address, c.neighbours, barrier));
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 8, barrier));
-            ASSERT_TRUE(tool.send(request));
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 8, barrier));
-            port.forwardedCount = 0;
-            port.cardPathFree = true;
-            EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }));
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
-            EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
-            const std::string key = c.address + (":" + std::to_string(LinkSocket::localPort(tool.fd())));
-            {
-                IrqLock irq(port);
-                EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())));
-            }
-            EXPECT_EQ(tool.receive(), answer);
-        };
-        // 127.0.0.2 on a thread of its own in a network of its own, which a
-        // threaded process gets only as root.
-        bool ran = std::string(c.address) == "127.0.0.1";
-        if (ran)
-            run();
-        else
-            std::thread([&] {
-                if ((ran = platform::PrivateNetwork::enter()))
-                    run();
-            }).join();
-        if (!ran)
-            GTEST_SKIP() << "no private network here for a second PC";
-    }
+    const auto run = [&](const Case& c) {
+        SCOPED_TRACE(c.name);
+        port.cardPathFree = false;
+        port.forwardedCount = 0;
+        {
+            std::lock_guard<std::mutex> l(port.senderLock);
+            port.gone.clear();
+        }
+        oneShotSockets.clear();
+        udpnetManage link(port, *deal, settings());
+        LinkClient tool = udpFrom(c.address, link.localPort());
+        LinkClient barrier = LinkClient::udp(link.localPort());
+        for (const Step& step : c.steps) {
+            if (step.address)
+                ASSERT_TRUE(oneShots(link, step.address, step.sockets, barrier));
+            else
+                ASSERT_TRUE(tool.send(request) && oneShots(link, one, 0, barrier));
+        }
+        for (int i = c.keptFrom; i < c.keptFrom + c.kept; ++i) {
+            const LinkClient& k = oneShotSockets[size_t(i)];
+            sockaddr_in a{};
+            socklen_t len = sizeof a;
+            ::getsockname(k.fd(), reinterpret_cast<sockaddr*>(&a), &len);
+            const std::string key = LinkSocket::keyOf(a);
+            std::lock_guard<std::mutex> l(port.senderLock);
+            EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), 0) << key << " lost its line";
+        }
+        port.cardPathFree = true;
+        EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }));
+        ASSERT_TRUE(oneShots(link, one, 0, barrier));
+        EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
+        const std::string key = c.address + (":" + std::to_string(LinkSocket::localPort(tool.fd())));
+        {
+            IrqLock irq(port);
+            EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())));
+        }
+        EXPECT_EQ(tool.receive(), answer);
+    };
+    // 127.0.0.2 on a thread of its own in a network of its own, which a
+    // threaded process gets only as root.
+    bool ran = false;
+    std::thread([&] {
+        if ((ran = platform::PrivateNetwork::enter()))
+            for (const Case& c : cases)
+                run(c);
+    }).join();
+    if (!ran)
+        GTEST_SKIP() << "no private network here for a second PC";
 }
 
 // A card read for port (0-15), or for every port (255), routed by its port
