@@ -144,6 +144,30 @@ protected:
         return !barrier.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty() && sent;
     }
     std::vector<LinkClient> oneShotSockets;
+    // A new run of a UDP lines case: the card path taken, nothing
+    // forwarded, nobody gone.
+    void newLinesRun()
+    {
+        port.cardPathFree = false;
+        port.forwardedCount = 0;
+        {
+            std::lock_guard<std::mutex> l(port.senderLock);
+            port.gone.clear();
+        }
+        oneShotSockets.clear();
+    }
+    // Whether a card answer handed over for the sender key reaches tool:
+    // its request went.
+    void answeredAs(LinkClient& tool, const std::string& key)
+    {
+        const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
+        {
+            IrqLock irq(port);
+            EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())))
+                << "the tool's request went";
+        }
+        EXPECT_EQ(tool.receive(), answer);
+    }
     // The write-then-read exchange every link must carry.
     void writeAndReadBack(LinkClient& c, uint32_t address, uint8_t seed)
     {
@@ -860,16 +884,9 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
         {"two per socket, each before the tool's first try", {32, 1}, {32, 2}, {8, 1}, 3, 31 + 1, -1},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
-    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        port.cardPathFree = false;
-        port.forwardedCount = 0;
-        {
-            std::lock_guard<std::mutex> l(port.senderLock);
-            port.gone.clear();
-        }
-        oneShotSockets.clear();
+        newLinesRun();
         udpnetManage link(port, *deal, settings());
         LinkClient tool = LinkClient::udp(link.localPort());
         LinkClient barrier = LinkClient::udp(link.localPort());
@@ -897,12 +914,7 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
             << port.forwardedCount.load();
         ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
         EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
-        {
-            IrqLock irq(port);
-            EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())))
-                << "the tool's request went";
-        }
-        EXPECT_EQ(tool.receive(), answer);
+        answeredAs(tool, key);
     }
 }
 
@@ -936,16 +948,9 @@ TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
          {{one, 16}, {two, 16}, {nullptr, 0}, {one, 8}, {nullptr, 0}, {two, 8}}, 16 + 15 + 1, 16, 16},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
-    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
     const auto run = [&](const Case& c) {
         SCOPED_TRACE(c.name);
-        port.cardPathFree = false;
-        port.forwardedCount = 0;
-        {
-            std::lock_guard<std::mutex> l(port.senderLock);
-            port.gone.clear();
-        }
-        oneShotSockets.clear();
+        newLinesRun();
         udpnetManage link(port, *deal, settings());
         LinkClient tool = udpFrom(c.address, link.localPort());
         LinkClient barrier = LinkClient::udp(link.localPort());
@@ -969,11 +974,7 @@ TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
         ASSERT_TRUE(oneShots(link, one, 0, barrier));
         EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
         const std::string key = c.address + (":" + std::to_string(LinkSocket::localPort(tool.fd())));
-        {
-            IrqLock irq(port);
-            EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())));
-        }
-        EXPECT_EQ(tool.receive(), answer);
+        answeredAs(tool, key);
     };
     // 127.0.0.2 on a thread of its own in a network of its own, which a
     // threaded process gets only as root.
