@@ -1124,6 +1124,35 @@ TEST_F(Links, ATcpClientFloodsUntilItTakesAnAnswerAndHasEndedOnlyOnceItShutsItsS
     EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 1002; })) << port.forwardedCount.load();
 }
 
+// The card requests of a client that ended its sending that the card path
+// drops are named on standard error once per client and port, whatever
+// their number, and the line says the client ended its sending.
+TEST_F(Links, ATcpClientsDroppedCardRequestsAreLoggedOncePerPort)
+{
+    port.cardPathFree = false;
+    port.dropEnded = true;
+    networkManage link(port, *deal, settings());
+    LinkClient tool = LinkClient::tcp(link.localPort());
+    const std::string key = "tcp#1 127.0.0.1:" + std::to_string(LinkSocket::localPort(tool.fd()));
+    Bytes batch;
+    for (int i = 0; i < 600; ++i) {
+        const Bytes one = cardReadFor(i < 300 ? 0 : 255, uint8_t(i));
+        batch.insert(batch.end(), one.begin(), one.end());
+    }
+    // No assertion may end the test while standard error is captured.
+    ::testing::internal::CaptureStderr();
+    const bool sent = tool.send(batch) && ::shutdown(tool.fd(), SHUT_WR) == 0;
+    const bool dropped = eventually([&] { return link.droppedFrames() == 600; });
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    port.dropEnded = false;
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(dropped) << link.droppedFrames();
+    const std::string line = "kelT57N: " + key + " ended its sending and two of its card requests to ";
+    const std::string rest = " in a row went unanswered: its other card requests there are dropped\n";
+    EXPECT_EQ(log, line + "port 0" + rest + line + "all ports" + rest);
+    EXPECT_EQ(port.forwardedCount.load(), 0);
+}
+
 // A card answer queued by the FPGA side wakes its link, of whatever kind,
 // at once, however long its idle wait; it is sent whatever the shared
 // ready flag says (the next request, on any link, clears it), and answers

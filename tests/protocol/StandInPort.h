@@ -57,6 +57,8 @@ public:
         if (seen.size() < kMaxSeen)
             seen.push_back(ClaimSeen{peer.key, cardPortOf(frame, n), n > 5 ? frame[5] : uint8_t(0), peer.ended,
                                      peer.again, peer.floods});
+        if (dropEnded && peer.ended)
+            return protocol::CardClaim::Drop;
         return grantClaim() ? protocol::CardClaim::Go : protocol::CardClaim::Wait;
     }
     uint8_t cardPortOf(const uint8_t* frame, uint32_t n) override;
@@ -128,6 +130,8 @@ public:
     static constexpr size_t kMaxSeen = 100000;
     std::vector<ClaimSeen> seen;
     std::atomic<int> claimGrants{0};
+    // Drop every card request of a sender that has ended its sending.
+    std::atomic<bool> dropEnded{false};
     // Claims asked for, granted or not.
     std::atomic<int> claims{0};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
