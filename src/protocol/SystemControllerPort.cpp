@@ -267,7 +267,10 @@ CardClaim SystemControllerPort::claimCardPath(uint8_t link, const LinkPeer& peer
 {
     if (!fpga())
         return CardClaim::Go;
-    const PcRequestSlot::Tool tool{link, peer.key, LinkSocket::addressOf(peer.address), peer.ended, peer.again};
+    // Until the slot serves a flooder later itself, its silence counts as an
+    // ended tool's.
+    const PcRequestSlot::Tool tool{link, peer.key, LinkSocket::addressOf(peer.address), peer.ended || peer.floods,
+                                   peer.again};
     switch (fpga()->pc_request.claim(tool, fpga_manage::pc_request_port(frame, n), G_timeTicks.load())) {
     case PcRequestSlot::Claim::Go: return CardClaim::Go;
     case PcRequestSlot::Claim::Drop: return CardClaim::Drop;
@@ -285,6 +288,15 @@ void SystemControllerPort::leaveCardPath(uint8_t link, const std::string& sender
 bool SystemControllerPort::cardRequestOut(uint8_t link, const std::string& sender)
 {
     return fpga() && fpga()->pc_request.holds(link, sender, G_timeTicks.load());
+}
+
+static_assert(PcRequestSlot::kAllPorts == ControllerPort::kAllCardPorts &&
+                  PcRequestSlot::kNowhere == ControllerPort::kNoCardPort,
+              "the links and the slot name the same ports");
+
+uint8_t SystemControllerPort::cardPortOf(const uint8_t* frame, uint32_t n)
+{
+    return fpga_manage::pc_request_port(frame, n);
 }
 
 void SystemControllerPort::forwardToCards(const uint8_t* frame, uint32_t n)

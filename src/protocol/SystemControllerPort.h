@@ -38,6 +38,7 @@ public:
     CardClaim claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n) override;
     bool cardRequestOut(uint8_t link, const std::string& sender) override;
     void leaveCardPath(uint8_t link, const std::string& sender) override;
+    uint8_t cardPortOf(const uint8_t* frame, uint32_t n) override;
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
     bool replyReady() override;
