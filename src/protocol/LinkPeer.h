@@ -19,6 +19,9 @@ struct LinkPeer {
     // behind this one. A peer new to a card port that asks once shares one
     // turn with the other such peers of its address.
     bool again = false;
+    // A TCP client with 16 KiB or more unread that has taken no answer
+    // since its backlog began.
+    bool floods = false;
 };
 
 } // namespace kel::protocol
