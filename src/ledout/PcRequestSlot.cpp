@@ -219,7 +219,7 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
 // the port, an origin stands behind every origin waiting and behind the
 // port's last turn; a tool behind its origin's tools waiting and behind its
 // origin's last turn there. A new socket on the port number of one that
-// sent there once counts as new, so the system's reuse of port numbers
+// sent there once stands so too, so the system's reuse of port numbers
 // never lets it pass its origin's tools. What a tool's own record says
 // does not change while it waits: a tool's turn comes only when it goes.
 // A tool that turns out to ask again moves only among its origin's.
