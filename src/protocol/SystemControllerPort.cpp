@@ -10,6 +10,7 @@
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "protocol/LinkSocket.h"
+#include "protocol/ProtocolCodes.h"
 #include "params/NetworkConfig.h"
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
@@ -263,14 +264,20 @@ void SystemControllerPort::unlockIrq()
         fpga()->irq_mutex.unlock();
 }
 
+// The source address of a socket's peer; the serial line and the 4G
+// modem's line each count as one address of their own.
+std::string SystemControllerPort::originOf(uint8_t link, const LinkPeer& peer)
+{
+    if (link == LINK_TCP || link == LINK_UDP)
+        return LinkSocket::addressOf(peer.address);
+    return "line " + std::to_string(link) + " " + peer.key;
+}
+
 CardClaim SystemControllerPort::claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n)
 {
     if (!fpga())
         return CardClaim::Go;
-    // Until the slot serves a flooder later itself, its silence counts as an
-    // ended tool's.
-    const PcRequestSlot::Tool tool{link, peer.key, LinkSocket::addressOf(peer.address), peer.ended || peer.floods,
-                                   peer.again};
+    const PcRequestSlot::Tool tool{link, peer.key, originOf(link, peer), peer.ended, peer.again, peer.floods};
     switch (fpga()->pc_request.claim(tool, fpga_manage::pc_request_port(frame, n), G_timeTicks.load())) {
     case PcRequestSlot::Claim::Go: return CardClaim::Go;
     case PcRequestSlot::Claim::Drop: return CardClaim::Drop;

@@ -374,10 +374,12 @@ TEST_F(CardPassThroughEndToEnd, CardRequestsNoCardAnswersHoldBackNoOtherTool)
 }
 
 // Silent reads of port 0 (card 9 of a chain of 3) wait, each sent from a
-// new UDP socket, as a script opening a socket per request does: a tool
-// that read port 0 before goes at the end of the one request out, not
-// after every new socket's 0.5 s. The ticks go slowly enough (3 ms) that
-// every waiting tool asks again within each tick, as on the device.
+// new UDP socket, as a script opening a socket per request does: the new
+// sockets share one place of their address, so a tool of that address
+// that read port 0 before goes after the one request out and at most one
+// more of theirs, not after every new socket's 0.5 s. The ticks go slowly
+// enough (3 ms) that every waiting tool asks again within each tick, as on
+// the device.
 TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmongTheOthers)
 {
     cardsFoundAndUdpHasForwarded();
@@ -401,7 +403,7 @@ TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmong
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
     ASSERT_FALSE(answer.empty());
     EXPECT_EQ(answer.at(5), 0x31);
-    // One hold is 50 ticks (a second allowed for a busy machine); behind
+    // Two holds are 100 ticks (some allowed for a busy machine); behind
     // every new socket it would be 200.
     EXPECT_LE(G_timeTicks.load() - start, 140u);
 }
