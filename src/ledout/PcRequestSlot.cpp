@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -30,18 +29,18 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
 {
     forgetStale(now);
     settle(now);
-    if (tool.ended && unansweredOf(tool.link, tool.sender) >= kEndedUnanswered) {
-        leaveLine(tool.link, tool.sender);
-        return Claim::Drop;
-    }
     Request* r = request(port);
     if (!r) {
         // Goes nowhere: holds nothing, waits for nobody.
         leaveLine(tool.link, tool.sender);
         return Claim::Go;
     }
+    if (tool.ended && unansweredOf(Requester{tool.link, tool.sender}, port) >= kUnansweredInARow) {
+        leaveLine(tool.link, tool.sender);
+        return Claim::Drop;
+    }
     const size_t me = asker(tool, port, now);
-    if (!free(port, now) || !turnOf(me))
+    if (!free(port, now) || spaced(line_[me], now) || !turnOf(me, now))
         return Claim::Wait;
     recordSent(line_[me], now);
     line_.erase(line_.begin() + std::ptrdiff_t(me));
@@ -49,7 +48,7 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
     r->taken = true;
     r->since = now;
     r->who = Requester{tool.link, tool.sender};
-    r->ended = tool.ended;
+    r->counts = tool.ended || tool.floods;
     return Claim::Go;
 }
 
@@ -88,7 +87,7 @@ PcRequestSlot::Requester PcRequestSlot::answered(uint8_t port)
         return {};
     Requester who = r->who;
     forget(port);
-    setUnanswered(who, 0);
+    setUnanswered(who, port, 0);
     return who;
 }
 
@@ -119,66 +118,74 @@ void PcRequestSlot::forget(uint8_t port)
         *r = Request{};
 }
 
-// A tool whose link stopped asking (it went, or its request was dropped)
-// gives up its place, so no port waits for it.
+// A tool whose link stopped asking without withdrawing it gives up its
+// place, so no port waits for it longer than for a silent card. A link
+// late by less than a hold keeps it.
 void PcRequestSlot::forgetStale(uint32_t now)
 {
     line_.erase(std::remove_if(line_.begin(), line_.end(),
-                               [now](const Asker& a) { return now - a.askedAt > kAskKeptTicks; }),
+                               [now](const Asker& a) { return now - a.askedAt > kAnswerWaitTicks; }),
                 line_.end());
 }
 
-// A request of a tool that had ended its sending whose wait ran out
-// without an answer counts against it once; an answer, also a late one,
-// clears the count, and so does the tool's leaving. Only tools that ended
-// are counted: one-shot sockets asking silent cards never crowd out the
-// count of a client that closed behind its requests.
+// A request whose wait ran out without an answer counts once against its
+// sender at its port when the sender had ended its sending or flooded;
+// an answer there, also a late one, clears the count, and so does the
+// tool's leaving. Other tools' silence is not counted: one-shot sockets
+// asking silent cards never crowd out the count of a client that closed.
 void PcRequestSlot::settle(uint32_t now)
 {
-    const auto settleOne = [this, now](Request& r) {
-        if (!r.open || !r.ended || r.counted || now - r.since <= kAnswerWaitTicks)
+    const auto settleOne = [this, now](Request& r, uint8_t port) {
+        if (!r.open || !r.counts || r.counted || now - r.since <= kAnswerWaitTicks)
             return;
         r.counted = true;
-        const uint8_t n = unansweredOf(r.who.link, r.who.sender);
-        setUnanswered(r.who, n == 255 ? n : uint8_t(n + 1));
+        const uint8_t n = unansweredOf(r.who, port);
+        setUnanswered(r.who, port, n == 255 ? n : uint8_t(n + 1));
     };
-    settleOne(all_);
-    for (Request& r : ports_)
-        settleOne(r);
+    settleOne(all_, kAllPorts);
+    for (uint8_t p = 0; p < kPorts; ++p)
+        settleOne(ports_[p], p);
 }
 
-uint8_t PcRequestSlot::unansweredOf(uint8_t link, const std::string& sender) const
+uint8_t PcRequestSlot::unansweredOf(const Requester& who, uint8_t port) const
 {
     for (const Unanswered& u : unanswered_)
-        if (u.who.link == link && u.who.sender == sender)
+        if (u.port == port && u.who.link == who.link && u.who.sender == who.sender)
             return u.count;
     return 0;
 }
 
-void PcRequestSlot::setUnanswered(const Requester& who, uint8_t count)
+void PcRequestSlot::setUnanswered(const Requester& who, uint8_t port, uint8_t count)
 {
     unanswered_.erase(std::remove_if(unanswered_.begin(), unanswered_.end(),
-                                     [&who](const Unanswered& u) {
-                                         return u.who.link == who.link && u.who.sender == who.sender;
+                                     [&](const Unanswered& u) {
+                                         return u.port == port && u.who.link == who.link && u.who.sender == who.sender;
                                      }),
                       unanswered_.end());
     if (count == 0)
         return;
     if (unanswered_.size() >= kMaxWaiting) {
-        // Counts of tools no longer asking go first.
+        // Counts of tools no longer asking go first, then counts short of
+        // the limit.
         const auto asking = [this](const Unanswered& u) {
             return std::any_of(line_.begin(), line_.end(), [&u](const Asker& a) {
                 return a.tool.link == u.who.link && a.tool.sender == u.who.sender;
             });
         };
-        const auto rank = [&](const Unanswered& u) { return 2 * asking(u) + (u.count >= kEndedUnanswered); };
+        const auto rank = [&](const Unanswered& u) { return 2 * asking(u) + (u.count >= kUnansweredInARow); };
         auto victim = unanswered_.begin();
         for (auto it = unanswered_.begin(); it != unanswered_.end() && rank(*victim) > 0; ++it)
             if (rank(*it) < rank(*victim))
                 victim = it;
         unanswered_.erase(victim);
     }
-    unanswered_.push_back(Unanswered{who, count});
+    unanswered_.push_back(Unanswered{who, port, count});
+}
+
+bool PcRequestSlot::spaced(const Asker& a, uint32_t now) const
+{
+    return a.tool.floods && a.ownTurn && now - a.ownTick < kFloodEveryTicks &&
+           unansweredOf(Requester{a.tool.link, a.tool.sender}, a.port) >= kUnansweredInARow;
 }
 
 // The asker's entry in the line, made at its end when it asks first. With
@@ -190,146 +197,216 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
         Asker& a = line_[i];
         if (a.tool.link != tool.link || a.tool.sender != tool.sender)
             continue;
-        // A one-shot tool that shows it asks again takes a place of its own
-        // where a tool new to the port would stand now: the port of a closed
-        // socket coming back with a request of its own looks the same, and
-        // must not pass those who went since the first one asked.
-        const bool turnsAgain = a.oneShot && tool.again;
+        // A one-shot tool that turns out to ask again takes a place of its
+        // own where a tool new to the port would stand now.
+        const bool turnsAgain = a.standing == Standing::OneShot && tool.again;
         a.tool = tool;
-        if (a.port != port || turnsAgain) {
-            a.port = port;
-            placeAsker(a, now);
-        }
+        const bool moved = a.port != port;
+        a.port = port;
+        if (moved || turnsAgain)
+            place(a, moved);
         a.askedAt = now;
         return i;
     }
     if (line_.size() >= kMaxWaiting)
         line_.pop_back();
-    line_.push_back(Asker{tool, port, now, 0, false, false});
-    placeAsker(line_.back(), now);
+    line_.push_back(Asker{tool, port, now, ++asks_, Standing::OneShot, 0, 0, 0, 0, 0, 0, 0, UINT64_MAX});
+    place(line_.back(), true);
     return line_.size() - 1;
 }
 
-// A tool that sent to the port before stands where its last request there
-// went. A tool new to it stands behind every place already waiting for the
-// port and behind the port's last turn: the tools that keep asking each go
-// once before it, and it goes before their next; a one-shot tool stands
-// there only while its origin has no turn remembered at the port.
-void PcRequestSlot::placeAsker(Asker& a, uint32_t now) const
+// Where an asker stands, on its origin's account and on its own. New to
+// the port, an origin stands behind every origin waiting and behind the
+// port's last turn; a tool behind its origin's tools waiting and behind its
+// origin's last turn there. A new socket on the port number of one that
+// sent there once stands so too, so the system's reuse of port numbers
+// never lets it pass its origin's tools. What a tool's own record says
+// does not change while it waits: a tool's turn comes only when it goes.
+// A tool that turns out to ask again moves only among its origin's.
+void PcRequestSlot::place(Asker& a, bool origin) const
 {
-    const uint64_t last = lastSentBy(a.tool.link, a.tool.sender, a.port, now);
-    a.known = last != 0;
-    a.oneShot = !a.known && !a.tool.again && lastSentBy(a.tool.link, a.tool.sender, kAllPorts, now) == 0;
-    if (a.known) {
-        a.place = 4 * last;
+    a.seen = UINT64_MAX;
+    const Turn* own = lastTurn(a.tool.link, a.tool.sender, a.port);
+    a.ownTurn = own ? own->turn : 0;
+    a.ownTick = own ? own->tick : 0;
+    a.standing = own && own->count > 1 ? Standing::Kept : own || a.tool.again ? Standing::Own : Standing::OneShot;
+    a.innerNew = 2 * turnOf(kOriginLink, a.tool.origin, a.port) + 1;
+    for (const Asker& o : line_)
+        if (&o != &a && overlap(o.port, a.port) && o.tool.origin == a.tool.origin)
+            a.innerNew = std::max(a.innerNew, innerPlace(o, a.port == kAllPorts ? o.port : a.port));
+    if (!origin)
         return;
+    // An origin waiting already keeps its place, whatever port its new
+    // tool asks for: an origin has one place at a port.
+    for (const Asker& o : line_) {
+        if (&o != &a && o.tool.origin == a.tool.origin) {
+            a.originNew = o.originNew;
+            a.originSeq = o.originSeq;
+            return;
+        }
     }
-    a.place = 4 * latestFor(lastTurn_, a.port) + 2;
-    for (const Asker& other : line_)
-        if (&other != &a && overlap(other.port, a.port))
-            a.place = std::max(a.place, placeOf(other));
+    a.originNew = 2 * latestFor(lastTurn_, a.port) + 1;
+    a.originSeq = a.seq;
+    for (const Asker& o : line_)
+        if (&o != &a && overlap(o.port, a.port))
+            a.originNew = std::max(a.originNew, originPlace(o, a.port == kAllPorts ? o.port : a.port));
 }
 
-// The one-shot tools of an origin share the place of its last one-shot
-// request to the port, just ahead of the tool that sent it: that tool's
-// turn was theirs.
-uint64_t PcRequestSlot::placeOf(const Asker& a) const
+// Places are compared at the port both want: a request for all ports
+// stands at each port where its last turn there went.
+uint64_t PcRequestSlot::originPlace(const Asker& a, uint8_t port) const
 {
-    if (!a.oneShot)
-        return a.place;
-    const Standing* origin = originStanding(a.tool.origin, a.port);
-    return origin ? 4 * origin->turn - 1 : a.place;
+    const uint64_t turn = port == a.port ? fresh(a).originTurn : turnOf(kOriginLink, a.tool.origin, port);
+    return turn ? 2 * turn : a.originNew;
 }
 
-// Of the places asking for the same port (a request for all ports wants
-// every port), the one that stands first goes; of those equal, the one
-// that asked first. An origin's one-shot tools go in the order they asked:
-// the first of them stands for them all.
-bool PcRequestSlot::turnOf(size_t me) const
+const PcRequestSlot::Asker& PcRequestSlot::fresh(const Asker& a) const
+{
+    if (a.seen != turns_) {
+        a.originTurn = turnOf(kOriginLink, a.tool.origin, a.port);
+        a.oneShotTurn = turnOf(kOneShotLink, a.tool.origin, a.port);
+        a.seen = turns_;
+    }
+    return a;
+}
+
+// One-shot tools of an origin share the place of its last one-shot
+// request to the port.
+uint64_t PcRequestSlot::innerPlace(const Asker& a, uint8_t port) const
+{
+    uint64_t turn = 0;
+    if (a.standing == Standing::Kept)
+        turn = port == a.port ? a.ownTurn : turnOf(a.tool.link, a.tool.sender, port);
+    else if (a.standing == Standing::OneShot)
+        turn = fresh(a).oneShotTurn;
+    return turn ? 2 * turn : a.innerNew;
+}
+
+// Whether a stands before b at port: between origins by the origins'
+// places (of equal ones, the origin that began to wait first), inside one
+// by the tools' places (an origin's one-shot tools in the order they
+// asked); of equal ones, the tool that asked first.
+bool PcRequestSlot::before(const Asker& a, const Asker& b, uint8_t port) const
+{
+    if (a.tool.origin != b.tool.origin) {
+        const uint64_t pa = originPlace(a, port), pb = originPlace(b, port);
+        if (pa != pb)
+            return pa < pb;
+        if (a.originSeq != b.originSeq)
+            return a.originSeq < b.originSeq;
+    } else if (a.standing == Standing::OneShot && b.standing == Standing::OneShot && a.port == b.port) {
+        return a.seq < b.seq;
+    }
+    const uint64_t ia = innerPlace(a, port), ib = innerPlace(b, port);
+    return ia != ib ? ia < ib : a.seq < b.seq;
+}
+
+// The asker goes when no other asker for a port it wants stands before it
+// there. Requests for all ports take turns among themselves; the first of
+// them stands at each port where its last turn there went, and holds back
+// the requests there that stand behind it; the others wait for it. So at
+// each port the order is one, and no two requests wait for each other. A
+// flooder waiting for its spacing keeps back nobody.
+bool PcRequestSlot::turnOf(size_t me, uint32_t now) const
 {
     const Asker& m = line_[me];
-    std::vector<std::pair<const std::string*, uint8_t>> origins;
-    const auto firstOfOrigin = [&origins](const Asker& a) {
-        if (!a.oneShot)
-            return true;
-        for (const auto& o : origins)
-            if (o.second == a.port && *o.first == a.tool.origin)
-                return false;
-        origins.emplace_back(&a.tool.origin, a.port);
-        return true;
-    };
-    const uint64_t mine = placeOf(m);
+    const Asker* firstAll = nullptr;
+    for (const Asker& a : line_)
+        if (a.port == kAllPorts && !spaced(a, now) && (!firstAll || before(a, *firstAll, kAllPorts)))
+            firstAll = &a;
     for (size_t i = 0; i < line_.size(); ++i) {
         const Asker& a = line_[i];
-        const bool first = firstOfOrigin(a);
-        if (i == me) {
-            if (!first)
-                return false;
+        if (i == me || !overlap(a.port, m.port) || spaced(a, now))
             continue;
-        }
-        if (!first || !overlap(a.port, m.port))
+        if (a.port == kAllPorts && m.port != kAllPorts && &a != firstAll)
             continue;
-        const uint64_t theirs = placeOf(a);
-        if (theirs < mine || (theirs == mine && i < me))
+        if (before(a, m, a.port == kAllPorts ? m.port : a.port))
             return false;
     }
     return true;
 }
 
-// The turn number of the last request of the tool (or origin) that reached
-// port (one to all ports reached every port; for all ports, any of its
-// requests), 0: none remembered, or a single one gone kOnceKnownTicks ago.
-uint64_t PcRequestSlot::lastSentBy(uint8_t link, const std::string& name, uint8_t port, uint32_t now) const
+// The last turn of the tool or origin that reached port (one to all ports
+// reached every port; for all ports, any of its requests).
+const PcRequestSlot::Turn* PcRequestSlot::lastTurn(uint8_t link, const std::string& name, uint8_t port) const
 {
-    uint64_t last = 0;
-    for (const Standing& s : standings_)
-        if (s.link == link && s.name == name && overlap(s.port, port) &&
-            (s.count > 1 || now - s.tick <= kOnceKnownTicks))
-            last = std::max(last, s.turn);
+    // An origin's one-shot tools at a port are one place; those asking for
+    // all ports another.
+    const bool exact = link == kOneShotLink;
+    const Turn* last = nullptr;
+    const auto scan = [&](const std::deque<Turn>& list) {
+        for (const Turn& t : list)
+            if (t.link == link && (exact ? t.port == port : overlap(t.port, port)) && t.name == name &&
+                (!last || t.turn > last->turn))
+                last = &t;
+    };
+    if (link == kOriginLink || link == kOneShotLink) {
+        scan(origins_);
+    } else {
+        scan(kept_);
+        scan(once_);
+    }
     return last;
 }
 
-const PcRequestSlot::Standing* PcRequestSlot::originStanding(const std::string& origin, uint8_t port) const
+uint64_t PcRequestSlot::turnOf(uint8_t link, const std::string& name, uint8_t port) const
 {
-    for (const Standing& s : origins_)
-        if (s.port == port && s.name == origin)
-            return &s;
-    return nullptr;
+    const Turn* t = lastTurn(link, name, port);
+    return t ? t->turn : 0;
 }
 
 void PcRequestSlot::recordSent(const Asker& a, uint32_t now)
 {
     const uint64_t turn = ++turns_;
-    remember(standings_, kMaxRemembered, a.tool.link, a.tool.sender, a.port, turn, now);
-    if (a.oneShot)
-        remember(origins_, kMaxOrigins, kOriginLink, a.tool.origin, a.port, turn, now);
+    remember(a.tool.link, a.tool.sender, a.port, turn, now);
+    remember(kOriginLink, a.tool.origin, a.port, turn, now);
+    if (a.standing == Standing::OneShot)
+        remember(kOneShotLink, a.tool.origin, a.port, turn, now);
     lastTurn_[turnIndex(a.port)] = turn;
 }
 
-// Newest at the back. Full, the oldest entry that counts one request goes
-// first, else the oldest.
-void PcRequestSlot::remember(std::deque<Standing>& list, size_t max, uint8_t link, const std::string& name,
-                             uint8_t port, uint64_t turn, uint32_t now)
+// Newest at the back; full, the oldest goes.
+void PcRequestSlot::remember(uint8_t link, const std::string& name, uint8_t port, uint64_t turn, uint32_t now)
 {
+    const bool origin = link == kOriginLink || link == kOneShotLink;
     uint32_t count = 1;
-    auto it = std::find_if(list.begin(), list.end(), [&](const Standing& s) {
-        return s.link == link && s.port == port && s.name == name;
-    });
-    if (it != list.end()) {
-        count = it->count == UINT32_MAX ? it->count : it->count + 1;
-        list.erase(it);
+    for (std::deque<Turn>* list : {&kept_, &once_, &origins_}) {
+        auto it = std::find_if(list->begin(), list->end(), [&](const Turn& t) {
+            return t.link == link && t.port == port && t.name == name;
+        });
+        if (it != list->end()) {
+            count = it->count == UINT32_MAX ? it->count : it->count + 1;
+            list->erase(it);
+            break;
+        }
     }
-    if (list.size() >= max) {
-        auto once = std::find_if(list.begin(), list.end(), [](const Standing& s) { return s.count == 1; });
-        list.erase(once != list.end() ? once : list.begin());
-    }
-    list.push_back(Standing{link, name, port, turn, count, now});
+    std::deque<Turn>& list = origin ? origins_ : count > 1 ? kept_ : once_;
+    if (list.size() >= (&list == &once_ ? kMaxOnce : kMaxRemembered))
+        forgetOldest(list);
+    list.push_back(Turn{link, name, port, turn, count, now});
+}
+
+// The oldest record goes, and with it the older records of the same tool
+// or origin for ports it overlaps: a newer turn forgotten beside an older
+// one kept would put its tool back at the older one.
+void PcRequestSlot::forgetOldest(std::deque<Turn>& list)
+{
+    const Turn gone = list.front();
+    for (std::deque<Turn>* l : {&kept_, &once_, &origins_})
+        l->erase(std::remove_if(l->begin(), l->end(),
+                                [&gone](const Turn& t) {
+                                    return t.link == gone.link && overlap(t.port, gone.port) &&
+                                           t.turn <= gone.turn && t.name == gone.name;
+                                }),
+                 l->end());
 }
 
 void PcRequestSlot::withdraw(uint8_t link, const std::string& sender)
 {
     leaveLine(link, sender);
-    setUnanswered(Requester{link, sender}, 0);
+    unanswered_.erase(std::remove_if(unanswered_.begin(), unanswered_.end(),
+                                     [&](const Unanswered& u) { return u.who.link == link && u.who.sender == sender; }),
+                      unanswered_.end());
 }
 
 void PcRequestSlot::leaveLine(uint8_t link, const std::string& sender)

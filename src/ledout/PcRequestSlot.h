@@ -8,7 +8,8 @@
 // The PC tools' card requests out now, one per output port of FPGA 0 (a
 // request for all ports takes every port), and the tools' turns at sending
 // the next. A tool is a link and a sender on it (a TCP client, a UDP
-// address and port, the serial line).
+// address and port, the serial line); its origin is its source address
+// (the serial line and the 4G modem's line each one of their own).
 //
 // Each port's chain answers what reaches it, and the answer comes back from
 // that port: so a request to one port never waits for another port's, and
@@ -16,21 +17,26 @@
 // holds the port until its answer is handed over or 0.5 s passed without
 // it.
 //
-// Turns are counted per port, in rounds. Each tool that has sent to the
-// port has one place in the round, where its last request there went: of
-// the places waiting, the one whose last request went longest ago goes
-// first; of those equal, the tool that asked first. A tool new to the port
-// that asks again (it has sent before, or has more requests behind this
-// one) takes a place of its own behind the tools waiting when it first
-// asked. The tools new to the port that send this one request only (a new
-// socket per request) share one place per source address (origin), in the
-// order they asked. So a request waits for at most one request of each
-// other place waiting for its port, and a one-shot socket also for the
-// one-shot sockets of its own address that asked before it. A tool that has
-// ended its sending (a TCP client that shut its side or closed) keeps its
-// place like any other; once two of its card requests in a row went
-// unanswered, the rest of its card requests are dropped, so a client that
-// closed behind a queue of silent requests holds no port for long.
+// Turns are counted per port, first between origins, then inside each.
+// An origin's place is the turn of its last request that reached the port;
+// an origin with none remembered stands behind the origins waiting when it
+// asked and behind the port's last turn. The lowest place goes, of equal
+// ones the origin that asked first. So a turn of an origin costs it at most
+// one request of each other origin waiting, whatever those send, plus the
+// one out now: how a tool looks can order it only among its own origin's.
+// Inside an origin the tools take turns the same way: a tool that sent to
+// the port twice or more stands at its last request there; one new to it
+// that has another request for it queued, or sent there once, stands
+// behind its origin's tools waiting when it asked and its origin's last
+// turn; the rest (a new socket per request) share one place of the origin,
+// in the order they asked. Only a tool's requests to that port count.
+//
+// Nothing is dropped for how a tool looks. Once two of a tool's requests to
+// a port in a row went unanswered: when it has ended its sending, its
+// further requests to that port are dropped (nothing reads their answers);
+// when it floods its link, it goes there at most once every 2 s until it
+// takes an answer there.
+//
 // Sending forgets the request before on that port (a request for all ports
 // and one for a single port forget each other): an answer is the current
 // request's when it carries its tag and command and came from its port
@@ -42,28 +48,23 @@
 class PcRequestSlot {
 public:
     // How long a request holds its port for the answer (0.5 s). The cards
-    // answer reads and writes within a few ticks.
+    // answer reads and writes within a few ticks. A tool that stopped
+    // asking this long (its link asks every millisecond or so, or withdraws
+    // it) loses its place in the line.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // A tool that asked and stopped asking loses its place in the line
-    // after this long (a waiting link asks again every millisecond or so).
-    static constexpr uint32_t kAskKeptTicks = 5;
+    // A flooder whose requests to a port went unanswered goes there at most
+    // once in this long (2 s).
+    static constexpr uint32_t kFloodEveryTicks = 200;
+    // Requests of a tool to one port that may go unanswered in a row before
+    // it is dropped (ended) or spaced out (flooding) there.
+    static constexpr uint8_t kUnansweredInARow = 2;
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;
-    // The tools' last requests remembered, one per tool and port; a tool
-    // forgotten counts as new to the port. Tools that sent one request
-    // there are forgotten first, so one-shot sockets never push out a tool
-    // that keeps asking.
+    // The last turns remembered, per port: of tools that sent there twice
+    // or more, of origins, and of tools that sent there once (apart, so
+    // one-shot sockets push out only each other). Forgotten is new.
     static constexpr size_t kMaxRemembered = 256;
-    // A tool that sent to a port once counts as known there for this long
-    // after (3 s): under a flood of new sockets the ports of closed ones
-    // come back, and an old single request on a port is as likely a
-    // stranger's.
-    static constexpr uint32_t kOnceKnownTicks = 300;
-    // The source addresses whose one-shot tools' turns are remembered.
-    static constexpr size_t kMaxOrigins = 64;
-    // Card requests of a tool that ended its sending that may go unanswered
-    // in a row; its later card requests are dropped.
-    static constexpr uint8_t kEndedUnanswered = 2;
+    static constexpr size_t kMaxOnce = 1024;
     static constexpr uint8_t kPorts = 16;
     // Where a request goes besides a port 0-15.
     static constexpr uint8_t kAllPorts = 255;
@@ -77,9 +78,10 @@ public:
     struct Tool {
         uint8_t link = 255;
         std::string sender;
-        std::string origin;   // its source address
+        std::string origin;   // its source address, or its line's name
         bool ended = false;   // has ended its sending
-        bool again = false;   // has asked before, or has more requests queued
+        bool again = false;   // has another request for this port queued
+        bool floods = false;  // floods its link and takes no answers
     };
     enum class Claim { Go, Wait, Drop };
 
@@ -87,8 +89,8 @@ public:
     // now. Wait while the port is taken or another place's turn comes
     // first: the tool keeps its request and asks again. Go takes the port
     // for the tool (a request that goes nowhere takes nothing). Drop: the
-    // tool has ended its sending and its card requests went unanswered
-    // kEndedUnanswered times in a row; the request is not sent.
+    // tool has ended its sending and its requests to the port went
+    // unanswered kUnansweredInARow times in a row; the request is not sent.
     Claim claim(const Tool& tool, uint8_t port, uint32_t now);
     // The request went out to port (0-15 or kAllPorts). A port not claimed
     // is taken for fallbackLink (a caller that forwards without asking).
@@ -111,40 +113,49 @@ private:
     struct Request {
         bool taken = false;   // holds its port
         bool open = false;    // its answer is expected
-        bool ended = false;   // its sender had ended its sending
+        bool counts = false;  // its sender had ended or flooded: its silence is counted
         bool counted = false; // its wait ran out and was counted against its sender
         uint8_t tag = 0, cmd = 0;
         uint32_t since = 0;   // tick it was claimed or sent
         Requester who;
         bool held(uint32_t now) const { return taken && now - since <= kAnswerWaitTicks; }
     };
+    // How a tool stands among its origin's at a port.
+    enum class Standing { Kept, Own, OneShot };
+    // Places are twice a turn number; a place new to the port is one more
+    // than twice the turn it stands behind.
     struct Asker {
         Tool tool;
         uint8_t port;
-        uint32_t askedAt;
-        // Four times the turn number of its last request to the port
-        // (known); for a tool new to the port, the place just behind the
-        // port's last turn and the places waiting when it first asked (an
-        // origin's one-shot tools stand just ahead of their last turn).
-        uint64_t place;
-        bool known;     // has sent to the port before
-        bool oneShot;   // new to the port and asks once: shares its origin's place
+        uint32_t askedAt;   // last asked
+        uint64_t seq;       // order of first asking
+        Standing standing;
+        uint64_t originNew; // its origin's place, were the origin new to the port
+        uint64_t originSeq; // when its origin began to wait: of equal places, the first goes
+        uint64_t innerNew;  // its place among its origin's tools, were it new to the port
+        uint64_t ownTurn;   // its last turn that reached the port, 0: none
+        uint32_t ownTick;   // and when
+        // Its origin's last turn and its one-shot tools' at the port, as of
+        // the turn count `seen` (they change only when a request goes).
+        mutable uint64_t originTurn = 0, oneShotTurn = 0, seen = UINT64_MAX;
     };
-    // The last request of a tool (or, with link kOriginLink, of the one-shot
-    // tools of an origin) to a port, and how many it sent there.
-    struct Standing {
+    // The last request to a port of a tool (link and sender) or an origin
+    // (kOriginLink and origin; kOneShotLink: its one-shot tools').
+    struct Turn {
         uint8_t link;
         std::string name;
         uint8_t port;
         uint64_t turn;
         uint32_t count;
-        uint32_t tick;   // of its last request
+        uint32_t tick;
     };
     struct Unanswered {
         Requester who;
+        uint8_t port;
         uint8_t count;
     };
     static constexpr uint8_t kOriginLink = 0xFD;
+    static constexpr uint8_t kOneShotLink = 0xFC;
     // The turn numbers of the last requests, per port, kAllPorts last.
     using PortTurns = std::array<uint64_t, kPorts + 1>;
 
@@ -153,32 +164,36 @@ private:
     bool free(uint8_t port, uint32_t now) const;
     void forget(uint8_t port);
     void forgetStale(uint32_t now);
-    // The tool gives up its place in the line.
     void leaveLine(uint8_t link, const std::string& sender);
     // Counts the requests whose wait ran out without an answer against
-    // their senders.
+    // their senders and ports.
     void settle(uint32_t now);
-    uint8_t unansweredOf(uint8_t link, const std::string& sender) const;
-    void setUnanswered(const Requester& who, uint8_t count);
+    uint8_t unansweredOf(const Requester& who, uint8_t port) const;
+    void setUnanswered(const Requester& who, uint8_t port, uint8_t count);
+    // Whether a flooder's request waits for its spacing.
+    bool spaced(const Asker& a, uint32_t now) const;
     // The asker's index in the line.
     size_t asker(const Tool& tool, uint8_t port, uint32_t now);
-    void placeAsker(Asker& a, uint32_t now) const;
-    uint64_t placeOf(const Asker& a) const;
-    // The first waiting one-shot tool of a's origin and port.
-    const Asker* originHead(const Asker& a) const;
-    bool turnOf(size_t me) const;
-    uint64_t lastSentBy(uint8_t link, const std::string& name, uint8_t port, uint32_t now) const;
-    const Standing* originStanding(const std::string& origin, uint8_t port) const;
+    void place(Asker& a, bool origin) const;
+    uint64_t originPlace(const Asker& a, uint8_t port) const;
+    uint64_t innerPlace(const Asker& a, uint8_t port) const;
+    const Asker& fresh(const Asker& a) const;
+    bool before(const Asker& a, const Asker& b, uint8_t port) const;
+    bool turnOf(size_t me, uint32_t now) const;
+    // The last turn of a tool or origin that reached port (its record).
+    const Turn* lastTurn(uint8_t link, const std::string& name, uint8_t port) const;
+    uint64_t turnOf(uint8_t link, const std::string& name, uint8_t port) const;
     void recordSent(const Asker& a, uint32_t now);
-    void remember(std::deque<Standing>& list, size_t max, uint8_t link, const std::string& name, uint8_t port,
-                  uint64_t turn, uint32_t now);
+    void remember(uint8_t link, const std::string& name, uint8_t port, uint64_t turn, uint32_t now);
+    void forgetOldest(std::deque<Turn>& list);
 
     std::array<Request, kPorts> ports_;
     Request all_;
     std::deque<Asker> line_;           // tools asking, in the order they asked
-    std::deque<Standing> standings_;   // the tools' last request per port, newest at the back
-    std::deque<Standing> origins_;     // the one-shot tools' last request per origin and port
-    std::deque<Unanswered> unanswered_; // senders whose last requests went unanswered
+    // The last request per port, newest at the back: of the tools that
+    // sent there twice or more, once, and of the origins.
+    std::deque<Turn> kept_, once_, origins_;
+    std::deque<Unanswered> unanswered_; // tools and ports whose last requests went unanswered
     PortTurns lastTurn_{};             // the last request to each port
-    uint64_t turns_ = 0;
+    uint64_t turns_ = 0, asks_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "protocol/ProtocolCodes.h"
 #include "protocol/message_deal.h"
 
+#include <arpa/inet.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -22,15 +23,6 @@ namespace {
 
 std::mutex g_registryLock;
 std::array<ControlLink*, 8> g_registry{};
-
-// FNV-1a, 64 bits: the same on every build, whatever the width of size_t.
-uint64_t keyHash(const std::string& key)
-{
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (const unsigned char c : key)
-        h = (h ^ c) * 0x100000001b3ull;
-    return h;
-}
 
 } // namespace
 
@@ -103,36 +95,61 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         keep(*line, wire, n, peer);
         return;
     }
-    // Only a card request gone through lately marks a sender that asks
-    // again to the card path: under a flood of new sockets the kernel hands
-    // out the ports of closed ones again, and older memories of a port are
-    // as likely a stranger's.
-    LinkPeer asking = peer;
-    asking.again = peer.again || wentThroughLately(peer.key);
-    if (onWireFrame(wire, n, asking))
+    if (onWireFrame(wire, n, peer))
         return;
     const std::string origin = LinkSocket::addressOf(peer.address);
-    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(peer.key, origin)) {
-        dropWaiting(peer.key, 1);
-        return;
+    const uint16_t sourcePort = ntohs(peer.address.sin_port);
+    const LineRecall::Rank rank = recall_.rankOf(origin, sourcePort);
+    if (lines_.size() >= kMaxKeptSenders) {
+        if (!makeRoomFor(origin, rank)) {
+            dropWaiting(peer.key, origin, sourcePort, 1);
+            return;
+        }
+        recall_.tookLine(origin, sourcePort);
     }
-    lines_.push_back(Line{peer.key, origin, asking.again || askedBefore(peer.key), asking.again, {}, 0, false});
+    lines_.push_back(Line{peer.key, origin, sourcePort, rank, {}, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
-// Every line is taken; the arriving sender takes the newest line the steps
-// below give it, whose frames are dropped. Its own address first: a sender
-// that asked before takes the line of one of its address that never did,
-// so senders that open a new socket per request fill the lines only among
-// themselves and never lock out a tool that keeps asking (refused once, it
-// is recalled, and takes a line when it asks again). Then the share: an
-// address holding two lines or more fewer than the address holding the
-// most takes one of that address's, so a script at one address never locks
-// out another PC. Last, a sender that asked before takes a line of a
-// sender that never did at an address holding more lines than its own.
-bool ControlLink::makeRoomFor(const std::string& sender, const std::string& origin)
+// A frame's again comes from the card requests behind it in the same
+// receive: tallied from the last frame back, each frame sees only those
+// after it. A receive of one frame has none behind it.
+void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer)
 {
-    const bool again = askedBefore(sender);
+    std::vector<bool> again(frames.size(), false);
+    if (frames.size() > 1) {
+        CardPortTally behind;
+        for (size_t i = frames.size(); i-- > 0;) {
+            const uint8_t port = cardPortOfWire(frames[i].data(), frames[i].size());
+            again[i] = behind.overlapping(port);
+            behind.add(port);
+        }
+    }
+    LinkPeer asking = peer;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        asking.again = again[i];
+        take(frames[i].data(), frames[i].size(), asking);
+    }
+}
+
+uint8_t ControlLink::cardPortOfWire(const uint8_t* wire, size_t n)
+{
+    uint8_t body[protocol_phy::kMaxBody];
+    const int len = phy.data_transf_meaning(wire, n, body, sizeof body);
+    if (len < 0 || !PhyFrame::isPassThrough(body) || linkId_ == LINK_4G)
+        return ControllerPort::kNoCardPort;
+    return port_.cardPortOf(body, uint32_t(len));
+}
+
+// Every line is taken; the arriving sender takes the line the steps below
+// give it, whose frames are dropped. Addresses first: an address holding
+// two lines or more fewer than the address holding the most takes one of
+// that address's, so addresses share the lines by counts alone, which no
+// tool shapes. Inside its own address, the sender takes the line of the
+// lowest-ranked sender there (the newest of equals) when it outranks it
+// (LineRecall): refused more often, or as often but first.
+bool ControlLink::makeRoomFor(const std::string& origin, const LineRecall::Rank& rank)
+{
     std::map<std::string, size_t> held;
     for (const Line& line : lines_)
         ++held[line.origin];
@@ -140,76 +157,37 @@ bool ControlLink::makeRoomFor(const std::string& sender, const std::string& orig
     size_t most = 0;
     for (const auto& h : held)
         most = std::max(most, h.second);
-    const auto newest = [this](const auto& pred) { return std::find_if(lines_.rbegin(), lines_.rend(), pred); };
+    const auto lowest = [this](const auto& pred) {
+        auto best = lines_.rend();
+        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
+            if (pred(*it) && (best == lines_.rend() || best->rank.outranks(it->rank)))
+                best = it;
+        return best;
+    };
     auto it = lines_.rend();
-    if (again)
-        it = newest([&](const Line& l) { return !l.askedBefore && l.origin == origin; });
-    if (it == lines_.rend() && mine + 1 < most) {
-        it = newest([&](const Line& l) { return !l.askedBefore && held[l.origin] == most; });
-        if (it == lines_.rend())
-            it = newest([&](const Line& l) { return held[l.origin] == most; });
+    if (mine + 1 < most) {
+        it = lowest([&](const Line& l) { return held[l.origin] == most; });
+    } else {
+        it = lowest([&](const Line& l) { return l.origin == origin; });
+        if (it != lines_.rend() && !rank.outranks(it->rank))
+            it = lines_.rend();
     }
-    if (it == lines_.rend() && again)
-        it = newest([&](const Line& l) { return !l.askedBefore && held[l.origin] > mine; });
     if (it == lines_.rend())
         return false;
-    const Line taken = std::move(*it);
+    Line taken = std::move(*it);
     lines_.erase(std::next(it).base());
-    dropWaiting(taken.sender, taken.frames.size());
+    dropWaiting(taken.sender, taken.origin, taken.sourcePort, taken.frames.size());
     return true;
 }
 
-// A dropped sender no longer waits for the card path, and is recalled: if
-// it asks again, it takes the line of a sender that never asked.
-void ControlLink::dropWaiting(const std::string& sender, size_t frames)
+void ControlLink::dropWaiting(const std::string& sender, const std::string& origin, uint16_t sourcePort,
+                              size_t frames)
 {
     dropped_ += frames;
     logNoLine(sender);
-    recall(sender);
+    recall_.refused(origin, sourcePort);
     IrqLock irq(port_);
     port_.leaveCardPath(linkId_, sender);
-}
-
-bool ControlLink::remembered(const std::string& sender)
-{
-    std::lock_guard<std::mutex> l(passPeerLock_);
-    return std::any_of(passPeers_.begin(), passPeers_.end(), [&sender](const LinkPeer& p) { return p.key == sender; });
-}
-
-bool ControlLink::askedBefore(const std::string& sender)
-{
-    const uint64_t hash = keyHash(sender);
-    return std::any_of(recalled_.begin(), recalled_.end(), [hash](const Recalled& r) { return r.hash == hash; }) ||
-           remembered(sender);
-}
-
-// Full, the memory forgets the oldest sender recalled once before any
-// recalled twice or more: a flood of one-shot sockets then only replaces
-// its own, and a tool that asked twice stays recalled.
-void ControlLink::recall(const std::string& sender)
-{
-    const uint64_t hash = keyHash(sender);
-    uint32_t times = 1;
-    std::optional<std::chrono::steady_clock::time_point> wentAt;
-    auto it = std::find_if(recalled_.begin(), recalled_.end(), [hash](const Recalled& r) { return r.hash == hash; });
-    if (it != recalled_.end()) {
-        times = it->times == UINT32_MAX ? it->times : it->times + 1;
-        wentAt = it->wentAt;
-        recalled_.erase(it);
-    } else if (recalled_.size() >= kMaxRecalled) {
-        auto once = std::find_if(recalled_.begin(), recalled_.end(), [](const Recalled& r) { return r.times == 1; });
-        recalled_.erase(once != recalled_.end() ? once : recalled_.begin());
-    }
-    recalled_.push_back(Recalled{hash, times, wentAt});
-}
-
-bool ControlLink::wentThroughLately(const std::string& sender) const
-{
-    const uint64_t hash = keyHash(sender);
-    const auto now = std::chrono::steady_clock::now();
-    return std::any_of(recalled_.begin(), recalled_.end(), [hash, now](const Recalled& r) {
-        return r.hash == hash && r.wentAt && now - *r.wentAt <= kLatelyThrough;
-    });
 }
 
 // Many senders refused in a burst would flood the log: one line a second
@@ -263,7 +241,9 @@ void ControlLink::keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer
         line.overflowLogged = true;
         return;
     }
-    line.frames.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer});
+    const uint8_t port = cardPortOfWire(wire, n);
+    line.frames.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer, port});
+    line.ports.add(port);
     line.bytes += n;
 }
 
@@ -271,12 +251,13 @@ bool ControlLink::serveLine(Line& line)
 {
     while (!line.frames.empty()) {
         const Kept& k = line.frames.front();
-        // A sender with more frames behind this one asks again.
+        // Its own card requests for the port kept behind it, the frame
+        // itself not counted.
         LinkPeer asking = k.peer;
-        asking.again = k.peer.again || line.frames.size() > 1 || line.again;
+        asking.again = line.ports.overlapping(k.port, CardPortTally::overlaps(k.port, k.port) ? 1 : 0);
         if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
-        line.askedBefore = line.again = true;
+        line.ports.add(k.port, -1);
         line.bytes -= k.wire.size();
         line.frames.pop_front();
     }
@@ -296,10 +277,13 @@ bool ControlLink::serveKept()
 // peer.
 bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
+    const uint8_t cardPort = port_.cardPortOf(body, uint32_t(n));
+    LinkPeer asking = peer;
+    asking.again = peer.again || (cardPort != ControllerPort::kNoCardPort && againBehind(peer, cardPort));
     CardClaim claim;
     {
         IrqLock irq(port_);
-        claim = port_.claimCardPath(linkId_, peer, body, uint32_t(n));
+        claim = port_.claimCardPath(linkId_, asking, body, uint32_t(n));
         if (claim == CardClaim::Wait)
             return false;
         if (claim == CardClaim::Go) {
@@ -312,30 +296,31 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
     }
     if (claim == CardClaim::Drop) {
         ++dropped_;
-        logUnanswered(peer.key);
+        logUnanswered(asking, cardPort);
         return true;
     }
-    recall(peer.key);
-    recalled_.back().wentAt = std::chrono::steady_clock::now();
     // Outside the interrupt lock: the send may wait for a busy transmitter,
     // and the other links and the FPGA manager take that lock every pass.
     port_.forwardToCards(body, uint32_t(n));
     return true;
 }
 
-// Once per sender: a client that closed behind a queue of card requests
-// would otherwise log one line per request.
-void ControlLink::logUnanswered(const std::string& sender)
+// Once per sender and port: a client that closed behind a queue of card
+// requests would otherwise log one line per request. The line says what the
+// sender did.
+void ControlLink::logUnanswered(const LinkPeer& peer, uint8_t port)
 {
-    if (std::find(unansweredLogged_.begin(), unansweredLogged_.end(), sender) != unansweredLogged_.end())
+    const auto key = std::make_pair(peer.key, port);
+    if (std::find(unansweredLogged_.begin(), unansweredLogged_.end(), key) != unansweredLogged_.end())
         return;
     if (unansweredLogged_.size() >= kMaxPassPeers)
         unansweredLogged_.pop_front();
-    unansweredLogged_.push_back(sender);
+    unansweredLogged_.push_back(key);
+    const std::string where = port == ControllerPort::kAllCardPorts ? "all ports" : "port " + std::to_string(port);
     std::fprintf(stderr,
-                 "kelT57N: %s ended its sending and two of its card requests in a row went unanswered:"
-                 " its other card requests are dropped\n",
-                 sender.c_str());
+                 "kelT57N: %s %s and two of its card requests to %s in a row went unanswered:"
+                 " its other card requests there are dropped\n",
+                 peer.key.c_str(), peer.ended ? "ended its sending" : "floods the link", where.c_str());
 }
 
 void ControlLink::answer(const uint8_t* body, size_t n, const LinkPeer& peer)

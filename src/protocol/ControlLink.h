@@ -1,4 +1,6 @@
 #pragma once
+#include "protocol/CardPortTally.h"
+#include "protocol/LineRecall.h"
 #include "protocol/LinkPeer.h"
 #include "protocol/LinkSendList.h"
 #include "protocol/protocol_phy.h"
@@ -78,18 +80,18 @@ protected:
     // from another sender (makeRoomFor), or has the frame dropped; either
     // drop is logged, a line at most once a second.
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
+    // The frames one receive brought from peer, in order, each taken with
+    // again set when a card request for its port follows it among them.
+    void takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
+    // The port a wire frame's card request goes to (ControllerPort::
+    // cardPortOf); kNoCardPort for any other frame.
+    uint8_t cardPortOfWire(const uint8_t* wire, size_t n);
     // The pause before a kept card request is offered again.
     static constexpr int kKeptRetryMs = 1;
     static constexpr size_t kMaxKeptBytes = 64 * 1024;
     static constexpr size_t kMaxKeptSenders = 32;
-    // Senders recalled as having asked before: refused a line, their line
-    // taken, or a card request of theirs gone through.
-    static constexpr size_t kMaxRecalled = 1024;
-    // How long after a sender's card request went through it still counts
-    // as a tool that asks again.
-    static constexpr std::chrono::seconds kLatelyThrough{3};
     // Card interrupt service and sending of a pass-through answer; also
     // logs the card requests dropped for want of a line and not logged yet,
     // once a second has passed since the last such line.
@@ -106,6 +108,10 @@ protected:
     void setWaitingForCards(bool waiting) { waitingForCards_ = waiting; }
     // Where a control answer to peer goes.
     virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
+    // For links that read a sender's frames only as they are served (TCP):
+    // whether another card request of peer for port (0-15, all ports)
+    // waits behind the one asking now. Called outside every lock.
+    virtual bool againBehind(const LinkPeer&, uint8_t) { return false; }
     virtual bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) = 0;
 
     void startThread();
@@ -121,7 +127,7 @@ private:
     void answer(const uint8_t* body, size_t n, const LinkPeer& peer);
     bool queueCardAnswer(const std::string& sender, const uint8_t* frame, uint32_t n);
     void rememberPeer(const LinkPeer& peer);
-    void logUnanswered(const std::string& sender);
+    void logUnanswered(const LinkPeer& peer, uint8_t port);
 
     const uint8_t linkId_;
     LinkSendList sendList_;
@@ -134,17 +140,15 @@ private:
     struct Kept {
         std::vector<uint8_t> wire;
         LinkPeer peer;
+        uint8_t port;   // of its card request (cardPortOfWire)
     };
     struct Line {
         std::string sender;
         std::string origin;   // its source address
-        // The sender had asked before it took the line, or a frame of the
-        // line went.
-        bool askedBefore = false;
-        // The sender's card request went through lately, or one of the
-        // line's did: it asks again, as the card path sees it.
-        bool again = false;
+        uint16_t sourcePort = 0;
+        LineRecall::Rank rank;   // the sender's when it took the line
         std::deque<Kept> frames;
+        CardPortTally ports;      // of the frames kept
         size_t bytes = 0;
         bool overflowLogged = false;
     };
@@ -153,32 +157,19 @@ private:
     // Logs the drops counted and not logged yet, naming the latest sender
     // when given, once a second has passed since the last line.
     void logDropsNotLogged(const std::string* latest);
-    bool makeRoomFor(const std::string& sender, const std::string& origin);
+    bool makeRoomFor(const std::string& origin, const LineRecall::Rank& rank);
     // The sender's waiting card request and the frames kept behind it
-    // (frames in all) are dropped: counted, logged, and the sender recalled.
-    void dropWaiting(const std::string& sender, size_t frames);
-    // Whether a card request of the sender went through (one of the last
-    // kMaxPassPeers senders).
-    bool remembered(const std::string& sender);
-    // Whether the sender asked before: remembered, or recalled.
-    bool askedBefore(const std::string& sender);
-    void recall(const std::string& sender);
-    bool wentThroughLately(const std::string& sender) const;
+    // (frames in all) are dropped: counted, logged, and the sender's
+    // refusal recalled.
+    void dropWaiting(const std::string& sender, const std::string& origin, uint16_t sourcePort, size_t frames);
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
 
     std::vector<Line> lines_;   // senders with frames kept
-    // The senders recalled, by a 64-bit hash of their key, the newest at the
-    // back, with how often each was recalled. Only the link's thread uses it.
-    struct Recalled {
-        uint64_t hash;
-        uint32_t times;
-        std::optional<std::chrono::steady_clock::time_point> wentAt;   // its last card request through
-    };
-    std::deque<Recalled> recalled_;
-    // Senders whose card requests were dropped unanswered, logged (the
-    // latest kMaxPassPeers).
-    std::deque<std::string> unansweredLogged_;
+    LineRecall recall_;
+    // Senders and ports whose card requests were dropped unanswered,
+    // logged (the latest kMaxPassPeers).
+    std::deque<std::pair<std::string, uint8_t>> unansweredLogged_;
     std::atomic<size_t> dropped_{0};
     // Card requests dropped for want of a line and not logged yet, and when
     // the last line about them was written.

@@ -30,7 +30,7 @@ struct ClockValue {
 enum class CardClaim {
     Go,     // send it now
     Wait,   // keep it and ask again
-    Drop,   // drop it unsent: its sender ended and its card requests go unanswered
+    Drop,   // drop it unsent: its sender ended and its card requests to that port go unanswered
 };
 
 // Everything the command handlers and the link loops need of the other
@@ -91,8 +91,13 @@ public:
     // is out per output port, the senders in turn); Go takes the port until
     // its answer comes or the wait for it runs out. A peer told to Wait
     // keeps its request and asks again. Drop: the peer has ended its sending
-    // and its card requests went unanswered twice in a row.
+    // and its card requests to that port went unanswered twice in a row.
     virtual CardClaim claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n) = 0;
+    // The output port a card request frame (unframed) goes to: 0-15,
+    // kAllCardPorts, or kNoCardPort when it goes nowhere. Takes no lock.
+    virtual uint8_t cardPortOf(const uint8_t* frame, uint32_t n) = 0;
+    static constexpr uint8_t kAllCardPorts = 255;
+    static constexpr uint8_t kNoCardPort = 254;
     // Whether a card request of the sender holds its port: its answer may
     // still come.
     virtual bool cardRequestOut(uint8_t link, const std::string& sender) = 0;

@@ -11,14 +11,17 @@ struct LinkPeer {
     sockaddr_in address{};
     int fd = -1;
     std::string key;
-    // The peer has ended its sending (a TCP client that shut its side or
-    // closed): once two of its card requests in a row went unanswered, the
-    // rest of its card requests are dropped.
+    // The peer has ended its sending: a TCP client that shut its side or
+    // closed (its socket read to its end). Nothing else sets it. Its card
+    // requests to a port where two in a row went unanswered may be dropped.
     bool ended = false;
-    // The peer asks again: it has asked before, or has more requests queued
-    // behind this one. A peer new to a card port that asks once shares one
-    // turn with the other such peers of its address.
+    // The peer has another card request for the same port (or one
+    // overlapping it: a request for all ports overlaps every port) among
+    // its own frames queued behind this one. No other frame counts.
     bool again = false;
+    // A TCP client with 16 KiB or more unread that has taken no answer since
+    // its backlog began: served later, never dropped for it.
+    bool floods = false;
 };
 
 } // namespace kel::protocol

@@ -97,8 +97,6 @@ void Qj_uart_inout::receive_thread()
     LinkPeer peer;
     peer.fd = fd_;
     peer.key = device_;
-    // The line's one sender: never a one-shot socket.
-    peer.again = true;
     std::vector<uint8_t> buf(size_t(settings_.serialReadSize > 0 ? settings_.serialReadSize : 32));
     while (!stopping()) {
         // A card request waiting for the card path: the port keeps what
@@ -107,10 +105,13 @@ void Qj_uart_inout::receive_thread()
             LinkSocket::waitReadable(wakeFd(), kKeptRetryMs);
         } else if (LinkSocket::waitReadable(fd_, settings_.pollMs, wakeFd())) {
             const ssize_t got = ::read(fd_, buf.data(), buf.size());
+            std::vector<std::vector<uint8_t>> frames;
             if (got > 0)
-                assembler_.feed(buf.data(), size_t(got), [&](const uint8_t* w, size_t n) { take(w, n, peer); });
+                assembler_.feed(buf.data(), size_t(got),
+                                [&frames](const uint8_t* w, size_t n) { frames.emplace_back(w, w + n); });
             else if (got < 0 && errno != EAGAIN && errno != EINTR)
                 ::poll(nullptr, 0, settings_.pollMs); // port in error: do not spin
+            takeAll(frames, peer);
         }
         servicePass();
     }

@@ -10,6 +10,7 @@
 #include "params/ConfigEngine.h"
 #include "params/KelRamPara.h"
 #include "protocol/LinkSocket.h"
+#include "protocol/ProtocolCodes.h"
 #include "params/NetworkConfig.h"
 #include "params/RamLayout.h"
 #include "params/SyncReason.h"
@@ -263,11 +264,20 @@ void SystemControllerPort::unlockIrq()
         fpga()->irq_mutex.unlock();
 }
 
+// The source address of a socket's peer; the serial line and the 4G
+// modem's line each count as one address of their own.
+std::string SystemControllerPort::originOf(uint8_t link, const LinkPeer& peer)
+{
+    if (link == LINK_TCP || link == LINK_UDP)
+        return LinkSocket::addressOf(peer.address);
+    return "line " + std::to_string(link) + " " + peer.key;
+}
+
 CardClaim SystemControllerPort::claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n)
 {
     if (!fpga())
         return CardClaim::Go;
-    const PcRequestSlot::Tool tool{link, peer.key, LinkSocket::addressOf(peer.address), peer.ended, peer.again};
+    const PcRequestSlot::Tool tool{link, peer.key, originOf(link, peer), peer.ended, peer.again, peer.floods};
     switch (fpga()->pc_request.claim(tool, fpga_manage::pc_request_port(frame, n), G_timeTicks.load())) {
     case PcRequestSlot::Claim::Go: return CardClaim::Go;
     case PcRequestSlot::Claim::Drop: return CardClaim::Drop;
@@ -285,6 +295,15 @@ void SystemControllerPort::leaveCardPath(uint8_t link, const std::string& sender
 bool SystemControllerPort::cardRequestOut(uint8_t link, const std::string& sender)
 {
     return fpga() && fpga()->pc_request.holds(link, sender, G_timeTicks.load());
+}
+
+static_assert(PcRequestSlot::kAllPorts == ControllerPort::kAllCardPorts &&
+                  PcRequestSlot::kNowhere == ControllerPort::kNoCardPort,
+              "the links and the slot name the same ports");
+
+uint8_t SystemControllerPort::cardPortOf(const uint8_t* frame, uint32_t n)
+{
+    return fpga_manage::pc_request_port(frame, n);
 }
 
 void SystemControllerPort::forwardToCards(const uint8_t* frame, uint32_t n)

@@ -2,6 +2,7 @@
 #include "protocol/ControllerPort.h"
 
 #include <mutex>
+#include <string>
 
 // The controller port bound to this system: the parameter store, the
 // scaler hand-off, the input board, the FPGA manager, the configuration
@@ -38,6 +39,7 @@ public:
     CardClaim claimCardPath(uint8_t link, const LinkPeer& peer, const uint8_t* frame, uint32_t n) override;
     bool cardRequestOut(uint8_t link, const std::string& sender) override;
     void leaveCardPath(uint8_t link, const std::string& sender) override;
+    uint8_t cardPortOf(const uint8_t* frame, uint32_t n) override;
     void forwardToCards(const uint8_t* frame, uint32_t n) override;
     void serviceCardIrq() override;
     bool replyReady() override;
@@ -65,6 +67,8 @@ private:
     uint8_t* image(int fpga, FpgaImage which) const;
     bool ledSizeChanged() const;
     static void raiseApplyFlag(uint8_t value);
+    // Who counts as one address for the card path's turns.
+    static std::string originOf(uint8_t link, const LinkPeer& peer);
 
     // Stands in for the FPGA manager's interrupt lock while it is absent.
     std::mutex irqFallback_;

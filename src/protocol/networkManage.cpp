@@ -67,7 +67,9 @@ void networkManage::acceptThread()
     std::vector<pollfd> fds;
     bool stalled = false;
     while (!stopping()) {
-        fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        // A connection that waits for a slot is looked for every pass, not
+        // polled for: it stays readable.
+        fds.assign(1, pollfd{listenFd_, short(acceptWaiting_ ? 0 : POLLIN), 0});
         fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
         // the rest of a flood until its turns have come. Its end of sending
@@ -78,8 +80,11 @@ void networkManage::acceptThread()
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
-        const int wait = !anyWaiting() ? settings_.pollMs : stalled ? kKeptRetryMs : 0;
-        if (::poll(fds.data(), fds.size(), wait) > 0) {
+        const int wait = !anyWaiting() && !acceptWaiting_ ? settings_.pollMs
+                         : stalled || acceptWaiting_       ? kKeptRetryMs
+                                                           : 0;
+        const int ready = ::poll(fds.data(), fds.size(), wait);
+        if (ready > 0) {
             for (size_t i = kFirstClientFd; i < fds.size(); ++i) {
                 auto it = clients_.find(fds[i].fd);
                 if (!fds[i].revents || it == clients_.end())
@@ -97,9 +102,9 @@ void networkManage::acceptThread()
                     c.dropped = true;
             }
             closeDropped();
-            if (fds[0].revents & POLLIN)
-                acceptOne();
         }
+        if (acceptWaiting_ || (ready > 0 && (fds[0].revents & POLLIN)))
+            acceptWaiting();
         stalled = !serveInTurn();
         setWaitingForCards(stalled);
         // Looked at before the answers go: an answer handed over after the
@@ -112,6 +117,24 @@ void networkManage::acceptThread()
     }
 }
 
+// At most a slot's worth a pass: the clients are served between.
+void networkManage::acceptWaiting()
+{
+    for (int i = 0; i <= settings_.tcpMaxClients; ++i) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+            break;
+        if (clients_.size() >= size_t(settings_.tcpMaxClients) && !makeRoom()) {
+            if (!acceptWaiting_)
+                acceptWaitingSince_ = port_.ticks();
+            acceptWaiting_ = true;
+            return;
+        }
+        acceptOne();
+    }
+    acceptWaiting_ = false;
+}
+
 void networkManage::acceptOne()
 {
     sockaddr_in from{};
@@ -119,8 +142,6 @@ void networkManage::acceptOne()
     const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
-    if (clients_.size() >= size_t(settings_.tcpMaxClients))
-        evictOne();
     auto c = std::make_unique<Client>();
     c->fd = fd;
     c->address = from;
@@ -131,66 +152,72 @@ void networkManage::acceptOne()
 
 namespace {
 
-// Why a client gives up its slot, in the order they go.
-enum EvictTier { kEnded, kFlooding, kNoFrame, kOneFrame, kSilent };
-const char* const kEvictWhy[] = {"ended its sending", "floods", "never sent a frame", "sent one frame, newest",
-                                 "silent longest"};
+// What a client did, in the order clients give up their slot.
+enum EvictTier { kEnded, kNoFrame, kOneFrame, kSilent, kFlooding };
+const char* const kEvictWhy[] = {"ended its sending", "never sent a frame", "sent one frame, newest",
+                                 "silent longest", "floods"};
 
 } // namespace
 
-// Every slot is taken. A client that has ended its sending goes first, the
-// oldest of them: a client that closed never costs a live one its slot.
-// Next a flooder, the largest backlog first: it sends faster than it is
-// served and takes no answers, and may have closed behind its backlog (its
-// end shows only once the backlog is read). A tool that sent a batch and
-// reads its answers as they come is no flooder.
-// Next a connection that has never sent a whole frame, the oldest of them:
-// a burst of idle or half-open connections then only replaces its own kind.
-// Next a connection that has sent one frame, the newest of them:
-// connections that ask once and go quiet then replace each other, and a
-// tool that keeps asking (or asked once before they came) keeps its place.
-// Only when every client has sent two frames or more does the one silent
-// longest make room, so a new tool always gets in.
-void networkManage::evictOne()
+// Every slot is taken. A client owed nothing gives way before any client
+// owed something, so what a client sent is served and answered: among
+// them, one that ended its sending (the oldest), then a connection that
+// never sent a whole frame (the oldest: idle or half-open connections
+// replace their own kind), then one that sent one frame (the newest:
+// connections that ask once replace each other), then the client whose
+// bytes came longest ago. Which of them goes depends on what each did,
+// never on what waits for it: a tool answered at once is no more silent
+// than one whose frames wait. While every client is owed something, a
+// flooder gives way (it sends faster than it is served, reads nothing back,
+// and may have closed behind its backlog); else the connection waits
+// kAcceptWaitTicks for a client to be owed nothing, then the first in the
+// same order goes.
+bool networkManage::makeRoom()
 {
-    markBusyHeard();
+    for (auto& entry : clients_)
+        noteBacklog(*entry.second);
+    std::map<int, bool> isOwed;
+    {
+        IrqLock irq(port_);
+        for (const auto& entry : clients_)
+            isOwed[entry.first] = port_.cardRequestOut(linkId(), entry.second->key);
+    }
+    for (const auto& entry : clients_)
+        isOwed[entry.first] = isOwed[entry.first] || owed(*entry.second);
     const auto tier = [](const Client& c) {
-        return c.ended                   ? kEnded
-               : floods(c)                 ? kFlooding
-               : c.frames == 0             ? kNoFrame
-               : c.frames == 1             ? kOneFrame
-                                           : kSilent;
+        return c.ended ? kEnded : c.frames == 0 ? kNoFrame : c.frames == 1 ? kOneFrame : kSilent;
     };
     const auto rank = [&tier](const Client& c) {
         const EvictTier t = tier(c);
-        const uint64_t order = t == kEnded || t == kNoFrame ? c.accepted
-                               : t == kFlooding             ? ~uint64_t(c.unread)
-                               : t == kOneFrame             ? ~c.accepted
-                                                            : c.lastHeard;
+        const uint64_t order = t == kEnded || t == kNoFrame ? c.accepted : t == kOneFrame ? ~c.accepted : c.lastHeard;
         return std::make_pair(int(t), order);
     };
-    auto victim = clients_.end();
-    for (auto it = clients_.begin(); it != clients_.end(); ++it)
-        if (victim == clients_.end() || rank(*it->second) < rank(*victim->second))
-            victim = it;
-    if (victim == clients_.end())
-        return;
-    const Client& v = *victim->second;
-    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", v.key.c_str(), kEvictWhy[tier(v)]);
-    close(victim);
+    auto first = clients_.end(), firstOwed = clients_.end(), flooder = clients_.end();
+    for (auto it = clients_.begin(); it != clients_.end(); ++it) {
+        const Client& c = *it->second;
+        auto& best = isOwed[it->first] ? firstOwed : first;
+        if (best == clients_.end() || rank(c) < rank(*best->second))
+            best = it;
+        if (floods(c) && (flooder == clients_.end() || c.unread > flooder->second->unread))
+            flooder = it;
+    }
+    if (first != clients_.end())
+        evict(first, kEvictWhy[tier(*first->second)]);
+    else if (flooder != clients_.end())
+        evict(flooder, kEvictWhy[kFlooding]);
+    else if (acceptWaiting_ && port_.ticks() - acceptWaitingSince_ >= kAcceptWaitTicks && firstOwed != clients_.end())
+        evict(firstOwed, kEvictWhy[tier(*firstOwed->second)]);
+    else
+        return false;
+    return true;
 }
 
-// A client whose frames wait in the program (behind its own card request)
-// or in its socket is not silent: it counts as heard now. Its backlog in
-// the socket is noted for the flooding rank.
-void networkManage::markBusyHeard()
+bool networkManage::owed(const Client& c) { return !c.waiting.empty() || !c.queued.empty() || c.unread > 0; }
+
+void networkManage::evict(ClientMap::iterator victim, const char* why)
 {
-    for (auto& entry : clients_) {
-        Client& c = *entry.second;
-        noteBacklog(c);
-        if (!c.waiting.empty() || c.unread > 0)
-            c.lastHeard = ++heard_;
-    }
+    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(), why);
+    close(victim);
 }
 
 void networkManage::closeDropped()
@@ -223,9 +250,11 @@ bool networkManage::readClient(Client& c)
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.lastHeard = ++heard_;
-    c.assembler.feed(buf, size_t(got), [&c](const uint8_t* w, size_t n) {
+    c.assembler.feed(buf, size_t(got), [this, &c](const uint8_t* w, size_t n) {
         ++c.frames;
         c.waiting.emplace_back(w, w + n);
+        c.waitingPorts.push_back(cardPortOfWire(w, n));
+        c.ports.add(c.waitingPorts.back());
         c.waitingBytes += n;
     });
     noteBacklog(c);
@@ -235,13 +264,16 @@ bool networkManage::readClient(Client& c)
 // A backlog lasts until a look finds the socket empty: read fast, a socket
 // holds little at times while the client's side still holds megabytes. A
 // client that closed behind a backlog shows its end (its FIN comes last)
-// only once the rest has reached the socket; its card requests are asked
-// for as an ended client's from then on, though the loop's poll has not
-// looked again.
+// only once the rest has reached the socket; it counts as ended from then
+// on, though the loop's poll has not looked again.
 void networkManage::noteBacklog(Client& c)
 {
     int unread = 0;
+    const size_t before = c.unread;
     c.unread = ::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0 ? size_t(unread) : 0;
+    // More than the last look found: the client sent since.
+    if (c.unread > before)
+        c.lastHeard = ++heard_;
     if (c.unread >= kFloodingBytes && !c.backlogged) {
         c.backlogged = true;
         c.takenAtBacklog = c.taken;
@@ -265,14 +297,47 @@ LinkPeer networkManage::peerOf(const Client& c)
     peer.fd = c.fd;
     peer.key = c.key;
     peer.address = c.address;
-    // A flooder may have closed behind its backlog: its card requests are
-    // dropped too once two in a row went unanswered.
-    peer.ended = c.ended || floods(c);
-    // A client that sent more than this frame (read, or still in its
-    // socket behind it) asks again; a connection that sends one request
-    // and goes shares its turn.
-    peer.again = c.frames > 1 || c.unread > 0;
+    peer.ended = c.ended;
+    peer.floods = floods(c);
     return peer;
+}
+
+bool networkManage::againBehind(const LinkPeer& peer, uint8_t port)
+{
+    const auto it = clients_.find(peer.fd);
+    if (it == clients_.end() || it->second->key != peer.key || it->second->waiting.empty())
+        return false;
+    Client& c = *it->second;
+    // The socket is looked at again only when its first frame changed, or
+    // nothing was found and its socket holds more: a waiting card request
+    // is offered every millisecond, and what its socket holds stays there
+    // until the request has gone.
+    if (c.ports.overlapping(port, CardPortTally::overlaps(c.waitingPorts.front(), port) ? 1 : 0))
+        return true;
+    Client::AgainLook& look = c.againLook;
+    if (look.head == c.served && (look.again || look.unread == c.unread))
+        return look.again;
+    look.head = c.served;
+    look.unread = c.unread;
+    look.again = c.unread > 0 && againInSocket(c, port);
+    return look.again;
+}
+
+// The bytes are looked at, not read: the client is read on only when its
+// frames are served. The frame the client's assembler has begun goes on in
+// the socket, so a copy of the assembler cuts them.
+bool networkManage::againInSocket(const Client& c, uint8_t port)
+{
+    uint8_t buf[kPeekBytes];
+    const ssize_t got = ::recv(c.fd, buf, sizeof buf, MSG_PEEK | MSG_DONTWAIT);
+    if (got <= 0)
+        return false;
+    FrameAssembler look = c.assembler;
+    bool found = false;
+    look.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) {
+        found = found || CardPortTally::overlaps(cardPortOfWire(w, n), port);
+    });
+    return found;
 }
 
 bool networkManage::anyWaiting() const
@@ -316,16 +381,16 @@ bool networkManage::serveInTurn()
     return served || !waited;
 }
 
-// A frame dropped unsent takes no work and no turn: the client's next one
-// is served too. A client that closed behind hundreds of thousands of card
-// requests is then drained within a second or so, rather than one frame a
-// pass, and the reads a pass makes of it are bounded, so the other clients
-// are served every pass meanwhile.
+// A frame dropped unsent (a card request of a client that ended) takes no
+// work and no turn: the client's next one is served too. A client that
+// closed behind hundreds of thousands of card requests is then drained
+// within a second or so, rather than one frame a pass, and the reads a pass
+// makes of it are bounded, so the other clients are served every pass
+// meanwhile.
 bool networkManage::serveClient(Client& c)
 {
-    // A flooder whose card requests were dropped as fast as it sent them
-    // may have been found with nothing unread; while the frames of that
-    // read wait, its socket fills again, and it is a flooder again.
+    // While the frames of its last read wait, its socket fills again: its
+    // backlog and its end are looked at anew.
     if (!c.ended)
         noteBacklog(c);
     bool served = false;
@@ -336,6 +401,9 @@ bool networkManage::serveClient(Client& c)
             break;
         c.waitingBytes -= c.waiting.front().size();
         c.waiting.pop_front();
+        c.ports.add(c.waitingPorts.front(), -1);
+        c.waitingPorts.pop_front();
+        ++c.served;
         served = true;
         if (droppedFrames() == droppedBefore)
             break;

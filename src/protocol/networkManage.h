@@ -20,27 +20,22 @@ namespace kel::protocol {
 // per loop pass, each pass starting one client further (a client's socket
 // is read again only when the frames of its last read are served; a card
 // request waiting for the card path stays first in its client's line);
-// sockets are non-blocking, what a client does not take at once waits in
-// its own bounded queue (a client whose queue passes the bound is closed);
-// and a connection arriving while every slot is taken replaces, in this
-// order, the oldest client that has ended its sending, the flooder with the
-// most bytes sent and unread, the oldest connection that has never sent a
-// whole frame, the newest that has sent only one, or the client silent
-// longest (a client whose frames wait unserved is not silent).
-// A client that ends its sending (shuts its side, or closes: the two look
-// the same until the program writes to it) still has its frames served
-// and gets its answers; its card requests keep their turns, until two of
-// them in a row went unanswered: the rest are dropped unsent. A flooder
-// (kFloodingBytes or more sent and unread, no answer taken since its
-// backlog reached that) cannot be told from a client that closed behind its
-// backlog, and its card requests are asked for as an ended client's. Frames
-// dropped cost no turn: the client is read on and its card requests
-// dropped in the same pass, so a client that closed behind a backlog is
-// drained at the speed of the link, not one frame a pass. A client that
-// ended is closed once nothing of it waits, no answer of it is queued and
-// no card request of it is out. A client whose connection is reset (it
-// closed and an answer reached it) is closed at once, its waiting frames
-// with it.
+// sockets are non-blocking, and what a client does not take at once waits
+// in its own bounded queue (a client whose queue passes the bound is
+// closed).
+// A card request is flagged for the card path with what its client did:
+// ended (it shut its side or closed: read to its end), again (another card
+// request of it for the same port waits behind, read or still in its
+// socket) and floods (kFloodingBytes or more unread and no answer taken
+// since its backlog began). A client that ended still has its frames served
+// and gets its answers, and is closed once it is owed nothing: no frame of
+// it waits, no answer of it is queued and no card request of it is out.
+// A client whose connection is reset (it closed and an answer reached it)
+// is closed at once, its waiting frames with it.
+// When every slot is taken, a new connection makes room (makeRoom): a
+// client owed nothing gives way first, in the order of what each did; while
+// every client is owed something, the connection waits in the system's
+// queue, kAcceptWaitTicks at most, unless a flooder can give way.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -63,6 +58,12 @@ public:
     static constexpr size_t kFloodingBytes = 4 * kReadSize;
     // Reads a pass may make of a client whose card requests are dropped.
     static constexpr size_t kDrainReads = 4;
+    // How long a new connection waits, while every client is owed
+    // something, before one of them is closed for it.
+    static constexpr uint32_t kAcceptWaitTicks = 200;
+    // Bytes of a client's socket looked at, without reading them, for a
+    // card request behind a waiting one.
+    static constexpr size_t kPeekBytes = kReadSize;
     // Bytes of whole frames read and not yet served, of all clients, as of
     // the end of the last loop pass.
     size_t waitingBytes() const { return waitingBytes_; }
@@ -75,9 +76,11 @@ private:
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
         std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served
+        std::deque<uint8_t> waitingPorts;           // the card port of each (cardPortOfWire)
+        CardPortTally ports;                        // of the frames waiting
         size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
-        uint64_t lastHeard = 0;   // order of its last received bytes (or accept)
+        uint64_t lastHeard = 0;   // order of the last look that found new bytes of it (or its accept)
         uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
         bool ended = false;       // sends no more (its end shut or closed)
@@ -88,17 +91,40 @@ private:
         // found empty since; it had taken takenAtBacklog then.
         bool backlogged = false;
         uint64_t takenAtBacklog = 0;
+        uint64_t served = 0;      // frames served: names the first waiting
+        // Whether a card request for the first waiting frame's port waits
+        // in its socket, as last looked with `unread` bytes there.
+        struct AgainLook {
+            uint64_t head = UINT64_MAX;
+            size_t unread = 0;
+            bool again = false;
+        } againLook;
     };
 
     void loop() override { acceptThread(); }
     void acceptThread();
     void acceptOne();
+    // Takes the connections waiting while a slot is free or can be made.
+    void acceptWaiting();
+    // Closes a client for a new connection; false while every client is
+    // owed something and the connection may still wait.
+    bool makeRoom();
+    // Whether something waits for the client: frames not yet served
+    // (read or in its socket), answers not yet sent, a card request out.
+    bool owed(const Client& c);
     // False when the client has gone.
     bool readClient(Client& c);
-    // Notes how much the client's socket still holds and whether it ended.
+    // Notes how much the client's socket still holds, whether it sent more
+    // since the last look, and whether it ended.
     void noteBacklog(Client& c);
     static bool floods(const Client& c);
     static LinkPeer peerOf(const Client& c);
+    bool againBehind(const LinkPeer& peer, uint8_t port) override;
+    // Whether another card request of the client for the port of its first
+    // waiting frame waits behind it: among its frames read, or in its
+    // socket (looked at, not read).
+    bool asksAgain(Client& c);
+    bool againInSocket(const Client& c, uint8_t port);
     // Serves the client's first waiting frame, and goes on while its frames
     // are dropped, reading on when they run out. False when the frame
     // waits for the card path.
@@ -111,8 +137,7 @@ private:
     size_t countWaitingBytes() const;
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
-    void evictOne();
-    void markBusyHeard();
+    void evict(std::map<int, std::unique_ptr<Client>>::iterator victim, const char* why);
     // The clients that have ended and have nothing left waiting and no
     // card request out.
     std::vector<int> finishedClients();
@@ -128,6 +153,10 @@ private:
     uint64_t nextId_ = 0;
     uint64_t heard_ = 0;
     int startAfter_ = -1;   // the fd the last pass started with
+    // A connection waits to be taken (every slot was owed something), since
+    // that tick.
+    bool acceptWaiting_ = false;
+    uint32_t acceptWaitingSince_ = 0;
     std::atomic<size_t> waitingBytes_{0};
     ClientMap clients_;
 };

@@ -88,8 +88,7 @@ void udpnetManage::receiveOne()
             once.feed(datagram_.data(), size_t(got), collect);
         }
     }
-    for (const auto& f : frames)
-        take(f.data(), f.size(), peer);
+    takeAll(frames, peer);
 }
 
 udpnetManage::Sender* udpnetManage::senderFor(const std::string& key)

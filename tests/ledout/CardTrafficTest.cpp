@@ -566,23 +566,31 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // port). A tool (a sender on a link) asking for a port that is taken waits
 // and goes once the port frees: when the answer has been handed over (to
 // that tool), when the request went nowhere or was dropped, or when no
-// answer came within 0.5 s. Of the tools waiting for a port, the one whose
-// last request to that port went longest ago goes first, whatever its link;
-// a tool new to the port waits behind those already waiting, and the new
-// ones of one address that ask once share one turn; a tool that ended its
-// sending keeps its place, until two of its requests in a row went
-// unanswered; a tool that stopped asking loses its place.
+// answer came within 0.5 s. Of the addresses waiting for a port, the one
+// whose last request there went longest ago goes first; inside an address,
+// so do the tools that sent there twice or more, a tool new to the port
+// waits behind those already waiting, and the new ones that ask once share
+// one turn; a tool that ended its sending keeps its place, until two of its
+// requests to a port in a row went unanswered; a flooder is then spaced,
+// not dropped; a tool that stopped asking for a hold loses its place.
 TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
 {
     struct Tool {
         uint8_t link;
         const char* sender;
         bool ended = false;
+        const char* origin = "127.0.0.1";
+        bool again = false, floods = false;
     };
     const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
     const Tool tcp2Ended{2, "tcp#2", true}, udpAEnded{3, "127.0.0.1:4000", true};
+    const Tool tcp1Floods{2, "tcp#1", false, "127.0.0.1", false, true};
     // A tool that opens a new socket for every request.
     const Tool fresh1{3, "127.0.0.1:5001"}, fresh2{3, "127.0.0.1:5002"}, fresh3{3, "127.0.0.1:5003"};
+    // A script's sockets that each have a second read queued, and a tool at
+    // another address.
+    const Tool twice1{3, "127.0.0.1:6001", false, "127.0.0.1", true}, twice2{3, "127.0.0.1:6002", false, "127.0.0.1", true},
+        twice3{3, "127.0.0.1:6003", false, "127.0.0.1", true}, other{3, "127.0.0.2:4000", false, "127.0.0.2"};
     enum class Op { Claim, Dropped, Send, Serve, Wait, Holds, Leave };
     struct Step {
         Op op;
@@ -651,7 +659,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(tcp1, read, false), claim(tcp2, read, false), claim(udpA, read, true), send(udpA, read), serve,
           claim(tcp2, read, false), claim(udpA, read, false), claim(tcp1, read, true), send(tcp1, read), serve,
           claim(udpA, read, false), claim(tcp2, read, true)}},
-        {"stopped asking", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve, wait(6),
+        {"stopped asking", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve, wait(51),
                             claim(udpA, read, true)}},
         {"a tool that left gives up its place at once",
          {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), claim(tcp2, read, false), serve,
@@ -660,11 +668,12 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
          {holds(udpA, false), claim(udpA, read, true), holds(udpA, true), holds(tcp1, false), send(udpA, read),
           serve, holds(udpA, false), claim(tcp1, noCard, true), send(tcp1, noCard), serve, wait(50),
           holds(tcp1, true), wait(1), holds(tcp1, false)}},
-        // B (udpA) and D (tcp1) read port 0 one at a time; beside them a
-        // tool sends silent reads of port 0, each from a new socket: it gets
-        // one turn between theirs, not every turn.
+        // B (udpA) and D (tcp1) have read port 0 twice each, one at a time;
+        // beside them a tool sends silent reads of port 0, each from a new
+        // socket: it gets one turn between theirs, not every turn.
         {"a new socket for every request takes one turn among the others",
          {claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, read, true), send(tcp1, read), serve,
+          claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, read, true), send(tcp1, read), serve,
           claim(fresh1, noCard, true), send(fresh1, noCard), wait(46), claim(udpA, read, false),
           claim(tcp1, read, false), claim(fresh2, noCard, false), claim(fresh3, noCard, false), wait(5),
           claim(fresh3, noCard, false), claim(fresh2, noCard, false), claim(tcp1, read, false),
@@ -675,23 +684,25 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(fresh3, noCard, false), wait(5), claim(fresh3, noCard, false), claim(tcp1, read, false),
           claim(udpA, read, true)},
          {},
-         {"3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000", "2 tcp#1"}},
+         {"3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000", "2 tcp#1"}},
         // A (udpA) reads port 0 and port 3 in turn beside S (tcp1) sending
         // silent reads to port 0 back to back: A's read of port 3 does not
         // count against its turn at port 0.
         {"turns are counted per port",
-         {claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, noCard, true), send(tcp1, noCard),
+         {claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, read, true), send(tcp1, read), serve,
+          claim(udpA, read, true), send(udpA, read), serve, claim(tcp1, noCard, true), send(tcp1, noCard),
           claim(udpA, readPort4, true), send(udpA, readPort4), serve, claim(tcp1, noCard, false),
           claim(udpA, read, false), wait(50), claim(tcp1, noCard, false), claim(udpA, read, false), wait(1),
           claim(tcp1, noCard, false), claim(udpA, read, true)},
          {},
-         {"3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
+         {"3 127.0.0.1:4000", "2 tcp#1", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
         {"a tool that ended its sending keeps its place like any other",
-         {claim(tcp2, read, true), send(tcp2, read), serve, claim(udpA, read, true), send(udpA, read),
+         {claim(tcp2, read, true), send(tcp2, read), serve, claim(tcp2, read, true), send(tcp2, read), serve,
+          claim(udpA, read, true), send(udpA, read),
           claim(tcp2Ended, read, false), claim(tcp1, read, false), serve, claim(tcp1, read, false),
           claim(tcp2Ended, read, true), send(tcp2Ended, read), serve, claim(tcp1, read, true)},
          {},
-         {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#2"}},
+         {"2 tcp#2", "2 tcp#2", "3 127.0.0.1:4000", "2 tcp#2"}},
         // A client that closed behind silent requests: two go unanswered,
         // the rest are dropped; a client still sending, or answered in
         // between, is not.
@@ -704,6 +715,30 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(udpAEnded, noCard, true), send(udpAEnded, noCard), wait(51), claim(udpAEnded, read, true)},
          {},
          {"2 tcp#1", "2 tcp#1", "3 127.0.0.1:4000"}},
+        // Another address waits for one request of the script's per turn,
+        // however many sockets it opens.
+        {"addresses first",
+         {claim(tcp1, noCard, true), send(tcp1, noCard), claim(twice1, noCard, false), claim(twice2, noCard, false),
+          claim(twice3, noCard, false), claim(other, noCard, false), wait(46), claim(other, noCard, false),
+          claim(twice3, noCard, false), claim(twice2, noCard, false), claim(twice1, noCard, false), wait(5),
+          claim(other, noCard, false), claim(twice3, noCard, false), claim(twice2, noCard, false),
+          claim(twice1, noCard, true), send(twice1, noCard), wait(46), claim(twice3, noCard, false),
+          claim(twice2, noCard, false), claim(other, noCard, false), wait(5), claim(twice3, noCard, false),
+          claim(twice2, noCard, false), claim(other, noCard, true), send(other, noCard), wait(46),
+          claim(twice3, noCard, false), claim(twice2, noCard, false), wait(5), claim(twice3, noCard, false),
+          claim(twice2, noCard, true)}},
+        // Silence at one port costs a tool nothing at another; a flooder's
+        // silence spaces its requests there 200 ticks apart, and others go
+        // meanwhile.
+        {"silence counts per port, and a flooder is spaced, not dropped",
+         {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp2Ended, noCard, true),
+          send(tcp2Ended, noCard), wait(51), dropped(tcp2Ended, noCard), claim(tcp2Ended, readPort4, true),
+          send(tcp2Ended, readPort4), serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51),
+          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51), claim(tcp1Floods, noCard, false),
+          claim(udpA, read, true), send(udpA, read), serve, wait(100), claim(tcp1Floods, noCard, false), wait(50),
+          claim(tcp1Floods, read, true)},
+         {},
+         {"2 tcp#2", "3 127.0.0.1:4000"}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};
@@ -717,7 +752,8 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
             case Op::Dropped: {
                 std::lock_guard<std::mutex> l(m().irq_mutex);
                 const uint8_t port = fpga_manage::pc_request_port(s.request.data(), uint32_t(s.request.size()));
-                const PcRequestSlot::Tool tool{s.tool.link, s.tool.sender, "127.0.0.1", s.tool.ended, false};
+                const PcRequestSlot::Tool tool{s.tool.link,  s.tool.sender, s.tool.origin,
+                                               s.tool.ended, s.tool.again,  s.tool.floods};
                 const PcRequestSlot::Claim expected = s.op == Op::Dropped ? PcRequestSlot::Claim::Drop
                                                       : s.may            ? PcRequestSlot::Claim::Go
                                                                          : PcRequestSlot::Claim::Wait;

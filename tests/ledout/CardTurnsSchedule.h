@@ -1,8 +1,10 @@
 #pragma once
 // PC tools of every kind asking for the card ports at random, driven through
-// PcRequestSlot over simulated ticks the way the links drive it, each
-// request's wait held against the turns the slot keeps. Shared by
-// CardTurnsScheduleTest (a few seeds) and bench/card_turns_bench (many).
+// PcRequestSlot over simulated ticks the way the links drive it (the flags
+// set as the links set them), each wait held against the rule of turns as
+// docs/protocol.md 4.4 states it. Shared by CardTurnsScheduleTest (a few
+// seeds) and bench/card_turns_bench (many). The figures it expects are the
+// documented ones, never the slot's own constants.
 #include "ledout/PcRequestSlot.h"
 
 #include <algorithm>
@@ -10,47 +12,49 @@
 #include <deque>
 #include <map>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace kel::turns {
 
 using Slot = PcRequestSlot;
-constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere;
-enum Kind { Kept, Batch, OneShot, Ended, AllPorts, kKinds };
+constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
+// As documented: a request holds its port 50 ticks; a tool that stops
+// asking keeps its place as long; two unanswered in a row; a flooder's
+// spacing of 200 ticks.
+constexpr uint32_t kHold = 50, kRow = 2, kFloodEvery = 200;
+enum Kind { Kept, OneShot, Again, Batch, Scan, Ended, AllPorts, kKinds };
 inline const char* kindName(int k)
 {
-    static const char* const names[] = {"kept socket", "batch", "one-shot", "ended", "all ports"};
+    static const char* const names[] = {"kept socket", "one-shot", "asks again", "batch", "scan", "ended", "all ports"};
     return names[k];
 }
-inline size_t idx(uint8_t port) { return port == kAll ? Slot::kPorts : port; }
+inline size_t idx(uint8_t port) { return port == kAll ? kPorts : port; }
 inline bool overlap(uint8_t a, uint8_t b) { return a == b || a == kAll || b == kAll; }
 
 struct Figures {
-    uint64_t requests[kKinds] = {}, worstWait[kKinds] = {}, tools = 0, dropped = 0, late = 0;
+    uint64_t requests[kKinds] = {}, worstWait[kKinds] = {}, tools = 0, dropped = 0, late = 0, spaced = 0,
+             reused = 0;
     double worstShare[kKinds] = {};   // of its bound
     std::vector<std::string> faults;
 };
 
 class Schedule {
 public:
-    // silentOnce: how often the card a one-shot socket asks stays silent (a tool asking a card
-    // that is not there from a new socket each time).
     Schedule(uint32_t seed, uint32_t ticks, bool trace = false, double silentOnce = 0.05)
         : rnd_(seed), ticks_(ticks), trace_(trace), silentOnce_(silentOnce)
     {
-        oneShotRate_ = pick(15, 30) / 100.0;   // how busy, drawn once
+        oneShotRate_ = pick(10, 25) / 100.0;   // how busy, drawn once
         keptWanted_ = pick(4, 10);
-        burstEvery_ = pick(500, 1000);
-        add(Kept, 1, "ttyS2", "serial", false).more = true;
+        burstEvery_ = pick(300, 800);
+        add(Kept, 1, "ttyS2", "serial").more = true;
     }
 
     Figures run()
     {
         for (now_ = 1; now_ <= ticks_ + 40000; ++now_) {
             // Any claim counts the requests whose wait ran out; then the answers come.
-            slot_.claim(Slot::Tool{0, "clock", "", false, false}, kNowhere, now_);
+            slot_.claim(Slot::Tool{0, "clock", "", false, false, false}, kNowhere, now_);
             settleAndAnswer();
             alive_.erase(std::remove_if(alive_.begin(), alive_.end(), [](Tool* t) { return t->gone; }), alive_.end());
             if (now_ <= ticks_)
@@ -60,7 +64,8 @@ public:
             std::shuffle(alive_.begin(), alive_.end(), rnd_);
             for (Tool* t : alive_)
                 act(*t);
-            watchTheLine();
+            for (Tool* t : alive_)
+                wideWhenAllWaits(*t);
         }
         for (const Tool& t : tools_)
             if (!t.gone)
@@ -69,32 +74,30 @@ public:
     }
 
 private:
-    struct Req { uint8_t port; bool silent; uint32_t answerIn; };
+    struct Req { uint8_t port; bool silent; uint32_t answerIn; bool card; };
     struct Tool {
         Slot::Tool id;
         Kind kind = Kept;
         std::deque<Req> queue;
-        uint8_t home = 0;     // the port it mostly asks
-        double silent = 0;    // how often the card it asks stays silent
-        bool more = false, gone = false, waiting = false, paused = false, wide = false, widened = false;
-        uint8_t port = 0;     // of the request waiting
+        uint8_t home = 0;
+        double silent = 0;
+        bool more = false, gone = false, waiting = false, paused = false, wide = false, batchFlood = false;
+        bool answeredOnce = false, oneShotNow = false, maybeOneShot = false;
         uint32_t idleUntil = 0, endAt = UINT32_MAX, closeAt = UINT32_MAX, firstAsk = 0, lastAsk = 0;
-        int asked = 0, streak = 0, key = 0, backlog = 0, pauses = 0, goCount[Slot::kPorts + 1] = {};
-        bool kept[Slot::kPorts + 1] = {};   // remembered for sure with two requests or more there
-        uint64_t askSeq = 0, lastGo[Slot::kPorts + 1] = {};
-        // Of its waiting request: the places that may go before it, how often each went, and the
-        // requests waiting when it asked that it stands behind (new to the port; their askSeq).
-        std::set<int> ahead;
-        std::map<int, int> went;
-        std::map<const Tool*, uint64_t> after;
-        const Tool* lastSender = nullptr;   // sent last of all when it first asked: may go once more
+        uint32_t againAt = UINT32_MAX;   // a one-shot socket that sends a second request then
+        uint8_t port = 0;
+        int backlog = 0, pauses = 0, gos = 0, streak[kPorts + 1] = {};
+        uint32_t lastGoTick[kPorts + 1] = {};
+        // Of the waiting request: how often each place of its origin, and each other origin
+        // since its origin last went, went to a port it wants.
+        std::map<std::string, int> inner, outer;
     };
     struct Out {   // a request sent; seq is also its tag and command, answerAt 0 if its card is silent
         Tool* tool;
         uint8_t port;
         uint32_t sentAt, answerAt;
         uint64_t seq;
-        bool ended;   // its tool had ended its sending: only then does its silence count
+        bool counts;   // its tool had ended or flooded: only then does its silence count
         bool answered = false, counted = false;
     };
 
@@ -103,9 +106,9 @@ private:
     template <typename... A>
     void fault(const Tool& t, const char* fmt, A... a)
     {
-        char b[320];
-        const int n = std::snprintf(b, sizeof b, "tick %u, %s %u %s: ", now_, kindName(t.kind), t.id.link,
-                                    t.id.sender.c_str());
+        char b[360];
+        const int n = std::snprintf(b, sizeof b, "tick %u, %s %u %s (%s): ", now_, kindName(t.kind), t.id.link,
+                                    t.id.sender.c_str(), t.id.origin.c_str());
         std::snprintf(b + n, sizeof b - size_t(n), fmt, a...);
         if (figures_.faults.size() < 20)
             figures_.faults.push_back(b);
@@ -113,28 +116,42 @@ private:
     void say(const Tool& t, const char* what, uint8_t port)
     {
         if (trace_)
-            std::fprintf(stderr, "%6u %-11s %u %-16s %s %s %d\n", now_, kindName(t.kind), t.id.link, t.id.sender.c_str(),
-                         t.id.ended ? "ended" : "     ", what, port == kAll ? -1 : port);
+            std::fprintf(stderr, "%6u %-11s %u %-16s %-8s %s%s %s %d\n", now_, kindName(t.kind), t.id.link,
+                         t.id.sender.c_str(), t.id.origin.c_str(), t.id.ended ? "ended " : "",
+                         t.id.floods ? "floods" : "", what, port == kAll ? -1 : port);
     }
 
-    Tool& add(Kind kind, uint8_t link, std::string sender, std::string origin, bool ended)
+    Tool& add(Kind kind, uint8_t link, std::string sender, std::string origin)
     {
         tools_.emplace_back();
-        tools_.back().id = Slot::Tool{link, std::move(sender), std::move(origin), ended, false};
+        tools_.back().id = Slot::Tool{link, std::move(sender), std::move(origin), false, false, false};
         tools_.back().kind = kind;
         alive_.push_back(&tools_.back());
         ++figures_.tools;
         return tools_.back();
     }
+    // A new TCP connection, or a new UDP socket: on a port number of its own, or now and then on
+    // one a closed socket of its address gave back.
     Tool& newcomer(Kind kind, bool tcp, const std::string& from)
     {
-        return add(kind, tcp ? 2 : 3, (tcp ? "tcp#" : from + ":") + std::to_string(++serial_), from, false);
+        if (tcp)
+            return add(kind, 2, "tcp#" + std::to_string(++serial_), from);
+        std::vector<std::string>& freed = freed_[from];
+        if (!freed.empty() && chance(0.1)) {
+            const size_t i = pick(0, uint32_t(freed.size() - 1));
+            const std::string key = freed[i];
+            freed.erase(freed.begin() + std::ptrdiff_t(i));
+            ++figures_.reused;
+            return add(kind, 3, key, from);
+        }
+        return add(kind, 3, from + ":" + std::to_string(++serial_), from);
     }
     std::string origin() { return "10.0.0." + std::to_string(pick(1, 4)); }
     Req request(uint8_t port, double silent)   // a few slow cards answer after the hold
     {
-        return Req{port, chance(silent), chance(0.05) ? pick(30, 80) : pick(1, 3)};
+        return Req{port, chance(silent), chance(0.05) ? pick(30, 80) : pick(1, 3), true};
     }
+    static Req frame() { return Req{kNowhere, false, 0, false}; }   // a 0xDF: the controller answers it
 
     void spawn()
     {
@@ -146,26 +163,80 @@ private:
             t.more = true;
             t.home = uint8_t(pick(0, 2));
             t.silent = pick(0, 50) / 100.0;
-            t.endAt = chance(0.2) ? now_ + pick(100, 3000) : UINT32_MAX;   // half-closes
+            t.endAt = t.id.link == 2 && chance(0.2) ? now_ + pick(100, 3000) : UINT32_MAX;   // half-closes
             t.closeAt = chance(0.2) ? now_ + pick(100, 3000) : UINT32_MAX;
         }
-        if (chance(oneShotRate_)) {   // a socket for one request, mostly to a quiet port
-            Tool& t = newcomer(OneShot, chance(0.3), origin());
-            t.id.ended = t.id.link == 2;   // a TCP client that sent and closed
-            t.queue.push_back(request(uint8_t(chance(0.01) ? kAll : pick(3, 11)), silentOnce_));
-        }
-        if (pick(1, burstEvery_) == 1) {   // many at once from one address for one busy port
-            const uint8_t port = uint8_t(pick(0, 2));
-            const std::string from = origin();
-            const bool batch = chance(0.5);
-            const double silent = chance(0.5) ? 0.9 : 0.3;
-            for (uint32_t n = pick(3, 6); n > 0; --n) {
-                Tool& t = newcomer(batch ? Batch : OneShot, batch, from);
-                t.id.ended = batch && chance(0.3);
-                for (uint32_t k = batch ? pick(3, 6) : 1; k > 0; --k)   // one that closed asked cards not there
-                    t.queue.push_back(request(port, t.id.ended ? 0.9 : silent));
-                t.closeAt = batch && chance(0.1) ? now_ + pick(100, 600) : UINT32_MAX;
+        if (chance(oneShotRate_))
+            oneShot(origin(), uint8_t(chance(0.01) ? kAll : pick(3, 11)), silentOnce_);
+        if (pick(1, burstEvery_) == 1)
+            burst();
+    }
+    // A socket for one card request, mostly to a quiet port; some send a 0xDF behind it, some
+    // read another port first, some send a second request while the first waits.
+    void oneShot(const std::string& from, uint8_t port, double silent)
+    {
+        const uint32_t r = pick(0, 9);
+        Tool& t = newcomer(r < 6 ? OneShot : Again, chance(0.3), from);
+        t.id.ended = t.id.link == 2;   // a TCP client that sent and closed
+        if (r == 6)
+            t.queue.push_back(request(uint8_t(port == 3 ? 4 : 3), 0.5));
+        t.queue.push_back(request(port, silent));
+        if (r == 7 || r == 8)
+            t.queue.push_back(frame());
+        if (r == 9 && t.id.link == 3)
+            t.againAt = now_ + pick(1, 60);
+        t.kind = r == 9 ? Again : OneShot;
+    }
+    // Many at once from one address for one busy port.
+    void burst()
+    {
+        const uint8_t port = uint8_t(pick(0, 2));
+        const std::string from = origin();
+        const double silent = chance(0.5) ? 0.9 : 0.3;
+        switch (pick(0, 4)) {
+        case 0:   // new sockets, one request each, some two
+            for (uint32_t n = pick(3, 8); n > 0; --n) {
+                Tool& t = newcomer(OneShot, false, from);
+                t.queue.push_back(request(port, silent));
+                if (chance(0.4)) {
+                    t.queue.push_back(request(port, silent));
+                    t.kind = Again;
+                }
             }
+            break;
+        case 1:   // TCP clients with a few requests queued, some of which closed
+            for (uint32_t n = pick(2, 5); n > 0; --n) {
+                Tool& t = newcomer(Batch, true, from);
+                t.id.ended = chance(0.3);
+                for (uint32_t k = pick(3, 6); k > 0; --k)
+                    t.queue.push_back(request(port, t.id.ended ? 0.9 : silent));
+                t.closeAt = chance(0.1) ? now_ + pick(100, 600) : UINT32_MAX;
+            }
+            break;
+        case 2: {   // one write that opens with reads of absent cards: a flood until answered
+            Tool& t = newcomer(Batch, true, from);
+            t.batchFlood = true;
+            t.queue.push_back(request(port, 1));
+            t.queue.push_back(request(port, 1));
+            for (uint32_t k = pick(12, 30); k > 0; --k)
+                t.queue.push_back(request(port, 0));
+            t.closeAt = chance(0.2) ? now_ + pick(100, 600) : UINT32_MAX;
+            break;
+        }
+        case 3: {   // a half-closed scan of two ports: cards 0-7 of one (three there), 0-1 of the next
+            Tool& t = newcomer(Scan, true, from);
+            t.id.ended = true;
+            for (int card = 0; card < 8; ++card)
+                t.queue.push_back(request(port, card < 3 ? 0 : 1));
+            t.queue.push_back(request(uint8_t(port + 1), 0));
+            t.queue.push_back(request(uint8_t(port + 1), 0));
+            t.queue.push_back(frame());
+            break;
+        }
+        default:   // a script's new sockets for the port, every few ticks
+            for (uint32_t n = pick(5, 15); n > 0; --n)
+                oneShot(from, port, silent);
+            break;
         }
     }
 
@@ -175,70 +246,51 @@ private:
         say(t, "leaves", kNowhere);
         t.gone = true;
         t.waiting = false;
+        if (t.id.link == 3)
+            freed_[t.id.origin].push_back(t.id.sender);
     }
-    // The place a request takes: one per tool, one per origin and port for the sockets that ask once.
-    int placeKey(const Tool& t, bool once, uint8_t port)
+    // The flags as the links set them: ended by the client; another card request of its own for
+    // the port queued behind; floods: a large backlog and no answer taken since it began.
+    Slot::Tool flags(const Tool& t) const
     {
-        const std::string k = once ? t.id.origin + " " + std::to_string(port) : std::to_string(t.id.link) + " " + t.id.sender;
-        return keys_.emplace(k, int(keys_.size())).first->second;
+        Slot::Tool id = t.id;
+        id.again = std::any_of(t.queue.begin() + 1, t.queue.end(),
+                               [&t](const Req& r) { return r.card && overlap(r.port, t.queue.front().port); });
+        id.floods = t.batchFlood && !t.answeredOnce && t.queue.size() >= 10;
+        return id;
     }
-    // A tool's place as r sees it: one for r's port, one per port when r waits for every port
-    // (what a tool sends to one port does not count against it at another).
-    static int placeFor(const Tool& q, uint8_t qPort, const Tool& r)
-    {
-        return q.key * 32 + (r.wide || r.port == kAll ? int(idx(qPort)) : 31);
-    }
-    // The last of the requests (by port) that went to port or one overlapping it.
-    static uint64_t lastTo(const uint64_t* lastByPort, uint8_t port)
+    // Whether a request of the key reached port (lately: remembered for sure).
+    bool known(const std::string& key, uint8_t port, bool lately) const
     {
         uint64_t last = 0;
-        for (uint8_t p = 0; p <= Slot::kPorts; ++p)
-            if (overlap(p == Slot::kPorts ? kAll : p, port))
-                last = std::max(last, lastByPort[p]);
-        return last;
+        for (uint8_t p = 0; p <= kPorts; ++p) {
+            const auto it = history_.find(key + "@" + std::to_string(p));
+            if (it != history_.end() && overlap(p == kPorts ? kAll : p, port))
+                last = std::max(last, it->second);
+        }
+        return last && (!lately || sends_ - last < 200);
     }
-    // Whether q stands behind r for certain: q was new to its port (or, asking once, its origin)
-    // when it asked after r; or both are remembered for sure at the port they wait for, q having
-    // sent there more lately.
-    bool behind(uint8_t qPort, const Tool& q, const Tool& r) const
-    {
-        const uint8_t p = r.port;
-        const auto a = q.after.find(&r);
-        return (a != q.after.end() && a->second == r.askSeq) ||
-               (p != kAll && qPort == p && r.kept[p] && q.kept[p] && q.lastGo[p] > lastTo(r.lastGo, p) &&
-                twice_ < Slot::kMaxRemembered);
-    }
-    // Whether q may keep r back: it wants a port r wants, or any once a request for all ports waited.
-    static bool meets(uint8_t qPort, const Tool& r) { return r.wide || overlap(qPort, r.port); }
+    bool mayBeOneShot(const Tool& t, const Slot::Tool& id) const { return !id.again && !known(id.sender, t.port, true); }
 
-    void startWait(Tool& t, const Req& q, bool again)
+    void startWait(Tool& t, const Slot::Tool& id)
     {
         t.waiting = true;
         t.paused = t.wide = false;
         t.firstAsk = now_;
-        t.port = q.port;
-        t.askSeq = ++asks_;
-        t.ahead.clear();
-        t.went.clear();
-        t.after.clear();
-        t.backlog = t.pauses = 0;
-        t.key = placeKey(t, !again, q.port);
-        say(t, again ? "asks" : "asks once", q.port);
-        // New to the port, it stands behind those waiting and behind the one that sent last.
-        const bool fresh = again ? lastTo(t.lastGo, q.port) == 0 : !originGo_.count(placeKey(t, true, q.port));
-        t.lastSender = nullptr;
+        t.port = t.queue.front().port;
+        t.inner.clear();
+        t.outer.clear();
+        t.backlog = t.pauses = t.gos = 0;
+        t.maybeOneShot = mayBeOneShot(t, id);
+        t.oneShotNow = !id.again && !known(id.sender, t.port, false);
+        say(t, id.again ? "asks" : "asks once", t.port);
         for (const Tool* o : alive_) {
-            if (o == &t || o->gone)
+            if (o == &t || !o->waiting)
                 continue;
-            if (sends_ && *std::max_element(o->lastGo, o->lastGo + Slot::kPorts + 1) == sends_)
-                t.lastSender = o;
-            const bool oAgain = o->asked + o->queue.size() > 1;
-            if (fresh && o->waiting && oAgain && overlap(o->port, q.port))
-                t.after.emplace(o, o->askSeq);
-            // The one-shot sockets of an origin go in the order they asked.
-            t.backlog += !again && o->waiting && !oAgain && o->id.origin == t.id.origin && o->port == q.port;
-            // One that stopped asking keeps its place a few ticks.
-            t.pauses += o->paused && now_ - o->lastAsk <= Slot::kAskKeptTicks && meets(o->port, t);
+            // The one-shot sockets of its address go in the order they asked.
+            t.backlog += t.maybeOneShot && o->maybeOneShot && o->id.origin == t.id.origin && o->port == t.port;
+            // One that stopped asking keeps its place a while.
+            t.pauses += o->paused && now_ - o->lastAsk <= kHold && overlap(o->port, t.port);
         }
     }
 
@@ -252,6 +304,10 @@ private:
             return leave(t);
         if (now_ >= t.endAt && !t.id.ended)
             t.id.ended = !(t.more = false);
+        if (now_ >= t.againAt) {   // a second request while the first waits
+            t.queue.push_back(request(t.queue.empty() ? 3 : t.queue.front().port, 0.5));
+            t.againAt = UINT32_MAX;
+        }
         if (t.queue.empty()) {
             if (!t.more)
                 return leave(t);
@@ -260,153 +316,208 @@ private:
                 return;
             }
             const uint32_t r = pick(0, 99);
-            const uint8_t port = r < 84 ? t.home : r < 96 ? uint8_t(pick(0, 15)) : r < 97 ? kAll : kNowhere;
+            const uint8_t port = r < 84 ? t.home : r < 96 ? uint8_t(pick(0, 15)) : r < 98 ? kAll : kNowhere;
             t.queue.push_back(request(port, t.silent));
             if (chance(0.2))
-                t.queue.push_back(request(port, 0.5));
+                t.queue.push_back(chance(0.5) ? request(port, 0.5) : frame());
+        }
+        if (!t.queue.front().card) {   // the link answers it at once
+            t.queue.pop_front();
+            return;
         }
         if (t.waiting && t.kind == Kept && chance(0.0005)) {   // stops asking a while: gives up its place
             t.waiting = false;
             t.paused = true;
-            t.idleUntil = now_ + pick(Slot::kAskKeptTicks + 1, 20);
+            t.idleUntil = now_ + pick(kHold + 1, kHold + 20);
             for (Tool* r : alive_)
-                r->pauses += r->waiting && meets(t.port, *r);
+                r->pauses += r->waiting && overlap(t.port, r->port);
             return;
         }
         const Req q = t.queue.front();
-        Slot::Tool id = t.id;
-        id.again = t.asked > 0 || t.queue.size() > 1;
+        const Slot::Tool id = flags(t);
         if (!t.waiting)
-            startWait(t, q, id.again);
+            startWait(t, id);
+        if ((t.oneShotNow || t.maybeOneShot) && id.again) {   // a one-shot that asks again: a place of its own now
+            t.oneShotNow = t.maybeOneShot = false;
+            t.inner.clear();
+        }
         t.lastAsk = now_;
         const Slot::Claim c = slot_.claim(id, q.port, now_);
         if (c == Slot::Claim::Wait)
             return;
         t.waiting = false;
         t.queue.pop_front();
-        ++t.asked;
+        const int streak = q.port == kNowhere ? 0 : t.streak[idx(q.port)];
         if (c == Slot::Claim::Drop) {
             say(t, "dropped", q.port);
             ++figures_.dropped;
-            if (!t.id.ended || t.streak < Slot::kEndedUnanswered)
-                fault(t, "request dropped with %d unanswered in a row", t.streak);
+            if (!t.id.ended || streak < int(kRow))
+                fault(t, "request to port %d dropped, %s, %d unanswered there in a row", q.port,
+                      t.id.ended ? "ended" : "not ended", streak);
             return;
         }
-        went(t, q, id.again);
-        if (t.kind == OneShot || chance(0.03))   // done, or reset right after sending
+        went(t, q, id);
+        if (t.kind == OneShot && t.queue.empty())   // done
             leave(t);
-        else if (t.more && t.queue.empty())      // the next once the answer came or the hold ran out
-            t.idleUntil = now_ + (q.silent ? Slot::kAnswerWaitTicks + 1 : q.answerIn) + pick(0, 10);
+        else if (chance(0.02))   // reset right after sending
+            leave(t);
+        else if (t.more && t.queue.empty())   // the next once the answer came or the hold ran out
+            t.idleUntil = now_ + (q.silent ? kHold + 1 : q.answerIn) + pick(0, 10);
     }
 
-    void went(Tool& t, const Req& q, bool again)
+    // A request for all ports waiting beside a tool makes it wait for whatever holds any port.
+    void wideWhenAllWaits(Tool& t)
     {
-        const Kind kind = q.port == kAll ? AllPorts : t.id.ended && t.kind != OneShot ? Ended : t.kind;
+        if (t.waiting && !t.wide)
+            for (const Tool* o : alive_)
+                if (o != &t && o->waiting && o->port == kAll)
+                    t.wide = true;
+    }
+
+    static uint32_t lastGo(const Tool& t, uint8_t port)
+    {
+        uint32_t last = 0;
+        for (uint8_t p = 0; p <= kPorts; ++p)
+            if (overlap(p == kPorts ? kAll : p, port))
+                last = std::max(last, t.lastGoTick[p]);
+        return last;
+    }
+    // A flooder whose last two requests to the port went unanswered waits out its spacing
+    // behind everyone.
+    bool spacedNow(const Tool& t) const
+    {
+        const uint32_t last = lastGo(t, t.port);
+        return flags(t).floods && t.streak[idx(t.port)] >= int(kRow) && last && now_ - last < kFloodEvery;
+    }
+
+    void checkSpacing(const Tool& t, const Req& q, const Slot::Tool& id)
+    {
+        const uint32_t last = lastGo(t, q.port);
+        const int streak = t.streak[idx(q.port)];
+        if (t.id.ended && streak >= int(kRow))
+            fault(t, "ended, sent to port %d with %d unanswered there in a row", q.port, streak);
+        if (id.floods && streak >= int(kRow)) {
+            ++figures_.spaced;
+            if (last && now_ - last < kFloodEvery)
+                fault(t, "floods, sent to port %d %u ticks after its last with %d unanswered", q.port, now_ - last,
+                      streak);
+        }
+    }
+
+    void went(Tool& t, const Req& q, const Slot::Tool& id)
+    {
+        const Kind kind = q.port == kAll                              ? AllPorts
+                          : t.id.ended && t.kind != OneShot && t.kind != Scan ? Ended
+                                                                               : t.kind;
         const uint32_t wait = now_ - t.firstAsk;
-        // A hold (51 ticks at most, the next request goes the tick it ends) for each place ahead in
-        // each round, one round more per one-shot socket of its origin ahead of it, the hold out
-        // when it asked and one to spare; a tool that stopped asking kept its place a few ticks.
-        const uint64_t holds = uint64_t(t.backlog + 1) * (t.ahead.size() + 1) + 1;
-        const uint64_t bound = holds * (Slot::kAnswerWaitTicks + 2) + uint64_t(t.pauses) * (Slot::kAskKeptTicks + 1);
+        // A hold for each request that went to a port it waits for meanwhile (to any, once a
+        // request for all ports waited beside it), the one out when it asked and one to spare;
+        // a tool that stopped asking keeps its place a hold; a flooder waits its spacing.
+        const bool spacing = id.floods && t.streak[idx(q.port)] >= int(kRow);
+        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + (spacing ? kFloodEvery : 0);
         ++figures_.requests[kind];
         figures_.worstWait[kind] = std::max<uint64_t>(figures_.worstWait[kind], wait);
         figures_.worstShare[kind] = std::max(figures_.worstShare[kind], double(wait) / double(bound));
         if (wait > bound)
-            fault(t, "waited %u ticks for port %d, bound %llu (%zu places ahead, %d of its origin, %d paused)", wait,
-                  q.port, (unsigned long long)bound, t.ahead.size(), t.backlog, t.pauses);
-        if (t.id.ended && t.streak >= Slot::kEndedUnanswered)
-            fault(t, "ended, sent with %d unanswered in a row", t.streak);
+            fault(t, "waited %u ticks for port %d while %d went, bound %llu", wait, q.port, t.gos,
+                  (unsigned long long)bound);
+        checkSpacing(t, q, id);
         say(t, "goes", q.port);
         if (q.port == kNowhere)
             return;
-        for (Tool* r : alive_) {
-            if (!r->waiting || r == &t || r->key == t.key)
-                continue;
-            const int place = placeFor(t, q.port, *r);
-            const bool mine = overlap(q.port, r->port);
-            if (mine && ++r->went[place] > r->backlog + 1 + (&t == r->lastSender))
-                fault(*r, "%u %s went to port %d %d times in one wait of %u ticks", t.id.link, t.id.sender.c_str(),
-                      q.port, r->went[place], now_ - r->firstAsk);
-            if (mine && behind(q.port, t, *r))
-                fault(*r, "%u %s went to port %d ahead of it from a later place", t.id.link, t.id.sender.c_str(), q.port);
-            else if (meets(q.port, *r))
-                r->ahead.insert(place);
-        }
+        // The place it went from: its own, or its address's one-shot sockets' for the port.
+        const std::string place =
+            t.oneShotNow ? "one-shots of " + t.id.origin + " for " + std::to_string(idx(q.port)) : t.id.sender;
+        for (Tool* r : alive_)
+            if (r != &t && r->waiting)
+                count(*r, t, q.port, place);
         for (const Out& o : outs_)   // one request out per port: it holds until answered or its hold ran out
-            if (!o.answered && now_ - o.sentAt <= Slot::kAnswerWaitTicks && overlap(o.port, q.port))
+            if (!o.answered && now_ - o.sentAt <= kHold && overlap(o.port, q.port))
                 fault(t, "went to port %d while %u %s held port %d since %u", q.port, o.tool->id.link,
                       o.tool->id.sender.c_str(), o.port, o.sentAt);
         const uint64_t seq = ++sends_;
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
-        outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, t.id.ended});
+        outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, id.ended || id.floods});
         lastSend_[idx(q.port)] = seq;
-        if (!again)
-            originGo_[placeKey(t, true, q.port)] = seq;
-        // Those that sent one request to a port are forgotten first, so a tool's second one there
-        // counts twice for sure when fewer requests went in between than could push out the first
-        // while fewer than kMaxRemembered sent twice or more anywhere.
-        const size_t i = idx(q.port);
-        twice_ += ++t.goCount[i] == 2;
-        t.kept[i] = t.kept[i] || (t.lastGo[i] && seq - t.lastGo[i] - 1 + twice_ < Slot::kMaxRemembered - 1);
-        t.lastGo[i] = seq;
+        history_[t.id.sender + "@" + std::to_string(idx(q.port))] = seq;
+        t.lastGoTick[idx(q.port)] = now_;
     }
 
-    // Which places wait beside whom: a pair is looked at when either began to wait.
-    void watchTheLine()
+    // What a request that went costs r, waiting: inside r's address each other place goes once
+    // per wait (one round more for each one-shot socket of its address ahead of it); each other
+    // address once between two turns of r's address. A request for all ports counts per port.
+    void count(Tool& r, const Tool& t, uint8_t port, const std::string& place)
     {
-        std::vector<Tool*> line, fresh;
-        size_t all = 0;
-        for (Tool* t : alive_)
-            if (t->waiting && t->lastAsk == now_) {
-                line.push_back(t);
-                all += t->port == kAll;
-            }
-        for (Tool* r : line) {
-            if (all > (r->port == kAll) && !r->wide) {
-                r->wide = r->widened = true;   // a request for every port waits, so r for what holds any
-                r->ahead.insert(-1);
-            }
-            if (r->firstAsk == now_ || r->widened)
-                fresh.push_back(r);
+        if (r.wide || overlap(port, r.port))
+            ++r.gos;
+        if (!overlap(port, r.port) || spacedNow(r)) {
+            if (spacedNow(r))
+                r.inner.clear(), r.outer.clear();
+            return;
         }
-        const auto pair = [this](Tool* r, const Tool* q) {
-            if (q != r && q->key != r->key && meets(q->port, *r) && !behind(q->port, *q, *r))
-                r->ahead.insert(placeFor(*q, q->port, *r));
-        };
-        for (Tool* f : fresh)
-            for (Tool* o : line) {
-                pair(f, o);
-                if (!(o->firstAsk == now_ || o->widened))   // a pair of two fresh ones comes twice anyway
-                    pair(o, f);
-            }
-        for (Tool* r : fresh)
-            r->widened = false;
+        const std::string perPort = r.port == kAll ? " @" + std::to_string(idx(port)) : "";
+        if (r.port == kAll && (port == kAll || otherAllWaits(r))) {
+            // Requests for all ports go in turn; until its turn among them comes, they hold back
+            // no port: only the first of them is held to a round at each port.
+            const auto one = [](std::map<std::string, int>& m) {
+                for (auto it = m.begin(); it != m.end();)
+                    it = it->first.size() > 4 && it->first.compare(it->first.size() - 4, 4, " @16") ? m.erase(it)
+                                                                                                      : std::next(it);
+            };
+            one(r.inner);
+            one(r.outer);
+        }
+        if (t.id.origin == r.id.origin) {
+            r.outer.clear();
+            if (t.id.sender == r.id.sender)
+                return;
+            const int n = ++r.inner[place + perPort];
+            if (n > 1 + (r.maybeOneShot ? r.backlog : 0))
+                fault(r, "%s of its own address went to port %d %d times in one wait of %u ticks", place.c_str(),
+                      port, n, now_ - r.firstAsk);
+        } else if (++r.outer[t.id.origin + perPort] > 1) {
+            fault(r, "address %s went to port %d twice while its own waited (%u %s, %u ticks)",
+                  t.id.origin.c_str(), port, t.id.link, t.id.sender.c_str(), now_ - r.firstAsk);
+        }
+    }
+
+    // Another request for all ports waits, or keeps the place of one that stopped asking.
+    bool otherAllWaits(const Tool& r) const
+    {
+        return std::any_of(alive_.begin(), alive_.end(), [this, &r](const Tool* o) {
+            return o != &r && o->port == kAll && (o->waiting || (o->paused && now_ - o->lastAsk <= kHold));
+        });
     }
 
     // An answer is taken by the request out now on its port, and handed to the tool that sent it;
-    // a request of a tool that had ended whose hold ran out unanswered counts against its tool.
+    // a request of a tool that had ended or flooded whose hold ran out unanswered counts against
+    // its tool at its port.
     void settleAndAnswer()
     {
         for (Out& o : outs_) {
             Tool& t = *o.tool;
-            if (!o.answered && o.ended && !o.counted && now_ - o.sentAt > Slot::kAnswerWaitTicks) {
-                t.streak += o.counted = true;
+            if (!o.answered && o.counts && !o.counted && now_ - o.sentAt > kHold) {
+                t.streak[idx(o.port)] += o.counted = true;
                 say(t, "unanswered", o.port);
             }
             if (o.answerAt != now_)
                 continue;
-            const bool current = lastTo(lastSend_, o.port) == o.seq;
-            if (slot_.matches(o.port, uint8_t(o.seq), uint8_t(o.seq >> 8)) != current)
+            uint64_t current = 0;
+            for (uint8_t p = 0; p <= kPorts; ++p)
+                if (overlap(p == kPorts ? kAll : p, o.port))
+                    current = std::max(current, lastSend_[p]);
+            const bool mine = current == o.seq;
+            if (slot_.matches(o.port, uint8_t(o.seq), uint8_t(o.seq >> 8)) != mine)
                 fault(t, "answer from port %d sent at %u %s", o.port, o.sentAt,
-                      current ? "not taken" : "taken after a newer request went");
-            if (!current)
+                      mine ? "not taken" : "taken after a newer request went");
+            if (!mine)
                 continue;
             const Slot::Requester who = slot_.answered(o.port);
             if (who.link != t.id.link || who.sender != t.id.sender)
                 fault(t, "its answer went to %u %s", who.link, who.sender.c_str());
-            o.answered = true;
-            t.streak = 0;
-            figures_.late += now_ - o.sentAt > Slot::kAnswerWaitTicks;
+            o.answered = t.answeredOnce = true;
+            t.streak[idx(o.port)] = 0;
+            figures_.late += now_ - o.sentAt > kHold;
         }
         outs_.erase(std::remove_if(outs_.begin(), outs_.end(),
                                    [this](const Out& o) { return o.answered || now_ - o.sentAt > 100; }),
@@ -420,11 +531,10 @@ private:
     Slot slot_;
     std::deque<Tool> tools_;   // stays put: the answers and the lists point into it
     std::vector<Tool*> alive_;
-    std::map<std::string, int> keys_;
-    std::map<int, uint64_t> originGo_;   // the last one-shot request of each origin to each port
+    std::map<std::string, std::vector<std::string>> freed_;   // UDP port numbers closed sockets gave back
+    std::map<std::string, uint64_t> history_;   // per key and port: its last send
     std::vector<Out> outs_;
-    uint64_t asks_ = 0, sends_ = 0, lastSend_[Slot::kPorts + 1] = {};
-    size_t twice_ = 0;   // tools and ports with two requests or more
+    uint64_t sends_ = 0, lastSend_[kPorts + 1] = {};
     Figures figures_;
 };
 

@@ -374,10 +374,12 @@ TEST_F(CardPassThroughEndToEnd, CardRequestsNoCardAnswersHoldBackNoOtherTool)
 }
 
 // Silent reads of port 0 (card 9 of a chain of 3) wait, each sent from a
-// new UDP socket, as a script opening a socket per request does: a tool
-// that read port 0 before goes at the end of the one request out, not
-// after every new socket's 0.5 s. The ticks go slowly enough (3 ms) that
-// every waiting tool asks again within each tick, as on the device.
+// new UDP socket, as a script opening a socket per request does: the new
+// sockets share one place of their address, so a tool of that address
+// that read port 0 before goes after the one request out and at most one
+// more of theirs, not after every new socket's 0.5 s. The ticks go slowly
+// enough (3 ms) that every waiting tool asks again within each tick, as on
+// the device.
 TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmongTheOthers)
 {
     cardsFoundAndUdpHasForwarded();
@@ -401,7 +403,7 @@ TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmong
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
     ASSERT_FALSE(answer.empty());
     EXPECT_EQ(answer.at(5), 0x31);
-    // One hold is 50 ticks (a second allowed for a busy machine); behind
+    // Two holds are 100 ticks (some allowed for a busy machine); behind
     // every new socket it would be 200.
     EXPECT_LE(G_timeTicks.load() - start, 140u);
 }
@@ -525,12 +527,15 @@ TEST_F(CardPassThroughEndToEnd, TcpClientsFloodingCardReadsGetOnlyTheirOwnAnswer
 }
 
 // A client that queued silent reads of port 0 and closed holds the port for
-// two of them: its further card requests are dropped unsent, whatever
-// number it queued (20, or as many as its socket takes, when its end shows
-// only once they are read), and also when it went on writing them while
-// they were dropped as fast as they came. So from 150 ticks (1.5 s) after
-// the close on, another tool's reads of port 0 are answered at once rather
-// than each after a hold of 50 ticks.
+// two of them once its end shows: its further card requests are dropped
+// unsent (20 reads; also when it went on writing them while they were
+// dropped as fast as they came). A client that closed behind as many as its
+// socket takes cannot be told from a live flooder, whose end shows only once
+// they are read: nothing of it is dropped, it goes once per 200 ticks while
+// its requests go unanswered. So from 150 ticks (1.5 s) after the close on,
+// another tool's reads of port 0 are answered at once rather than each after
+// a hold of 50 ticks: all of them, or, beside the flooder, all but the one
+// in 200 ticks that meets its hold.
 TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortForTwoOfThem)
 {
     cardsFoundAndUdpHasForwarded();
@@ -619,13 +624,20 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
                     EXPECT_TRUE(tcp->send(liveRead(asked)));
                     sentAt = now;
                 }
-                return prompt + slow.size() >= 5;
+                return prompt + slow.size() >= 20;
             },
-            800);
-        EXPECT_GE(prompt, 5) << queued << " reads queued";
-        EXPECT_TRUE(slow.empty()) << "ticks to an answer: " << ::testing::PrintToString(slow);
+            2000);
+        const bool flooder = !c.reads && !c.paced;
+        EXPECT_GE(prompt, flooder ? 18 : 20) << queued << " reads queued";
+        EXPECT_LE(slow.size(), flooder ? 2u : 0u) << "ticks to an answer: " << ::testing::PrintToString(slow);
+        for (uint32_t ticks : slow)
+            EXPECT_LE(ticks, 60u) << "one hold of the flooder's at most";
         if (c.paced)
             continue;
+        if (flooder) {
+            EXPECT_EQ(link.droppedFrames(), droppedBefore) << "a flooder's requests are served later, not dropped";
+            continue;
+        }
         // All but the two that held the port after the end showed are
         // dropped, none sent; one more may have gone before the link saw
         // the end.
@@ -645,10 +657,11 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
 //   one unanswered read is no reason to drop the rest: it gets all five
 //   answers and the 0xDF's, and is closed as soon as its last answer is
 //   out, though the other tool's requests go on holding the port;
-// - a tool that writes 1,000 live reads at once (23 KB, of which more than
-//   16 KiB waits unread in its socket) and reads the answers as they come
-//   is no flooder: when eight idle connections arrive, it keeps its
-//   connection and its answers keep coming.
+// - a tool that writes two reads of an absent card and 1,000 live reads at
+//   once (23 KB, of which more than 16 KiB waits unread in its socket) and
+//   reads the answers as they come is a flooder only until its first
+//   answer, and nothing it asked is dropped: when eight idle connections
+//   arrive, it keeps its connection and gets every live read's answer.
 TEST_F(CardPassThroughEndToEnd, TcpToolsBesideAQueueOfSilentReadsGetTheirAnswersInTurn)
 {
     cardsFoundAndUdpHasForwarded();
@@ -687,26 +700,31 @@ TEST_F(CardPassThroughEndToEnd, TcpToolsBesideAQueueOfSilentReadsGetTheirAnswers
     EXPECT_LE(*closedAt - lastAnswerAt, 10u) << "ticks from its last answer to its close";
 
     LinkClient batchTool = LinkClient::tcp(port);
-    const Bytes batch = readsInOneWrite(liveRead, 0, 1000);
+    const Bytes batch = TestFrames::cat({readsInOneWrite(silentRead, 0xE0, 2), readsInOneWrite(liveRead, 0, 1000)});
     ASSERT_GT(batch.size(), protocol::networkManage::kFloodingBytes + protocol::networkManage::kReadSize);
     ASSERT_TRUE(batchTool.send(batch));
     answers.clear();
     bool open = true;
-    const auto answersCome = [&](size_t n) {
+    const auto answersCome = [&](size_t n, int maxTicks) {
         return tickWithPasses(
             [&] {
                 open = takeAnswers(batchTool, answers) && open;
                 return !open || answers.size() >= n;
             },
-            400);
+            maxTicks);
     };
-    ASSERT_TRUE(answersCome(2) && open);
+    ASSERT_TRUE(answersCome(2, 600) && open);
     std::vector<LinkClient> idle;
     for (int i = 0; i < 8; ++i)
         idle.push_back(LinkClient::tcp(port));
-    answersCome(5);
+    // Behind each of its reads, at most one of the other tool's 30 silent
+    // ones (50 ticks each).
+    answersCome(1000, 8000);
     EXPECT_TRUE(open) << "closed after " << answers.size() << " answers";
-    EXPECT_EQ(cardTags(answers), (std::vector<uint8_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(answers.size(), 1000u);
+    std::vector<uint8_t> tags = cardTags(answers);
+    tags.resize(std::min<size_t>(tags.size(), 5));
+    EXPECT_EQ(tags, (std::vector<uint8_t>{0, 1, 2, 3, 4}));
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -125,12 +126,16 @@ protected:
                eventually([&] { return port.forwardedCount.load() == 1; });
     }
     // n card requests, each from a UDP socket of its own at address (as a
-    // script opening a socket per request sends them); true once the link
-    // has taken them all (barrier's 0xDF is answered after them). The
-    // sockets stay open, so no sender's address and port come back.
-    bool oneShots(udpnetManage& link, const char* address, int n, LinkClient& barrier)
+    // script opening a socket per request sends them), `reads` of them in
+    // one datagram per socket; true once the link has taken them all
+    // (barrier's 0xDF is answered after them). The sockets stay open, so no
+    // sender's address and port come back.
+    bool oneShots(udpnetManage& link, const char* address, int n, LinkClient& barrier, int reads = 1)
     {
-        const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
+        const Bytes one = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
+        Bytes request;
+        for (int r = 0; r < reads; ++r)
+            request.insert(request.end(), one.begin(), one.end());
         bool sent = true;
         for (int i = 0; i < n; ++i) {
             oneShotSockets.push_back(udpFrom(address, link.localPort()));
@@ -139,6 +144,30 @@ protected:
         return !barrier.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty() && sent;
     }
     std::vector<LinkClient> oneShotSockets;
+    // A new run of a UDP lines case: the card path taken, nothing
+    // forwarded, nobody gone.
+    void newLinesRun()
+    {
+        port.cardPathFree = false;
+        port.forwardedCount = 0;
+        {
+            std::lock_guard<std::mutex> l(port.senderLock);
+            port.gone.clear();
+        }
+        oneShotSockets.clear();
+    }
+    // Whether a card answer handed over for the sender key reaches tool:
+    // its request went.
+    void answeredAs(LinkClient& tool, const std::string& key)
+    {
+        const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
+        {
+            IrqLock irq(port);
+            EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())))
+                << "the tool's request went";
+        }
+        EXPECT_EQ(tool.receive(), answer);
+    }
     // The write-then-read exchange every link must carry.
     void writeAndReadBack(LinkClient& c, uint32_t address, uint8_t seed)
     {
@@ -253,12 +282,12 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
     writeAndReadBack(b, 0x500, 2);
 }
 
-// A tool asks once per round while ten connections that never send a frame
-// arrive per round, for twenty rounds: the silent ones replace each other,
+// A tool asks once per round while eight connections that never send a
+// frame arrive per round (no more than the system's queue of connections
+// takes at once), for twenty rounds: the silent ones replace each other,
 // the tool keeps its connection. Once every slot holds a client that has
 // asked twice or more, the one silent longest makes room; a connection that
-// has sent one frame makes room before them, the newest such first. A
-// client whose frames wait behind its card request is not silent.
+// has sent one frame makes room before them, the newest such first.
 TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
 {
     networkManage link(port, *deal, settings());
@@ -270,7 +299,7 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
     std::vector<std::unique_ptr<LinkClient>> silent;
     for (int round = 0; round < 20; ++round) {
         ASSERT_TRUE(answered(tool)) << "round " << round;
-        for (int i = 0; i < 10; ++i)
+        for (int i = 0; i < 8; ++i)
             silent.push_back(std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())));
     }
     ASSERT_TRUE(answered(tool));
@@ -291,63 +320,125 @@ TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
     EXPECT_FALSE(answered(late)) << "the newest connection that had sent one frame was closed";
     EXPECT_TRUE(answered(*spoken[1]));
     EXPECT_TRUE(answered(tool));
+}
 
-    // The tool's card request waits; the others ask after it, then the tool
-    // asks again (its frame waits unread behind the card request).
-    port.cardPathFree = false;
-    ASSERT_TRUE(tool.send(TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}))));
-    ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
-    for (size_t i = 1; i < spoken.size(); ++i)
-        ASSERT_TRUE(answered(*spoken[i]));
-    ASSERT_TRUE(answered(later));
-    ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {})));
-    LinkClient ninth = LinkClient::tcp(link.localPort());
-    ASSERT_TRUE(answered(ninth));
-    EXPECT_FALSE(answered(*spoken[1])) << "the client silent longest was closed";
-    port.cardPathFree = true;
-    const Bytes info = tool.receive();
-    ASSERT_FALSE(info.empty()) << "the tool waiting for the card path kept its connection";
-    EXPECT_EQ(info.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+// Whether the link has closed c (or reset it).
+bool closedByLink(const LinkClient& c)
+{
+    uint8_t b;
+    const ssize_t got = ::recv(c.fd(), &b, 1, MSG_DONTWAIT);
+    return got == 0 || (got < 0 && errno == ECONNRESET);
+}
 
-    // A client that has ended its sending, with its card request waiting,
-    // makes room before any client that has not.
+// When every slot is taken, a client owed nothing (no frame of it waiting,
+// read or in its socket, no answer queued, no card request out) makes room
+// before any client owed something, so a half-closed tool whose card
+// request waits keeps its slot beside connections that each ask once and
+// stay. While every client is owed something, a flooder makes room at once;
+// else the new connection waits in the system's queue until a client is
+// owed nothing, or for kAcceptWaitTicks, and then the first in the order of
+// what each did goes.
+TEST_F(Links, TcpSlotsCloseAClientOwedSomethingLast)
+{
     port.cardPathFree = false;
-    port.lastEnded = false;
-    LinkClient& ender = *spoken[3];
-    ASSERT_TRUE(ender.send(TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}))));
+    networkManage link(port, *deal, settings());
+    const Bytes read = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
+    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
+    const auto answered = [&info](LinkClient& c) {
+        const Bytes a = c.exchange(info);
+        return !a.empty() && TestFrames::status(a) == ST_OK;
+    };
+    const auto connect = [&link] { return std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())); };
+    const auto claimsMade = [this](size_t n) {
+        return eventually([&] {
+            std::lock_guard<std::mutex> l(port.senderLock);
+            return port.seen.size() >= n;
+        });
+    };
+
+    LinkClient ender = LinkClient::tcp(link.localPort());
+    ASSERT_TRUE(ender.send(TestFrames::cat({read, info})));
     ASSERT_EQ(::shutdown(ender.fd(), SHUT_WR), 0);
     ASSERT_TRUE(eventually([&] { return port.lastEnded.load(); }));
-    LinkClient tenth = LinkClient::tcp(link.localPort());
-    ASSERT_TRUE(answered(tenth));
-    EXPECT_TRUE(answered(*spoken[2])) << "the live client silent longest kept its slot";
-    EXPECT_TRUE(answered(tool));
-    EXPECT_TRUE(eventually([&] {
-        uint8_t b;
-        return ::recv(ender.fd(), &b, 1, MSG_DONTWAIT) == 0;
-    })) << "the client that had ended was closed";
+    std::vector<std::unique_ptr<LinkClient>> asked;
+    for (int i = 0; i < 7; ++i) {
+        asked.push_back(connect());
+        ASSERT_TRUE(answered(*asked.back()));
+    }
+    for (int i = 0; i < 20; ++i) {
+        auto c = connect();
+        ASSERT_TRUE(answered(*c)) << "connection " << i;
+        asked.back() = std::move(c);
+    }
+    EXPECT_FALSE(closedByLink(ender)) << "closed while owed its answers";
+    for (size_t i = 0; i + 1 < asked.size(); ++i)
+        EXPECT_FALSE(closedByLink(*asked[i])) << "an older client that asked once was closed: " << i;
 
-    // A client with far more sent than the link has read (a flood, maybe
-    // from a client that closed behind it) makes room before any client
-    // that waits for its answers, the largest flood first.
-    LinkClient& flooder = *spoken[4];
-    const Bytes one = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
+    // Every client owed something, one of them flooding.
     Bytes flood;
     while (flood.size() < 100 * 1024)
-        flood.insert(flood.end(), one.begin(), one.end());
-    ASSERT_TRUE(spoken[5]->send(Bytes(flood.begin(), flood.begin() + 40 * 1024)));
-    ASSERT_TRUE(flooder.send(flood));
-    ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
-    LinkClient eleventh = LinkClient::tcp(link.localPort());
-    ASSERT_TRUE(answered(eleventh));
-    EXPECT_TRUE(answered(*spoken[2])) << "the live client silent longest kept its slot";
-    const auto closed = [](const LinkClient& c) {
-        uint8_t b;
-        const ssize_t got = ::recv(c.fd(), &b, 1, MSG_DONTWAIT);
-        return got == 0 || (got < 0 && errno == ECONNRESET);
-    };
-    EXPECT_TRUE(eventually([&] { return closed(flooder); })) << "the flooding client was closed";
-    EXPECT_FALSE(closed(*spoken[5])) << "the smaller flood kept its slot";
+        flood.insert(flood.end(), read.begin(), read.end());
+    ASSERT_TRUE(asked[0]->send(flood));
+    for (size_t i = 1; i < asked.size(); ++i)
+        ASSERT_TRUE(asked[i]->send(read));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard<std::mutex> l(port.senderLock);
+        return std::any_of(port.seen.begin(), port.seen.end(), [](const auto& c) { return c.floods; });
+    }));
+    auto ninth = connect();
+    EXPECT_TRUE(answered(*ninth)) << "the flooder made room at once";
+    EXPECT_TRUE(eventually([&] { return closedByLink(*asked[0]); })) << "the flooder was closed";
+    EXPECT_FALSE(closedByLink(ender));
+
+    // Every client owed something, none flooding: a connection waits until
+    // one is owed nothing.
+    size_t seenBefore;
+    {
+        std::lock_guard<std::mutex> l(port.senderLock);
+        seenBefore = port.seen.size();
+    }
+    ASSERT_TRUE(ninth->send(read));
+    ASSERT_TRUE(claimsMade(seenBefore + 1));
+    auto tenth = connect();
+    ASSERT_TRUE(tenth->send(info));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(tenth->hasData()) << "taken while every client was owed something";
+    port.claimGrants = 1;
+    const Bytes a = tenth->receive();
+    ASSERT_FALSE(a.empty()) << "taken once a client was owed nothing";
+    EXPECT_EQ(a.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
+
+    // Again every client owed something: kAcceptWaitTicks later, one goes.
+    ASSERT_TRUE(tenth->send(read));
+    auto eleventh = connect();
+    ASSERT_TRUE(eleventh->send(info));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(eleventh->hasData()) << "taken while every client was owed something";
+    ::testing::internal::CaptureStderr();
+    port.tickCount += networkManage::kAcceptWaitTicks;
+    const Bytes b = eleventh->receive();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(b.empty()) << "taken after the wait";
+    EXPECT_NE(log.find("kelT57N: TCP slots full, closing"), std::string::npos) << log;
     port.cardPathFree = true;
+}
+
+// More clients than slots each write one card request and close: each
+// waits in the system's queue of connections until a slot is owed nothing,
+// and every request reaches the cards.
+TEST_F(Links, TcpClientsThatEachSendOneCardRequestAndCloseAllHaveItSent)
+{
+    port.cardPathFree = false;
+    networkManage link(port, *deal, settings());
+    const Bytes write = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x60, {0x80, 0x01, 0, 0, 1, 0, 0, 0, 7}));
+    constexpr int kClients = 14;
+    for (int i = 0; i < kClients; ++i) {
+        LinkClient c = LinkClient::tcp(link.localPort());
+        ASSERT_TRUE(c.send(write)) << i;
+    }
+    ASSERT_TRUE(eventually([&] { return port.claims.load() > 0; }));
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == kClients; })) << port.forwardedCount.load();
 }
 
 TEST_F(Links, TcpLinkSwitchedOffDoesNotListen)
@@ -704,47 +795,46 @@ TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
     }
 }
 
-// At most 32 UDP senders have card requests waiting. A further sender's
-// card request that must wait is dropped, its other frames are still
-// answered, and standard error names or counts each drop within 2 s, one
-// line a second at most, the drops of a burst's tail in a line of their own,
-// also once the link idles. The 32 waiting senders each had a card request
-// go through before, so the late sender, though it asks again, has no line
-// it may take.
+// At most 32 UDP senders have card requests waiting. Further senders of
+// their address, none of them refused before, have their card requests
+// dropped (a sender's other frames are still answered), and standard error
+// names or counts each drop within 2 s, one line a second at most, the
+// drops of a burst's tail in a line of their own, also once the link idles.
 TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
 {
     using namespace std::chrono;
+    port.cardPathFree = false;
     udpnetManage link(port, *deal, idleFor60s());
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
     const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
-    std::vector<std::unique_ptr<LinkClient>> waiting;
-    for (int i = 0; i < 32; ++i) {
-        waiting.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
-        ASSERT_TRUE(cardRequestForwarded(*waiting.back()));
-    }
-    port.cardPathFree = false;
-    port.forwardedCount = 0;
-    for (auto& w : waiting)
-        ASSERT_TRUE(w->send(request));
-    LinkClient late = LinkClient::udp(link.localPort());
-    const std::string lateKey = "127.0.0.1:" + std::to_string(LinkSocket::localPort(late.fd()));
-    Bytes burst;
-    for (int i = 0; i < 100; ++i)
-        burst.insert(burst.end(), request.begin(), request.end());
+    LinkClient barrier = LinkClient::udp(link.localPort());
+    ASSERT_TRUE(oneShots(link, "127.0.0.1", 32, barrier));
+    ASSERT_EQ(link.droppedFrames(), 0u);
+    const auto keyOf = [](const LinkClient& c) { return "127.0.0.1:" + std::to_string(LinkSocket::localPort(c.fd())); };
+    std::vector<std::string> late;
+    const auto more = [&](int n) {
+        bool sent = true;
+        for (int i = 0; i < n; ++i) {
+            oneShotSockets.push_back(LinkClient::udp(link.localPort()));
+            late.push_back(keyOf(oneShotSockets.back()));
+            sent = oneShotSockets.back().send(request) && sent;
+        }
+        return sent;
+    };
 
     // No assertion may end the test while standard error is captured.
     const auto start = steady_clock::now();
     ::testing::internal::CaptureStderr();
-    bool sent = late.send(request);
-    const Bytes answer = late.exchange(info);
+    bool sent = more(1) && oneShotSockets.back().send(info);
+    const Bytes answer = oneShotSockets.back().receive();
     const size_t droppedFirst = link.droppedFrames();
-    sent = late.send(burst) && sent;
-    bool answered = !late.exchange(info).empty();
+    sent = more(100) && sent;
+    bool answered = !barrier.exchange(info).empty();
     std::this_thread::sleep_until(start + seconds(2));
     const DropLog first = dropLog(::testing::internal::GetCapturedStderr());
     ::testing::internal::CaptureStderr();
-    sent = late.send(request) && late.send(request) && sent;
-    answered = !late.exchange(info).empty() && answered;
+    sent = more(2) && sent;
+    answered = !barrier.exchange(info).empty() && answered;
     port.cardPathFree = true;   // the lines empty, the link idles
     std::this_thread::sleep_until(start + seconds(4));
     const DropLog then = dropLog(::testing::internal::GetCapturedStderr());
@@ -761,134 +851,306 @@ TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
         EXPECT_GE(log.lines, 1u);
         EXPECT_LE(log.lines, 2u);
         for (const std::string& name : log.named)
-            EXPECT_EQ(name, lateKey);
+            EXPECT_NE(std::find(late.begin(), late.end(), name), late.end()) << name;
     }
     EXPECT_EQ(first.requests, 101u);
     EXPECT_EQ(then.requests, 2u);
     EXPECT_EQ(port.forwardedCount.load(), 32);
 }
 
-// With every line taken, 31 of them by new senders (a tool opening a new
-// socket per request) and the newest by a sender whose card request went
-// through before, another such sender still gets a line: it takes the
-// newest new sender's, whose request is dropped and named on standard
-// error. A further new sender takes nobody's line.
-TEST_F(Links, UdpSenderThatWentBeforeTakesTheLineOfTheNewestNewSender)
+// Every line is taken by senders of the tool's own address. The tool's card
+// request is refused; each refusal ranks it higher, and it takes the line of
+// the lowest-ranked sender there (the newest of equals) as soon as it
+// outranks it: refused more often, or as often but first. Sockets that each
+// send one or two card requests in one datagram (the second one refused
+// before, or its line taken) never keep it out for long, and none of them
+// takes its line once it has one.
+TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
 {
-    udpnetManage link(port, *deal, settings());
+    struct Group {
+        int sockets, reads;   // new sockets, card requests in each one's datagram
+    };
+    struct Case {
+        const char* name;
+        Group fill, before;   // holding the lines, then sent before the tool's first try
+        Group between;        // sent between the tool's tries
+        int tries;            // the tool's card requests, the last one taking a line
+        int forwarded;        // card requests that go once the path frees
+        int taken;            // the socket whose line the tool took, when it had a line till then
+    };
+    const Case cases[] = {
+        {"one card request per socket", {32, 1}, {0, 1}, {8, 1}, 2, 31 + 1, 31},
+        {"two per socket, each after the tool's first try", {32, 2}, {0, 1}, {40, 2}, 2, 31 + 1, -1},
+        {"two per socket, each before the tool's first try", {32, 1}, {32, 2}, {8, 1}, 3, 31 + 1, -1},
+    };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
-    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
-    LinkClient known = LinkClient::udp(link.localPort());
-    LinkClient knownToo = LinkClient::udp(link.localPort());
-    ASSERT_TRUE(known.send(request) && knownToo.send(request));
-    ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 2; }));
-    port.cardPathFree = false;
-    // Each answer to this sender comes once what was sent before it was
-    // taken.
-    LinkClient other = LinkClient::udp(link.localPort());
-    std::vector<std::unique_ptr<LinkClient>> fresh;
-    for (int i = 0; i < 31; ++i) {
-        fresh.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
-        ASSERT_TRUE(fresh.back()->send(request));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        newLinesRun();
+        udpnetManage link(port, *deal, settings());
+        LinkClient tool = LinkClient::udp(link.localPort());
+        LinkClient barrier = LinkClient::udp(link.localPort());
+        const std::string key = "127.0.0.1:" + std::to_string(LinkSocket::localPort(tool.fd()));
+        ASSERT_TRUE(oneShots(link, "127.0.0.1", c.fill.sockets, barrier, c.fill.reads));
+        ASSERT_TRUE(oneShots(link, "127.0.0.1", c.before.sockets, barrier, c.before.reads));
+        for (int t = 0; t < c.tries; ++t) {
+            const Group none{0, 1};
+            ASSERT_TRUE(oneShots(link, "127.0.0.1", (t > 0 ? c.between : none).sockets, barrier,
+                                 (t > 0 ? c.between : none).reads));
+            ASSERT_TRUE(tool.send(request));
+        }
+        ASSERT_TRUE(oneShots(link, "127.0.0.1", 8, barrier));
+        {
+            std::lock_guard<std::mutex> l(port.senderLock);
+            EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), c.tries - 1) << "tries refused";
+            if (c.taken >= 0) {
+                const std::string newest =
+                    "127.0.0.1:" + std::to_string(LinkSocket::localPort(oneShotSockets[size_t(c.taken)].fd()));
+                EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1) << "the newest of equals";
+            }
+        }
+        port.cardPathFree = true;
+        EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }))
+            << port.forwardedCount.load();
+        ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
+        EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
+        answeredAs(tool, key);
     }
-    ASSERT_TRUE(knownToo.send(request));
-    fresh.push_back(std::make_unique<LinkClient>(LinkClient::udp(link.localPort())));
-    ASSERT_TRUE(fresh.back()->send(request));
-    ASSERT_FALSE(other.exchange(info).empty());
-    ASSERT_EQ(link.droppedFrames(), 1u) << "the 33rd sender found no line";
-    const auto keyOf = [](const LinkClient& c) { return "127.0.0.1:" + std::to_string(LinkSocket::localPort(c.fd())); };
-    const std::string newest = keyOf(*fresh[30]);
-    // The 33rd's line was the last in this second.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-
-    // No assertion may end the test while standard error is captured.
-    ::testing::internal::CaptureStderr();
-    const bool sent = known.send(request) && known.send(info);
-    const bool answered = !other.exchange(info).empty();
-    const std::string log = ::testing::internal::GetCapturedStderr();
-
-    EXPECT_TRUE(sent && answered);
-    EXPECT_EQ(link.droppedFrames(), 2u) << "the newest new sender's request";
-    EXPECT_NE(log.find(newest), std::string::npos) << log;
-    {
-        std::lock_guard<std::mutex> l(port.senderLock);
-        EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1);
-    }
-    port.cardPathFree = true;
-    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 2 + 30 + 2; })) << port.forwardedCount.load();
-    const Bytes a = known.receive();
-    ASSERT_FALSE(a.empty());
-    EXPECT_EQ(a.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
 }
 
-// One-shot sockets at 127.0.0.1 (a script opening a socket per card request)
-// hold every line of the UDP link and keep coming. A tool asking from one
-// socket is answered all the same: at the script's address it takes a line
-// the second time it asks, or the first when a card request of it went
-// through before, however many others went since; at another address
-// (127.0.0.2, another PC) its address takes its share of the lines, half of
-// them with one-shot neighbours.
-TEST_F(Links, UdpToolIsAnsweredWhileOneShotSocketsHoldEveryLine)
+// One-shot sockets at two addresses (scripts opening a socket per card
+// request; 127.0.0.2 stands for another PC) take the lines of the UDP link.
+// Addresses share them by counts: a tool at an address holding two lines
+// fewer than another takes one of that address's at once, and its
+// neighbours take their address's share. A tool refused at an address
+// holding its share takes a line of its own address when it asks again,
+// never one of the other address.
+TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
 {
     ASSERT_TRUE(platform::NetPolicy::loopbackOnly());
+    struct Step {
+        const char* address;   // nullptr: the tool sends its card request
+        int sockets;
+    };
     struct Case {
         const char* name;
         const char* address;   // the tool's
-        bool wentBefore;       // a card request of the tool went through, then 64 others' did
-        int neighbours;        // one-shot sockets at the tool's address, after it
+        std::vector<Step> steps;
         int forwarded;         // card requests that go once the path frees
+        int keptFrom, kept;    // one-shot sockets (in the order sent) whose requests all go
     };
+    const char* const one = "127.0.0.1";
+    const char* const two = "127.0.0.2";
     const Case cases[] = {
-        {"a new tool at the script's address: refused, then a line", "127.0.0.1", false, 0, 31 + 1},
-        {"a tool that went before, at the script's address", "127.0.0.1", true, 0, 31 + 2},
-        {"a new tool and 19 one-shot sockets at another PC", "127.0.0.2", false, 19, 16 + 15 + 2},
+        {"a new tool and 19 one-shot sockets at another PC", two,
+         {{one, 40}, {nullptr, 0}, {two, 19}, {one, 8}, {nullptr, 0}, {one, 8}}, 16 + 15 + 2, 0, 0},
+        {"a tool refused at its address's share", one,
+         {{one, 16}, {two, 16}, {nullptr, 0}, {one, 8}, {nullptr, 0}, {two, 8}}, 16 + 15 + 1, 16, 16},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
-    const Bytes answer = TestFrames::body(0xF010, 0x2005, 0x61, {0, 5});
-    for (const Case& c : cases) {
-        const auto run = [&] {
-            SCOPED_TRACE(c.name);
-            port.cardPathFree = true;
-            udpnetManage link(port, *deal, settings());
-            LinkClient tool = udpFrom(c.address, link.localPort());
-            LinkClient barrier = LinkClient::udp(link.localPort());
-            if (c.wentBefore) {
-                ASSERT_TRUE(cardRequestForwarded(tool));
-                for (int i = 0; i < 64; ++i)
-                    ASSERT_TRUE(oneShots(link, "127.0.0.1", 1, barrier));
-            }
-            port.cardPathFree = false;
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 40, barrier));
-            ASSERT_TRUE(tool.send(request));
-            ASSERT_TRUE(oneShots(link, c.address, c.neighbours, barrier));
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 8, barrier));
-            ASSERT_TRUE(tool.send(request));
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 8, barrier));
+    const auto run = [&](const Case& c) {
+        SCOPED_TRACE(c.name);
+        newLinesRun();
+        udpnetManage link(port, *deal, settings());
+        LinkClient tool = udpFrom(c.address, link.localPort());
+        LinkClient barrier = LinkClient::udp(link.localPort());
+        for (const Step& step : c.steps) {
+            if (step.address)
+                ASSERT_TRUE(oneShots(link, step.address, step.sockets, barrier));
+            else
+                ASSERT_TRUE(tool.send(request) && oneShots(link, one, 0, barrier));
+        }
+        for (int i = c.keptFrom; i < c.keptFrom + c.kept; ++i) {
+            const LinkClient& k = oneShotSockets[size_t(i)];
+            sockaddr_in a{};
+            socklen_t len = sizeof a;
+            ::getsockname(k.fd(), reinterpret_cast<sockaddr*>(&a), &len);
+            const std::string key = LinkSocket::keyOf(a);
+            std::lock_guard<std::mutex> l(port.senderLock);
+            EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), 0) << key << " lost its line";
+        }
+        port.cardPathFree = true;
+        EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }));
+        ASSERT_TRUE(oneShots(link, one, 0, barrier));
+        EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
+        const std::string key = c.address + (":" + std::to_string(LinkSocket::localPort(tool.fd())));
+        answeredAs(tool, key);
+    };
+    // 127.0.0.2 on a thread of its own in a network of its own, which a
+    // threaded process gets only as root.
+    bool ran = false;
+    std::thread([&] {
+        if ((ran = platform::PrivateNetwork::enter()))
+            for (const Case& c : cases)
+                run(c);
+    }).join();
+    if (!ran)
+        GTEST_SKIP() << "no private network here for a second PC";
+}
+
+// A card read for port (0-15), or for every port (255), routed by its port
+// byte (4.1), tagged.
+Bytes cardReadFor(int port, uint8_t tag)
+{
+    Bytes b = TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}, tag);
+    b[PhyFrame::kRoute] = 1;
+    b[PhyFrame::kPort] = port == 255 ? 255 : uint8_t(port + 1);
+    b.back() = PhyFrame::xorOf(b.data(), b.size() - 1);
+    return TestFrames::wire(b);
+}
+
+// A card request asks again when its sender has another card request for
+// the same port, or one overlapping it, queued behind it: frames of another
+// kind or for another port never count. On UDP they came in the same
+// datagram or wait in the sender's line; on TCP they were read, or still
+// wait in the client's socket (a client is read on only once its frames
+// are served). Each request's last claim, the one that went, is checked.
+TEST_F(Links, ACardRequestAsksAgainOnlyForItsSendersOwnRequestsForItsPortBehindIt)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> frames;   // a port 0-15, 255 all ports, -1 a 0xDF
+        std::vector<bool> again;   // of each card request, in order
+    };
+    const Case cases[] = {
+        {"a 0xDF behind", {0, -1}, {false}},
+        {"a request for another port behind", {1, 0}, {false, false}},
+        {"one for the same port behind", {0, 0}, {true, false}},
+        {"one for all ports behind", {0, 255}, {true, false}},
+        {"one for a port behind a request for all ports", {255, 3}, {true, false}},
+        {"one for the same port behind a 0xDF", {2, -1, 2}, {true, false}},
+        {"one for the same port behind another port's", {0, 1, 1}, {false, true, false}},
+    };
+    enum class Way { OneDatagram, DatagramEach, OneWrite, HeadThenRestUnread };
+    const std::pair<Way, const char*> ways[] = {{Way::OneDatagram, "udp, one datagram, path free"},
+                                                {Way::DatagramEach, "udp, a datagram each, path taken"},
+                                                {Way::OneWrite, "tcp, one write, path free"},
+                                                {Way::HeadThenRestUnread, "tcp, the rest unread, path taken"}};
+    for (const auto& way : ways) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(way.second) + ": " + c.name);
+            const bool tcp = way.first == Way::OneWrite || way.first == Way::HeadThenRestUnread;
+            const bool taken = way.first == Way::DatagramEach || way.first == Way::HeadThenRestUnread;
+            port.cardPathFree = !taken;
             port.forwardedCount = 0;
-            port.cardPathFree = true;
-            EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }));
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
-            EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
-            const std::string key = c.address + (":" + std::to_string(LinkSocket::localPort(tool.fd())));
+            port.claims = 0;
             {
-                IrqLock irq(port);
-                EXPECT_TRUE(ControlLink::deliverCardAnswer(port, LINK_UDP, key, answer.data(), uint32_t(answer.size())));
+                std::lock_guard<std::mutex> l(port.senderLock);
+                port.seen.clear();
             }
-            EXPECT_EQ(tool.receive(), answer);
-        };
-        // 127.0.0.2 on a thread of its own in a network of its own, which a
-        // threaded process gets only as root.
-        bool ran = std::string(c.address) == "127.0.0.1";
-        if (ran)
-            run();
-        else
-            std::thread([&] {
-                if ((ran = platform::PrivateNetwork::enter()))
-                    run();
-            }).join();
-        if (!ran)
-            GTEST_SKIP() << "no private network here for a second PC";
+            std::unique_ptr<ControlLink> link;
+            if (tcp)
+                link = std::make_unique<networkManage>(port, *deal, settings());
+            else
+                link = std::make_unique<udpnetManage>(port, *deal, settings());
+            LinkClient tool = tcp ? LinkClient::tcp(static_cast<networkManage&>(*link).localPort())
+                                  : LinkClient::udp(static_cast<udpnetManage&>(*link).localPort());
+            std::vector<Bytes> frames;
+            int requests = 0;
+            for (size_t i = 0; i < c.frames.size(); ++i) {
+                frames.push_back(c.frames[i] < 0 ? TestFrames::request(CMD_DEVICE_INFO, {})
+                                                 : cardReadFor(c.frames[i], uint8_t(0x40 + i)));
+                requests += c.frames[i] >= 0;
+            }
+            if (way.first == Way::OneDatagram || way.first == Way::OneWrite) {
+                Bytes all;
+                for (const Bytes& f : frames)
+                    all.insert(all.end(), f.begin(), f.end());
+                ASSERT_TRUE(tool.send(all));
+            } else {
+                ASSERT_TRUE(tool.send(frames[0]));
+                ASSERT_TRUE(eventually([&] { return port.claims.load() > 0; }));
+                for (size_t i = 1; i < frames.size(); ++i)
+                    ASSERT_TRUE(tool.send(frames[i]));
+                // Claims of the first made once all of it was sent.
+                const int before = port.claims.load();
+                ASSERT_TRUE(eventually([&] { return port.claims.load() > before + 2; }));
+                port.cardPathFree = true;
+            }
+            ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == requests; }));
+            std::map<uint8_t, bool> last;
+            {
+                std::lock_guard<std::mutex> l(port.senderLock);
+                for (const auto& claim : port.seen) {
+                    last[claim.tag] = claim.again;
+                    EXPECT_FALSE(claim.ended || claim.floods);
+                }
+            }
+            std::vector<bool> again;
+            for (size_t i = 0; i < c.frames.size(); ++i)
+                if (c.frames[i] >= 0)
+                    again.push_back(last[uint8_t(0x40 + i)]);
+            EXPECT_EQ(again, c.again);
+        }
     }
+}
+
+// A TCP client that wrote 16 KiB or more than the link has read and took no
+// answer since its backlog began floods; it has not ended its sending, and
+// takes its answers like any other (here: 2 reads, then 1,000 of another
+// port, in one write). It floods no more once it took an answer. It has
+// ended once it shut its side, though its backlog is unread.
+TEST_F(Links, ATcpClientFloodsUntilItTakesAnAnswerAndHasEndedOnlyOnceItShutsItsSide)
+{
+    port.cardPathFree = false;
+    networkManage link(port, *deal, settings());
+    LinkClient tool = LinkClient::tcp(link.localPort());
+    Bytes batch;
+    for (int i = 0; i < 1002; ++i) {
+        const Bytes one = cardReadFor(i < 2 ? 0 : 1, uint8_t(i));
+        batch.insert(batch.end(), one.begin(), one.end());
+    }
+    ASSERT_GT(batch.size(), networkManage::kFloodingBytes + networkManage::kReadSize);
+    ASSERT_TRUE(tool.send(batch));
+    EXPECT_TRUE(eventually([&] { return port.lastFloods.load(); }));
+    EXPECT_FALSE(port.lastEnded.load()) << "a flooder has not ended its sending";
+
+    port.claimGrants = 1;
+    ASSERT_TRUE(eventually([&] { return port.forwardedCount.load() == 1; }));
+    const Bytes answer = TestFrames::body(0xF010, 0x0001, 0x61, {0, 0, 0, 0, 0});
+    {
+        IrqLock irq(port);
+        ASSERT_TRUE(ControlLink::deliverCardAnswer(port, LINK_TCP, port.sender(), answer.data(), uint32_t(answer.size())));
+    }
+    EXPECT_EQ(tool.receive(), answer);
+    const int claimsBefore = port.claims.load();
+    EXPECT_TRUE(eventually([&] { return port.claims.load() > claimsBefore + 2 && !port.lastFloods.load(); }))
+        << "floods after taking an answer";
+    EXPECT_FALSE(port.lastEnded.load());
+
+    ASSERT_EQ(::shutdown(tool.fd(), SHUT_WR), 0);
+    EXPECT_TRUE(eventually([&] { return port.lastEnded.load(); }));
+    port.cardPathFree = true;
+    EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == 1002; })) << port.forwardedCount.load();
+}
+
+// The card requests of a client that ended its sending that the card path
+// drops are named on standard error once per client and port, whatever
+// their number, and the line says the client ended its sending.
+TEST_F(Links, ATcpClientsDroppedCardRequestsAreLoggedOncePerPort)
+{
+    port.cardPathFree = false;
+    port.dropEnded = true;
+    networkManage link(port, *deal, settings());
+    LinkClient tool = LinkClient::tcp(link.localPort());
+    const std::string key = "tcp#1 127.0.0.1:" + std::to_string(LinkSocket::localPort(tool.fd()));
+    Bytes batch;
+    for (int i = 0; i < 600; ++i) {
+        const Bytes one = cardReadFor(i < 300 ? 0 : 255, uint8_t(i));
+        batch.insert(batch.end(), one.begin(), one.end());
+    }
+    // No assertion may end the test while standard error is captured.
+    ::testing::internal::CaptureStderr();
+    const bool sent = tool.send(batch) && ::shutdown(tool.fd(), SHUT_WR) == 0;
+    const bool dropped = eventually([&] { return link.droppedFrames() == 600; });
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    port.dropEnded = false;
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(dropped) << link.droppedFrames();
+    const std::string line = "kelT57N: " + key + " ended its sending and two of its card requests to ";
+    const std::string rest = " in a row went unanswered: its other card requests there are dropped\n";
+    EXPECT_EQ(log, line + "port 0" + rest + line + "all ports" + rest);
+    EXPECT_EQ(port.forwardedCount.load(), 0);
 }
 
 // A card answer queued by the FPGA side wakes its link, of whatever kind,

@@ -1,5 +1,7 @@
 #include "StandInPort.h"
 
+#include "ledout/fpga_manage.h"
+
 #include <cstring>
 
 namespace kel::test {
@@ -113,6 +115,9 @@ bool StandInPort::flashWrite(uint32_t address, const uint8_t* data, uint32_t n)
     std::memcpy(flash.data() + address, data, n);
     return true;
 }
+
+// The controller's own reading of route and port (protocol section 4.1).
+uint8_t StandInPort::cardPortOf(const uint8_t* frame, uint32_t n) { return fpga_manage::pc_request_port(frame, n); }
 
 // Called with senderLock held: one claim at a time takes a grant.
 bool StandInPort::grantClaim()

@@ -46,14 +46,22 @@ public:
         irq.lock();
     }
     void unlockIrq() override { irq.unlock(); }
-    protocol::CardClaim claimCardPath(uint8_t, const protocol::LinkPeer& peer, const uint8_t*, uint32_t) override
+    protocol::CardClaim claimCardPath(uint8_t, const protocol::LinkPeer& peer, const uint8_t* frame,
+                                      uint32_t n) override
     {
         std::lock_guard<std::mutex> l(senderLock);
         lastSender = peer.key;
         lastEnded = peer.ended;
         lastAgain = peer.again;
+        lastFloods = peer.floods;
+        if (seen.size() < kMaxSeen)
+            seen.push_back(ClaimSeen{peer.key, cardPortOf(frame, n), n > 5 ? frame[5] : uint8_t(0), peer.ended,
+                                     peer.again, peer.floods});
+        if (dropEnded && peer.ended)
+            return protocol::CardClaim::Drop;
         return grantClaim() ? protocol::CardClaim::Go : protocol::CardClaim::Wait;
     }
+    uint8_t cardPortOf(const uint8_t* frame, uint32_t n) override;
     bool cardRequestOut(uint8_t, const std::string&) override { return requestOut; }
     void leaveCardPath(uint8_t, const std::string& sender) override
     {
@@ -109,9 +117,21 @@ public:
     std::atomic<bool> requestOut{false};
     // Whether the last sender to ask had ended its sending.
     std::atomic<bool> lastEnded{false};
-    // Whether it asked again (has asked before, or more requests queued).
+    // Whether it had another card request for the port queued behind.
     std::atomic<bool> lastAgain{false};
+    // Whether it was a flooder.
+    std::atomic<bool> lastFloods{false};
+    // Every claim asked for (under senderLock), as the link flagged it.
+    struct ClaimSeen {
+        std::string sender;
+        uint8_t port, tag;
+        bool ended, again, floods;
+    };
+    static constexpr size_t kMaxSeen = 100000;
+    std::vector<ClaimSeen> seen;
     std::atomic<int> claimGrants{0};
+    // Drop every card request of a sender that has ended its sending.
+    std::atomic<bool> dropEnded{false};
     // Claims asked for, granted or not.
     std::atomic<int> claims{0};
     // Runs inside serviceCardIrq (with the interrupt lock held), as the
