@@ -387,11 +387,14 @@ private:
     bool spacedNow(const Tool& t) const
     {
         const uint32_t last = lastGo(t, t.port);
-        return flags(t).floods && t.streak[idx(t.port)] >= int(kRow) && last && now_ - last < kFloodEvery;
+        return flags(t).floods && t.port != kNowhere && t.streak[idx(t.port)] >= int(kRow) && last
+               && now_ - last < kFloodEvery;
     }
 
     void checkSpacing(const Tool& t, const Req& q, const Slot::Tool& id)
     {
+        if (q.port == kNowhere)   // holds no port, counts nothing
+            return;
         const uint32_t last = lastGo(t, q.port);
         const int streak = t.streak[idx(q.port)];
         if (t.id.ended && streak >= int(kRow))
@@ -413,7 +416,7 @@ private:
         // A hold for each request that went to a port it waits for meanwhile (to any, once a
         // request for all ports waited beside it), the one out when it asked and one to spare;
         // a tool that stopped asking keeps its place a hold; a flooder waits its spacing.
-        const bool spacing = id.floods && t.streak[idx(q.port)] >= int(kRow);
+        const bool spacing = id.floods && q.port != kNowhere && t.streak[idx(q.port)] >= int(kRow);
         const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + (spacing ? kFloodEvery : 0);
         ++figures_.requests[kind];
         figures_.worstWait[kind] = std::max<uint64_t>(figures_.worstWait[kind], wait);
