@@ -23,6 +23,11 @@ namespace {
 // The poll list: the listening socket, the wake for card answers, then the
 // clients.
 constexpr size_t kFirstClientFd = 2;
+// Connections the system holds before the link takes them: a burst of
+// clients that connect and close waits there, not in a connect retry.
+constexpr int kListenBacklog = 128;
+// Kept clients closed are logged at most once in this many ticks (1 s).
+constexpr uint32_t kLogEveryTicks = 100;
 
 } // namespace
 
@@ -33,7 +38,7 @@ networkManage::networkManage(ControllerPort& port, message_deal& deal, const Lin
     , settings_(settings)
 {
     if (settings_.tcpEnabled)
-        listenFd_ = LinkSocket::openTcpListener(settings_.tcpPort, settings_.tcpMaxClients);
+        listenFd_ = LinkSocket::openTcpListener(settings_.tcpPort, kListenBacklog);
     if (listenFd_ >= 0)
         startThread();
 }
@@ -67,9 +72,7 @@ void networkManage::acceptThread()
     std::vector<pollfd> fds;
     bool stalled = false;
     while (!stopping()) {
-        // A connection that waits for a slot is looked for every pass, not
-        // polled for: it stays readable.
-        fds.assign(1, pollfd{listenFd_, short(acceptWaiting_ ? 0 : POLLIN), 0});
+        fds.assign(1, pollfd{listenFd_, POLLIN, 0});
         fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
         // the rest of a flood until its turns have come. Its end of sending
@@ -80,9 +83,7 @@ void networkManage::acceptThread()
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
-        const int wait = !anyWaiting() && !acceptWaiting_ ? settings_.pollMs
-                         : stalled || acceptWaiting_       ? kKeptRetryMs
-                                                           : 0;
+        const int wait = !anyWaiting() ? settings_.pollMs : stalled ? kKeptRetryMs : 0;
         const int ready = ::poll(fds.data(), fds.size(), wait);
         if (ready > 0) {
             for (size_t i = kFirstClientFd; i < fds.size(); ++i) {
@@ -103,8 +104,9 @@ void networkManage::acceptThread()
             }
             closeDropped();
         }
-        if (acceptWaiting_ || (ready > 0 && (fds[0].revents & POLLIN)))
+        if (ready > 0 && (fds[0].revents & POLLIN))
             acceptWaiting();
+        trimKept();
         stalled = !serveInTurn();
         setWaitingForCards(stalled);
         // Looked at before the answers go: an answer handed over after the
@@ -117,102 +119,163 @@ void networkManage::acceptThread()
     }
 }
 
-// At most a slot's worth a pass: the clients are served between.
+// At most a slot's worth a pass: the clients are served between. What a
+// connection sent before it was taken is read at once, so no choice below
+// takes it for one that never spoke.
 void networkManage::acceptWaiting()
 {
     for (int i = 0; i <= settings_.tcpMaxClients; ++i) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+        Client* c = acceptOne();
+        if (!c)
             break;
-        if (clients_.size() >= size_t(settings_.tcpMaxClients) && !makeRoom()) {
-            if (!acceptWaiting_)
-                acceptWaitingSince_ = port_.ticks();
-            acceptWaiting_ = true;
-            return;
-        }
-        acceptOne();
+        if (!readClient(*c))
+            c->dropped = true;
+        makeRoom(*c);
     }
-    acceptWaiting_ = false;
+    closeDropped();
 }
 
-void networkManage::acceptOne()
+networkManage::Client* networkManage::acceptOne()
 {
+    pollfd p{listenFd_, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN))
+        return nullptr;
     sockaddr_in from{};
     socklen_t len = sizeof from;
     const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
-        return;
+        return nullptr;
     auto c = std::make_unique<Client>();
     c->fd = fd;
     c->address = from;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
     c->accepted = c->lastHeard = ++heard_;
+    Client* taken = c.get();
     clients_[fd] = std::move(c);
+    return taken;
+}
+
+void networkManage::lookAtAll()
+{
+    for (auto& entry : clients_) {
+        Client& c = *entry.second;
+        if (c.dropped)
+            continue;
+        if (c.waiting.empty() && !c.drained && !readClient(c))
+            c.dropped = true;
+        else if (!c.ended)
+            noteBacklog(c);
+    }
 }
 
 namespace {
 
-// What a client did, in the order clients give up their slot.
-enum EvictTier { kEnded, kNoFrame, kOneFrame, kSilent, kFlooding };
-const char* const kEvictWhy[] = {"ended its sending", "never sent a frame", "sent one frame, newest",
-                                 "silent longest", "floods"};
+std::string addressOf(const sockaddr_in& a) { return LinkSocket::addressOf(a); }
+
+// Why a client gives way, by the whole frames it sent: none, one, more.
+const char* const kEvictWhy[] = {"never sent a frame", "sent one frame", "silent longest"};
 
 } // namespace
 
-// Every slot is taken. A client owed nothing gives way before any client
-// owed something, so what a client sent is served and answered: among
-// them, one that ended its sending (the oldest), then a connection that
-// never sent a whole frame (the oldest: idle or half-open connections
-// replace their own kind), then one that sent one frame (the newest:
-// connections that ask once replace each other), then the client whose
-// bytes came longest ago. Which of them goes depends on what each did,
-// never on what waits for it: a tool answered at once is no more silent
-// than one whose frames wait. While every client is owed something, a
-// flooder gives way (it sends faster than it is served, reads nothing back,
-// and may have closed behind its backlog); else the connection waits
-// kAcceptWaitTicks for a client to be owed nothing, then the first in the
-// same order goes.
-bool networkManage::makeRoom()
+// More clients speak than there are slots. Addresses first, the newcomer
+// not counted: the newcomer's own address gives way when it holds as many
+// slots as any other, else the address holding the most (of equals, the
+// one whose newest client came last), so no address is left with fewer
+// slots than the newcomer's then holds. Inside that address: a connection
+// that never sent a whole frame (the oldest), then one that sent one frame
+// (the oldest), then the client whose bytes came longest ago. What waits
+// for a client plays no part.
+void networkManage::makeRoom(const Client& newcomer)
 {
-    for (auto& entry : clients_)
-        noteBacklog(*entry.second);
-    std::map<int, bool> isOwed;
-    {
-        IrqLock irq(port_);
-        for (const auto& entry : clients_)
-            isOwed[entry.first] = port_.cardRequestOut(linkId(), entry.second->key);
+    lookAtAll();
+    const auto holds = [&newcomer](const Client& c) { return &c != &newcomer && !c.dropped && speaks(c); };
+    std::map<std::string, std::pair<size_t, uint64_t>> held;   // slots, newest accept
+    size_t speakers = speaks(newcomer) && !newcomer.dropped ? 1 : 0;
+    for (const auto& entry : clients_) {
+        const Client& c = *entry.second;
+        if (!holds(c))
+            continue;
+        auto& h = held[addressOf(c.address)];
+        ++h.first;
+        h.second = std::max(h.second, c.accepted);
+        ++speakers;
     }
-    for (const auto& entry : clients_)
-        isOwed[entry.first] = isOwed[entry.first] || owed(*entry.second);
-    const auto tier = [](const Client& c) {
-        return c.ended ? kEnded : c.frames == 0 ? kNoFrame : c.frames == 1 ? kOneFrame : kSilent;
+    if (speakers <= size_t(settings_.tcpMaxClients) || held.empty())
+        return;
+    const std::string own = addressOf(newcomer.address);
+    const size_t ownHeld = held.count(own) ? held[own].first : 0;
+    std::string from;
+    for (const auto& h : held) {
+        const bool more = from.empty() || h.second.first > held[from].first ||
+                          (h.second.first == held[from].first && h.second.second > held[from].second);
+        if (more)
+            from = h.first;
+    }
+    if (ownHeld > 0 && ownHeld >= held[from].first)
+        from = own;
+    const auto rank = [](const Client& c) {
+        const uint64_t tier = std::min<uint64_t>(c.frames, 2);
+        return std::make_pair(tier, tier < 2 ? c.accepted : c.lastHeard);
     };
-    const auto rank = [&tier](const Client& c) {
-        const EvictTier t = tier(c);
-        const uint64_t order = t == kEnded || t == kNoFrame ? c.accepted : t == kOneFrame ? ~c.accepted : c.lastHeard;
-        return std::make_pair(int(t), order);
-    };
-    auto first = clients_.end(), firstOwed = clients_.end(), flooder = clients_.end();
+    auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it) {
         const Client& c = *it->second;
-        auto& best = isOwed[it->first] ? firstOwed : first;
-        if (best == clients_.end() || rank(c) < rank(*best->second))
-            best = it;
-        if (floods(c) && (flooder == clients_.end() || c.unread > flooder->second->unread))
-            flooder = it;
+        if (holds(c) && addressOf(c.address) == from && (victim == clients_.end() || rank(c) < rank(*victim->second)))
+            victim = it;
     }
-    if (first != clients_.end())
-        evict(first, kEvictWhy[tier(*first->second)]);
-    else if (flooder != clients_.end())
-        evict(flooder, kEvictWhy[kFlooding]);
-    else if (acceptWaiting_ && port_.ticks() - acceptWaitingSince_ >= kAcceptWaitTicks && firstOwed != clients_.end())
-        evict(firstOwed, kEvictWhy[tier(*firstOwed->second)]);
-    else
-        return false;
-    return true;
+    evict(victim, kEvictWhy[std::min<uint64_t>(victim->second->frames, 2)]);
 }
 
-bool networkManage::owed(const Client& c) { return !c.waiting.empty() || !c.queued.empty() || c.unread > 0; }
+void networkManage::trimKept()
+{
+    std::map<std::string, std::pair<size_t, uint64_t>> kept;   // clients, oldest accept
+    size_t all = 0;
+    for (const auto& entry : clients_) {
+        const Client& c = *entry.second;
+        if (c.dropped || speaks(c))
+            continue;
+        auto& k = kept[addressOf(c.address)];
+        k.second = k.first++ == 0 ? c.accepted : std::min(k.second, c.accepted);
+        ++all;
+    }
+    for (; all > kMaxKept; --all) {
+        auto most = kept.begin();
+        for (auto it = kept.begin(); it != kept.end(); ++it)
+            if (it->second.first > most->second.first)
+                most = it;
+        auto victim = clients_.end();
+        for (auto it = clients_.begin(); it != clients_.end(); ++it) {
+            const Client& c = *it->second;
+            if (!c.dropped && !speaks(c) && addressOf(c.address) == most->first &&
+                (victim == clients_.end() || c.accepted < victim->second->accepted))
+                victim = it;
+        }
+        if (victim == clients_.end())
+            break;
+        logKeptClosed(*victim->second);
+        victim->second->dropped = true;
+        --most->second.first;
+    }
+    closeDropped();
+}
+
+// One line a second at most: clients that connect, write and close may
+// pass the bound hundreds of times a second.
+void networkManage::logKeptClosed(const Client& c)
+{
+    ++keptClosedUnlogged_;
+    keptFramesUnlogged_ += c.waiting.size();
+    const uint32_t now = port_.ticks();
+    if (keptLogged_ && now - keptLoggedAt_ < kLogEveryTicks)
+        return;
+    std::fprintf(stderr,
+                 "kelT57N: %zu TCP clients that ended or flood already kept, closing %s"
+                 " (%zu closed so, %zu frames dropped, since the last line)\n",
+                 kMaxKept, c.key.c_str(), keptClosedUnlogged_, keptFramesUnlogged_);
+    keptLogged_ = true;
+    keptLoggedAt_ = now;
+    keptClosedUnlogged_ = keptFramesUnlogged_ = 0;
+}
 
 void networkManage::evict(ClientMap::iterator victim, const char* why)
 {

@@ -32,10 +32,12 @@ namespace kel::protocol {
 // it waits, no answer of it is queued and no card request of it is out.
 // A client whose connection is reset (it closed and an answer reached it)
 // is closed at once, its waiting frames with it.
-// When every slot is taken, a new connection makes room (makeRoom): a
-// client owed nothing gives way first, in the order of what each did; while
-// every client is owed something, the connection waits in the system's
-// queue, kAcceptWaitTicks at most, unless a flooder can give way.
+// Slots: a client that speaks (neither ended nor flooding) holds one of the
+// tcpMaxClients slots; the others are kept beside them, kMaxKept at most.
+// Connections are taken as they come and read at once; a connection that
+// leaves more speakers than slots closes one (makeRoom), chosen by address
+// first, then by what the clients of that address did. A kept client past
+// the bound closes the oldest kept of the address keeping the most.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -58,9 +60,9 @@ public:
     static constexpr size_t kFloodingBytes = 4 * kReadSize;
     // Reads a pass may make of a client whose card requests are dropped.
     static constexpr size_t kDrainReads = 4;
-    // How long a new connection waits, while every client is owed
-    // something, before one of them is closed for it.
-    static constexpr uint32_t kAcceptWaitTicks = 200;
+    // Clients that ended their sending or flood, kept beside the slots
+    // while what they sent is served.
+    static constexpr size_t kMaxKept = 64;
     // Bytes of a client's socket looked at, without reading them, for a
     // card request behind a waiting one.
     static constexpr size_t kPeekBytes = kReadSize;
@@ -103,15 +105,18 @@ private:
 
     void loop() override { acceptThread(); }
     void acceptThread();
-    void acceptOne();
-    // Takes the connections waiting while a slot is free or can be made.
+    Client* acceptOne();
+    // Takes the connections the system holds, a slot's worth a pass.
     void acceptWaiting();
-    // Closes a client for a new connection; false while every client is
-    // owed something and the connection may still wait.
-    bool makeRoom();
-    // Whether something waits for the client: frames not yet served
-    // (read or in its socket), answers not yet sent, a card request out.
-    bool owed(const Client& c);
+    // With more speakers than slots, closes one for the newcomer.
+    void makeRoom(const Client& newcomer);
+    // Past kMaxKept, closes the oldest kept client of the address keeping
+    // the most, what it still had dropped.
+    void trimKept();
+    static bool speaks(const Client& c) { return !c.ended && !floods(c); }
+    // Reads the clients whose frames are all served, and looks at what
+    // their sockets hold.
+    void lookAtAll();
     // False when the client has gone.
     bool readClient(Client& c);
     // Notes how much the client's socket still holds, whether it sent more
@@ -138,6 +143,7 @@ private:
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
     void evict(std::map<int, std::unique_ptr<Client>>::iterator victim, const char* why);
+    void logKeptClosed(const Client& c);
     // The clients that have ended and have nothing left waiting and no
     // card request out.
     std::vector<int> finishedClients();
@@ -153,10 +159,11 @@ private:
     uint64_t nextId_ = 0;
     uint64_t heard_ = 0;
     int startAfter_ = -1;   // the fd the last pass started with
-    // A connection waits to be taken (every slot was owed something), since
-    // that tick.
-    bool acceptWaiting_ = false;
-    uint32_t acceptWaitingSince_ = 0;
+    // Kept clients closed and not logged yet, the frames they had, and the
+    // tick of the last line about them.
+    size_t keptClosedUnlogged_ = 0, keptFramesUnlogged_ = 0;
+    uint32_t keptLoggedAt_ = 0;
+    bool keptLogged_ = false;
     std::atomic<size_t> waitingBytes_{0};
     ClientMap clients_;
 };

@@ -68,11 +68,14 @@ LinkClient LinkClient::udp(uint16_t serverPort)
     return LinkClient(Kind::Udp, fd, serverPort);
 }
 
-LinkClient LinkClient::tcp(uint16_t serverPort)
+LinkClient LinkClient::tcp(uint16_t serverPort, const char* from)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in to = loopback(serverPort);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    sockaddr_in source = loopback(0);
+    ::inet_pton(AF_INET, from, &source.sin_addr);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
         ::close(fd);
         fd = -1;
     }

@@ -13,7 +13,8 @@ namespace kel::test {
 class LinkClient {
 public:
     static LinkClient udp(uint16_t serverPort);
-    static LinkClient tcp(uint16_t serverPort);
+    // from: the source address (a loopback address standing for a PC).
+    static LinkClient tcp(uint16_t serverPort, const char* from = "127.0.0.1");
     static LinkClient serial(const std::string& ptyPath);
     LinkClient(LinkClient&& o) noexcept;
     ~LinkClient();

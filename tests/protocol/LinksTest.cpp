@@ -287,7 +287,7 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
 // takes at once), for twenty rounds: the silent ones replace each other,
 // the tool keeps its connection. Once every slot holds a client that has
 // asked twice or more, the one silent longest makes room; a connection that
-// has sent one frame makes room before them, the newest such first.
+// has sent one frame makes room before them, the oldest such first.
 TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
 {
     networkManage link(port, *deal, settings());
@@ -330,15 +330,14 @@ bool closedByLink(const LinkClient& c)
     return got == 0 || (got < 0 && errno == ECONNRESET);
 }
 
-// When every slot is taken, a client owed nothing (no frame of it waiting,
-// read or in its socket, no answer queued, no card request out) makes room
-// before any client owed something, so a half-closed tool whose card
-// request waits keeps its slot beside connections that each ask once and
-// stay. While every client is owed something, a flooder makes room at once;
-// else the new connection waits in the system's queue until a client is
-// owed nothing, or for kAcceptWaitTicks, and then the first in the order of
-// what each did goes.
-TEST_F(Links, TcpSlotsCloseAClientOwedSomethingLast)
+// Clients that ended their sending hold no slot: eight half-closed clients
+// whose card requests wait, then bursts of three and five connections that
+// speak, are all served, and none of them closed. A connection that leaves
+// more speakers than slots closes a client of the address holding the most
+// slots: the tool at 127.0.0.2 is never closed for clients of 127.0.0.1,
+// however silent it is, nor the tool of 127.0.0.1 that keeps speaking for
+// clients that connect, write and close, at any rate.
+TEST_F(Links, TcpSlotsGoByAddressAndClientsThatEndedHoldNone)
 {
     port.cardPathFree = false;
     networkManage link(port, *deal, settings());
@@ -348,84 +347,64 @@ TEST_F(Links, TcpSlotsCloseAClientOwedSomethingLast)
         const Bytes a = c.exchange(info);
         return !a.empty() && TestFrames::status(a) == ST_OK;
     };
-    const auto connect = [&link] { return std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())); };
-    const auto claimsMade = [this](size_t n) {
-        return eventually([&] {
-            std::lock_guard<std::mutex> l(port.senderLock);
-            return port.seen.size() >= n;
-        });
+    const auto connect = [&link](const char* from = "127.0.0.1") {
+        return std::make_unique<LinkClient>(LinkClient::tcp(link.localPort(), from));
     };
 
-    LinkClient ender = LinkClient::tcp(link.localPort());
-    ASSERT_TRUE(ender.send(TestFrames::cat({read, info})));
-    ASSERT_EQ(::shutdown(ender.fd(), SHUT_WR), 0);
+    std::vector<std::unique_ptr<LinkClient>> ended;
+    for (int i = 0; i < 8; ++i) {
+        ended.push_back(connect());
+        ASSERT_TRUE(ended.back()->send(TestFrames::cat({read, info})));
+        ASSERT_EQ(::shutdown(ended.back()->fd(), SHUT_WR), 0);
+    }
     ASSERT_TRUE(eventually([&] { return port.lastEnded.load(); }));
-    std::vector<std::unique_ptr<LinkClient>> asked;
-    for (int i = 0; i < 7; ++i) {
-        asked.push_back(connect());
-        ASSERT_TRUE(answered(*asked.back()));
+    std::vector<std::unique_ptr<LinkClient>> speakers;
+    for (int burst : {3, 5}) {
+        const size_t first = speakers.size();
+        for (int i = 0; i < burst; ++i) {
+            speakers.push_back(connect());
+            ASSERT_TRUE(speakers.back()->send(info));
+        }
+        for (size_t i = first; i < speakers.size(); ++i)
+            EXPECT_FALSE(speakers[i]->receive().empty()) << "burst of " << burst << ", connection " << i - first;
     }
-    for (int i = 0; i < 20; ++i) {
-        auto c = connect();
-        ASSERT_TRUE(answered(*c)) << "connection " << i;
-        asked.back() = std::move(c);
-    }
-    EXPECT_FALSE(closedByLink(ender)) << "closed while owed its answers";
-    for (size_t i = 0; i + 1 < asked.size(); ++i)
-        EXPECT_FALSE(closedByLink(*asked[i])) << "an older client that asked once was closed: " << i;
+    for (size_t i = 0; i < ended.size(); ++i)
+        EXPECT_FALSE(closedByLink(*ended[i])) << "a client that ended was closed while owed: " << i;
 
-    // Every client owed something, one of them flooding.
-    Bytes flood;
-    while (flood.size() < 100 * 1024)
-        flood.insert(flood.end(), read.begin(), read.end());
-    ASSERT_TRUE(asked[0]->send(flood));
-    for (size_t i = 1; i < asked.size(); ++i)
-        ASSERT_TRUE(asked[i]->send(read));
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard<std::mutex> l(port.senderLock);
-        return std::any_of(port.seen.begin(), port.seen.end(), [](const auto& c) { return c.floods; });
-    }));
-    auto ninth = connect();
-    EXPECT_TRUE(answered(*ninth)) << "the flooder made room at once";
-    EXPECT_TRUE(eventually([&] { return closedByLink(*asked[0]); })) << "the flooder was closed";
-    EXPECT_FALSE(closedByLink(ender));
-
-    // Every client owed something, none flooding: a connection waits until
-    // one is owed nothing.
-    size_t seenBefore;
-    {
-        std::lock_guard<std::mutex> l(port.senderLock);
-        seenBefore = port.seen.size();
-    }
-    ASSERT_TRUE(ninth->send(read));
-    ASSERT_TRUE(claimsMade(seenBefore + 1));
-    auto tenth = connect();
-    ASSERT_TRUE(tenth->send(info));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(tenth->hasData()) << "taken while every client was owed something";
-    port.claimGrants = 1;
-    const Bytes a = tenth->receive();
-    ASSERT_FALSE(a.empty()) << "taken once a client was owed nothing";
-    EXPECT_EQ(a.at(PhyFrame::kCmd), CMD_DEVICE_INFO);
-
-    // Again every client owed something: kAcceptWaitTicks later, one goes.
-    ASSERT_TRUE(tenth->send(read));
-    auto eleventh = connect();
-    ASSERT_TRUE(eleventh->send(info));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(eleventh->hasData()) << "taken while every client was owed something";
+    // The slots: seven of 127.0.0.1 and a quiet tool of 127.0.0.2.
+    speakers.pop_back();
+    auto far = connect("127.0.0.2");
+    ASSERT_TRUE(answered(*far));
+    for (auto& c : speakers)
+        ASSERT_TRUE(answered(*c));
+    auto& tool = speakers.front();
     ::testing::internal::CaptureStderr();
-    port.tickCount += networkManage::kAcceptWaitTicks;
-    const Bytes b = eleventh->receive();
+    for (int i = 0; i < 120; ++i) {
+        auto churn = connect();
+        ASSERT_TRUE(churn->send(i % 3 ? TestFrames::cat({read, info}) : info));
+        if (i % 2) {
+            ASSERT_EQ(::shutdown(churn->fd(), SHUT_WR), 0);
+        }
+        if (i % 10 == 0) {
+            ASSERT_TRUE(answered(*tool)) << "after " << i << " connections";
+        }
+    }
+    auto second = connect("127.0.0.2");
+    ASSERT_TRUE(answered(*second));
     const std::string log = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(b.empty()) << "taken after the wait";
-    EXPECT_NE(log.find("kelT57N: TCP slots full, closing"), std::string::npos) << log;
+    EXPECT_FALSE(closedByLink(*far)) << log;
+    EXPECT_TRUE(answered(*far)) << "the quiet tool of 127.0.0.2";
+    EXPECT_TRUE(answered(*tool)) << "the tool that keeps speaking";
+    EXPECT_EQ(log.find("127.0.0.2"), std::string::npos) << log;
+    EXPECT_NE(log.find("TCP clients that ended or flood already kept"), std::string::npos) << log;
+    for (size_t i = 0; i < ended.size(); ++i)
+        EXPECT_TRUE(closedByLink(*ended[i])) << "the oldest kept went first: " << i;
     port.cardPathFree = true;
 }
 
-// More clients than slots each write one card request and close: each
-// waits in the system's queue of connections until a slot is owed nothing,
-// and every request reaches the cards.
+// More clients than slots each write one card request and close: each is
+// kept beside the slots until its request has gone, and every request
+// reaches the cards.
 TEST_F(Links, TcpClientsThatEachSendOneCardRequestAndCloseAllHaveItSent)
 {
     port.cardPathFree = false;
