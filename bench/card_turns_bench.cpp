@@ -37,7 +37,8 @@ int main(int argc, char** argv)
         all.tools += f.tools;
         all.dropped += f.dropped;
         all.late += f.late;
-        all.spaced += f.spaced;
+        all.yielded += f.yielded;
+        all.replaced += f.replaced;
         all.reused += f.reused;
         if (!f.faults.empty()) {
             broken.push_back(seed);
@@ -46,10 +47,10 @@ int main(int argc, char** argv)
     }
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("seeds %u-%u, %u ticks each, one-shot cards silent %.0f %% (%.0f s); %llu tools (%llu on a port "
-                "number given back), %llu requests of ended tools dropped, %llu of flooders spaced, %llu late answers "
-                "taken\n",
+                "number given back), %llu requests of ended tools dropped, %llu of flooders yielded (%llu of them "
+                "replaced), %llu late answers taken\n",
                 first, first + seeds - 1, ticks, silentOnce * 100, secs, (unsigned long long)all.tools,
-                (unsigned long long)all.reused, (unsigned long long)all.dropped, (unsigned long long)all.spaced,
+                (unsigned long long)all.reused, (unsigned long long)all.dropped, (unsigned long long)all.yielded, (unsigned long long)all.replaced,
                 (unsigned long long)all.late);
     std::printf("%-12s %10s %12s %14s\n", "kind", "requests", "worst wait", "worst / bound");
     for (int k = 0; k < kKinds; ++k)

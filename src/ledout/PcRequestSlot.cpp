@@ -27,6 +27,7 @@ uint64_t latestFor(const Turns& turns, uint8_t port)
 
 PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32_t now)
 {
+    ++lineSeen_;
     forgetStale(now);
     settle(now);
     Request* r = request(port);
@@ -40,7 +41,8 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
         return Claim::Drop;
     }
     const size_t me = asker(tool, port, now);
-    if (!free(port, now) || spaced(line_[me], now) || !turnOf(me, now))
+    ++lineSeen_;
+    if (!free(port, tool, now) || !turnOf(me, now))
         return Claim::Wait;
     recordSent(line_[me], now);
     line_.erase(line_.begin() + std::ptrdiff_t(me));
@@ -49,6 +51,7 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
     r->since = now;
     r->who = Requester{tool.link, tool.sender};
     r->counts = tool.ended || tool.floods;
+    r->yields = tool.floods && unansweredOf(r->who, port) >= kUnansweredInARow;
     return Claim::Go;
 }
 
@@ -101,15 +104,19 @@ PcRequestSlot::Request* PcRequestSlot::request(uint8_t port)
     return const_cast<Request*>(std::as_const(*this).request(port));
 }
 
-// A port is free when neither its own request nor one for all ports holds
-// it; all ports are free when no port is held.
-bool PcRequestSlot::free(uint8_t port, uint32_t now) const
+// A port is free for a tool when neither its own request nor one for all
+// ports holds it; all ports are free when no port is held. A flooder's
+// yielding request holds only against its own tool.
+bool PcRequestSlot::free(uint8_t port, const Tool& tool, uint32_t now) const
 {
-    if (all_.held(now))
+    const auto holdsBack = [&](const Request& r) {
+        return r.held(now) && (!r.yields || (r.who.link == tool.link && r.who.sender == tool.sender));
+    };
+    if (holdsBack(all_))
         return false;
     if (port != kAllPorts)
-        return !ports_[port].held(now);
-    return std::none_of(ports_.begin(), ports_.end(), [now](const Request& r) { return r.held(now); });
+        return !holdsBack(ports_[port]);
+    return std::none_of(ports_.begin(), ports_.end(), holdsBack);
 }
 
 void PcRequestSlot::forget(uint8_t port)
@@ -182,10 +189,16 @@ void PcRequestSlot::setUnanswered(const Requester& who, uint8_t port, uint8_t co
     unanswered_.push_back(Unanswered{who, port, count});
 }
 
-bool PcRequestSlot::spaced(const Asker& a, uint32_t now) const
+bool PcRequestSlot::standsAside(const Asker& a, uint32_t now) const
 {
-    return a.tool.floods && a.ownTurn && now - a.ownTick < kFloodEveryTicks &&
-           unansweredOf(Requester{a.tool.link, a.tool.sender}, a.port) >= kUnansweredInARow;
+    const auto own = [&](const Request& r) {
+        return r.held(now) && r.yields && r.who.link == a.tool.link && r.who.sender == a.tool.sender;
+    };
+    if (own(all_))
+        return true;
+    if (a.port == kAllPorts)
+        return std::any_of(ports_.begin(), ports_.end(), own);
+    return own(ports_[a.port]);
 }
 
 // The asker's entry in the line, made at its end when it asks first. With
@@ -210,15 +223,16 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
     }
     if (line_.size() >= kMaxWaiting)
         line_.pop_back();
-    line_.push_back(Asker{tool, port, now, ++asks_, Standing::OneShot, 0, 0, 0, 0, 0, 0, 0, UINT64_MAX});
+    line_.push_back(Asker{tool, port, now, ++asks_, Standing::OneShot, 0, 0, 0, 0});
     place(line_.back(), true);
     return line_.size() - 1;
 }
 
 // Where an asker stands, on its origin's account and on its own. New to
-// the port, an origin stands behind every origin waiting and behind the
-// port's last turn; a tool behind its origin's tools waiting and behind its
-// origin's last turn there. A new socket on the port number of one that
+// the port, an origin stands behind every other origin waiting and behind
+// the port's last turn (newOrigin; while another of its tools waits there,
+// the origin keeps the place it had: newPlace); a tool behind its origin's
+// tools waiting and behind its origin's last turn there. A new socket on the port number of one that
 // sent there once stands so too, so the system's reuse of port numbers
 // never lets it pass its origin's tools. What a tool's own record says
 // does not change while it waits: a tool's turn comes only when it goes.
@@ -228,7 +242,6 @@ void PcRequestSlot::place(Asker& a, bool origin) const
     a.seen = UINT64_MAX;
     const Turn* own = lastTurn(a.tool.link, a.tool.sender, a.port);
     a.ownTurn = own ? own->turn : 0;
-    a.ownTick = own ? own->tick : 0;
     a.standing = own && own->count > 1 ? Standing::Kept : own || a.tool.again ? Standing::Own : Standing::OneShot;
     a.innerNew = 2 * turnOf(kOriginLink, a.tool.origin, a.port) + 1;
     for (const Asker& o : line_)
@@ -236,28 +249,47 @@ void PcRequestSlot::place(Asker& a, bool origin) const
             a.innerNew = std::max(a.innerNew, innerPlace(o, a.port == kAllPorts ? o.port : a.port));
     if (!origin)
         return;
-    // An origin waiting already keeps its place, whatever port its new
-    // tool asks for: an origin has one place at a port.
-    for (const Asker& o : line_) {
-        if (&o != &a && o.tool.origin == a.tool.origin) {
-            a.originNew = o.originNew;
-            a.originSeq = o.originSeq;
-            return;
-        }
-    }
-    a.originNew = 2 * latestFor(lastTurn_, a.port) + 1;
+    a.originNew = newOrigin(a);
     a.originSeq = a.seq;
+}
+
+uint64_t PcRequestSlot::newOrigin(const Asker& a) const
+{
+    uint64_t place = 2 * latestFor(lastTurn_, a.port) + 1;
     for (const Asker& o : line_)
-        if (&o != &a && overlap(o.port, a.port))
-            a.originNew = std::max(a.originNew, originPlace(o, a.port == kAllPorts ? o.port : a.port));
+        if (&o != &a && overlap(o.port, a.port) && o.tool.origin != a.tool.origin)
+            place = std::max(place, originPlace(o, a.port == kAllPorts ? o.port : a.port).place);
+    return place;
+}
+
+// An origin with no turn remembered at port stands where the first of its
+// tools waiting for it (at it or at all ports) stood when it asked: one
+// place for all of them, which holds only while one of them waits there,
+// as its turns are remembered while it waits.
+PcRequestSlot::Place PcRequestSlot::newPlace(const Asker& a, uint8_t port) const
+{
+    const bool cached = port == a.port;
+    if (cached && a.newSeen == lineSeen_)
+        return Place{a.newAt, a.newSeq};
+    Place first{a.originNew, a.originSeq};
+    for (const Asker& o : line_)
+        if (o.tool.origin == a.tool.origin && overlap(o.port, port) &&
+            (o.originNew < first.place || (o.originNew == first.place && o.originSeq < first.seq)))
+            first = Place{o.originNew, o.originSeq};
+    if (cached) {
+        a.newAt = first.place;
+        a.newSeq = first.seq;
+        a.newSeen = lineSeen_;
+    }
+    return first;
 }
 
 // Places are compared at the port both want: a request for all ports
 // stands at each port where its last turn there went.
-uint64_t PcRequestSlot::originPlace(const Asker& a, uint8_t port) const
+PcRequestSlot::Place PcRequestSlot::originPlace(const Asker& a, uint8_t port) const
 {
     const uint64_t turn = port == a.port ? fresh(a).originTurn : turnOf(kOriginLink, a.tool.origin, port);
-    return turn ? 2 * turn : a.originNew;
+    return turn ? Place{2 * turn, 0} : newPlace(a, port);
 }
 
 const PcRequestSlot::Asker& PcRequestSlot::fresh(const Asker& a) const
@@ -289,11 +321,11 @@ uint64_t PcRequestSlot::innerPlace(const Asker& a, uint8_t port) const
 bool PcRequestSlot::before(const Asker& a, const Asker& b, uint8_t port) const
 {
     if (a.tool.origin != b.tool.origin) {
-        const uint64_t pa = originPlace(a, port), pb = originPlace(b, port);
-        if (pa != pb)
-            return pa < pb;
-        if (a.originSeq != b.originSeq)
-            return a.originSeq < b.originSeq;
+        const Place pa = originPlace(a, port), pb = originPlace(b, port);
+        if (pa.place != pb.place)
+            return pa.place < pb.place;
+        if (pa.seq != pb.seq)
+            return pa.seq < pb.seq;
     } else if (a.standing == Standing::OneShot && b.standing == Standing::OneShot && a.port == b.port) {
         return a.seq < b.seq;
     }
@@ -306,17 +338,18 @@ bool PcRequestSlot::before(const Asker& a, const Asker& b, uint8_t port) const
 // them stands at each port where its last turn there went, and holds back
 // the requests there that stand behind it; the others wait for it. So at
 // each port the order is one, and no two requests wait for each other. A
-// flooder waiting for its spacing keeps back nobody.
+// flooder waiting for the hold of its own yielding request keeps back
+// nobody.
 bool PcRequestSlot::turnOf(size_t me, uint32_t now) const
 {
     const Asker& m = line_[me];
     const Asker* firstAll = nullptr;
     for (const Asker& a : line_)
-        if (a.port == kAllPorts && !spaced(a, now) && (!firstAll || before(a, *firstAll, kAllPorts)))
+        if (a.port == kAllPorts && !standsAside(a, now) && (!firstAll || before(a, *firstAll, kAllPorts)))
             firstAll = &a;
     for (size_t i = 0; i < line_.size(); ++i) {
         const Asker& a = line_[i];
-        if (i == me || !overlap(a.port, m.port) || spaced(a, now))
+        if (i == me || !overlap(a.port, m.port) || standsAside(a, now))
             continue;
         if (a.port == kAllPorts && m.port != kAllPorts && &a != firstAll)
             continue;
@@ -363,6 +396,10 @@ void PcRequestSlot::recordSent(const Asker& a, uint32_t now)
     if (a.standing == Standing::OneShot)
         remember(kOneShotLink, a.tool.origin, a.port, turn, now);
     lastTurn_[turnIndex(a.port)] = turn;
+    // An origin's tools that stand as new again looked at the records
+    // while they changed.
+    for (const Asker& o : line_)
+        o.seen = UINT64_MAX;
 }
 
 // Newest at the back; full, the oldest goes.
@@ -388,10 +425,20 @@ void PcRequestSlot::remember(uint8_t link, const std::string& name, uint8_t port
 
 // The oldest record goes, and with it the older records of the same tool
 // or origin for ports it overlaps: a newer turn forgotten beside an older
-// one kept would put its tool back at the older one.
+// one kept would put its tool back at the older one. An origin's records
+// stay while a tool of it waits (at any port, so that none of them goes
+// with an older one forgotten at another port): else the origin would
+// stand where it stood when it began to wait, ahead of all that asked
+// since. Only when every origin record is kept so does the oldest go, and
+// the origin's tools waiting stand as new.
 void PcRequestSlot::forgetOldest(std::deque<Turn>& list)
 {
-    const Turn gone = list.front();
+    auto it = list.begin();
+    if (&list == &origins_)
+        while (it != list.end() && waits(it->name))
+            ++it;
+    const bool pinned = it == list.end();
+    const Turn gone = pinned ? list.front() : *it;
     for (std::deque<Turn>* l : {&kept_, &once_, &origins_})
         l->erase(std::remove_if(l->begin(), l->end(),
                                 [&gone](const Turn& t) {
@@ -399,6 +446,19 @@ void PcRequestSlot::forgetOldest(std::deque<Turn>& list)
                                            t.turn <= gone.turn && t.name == gone.name;
                                 }),
                  l->end());
+    if (pinned) {
+        for (Asker& a : line_)
+            if (a.tool.origin == gone.name) {
+                a.originNew = newOrigin(a);
+                a.originSeq = a.seq;
+            }
+        ++lineSeen_;
+    }
+}
+
+bool PcRequestSlot::waits(const std::string& origin) const
+{
+    return std::any_of(line_.begin(), line_.end(), [&](const Asker& a) { return a.tool.origin == origin; });
 }
 
 void PcRequestSlot::withdraw(uint8_t link, const std::string& sender)

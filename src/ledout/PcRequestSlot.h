@@ -20,7 +20,10 @@
 // Turns are counted per port, first between origins, then inside each.
 // An origin's place is the turn of its last request that reached the port;
 // an origin with none remembered stands behind the origins waiting when it
-// asked and behind the port's last turn. The lowest place goes, of equal
+// asked and behind the port's last turn, and so stays while any of its
+// tools waits for the port. An origin's turns are remembered while any of
+// its tools waits: a forgotten one is new, never back at a place worked
+// out before it was forgotten. The lowest place goes, of equal
 // ones the origin that asked first. So a turn of an origin costs it at most
 // one request of each other origin waiting, whatever those send, plus the
 // one out now: how a tool looks can order it only among its own origin's.
@@ -34,8 +37,10 @@
 // Nothing is dropped for how a tool looks. Once two of a tool's requests to
 // a port in a row went unanswered: when it has ended its sending, its
 // further requests to that port are dropped (nothing reads their answers);
-// when it floods its link, it goes there at most once every 2 s until it
-// takes an answer there.
+// when it floods its link, its requests there yield until it takes an
+// answer there: one holds the port against its own tool for the usual
+// hold, but any other tool's request goes at once and replaces it. So a
+// flooder is slowed only for others waiting for the same port.
 //
 // Sending forgets the request before on that port (a request for all ports
 // and one for a single port forget each other): an answer is the current
@@ -52,17 +57,16 @@ public:
     // asking this long (its link asks every millisecond or so, or withdraws
     // it) loses its place in the line.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // A flooder whose requests to a port went unanswered goes there at most
-    // once in this long (2 s).
-    static constexpr uint32_t kFloodEveryTicks = 200;
     // Requests of a tool to one port that may go unanswered in a row before
-    // it is dropped (ended) or spaced out (flooding) there.
+    // it is dropped (ended) or its requests yield (flooding) there.
     static constexpr uint8_t kUnansweredInARow = 2;
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;
     // The last turns remembered, per port: of tools that sent there twice
     // or more, of origins, and of tools that sent there once (apart, so
-    // one-shot sockets push out only each other). Forgotten is new.
+    // one-shot sockets push out only each other). Forgotten is new. An
+    // origin's turns are kept while a tool of it waits, unless every
+    // origin turn remembered is so kept.
     static constexpr size_t kMaxRemembered = 256;
     static constexpr size_t kMaxOnce = 1024;
     static constexpr uint8_t kPorts = 16;
@@ -115,6 +119,7 @@ private:
         bool open = false;    // its answer is expected
         bool counts = false;  // its sender had ended or flooded: its silence is counted
         bool counted = false; // its wait ran out and was counted against its sender
+        bool yields = false;  // a flooder's: holds the port against its own sender only
         uint8_t tag = 0, cmd = 0;
         uint32_t since = 0;   // tick it was claimed or sent
         Requester who;
@@ -130,14 +135,19 @@ private:
         uint32_t askedAt;   // last asked
         uint64_t seq;       // order of first asking
         Standing standing;
-        uint64_t originNew; // its origin's place, were the origin new to the port
-        uint64_t originSeq; // when its origin began to wait: of equal places, the first goes
+        uint64_t originNew; // its origin's place, were the origin new to the port when it asked
+        uint64_t originSeq; // when it asked: of equal places, the first goes
         uint64_t innerNew;  // its place among its origin's tools, were it new to the port
         uint64_t ownTurn;   // its last turn that reached the port, 0: none
-        uint32_t ownTick;   // and when
         // Its origin's last turn and its one-shot tools' at the port, as of
         // the turn count `seen` (they change only when a request goes).
         mutable uint64_t originTurn = 0, oneShotTurn = 0, seen = UINT64_MAX;
+        // Its origin's place at its port were the origin new there, as of
+        // the line `newSeen` (see newPlace).
+        mutable uint64_t newAt = 0, newSeq = 0, newSeen = UINT64_MAX;
+    };
+    struct Place {
+        uint64_t place, seq;
     };
     // The last request to a port of a tool (link and sender) or an origin
     // (kOriginLink and origin; kOneShotLink: its one-shot tools').
@@ -161,7 +171,7 @@ private:
 
     const Request* request(uint8_t port) const;
     Request* request(uint8_t port);
-    bool free(uint8_t port, uint32_t now) const;
+    bool free(uint8_t port, const Tool& tool, uint32_t now) const;
     void forget(uint8_t port);
     void forgetStale(uint32_t now);
     void leaveLine(uint8_t link, const std::string& sender);
@@ -170,12 +180,15 @@ private:
     void settle(uint32_t now);
     uint8_t unansweredOf(const Requester& who, uint8_t port) const;
     void setUnanswered(const Requester& who, uint8_t port, uint8_t count);
-    // Whether a flooder's request waits for its spacing.
-    bool spaced(const Asker& a, uint32_t now) const;
+    // Whether the asker waits for the hold of a yielding request of its own
+    // (it keeps back nobody meanwhile).
+    bool standsAside(const Asker& a, uint32_t now) const;
     // The asker's index in the line.
     size_t asker(const Tool& tool, uint8_t port, uint32_t now);
     void place(Asker& a, bool origin) const;
-    uint64_t originPlace(const Asker& a, uint8_t port) const;
+    uint64_t newOrigin(const Asker& a) const;
+    Place newPlace(const Asker& a, uint8_t port) const;
+    Place originPlace(const Asker& a, uint8_t port) const;
     uint64_t innerPlace(const Asker& a, uint8_t port) const;
     const Asker& fresh(const Asker& a) const;
     bool before(const Asker& a, const Asker& b, uint8_t port) const;
@@ -186,6 +199,7 @@ private:
     void recordSent(const Asker& a, uint32_t now);
     void remember(uint8_t link, const std::string& name, uint8_t port, uint64_t turn, uint32_t now);
     void forgetOldest(std::deque<Turn>& list);
+    bool waits(const std::string& origin) const;
 
     std::array<Request, kPorts> ports_;
     Request all_;
@@ -195,5 +209,5 @@ private:
     std::deque<Turn> kept_, once_, origins_;
     std::deque<Unanswered> unanswered_; // tools and ports whose last requests went unanswered
     PortTurns lastTurn_{};             // the last request to each port
-    uint64_t turns_ = 0, asks_ = 0;
+    uint64_t turns_ = 0, asks_ = 0, lineSeen_ = 0;
 };

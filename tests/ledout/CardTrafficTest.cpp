@@ -571,8 +571,9 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // so do the tools that sent there twice or more, a tool new to the port
 // waits behind those already waiting, and the new ones that ask once share
 // one turn; a tool that ended its sending keeps its place, until two of its
-// requests to a port in a row went unanswered; a flooder is then spaced,
-// not dropped; a tool that stopped asking for a hold loses its place.
+// requests to a port in a row went unanswered; a flooder's requests then
+// yield to any other tool's, none dropped; a tool that stopped asking for a
+// hold loses its place.
 TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
 {
     struct Tool {
@@ -727,18 +728,21 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(twice2, noCard, false), claim(other, noCard, true), send(other, noCard), wait(46),
           claim(twice3, noCard, false), claim(twice2, noCard, false), wait(5), claim(twice3, noCard, false),
           claim(twice2, noCard, true)}},
-        // Silence at one port costs a tool nothing at another; a flooder's
-        // silence spaces its requests there 200 ticks apart, and others go
-        // meanwhile.
-        {"silence counts per port, and a flooder is spaced, not dropped",
+        // Silence at one port costs a tool nothing at another. Once two of a
+        // flooder's requests in a row went unanswered, its next ones there
+        // yield: each holds the port a hold against the flooder alone,
+        // another tool's request goes at once; an answer ends that.
+        {"silence counts per port, and a flooder's requests yield, none dropped",
          {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp2Ended, noCard, true),
           send(tcp2Ended, noCard), wait(51), dropped(tcp2Ended, noCard), claim(tcp2Ended, readPort4, true),
           send(tcp2Ended, readPort4), serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51),
-          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51), claim(tcp1Floods, noCard, false),
-          claim(udpA, read, true), send(udpA, read), serve, wait(100), claim(tcp1Floods, noCard, false), wait(50),
-          claim(tcp1Floods, read, true)},
+          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51), claim(tcp1Floods, noCard, true),
+          send(tcp1Floods, noCard), claim(tcp1Floods, noCard, false), claim(udpA, read, true), send(udpA, read),
+          serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(50),
+          claim(tcp1Floods, noCard, false), wait(1), claim(tcp1Floods, read, true), send(tcp1Floods, read), serve,
+          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), claim(udpA, read, false)},
          {},
-         {"2 tcp#2", "3 127.0.0.1:4000"}},
+         {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1"}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};

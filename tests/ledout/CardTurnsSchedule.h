@@ -20,9 +20,9 @@ namespace kel::turns {
 using Slot = PcRequestSlot;
 constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
 // As documented: a request holds its port 50 ticks; a tool that stops
-// asking keeps its place as long; two unanswered in a row; a flooder's
-// spacing of 200 ticks.
-constexpr uint32_t kHold = 50, kRow = 2, kFloodEvery = 200;
+// asking keeps its place as long; two unanswered in a row (then a flooder's
+// requests there yield: they hold the port against their own tool only).
+constexpr uint32_t kHold = 50, kRow = 2;
 enum Kind { Kept, OneShot, Again, Batch, Scan, Ended, AllPorts, kKinds };
 inline const char* kindName(int k)
 {
@@ -33,8 +33,8 @@ inline size_t idx(uint8_t port) { return port == kAll ? kPorts : port; }
 inline bool overlap(uint8_t a, uint8_t b) { return a == b || a == kAll || b == kAll; }
 
 struct Figures {
-    uint64_t requests[kKinds] = {}, worstWait[kKinds] = {}, tools = 0, dropped = 0, late = 0, spaced = 0,
-             reused = 0;
+    uint64_t requests[kKinds] = {}, worstWait[kKinds] = {}, tools = 0, dropped = 0, late = 0, yielded = 0,
+             replaced = 0, reused = 0;
     double worstShare[kKinds] = {};   // of its bound
     std::vector<std::string> faults;
 };
@@ -86,8 +86,8 @@ private:
         uint32_t idleUntil = 0, endAt = UINT32_MAX, closeAt = UINT32_MAX, firstAsk = 0, lastAsk = 0;
         uint32_t againAt = UINT32_MAX;   // a one-shot socket that sends a second request then
         uint8_t port = 0;
-        int backlog = 0, pauses = 0, gos = 0, streak[kPorts + 1] = {};
-        uint32_t lastGoTick[kPorts + 1] = {};
+        int backlog = 0, pauses = 0, gos = 0, stuck = 0, streak[kPorts + 1] = {};
+        uint64_t sendsSeen = 0;   // the sends counted at its last refused ask
         // Of the waiting request: how often each place of its origin, and each other origin
         // since its origin last went, went to a port it wants.
         std::map<std::string, int> inner, outer;
@@ -98,6 +98,7 @@ private:
         uint32_t sentAt, answerAt;
         uint64_t seq;
         bool counts;   // its tool had ended or flooded: only then does its silence count
+        bool yields;   // its tool flooded with two unanswered there in a row: holds against itself only
         bool answered = false, counted = false;
     };
 
@@ -280,7 +281,7 @@ private:
         t.port = t.queue.front().port;
         t.inner.clear();
         t.outer.clear();
-        t.backlog = t.pauses = t.gos = 0;
+        t.backlog = t.pauses = t.gos = t.stuck = 0;
         t.maybeOneShot = mayBeOneShot(t, id);
         t.oneShotNow = !id.again && !known(id.sender, t.port, false);
         say(t, id.again ? "asks" : "asks once", t.port);
@@ -344,7 +345,7 @@ private:
         t.lastAsk = now_;
         const Slot::Claim c = slot_.claim(id, q.port, now_);
         if (c == Slot::Claim::Wait)
-            return;
+            return heldBack(t);
         t.waiting = false;
         t.queue.pop_front();
         const int streak = q.port == kNowhere ? 0 : t.streak[idx(q.port)];
@@ -374,37 +375,57 @@ private:
                     t.wide = true;
     }
 
-    static uint32_t lastGo(const Tool& t, uint8_t port)
+    // The request is the last that went to its port: no later one replaced it.
+    bool current(const Out& o) const
     {
-        uint32_t last = 0;
         for (uint8_t p = 0; p <= kPorts; ++p)
-            if (overlap(p == kPorts ? kAll : p, port))
-                last = std::max(last, t.lastGoTick[p]);
-        return last;
+            if (overlap(p == kPorts ? kAll : p, o.port) && lastSend_[p] > o.seq)
+                return false;
+        return true;
     }
-    // A flooder whose last two requests to the port went unanswered waits out its spacing
-    // behind everyone.
-    bool spacedNow(const Tool& t) const
+    // Whether a request out holds port against t: unanswered, within its hold, not replaced;
+    // a yielding one only against its own tool.
+    bool holdsAgainst(const Out& o, uint8_t port, const Tool& t) const
     {
-        const uint32_t last = lastGo(t, t.port);
-        return flags(t).floods && t.port != kNowhere && t.streak[idx(t.port)] >= int(kRow) && last
-               && now_ - last < kFloodEvery;
+        return !o.answered && now_ - o.sentAt <= kHold && overlap(o.port, port) && current(o) &&
+               (!o.yields || o.tool == &t);
+    }
+    // A flooder waiting for the hold of its own yielding request keeps back nobody.
+    bool asideNow(const Tool& t) const
+    {
+        return std::any_of(outs_.begin(), outs_.end(), [this, &t](const Out& o) {
+            return o.tool == &t && o.yields && holdsAgainst(o, t.port, t);
+        });
     }
 
-    void checkSpacing(const Tool& t, const Req& q, const Slot::Tool& id)
+    // A tool told to wait three times in a row while nothing went, no request but a yielding
+    // one of another tool held a port it waits for (any, once a request for all ports waited
+    // beside it) and no tool that stopped asking kept a place there: a yielding flooder held it
+    // back. (Twice may be fair: the tool ahead of it was held back by one that was then
+    // dropped or left, and goes on its next ask.)
+    void heldBack(Tool& t)
+    {
+        const bool clear =
+            sends_ == t.sendsSeen &&
+            std::none_of(outs_.begin(), outs_.end(),
+                         [&](const Out& o) { return holdsAgainst(o, t.wide ? kAll : t.port, t); }) &&
+            std::none_of(alive_.begin(), alive_.end(), [&](const Tool* o) {
+                return o->paused && now_ - o->lastAsk <= kHold && (t.wide || overlap(o->port, t.port));
+            });
+        t.stuck = clear ? t.stuck + 1 : 0;
+        t.sendsSeen = sends_;
+        if (t.stuck == 3)
+            fault(t, "waits for port %d, held by no request but a flooder's yielding one", t.port);
+    }
+
+    void checkFlood(const Tool& t, const Req& q, bool yields)
     {
         if (q.port == kNowhere)   // holds no port, counts nothing
             return;
-        const uint32_t last = lastGo(t, q.port);
         const int streak = t.streak[idx(q.port)];
         if (t.id.ended && streak >= int(kRow))
             fault(t, "ended, sent to port %d with %d unanswered there in a row", q.port, streak);
-        if (id.floods && streak >= int(kRow)) {
-            ++figures_.spaced;
-            if (last && now_ - last < kFloodEvery)
-                fault(t, "floods, sent to port %d %u ticks after its last with %d unanswered", q.port, now_ - last,
-                      streak);
-        }
+        figures_.yielded += yields;
     }
 
     void went(Tool& t, const Req& q, const Slot::Tool& id)
@@ -415,16 +436,17 @@ private:
         const uint32_t wait = now_ - t.firstAsk;
         // A hold for each request that went to a port it waits for meanwhile (to any, once a
         // request for all ports waited beside it), the one out when it asked and one to spare;
-        // a tool that stopped asking keeps its place a hold; a flooder waits its spacing.
-        const bool spacing = id.floods && q.port != kNowhere && t.streak[idx(q.port)] >= int(kRow);
-        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + (spacing ? kFloodEvery : 0);
+        // a tool that stopped asking keeps its place a hold. Another tool's yielding request
+        // costs it nothing (it is not counted); a flooder's own holds it as any request does.
+        const bool yields = id.floods && q.port != kNowhere && t.streak[idx(q.port)] >= int(kRow);
+        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2);
         ++figures_.requests[kind];
         figures_.worstWait[kind] = std::max<uint64_t>(figures_.worstWait[kind], wait);
         figures_.worstShare[kind] = std::max(figures_.worstShare[kind], double(wait) / double(bound));
         if (wait > bound)
             fault(t, "waited %u ticks for port %d while %d went, bound %llu", wait, q.port, t.gos,
                   (unsigned long long)bound);
-        checkSpacing(t, q, id);
+        checkFlood(t, q, yields);
         say(t, "goes", q.port);
         if (q.port == kNowhere)
             return;
@@ -433,28 +455,33 @@ private:
             t.oneShotNow ? "one-shots of " + t.id.origin + " for " + std::to_string(idx(q.port)) : t.id.sender;
         for (Tool* r : alive_)
             if (r != &t && r->waiting)
-                count(*r, t, q.port, place);
-        for (const Out& o : outs_)   // one request out per port: it holds until answered or its hold ran out
-            if (!o.answered && now_ - o.sentAt <= kHold && overlap(o.port, q.port))
+                count(*r, t, q.port, place, yields);
+        // One request out per port: it holds until answered or its hold ran out; a yielding
+        // one holds against its own tool only, and another's replaces it.
+        for (const Out& o : outs_) {
+            if (holdsAgainst(o, q.port, t))
                 fault(t, "went to port %d while %u %s held port %d since %u", q.port, o.tool->id.link,
                       o.tool->id.sender.c_str(), o.port, o.sentAt);
+            else if (o.yields && o.tool != &t && !o.answered && now_ - o.sentAt <= kHold && current(o) &&
+                     overlap(o.port, q.port))
+                ++figures_.replaced;
+        }
         const uint64_t seq = ++sends_;
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
-        outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, id.ended || id.floods});
+        outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, id.ended || id.floods, yields});
         lastSend_[idx(q.port)] = seq;
         history_[t.id.sender + "@" + std::to_string(idx(q.port))] = seq;
-        t.lastGoTick[idx(q.port)] = now_;
     }
 
     // What a request that went costs r, waiting: inside r's address each other place goes once
     // per wait (one round more for each one-shot socket of its address ahead of it); each other
     // address once between two turns of r's address. A request for all ports counts per port.
-    void count(Tool& r, const Tool& t, uint8_t port, const std::string& place)
+    void count(Tool& r, const Tool& t, uint8_t port, const std::string& place, bool yields)
     {
-        if (r.wide || overlap(port, r.port))
+        if ((r.wide || overlap(port, r.port)) && !yields)
             ++r.gos;
-        if (!overlap(port, r.port) || spacedNow(r)) {
-            if (spacedNow(r))
+        if (!overlap(port, r.port) || asideNow(r)) {
+            if (asideNow(r))
                 r.inner.clear(), r.outer.clear();
             return;
         }

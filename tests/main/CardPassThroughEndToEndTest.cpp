@@ -531,11 +531,11 @@ TEST_F(CardPassThroughEndToEnd, TcpClientsFloodingCardReadsGetOnlyTheirOwnAnswer
 // unsent (20 reads; also when it went on writing them while they were
 // dropped as fast as they came). A client that closed behind as many as its
 // socket takes cannot be told from a live flooder, whose end shows only once
-// they are read: nothing of it is dropped, it goes once per 200 ticks while
-// its requests go unanswered. So from 150 ticks (1.5 s) after the close on,
-// another tool's reads of port 0 are answered at once rather than each after
-// a hold of 50 ticks: all of them, or, beside the flooder, all but the one
-// in 200 ticks that meets its hold.
+// they are read: nothing of it is dropped, and once two of its requests in a
+// row went unanswered the rest yield, holding the port against no other
+// tool. So from 150 ticks (1.5 s) after the close on, another tool's reads
+// of port 0 are answered at once rather than each after a hold of 50 ticks,
+// beside the flooder too.
 TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortForTwoOfThem)
 {
     cardsFoundAndUdpHasForwarded();
@@ -628,10 +628,8 @@ TEST_F(CardPassThroughEndToEnd, AClientThatClosedBehindSilentReadsHoldsItsPortFo
             },
             2000);
         const bool flooder = !c.reads && !c.paced;
-        EXPECT_GE(prompt, flooder ? 18 : 20) << queued << " reads queued";
-        EXPECT_LE(slow.size(), flooder ? 2u : 0u) << "ticks to an answer: " << ::testing::PrintToString(slow);
-        for (uint32_t ticks : slow)
-            EXPECT_LE(ticks, 60u) << "one hold of the flooder's at most";
+        EXPECT_GE(prompt, 20) << queued << " reads queued";
+        EXPECT_TRUE(slow.empty()) << "ticks to an answer: " << ::testing::PrintToString(slow);
         if (c.paced)
             continue;
         if (flooder) {
