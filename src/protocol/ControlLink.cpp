@@ -95,19 +95,24 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
         keep(*line, wire, n, peer);
         return;
     }
-    if (onWireFrame(wire, n, peer))
+    cardWent_ = false;
+    const bool served = onWireFrame(wire, n, peer);
+    if (served && !cardWent_)
         return;
-    const std::string origin = LinkSocket::addressOf(peer.address);
+    // A card request: noted, whether it went or must wait.
+    const uint32_t address = peer.address.sin_addr.s_addr;
     const uint16_t sourcePort = ntohs(peer.address.sin_port);
-    const LineRecall::Rank rank = recall_.rankOf(origin, sourcePort);
-    if (lines_.size() >= kMaxKeptSenders) {
-        if (!makeRoomFor(origin, rank)) {
-            dropWaiting(peer.key, origin, sourcePort, 1);
-            return;
-        }
-        recall_.tookLine(origin, sourcePort);
+    const uint32_t now = port_.ticks();
+    const uint32_t gone = now - recall_.note(address, sourcePort, now);
+    if (served) {
+        recall_.had(address, sourcePort, now);
+        return;
     }
-    lines_.push_back(Line{peer.key, origin, sourcePort, rank, {}, {}, 0, false});
+    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(address, gone)) {
+        dropWaiting(peer.key, 1);
+        return;
+    }
+    lines_.push_back(Line{peer.key, address, sourcePort, gone, {}, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
@@ -141,57 +146,37 @@ uint8_t ControlLink::cardPortOfWire(const uint8_t* wire, size_t n)
     return port_.cardPortOf(body, uint32_t(len));
 }
 
-// Every line is taken; the arriving sender takes the line the steps below
-// give it, whose frames are dropped. Addresses first: an address holding
-// two lines or more fewer than the address holding the most takes one of
-// that address's, so addresses share the lines by counts alone, which no
-// tool shapes. Inside its own address, the sender takes the line of the
-// lowest-ranked sender there (the newest of equals) when it outranks it
-// (LineRecall): refused more often, or as often but first.
-bool ControlLink::makeRoomFor(const std::string& origin, const LineRecall::Rank& rank)
+// Every line is taken; the arriving sender takes the line LineRecall::
+// lineToTake gives it, whose frames are dropped and whose holder has had
+// its turn: addresses share the lines by counts, and inside an address the
+// lines go to the senders that have gone longest without one.
+bool ControlLink::makeRoomFor(uint32_t address, uint32_t gone)
 {
-    std::map<std::string, size_t> held;
+    std::vector<LineRecall::Held> held;
+    held.reserve(lines_.size());
     for (const Line& line : lines_)
-        ++held[line.origin];
-    const size_t mine = held[origin];
-    size_t most = 0;
-    for (const auto& h : held)
-        most = std::max(most, h.second);
-    const auto lowest = [this](const auto& pred) {
-        auto best = lines_.rend();
-        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
-            if (pred(*it) && (best == lines_.rend() || best->rank.outranks(it->rank)))
-                best = it;
-        return best;
-    };
-    auto it = lines_.rend();
-    if (mine + 1 < most) {
-        it = lowest([&](const Line& l) { return held[l.origin] == most; });
-    } else {
-        it = lowest([&](const Line& l) { return l.origin == origin; });
-        if (it != lines_.rend() && !rank.outranks(it->rank))
-            it = lines_.rend();
-    }
-    if (it == lines_.rend())
+        held.push_back({line.address, line.claim});
+    const int i = LineRecall::lineToTake(held, address, gone);
+    if (i < 0)
         return false;
+    const auto it = lines_.begin() + i;
     Line taken = std::move(*it);
-    lines_.erase(std::next(it).base());
-    dropWaiting(taken.sender, taken.origin, taken.sourcePort, taken.frames.size());
+    lines_.erase(it);
+    recall_.had(taken.address, taken.sourcePort, port_.ticks());
+    dropWaiting(taken.sender, taken.frames.size());
     return true;
 }
 
-void ControlLink::dropWaiting(const std::string& sender, const std::string& origin, uint16_t sourcePort,
-                              size_t frames)
+void ControlLink::dropWaiting(const std::string& sender, size_t frames)
 {
     dropped_ += frames;
     logNoLine(sender);
-    recall_.refused(origin, sourcePort);
     IrqLock irq(port_);
     port_.leaveCardPath(linkId_, sender);
 }
 
 // Many senders refused in a burst would flood the log: one line a second
-// names the latest and counts the others; those refused after it get a
+// (kDropLogTicks) names the latest and counts the others; those refused after it get a
 // line of their own from the loop's pass once the second has passed.
 void ControlLink::logNoLine(const std::string& sender)
 {
@@ -203,8 +188,8 @@ void ControlLink::logDropsNotLogged(const std::string* latest)
 {
     if (noLineUnlogged_ == 0)
         return;
-    const auto now = std::chrono::steady_clock::now();
-    if (noLineLoggedAt_ && now - *noLineLoggedAt_ < std::chrono::seconds(1))
+    const uint32_t now = port_.ticks();
+    if (noLineLoggedAt_ && now - *noLineLoggedAt_ < kDropLogTicks)
         return;
     if (latest)
         std::fprintf(stderr,
@@ -224,9 +209,10 @@ int ControlLink::untilDropsLogged(int waitMs) const
 {
     if (noLineUnlogged_ == 0 || !noLineLoggedAt_)
         return waitMs;
-    using namespace std::chrono;
-    const auto due = ceil<milliseconds>(*noLineLoggedAt_ + seconds(1) - steady_clock::now()).count();
-    return int(std::clamp<decltype(due)>(due, 0, waitMs));
+    const uint32_t since = port_.ticks() - *noLineLoggedAt_;
+    // A tick is 10 ms.
+    const int64_t due = since >= kDropLogTicks ? 0 : int64_t(kDropLogTicks - since) * 10;
+    return int(std::clamp<int64_t>(due, 0, waitMs));
 }
 
 // A sender that keeps sending card requests faster than its turns come
@@ -255,8 +241,11 @@ bool ControlLink::serveLine(Line& line)
         // itself not counted.
         LinkPeer asking = k.peer;
         asking.again = line.ports.overlapping(k.port, CardPortTally::overlaps(k.port, k.port) ? 1 : 0);
+        cardWent_ = false;
         if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
+        if (cardWent_)
+            line.claim = 0;
         line.ports.add(k.port, -1);
         line.bytes -= k.wire.size();
         line.frames.pop_front();
@@ -266,8 +255,14 @@ bool ControlLink::serveLine(Line& line)
 
 bool ControlLink::serveKept()
 {
-    for (auto it = lines_.begin(); it != lines_.end();)
-        it = serveLine(*it) ? lines_.erase(it) : std::next(it);
+    for (auto it = lines_.begin(); it != lines_.end();) {
+        if (!serveLine(*it)) {
+            ++it;
+            continue;
+        }
+        recall_.had(it->address, it->sourcePort, port_.ticks());
+        it = lines_.erase(it);
+    }
     setWaitingForCards(!lines_.empty());
     return lines_.empty();
 }
@@ -287,6 +282,7 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
         if (claim == CardClaim::Wait)
             return false;
         if (claim == CardClaim::Go) {
+            cardWent_ = true;
             rememberPeer(peer);
             passPending_ = true;
             port_.setReplyReady(false);

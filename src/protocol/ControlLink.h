@@ -6,7 +6,6 @@
 #include "protocol/protocol_phy.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -78,7 +77,7 @@ protected:
     // whose kept frames would pass kMaxKeptBytes has the frame dropped. A
     // sender without a line while kMaxKeptSenders have one takes a line
     // from another sender (makeRoomFor), or has the frame dropped; either
-    // drop is logged, a line at most once a second.
+    // drop is logged, a line at most once every kDropLogTicks.
     void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
     // The frames one receive brought from peer, in order, each taken with
     // again set when a card request for its port follows it among them.
@@ -92,9 +91,12 @@ protected:
     static constexpr int kKeptRetryMs = 1;
     static constexpr size_t kMaxKeptBytes = 64 * 1024;
     static constexpr size_t kMaxKeptSenders = 32;
+    // One second of ticks between lines about card requests dropped for
+    // want of a line.
+    static constexpr uint32_t kDropLogTicks = 100;
     // Card interrupt service and sending of a pass-through answer; also
     // logs the card requests dropped for want of a line and not logged yet,
-    // once a second has passed since the last such line.
+    // once kDropLogTicks have passed since the last such line.
     void servicePass();
     // waitMs, or less when the dropped card requests not logged yet are
     // due to be logged sooner.
@@ -144,9 +146,11 @@ private:
     };
     struct Line {
         std::string sender;
-        std::string origin;   // its source address
+        uint32_t address = 0;   // its source address and port
         uint16_t sourcePort = 0;
-        LineRecall::Rank rank;   // the sender's when it took the line
+        // How long the sender had gone without what it asked when it took
+        // the line, in ticks; 0 once a card request of it went from here.
+        uint32_t claim = 0;
         std::deque<Kept> frames;
         CardPortTally ports;      // of the frames kept
         size_t bytes = 0;
@@ -155,13 +159,12 @@ private:
     Line* lineOf(const std::string& sender);
     void logNoLine(const std::string& sender);
     // Logs the drops counted and not logged yet, naming the latest sender
-    // when given, once a second has passed since the last line.
+    // when given, once kDropLogTicks have passed since the last line.
     void logDropsNotLogged(const std::string* latest);
-    bool makeRoomFor(const std::string& origin, const LineRecall::Rank& rank);
+    bool makeRoomFor(uint32_t address, uint32_t gone);
     // The sender's waiting card request and the frames kept behind it
-    // (frames in all) are dropped: counted, logged, and the sender's
-    // refusal recalled.
-    void dropWaiting(const std::string& sender, const std::string& origin, uint16_t sourcePort, size_t frames);
+    // (frames in all) are dropped: counted and logged.
+    void dropWaiting(const std::string& sender, size_t frames);
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
 
@@ -171,10 +174,12 @@ private:
     // logged (the latest kMaxPassPeers).
     std::deque<std::pair<std::string, uint8_t>> unansweredLogged_;
     std::atomic<size_t> dropped_{0};
-    // Card requests dropped for want of a line and not logged yet, and when
-    // the last line about them was written.
+    // Card requests dropped for want of a line and not logged yet, and the
+    // tick the last line about them was written.
     size_t noLineUnlogged_ = 0;
-    std::optional<std::chrono::steady_clock::time_point> noLineLoggedAt_;
+    std::optional<uint32_t> noLineLoggedAt_;
+    // Set when forward() sends a card request on its way.
+    bool cardWent_ = false;
     std::atomic<bool> waitingForCards_{false};
     int wakeFd_ = -1;
     std::atomic<uint64_t> passes_{0};

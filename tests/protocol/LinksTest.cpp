@@ -774,14 +774,13 @@ TEST_F(Links, UdpCardRequestsWaitingPastTheirBoundAreDroppedForTheirSenderOnly)
     }
 }
 
-// At most 32 UDP senders have card requests waiting. Further senders of
-// their address, none of them refused before, have their card requests
-// dropped (a sender's other frames are still answered), and standard error
-// names or counts each drop within 2 s, one line a second at most, the
-// drops of a burst's tail in a line of their own, also once the link idles.
+// At most 32 UDP senders have card requests waiting. Further new senders of
+// their address have their card requests dropped (a sender's other frames
+// are still answered), and standard error names or counts each drop, one
+// line every 100 ticks at most, the drops of a burst's tail in a line of
+// their own once 100 ticks have passed, also once the link idles.
 TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
 {
-    using namespace std::chrono;
     port.cardPathFree = false;
     udpnetManage link(port, *deal, idleFor60s());
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
@@ -801,21 +800,29 @@ TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
         return sent;
     };
 
+    // Some ticks later: a whole pass of the link after them.
+    const auto later = [&](uint32_t ticks) {
+        port.tickCount += ticks;
+        const uint64_t passes = link.passes();
+        return eventually([&] {
+            link.wake();
+            return link.passes() >= passes + 2;
+        });
+    };
     // No assertion may end the test while standard error is captured.
-    const auto start = steady_clock::now();
     ::testing::internal::CaptureStderr();
     bool sent = more(1) && oneShotSockets.back().send(info);
     const Bytes answer = oneShotSockets.back().receive();
     const size_t droppedFirst = link.droppedFrames();
     sent = more(100) && sent;
-    bool answered = !barrier.exchange(info).empty();
-    std::this_thread::sleep_until(start + seconds(2));
+    bool answered = !barrier.exchange(info).empty() && later(99);
     const DropLog first = dropLog(::testing::internal::GetCapturedStderr());
     ::testing::internal::CaptureStderr();
+    answered = later(1) && answered;
     sent = more(2) && sent;
     answered = !barrier.exchange(info).empty() && answered;
     port.cardPathFree = true;   // the lines empty, the link idles
-    std::this_thread::sleep_until(start + seconds(4));
+    answered = later(100) && answered;
     const DropLog then = dropLog(::testing::internal::GetCapturedStderr());
 
     ASSERT_TRUE(sent);
@@ -826,41 +833,36 @@ TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
     EXPECT_EQ(droppedFirst, 1u) << "the 33rd sender's card request";
     EXPECT_TRUE(answered);
     EXPECT_EQ(link.droppedFrames(), 103u);
-    for (const DropLog& log : {first, then}) {
-        EXPECT_GE(log.lines, 1u);
-        EXPECT_LE(log.lines, 2u);
+    EXPECT_EQ(first.lines, 1u) << "none before 100 ticks";
+    EXPECT_EQ(first.requests, 1u);
+    EXPECT_EQ(then.lines, 2u);
+    EXPECT_EQ(then.requests, 102u);
+    for (const DropLog& log : {first, then})
         for (const std::string& name : log.named)
             EXPECT_NE(std::find(late.begin(), late.end(), name), late.end()) << name;
-    }
-    EXPECT_EQ(first.requests, 101u);
-    EXPECT_EQ(then.requests, 2u);
     EXPECT_EQ(port.forwardedCount.load(), 32);
 }
 
-// Every line is taken by senders of the tool's own address. The tool's card
-// request is refused; each refusal ranks it higher, and it takes the line of
-// the lowest-ranked sender there (the newest of equals) as soon as it
-// outranks it: refused more often, or as often but first. Sockets that each
-// send one or two card requests in one datagram (the second one refused
-// before, or its line taken) never keep it out for long, and none of them
-// takes its line once it has one.
-TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
+// Inside an address the lines go to the senders that have gone longest
+// without one. A tool asking rarely beside a script's new sockets at its
+// address (one or two card requests each, in one datagram) is refused at its
+// first try, having gone no time without, and takes the line of the newest
+// socket at its second, some ticks later; none of the sockets takes a line
+// from anyone, so a poller holding a line when the script starts keeps it.
+TEST_F(Links, UdpToolAskingRarelyTakesALineOfItsAddressByItsSecondTry)
 {
-    struct Group {
-        int sockets, reads;   // new sockets, card requests in each one's datagram
-    };
     struct Case {
         const char* name;
-        Group fill, before;   // holding the lines, then sent before the tool's first try
-        Group between;        // sent between the tool's tries
-        int tries;            // the tool's card requests, the last one taking a line
-        int forwarded;        // card requests that go once the path frees
-        int taken;            // the socket whose line the tool took, when it had a line till then
+        int before;        // new sockets holding the lines before the tool's first try
+        int between;       // new sockets after each of the tool's tries
+        int reads;         // card requests in each one's datagram
+        uint32_t every;    // ticks between the tool's tries
+        int tries, refused;
     };
     const Case cases[] = {
-        {"one card request per socket", {32, 1}, {0, 1}, {8, 1}, 2, 31 + 1, 31},
-        {"two per socket, each after the tool's first try", {32, 2}, {0, 1}, {40, 2}, 2, 31 + 1, -1},
-        {"two per socket, each before the tool's first try", {32, 1}, {32, 2}, {8, 1}, 3, 31 + 1, -1},
+        {"every 10 s beside a script", 32, 40, 1, 1000, 2, 1},
+        {"every tick beside a script sending two reads a socket", 32, 40, 2, 1, 2, 1},
+        {"a poller holding a line when a script starts", 0, 60, 1, 200, 1, 0},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
     for (const Case& c : cases) {
@@ -870,29 +872,25 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
         LinkClient tool = LinkClient::udp(link.localPort());
         LinkClient barrier = LinkClient::udp(link.localPort());
         const std::string key = "127.0.0.1:" + std::to_string(LinkSocket::localPort(tool.fd()));
-        ASSERT_TRUE(oneShots(link, "127.0.0.1", c.fill.sockets, barrier, c.fill.reads));
-        ASSERT_TRUE(oneShots(link, "127.0.0.1", c.before.sockets, barrier, c.before.reads));
+        ASSERT_TRUE(oneShots(link, "127.0.0.1", c.before, barrier, c.reads));
         for (int t = 0; t < c.tries; ++t) {
-            const Group none{0, 1};
-            ASSERT_TRUE(oneShots(link, "127.0.0.1", (t > 0 ? c.between : none).sockets, barrier,
-                                 (t > 0 ? c.between : none).reads));
+            port.tickCount += c.every;
             ASSERT_TRUE(tool.send(request));
+            ASSERT_TRUE(oneShots(link, "127.0.0.1", c.between, barrier, c.reads));
         }
-        ASSERT_TRUE(oneShots(link, "127.0.0.1", 8, barrier));
         {
             std::lock_guard<std::mutex> l(port.senderLock);
-            EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), c.tries - 1) << "tries refused";
-            if (c.taken >= 0) {
-                const std::string newest =
-                    "127.0.0.1:" + std::to_string(LinkSocket::localPort(oneShotSockets[size_t(c.taken)].fd()));
+            EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), c.refused) << "tries refused";
+            if (c.refused) {
+                const std::string newest = "127.0.0.1:" + std::to_string(LinkSocket::localPort(oneShotSockets[31].fd()));
                 EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1) << "the newest of equals";
             }
         }
         port.cardPathFree = true;
-        EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == c.forwarded; }))
-            << port.forwardedCount.load();
+        const int forwarded = 31 * c.reads + 1;
+        EXPECT_TRUE(eventually([&] { return port.forwardedCount.load() == forwarded; })) << port.forwardedCount.load();
         ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
-        EXPECT_EQ(port.forwardedCount.load(), c.forwarded);
+        EXPECT_EQ(port.forwardedCount.load(), forwarded);
         answeredAs(tool, key);
     }
 }
@@ -902,14 +900,14 @@ TEST_F(Links, UdpSenderRefusedBeforeTakesALineOfItsAddressWithinItsNextTries)
 // Addresses share them by counts: a tool at an address holding two lines
 // fewer than another takes one of that address's at once, and its
 // neighbours take their address's share. A tool refused at an address
-// holding its share takes a line of its own address when it asks again,
-// never one of the other address.
+// holding its share takes a line of its own address when it asks again a
+// tick later, never one of the other address.
 TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
 {
     ASSERT_TRUE(platform::NetPolicy::loopbackOnly());
     struct Step {
-        const char* address;   // nullptr: the tool sends its card request
-        int sockets;
+        const char* address;   // nullptr: the tool sends its card request,
+        int sockets;           // so many ticks after its last
     };
     struct Case {
         const char* name;
@@ -924,7 +922,7 @@ TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
         {"a new tool and 19 one-shot sockets at another PC", two,
          {{one, 40}, {nullptr, 0}, {two, 19}, {one, 8}, {nullptr, 0}, {one, 8}}, 16 + 15 + 2, 0, 0},
         {"a tool refused at its address's share", one,
-         {{one, 16}, {two, 16}, {nullptr, 0}, {one, 8}, {nullptr, 0}, {two, 8}}, 16 + 15 + 1, 16, 16},
+         {{one, 16}, {two, 16}, {nullptr, 0}, {one, 8}, {nullptr, 1}, {two, 8}}, 16 + 15 + 1, 16, 16},
     };
     const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
     const auto run = [&](const Case& c) {
@@ -937,7 +935,8 @@ TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
             if (step.address)
                 ASSERT_TRUE(oneShots(link, step.address, step.sockets, barrier));
             else
-                ASSERT_TRUE(tool.send(request) && oneShots(link, one, 0, barrier));
+                ASSERT_TRUE((port.tickCount += uint32_t(step.sockets), tool.send(request)) &&
+                            oneShots(link, one, 0, barrier));
         }
         for (int i = c.keptFrom; i < c.keptFrom + c.kept; ++i) {
             const LinkClient& k = oneShotSockets[size_t(i)];
