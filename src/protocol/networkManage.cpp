@@ -173,7 +173,7 @@ namespace {
 std::string addressOf(const sockaddr_in& a) { return LinkSocket::addressOf(a); }
 
 // Why a client gives way, by the whole frames it sent: none, one, more.
-const char* const kEvictWhy[] = {"never sent a frame", "sent one frame", "silent longest"};
+const char* const kEvictWhy[] = {"never sent a frame", "sent one frame, newest", "silent longest"};
 
 } // namespace
 
@@ -183,7 +183,8 @@ const char* const kEvictWhy[] = {"never sent a frame", "sent one frame", "silent
 // one whose newest client came last), so no address is left with fewer
 // slots than the newcomer's then holds. Inside that address: a connection
 // that never sent a whole frame (the oldest), then one that sent one frame
-// (the oldest), then the client whose bytes came longest ago. What waits
+// (the newest: connections that ask once replace each other), then the
+// client whose bytes came longest ago. What waits
 // for a client plays no part.
 void networkManage::makeRoom(const Client& newcomer)
 {
@@ -215,7 +216,7 @@ void networkManage::makeRoom(const Client& newcomer)
         from = own;
     const auto rank = [](const Client& c) {
         const uint64_t tier = std::min<uint64_t>(c.frames, 2);
-        return std::make_pair(tier, tier < 2 ? c.accepted : c.lastHeard);
+        return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
     };
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it) {

@@ -287,7 +287,7 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
 // takes at once), for twenty rounds: the silent ones replace each other,
 // the tool keeps its connection. Once every slot holds a client that has
 // asked twice or more, the one silent longest makes room; a connection that
-// has sent one frame makes room before them, the oldest such first.
+// has sent one frame makes room before them, the newest such first.
 TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
 {
     networkManage link(port, *deal, settings());
