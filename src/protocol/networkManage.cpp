@@ -26,8 +26,6 @@ constexpr size_t kFirstClientFd = 2;
 // Connections the system holds before the link takes them: a burst of
 // clients that connect and close waits there, not in a connect retry.
 constexpr int kListenBacklog = 128;
-// Kept clients closed are logged at most once in this many ticks (1 s).
-constexpr uint32_t kLogEveryTicks = 100;
 
 } // namespace
 
@@ -107,6 +105,7 @@ void networkManage::acceptThread()
         if (ready > 0 && (fds[0].revents & POLLIN))
             acceptWaiting();
         trimKept();
+        logKeptClosed(nullptr);
         stalled = !serveInTurn();
         setWaitingForCards(stalled);
         // Looked at before the answers go: an answer handed over after the
@@ -253,7 +252,7 @@ void networkManage::trimKept()
         }
         if (victim == clients_.end())
             break;
-        logKeptClosed(*victim->second);
+        logKeptClosed(victim->second.get());
         victim->second->dropped = true;
         --most->second.first;
     }
@@ -261,18 +260,22 @@ void networkManage::trimKept()
 }
 
 // One line a second at most: clients that connect, write and close may
-// pass the bound hundreds of times a second.
-void networkManage::logKeptClosed(const Client& c)
+// pass the bound hundreds of times a second. Those closed after a line are
+// counted in the next, which the loop's pass writes once the second has
+// passed if no other closing does.
+void networkManage::logKeptClosed(const Client* c)
 {
-    ++keptClosedUnlogged_;
-    keptFramesUnlogged_ += c.waiting.size();
+    if (c) {
+        ++keptClosedUnlogged_;
+        keptFramesUnlogged_ += c->waiting.size();
+    }
     const uint32_t now = port_.ticks();
-    if (keptLogged_ && now - keptLoggedAt_ < kLogEveryTicks)
+    if (keptClosedUnlogged_ == 0 || (keptLogged_ && now - keptLoggedAt_ < kDropLogTicks))
         return;
     std::fprintf(stderr,
                  "kelT57N: %zu TCP clients that ended or flood already kept, closing %s"
                  " (%zu closed so, %zu frames dropped, since the last line)\n",
-                 kMaxKept, c.key.c_str(), keptClosedUnlogged_, keptFramesUnlogged_);
+                 kMaxKept, c ? c->key.c_str() : "more", keptClosedUnlogged_, keptFramesUnlogged_);
     keptLogged_ = true;
     keptLoggedAt_ = now;
     keptClosedUnlogged_ = keptFramesUnlogged_ = 0;

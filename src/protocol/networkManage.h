@@ -143,7 +143,8 @@ private:
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
     void evict(std::map<int, std::unique_ptr<Client>>::iterator victim, const char* why);
-    void logKeptClosed(const Client& c);
+    // Logs c closed past kMaxKept, or (null) those not logged yet.
+    void logKeptClosed(const Client* c);
     // The clients that have ended and have nothing left waiting and no
     // card request out.
     std::vector<int> finishedClients();
