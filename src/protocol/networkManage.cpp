@@ -228,6 +228,11 @@ void networkManage::makeRoom(const Client& newcomer)
 
 void networkManage::trimKept()
 {
+    // Looked at by address only past the bound: this runs every pass.
+    if (size_t(std::count_if(clients_.begin(), clients_.end(), [](const auto& e) {
+            return !e.second->dropped && !speaks(*e.second);
+        })) <= kMaxKept)
+        return;
     std::map<std::string, std::pair<size_t, uint64_t>> kept;   // clients, oldest accept
     size_t all = 0;
     for (const auto& entry : clients_) {
