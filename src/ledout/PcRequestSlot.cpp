@@ -106,11 +106,13 @@ PcRequestSlot::Request* PcRequestSlot::request(uint8_t port)
 
 // A port is free for a tool when neither its own request nor one for all
 // ports holds it; all ports are free when no port is held. A flooder's
-// yielding request holds only against its own tool.
+// yielding request holds against its own tool only, once kYieldAfterTicks
+// passed.
 bool PcRequestSlot::free(uint8_t port, const Tool& tool, uint32_t now) const
 {
     const auto holdsBack = [&](const Request& r) {
-        return r.held(now) && (!r.yields || (r.who.link == tool.link && r.who.sender == tool.sender));
+        return r.held(now) && (!r.yields || now - r.since < kYieldAfterTicks ||
+                               (r.who.link == tool.link && r.who.sender == tool.sender));
     };
     if (holdsBack(all_))
         return false;

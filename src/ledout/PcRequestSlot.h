@@ -59,6 +59,10 @@ public:
     static constexpr uint32_t kAnswerWaitTicks = 50;
     // Requests of a tool to one port that may go unanswered in a row before
     // it is dropped (ended) or its requests yield (flooding) there.
+    // A flooder's yielding request holds every tool back this long (50 ms):
+    // cards answer reads and writes within a few ticks, so a live answer to
+    // a flooder that had silent requests before is still handed over.
+    static constexpr uint32_t kYieldAfterTicks = 5;
     static constexpr uint8_t kUnansweredInARow = 2;
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;

@@ -23,20 +23,20 @@ namespace {
 // The poll list: the listening socket, the wake for card answers, then the
 // clients.
 constexpr size_t kFirstClientFd = 2;
-// Connections the system holds before the link takes them: a burst of
-// clients that connect and close waits there, not in a connect retry.
-constexpr int kListenBacklog = 128;
 
 } // namespace
 
 networkManage* networkManage::p_networkManage = nullptr;
 
+// The system holds as many connections as it takes before the link takes
+// them: a burst of clients that connect and close waits there, never in a
+// connect retry.
 networkManage::networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings)
     : ControlLink(LINK_TCP, port, deal)
     , settings_(settings)
 {
     if (settings_.tcpEnabled)
-        listenFd_ = LinkSocket::openTcpListener(settings_.tcpPort, kListenBacklog);
+        listenFd_ = LinkSocket::openTcpListener(settings_.tcpPort, SOMAXCONN);
     if (listenFd_ >= 0)
         startThread();
 }

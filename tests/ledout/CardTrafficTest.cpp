@@ -730,17 +730,18 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(twice2, noCard, true)}},
         // Silence at one port costs a tool nothing at another. Once two of a
         // flooder's requests in a row went unanswered, its next ones there
-        // yield: each holds the port a hold against the flooder alone,
-        // another tool's request goes at once; an answer ends that.
+        // yield: each holds the port a hold against the flooder, and 5 ticks
+        // against the others, whose requests then go; an answer ends that.
         {"silence counts per port, and a flooder's requests yield, none dropped",
          {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp2Ended, noCard, true),
           send(tcp2Ended, noCard), wait(51), dropped(tcp2Ended, noCard), claim(tcp2Ended, readPort4, true),
           send(tcp2Ended, readPort4), serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51),
           claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51), claim(tcp1Floods, noCard, true),
-          send(tcp1Floods, noCard), claim(tcp1Floods, noCard, false), claim(udpA, read, true), send(udpA, read),
+          send(tcp1Floods, noCard), claim(tcp1Floods, noCard, false), claim(udpA, read, false), wait(5),
+          claim(udpA, read, true), send(udpA, read),
           serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(50),
           claim(tcp1Floods, noCard, false), wait(1), claim(tcp1Floods, read, true), send(tcp1Floods, read), serve,
-          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), claim(udpA, read, false)},
+          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(5), claim(udpA, read, false)},
          {},
          {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1"}},
     };

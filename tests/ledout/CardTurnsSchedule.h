@@ -21,8 +21,8 @@ using Slot = PcRequestSlot;
 constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
 // As documented: a request holds its port 50 ticks; a tool that stops
 // asking keeps its place as long; two unanswered in a row (then a flooder's
-// requests there yield: they hold the port against their own tool only).
-constexpr uint32_t kHold = 50, kRow = 2;
+// requests there yield: after kYieldAfter ticks they hold the port against their own tool only).
+constexpr uint32_t kHold = 50, kRow = 2, kYieldAfter = 5;
 enum Kind { Kept, OneShot, Again, Batch, Scan, Ended, AllPorts, kKinds };
 inline const char* kindName(int k)
 {
@@ -86,7 +86,7 @@ private:
         uint32_t idleUntil = 0, endAt = UINT32_MAX, closeAt = UINT32_MAX, firstAsk = 0, lastAsk = 0;
         uint32_t againAt = UINT32_MAX;   // a one-shot socket that sends a second request then
         uint8_t port = 0;
-        int backlog = 0, pauses = 0, gos = 0, stuck = 0, streak[kPorts + 1] = {};
+        int backlog = 0, pauses = 0, gos = 0, yieldGos = 0, stuck = 0, streak[kPorts + 1] = {};
         uint64_t sendsSeen = 0;   // the sends counted at its last refused ask
         // Of the waiting request: how often each place of its origin, and each other origin
         // since its origin last went, went to a port it wants.
@@ -281,7 +281,7 @@ private:
         t.port = t.queue.front().port;
         t.inner.clear();
         t.outer.clear();
-        t.backlog = t.pauses = t.gos = t.stuck = 0;
+        t.backlog = t.pauses = t.gos = t.yieldGos = t.stuck = 0;
         t.maybeOneShot = mayBeOneShot(t, id);
         t.oneShotNow = !id.again && !known(id.sender, t.port, false);
         say(t, id.again ? "asks" : "asks once", t.port);
@@ -388,7 +388,7 @@ private:
     bool holdsAgainst(const Out& o, uint8_t port, const Tool& t) const
     {
         return !o.answered && now_ - o.sentAt <= kHold && overlap(o.port, port) && current(o) &&
-               (!o.yields || o.tool == &t);
+               (!o.yields || now_ - o.sentAt < kYieldAfter || o.tool == &t);
     }
     // A flooder waiting for the hold of its own yielding request keeps back nobody.
     bool asideNow(const Tool& t) const
@@ -437,9 +437,9 @@ private:
         // A hold for each request that went to a port it waits for meanwhile (to any, once a
         // request for all ports waited beside it), the one out when it asked and one to spare;
         // a tool that stopped asking keeps its place a hold. Another tool's yielding request
-        // costs it nothing (it is not counted); a flooder's own holds it as any request does.
+        // costs it kYieldAfter ticks at most; a flooder's own holds it as any request does.
         const bool yields = id.floods && q.port != kNowhere && t.streak[idx(q.port)] >= int(kRow);
-        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2);
+        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + uint64_t(t.yieldGos) * kYieldAfter;
         ++figures_.requests[kind];
         figures_.worstWait[kind] = std::max<uint64_t>(figures_.worstWait[kind], wait);
         figures_.worstShare[kind] = std::max(figures_.worstShare[kind], double(wait) / double(bound));
@@ -478,8 +478,8 @@ private:
     // address once between two turns of r's address. A request for all ports counts per port.
     void count(Tool& r, const Tool& t, uint8_t port, const std::string& place, bool yields)
     {
-        if ((r.wide || overlap(port, r.port)) && !yields)
-            ++r.gos;
+        if (r.wide || overlap(port, r.port))
+            ++(yields ? r.yieldGos : r.gos);
         if (!overlap(port, r.port) || asideNow(r)) {
             if (asideNow(r))
                 r.inner.clear(), r.outer.clear();
