@@ -39,8 +39,9 @@
 // further requests to that port are dropped (nothing reads their answers);
 // when it floods its link, its requests there yield until it takes an
 // answer there: one holds the port against its own tool for the usual
-// hold, but any other tool's request goes at once and replaces it. So a
-// flooder is slowed only for others waiting for the same port.
+// hold, against the others only kYieldAfterTicks, after which another
+// tool's request goes and replaces it. So a flooder is slowed only for
+// others waiting for the same port.
 //
 // Sending forgets the request before on that port (a request for all ports
 // and one for a single port forget each other): an answer is the current
@@ -57,12 +58,12 @@ public:
     // asking this long (its link asks every millisecond or so, or withdraws
     // it) loses its place in the line.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // Requests of a tool to one port that may go unanswered in a row before
-    // it is dropped (ended) or its requests yield (flooding) there.
     // A flooder's yielding request holds every tool back this long (50 ms):
     // cards answer reads and writes within a few ticks, so a live answer to
     // a flooder that had silent requests before is still handed over.
     static constexpr uint32_t kYieldAfterTicks = 5;
+    // Requests of a tool to one port that may go unanswered in a row before
+    // it is dropped (ended) or its requests yield (flooding) there.
     static constexpr uint8_t kUnansweredInARow = 2;
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;
@@ -123,7 +124,7 @@ private:
         bool open = false;    // its answer is expected
         bool counts = false;  // its sender had ended or flooded: its silence is counted
         bool counted = false; // its wait ran out and was counted against its sender
-        bool yields = false;  // a flooder's: holds the port against its own sender only
+        bool yields = false;  // a flooder's: past kYieldAfterTicks holds against its own sender only
         uint8_t tag = 0, cmd = 0;
         uint32_t since = 0;   // tick it was claimed or sent
         Requester who;

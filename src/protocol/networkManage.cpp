@@ -28,13 +28,13 @@ constexpr size_t kFirstClientFd = 2;
 
 networkManage* networkManage::p_networkManage = nullptr;
 
-// The system holds as many connections as it takes before the link takes
-// them: a burst of clients that connect and close waits there, never in a
-// connect retry.
 networkManage::networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings)
     : ControlLink(LINK_TCP, port, deal)
     , settings_(settings)
 {
+    // The system holds as many connections as it takes until the link takes
+    // them: a burst of clients that connect and close waits there, never in
+    // a connect retry.
     if (settings_.tcpEnabled)
         listenFd_ = LinkSocket::openTcpListener(settings_.tcpPort, SOMAXCONN);
     if (listenFd_ >= 0)
@@ -169,7 +169,7 @@ void networkManage::lookAtAll()
 
 namespace {
 
-std::string addressOf(const sockaddr_in& a) { return LinkSocket::addressOf(a); }
+uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 
 // Why a client gives way, by the whole frames it sent: none, one, more.
 const char* const kEvictWhy[] = {"never sent a frame", "sent one frame, newest", "silent longest"};
@@ -183,13 +183,18 @@ const char* const kEvictWhy[] = {"never sent a frame", "sent one frame, newest",
 // slots than the newcomer's then holds. Inside that address: a connection
 // that never sent a whole frame (the oldest), then one that sent one frame
 // (the newest: connections that ask once replace each other), then the
-// client whose bytes came longest ago. What waits
-// for a client plays no part.
+// client whose bytes came longest ago. What waits for a client plays no
+// part.
 void networkManage::makeRoom(const Client& newcomer)
 {
+    // A client that ended never speaks again: while those that have not are
+    // no more than the slots, nobody need be looked at.
+    const auto live = [](const auto& e) { return !e.second->dropped && !e.second->ended; };
+    if (size_t(std::count_if(clients_.begin(), clients_.end(), live)) <= size_t(settings_.tcpMaxClients))
+        return;
     lookAtAll();
     const auto holds = [&newcomer](const Client& c) { return &c != &newcomer && !c.dropped && speaks(c); };
-    std::map<std::string, std::pair<size_t, uint64_t>> held;   // slots, newest accept
+    std::map<uint32_t, std::pair<size_t, uint64_t>> held;   // slots, newest accept
     size_t speakers = speaks(newcomer) && !newcomer.dropped ? 1 : 0;
     for (const auto& entry : clients_) {
         const Client& c = *entry.second;
@@ -202,16 +207,13 @@ void networkManage::makeRoom(const Client& newcomer)
     }
     if (speakers <= size_t(settings_.tcpMaxClients) || held.empty())
         return;
-    const std::string own = addressOf(newcomer.address);
-    const size_t ownHeld = held.count(own) ? held[own].first : 0;
-    std::string from;
-    for (const auto& h : held) {
-        const bool more = from.empty() || h.second.first > held[from].first ||
-                          (h.second.first == held[from].first && h.second.second > held[from].second);
-        if (more)
-            from = h.first;
-    }
-    if (ownHeld > 0 && ownHeld >= held[from].first)
+    auto from = held.begin();
+    for (auto h = held.begin(); h != held.end(); ++h)
+        if (h->second.first > from->second.first ||
+            (h->second.first == from->second.first && h->second.second > from->second.second))
+            from = h;
+    const auto own = held.find(addressOf(newcomer.address));
+    if (own != held.end() && own->second.first >= from->second.first)
         from = own;
     const auto rank = [](const Client& c) {
         const uint64_t tier = std::min<uint64_t>(c.frames, 2);
@@ -220,7 +222,7 @@ void networkManage::makeRoom(const Client& newcomer)
     auto victim = clients_.end();
     for (auto it = clients_.begin(); it != clients_.end(); ++it) {
         const Client& c = *it->second;
-        if (holds(c) && addressOf(c.address) == from && (victim == clients_.end() || rank(c) < rank(*victim->second)))
+        if (holds(c) && addressOf(c.address) == from->first && (victim == clients_.end() || rank(c) < rank(*victim->second)))
             victim = it;
     }
     evict(victim, kEvictWhy[std::min<uint64_t>(victim->second->frames, 2)]);
@@ -233,20 +235,19 @@ void networkManage::trimKept()
             return !e.second->dropped && !speaks(*e.second);
         })) <= kMaxKept)
         return;
-    std::map<std::string, std::pair<size_t, uint64_t>> kept;   // clients, oldest accept
+    std::map<uint32_t, size_t> kept;   // clients kept, by address
     size_t all = 0;
     for (const auto& entry : clients_) {
         const Client& c = *entry.second;
         if (c.dropped || speaks(c))
             continue;
-        auto& k = kept[addressOf(c.address)];
-        k.second = k.first++ == 0 ? c.accepted : std::min(k.second, c.accepted);
+        ++kept[addressOf(c.address)];
         ++all;
     }
     for (; all > kMaxKept; --all) {
         auto most = kept.begin();
         for (auto it = kept.begin(); it != kept.end(); ++it)
-            if (it->second.first > most->second.first)
+            if (it->second > most->second)
                 most = it;
         auto victim = clients_.end();
         for (auto it = clients_.begin(); it != clients_.end(); ++it) {
@@ -259,7 +260,7 @@ void networkManage::trimKept()
             break;
         logKeptClosed(victim->second.get());
         victim->second->dropped = true;
-        --most->second.first;
+        --most->second;
     }
     closeDropped();
 }
