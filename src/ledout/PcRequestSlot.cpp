@@ -214,7 +214,7 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
             continue;
         // A one-shot tool that turns out to ask again takes a place of its
         // own where a tool new to the port would stand now.
-        const bool turnsAgain = a.standing == Standing::OneShot && tool.again;
+        const bool turnsAgain = a.standing == Standing::OneShot && tool.again && !tool.ended;
         a.tool = tool;
         const bool moved = a.port != port;
         a.port = port;
@@ -244,7 +244,16 @@ void PcRequestSlot::place(Asker& a, bool origin) const
     a.seen = UINT64_MAX;
     const Turn* own = lastTurn(a.tool.link, a.tool.sender, a.port);
     a.ownTurn = own ? own->turn : 0;
-    a.standing = own && own->count > 1 ? Standing::Kept : own || a.tool.again ? Standing::Own : Standing::OneShot;
+    // A tool that ended its sending asks no more than it queued: until it
+    // has sent to the port (or one overlapping it) twice it stands with its
+    // origin's one-shots, so clients that connect, write and close share
+    // one place as new sockets per request do.
+    const bool sentTwice = std::any_of(kept_.begin(), kept_.end(), [&a](const Turn& t) {
+        return t.link == a.tool.link && overlap(t.port, a.port) && t.name == a.tool.sender;
+    });
+    a.standing = own && own->count > 1                                    ? Standing::Kept
+                 : (own || a.tool.again) && (!a.tool.ended || sentTwice) ? Standing::Own
+                                                                         : Standing::OneShot;
     a.innerNew = 2 * turnOf(kOriginLink, a.tool.origin, a.port) + 1;
     for (const Asker& o : line_)
         if (&o != &a && overlap(o.port, a.port) && o.tool.origin == a.tool.origin)

@@ -31,7 +31,8 @@
 // the port twice or more stands at its last request there; one new to it
 // that has another request for it queued, or sent there once, stands
 // behind its origin's tools waiting when it asked and its origin's last
-// turn; the rest (a new socket per request) share one place of the origin,
+// turn; the rest (a new socket per request, or a tool that ended its
+// sending and sent there less than twice) share one place of the origin,
 // in the order they asked. Only a tool's requests to that port count.
 //
 // Nothing is dropped for how a tool looks. Once two of a tool's requests to

@@ -271,7 +271,20 @@ private:
         }
         return last && (!lately || sends_ - last < 200);
     }
-    bool mayBeOneShot(const Tool& t, const Slot::Tool& id) const { return !id.again && !known(id.sender, t.port, true); }
+    bool mayBeOneShot(const Tool& t, const Slot::Tool& id) const
+    {
+        return id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, true);
+    }
+    // Whether the tool sent to port (or one overlapping it) twice or more.
+    bool sentTwice(const std::string& key, uint8_t port) const
+    {
+        for (uint8_t p = 0; p <= kPorts; ++p) {
+            const auto it = sentCount_.find(key + "@" + std::to_string(p));
+            if (it != sentCount_.end() && it->second > 1 && overlap(p == kPorts ? kAll : p, port))
+                return true;
+        }
+        return false;
+    }
 
     void startWait(Tool& t, const Slot::Tool& id)
     {
@@ -283,7 +296,7 @@ private:
         t.outer.clear();
         t.backlog = t.pauses = t.gos = t.yieldGos = t.stuck = 0;
         t.maybeOneShot = mayBeOneShot(t, id);
-        t.oneShotNow = !id.again && !known(id.sender, t.port, false);
+        t.oneShotNow = id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, false);
         say(t, id.again ? "asks" : "asks once", t.port);
         for (const Tool* o : alive_) {
             if (o == &t || !o->waiting)
@@ -338,7 +351,7 @@ private:
         const Slot::Tool id = flags(t);
         if (!t.waiting)
             startWait(t, id);
-        if ((t.oneShotNow || t.maybeOneShot) && id.again) {   // a one-shot that asks again: a place of its own now
+        if ((t.oneShotNow || t.maybeOneShot) && id.again && !id.ended) {   // a one-shot that asks again: a place of its own now
             t.oneShotNow = t.maybeOneShot = false;
             t.inner.clear();
         }
@@ -471,6 +484,7 @@ private:
         outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, id.ended || id.floods, yields});
         lastSend_[idx(q.port)] = seq;
         history_[t.id.sender + "@" + std::to_string(idx(q.port))] = seq;
+        ++sentCount_[t.id.sender + "@" + std::to_string(idx(q.port))];
     }
 
     // What a request that went costs r, waiting: inside r's address each other place goes once
@@ -563,6 +577,7 @@ private:
     std::vector<Tool*> alive_;
     std::map<std::string, std::vector<std::string>> freed_;   // UDP port numbers closed sockets gave back
     std::map<std::string, uint64_t> history_;   // per key and port: its last send
+    std::map<std::string, int> sentCount_;      // per key and port: its sends
     std::vector<Out> outs_;
     uint64_t sends_ = 0, lastSend_[kPorts + 1] = {};
     Figures figures_;
