@@ -549,8 +549,8 @@ bool namesAny(const std::string& line, const std::vector<uint16_t>& ports)
     return std::any_of(ports.begin(), ports.end(), [&](uint16_t p) { return names(line, p); });
 }
 
-// The program's "TCP slots full, closing <key> (<why>)" lines.
-const std::string kSlotsFull = "TCP slots full, closing";
+// The program's "N TCP clients connected, closing <key> (<why>; ...)" lines.
+const std::string kSlotsFull = "TCP clients connected, closing";
 
 // The program on a board with cards on ports 0 and 1, or none; ready when
 // FPGA 0 runs (and the cards answer).

@@ -11,7 +11,6 @@ struct LinkSettings {
     bool udpEnabled = true;        // g_udpnetmode
     uint16_t tcpPort = 5005;       // g_port
     bool tcpEnabled = true;        // g_networkMode
-    int tcpMaxClients = 8;
     std::string serialDevice = "/dev/ttyS2";
     std::string modemDevice = "/dev/ttyS1";   // the 4G modem, same settings
     int serialBaud = 115200;       // g_BPS

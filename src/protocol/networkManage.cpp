@@ -104,8 +104,7 @@ void networkManage::acceptThread()
         }
         if (ready > 0 && (fds[0].revents & POLLIN))
             acceptWaiting();
-        trimKept();
-        logKeptClosed(nullptr);
+        logClosedForRoom(nullptr, nullptr);
         stalled = !serveInTurn();
         setWaitingForCards(stalled);
         // Looked at before the answers go: an answer handed over after the
@@ -118,12 +117,11 @@ void networkManage::acceptThread()
     }
 }
 
-// At most a slot's worth a pass: the clients are served between. What a
-// connection sent before it was taken is read at once, so no choice below
-// takes it for one that never spoke.
+// The clients are served between passes. What a connection sent before it
+// was taken is read at once: whether it ended is known before any choice.
 void networkManage::acceptWaiting()
 {
-    for (int i = 0; i <= settings_.tcpMaxClients; ++i) {
+    for (size_t i = 0; i < kMaxClients; ++i) {
         Client* c = acceptOne();
         if (!c)
             break;
@@ -154,143 +152,81 @@ networkManage::Client* networkManage::acceptOne()
     return taken;
 }
 
-void networkManage::lookAtAll()
-{
-    for (auto& entry : clients_) {
-        Client& c = *entry.second;
-        if (c.dropped)
-            continue;
-        if (c.waiting.empty() && !c.drained && !readClient(c))
-            c.dropped = true;
-        else if (!c.ended)
-            noteBacklog(c);
-    }
-}
-
 namespace {
 
 uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 
-// Why a client gives way, by the whole frames it sent: none, one, more.
-const char* const kEvictWhy[] = {"never sent a frame", "sent one frame, newest", "silent longest"};
-
 } // namespace
 
-// More clients speak than there are slots. Addresses first, the newcomer
-// not counted: the newcomer's own address gives way when it holds as many
-// slots as any other, else the address holding the most (of equals, the
-// one whose newest client came last), so no address is left with fewer
-// slots than the newcomer's then holds. Inside that address: a connection
-// that never sent a whole frame (the oldest), then one that sent one frame
-// (the newest: connections that ask once replace each other), then the
-// client whose bytes came longest ago. What waits for a client plays no
-// part.
+// The set is full. Whoever holds the most clients gives way, so no address
+// is crowded out by another's connections; inside it, a client that ended
+// its sending asks nothing more, and of those the newest has had the least
+// of its work done. A client still sending gives way only when its address
+// has none that ended, the one heard from longest ago first. Of addresses
+// holding equally many, the one whose candidate was heard from longest ago.
 void networkManage::makeRoom(const Client& newcomer)
 {
-    // A client that ended never speaks again: while those that have not are
-    // no more than the slots, nobody need be looked at.
-    const auto live = [](const auto& e) { return !e.second->dropped && !e.second->ended; };
-    if (size_t(std::count_if(clients_.begin(), clients_.end(), live)) <= size_t(settings_.tcpMaxClients))
-        return;
-    lookAtAll();
-    const auto holds = [&newcomer](const Client& c) { return &c != &newcomer && !c.dropped && speaks(c); };
-    std::map<uint32_t, std::pair<size_t, uint64_t>> held;   // slots, newest accept
-    size_t speakers = speaks(newcomer) && !newcomer.dropped ? 1 : 0;
-    for (const auto& entry : clients_) {
-        const Client& c = *entry.second;
-        if (!holds(c))
-            continue;
-        auto& h = held[addressOf(c.address)];
-        ++h.first;
-        h.second = std::max(h.second, c.accepted);
-        ++speakers;
-    }
-    if (speakers <= size_t(settings_.tcpMaxClients) || held.empty())
-        return;
-    auto from = held.begin();
-    for (auto h = held.begin(); h != held.end(); ++h)
-        if (h->second.first > from->second.first ||
-            (h->second.first == from->second.first && h->second.second > from->second.second))
-            from = h;
-    const auto own = held.find(addressOf(newcomer.address));
-    if (own != held.end() && own->second.first >= from->second.first)
-        from = own;
-    const auto rank = [](const Client& c) {
-        const uint64_t tier = std::min<uint64_t>(c.frames, 2);
-        return std::make_pair(tier, tier == 0 ? c.accepted : tier == 1 ? ~c.accepted : c.lastHeard);
+    struct Address {
+        size_t clients = 0;
+        ClientMap::iterator candidate;
+        bool found = false;
     };
-    auto victim = clients_.end();
+    const auto better = [](const Client& a, const Client& b) {
+        if (a.ended != b.ended)
+            return a.ended;
+        return a.ended ? a.accepted > b.accepted : heard(a) < heard(b);
+    };
+    std::map<uint32_t, Address> addresses;
+    size_t clients = 0;
     for (auto it = clients_.begin(); it != clients_.end(); ++it) {
         const Client& c = *it->second;
-        if (holds(c) && addressOf(c.address) == from->first && (victim == clients_.end() || rank(c) < rank(*victim->second)))
-            victim = it;
-    }
-    evict(victim, kEvictWhy[std::min<uint64_t>(victim->second->frames, 2)]);
-}
-
-void networkManage::trimKept()
-{
-    // Looked at by address only past the bound: this runs every pass.
-    if (size_t(std::count_if(clients_.begin(), clients_.end(), [](const auto& e) {
-            return !e.second->dropped && !speaks(*e.second);
-        })) <= kMaxKept)
-        return;
-    std::map<uint32_t, size_t> kept;   // clients kept, by address
-    size_t all = 0;
-    for (const auto& entry : clients_) {
-        const Client& c = *entry.second;
-        if (c.dropped || speaks(c))
+        if (c.dropped)
             continue;
-        ++kept[addressOf(c.address)];
-        ++all;
-    }
-    for (; all > kMaxKept; --all) {
-        auto most = kept.begin();
-        for (auto it = kept.begin(); it != kept.end(); ++it)
-            if (it->second > most->second)
-                most = it;
-        auto victim = clients_.end();
-        for (auto it = clients_.begin(); it != clients_.end(); ++it) {
-            const Client& c = *it->second;
-            if (!c.dropped && !speaks(c) && addressOf(c.address) == most->first &&
-                (victim == clients_.end() || c.accepted < victim->second->accepted))
-                victim = it;
+        ++clients;
+        Address& a = addresses[addressOf(c.address)];
+        ++a.clients;
+        if (&c != &newcomer && (!a.found || better(c, *a.candidate->second))) {
+            a.candidate = it;
+            a.found = true;
         }
-        if (victim == clients_.end())
-            break;
-        logKeptClosed(victim->second.get());
-        victim->second->dropped = true;
-        --most->second;
     }
-    closeDropped();
+    if (clients <= kMaxClients)
+        return;
+    const Address* from = nullptr;
+    for (const auto& entry : addresses) {
+        const Address& a = entry.second;
+        if (a.found && (!from || a.clients > from->clients ||
+                        (a.clients == from->clients && heard(*a.candidate->second) < heard(*from->candidate->second))))
+            from = &a;
+    }
+    if (!from)
+        return;
+    const auto victim = from->candidate;
+    const char* why = victim->second->ended ? "ended its sending, newest" : "heard from longest ago";
+    logClosedForRoom(victim->second.get(), why);
+    victim->second->dropped = true;
 }
 
 // One line a second at most: clients that connect, write and close may
-// pass the bound hundreds of times a second. Those closed after a line are
+// fill the set hundreds of times a second. Those closed after a line are
 // counted in the next, which the loop's pass writes once the second has
 // passed if no other closing does.
-void networkManage::logKeptClosed(const Client* c)
+void networkManage::logClosedForRoom(const Client* c, const char* why)
 {
-    if (c) {
-        ++keptClosedUnlogged_;
-        keptFramesUnlogged_ += c->waiting.size();
-    }
+    if (c)
+        ++roomUnlogged_;
     const uint32_t now = port_.ticks();
-    if (keptClosedUnlogged_ == 0 || (keptLogged_ && now - keptLoggedAt_ < kDropLogTicks))
+    if (roomUnlogged_ == 0 || (roomLogged_ && now - roomLoggedAt_ < kDropLogTicks))
         return;
-    std::fprintf(stderr,
-                 "kelT57N: %zu TCP clients that ended or flood already kept, closing %s"
-                 " (%zu closed so, %zu frames dropped, since the last line)\n",
-                 kMaxKept, c ? c->key.c_str() : "more", keptClosedUnlogged_, keptFramesUnlogged_);
-    keptLogged_ = true;
-    keptLoggedAt_ = now;
-    keptClosedUnlogged_ = keptFramesUnlogged_ = 0;
-}
-
-void networkManage::evict(ClientMap::iterator victim, const char* why)
-{
-    std::fprintf(stderr, "kelT57N: TCP slots full, closing %s (%s)\n", victim->second->key.c_str(), why);
-    close(victim);
+    if (c)
+        std::fprintf(stderr, "kelT57N: %zu TCP clients connected, closing %s (%s; %zu more closed so since the last line)\n",
+                     kMaxClients, c->key.c_str(), why, roomUnlogged_ - 1);
+    else
+        std::fprintf(stderr, "kelT57N: %zu TCP clients connected, %zu more closed for room since the last line\n",
+                     kMaxClients, roomUnlogged_);
+    roomLogged_ = true;
+    roomLoggedAt_ = now;
+    roomUnlogged_ = 0;
 }
 
 void networkManage::closeDropped()
@@ -324,7 +260,6 @@ bool networkManage::readClient(Client& c)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     c.lastHeard = ++heard_;
     c.assembler.feed(buf, size_t(got), [this, &c](const uint8_t* w, size_t n) {
-        ++c.frames;
         c.waiting.emplace_back(w, w + n);
         c.waitingPorts.push_back(cardPortOfWire(w, n));
         c.ports.add(c.waitingPorts.back());
@@ -350,6 +285,7 @@ void networkManage::noteBacklog(Client& c)
     if (c.unread >= kFloodingBytes && !c.backlogged) {
         c.backlogged = true;
         c.takenAtBacklog = c.taken;
+        c.heardAtBacklog = c.lastHeard;
     } else if (c.unread == 0) {
         c.backlogged = false;
     }

@@ -32,12 +32,11 @@ namespace kel::protocol {
 // it waits, no answer of it is queued and no card request of it is out.
 // A client whose connection is reset (it closed and an answer reached it)
 // is closed at once, its waiting frames with it.
-// Slots: a client that speaks (neither ended nor flooding) holds one of the
-// tcpMaxClients slots; the others are kept beside them, kMaxKept at most.
-// Connections are taken as they come and read at once; a connection that
-// leaves more speakers than slots closes one (makeRoom), chosen by address
-// first, then by what the clients of that address did. A kept client past
-// the bound closes the oldest kept of the address keeping the most.
+// Clients: at most kMaxClients at once, all read and served alike. Only a
+// connection that arrives with the set full closes one (makeRoom): of the
+// address holding the most clients, the newcomer counted, the newest that
+// ended its sending, else the one heard from longest ago; the newcomer is
+// never the one closed.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -60,9 +59,9 @@ public:
     static constexpr size_t kFloodingBytes = 4 * kReadSize;
     // Reads a pass may make of a client whose card requests are dropped.
     static constexpr size_t kDrainReads = 4;
-    // Clients that ended their sending or flood, kept beside the slots
-    // while what they sent is served.
-    static constexpr size_t kMaxKept = 64;
+    // Clients connected at once: what the link can afford to hold, each
+    // with its receive buffer, waiting frames and answer queue.
+    static constexpr size_t kMaxClients = 64;
     // Bytes of a client's socket looked at, without reading them, for a
     // card request behind a waiting one.
     static constexpr size_t kPeekBytes = kReadSize;
@@ -83,16 +82,16 @@ private:
         size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of the last look that found new bytes of it (or its accept)
-        uint64_t frames = 0;      // whole frames it has sent
         bool dropped = false;     // closed at the end of this loop pass
         bool ended = false;       // sends no more (its end shut or closed)
-        size_t unread = 0;        // bytes in its socket, as of its last read or the last eviction
+        size_t unread = 0;        // bytes in its socket, as of its last read or look
         bool drained = false;     // all it sent has been read
         uint64_t taken = 0;       // answer bytes its socket took
         // Its socket held kFloodingBytes or more at a look and has not been
         // found empty since; it had taken takenAtBacklog then.
         bool backlogged = false;
         uint64_t takenAtBacklog = 0;
+        uint64_t heardAtBacklog = 0;
         uint64_t served = 0;      // frames served: names the first waiting
         // Whether a card request for the first waiting frame's port waits
         // in its socket, as last looked with `unread` bytes there.
@@ -106,17 +105,13 @@ private:
     void loop() override { acceptThread(); }
     void acceptThread();
     Client* acceptOne();
-    // Takes the connections the system holds, a slot's worth a pass.
+    // Takes the connections the system holds, kMaxClients at most a pass.
     void acceptWaiting();
-    // With more speakers than slots, closes one for the newcomer.
+    // With more than kMaxClients, closes one other than the newcomer.
     void makeRoom(const Client& newcomer);
-    // Past kMaxKept, closes the oldest kept client of the address keeping
-    // the most, what it still had dropped.
-    void trimKept();
-    static bool speaks(const Client& c) { return !c.ended && !floods(c); }
-    // Reads the clients whose frames are all served, and looks at what
-    // their sockets hold.
-    void lookAtAll();
+    // When it was last heard from; a flooder, when its flood began: a
+    // client that closed behind a backlog is read for long after it spoke.
+    static uint64_t heard(const Client& c) { return floods(c) ? c.heardAtBacklog : c.lastHeard; }
     // False when the client has gone.
     bool readClient(Client& c);
     // Notes how much the client's socket still holds, whether it sent more
@@ -142,9 +137,8 @@ private:
     size_t countWaitingBytes() const;
     // Sends what the queue holds; false when the client has gone.
     bool flush(Client& c);
-    void evict(std::map<int, std::unique_ptr<Client>>::iterator victim, const char* why);
-    // Logs c closed past kMaxKept, or (null) those not logged yet.
-    void logKeptClosed(const Client* c);
+    // Logs c closed for room, paced, or (null) those not logged yet.
+    void logClosedForRoom(const Client* c, const char* why);
     // The clients that have ended and have nothing left waiting and no
     // card request out.
     std::vector<int> finishedClients();
@@ -160,11 +154,11 @@ private:
     uint64_t nextId_ = 0;
     uint64_t heard_ = 0;
     int startAfter_ = -1;   // the fd the last pass started with
-    // Kept clients closed and not logged yet, the frames they had, and the
-    // tick of the last line about them.
-    size_t keptClosedUnlogged_ = 0, keptFramesUnlogged_ = 0;
-    uint32_t keptLoggedAt_ = 0;
-    bool keptLogged_ = false;
+    // Clients closed for room and not logged yet, and the tick of the last
+    // line about them.
+    size_t roomUnlogged_ = 0;
+    uint32_t roomLoggedAt_ = 0;
+    bool roomLogged_ = false;
     std::atomic<size_t> waitingBytes_{0};
     ClientMap clients_;
 };

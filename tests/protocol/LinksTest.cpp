@@ -282,46 +282,6 @@ TEST_F(Links, TcpClientsEachGetOnlyTheirOwnAnswers)
     writeAndReadBack(b, 0x500, 2);
 }
 
-// A tool asks once per round while eight connections that never send a
-// frame arrive per round (no more than the system's queue of connections
-// takes at once), for twenty rounds: the silent ones replace each other,
-// the tool keeps its connection. Once every slot holds a client that has
-// asked twice or more, the one silent longest makes room; a connection that
-// has sent one frame makes room before them, the newest such first.
-TEST_F(Links, TcpSilentConnectionsMakeRoomBeforeAClientThatHasSpoken)
-{
-    networkManage link(port, *deal, settings());
-    const auto answered = [](LinkClient& c) {
-        const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
-        return !a.empty() && TestFrames::status(a) == ST_OK;
-    };
-    LinkClient tool = LinkClient::tcp(link.localPort());
-    std::vector<std::unique_ptr<LinkClient>> silent;
-    for (int round = 0; round < 20; ++round) {
-        ASSERT_TRUE(answered(tool)) << "round " << round;
-        for (int i = 0; i < 8; ++i)
-            silent.push_back(std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())));
-    }
-    ASSERT_TRUE(answered(tool));
-
-    std::vector<std::unique_ptr<LinkClient>> spoken;
-    for (int i = 0; i < 7; ++i) {
-        spoken.push_back(std::make_unique<LinkClient>(LinkClient::tcp(link.localPort())));
-        ASSERT_TRUE(answered(*spoken.back()));
-        ASSERT_TRUE(answered(*spoken.back()));
-    }
-    ASSERT_TRUE(answered(tool));
-    LinkClient late = LinkClient::tcp(link.localPort());
-    ASSERT_TRUE(answered(late));
-    EXPECT_FALSE(answered(*spoken.front())) << "the client silent longest was closed";
-    EXPECT_TRUE(answered(tool));
-    LinkClient later = LinkClient::tcp(link.localPort());
-    ASSERT_TRUE(answered(later));
-    EXPECT_FALSE(answered(late)) << "the newest connection that had sent one frame was closed";
-    EXPECT_TRUE(answered(*spoken[1]));
-    EXPECT_TRUE(answered(tool));
-}
-
 // Whether the link has closed c (or reset it).
 bool closedByLink(const LinkClient& c)
 {
@@ -330,75 +290,82 @@ bool closedByLink(const LinkClient& c)
     return got == 0 || (got < 0 && errno == ECONNRESET);
 }
 
-// Clients that ended their sending hold no slot: eight half-closed clients
-// whose card requests wait, then bursts of three and five connections that
-// speak, are all served, and none of them closed. A connection that leaves
-// more speakers than slots closes a client of the address holding the most
-// slots: the tool at 127.0.0.2 is never closed for clients of 127.0.0.1,
-// however silent it is, nor the tool of 127.0.0.1 that keeps speaking for
-// clients that connect, write and close, at any rate.
-TEST_F(Links, TcpSlotsGoByAddressAndClientsThatEndedHoldNone)
+// Below the bound nobody is closed, whatever the clients do. With the set
+// full, each connection closes one client of the address holding the most
+// (the newcomer counted): the newest that ended its sending, then the one
+// heard from longest ago; never the newcomer, never the quiet tool of an
+// address holding fewer.
+TEST_F(Links, TcpClientsGoByAddressOnlyWhenTheSetIsFull)
 {
     port.cardPathFree = false;
     networkManage link(port, *deal, settings());
     const Bytes read = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
-    const Bytes info = TestFrames::request(CMD_DEVICE_INFO, {});
-    const auto answered = [&info](LinkClient& c) {
-        const Bytes a = c.exchange(info);
+    const auto answered = [](LinkClient& c) {
+        const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
         return !a.empty() && TestFrames::status(a) == ST_OK;
     };
     const auto connect = [&link](const char* from = "127.0.0.1") {
         return std::make_unique<LinkClient>(LinkClient::tcp(link.localPort(), from));
     };
+    const auto seenEnded = [this](const LinkClient& c) {
+        sockaddr_in me{};
+        socklen_t len = sizeof me;
+        ::getsockname(c.fd(), reinterpret_cast<sockaddr*>(&me), &len);
+        const std::string suffix = ":" + std::to_string(ntohs(me.sin_port));
+        std::lock_guard<std::mutex> l(port.senderLock);
+        return std::any_of(port.seen.begin(), port.seen.end(), [&](const auto& s) {
+            return s.ended && s.sender.size() > suffix.size() &&
+                   s.sender.compare(s.sender.size() - suffix.size(), suffix.size(), suffix) == 0;
+        });
+    };
 
+    auto quiet = connect("127.0.0.2");
+    ASSERT_TRUE(answered(*quiet));
+    // Clients that ended, each owed the answer to a card read that waits.
     std::vector<std::unique_ptr<LinkClient>> ended;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 4; ++i) {
         ended.push_back(connect());
-        ASSERT_TRUE(ended.back()->send(TestFrames::cat({read, info})));
+        ASSERT_TRUE(ended.back()->send(read));
         ASSERT_EQ(::shutdown(ended.back()->fd(), SHUT_WR), 0);
+        ASSERT_TRUE(eventually([&] { return seenEnded(*ended.back()); })) << i;
     }
-    ASSERT_TRUE(eventually([&] { return port.lastEnded.load(); }));
     std::vector<std::unique_ptr<LinkClient>> speakers;
-    for (int burst : {3, 5}) {
-        const size_t first = speakers.size();
-        for (int i = 0; i < burst; ++i) {
-            speakers.push_back(connect());
-            ASSERT_TRUE(speakers.back()->send(info));
-        }
-        for (size_t i = first; i < speakers.size(); ++i)
-            EXPECT_FALSE(speakers[i]->receive().empty()) << "burst of " << burst << ", connection " << i - first;
+    while (speakers.size() + ended.size() + 1 < networkManage::kMaxClients) {
+        speakers.push_back(connect());
+        ASSERT_TRUE(answered(*speakers.back())) << speakers.size();
     }
-    for (size_t i = 0; i < ended.size(); ++i)
-        EXPECT_FALSE(closedByLink(*ended[i])) << "a client that ended was closed while owed: " << i;
-
-    // The slots: seven of 127.0.0.1 and a quiet tool of 127.0.0.2.
-    speakers.pop_back();
-    auto far = connect("127.0.0.2");
-    ASSERT_TRUE(answered(*far));
     for (auto& c : speakers)
-        ASSERT_TRUE(answered(*c));
-    auto& tool = speakers.front();
+        ASSERT_FALSE(closedByLink(*c)) << "closed below the bound";
+    for (auto& c : ended)
+        ASSERT_FALSE(closedByLink(*c)) << "closed below the bound";
+
     ::testing::internal::CaptureStderr();
-    for (int i = 0; i < 120; ++i) {
-        auto churn = connect();
-        ASSERT_TRUE(churn->send(i % 3 ? TestFrames::cat({read, info}) : info));
-        if (i % 2) {
-            ASSERT_EQ(::shutdown(churn->fd(), SHUT_WR), 0);
-        }
-        if (i % 10 == 0) {
-            ASSERT_TRUE(answered(*tool)) << "after " << i << " connections";
-        }
-    }
-    auto second = connect("127.0.0.2");
-    ASSERT_TRUE(answered(*second));
+    // Each newcomer closes one; the expected client, and only it.
+    const auto arrival = [&](LinkClient& gone) {
+        auto newcomer = connect();
+        EXPECT_TRUE(answered(*newcomer)) << "the newcomer";
+        EXPECT_TRUE(eventually([&] { return closedByLink(gone); }));
+        return newcomer;
+    };
+    std::vector<std::unique_ptr<LinkClient>> newcomers;
+    for (size_t i = ended.size(); i-- > 0;)
+        newcomers.push_back(arrival(*ended[i]));
+    newcomers.push_back(arrival(*speakers[0]));
+    ASSERT_TRUE(answered(*speakers[1]));
+    newcomers.push_back(arrival(*speakers[2]));
+    newcomers.push_back(arrival(*speakers[3]));
     const std::string log = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(closedByLink(*far)) << log;
-    EXPECT_TRUE(answered(*far)) << "the quiet tool of 127.0.0.2";
-    EXPECT_TRUE(answered(*tool)) << "the tool that keeps speaking";
+
+    EXPECT_FALSE(closedByLink(*quiet)) << log;
+    EXPECT_TRUE(answered(*quiet)) << "the quiet tool of 127.0.0.2";
+    for (size_t i = 4; i < speakers.size(); ++i)
+        EXPECT_FALSE(closedByLink(*speakers[i])) << i;
+    EXPECT_TRUE(answered(*speakers[1])) << "heard from since";
+    for (auto& c : newcomers)
+        EXPECT_TRUE(answered(*c));
     EXPECT_EQ(log.find("127.0.0.2"), std::string::npos) << log;
-    EXPECT_NE(log.find("TCP clients that ended or flood already kept"), std::string::npos) << log;
-    for (size_t i = 0; i < ended.size(); ++i)
-        EXPECT_TRUE(closedByLink(*ended[i])) << "the oldest kept went first: " << i;
+    EXPECT_NE(log.find("TCP clients connected, closing"), std::string::npos) << log;
+    EXPECT_NE(log.find("(ended its sending, newest;"), std::string::npos) << log;
     port.cardPathFree = true;
 }
 
