@@ -213,12 +213,14 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
         if (a.tool.link != tool.link || a.tool.sender != tool.sender)
             continue;
         // A one-shot tool that turns out to ask again takes a place of its
-        // own where a tool new to the port would stand now.
+        // own where a tool new to the port would stand now; one seen to end
+        // its sending while it waits stands with its origin's one-shots.
         const bool turnsAgain = a.standing == Standing::OneShot && tool.again && !tool.ended;
+        const bool ends = tool.ended && !a.tool.ended;
         a.tool = tool;
         const bool moved = a.port != port;
         a.port = port;
-        if (moved || turnsAgain)
+        if (moved || turnsAgain || ends)
             place(a, moved);
         a.askedAt = now;
         return i;

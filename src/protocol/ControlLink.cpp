@@ -273,12 +273,10 @@ bool ControlLink::serveKept()
 bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
 {
     const uint8_t cardPort = port_.cardPortOf(body, uint32_t(n));
-    LinkPeer asking = peer;
-    asking.again = peer.again || (cardPort != ControllerPort::kNoCardPort && againBehind(peer, cardPort));
     CardClaim claim;
     {
         IrqLock irq(port_);
-        claim = port_.claimCardPath(linkId_, asking, body, uint32_t(n));
+        claim = port_.claimCardPath(linkId_, peer, body, uint32_t(n));
         if (claim == CardClaim::Wait)
             return false;
         if (claim == CardClaim::Go) {
@@ -292,7 +290,7 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
     }
     if (claim == CardClaim::Drop) {
         ++dropped_;
-        logUnanswered(asking, cardPort);
+        logUnanswered(peer, cardPort);
         return true;
     }
     // Outside the interrupt lock: the send may wait for a busy transmitter,

@@ -110,10 +110,6 @@ protected:
     void setWaitingForCards(bool waiting) { waitingForCards_ = waiting; }
     // Where a control answer to peer goes.
     virtual LinkPeer answerPeer(const LinkPeer& peer) const { return peer; }
-    // For links that read a sender's frames only as they are served (TCP):
-    // whether another card request of peer for port (0-15, all ports)
-    // waits behind the one asking now. Called outside every lock.
-    virtual bool againBehind(const LinkPeer&, uint8_t) { return false; }
     virtual bool sendTo(const LinkPeer& peer, const uint8_t* data, size_t n) = 0;
 
     void startThread();

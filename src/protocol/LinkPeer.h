@@ -15,9 +15,10 @@ struct LinkPeer {
     // closed (its socket read to its end). Nothing else sets it. Its card
     // requests to a port where two in a row went unanswered may be dropped.
     bool ended = false;
-    // The peer has another card request for the same port (or one
-    // overlapping it: a request for all ports overlaps every port) among
-    // its own frames queued behind this one. No other frame counts.
+    // The peer is expected to ask again: a TCP client that has not ended
+    // its sending; a UDP sender or the serial line with another card
+    // request for the same port (or one overlapping it) among its frames
+    // queued behind this one.
     bool again = false;
     // A TCP client with 16 KiB or more unread that has taken no answer since
     // its backlog began: served later, never dropped for it.

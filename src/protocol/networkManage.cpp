@@ -261,8 +261,6 @@ bool networkManage::readClient(Client& c)
     c.lastHeard = ++heard_;
     c.assembler.feed(buf, size_t(got), [this, &c](const uint8_t* w, size_t n) {
         c.waiting.emplace_back(w, w + n);
-        c.waitingPorts.push_back(cardPortOfWire(w, n));
-        c.ports.add(c.waitingPorts.back());
         c.waitingBytes += n;
     });
     noteBacklog(c);
@@ -307,46 +305,9 @@ LinkPeer networkManage::peerOf(const Client& c)
     peer.key = c.key;
     peer.address = c.address;
     peer.ended = c.ended;
+    peer.again = !c.ended;
     peer.floods = floods(c);
     return peer;
-}
-
-bool networkManage::againBehind(const LinkPeer& peer, uint8_t port)
-{
-    const auto it = clients_.find(peer.fd);
-    if (it == clients_.end() || it->second->key != peer.key || it->second->waiting.empty())
-        return false;
-    Client& c = *it->second;
-    // The socket is looked at again only when its first frame changed, or
-    // nothing was found and its socket holds more: a waiting card request
-    // is offered every millisecond, and what its socket holds stays there
-    // until the request has gone.
-    if (c.ports.overlapping(port, CardPortTally::overlaps(c.waitingPorts.front(), port) ? 1 : 0))
-        return true;
-    Client::AgainLook& look = c.againLook;
-    if (look.head == c.served && (look.again || look.unread == c.unread))
-        return look.again;
-    look.head = c.served;
-    look.unread = c.unread;
-    look.again = c.unread > 0 && againInSocket(c, port);
-    return look.again;
-}
-
-// The bytes are looked at, not read: the client is read on only when its
-// frames are served. The frame the client's assembler has begun goes on in
-// the socket, so a copy of the assembler cuts them.
-bool networkManage::againInSocket(const Client& c, uint8_t port)
-{
-    uint8_t buf[kPeekBytes];
-    const ssize_t got = ::recv(c.fd, buf, sizeof buf, MSG_PEEK | MSG_DONTWAIT);
-    if (got <= 0)
-        return false;
-    FrameAssembler look = c.assembler;
-    bool found = false;
-    look.feed(buf, size_t(got), [&](const uint8_t* w, size_t n) {
-        found = found || CardPortTally::overlaps(cardPortOfWire(w, n), port);
-    });
-    return found;
 }
 
 bool networkManage::anyWaiting() const
@@ -410,9 +371,6 @@ bool networkManage::serveClient(Client& c)
             break;
         c.waitingBytes -= c.waiting.front().size();
         c.waiting.pop_front();
-        c.ports.add(c.waitingPorts.front(), -1);
-        c.waitingPorts.pop_front();
-        ++c.served;
         served = true;
         if (droppedFrames() == droppedBefore)
             break;

@@ -24,9 +24,8 @@ namespace kel::protocol {
 // in its own bounded queue (a client whose queue passes the bound is
 // closed).
 // A card request is flagged for the card path with what its client did:
-// ended (it shut its side or closed: read to its end), again (another card
-// request of it for the same port waits behind, read or still in its
-// socket) and floods (kFloodingBytes or more unread and no answer taken
+// ended (it shut its side or closed: read to its end), again (it has not
+// ended: a connected client may ask again) and floods (kFloodingBytes or more unread and no answer taken
 // since its backlog began). A client that ended still has its frames served
 // and gets its answers, and is closed once it is owed nothing: no frame of
 // it waits, no answer of it is queued and no card request of it is out.
@@ -62,9 +61,6 @@ public:
     // Clients connected at once: what the link can afford to hold, each
     // with its receive buffer, waiting frames and answer queue.
     static constexpr size_t kMaxClients = 64;
-    // Bytes of a client's socket looked at, without reading them, for a
-    // card request behind a waiting one.
-    static constexpr size_t kPeekBytes = kReadSize;
     // Bytes of whole frames read and not yet served, of all clients, as of
     // the end of the last loop pass.
     size_t waitingBytes() const { return waitingBytes_; }
@@ -77,8 +73,6 @@ private:
         FrameAssembler assembler{protocol_phy::kMaxWire};
         std::string queued;       // answer bytes not yet taken by the client
         std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served
-        std::deque<uint8_t> waitingPorts;           // the card port of each (cardPortOfWire)
-        CardPortTally ports;                        // of the frames waiting
         size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of the last look that found new bytes of it (or its accept)
@@ -92,14 +86,6 @@ private:
         bool backlogged = false;
         uint64_t takenAtBacklog = 0;
         uint64_t heardAtBacklog = 0;
-        uint64_t served = 0;      // frames served: names the first waiting
-        // Whether a card request for the first waiting frame's port waits
-        // in its socket, as last looked with `unread` bytes there.
-        struct AgainLook {
-            uint64_t head = UINT64_MAX;
-            size_t unread = 0;
-            bool again = false;
-        } againLook;
     };
 
     void loop() override { acceptThread(); }
@@ -119,12 +105,6 @@ private:
     void noteBacklog(Client& c);
     static bool floods(const Client& c);
     static LinkPeer peerOf(const Client& c);
-    bool againBehind(const LinkPeer& peer, uint8_t port) override;
-    // Whether another card request of the client for the port of its first
-    // waiting frame waits behind it: among its frames read, or in its
-    // socket (looked at, not read).
-    bool asksAgain(Client& c);
-    bool againInSocket(const Client& c, uint8_t port);
     // Serves the client's first waiting frame, and goes on while its frames
     // are dropped, reading on when they run out. False when the frame
     // waits for the card path.
