@@ -46,12 +46,13 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
         return Claim::Wait;
     recordSent(line_[me], now);
     line_.erase(line_.begin() + std::ptrdiff_t(me));
+    // A yielding request replaced before its answer came went unanswered.
+    countSilence(*r, port);
     *r = Request{};
     r->taken = true;
     r->since = now;
     r->who = Requester{tool.link, tool.sender};
-    r->counts = tool.ended || tool.floods;
-    r->yields = tool.floods && unansweredOf(r->who, port) >= kUnansweredInARow;
+    r->yields = tool.ended || tool.floods;
     return Claim::Go;
 }
 
@@ -61,9 +62,12 @@ void PcRequestSlot::sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, u
     if (!r)
         return;
     if (port == kAllPorts) {
-        for (Request& p : ports_)
-            p = Request{};
+        for (uint8_t p = 0; p < kPorts; ++p) {
+            countSilence(ports_[p], p);
+            ports_[p] = Request{};
+        }
     } else {
+        countSilence(all_, kAllPorts);
         all_ = Request{};
     }
     if (!r->taken)
@@ -137,23 +141,30 @@ void PcRequestSlot::forgetStale(uint32_t now)
                 line_.end());
 }
 
-// A request whose wait ran out without an answer counts once against its
-// sender at its port when the sender had ended its sending or flooded;
-// an answer there, also a late one, clears the count, and so does the
-// tool's leaving. Other tools' silence is not counted: one-shot sockets
-// asking silent cards never crowd out the count of a client that closed.
+// A request whose wait ran out without an answer, or that was replaced
+// while it yielded, counts once against its sender at its port when the
+// sender had ended its sending or flooded; an answer there, also a late
+// one, clears the count, and so does the tool's leaving. Other tools'
+// silence is not counted: one-shot sockets asking silent cards never
+// crowd out the count of a client that closed.
 void PcRequestSlot::settle(uint32_t now)
 {
     const auto settleOne = [this, now](Request& r, uint8_t port) {
-        if (!r.open || !r.counts || r.counted || now - r.since <= kAnswerWaitTicks)
-            return;
-        r.counted = true;
-        const uint8_t n = unansweredOf(r.who, port);
-        setUnanswered(r.who, port, n == 255 ? n : uint8_t(n + 1));
+        if (now - r.since > kAnswerWaitTicks)
+            countSilence(r, port);
     };
     settleOne(all_, kAllPorts);
     for (uint8_t p = 0; p < kPorts; ++p)
         settleOne(ports_[p], p);
+}
+
+void PcRequestSlot::countSilence(Request& r, uint8_t port)
+{
+    if (!r.open || !r.yields || r.counted)
+        return;
+    r.counted = true;
+    const uint8_t n = unansweredOf(r.who, port);
+    setUnanswered(r.who, port, n == 255 ? n : uint8_t(n + 1));
 }
 
 uint8_t PcRequestSlot::unansweredOf(const Requester& who, uint8_t port) const

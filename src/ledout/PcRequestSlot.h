@@ -35,14 +35,14 @@
 // sending and sent there less than twice) share one place of the origin,
 // in the order they asked. Only a tool's requests to that port count.
 //
-// Nothing is dropped for how a tool looks. Once two of a tool's requests to
-// a port in a row went unanswered: when it has ended its sending, its
-// further requests to that port are dropped (nothing reads their answers);
-// when it floods its link, its requests there yield until it takes an
-// answer there: one holds the port against its own tool for the usual
-// hold, against the others only kYieldAfterTicks, after which another
-// tool's request goes and replaces it. So a flooder is slowed only for
-// others waiting for the same port.
+// Nothing is dropped for how a tool looks. A request of a tool that ended
+// its sending or floods its link yields: it holds the port against its own
+// tool for the usual hold, against the others only kYieldAfterTicks, after
+// which another tool's request goes and replaces it. So such a tool, which
+// may read no answer, costs the others little, and is slowed only for
+// others waiting for the same port. Once two of its requests to a port in
+// a row went unanswered, a tool that ended has its further requests there
+// dropped.
 //
 // Sending forgets the request before on that port (a request for all ports
 // and one for a single port forget each other): an answer is the current
@@ -59,12 +59,12 @@ public:
     // asking this long (its link asks every millisecond or so, or withdraws
     // it) loses its place in the line.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // A flooder's yielding request holds every tool back this long (50 ms):
-    // cards answer reads and writes within a few ticks, so a live answer to
-    // a flooder that had silent requests before is still handed over.
+    // A yielding request holds every tool back this long (50 ms): cards
+    // answer reads and writes within a few ticks, so a live answer is still
+    // handed over.
     static constexpr uint32_t kYieldAfterTicks = 5;
-    // Requests of a tool to one port that may go unanswered in a row before
-    // it is dropped (ended) or its requests yield (flooding) there.
+    // Requests of a tool that ended to one port that may go unanswered in a
+    // row before its further ones there are dropped.
     static constexpr uint8_t kUnansweredInARow = 2;
     // Tools waiting in line at most; more simply ask again later.
     static constexpr size_t kMaxWaiting = 64;
@@ -123,9 +123,10 @@ private:
     struct Request {
         bool taken = false;   // holds its port
         bool open = false;    // its answer is expected
-        bool counts = false;  // its sender had ended or flooded: its silence is counted
-        bool counted = false; // its wait ran out and was counted against its sender
-        bool yields = false;  // a flooder's: past kYieldAfterTicks holds against its own sender only
+        // Its sender had ended or flooded: past kYieldAfterTicks it holds
+        // against its own sender only, and its silence is counted.
+        bool yields = false;
+        bool counted = false; // its silence was counted against its sender
         uint8_t tag = 0, cmd = 0;
         uint32_t since = 0;   // tick it was claimed or sent
         Requester who;
@@ -184,6 +185,7 @@ private:
     // Counts the requests whose wait ran out without an answer against
     // their senders and ports.
     void settle(uint32_t now);
+    void countSilence(Request& r, uint8_t port);
     uint8_t unansweredOf(const Requester& who, uint8_t port) const;
     void setUnanswered(const Requester& who, uint8_t port, uint8_t count);
     // Whether the asker waits for the hold of a yielding request of its own
