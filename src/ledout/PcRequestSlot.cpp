@@ -212,21 +212,18 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
         Asker& a = line_[i];
         if (a.tool.link != tool.link || a.tool.sender != tool.sender)
             continue;
-        // A one-shot tool that turns out to ask again takes a place of its
-        // own where a tool new to the port would stand now.
-        const bool turnsAgain = a.standing == Standing::OneShot && tool.again && !tool.ended;
         a.tool = tool;
-        const bool moved = a.port != port;
-        a.port = port;
-        if (moved || turnsAgain)
-            place(a, moved);
+        if (a.port != port) {
+            a.port = port;
+            place(a);
+        }
         a.askedAt = now;
         return i;
     }
     if (line_.size() >= kMaxWaiting)
         line_.pop_back();
     line_.push_back(Asker{tool, port, now, ++asks_, Standing::OneShot, 0, 0, 0, 0});
-    place(line_.back(), true);
+    place(line_.back());
     return line_.size() - 1;
 }
 
@@ -234,32 +231,32 @@ size_t PcRequestSlot::asker(const Tool& tool, uint8_t port, uint32_t now)
 // the port, an origin stands behind every other origin waiting and behind
 // the port's last turn (newOrigin; while another of its tools waits there,
 // the origin keeps the place it had: newPlace); a tool behind its origin's
-// tools waiting and behind its origin's last turn there. A new socket on the port number of one that
-// sent there once stands so too, so the system's reuse of port numbers
-// never lets it pass its origin's tools. What a tool's own record says
-// does not change while it waits: a tool's turn comes only when it goes.
-// A tool that turns out to ask again moves only among its origin's.
-void PcRequestSlot::place(Asker& a, bool origin) const
+// tools waiting and behind its origin's last turn there. A new socket on
+// the port number of one that sent there once stands so too, so the
+// system's reuse of port numbers never lets it pass its origin's tools.
+// What a tool's own record says does not change while it waits: a tool's
+// turn comes only when it goes.
+void PcRequestSlot::place(Asker& a) const
 {
     a.seen = UINT64_MAX;
     const Turn* own = lastTurn(a.tool.link, a.tool.sender, a.port);
     a.ownTurn = own ? own->turn : 0;
-    // A tool that ended its sending asks no more than it queued: until it
-    // has sent to the port (or one overlapping it) twice it stands with its
-    // origin's one-shots, so clients that connect, write and close share
-    // one place as new sockets per request do.
+    // A tool new to the port stands with its origin's one-shots until it
+    // has sent there, whatever it has queued: clients that connect, write
+    // and close share one place as new sockets per request do, whether or
+    // not their end shows yet. A tool that ended its sending asks no more
+    // than it queued: until it has sent to the port (or one overlapping it)
+    // twice it stays there.
     const bool sentTwice = std::any_of(kept_.begin(), kept_.end(), [&a](const Turn& t) {
         return t.link == a.tool.link && overlap(t.port, a.port) && t.name == a.tool.sender;
     });
-    a.standing = own && own->count > 1                                    ? Standing::Kept
-                 : (own || a.tool.again) && (!a.tool.ended || sentTwice) ? Standing::Own
-                                                                         : Standing::OneShot;
+    a.standing = own && own->count > 1                     ? Standing::Kept
+                 : own && (!a.tool.ended || sentTwice) ? Standing::Own
+                                                       : Standing::OneShot;
     a.innerNew = 2 * turnOf(kOriginLink, a.tool.origin, a.port) + 1;
     for (const Asker& o : line_)
         if (&o != &a && overlap(o.port, a.port) && o.tool.origin == a.tool.origin)
             a.innerNew = std::max(a.innerNew, innerPlace(o, a.port == kAllPorts ? o.port : a.port));
-    if (!origin)
-        return;
     a.originNew = newOrigin(a);
     a.originSeq = a.seq;
 }

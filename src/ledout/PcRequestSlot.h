@@ -28,12 +28,13 @@
 // one request of each other origin waiting, whatever those send, plus the
 // one out now: how a tool looks can order it only among its own origin's.
 // Inside an origin the tools take turns the same way: a tool that sent to
-// the port twice or more stands at its last request there; one new to it
-// that has another request for it queued, or sent there once, stands
-// behind its origin's tools waiting when it asked and its origin's last
-// turn; the rest (a new socket per request, or a tool that ended its
-// sending and sent there less than twice) share one place of the origin,
-// in the order they asked. Only a tool's requests to that port count.
+// the port twice or more stands at its last request there; one that sent
+// there once, behind its origin's tools waiting when it asked and its
+// origin's last turn; the rest (new to the port, whatever it has queued,
+// or ended its sending and sent there less than twice) share one place of
+// the origin, in the order they asked, so clients that connect, write and
+// close cost the others one request per turn, their end seen yet or not.
+// Only a tool's requests to that port count.
 //
 // Nothing is dropped for how a tool looks. Once two of a tool's requests to
 // a port in a row went unanswered: when it has ended its sending, its
@@ -90,7 +91,6 @@ public:
         std::string sender;
         std::string origin;   // its source address, or its line's name
         bool ended = false;   // has ended its sending
-        bool again = false;   // has another request for this port queued
         bool floods = false;  // floods its link and takes no answers
     };
     enum class Claim { Go, Wait, Drop };
@@ -191,7 +191,7 @@ private:
     bool standsAside(const Asker& a, uint32_t now) const;
     // The asker's index in the line.
     size_t asker(const Tool& tool, uint8_t port, uint32_t now);
-    void place(Asker& a, bool origin) const;
+    void place(Asker& a) const;
     uint64_t newOrigin(const Asker& a) const;
     Place newPlace(const Asker& a, uint8_t port) const;
     Place originPlace(const Asker& a, uint8_t port) const;

@@ -568,9 +568,9 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // that tool), when the request went nowhere or was dropped, or when no
 // answer came within 0.5 s. Of the addresses waiting for a port, the one
 // whose last request there went longest ago goes first; inside an address,
-// so do the tools that sent there twice or more, a tool new to the port
-// waits behind those already waiting, and the new ones that ask once share
-// one turn; a tool that ended its sending keeps its place, until two of its
+// so do the tools that sent there twice or more, a tool that sent there
+// once waits behind those already waiting, and the tools new to the port
+// share one turn, whatever they have queued; a tool that ended its sending keeps its place, until two of its
 // requests to a port in a row went unanswered; a flooder's requests then
 // yield to any other tool's, none dropped; a tool that stopped asking for a
 // hold loses its place.
@@ -581,17 +581,17 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         const char* sender;
         bool ended = false;
         const char* origin = "127.0.0.1";
-        bool again = false, floods = false;
+        bool floods = false;
     };
     const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
     const Tool tcp2Ended{2, "tcp#2", true}, udpAEnded{3, "127.0.0.1:4000", true};
-    const Tool tcp1Floods{2, "tcp#1", false, "127.0.0.1", false, true};
+    const Tool tcp1Floods{2, "tcp#1", false, "127.0.0.1", true};
     // A tool that opens a new socket for every request.
     const Tool fresh1{3, "127.0.0.1:5001"}, fresh2{3, "127.0.0.1:5002"}, fresh3{3, "127.0.0.1:5003"};
-    // A script's sockets that each have a second read queued, and a tool at
-    // another address.
-    const Tool twice1{3, "127.0.0.1:6001", false, "127.0.0.1", true}, twice2{3, "127.0.0.1:6002", false, "127.0.0.1", true},
-        twice3{3, "127.0.0.1:6003", false, "127.0.0.1", true}, other{3, "127.0.0.2:4000", false, "127.0.0.2"};
+    // A script's clients that connect, write several reads and close, their
+    // end not seen yet when they first ask, and a tool at another address.
+    const Tool closer1{2, "tcp#11"}, closer2{2, "tcp#12"}, closer3{2, "tcp#13"},
+        other{3, "127.0.0.2:4000", false, "127.0.0.2"};
     enum class Op { Claim, Dropped, Send, Serve, Wait, Holds, Leave };
     struct Step {
         Op op;
@@ -716,18 +716,27 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(udpAEnded, noCard, true), send(udpAEnded, noCard), wait(51), claim(udpAEnded, read, true)},
          {},
          {"2 tcp#1", "2 tcp#1", "3 127.0.0.1:4000"}},
-        // Another address waits for one request of the script's per turn,
-        // however many sockets it opens.
-        {"addresses first",
-         {claim(tcp1, noCard, true), send(tcp1, noCard), claim(twice1, noCard, false), claim(twice2, noCard, false),
-          claim(twice3, noCard, false), claim(other, noCard, false), wait(46), claim(other, noCard, false),
-          claim(twice3, noCard, false), claim(twice2, noCard, false), claim(twice1, noCard, false), wait(5),
-          claim(other, noCard, false), claim(twice3, noCard, false), claim(twice2, noCard, false),
-          claim(twice1, noCard, true), send(twice1, noCard), wait(46), claim(twice3, noCard, false),
-          claim(twice2, noCard, false), claim(other, noCard, false), wait(5), claim(twice3, noCard, false),
-          claim(twice2, noCard, false), claim(other, noCard, true), send(other, noCard), wait(46),
-          claim(twice3, noCard, false), claim(twice2, noCard, false), wait(5), claim(twice3, noCard, false),
-          claim(twice2, noCard, true)}},
+        // Beside a reader of their address (udpA) and one of another, a
+        // script's clients connect, write silent reads and close: new to the
+        // port, they share one place however much each queued and whether
+        // or not their end shows yet, so each reader waits for one of their
+        // requests per turn.
+        {"clients that connect, write and close share one place of their address",
+         {claim(udpA, read, true), send(udpA, read), serve, claim(udpA, read, true), send(udpA, read), serve,
+          claim(closer1, noCard, true), send(closer1, noCard), claim(closer2, noCard, false),
+          claim(closer3, noCard, false), claim(udpA, read, false), claim(other, read, false), wait(46),
+          claim(other, read, false), claim(closer3, noCard, false), claim(closer2, noCard, false),
+          claim(udpA, read, false), wait(5), claim(closer3, noCard, false), claim(closer2, noCard, false),
+          claim(other, read, false), claim(udpA, read, true), send(udpA, read), serve,
+          claim(closer3, noCard, false), claim(closer2, noCard, false), claim(udpA, read, false),
+          claim(other, read, true), send(other, read), serve, claim(udpA, read, false), claim(closer3, noCard, false),
+          claim(other, read, false), claim(closer2, noCard, true), send(closer2, noCard), wait(46),
+          claim(closer3, noCard, false), claim(udpA, read, false), claim(other, read, false), wait(5),
+          claim(closer3, noCard, false), claim(udpA, read, false), claim(other, read, true), send(other, read), serve,
+          claim(closer3, noCard, false), claim(other, read, false), claim(udpA, read, true), send(udpA, read), serve},
+         {},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.2:4000", "3 127.0.0.2:4000",
+          "3 127.0.0.1:4000"}},
         // Silence at one port costs a tool nothing at another. Once two of a
         // flooder's requests in a row went unanswered, its next ones there
         // yield: each holds the port a hold against the flooder, and 5 ticks
@@ -758,7 +767,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
                 std::lock_guard<std::mutex> l(m().irq_mutex);
                 const uint8_t port = fpga_manage::pc_request_port(s.request.data(), uint32_t(s.request.size()));
                 const PcRequestSlot::Tool tool{s.tool.link,  s.tool.sender, s.tool.origin,
-                                               s.tool.ended, s.tool.again,  s.tool.floods};
+                                               s.tool.ended, s.tool.floods};
                 const PcRequestSlot::Claim expected = s.op == Op::Dropped ? PcRequestSlot::Claim::Drop
                                                       : s.may            ? PcRequestSlot::Claim::Go
                                                                          : PcRequestSlot::Claim::Wait;

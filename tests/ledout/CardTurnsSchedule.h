@@ -54,7 +54,7 @@ public:
     {
         for (now_ = 1; now_ <= ticks_ + 40000; ++now_) {
             // Any claim counts the requests whose wait ran out; then the answers come.
-            slot_.claim(Slot::Tool{0, "clock", "", false, false, false}, kNowhere, now_);
+            slot_.claim(Slot::Tool{0, "clock", "", false, false}, kNowhere, now_);
             settleAndAnswer();
             alive_.erase(std::remove_if(alive_.begin(), alive_.end(), [](Tool* t) { return t->gone; }), alive_.end());
             if (now_ <= ticks_)
@@ -125,7 +125,7 @@ private:
     Tool& add(Kind kind, uint8_t link, std::string sender, std::string origin)
     {
         tools_.emplace_back();
-        tools_.back().id = Slot::Tool{link, std::move(sender), std::move(origin), false, false, false};
+        tools_.back().id = Slot::Tool{link, std::move(sender), std::move(origin), false, false};
         tools_.back().kind = kind;
         alive_.push_back(&tools_.back());
         ++figures_.tools;
@@ -250,13 +250,11 @@ private:
         if (t.id.link == 3)
             freed_[t.id.origin].push_back(t.id.sender);
     }
-    // The flags as the links set them: ended by the client; another card request of its own for
-    // the port queued behind; floods: a large backlog and no answer taken since it began.
+    // The flags as the links set them: ended by the client; floods: a large backlog and no answer
+    // taken since it began.
     Slot::Tool flags(const Tool& t) const
     {
         Slot::Tool id = t.id;
-        id.again = std::any_of(t.queue.begin() + 1, t.queue.end(),
-                               [&t](const Req& r) { return r.card && overlap(r.port, t.queue.front().port); });
         id.floods = t.batchFlood && !t.answeredOnce && t.queue.size() >= 10;
         return id;
     }
@@ -273,7 +271,7 @@ private:
     }
     bool mayBeOneShot(const Tool& t, const Slot::Tool& id) const
     {
-        return id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, true);
+        return id.ended ? !sentTwice(id.sender, t.port) : !known(id.sender, t.port, true);
     }
     // Whether the tool sent to port (or one overlapping it) twice or more.
     bool sentTwice(const std::string& key, uint8_t port) const
@@ -296,8 +294,8 @@ private:
         t.outer.clear();
         t.backlog = t.pauses = t.gos = t.yieldGos = t.stuck = 0;
         t.maybeOneShot = mayBeOneShot(t, id);
-        t.oneShotNow = id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, false);
-        say(t, id.again ? "asks" : "asks once", t.port);
+        t.oneShotNow = id.ended ? !sentTwice(id.sender, t.port) : !known(id.sender, t.port, false);
+        say(t, "asks", t.port);
         for (const Tool* o : alive_) {
             if (o == &t || !o->waiting)
                 continue;
@@ -351,10 +349,6 @@ private:
         const Slot::Tool id = flags(t);
         if (!t.waiting)
             startWait(t, id);
-        if ((t.oneShotNow || t.maybeOneShot) && id.again && !id.ended) {   // a one-shot that asks again: a place of its own now
-            t.oneShotNow = t.maybeOneShot = false;
-            t.inner.clear();
-        }
         t.lastAsk = now_;
         const Slot::Claim c = slot_.claim(id, q.port, now_);
         if (c == Slot::Claim::Wait)

@@ -36,8 +36,8 @@ TEST(PcRequestSlotTest, AnAddressWhoseTurnIsForgottenStandsAsNew)
     Slot slot;
     std::vector<Tool> tools;
     for (int i = 0; i < 3; ++i)
-        tools.push_back(Tool{{2, "tcp#a" + std::to_string(i), "10.9.9.9", false, false, false}, true, false, false, 1, 0, {}});
-    tools.push_back(Tool{{2, "tcp#p", "10.8.8.8", false, false, false}, true, true, false, 1, 0, {}});
+        tools.push_back(Tool{{2, "tcp#a" + std::to_string(i), "10.9.9.9", false, false}, true, false, false, 1, 0, {}});
+    tools.push_back(Tool{{2, "tcp#p", "10.8.8.8", false, false}, true, true, false, 1, 0, {}});
     const size_t keep = tools.size();
     uint64_t sends[16] = {}, answerAt[16] = {};
     uint64_t pollerTurns = 0, worst = 0, serial = 0, twice = 0;
@@ -49,7 +49,7 @@ TEST(PcRequestSlotTest, AnAddressWhoseTurnIsForgottenStandsAsNew)
         for (int n = 0; n < 3 && waiting + n < 60; ++n) {
             const uint32_t a = rnd() % 300;
             const std::string from = "10.1." + std::to_string(a / 100) + "." + std::to_string(a % 100);
-            tools.push_back(Tool{{3, from + ":" + std::to_string(++serial), from, false, false, false}, true, false,
+            tools.push_back(Tool{{3, from + ":" + std::to_string(++serial), from, false, false}, true, false,
                                  false, uint8_t(rnd() % 3 ? 2 + rnd() % 14 : 1), 0, {}});
         }
         std::vector<size_t> order(tools.size());
