@@ -568,12 +568,13 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // that tool), when the request went nowhere or was dropped, or when no
 // answer came within 0.5 s. Of the addresses waiting for a port, the one
 // whose last request there went longest ago goes first; inside an address,
-// so do the tools that sent there twice or more, a tool new to the port
-// waits behind those already waiting, and the new ones that ask once share
-// one turn; a tool that ended its sending keeps its place, until two of its
-// requests to a port in a row went unanswered; a flooder's requests then
-// yield to any other tool's, none dropped; a tool that stopped asking for a
-// hold loses its place.
+// so do the tools that sent there twice or more, a tool that sent there
+// once waits behind those already waiting, and the tools new to the port
+// share one turn; a tool seen to end while it waits joins them. A request of
+// a tool that ended its sending or floods holds the others 5 ticks; one
+// that ended keeps its place until two of its requests to a port in a row
+// went unanswered, a flooder's are never dropped; a tool that stopped
+// asking for a hold loses its place.
 TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
 {
     struct Tool {
@@ -581,17 +582,19 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         const char* sender;
         bool ended = false;
         const char* origin = "127.0.0.1";
-        bool again = false, floods = false;
+        bool floods = false, again = false;
     };
     const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
     const Tool tcp2Ended{2, "tcp#2", true}, udpAEnded{3, "127.0.0.1:4000", true};
-    const Tool tcp1Floods{2, "tcp#1", false, "127.0.0.1", false, true};
+    const Tool tcp1Floods{2, "tcp#1", false, "127.0.0.1", true, true};
     // A tool that opens a new socket for every request.
     const Tool fresh1{3, "127.0.0.1:5001"}, fresh2{3, "127.0.0.1:5002"}, fresh3{3, "127.0.0.1:5003"};
-    // A script's sockets that each have a second read queued, and a tool at
-    // another address.
-    const Tool twice1{3, "127.0.0.1:6001", false, "127.0.0.1", true}, twice2{3, "127.0.0.1:6002", false, "127.0.0.1", true},
-        twice3{3, "127.0.0.1:6003", false, "127.0.0.1", true}, other{3, "127.0.0.2:4000", false, "127.0.0.2"};
+    // A script's clients that connect, write several reads and close: their
+    // end not seen yet when they first ask (a client still sending may ask
+    // again), then seen; and a tool at another address.
+    const Tool closer1Ended{2, "tcp#11", true}, closer2{2, "tcp#12", false, "127.0.0.1", false, true},
+        closer3{2, "tcp#13", false, "127.0.0.1", false, true}, closer2Ended{2, "tcp#12", true},
+        closer3Ended{2, "tcp#13", true}, other{3, "127.0.0.2:4000", false, "127.0.0.2"};
     enum class Op { Claim, Dropped, Send, Serve, Wait, Holds, Leave };
     struct Step {
         Op op;
@@ -716,22 +719,30 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(udpAEnded, noCard, true), send(udpAEnded, noCard), wait(51), claim(udpAEnded, read, true)},
          {},
          {"2 tcp#1", "2 tcp#1", "3 127.0.0.1:4000"}},
-        // Another address waits for one request of the script's per turn,
-        // however many sockets it opens.
-        {"addresses first",
-         {claim(tcp1, noCard, true), send(tcp1, noCard), claim(twice1, noCard, false), claim(twice2, noCard, false),
-          claim(twice3, noCard, false), claim(other, noCard, false), wait(46), claim(other, noCard, false),
-          claim(twice3, noCard, false), claim(twice2, noCard, false), claim(twice1, noCard, false), wait(5),
-          claim(other, noCard, false), claim(twice3, noCard, false), claim(twice2, noCard, false),
-          claim(twice1, noCard, true), send(twice1, noCard), wait(46), claim(twice3, noCard, false),
-          claim(twice2, noCard, false), claim(other, noCard, false), wait(5), claim(twice3, noCard, false),
-          claim(twice2, noCard, false), claim(other, noCard, true), send(other, noCard), wait(46),
-          claim(twice3, noCard, false), claim(twice2, noCard, false), wait(5), claim(twice3, noCard, false),
-          claim(twice2, noCard, true)}},
-        // Silence at one port costs a tool nothing at another. Once two of a
-        // flooder's requests in a row went unanswered, its next ones there
-        // yield: each holds the port a hold against the flooder, and 5 ticks
-        // against the others, whose requests then go; an answer ends that.
+        // Beside a reader of their address (udpA) and one of another, a
+        // script's clients connect, write silent reads and close: once their
+        // end shows, while they wait, they share one place however much each
+        // queued, so each reader waits for one of their requests per turn;
+        // and as they may read no answer, each holds the others 5 ticks.
+        {"clients that connect, write and close share one place of their address",
+         {claim(udpA, read, true), send(udpA, read), serve, claim(udpA, read, true), send(udpA, read), serve,
+          claim(closer1Ended, noCard, true), send(closer1Ended, noCard), claim(closer2, noCard, false),
+          claim(closer3, noCard, false), claim(udpA, read, false), claim(other, read, false), wait(5),
+          claim(closer3Ended, noCard, false), claim(closer2Ended, noCard, false), claim(other, read, false),
+          claim(udpA, read, true), send(udpA, read), serve, claim(closer3Ended, noCard, false),
+          claim(closer2Ended, noCard, false), claim(udpA, read, false), claim(other, read, true), send(other, read),
+          serve, claim(udpA, read, false), claim(closer3Ended, noCard, false), claim(other, read, false),
+          claim(closer2Ended, noCard, true), send(closer2Ended, noCard), wait(5), claim(closer3Ended, noCard, false),
+          claim(udpA, read, false), claim(other, read, true), send(other, read), serve,
+          claim(closer3Ended, noCard, false), claim(other, read, false), claim(udpA, read, true), send(udpA, read),
+          serve},
+         {},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.2:4000", "3 127.0.0.2:4000",
+          "3 127.0.0.1:4000"}},
+        // Silence at one port costs a tool nothing at another. A flooder's
+        // requests yield: each holds the port a hold against the flooder,
+        // and 5 ticks against the others, whose requests then go; once two
+        // in a row went unanswered, none is dropped.
         {"silence counts per port, and a flooder's requests yield, none dropped",
          {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp2Ended, noCard, true),
           send(tcp2Ended, noCard), wait(51), dropped(tcp2Ended, noCard), claim(tcp2Ended, readPort4, true),
@@ -741,7 +752,8 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(udpA, read, true), send(udpA, read),
           serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(50),
           claim(tcp1Floods, noCard, false), wait(1), claim(tcp1Floods, read, true), send(tcp1Floods, read), serve,
-          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(5), claim(udpA, read, false)},
+          claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(4), claim(udpA, read, false), wait(1),
+          claim(udpA, read, true)},
          {},
          {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1"}},
     };

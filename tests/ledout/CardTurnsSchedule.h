@@ -20,8 +20,9 @@ namespace kel::turns {
 using Slot = PcRequestSlot;
 constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
 // As documented: a request holds its port 50 ticks; a tool that stops
-// asking keeps its place as long; two unanswered in a row (then a flooder's
-// requests there yield: after kYieldAfter ticks they hold the port against their own tool only).
+// asking keeps its place as long; a request of a tool that ended or floods yields: after
+// kYieldAfter ticks it holds the port against its own tool only, and another's replaces it
+// (unanswered); two unanswered in a row and an ended tool's requests there are dropped.
 constexpr uint32_t kHold = 50, kRow = 2, kYieldAfter = 5;
 enum Kind { Kept, OneShot, Again, Batch, Scan, Ended, AllPorts, kKinds };
 inline const char* kindName(int k)
@@ -82,7 +83,7 @@ private:
         uint8_t home = 0;
         double silent = 0;
         bool more = false, gone = false, waiting = false, paused = false, wide = false, batchFlood = false;
-        bool answeredOnce = false, oneShotNow = false, maybeOneShot = false;
+        bool answeredOnce = false, oneShotNow = false, maybeOneShot = false, askedEnded = false;
         uint32_t idleUntil = 0, endAt = UINT32_MAX, closeAt = UINT32_MAX, firstAsk = 0, lastAsk = 0;
         uint32_t againAt = UINT32_MAX;   // a one-shot socket that sends a second request then
         uint8_t port = 0;
@@ -98,7 +99,7 @@ private:
         uint32_t sentAt, answerAt;
         uint64_t seq;
         bool counts;   // its tool had ended or flooded: only then does its silence count
-        bool yields;   // its tool flooded with two unanswered there in a row: holds against itself only
+        bool yields;   // its tool had ended or flooded: past kYieldAfter holds against itself only
         bool answered = false, counted = false;
     };
 
@@ -250,13 +251,15 @@ private:
         if (t.id.link == 3)
             freed_[t.id.origin].push_back(t.id.sender);
     }
-    // The flags as the links set them: ended by the client; another card request of its own for
-    // the port queued behind; floods: a large backlog and no answer taken since it began.
+    // The flags as the links set them: ended by the client; again: a TCP client that has not
+    // ended, else another card request of its own for the port queued behind; floods: a large
+    // backlog and no answer taken since it began.
     Slot::Tool flags(const Tool& t) const
     {
         Slot::Tool id = t.id;
-        id.again = std::any_of(t.queue.begin() + 1, t.queue.end(),
-                               [&t](const Req& r) { return r.card && overlap(r.port, t.queue.front().port); });
+        id.again = t.id.link == 2 ? !t.id.ended : std::any_of(t.queue.begin() + 1, t.queue.end(), [&t](const Req& r) {
+            return r.card && overlap(r.port, t.queue.front().port);
+        });
         id.floods = t.batchFlood && !t.answeredOnce && t.queue.size() >= 10;
         return id;
     }
@@ -297,6 +300,7 @@ private:
         t.backlog = t.pauses = t.gos = t.yieldGos = t.stuck = 0;
         t.maybeOneShot = mayBeOneShot(t, id);
         t.oneShotNow = id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, false);
+        t.askedEnded = id.ended;
         say(t, id.again ? "asks" : "asks once", t.port);
         for (const Tool* o : alive_) {
             if (o == &t || !o->waiting)
@@ -354,6 +358,14 @@ private:
         if ((t.oneShotNow || t.maybeOneShot) && id.again && !id.ended) {   // a one-shot that asks again: a place of its own now
             t.oneShotNow = t.maybeOneShot = false;
             t.inner.clear();
+        }
+        if (id.ended && !t.askedEnded) {   // seen to end while it waits: with its address's one-shots now
+            t.askedEnded = true;
+            t.oneShotNow = !sentTwice(id.sender, t.port);
+            t.maybeOneShot = t.maybeOneShot || t.oneShotNow;
+            t.inner.clear();
+            for (const Tool* o : alive_)
+                t.backlog += o != &t && o->waiting && o->maybeOneShot && o->id.origin == t.id.origin && o->port == t.port;
         }
         t.lastAsk = now_;
         const Slot::Claim c = slot_.claim(id, q.port, now_);
@@ -451,7 +463,7 @@ private:
         // request for all ports waited beside it), the one out when it asked and one to spare;
         // a tool that stopped asking keeps its place a hold. Another tool's yielding request
         // costs it kYieldAfter ticks at most; a flooder's own holds it as any request does.
-        const bool yields = id.floods && q.port != kNowhere && t.streak[idx(q.port)] >= int(kRow);
+        const bool yields = (id.ended || id.floods) && q.port != kNowhere;
         const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + uint64_t(t.yieldGos) * kYieldAfter;
         ++figures_.requests[kind];
         figures_.worstWait[kind] = std::max<uint64_t>(figures_.worstWait[kind], wait);
@@ -471,13 +483,18 @@ private:
                 count(*r, t, q.port, place, yields);
         // One request out per port: it holds until answered or its hold ran out; a yielding
         // one holds against its own tool only, and another's replaces it.
-        for (const Out& o : outs_) {
-            if (holdsAgainst(o, q.port, t))
+        for (Out& o : outs_) {
+            if (holdsAgainst(o, q.port, t)) {
                 fault(t, "went to port %d while %u %s held port %d since %u", q.port, o.tool->id.link,
                       o.tool->id.sender.c_str(), o.port, o.sentAt);
-            else if (o.yields && o.tool != &t && !o.answered && now_ - o.sentAt <= kHold && current(o) &&
-                     overlap(o.port, q.port))
+            } else if (o.yields && o.tool != &t && !o.answered && now_ - o.sentAt <= kHold && current(o) &&
+                       overlap(o.port, q.port)) {
                 ++figures_.replaced;
+                if (!o.counted) {   // replaced before its answer came: unanswered
+                    o.tool->streak[idx(o.port)] += o.counted = true;
+                    say(*o.tool, "unanswered", o.port);
+                }
+            }
         }
         const uint64_t seq = ++sends_;
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
