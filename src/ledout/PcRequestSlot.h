@@ -29,11 +29,12 @@
 // one out now: how a tool looks can order it only among its own origin's.
 // Inside an origin the tools take turns the same way: a tool that sent to
 // the port twice or more stands at its last request there; one new to it
-// that has another request for it queued, or sent there once, stands
-// behind its origin's tools waiting when it asked and its origin's last
-// turn; the rest (a new socket per request, or a tool that ended its
-// sending and sent there less than twice) share one place of the origin,
-// in the order they asked. Only a tool's requests to that port count.
+// that may ask again (Tool::again), or sent there once, stands behind its
+// origin's tools waiting when it asked and its origin's last turn; the
+// rest (a new socket per request, or a tool that ended its sending and
+// sent there less than twice, also one seen to end while it waits) share
+// one place of the origin, in the order they asked. Only a tool's requests
+// to that port count.
 //
 // Nothing is dropped for how a tool looks. A request of a tool that ended
 // its sending or floods its link yields: it holds the port against its own
@@ -90,7 +91,7 @@ public:
         std::string sender;
         std::string origin;   // its source address, or its line's name
         bool ended = false;   // has ended its sending
-        bool again = false;   // has another request for this port queued
+        bool again = false;   // may ask again: still sending, or another request for this port queued
         bool floods = false;  // floods its link and takes no answers
     };
     enum class Claim { Go, Wait, Drop };
