@@ -92,7 +92,6 @@ ControlLink::Line* ControlLink::lineOf(const std::string& sender)
 void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint32_t standing)
 {
     if (Line* line = lineOf(peer.key)) {
-        line->claim = standing;
         keep(*line, wire, n, peer);
         return;
     }
@@ -109,7 +108,8 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint
 
 // A frame's again comes from the card requests behind it in the same
 // receive: tallied from the last frame back, each frame sees only those
-// after it. A receive with a card request is one try of its sender.
+// after it. A receive with a card request is one try of its sender: its
+// standing, and the claim of its line.
 void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer)
 {
     std::vector<bool> again(frames.size(), false);
@@ -120,8 +120,11 @@ void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const
         behind.add(port);
     }
     uint32_t standing = 0;
-    if (behind.overlapping(ControllerPort::kAllCardPorts))
+    if (behind.overlapping(ControllerPort::kAllCardPorts)) {
         standing = recall_.note(peer.address.sin_addr.s_addr, ntohs(peer.address.sin_port), port_.ticks());
+        if (Line* line = lineOf(peer.key))
+            line->claim = standing;
+    }
     LinkPeer asking = peer;
     for (size_t i = 0; i < frames.size(); ++i) {
         asking.again = again[i];
