@@ -89,51 +89,46 @@ ControlLink::Line* ControlLink::lineOf(const std::string& sender)
     return nullptr;
 }
 
-void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer)
+void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint32_t standing)
 {
     if (Line* line = lineOf(peer.key)) {
         keep(*line, wire, n, peer);
         return;
     }
-    cardWent_ = false;
-    const bool served = onWireFrame(wire, n, peer);
-    if (served && !cardWent_)
+    if (onWireFrame(wire, n, peer))
         return;
-    // A card request: noted, whether it went or must wait.
     const uint32_t address = peer.address.sin_addr.s_addr;
-    const uint16_t sourcePort = ntohs(peer.address.sin_port);
-    const uint32_t now = port_.ticks();
-    const uint32_t gone = now - recall_.note(address, sourcePort, now);
-    if (served) {
-        recall_.had(address, sourcePort, now);
-        return;
-    }
-    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(address, gone)) {
+    if (lines_.size() >= kMaxKeptSenders && !makeRoomFor(address, standing)) {
         dropWaiting(peer.key, 1);
         return;
     }
-    lines_.push_back(Line{peer.key, address, sourcePort, gone, {}, {}, 0, false});
+    lines_.push_back(Line{peer.key, address, standing, {}, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
 // A frame's again comes from the card requests behind it in the same
 // receive: tallied from the last frame back, each frame sees only those
-// after it. A receive of one frame has none behind it.
+// after it. A receive with a card request is one try of its sender: its
+// standing, and the claim of its line.
 void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer)
 {
     std::vector<bool> again(frames.size(), false);
-    if (frames.size() > 1) {
-        CardPortTally behind;
-        for (size_t i = frames.size(); i-- > 0;) {
-            const uint8_t port = cardPortOfWire(frames[i].data(), frames[i].size());
-            again[i] = behind.overlapping(port);
-            behind.add(port);
-        }
+    CardPortTally behind;
+    for (size_t i = frames.size(); i-- > 0;) {
+        const uint8_t port = cardPortOfWire(frames[i].data(), frames[i].size());
+        again[i] = behind.overlapping(port);
+        behind.add(port);
+    }
+    uint32_t standing = 0;
+    if (behind.overlapping(ControllerPort::kAllCardPorts)) {
+        standing = recall_.note(peer.address.sin_addr.s_addr, ntohs(peer.address.sin_port), port_.ticks());
+        if (Line* line = lineOf(peer.key))
+            line->claim = standing;
     }
     LinkPeer asking = peer;
     for (size_t i = 0; i < frames.size(); ++i) {
         asking.again = again[i];
-        take(frames[i].data(), frames[i].size(), asking);
+        take(frames[i].data(), frames[i].size(), asking, standing);
     }
 }
 
@@ -147,22 +142,21 @@ uint8_t ControlLink::cardPortOfWire(const uint8_t* wire, size_t n)
 }
 
 // Every line is taken; the arriving sender takes the line LineRecall::
-// lineToTake gives it, whose frames are dropped and whose holder has had
-// its turn: addresses share the lines by counts, and inside an address the
-// lines go to the senders that have gone longest without one.
-bool ControlLink::makeRoomFor(uint32_t address, uint32_t gone)
+// lineToTake gives it, whose frames are dropped: addresses share the lines
+// by counts, and inside an address the lines go to the senders that have
+// asked most often in a row.
+bool ControlLink::makeRoomFor(uint32_t address, uint32_t standing)
 {
     std::vector<LineRecall::Held> held;
     held.reserve(lines_.size());
     for (const Line& line : lines_)
         held.push_back({line.address, line.claim});
-    const int i = LineRecall::lineToTake(held, address, gone);
+    const int i = LineRecall::lineToTake(held, address, standing);
     if (i < 0)
         return false;
     const auto it = lines_.begin() + i;
     Line taken = std::move(*it);
     lines_.erase(it);
-    recall_.had(taken.address, taken.sourcePort, port_.ticks());
     dropWaiting(taken.sender, taken.frames.size());
     return true;
 }
@@ -241,11 +235,8 @@ bool ControlLink::serveLine(Line& line)
         // itself not counted.
         LinkPeer asking = k.peer;
         asking.again = line.ports.overlapping(k.port, CardPortTally::overlaps(k.port, k.port) ? 1 : 0);
-        cardWent_ = false;
         if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
-        if (cardWent_)
-            line.claim = 0;
         line.ports.add(k.port, -1);
         line.bytes -= k.wire.size();
         line.frames.pop_front();
@@ -260,7 +251,6 @@ bool ControlLink::serveKept()
             ++it;
             continue;
         }
-        recall_.had(it->address, it->sourcePort, port_.ticks());
         it = lines_.erase(it);
     }
     setWaitingForCards(!lines_.empty());
@@ -280,7 +270,6 @@ bool ControlLink::forward(const uint8_t* body, size_t n, const LinkPeer& peer)
         if (claim == CardClaim::Wait)
             return false;
         if (claim == CardClaim::Go) {
-            cardWent_ = true;
             rememberPeer(peer);
             passPending_ = true;
             port_.setReplyReady(false);

@@ -71,16 +71,16 @@ protected:
     // whose turn has not come, not taken; the caller keeps it and offers it
     // again.
     bool onWireFrame(const uint8_t* wire, size_t n, const LinkPeer& peer);
-    // For links without a line of their own per sender (UDP, serial):
-    // serves the frame now or keeps it, behind any kept before it from the
-    // same sender (peer.key), until serveKept() gets it through. A sender
-    // whose kept frames would pass kMaxKeptBytes has the frame dropped. A
-    // sender without a line while kMaxKeptSenders have one takes a line
-    // from another sender (makeRoomFor), or has the frame dropped; either
-    // drop is logged, a line at most once every kDropLogTicks.
-    void take(const uint8_t* wire, size_t n, const LinkPeer& peer);
-    // The frames one receive brought from peer, in order, each taken with
-    // again set when a card request for its port follows it among them.
+    // The frames one receive brought from peer, in order, for links without
+    // a line of their own per sender (UDP, serial): each is served now or
+    // kept, behind any kept before it from the same sender (peer.key), until
+    // serveKept() gets it through; each is taken with again set when a card
+    // request for its port follows it among them. A sender whose kept frames
+    // would pass kMaxKeptBytes has the frame dropped. A sender without a
+    // line while kMaxKeptSenders have one takes a line from another sender
+    // (makeRoomFor), or has the frame dropped; either drop is logged, a line
+    // at most once every kDropLogTicks. A receive with a card request is a
+    // try of its sender (LineRecall).
     void takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     bool serveKept();
@@ -142,10 +142,8 @@ private:
     };
     struct Line {
         std::string sender;
-        uint32_t address = 0;   // its source address and port
-        uint16_t sourcePort = 0;
-        // How long the sender had gone without what it asked when it took
-        // the line, in ticks; 0 once a card request of it went from here.
+        uint32_t address = 0;   // its source address
+        // The sender's standing as of its last try (LineRecall).
         uint32_t claim = 0;
         std::deque<Kept> frames;
         CardPortTally ports;      // of the frames kept
@@ -157,7 +155,8 @@ private:
     // Logs the drops counted and not logged yet, naming the latest sender
     // when given, once kDropLogTicks have passed since the last line.
     void logDropsNotLogged(const std::string* latest);
-    bool makeRoomFor(uint32_t address, uint32_t gone);
+    void take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint32_t standing);
+    bool makeRoomFor(uint32_t address, uint32_t standing);
     // The sender's waiting card request and the frames kept behind it
     // (frames in all) are dropped: counted and logged.
     void dropWaiting(const std::string& sender, size_t frames);
@@ -174,8 +173,6 @@ private:
     // tick the last line about them was written.
     size_t noLineUnlogged_ = 0;
     std::optional<uint32_t> noLineLoggedAt_;
-    // Set when forward() sends a card request on its way.
-    bool cardWent_ = false;
     std::atomic<bool> waitingForCards_{false};
     int wakeFd_ = -1;
     std::atomic<uint64_t> passes_{0};

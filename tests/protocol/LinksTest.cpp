@@ -810,12 +810,12 @@ TEST_F(Links, UdpSendersBeyondThirtyTwoHaveTheirWaitingCardRequestsDropped)
     EXPECT_EQ(port.forwardedCount.load(), 32);
 }
 
-// Inside an address the lines go to the senders that have gone longest
-// without one. A tool asking rarely beside a script's new sockets at its
-// address (one or two card requests each, in one datagram) is refused at its
-// first try, having gone no time without, and takes the line of the newest
-// socket at its second, some ticks later; none of the sockets takes a line
-// from anyone, so a poller holding a line when the script starts keeps it.
+// Inside an address the lines go to the senders that asked most often in a
+// row. A tool asking beside a script's new sockets at its address (one or
+// two card requests each, in one datagram: one try) is refused at its first
+// try, having asked none before, and takes the line of the newest socket at
+// its second, up to 10 s later; none of the sockets takes a line from
+// anyone, so a poller holding a line when the script starts keeps it.
 TEST_F(Links, UdpToolAskingRarelyTakesALineOfItsAddressByItsSecondTry)
 {
     struct Case {
