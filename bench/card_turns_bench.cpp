@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     }
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("seeds %u-%u, %u ticks each, one-shot cards silent %.0f %% (%.0f s); %llu tools (%llu on a port "
-                "number given back), %llu requests of ended tools dropped, %llu of flooders yielded (%llu of them "
+                "number given back), %llu requests of ended tools dropped, %llu of tools that ended or flood yielded (%llu of them "
                 "replaced), %llu late answers taken\n",
                 first, first + seeds - 1, ticks, silentOnce * 100, secs, (unsigned long long)all.tools,
                 (unsigned long long)all.reused, (unsigned long long)all.dropped, (unsigned long long)all.yielded, (unsigned long long)all.replaced,

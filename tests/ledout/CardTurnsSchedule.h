@@ -364,8 +364,15 @@ private:
             t.oneShotNow = !sentTwice(id.sender, t.port);
             t.maybeOneShot = t.maybeOneShot || t.oneShotNow;
             t.inner.clear();
-            for (const Tool* o : alive_)
-                t.backlog += o != &t && o->waiting && o->maybeOneShot && o->id.origin == t.id.origin && o->port == t.port;
+            // It keeps the order it asked in: one-shots that asked after it wait for it too.
+            for (Tool* o : alive_) {
+                if (o == &t || !o->waiting || !o->maybeOneShot || o->id.origin != t.id.origin || o->port != t.port)
+                    continue;
+                if (o->firstAsk >= t.firstAsk)
+                    ++o->backlog;
+                else
+                    ++t.backlog;
+            }
         }
         t.lastAsk = now_;
         const Slot::Claim c = slot_.claim(id, q.port, now_);
