@@ -166,6 +166,9 @@ uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 // holding equally many, the one whose candidate was heard from longest ago.
 void networkManage::makeRoom(const Client& newcomer)
 {
+    // Runs for every connection taken: below the bound nothing is counted.
+    if (clients_.size() <= kMaxClients)
+        return;
     struct Address {
         size_t clients = 0;
         ClientMap::iterator candidate;

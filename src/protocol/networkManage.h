@@ -25,8 +25,8 @@ namespace kel::protocol {
 // closed).
 // A card request is flagged for the card path with what its client did:
 // ended (it shut its side or closed: read to its end), again (it has not
-// ended: a connected client may ask again) and floods (kFloodingBytes or more unread and no answer taken
-// since its backlog began). A client that ended still has its frames served
+// ended: a connected client may ask again) and floods (kFloodingBytes or
+// more unread and no answer taken since its backlog began). A client that ended still has its frames served
 // and gets its answers, and is closed once it is owed nothing: no frame of
 // it waits, no answer of it is queued and no card request of it is out.
 // A client whose connection is reset (it closed and an answer reached it)
