@@ -36,6 +36,8 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
         leaveLine(tool.link, tool.sender);
         return Claim::Go;
     }
+    if (tool.ended || tool.floods)
+        yieldHeld(tool, now);
     if (tool.ended && unansweredOf(Requester{tool.link, tool.sender}, port) >= kUnansweredInARow) {
         leaveLine(tool.link, tool.sender);
         return Claim::Drop;
@@ -54,6 +56,18 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
     r->who = Requester{tool.link, tool.sender};
     r->yields = tool.ended || tool.floods;
     return Claim::Go;
+}
+
+// A client that writes its requests and ends its sending at once may send
+// the first before its end shows: its requests out yield from when it does.
+void PcRequestSlot::yieldHeld(const Tool& tool, uint32_t now)
+{
+    const auto mine = [&](Request& r) {
+        if (r.held(now) && r.who.link == tool.link && r.who.sender == tool.sender)
+            r.yields = true;
+    };
+    mine(all_);
+    std::for_each(ports_.begin(), ports_.end(), mine);
 }
 
 void PcRequestSlot::sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, uint8_t fallbackLink)
@@ -87,11 +101,13 @@ bool PcRequestSlot::matches(uint8_t port, uint8_t tag, uint8_t cmd) const
     return r && r->open && tag == r->tag && cmd == r->cmd;
 }
 
-PcRequestSlot::Requester PcRequestSlot::answered(uint8_t port)
+PcRequestSlot::Requester PcRequestSlot::answered(uint8_t port, uint32_t now)
 {
     Request* r = request(port);
     if (!r)
         return {};
+    if (r->open)
+        noteAnswerTime(port, now - r->since);
     Requester who = r->who;
     forget(port);
     setUnanswered(who, port, 0);
@@ -109,20 +125,41 @@ PcRequestSlot::Request* PcRequestSlot::request(uint8_t port)
 }
 
 // A port is free for a tool when neither its own request nor one for all
-// ports holds it; all ports are free when no port is held. A flooder's
-// yielding request holds against its own tool only, once kYieldAfterTicks
-// passed.
+// ports holds it; all ports are free when no port is held. A yielding
+// request holds against its own tool only, once the port's cards had the
+// time they take to answer.
 bool PcRequestSlot::free(uint8_t port, const Tool& tool, uint32_t now) const
 {
-    const auto holdsBack = [&](const Request& r) {
-        return r.held(now) && (!r.yields || now - r.since < kYieldAfterTicks ||
+    const auto holdsBack = [&](const Request& r, uint8_t p) {
+        return r.held(now) && (!r.yields || now - r.since < yieldAfter(p) ||
                                (r.who.link == tool.link && r.who.sender == tool.sender));
     };
-    if (holdsBack(all_))
+    if (holdsBack(all_, kAllPorts))
         return false;
     if (port != kAllPorts)
-        return !holdsBack(ports_[port]);
-    return std::none_of(ports_.begin(), ports_.end(), holdsBack);
+        return !holdsBack(ports_[port], port);
+    for (uint8_t p = 0; p < kPorts; ++p)
+        if (holdsBack(ports_[p], p))
+            return false;
+    return true;
+}
+
+// The slowest of the port's last answers, and a tick for the answer's
+// hand-over and one for its jitter: a live answer of a yielding request
+// is still handed over, while a silent card holds the others no longer
+// than its port's live ones take.
+uint32_t PcRequestSlot::yieldAfter(uint8_t port) const
+{
+    const AnswerTimes& t = answerTimes_[turnIndex(port)];
+    const uint32_t slowest = *std::max_element(t.ticks.begin(), t.ticks.end());
+    return std::clamp<uint32_t>(slowest + 2, kYieldAfterTicks, kAnswerWaitTicks);
+}
+
+void PcRequestSlot::noteAnswerTime(uint8_t port, uint32_t ticks)
+{
+    AnswerTimes& t = answerTimes_[turnIndex(port)];
+    t.ticks[t.next] = uint8_t(std::min<uint32_t>(ticks, kAnswerWaitTicks));
+    t.next = uint8_t((t.next + 1) % t.ticks.size());
 }
 
 void PcRequestSlot::forget(uint8_t port)
@@ -257,20 +294,32 @@ void PcRequestSlot::place(Asker& a, bool origin) const
     a.seen = UINT64_MAX;
     const Turn* own = lastTurn(a.tool.link, a.tool.sender, a.port);
     a.ownTurn = own ? own->turn : 0;
-    // A tool that ended its sending asks no more than it queued: until it
-    // has sent to the port (or one overlapping it) twice it stands with its
-    // origin's one-shots, so clients that connect, write and close share
-    // one place as new sockets per request do.
+    // Until a tool has sent to the port (or one overlapping it) twice it
+    // stands with its origin's one-shots, unless it is a client still
+    // sending or has another request for the port queued: a new socket on
+    // a port number given back looks like the tool that sent there once
+    // before, and clients that connect, write and close ask no more than
+    // they queued. So a PC's new sockets and closers share one place.
     const bool sentTwice = std::any_of(kept_.begin(), kept_.end(), [&a](const Turn& t) {
         return t.link == a.tool.link && overlap(t.port, a.port) && t.name == a.tool.sender;
     });
-    a.standing = own && own->count > 1                                    ? Standing::Kept
-                 : (own || a.tool.again) && (!a.tool.ended || sentTwice) ? Standing::Own
-                                                                         : Standing::OneShot;
+    a.standing = own && own->count > 1                          ? Standing::Kept
+                 : sentTwice || (a.tool.again && !a.tool.ended) ? Standing::Own
+                                                                : Standing::OneShot;
     a.innerNew = 2 * turnOf(kOriginLink, a.tool.origin, a.port) + 1;
     for (const Asker& o : line_)
         if (&o != &a && overlap(o.port, a.port) && o.tool.origin == a.tool.origin)
             a.innerNew = std::max(a.innerNew, innerPlace(o, a.port == kAllPorts ? o.port : a.port));
+    // The one-shots of an origin waiting for a port share one place: one
+    // joining them, also one seen to end while it waits, takes theirs, so
+    // that their order by asking and their place against the origin's
+    // other tools never disagree.
+    if (a.standing == Standing::OneShot)
+        for (const Asker& o : line_)
+            if (&o != &a && o.standing == Standing::OneShot && o.port == a.port && o.tool.origin == a.tool.origin) {
+                a.innerNew = o.innerNew;
+                break;
+            }
     if (!origin)
         return;
     a.originNew = newOrigin(a);

@@ -60,10 +60,12 @@ public:
     // asking this long (its link asks every millisecond or so, or withdraws
     // it) loses its place in the line.
     static constexpr uint32_t kAnswerWaitTicks = 50;
-    // A yielding request holds every tool back this long (50 ms): cards
-    // answer reads and writes within a few ticks, so a live answer is still
-    // handed over.
+    // A yielding request holds every tool back at least this long (50 ms),
+    // and as long as its port's cards took to answer lately (the slowest of
+    // the last kAnswerTimes answers there, plus 2 ticks), at most a hold:
+    // a live answer is still handed over, however slow the port's cards.
     static constexpr uint32_t kYieldAfterTicks = 5;
+    static constexpr size_t kAnswerTimes = 8;
     // Requests of a tool that ended to one port that may go unanswered in a
     // row before its further ones there are dropped.
     static constexpr uint8_t kUnansweredInARow = 2;
@@ -113,7 +115,7 @@ public:
     bool matches(uint8_t port, uint8_t tag, uint8_t cmd) const;
     // Its answer is handed over: the port is free, later answers dropped.
     // Returns who sent the request.
-    Requester answered(uint8_t port);
+    Requester answered(uint8_t port, uint32_t now);
     // Whether a request of the tool holds a port now: its answer may still
     // be on its way.
     bool holds(uint8_t link, const std::string& sender, uint32_t now) const;
@@ -180,7 +182,11 @@ private:
     const Request* request(uint8_t port) const;
     Request* request(uint8_t port);
     bool free(uint8_t port, const Tool& tool, uint32_t now) const;
+    // How long a yielding request at port holds every tool back.
+    uint32_t yieldAfter(uint8_t port) const;
+    void noteAnswerTime(uint8_t port, uint32_t ticks);
     void forget(uint8_t port);
+    void yieldHeld(const Tool& tool, uint32_t now);
     void forgetStale(uint32_t now);
     void leaveLine(uint8_t link, const std::string& sender);
     // Counts the requests whose wait ran out without an answer against
@@ -218,5 +224,11 @@ private:
     std::deque<Turn> kept_, once_, origins_;
     std::deque<Unanswered> unanswered_; // tools and ports whose last requests went unanswered
     PortTurns lastTurn_{};             // the last request to each port
+    // Ticks the last answers handed over took, per port, kAllPorts last.
+    struct AnswerTimes {
+        std::array<uint8_t, kAnswerTimes> ticks{};
+        uint8_t next = 0;
+    };
+    std::array<AnswerTimes, kPorts + 1> answerTimes_{};
     uint64_t turns_ = 0, asks_ = 0, lineSeen_ = 0;
 };

@@ -236,7 +236,7 @@ void fpga_manage::pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uin
         F::patch(frame, length, F::kPort, uint8_t(from + 1));
     if (allPorts && !join_all_ports(frame, length))
         return;
-    const PcRequestSlot::Requester who = pc_request.answered(slot);
+    const PcRequestSlot::Requester who = pc_request.answered(slot, G_timeTicks.load());
     F::patch(frame, length, F::kSource + 1, uint8_t(frame[F::kSource + 1] & ~0x30));
     if (who.link != 1 && who.link != 2 && who.link != 3)
         return;

@@ -595,6 +595,8 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
     const Tool closer1Ended{2, "tcp#11", true}, closer2{2, "tcp#12", false, "127.0.0.1", false, true},
         closer3{2, "tcp#13", false, "127.0.0.1", false, true}, closer2Ended{2, "tcp#12", true},
         closer3Ended{2, "tcp#13", true}, other{3, "127.0.0.2:4000", false, "127.0.0.2"};
+    const Tool udpBAgain{3, "127.0.0.1:4001", false, "127.0.0.1", false, true},
+        tcp1Again{2, "tcp#1", false, "127.0.0.1", false, true};
     enum class Op { Claim, Dropped, Send, Serve, Wait, Holds, Leave };
     struct Step {
         Op op;
@@ -655,14 +657,11 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         {"the senders of one link are tools of their own",
          {claim(udpA, read, true), send(udpA, read), claim(udpB, read, false), serve, claim(udpA, read, false),
           claim(udpB, read, true)}},
-        {"a tool that just sent waits behind one that asked after it",
-         {claim(udpA, read, true), send(udpA, read), claim(udpA, read, false), claim(tcp1, read, false), serve,
-          claim(udpA, read, false), claim(tcp1, read, true)}},
-        {"tools new to the port go in the order asked, across links, one turn among them",
+        {"tools that sent to the port less than twice go in the order asked, across links",
          {claim(tcp1, read, true), send(tcp1, read), claim(udpA, read, false), claim(tcp2, read, false), serve,
           claim(tcp1, read, false), claim(tcp2, read, false), claim(udpA, read, true), send(udpA, read), serve,
-          claim(tcp2, read, false), claim(udpA, read, false), claim(tcp1, read, true), send(tcp1, read), serve,
-          claim(udpA, read, false), claim(tcp2, read, true)}},
+          claim(tcp1, read, false), claim(udpA, read, false), claim(tcp2, read, true), send(tcp2, read), serve,
+          claim(udpA, read, false), claim(tcp1, read, true)}},
         {"stopped asking", {claim(udpA, read, true), send(udpA, read), claim(tcp1, read, false), serve, wait(51),
                             claim(udpA, read, true)}},
         {"a tool that left gives up its place at once",
@@ -756,6 +755,49 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(udpA, read, true)},
          {},
          {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1"}},
+        // A tool that ended stands with its address's one-shots in the order
+        // it asked, also when its end shows while it waits behind one that
+        // asks again: the one-shots go first of the three, then the tool that
+        // asks again.
+        {"a client seen to end while it waits takes its address's one-shots' place",
+         {claim(tcp1Again, read, true), send(tcp1Again, read), serve, claim(tcp1Again, read, true), send(tcp1Again, read), serve,
+          claim(other, noCard, true), send(other, noCard), claim(closer2, noCard, false),
+          claim(fresh1, noCard, false), claim(udpBAgain, noCard, false), claim(tcp1Again, read, false), wait(30),
+          claim(closer2, noCard, false), claim(fresh1, noCard, false), claim(udpBAgain, noCard, false),
+          claim(tcp1Again, read, false), wait(21), claim(closer2, noCard, false), claim(fresh1, noCard, false),
+          claim(udpBAgain, noCard, false), claim(tcp1Again, read, true), send(tcp1Again, read), serve,
+          claim(closer2Ended, noCard, true), send(closer2Ended, noCard), claim(fresh1, noCard, false), wait(5),
+          claim(fresh1, noCard, false), claim(udpBAgain, noCard, true)}},
+        // A tool that sent to the port once stands with its address's new
+        // sockets, as a new socket on its port number would: the reader
+        // waits for one of them per turn.
+        {"a tool that sent to the port once stands with its address's new sockets",
+         {claim(udpA, read, true), send(udpA, read), serve, claim(udpA, read, true), send(udpA, read), serve,
+          claim(fresh1, noCard, true), send(fresh1, noCard), claim(fresh2, noCard, false),
+          claim(fresh1, noCard, false), claim(udpA, read, false), wait(30), claim(fresh2, noCard, false),
+          claim(fresh1, noCard, false), claim(udpA, read, false), wait(21), claim(fresh2, noCard, false),
+          claim(fresh1, noCard, false), claim(udpA, read, true), send(udpA, read), serve,
+          claim(fresh1, noCard, false), claim(fresh2, noCard, true), send(fresh2, noCard), claim(udpA, read, false),
+          wait(30), claim(fresh1, noCard, false), claim(udpA, read, false), wait(21), claim(fresh1, noCard, false),
+          claim(udpA, read, true)},
+         {},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
+        // A yielding request holds the others as long as its port's cards
+        // took to answer lately (the slowest of the last answers, 2 ticks
+        // more): here 12 ticks, then 13.
+        {"a yielding request holds the others as long as the port's cards take",
+         {claim(udpA, read, true), send(udpA, read), wait(12), serve, claim(tcp2Ended, read, true),
+          send(tcp2Ended, read), claim(udpA, read, false), wait(13), claim(udpA, read, false), serve,
+          claim(udpA, read, true), send(udpA, read), serve, claim(tcp2Ended, noCard, true),
+          send(tcp2Ended, noCard), claim(udpA, read, false), wait(14), claim(udpA, read, false), wait(1),
+          claim(udpA, read, true)},
+         {},
+         {"3 127.0.0.1:4000", "2 tcp#2", "3 127.0.0.1:4000"}},
+        // Its end seen after its first request went (it wrote and shut its
+        // side at once), a client's request out yields from then on.
+        {"a request out yields once its client's end shows",
+         {claim(closer2, noCard, true), send(closer2, noCard), claim(udpA, read, false),
+          claim(closer2Ended, noCard, false), wait(4), claim(udpA, read, false), wait(1), claim(udpA, read, true)}},
     };
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};

@@ -20,10 +20,12 @@ namespace kel::turns {
 using Slot = PcRequestSlot;
 constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
 // As documented: a request holds its port 50 ticks; a tool that stops
-// asking keeps its place as long; a request of a tool that ended or floods yields: after
-// kYieldAfter ticks it holds the port against its own tool only, and another's replaces it
-// (unanswered); two unanswered in a row and an ended tool's requests there are dropped.
-constexpr uint32_t kHold = 50, kRow = 2, kYieldAfter = 5;
+// asking keeps its place as long; a request of a tool that ended or floods yields: once the
+// port's cards had the time they take (the slowest of its last 8 answers and 2 ticks, 5 ticks
+// at least, a hold at most) it holds the port against its own tool only, and another's
+// replaces it (unanswered); two unanswered in a row and an ended tool's requests there are
+// dropped.
+constexpr uint32_t kHold = 50, kRow = 2, kYieldAfter = 5, kAnswerTimes = 8;
 enum Kind { Kept, OneShot, Again, Batch, Scan, Ended, AllPorts, kKinds };
 inline const char* kindName(int k)
 {
@@ -87,7 +89,7 @@ private:
         uint32_t idleUntil = 0, endAt = UINT32_MAX, closeAt = UINT32_MAX, firstAsk = 0, lastAsk = 0;
         uint32_t againAt = UINT32_MAX;   // a one-shot socket that sends a second request then
         uint8_t port = 0;
-        int backlog = 0, pauses = 0, gos = 0, yieldGos = 0, stuck = 0, streak[kPorts + 1] = {};
+        int backlog = 0, pauses = 0, gos = 0, yieldGos = 0 /* ticks */, stuck = 0, streak[kPorts + 1] = {};
         uint64_t sendsSeen = 0;   // the sends counted at its last refused ask
         // Of the waiting request: how often each place of its origin, and each other origin
         // since its origin last went, went to a port it wants.
@@ -263,27 +265,21 @@ private:
         id.floods = t.batchFlood && !t.answeredOnce && t.queue.size() >= 10;
         return id;
     }
-    // Whether a request of the key reached port (lately: remembered for sure).
-    bool known(const std::string& key, uint8_t port, bool lately) const
+    // Until it sent to the port twice a tool stands with its address's one-shots, unless it is
+    // a TCP client still sending or has another request for the port queued. As the slot
+    // remembers only the last turns, one whose sends there are not recent may stand so too.
+    bool oneShot(const Slot::Tool& id, uint8_t port, bool surely) const
     {
-        uint64_t last = 0;
-        for (uint8_t p = 0; p <= kPorts; ++p) {
-            const auto it = history_.find(key + "@" + std::to_string(p));
-            if (it != history_.end() && overlap(p == kPorts ? kAll : p, port))
-                last = std::max(last, it->second);
-        }
-        return last && (!lately || sends_ - last < 200);
+        return (!id.again || id.ended) && !sentTwice(id.sender, port, !surely);
     }
-    bool mayBeOneShot(const Tool& t, const Slot::Tool& id) const
-    {
-        return id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, true);
-    }
-    // Whether the tool sent to port (or one overlapping it) twice or more.
-    bool sentTwice(const std::string& key, uint8_t port) const
+    // Whether the tool sent to port (or one overlapping it) twice or more (lately: remembered
+    // for sure).
+    bool sentTwice(const std::string& key, uint8_t port, bool lately = false) const
     {
         for (uint8_t p = 0; p <= kPorts; ++p) {
-            const auto it = sentCount_.find(key + "@" + std::to_string(p));
-            if (it != sentCount_.end() && it->second > 1 && overlap(p == kPorts ? kAll : p, port))
+            const auto it = sentTo_.find(key + "@" + std::to_string(p));
+            if (it != sentTo_.end() && it->second.count > 1 && overlap(p == kPorts ? kAll : p, port) &&
+                (!lately || sends_ - it->second.before < 200))
                 return true;
         }
         return false;
@@ -298,8 +294,8 @@ private:
         t.inner.clear();
         t.outer.clear();
         t.backlog = t.pauses = t.gos = t.yieldGos = t.stuck = 0;
-        t.maybeOneShot = mayBeOneShot(t, id);
-        t.oneShotNow = id.ended ? !sentTwice(id.sender, t.port) : !id.again && !known(id.sender, t.port, false);
+        t.maybeOneShot = oneShot(id, t.port, false);
+        t.oneShotNow = oneShot(id, t.port, true);
         t.askedEnded = id.ended;
         say(t, id.again ? "asks" : "asks once", t.port);
         for (const Tool* o : alive_) {
@@ -361,8 +357,8 @@ private:
         }
         if (id.ended && !t.askedEnded) {   // seen to end while it waits: with its address's one-shots now
             t.askedEnded = true;
-            t.oneShotNow = !sentTwice(id.sender, t.port);
-            t.maybeOneShot = t.maybeOneShot || t.oneShotNow;
+            t.oneShotNow = oneShot(id, t.port, true);
+            t.maybeOneShot = t.maybeOneShot || oneShot(id, t.port, false);
             t.inner.clear();
             // It keeps the order it asked in: one-shots that asked after it wait for it too.
             for (Tool* o : alive_) {
@@ -374,6 +370,10 @@ private:
                     ++t.backlog;
             }
         }
+        if (id.ended || id.floods)   // its requests out yield from now on
+            for (Out& o : outs_)
+                if (o.tool == &t && !o.answered && now_ - o.sentAt <= kHold)
+                    o.yields = o.counts = true;
         t.lastAsk = now_;
         const Slot::Claim c = slot_.claim(id, q.port, now_);
         if (c == Slot::Claim::Wait)
@@ -420,7 +420,13 @@ private:
     bool holdsAgainst(const Out& o, uint8_t port, const Tool& t) const
     {
         return !o.answered && now_ - o.sentAt <= kHold && overlap(o.port, port) && current(o) &&
-               (!o.yields || now_ - o.sentAt < kYieldAfter || o.tool == &t);
+               (!o.yields || now_ - o.sentAt < yieldAfter(o.port) || o.tool == &t);
+    }
+    uint32_t yieldAfter(uint8_t port) const
+    {
+        const std::vector<uint32_t>& times = answerTimes_[idx(port)];
+        const uint32_t slowest = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
+        return std::clamp(slowest + 2, kYieldAfter, kHold);
     }
     // A flooder waiting for the hold of its own yielding request keeps back nobody.
     bool asideNow(const Tool& t) const
@@ -469,9 +475,9 @@ private:
         // A hold for each request that went to a port it waits for meanwhile (to any, once a
         // request for all ports waited beside it), the one out when it asked and one to spare;
         // a tool that stopped asking keeps its place a hold. Another tool's yielding request
-        // costs it kYieldAfter ticks at most; a flooder's own holds it as any request does.
+        // costs it the yield of that port at most; a flooder's own holds it as any request does.
         const bool yields = (id.ended || id.floods) && q.port != kNowhere;
-        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + uint64_t(t.yieldGos) * kYieldAfter;
+        const uint64_t bound = uint64_t(t.gos + 2 + t.pauses) * (kHold + 2) + uint64_t(t.yieldGos);
         ++figures_.requests[kind];
         figures_.worstWait[kind] = std::max<uint64_t>(figures_.worstWait[kind], wait);
         figures_.worstShare[kind] = std::max(figures_.worstShare[kind], double(wait) / double(bound));
@@ -507,8 +513,10 @@ private:
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
         outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, id.ended || id.floods, yields});
         lastSend_[idx(q.port)] = seq;
-        history_[t.id.sender + "@" + std::to_string(idx(q.port))] = seq;
-        ++sentCount_[t.id.sender + "@" + std::to_string(idx(q.port))];
+        Sends& s = sentTo_[t.id.sender + "@" + std::to_string(idx(q.port))];
+        s.before = s.last;
+        s.last = seq;
+        ++s.count;
     }
 
     // What a request that went costs r, waiting: inside r's address each other place goes once
@@ -517,7 +525,7 @@ private:
     void count(Tool& r, const Tool& t, uint8_t port, const std::string& place, bool yields)
     {
         if (r.wide || overlap(port, r.port))
-            ++(yields ? r.yieldGos : r.gos);
+            yields ? r.yieldGos += int(yieldAfter(port)) : ++r.gos;
         if (!overlap(port, r.port) || asideNow(r)) {
             if (asideNow(r))
                 r.inner.clear(), r.outer.clear();
@@ -580,10 +588,14 @@ private:
                       mine ? "not taken" : "taken after a newer request went");
             if (!mine)
                 continue;
-            const Slot::Requester who = slot_.answered(o.port);
+            const Slot::Requester who = slot_.answered(o.port, now_);
             if (who.link != t.id.link || who.sender != t.id.sender)
                 fault(t, "its answer went to %u %s", who.link, who.sender.c_str());
             o.answered = t.answeredOnce = true;
+            std::vector<uint32_t>& times = answerTimes_[idx(o.port)];
+            times.push_back(std::min(now_ - o.sentAt, kHold));
+            if (times.size() > kAnswerTimes)
+                times.erase(times.begin());
             t.streak[idx(o.port)] = 0;
             figures_.late += now_ - o.sentAt > kHold;
         }
@@ -600,10 +612,14 @@ private:
     std::deque<Tool> tools_;   // stays put: the answers and the lists point into it
     std::vector<Tool*> alive_;
     std::map<std::string, std::vector<std::string>> freed_;   // UDP port numbers closed sockets gave back
-    std::map<std::string, uint64_t> history_;   // per key and port: its last send
-    std::map<std::string, int> sentCount_;      // per key and port: its sends
+    struct Sends {
+        int count = 0;
+        uint64_t last = 0, before = 0;   // the last two
+    };
+    std::map<std::string, Sends> sentTo_;   // per key and port
     std::vector<Out> outs_;
     uint64_t sends_ = 0, lastSend_[kPorts + 1] = {};
+    std::vector<uint32_t> answerTimes_[kPorts + 1];   // per port: ticks of its last answers
     Figures figures_;
 };
 

@@ -44,7 +44,7 @@ TEST(PcRequestSlotTest, AnAddressWhoseTurnIsForgottenStandsAsNew)
     for (uint32_t now = 1; now <= 3000; ++now) {
         for (uint8_t p = 1; p < 16; ++p)
             if (answerAt[p] == now && slot.matches(p, uint8_t(sends[p]), 0x61))
-                slot.answered(p);
+                slot.answered(p, now);
         const auto waiting = std::count_if(tools.begin(), tools.end(), [](const Tool& t) { return t.waiting; });
         for (int n = 0; n < 3 && waiting + n < 60; ++n) {
             const uint32_t a = rnd() % 300;
