@@ -28,19 +28,22 @@
 // one request of each other origin waiting, whatever those send, plus the
 // one out now: how a tool looks can order it only among its own origin's.
 // Inside an origin the tools take turns the same way: a tool that sent to
-// the port twice or more stands at its last request there; one new to it
-// that may ask again (Tool::again), or sent there once, stands behind its
-// origin's tools waiting when it asked and its origin's last turn; the
-// rest (a new socket per request, or a tool that ended its sending and
-// sent there less than twice, also one seen to end while it waits) share
-// one place of the origin, in the order they asked. Only a tool's requests
-// to that port count.
+// the port twice or more stands at its last request there; one that may
+// ask again (Tool::again: a client still sending, or another request for
+// the port queued) stands behind its origin's tools waiting when it asked
+// and its origin's last turn; the rest (a new socket per request, a socket
+// that sent there once, which a new socket on its port number cannot be
+// told from, a tool that ended its sending, also one seen to end while it
+// waits) share one place of the origin, in the order they asked. Only a
+// tool's requests to that port count.
 //
 // Nothing is dropped for how a tool looks. A request of a tool that ended
-// its sending or floods its link yields: it holds the port against its own
-// tool for the usual hold, against the others only kYieldAfterTicks, after
-// which another tool's request goes and replaces it. So such a tool, which
-// may read no answer, costs the others little, and is slowed only for
+// its sending or floods its link yields, also one sent before that showed:
+// it holds the port against its own tool for the usual hold, against the
+// others only as long as the port's cards took to answer lately (at least
+// kYieldAfterTicks), after which another tool's request goes and replaces
+// it. So such a tool, which may read no answer, costs the others little,
+// still gets the answers its port's cards give, and is slowed only for
 // others waiting for the same port. Once two of its requests to a port in
 // a row went unanswered, a tool that ended has its further requests there
 // dropped.
