@@ -376,8 +376,10 @@ TEST_F(CardPassThroughEndToEnd, CardRequestsNoCardAnswersHoldBackNoOtherTool)
 // Silent reads of port 0 (card 9 of a chain of 3) wait, each sent from a
 // new UDP socket, as a script opening a socket per request does: the new
 // sockets share one place of their address, so a tool of that address
-// that read port 0 before goes after the one request out and at most one
-// more of theirs, not after every new socket's 0.5 s. The ticks go slowly
+// that read port 0 twice before goes after the one request out and at most
+// one more of theirs, not after every new socket's 0.5 s. (A socket that
+// read it once stands with them: a new socket on its port number looks the
+// same.) The ticks go slowly
 // enough (3 ms) that every waiting tool asks again within each tick, as on
 // the device.
 TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmongTheOthers)
@@ -385,6 +387,8 @@ TEST_F(CardPassThroughEndToEnd, ToolsOpeningANewSocketPerRequestTakeOneTurnAmong
     cardsFoundAndUdpHasForwarded();
     if (HasFatalFailure())
         return;
+    ASSERT_TRUE(udp->send(TestFrames::wire(cardRequest(0x0001, 0, 1, 0x22))));
+    ASSERT_FALSE(udp->receive().empty());
     std::vector<LinkClient> fresh;
     for (uint8_t i = 0; i < 4; ++i) {
         fresh.push_back(LinkClient::udp(udpnetManage::p_udpnetManage->localPort()));
