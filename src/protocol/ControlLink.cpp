@@ -102,7 +102,7 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint
         dropWaiting(peer.key, 1);
         return;
     }
-    lines_.push_back(Line{peer.key, address, standing, {}, {}, 0, false});
+    lines_.push_back(Line{peer.key, address, standing, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
@@ -221,23 +221,19 @@ void ControlLink::keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer
         line.overflowLogged = true;
         return;
     }
-    const uint8_t port = cardPortOfWire(wire, n);
-    line.frames.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer, port});
-    line.ports.add(port);
+    line.frames.push_back(Kept{std::vector<uint8_t>(wire, wire + n), peer});
     line.bytes += n;
 }
 
 bool ControlLink::serveLine(Line& line)
 {
     while (!line.frames.empty()) {
+        // Asks again only for requests of its own datagram behind it: a
+        // later datagram of the same address and port may come from a new
+        // socket the system handed the port number of a closed one.
         const Kept& k = line.frames.front();
-        // Its own card requests for the port kept behind it, the frame
-        // itself not counted.
-        LinkPeer asking = k.peer;
-        asking.again = line.ports.overlapping(k.port, CardPortTally::overlaps(k.port, k.port) ? 1 : 0);
-        if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
+        if (!onWireFrame(k.wire.data(), k.wire.size(), k.peer))
             return false;
-        line.ports.add(k.port, -1);
         line.bytes -= k.wire.size();
         line.frames.pop_front();
     }

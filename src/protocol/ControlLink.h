@@ -137,8 +137,7 @@ private:
     std::atomic<bool> passPending_{false};
     struct Kept {
         std::vector<uint8_t> wire;
-        LinkPeer peer;
-        uint8_t port;   // of its card request (cardPortOfWire)
+        LinkPeer peer;   // again: as of its datagram
     };
     struct Line {
         std::string sender;
@@ -146,7 +145,6 @@ private:
         // The sender's standing as of its last try (LineRecall).
         uint32_t claim = 0;
         std::deque<Kept> frames;
-        CardPortTally ports;      // of the frames kept
         size_t bytes = 0;
         bool overflowLogged = false;
     };

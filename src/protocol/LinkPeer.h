@@ -17,8 +17,9 @@ struct LinkPeer {
     bool ended = false;
     // The peer is expected to ask again: a TCP client that has not ended
     // its sending; a UDP sender or the serial line with another card
-    // request for the same port (or one overlapping it) among its frames
-    // queued behind this one.
+    // request for the same port (or one overlapping it) behind this one in
+    // the same receive (a later datagram of a UDP address and port may be a
+    // new socket's).
     bool again = false;
     // A TCP client with 16 KiB or more unread that has taken no answer since
     // its backlog began: served later, never dropped for it.

@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    struct Req { uint8_t port; bool silent; uint32_t answerIn; bool card; };
+    struct Req { uint8_t port; bool silent; uint32_t answerIn; bool card; uint32_t datagram; };
     struct Tool {
         Slot::Tool id;
         Kind kind = Kept;
@@ -153,9 +153,9 @@ private:
     std::string origin() { return "10.0.0." + std::to_string(pick(1, 4)); }
     Req request(uint8_t port, double silent)   // a few slow cards answer after the hold
     {
-        return Req{port, chance(silent), chance(0.05) ? pick(30, 80) : pick(1, 3), true};
+        return Req{port, chance(silent), chance(0.05) ? pick(30, 80) : pick(1, 3), true, datagram_};
     }
-    static Req frame() { return Req{kNowhere, false, 0, false}; }   // a 0xDF: the controller answers it
+    Req frame() const { return Req{kNowhere, false, 0, false, datagram_}; }   // a 0xDF: the controller answers it
 
     void spawn()
     {
@@ -181,6 +181,7 @@ private:
     {
         const uint32_t r = pick(0, 9);
         Tool& t = newcomer(r < 6 ? OneShot : Again, chance(0.3), from);
+        ++datagram_;
         t.id.ended = t.id.link == 2;   // a TCP client that sent and closed
         if (r == 6)
             t.queue.push_back(request(uint8_t(port == 3 ? 4 : 3), 0.5));
@@ -201,6 +202,7 @@ private:
         case 0:   // new sockets, one request each, some two
             for (uint32_t n = pick(3, 8); n > 0; --n) {
                 Tool& t = newcomer(OneShot, false, from);
+                ++datagram_;
                 t.queue.push_back(request(port, silent));
                 if (chance(0.4)) {
                     t.queue.push_back(request(port, silent));
@@ -254,13 +256,13 @@ private:
             freed_[t.id.origin].push_back(t.id.sender);
     }
     // The flags as the links set them: ended by the client; again: a TCP client that has not
-    // ended, else another card request of its own for the port queued behind; floods: a large
+    // ended, else another card request of its own for the port behind in the same datagram; floods: a large
     // backlog and no answer taken since it began.
     Slot::Tool flags(const Tool& t) const
     {
         Slot::Tool id = t.id;
         id.again = t.id.link == 2 ? !t.id.ended : std::any_of(t.queue.begin() + 1, t.queue.end(), [&t](const Req& r) {
-            return r.card && overlap(r.port, t.queue.front().port);
+            return r.card && overlap(r.port, t.queue.front().port) && r.datagram == t.queue.front().datagram;
         });
         id.floods = t.batchFlood && !t.answeredOnce && t.queue.size() >= 10;
         return id;
@@ -318,11 +320,13 @@ private:
             return leave(t);
         if (now_ >= t.endAt && !t.id.ended)
             t.id.ended = !(t.more = false);
-        if (now_ >= t.againAt) {   // a second request while the first waits
+        if (now_ >= t.againAt) {   // a second request, in a datagram of its own, while the first waits
+            ++datagram_;
             t.queue.push_back(request(t.queue.empty() ? 3 : t.queue.front().port, 0.5));
             t.againAt = UINT32_MAX;
         }
         if (t.queue.empty()) {
+            ++datagram_;
             if (!t.more)
                 return leave(t);
             if (chance(0.03)) {   // pauses a long while
@@ -488,9 +492,11 @@ private:
         say(t, "goes", q.port);
         if (q.port == kNowhere)
             return;
-        // The place it went from: its own, or its address's one-shot sockets' for the port.
-        const std::string place =
-            t.oneShotNow ? "one-shots of " + t.id.origin + " for " + std::to_string(idx(q.port)) : t.id.sender;
+        // The place it went from: its own, or its address's one-shot sockets' for the port; none
+        // when the slot may have forgotten that it sent there twice (it then stands as new).
+        const std::string place = t.oneShotNow != t.maybeOneShot ? ""
+                                  : t.oneShotNow ? "one-shots of " + t.id.origin + " for " + std::to_string(idx(q.port))
+                                                 : t.id.sender;
         for (Tool* r : alive_)
             if (r != &t && r->waiting)
                 count(*r, t, q.port, place, yields);
@@ -545,7 +551,7 @@ private:
         }
         if (t.id.origin == r.id.origin) {
             r.outer.clear();
-            if (t.id.sender == r.id.sender)
+            if (t.id.sender == r.id.sender || place.empty())
                 return;
             const int n = ++r.inner[place + perPort];
             if (n > 1 + (r.maybeOneShot ? r.backlog : 0))
@@ -619,6 +625,7 @@ private:
     std::map<std::string, Sends> sentTo_;   // per key and port
     std::vector<Out> outs_;
     uint64_t sends_ = 0, lastSend_[kPorts + 1] = {};
+    uint32_t datagram_ = 0;   // what a tool sends at once (again counts only in its own)
     std::vector<uint32_t> answerTimes_[kPorts + 1];   // per port: ticks of its last answers
     Figures figures_;
 };
