@@ -144,15 +144,15 @@ bool PcRequestSlot::free(uint8_t port, const Tool& tool, uint32_t now) const
     return true;
 }
 
-// The slowest of the port's last answers, and a tick for the answer's
-// hand-over and one for its jitter: a live answer of a yielding request
-// is still handed over, while a silent card holds the others no longer
-// than its port's live ones take.
+// Twice the slowest of the port's last answers: a live answer of a
+// yielding request is still handed over, also on a loaded machine, while a
+// silent card holds the others little longer than its port's live ones
+// take.
 uint32_t PcRequestSlot::yieldAfter(uint8_t port) const
 {
     const AnswerTimes& t = answerTimes_[turnIndex(port)];
     const uint32_t slowest = *std::max_element(t.ticks.begin(), t.ticks.end());
-    return std::clamp<uint32_t>(slowest + 2, kYieldAfterTicks, kAnswerWaitTicks);
+    return std::clamp<uint32_t>(2 * slowest, kYieldAfterTicks, kAnswerWaitTicks);
 }
 
 void PcRequestSlot::noteAnswerTime(uint8_t port, uint32_t ticks)

@@ -65,7 +65,7 @@ public:
     static constexpr uint32_t kAnswerWaitTicks = 50;
     // A yielding request holds every tool back at least this long (50 ms),
     // and as long as its port's cards took to answer lately (the slowest of
-    // the last kAnswerTimes answers there, plus 2 ticks), at most a hold:
+    // the last kAnswerTimes answers there, twice over), at most a hold:
     // a live answer is still handed over, however slow the port's cards.
     static constexpr uint32_t kYieldAfterTicks = 5;
     static constexpr size_t kAnswerTimes = 8;

@@ -783,13 +783,13 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
          {},
          {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
         // A yielding request holds the others as long as its port's cards
-        // took to answer lately (the slowest of the last answers, 2 ticks
-        // more): here 12 ticks, then 13.
+        // took to answer lately (twice the slowest of the last answers):
+        // here 12 ticks, then 20.
         {"a yielding request holds the others as long as the port's cards take",
          {claim(udpA, read, true), send(udpA, read), wait(12), serve, claim(tcp2Ended, read, true),
-          send(tcp2Ended, read), claim(udpA, read, false), wait(13), claim(udpA, read, false), serve,
+          send(tcp2Ended, read), claim(udpA, read, false), wait(20), claim(udpA, read, false), serve,
           claim(udpA, read, true), send(udpA, read), serve, claim(tcp2Ended, noCard, true),
-          send(tcp2Ended, noCard), claim(udpA, read, false), wait(14), claim(udpA, read, false), wait(1),
+          send(tcp2Ended, noCard), claim(udpA, read, false), wait(39), claim(udpA, read, false), wait(1),
           claim(udpA, read, true)},
          {},
          {"3 127.0.0.1:4000", "2 tcp#2", "3 127.0.0.1:4000"}},

@@ -21,7 +21,7 @@ using Slot = PcRequestSlot;
 constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
 // As documented: a request holds its port 50 ticks; a tool that stops
 // asking keeps its place as long; a request of a tool that ended or floods yields: once the
-// port's cards had the time they take (the slowest of its last 8 answers and 2 ticks, 5 ticks
+// port's cards had the time they take (twice the slowest of its last 8 answers, 5 ticks
 // at least, a hold at most) it holds the port against its own tool only, and another's
 // replaces it (unanswered); two unanswered in a row and an ended tool's requests there are
 // dropped.
@@ -430,7 +430,7 @@ private:
     {
         const std::vector<uint32_t>& times = answerTimes_[idx(port)];
         const uint32_t slowest = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
-        return std::clamp(slowest + 2, kYieldAfter, kHold);
+        return std::clamp(2 * slowest, kYieldAfter, kHold);
     }
     // A flooder waiting for the hold of its own yielding request keeps back nobody.
     bool asideNow(const Tool& t) const
