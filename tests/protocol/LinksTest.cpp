@@ -290,6 +290,23 @@ bool closedByLink(const LinkClient& c)
     return got == 0 || (got < 0 && errno == ECONNRESET);
 }
 
+// The sender key the link gave c ("tcp#N address:port") once it has asked
+// the card path for a request of c (flagged as ended, if ended); empty
+// before.
+std::string askedFor(StandInPort& port, const LinkClient& c, bool ended = false)
+{
+    sockaddr_in me{};
+    socklen_t len = sizeof me;
+    ::getsockname(c.fd(), reinterpret_cast<sockaddr*>(&me), &len);
+    const std::string suffix = " " + LinkSocket::keyOf(me);
+    std::lock_guard<std::mutex> l(port.senderLock);
+    for (const auto& s : port.seen)
+        if ((s.ended || !ended) && s.sender.size() > suffix.size() &&
+            s.sender.compare(s.sender.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return s.sender;
+    return {};
+}
+
 // Below the bound nobody is closed, whatever the clients do. With the set
 // full, each connection closes one client of the address holding the most
 // (the newcomer counted): the newest that ended its sending, then the one
@@ -579,14 +596,14 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
     }
 
     port.cardPathFree = false;
+    std::string goneKey;
     {
         LinkClient gone = LinkClient::tcp(link.localPort());
         ASSERT_TRUE(gone.send(flood));
-        ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+        ASSERT_TRUE(eventually([&] { return !(goneKey = askedFor(port, gone)).empty(); }));
         const linger reset{1, 0};
         ASSERT_EQ(::setsockopt(gone.fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     }
-    const std::string goneKey = port.sender();
     EXPECT_TRUE(eventually([&] { return link.waitingBytes() == 0; })) << link.waitingBytes();
     EXPECT_EQ(port.forwardedCount.load(), kRequests);
     EXPECT_TRUE(eventually([&] {
