@@ -4,6 +4,7 @@
 #include "protocol/LinkSettings.h"
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
@@ -32,10 +33,13 @@ namespace kel::protocol {
 // A client whose connection is reset (it closed and an answer reached it)
 // is closed at once, its waiting frames with it.
 // Clients: at most kMaxClients at once, all read and served alike. Only a
-// connection that arrives with the set full closes one (makeRoom): of the
-// address holding the most clients, the newcomer counted, the newest that
-// ended its sending, else the one heard from longest ago; the newcomer is
-// never the one closed.
+// connection that arrives with the set full closes one (makeRoom): a
+// connection that never sent a frame, the one accepted first, whatever its
+// address; else, of the address holding the most clients, the newcomer
+// counted, the newest that ended its sending, else the one heard from
+// longest ago (one whose card request waits for the card path counts as
+// heard now; of equals the newest goes); the newcomer is never the one
+// closed.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -76,6 +80,8 @@ private:
         size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
         uint64_t lastHeard = 0;   // order of the last look that found new bytes of it (or its accept)
+        bool spoke = false;       // it sent a whole frame
+        bool refused = false;     // its first waiting frame was refused the card path
         bool dropped = false;     // closed at the end of this loop pass
         bool ended = false;       // sends no more (its end shut or closed)
         size_t unread = 0;        // bytes in its socket, as of its last read or look
@@ -97,7 +103,12 @@ private:
     void makeRoom(const Client& newcomer);
     // When it was last heard from; a flooder, when its flood began: a
     // client that closed behind a backlog is read for long after it spoke.
-    static uint64_t heard(const Client& c) { return floods(c) ? c.heardAtBacklog : c.lastHeard; }
+    // One whose card request waits for the card path: now (kHeardNow).
+    static uint64_t heard(const Client& c);
+    static constexpr uint64_t kHeardNow = UINT64_MAX;
+    // Never sent a frame, and looked at since its accept: a connection
+    // taken in the same batch may have its first frame on the way.
+    bool idle(const Client& c) const { return !c.spoke && c.accepted <= batchStart_; }
     // False when the client has gone.
     bool readClient(Client& c);
     // Notes how much the client's socket still holds, whether it sent more
@@ -133,6 +144,7 @@ private:
     int listenFd_ = -1;
     uint64_t nextId_ = 0;
     uint64_t heard_ = 0;
+    uint64_t batchStart_ = 0;   // heard_ before the accepts of the last batch
     int startAfter_ = -1;   // the fd the last pass started with
     // Clients closed for room and not logged yet, and the tick of the last
     // line about them.
