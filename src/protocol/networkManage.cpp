@@ -121,7 +121,7 @@ void networkManage::acceptThread()
 // was taken is read at once: whether it ended is known before any choice.
 void networkManage::acceptWaiting()
 {
-    batchStart_ = heard_;
+    batchStart_ = nextId_;
     for (size_t i = 0; i < kMaxClients; ++i) {
         Client* c = acceptOne();
         if (!c)
@@ -147,7 +147,8 @@ networkManage::Client* networkManage::acceptOne()
     c->fd = fd;
     c->address = from;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
-    c->accepted = c->lastHeard = ++heard_;
+    c->accepted = nextId_;
+    c->lastHeard = port_.ticks();
     Client* taken = c.get();
     clients_[fd] = std::move(c);
     return taken;
@@ -159,13 +160,6 @@ uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 
 } // namespace
 
-uint64_t networkManage::heard(const Client& c)
-{
-    if (floods(c))
-        return c.heardAtBacklog;
-    return c.refused && !c.waiting.empty() ? kHeardNow : c.lastHeard;
-}
-
 // The set is full. A connection that never sent a frame goes first, as a
 // server at its limit closes idle connections before working ones: the one
 // accepted first, so a stream of connections that never speak closes its
@@ -174,9 +168,10 @@ uint64_t networkManage::heard(const Client& c)
 // sending asks nothing more, and of those the newest has had the least of
 // its work done. A client still sending gives way only when its address
 // has none that ended, the one heard from longest ago first; of equals
-// (clients waiting for the card path all count as heard now) the newest,
-// so a tool that has long been served is not the one closed. Of addresses
-// holding equally many, the one whose candidate goes first by that order.
+// (all heard lately count as heard now) the newest, so a tool that has
+// long been served is not the one closed beside a crowd of newer clients
+// waiting for the card path. Of addresses holding equally many, the one
+// whose candidate goes first by that order.
 void networkManage::makeRoom(const Client& newcomer)
 {
     // Runs for every connection taken: below the bound nothing is counted.
@@ -186,12 +181,17 @@ void networkManage::makeRoom(const Client& newcomer)
         size_t clients = 0;
         Client* candidate = nullptr;
     };
-    const auto before = [](const Client& a, const Client& b) {
+    const uint32_t now = port_.ticks();
+    const auto quiet = [now](const Client& c) {
+        const uint32_t ago = now - heard(c);
+        return ago < kHeardLately ? 0 : ago;
+    };
+    const auto before = [&quiet](const Client& a, const Client& b) {
         if (a.ended != b.ended)
             return a.ended;
-        if (a.ended || heard(a) == heard(b))
+        if (a.ended || quiet(a) == quiet(b))
             return a.accepted > b.accepted;
-        return heard(a) < heard(b);
+        return quiet(a) > quiet(b);
     };
     std::map<uint32_t, Address> addresses;
     Client* oldestIdle = nullptr;
@@ -226,7 +226,7 @@ void networkManage::makeRoom(const Client& newcomer)
             return;
         victim = from->candidate;
         why = victim->ended ? "ended its sending, newest"
-              : heard(*victim) == kHeardNow ? "waits for the card path, newest"
+              : quiet(*victim) == 0 ? "heard lately, newest"
               : "heard from longest ago";
     }
     logClosedForRoom(victim, why);
@@ -284,7 +284,7 @@ bool networkManage::readClient(Client& c)
     }
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    c.lastHeard = ++heard_;
+    c.lastHeard = port_.ticks();
     c.assembler.feed(buf, size_t(got), [this, &c](const uint8_t* w, size_t n) {
         c.waiting.emplace_back(w, w + n);
         c.waitingBytes += n;
@@ -306,7 +306,7 @@ void networkManage::noteBacklog(Client& c)
     c.unread = ::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0 ? size_t(unread) : 0;
     // More than the last look found: the client sent since.
     if (c.unread > before)
-        c.lastHeard = ++heard_;
+        c.lastHeard = port_.ticks();
     if (c.unread >= kFloodingBytes && !c.backlogged) {
         c.backlogged = true;
         c.takenAtBacklog = c.taken;
@@ -394,14 +394,10 @@ bool networkManage::serveClient(Client& c)
     size_t reads = 0;
     while (!c.waiting.empty()) {
         const size_t droppedBefore = droppedFrames();
+        // Refused the card path, it waits for its turn: heard now, not quiet.
         if (!onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peerOf(c))) {
-            c.refused = true;
+            c.lastHeard = port_.ticks();
             break;
-        }
-        // It counted as heard while it waited: it was heard until now.
-        if (c.refused) {
-            c.refused = false;
-            c.lastHeard = ++heard_;
         }
         c.waitingBytes -= c.waiting.front().size();
         c.waiting.pop_front();

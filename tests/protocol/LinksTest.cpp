@@ -311,16 +311,19 @@ std::string askedFor(StandInPort& port, const LinkClient& c, bool ended = false)
 // each connection arriving closes one other: a connection that never sent
 // a frame, the one accepted first, whatever its address; else, of the
 // address holding the most (the newcomer counted), the newest that ended
-// its sending, else the one heard from longest ago, where a client whose
-// card request waits for the card path counts as heard now and of equals
-// the newest goes; of addresses holding equally many, the one whose
-// candidate goes first by that order. Each closing is logged with its why.
+// its sending, else the one heard from longest ago, where a client heard
+// within the last second (100 ticks), or whose card request waits for the
+// card path, counts as heard now and of equals the newest goes; of
+// addresses holding equally many, the one whose candidate goes first by
+// that order. Each closing is logged with its why. Clients are heard a
+// tick apart in setup order, and a second passes before each arrival.
 TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
 {
     constexpr size_t kSet = 64;
     // What a client did before the set filled: connected only ('i'),
     // had a 0xDF answered ('s'), wrote a card read and shut its side ('e'),
-    // or wrote a card read that waits for the card path ('w').
+    // or wrote a card read that waits for the card path ('w'); or has a
+    // 0xDF answered half a second before each arrival ('r').
     struct Group {
         int address;   // 127.0.0.<address>
         char did;
@@ -336,8 +339,8 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
         std::vector<Group> clients;   // in setup order; ends with 's', whose answer shows every connection taken
         std::vector<Arrival> arrivals;
     };
-    std::vector<Group> allWaiting;
-    for (int a = 2; a < 2 + int(kSet); ++a)
+    std::vector<Group> allWaiting = {{2, 'r', 1}};
+    for (int a = 3; a < 2 + int(kSet); ++a)
         allWaiting.push_back({a, 'w', 1});
     const std::vector<Case> cases = {
         {"idle before ended before heard, one address",
@@ -352,7 +355,8 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
         {"three addresses holding equally many, one waiting",
          {{1, 'w', 1}, {3, 's', 1}, {2, 's', 1}, {1, 's', 20}, {2, 's', 20}, {3, 's', 20}, {4, 's', 1}},
          {{4, 1}, {4, 2}, {4, 3}, {4, 4}}},
-        {"every address holding one, all waiting", allWaiting, {{1, 63}, {66, 64}, {2, 0}}},
+        {"every address holding one: a tool heard lately, the others waiting", allWaiting,
+         {{1, 63}, {66, 64}, {2, 0}}},
     };
     const auto answered = [](LinkClient& c) {
         const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
@@ -371,11 +375,12 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
                     std::lock_guard<std::mutex> l(port.senderLock);
                     port.seen.clear();
                 }
+                ++port.tickCount;
                 clients.push_back(LinkClient::tcp(link.localPort(), from.c_str()));
                 did += g.did;
                 LinkClient& n = clients.back();
                 ASSERT_TRUE(n.ok()) << c.name;
-                if (g.did == 's') {
+                if (g.did == 's' || g.did == 'r') {
                     ASSERT_TRUE(answered(n)) << c.name << ": client " << clients.size() - 1;
                 } else if (g.did != 'i') {
                     ASSERT_TRUE(n.send(read)) << c.name;
@@ -398,9 +403,20 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
             static const std::map<char, std::string> why = {{'i', "sent nothing, oldest"},
                                                             {'e', "ended its sending, newest"},
                                                             {'s', "heard from longest ago"},
-                                                            {'w', "waits for the card path, newest"}};
+                                                            {'w', "heard lately, newest"},
+                                                            {'r', "heard lately, newest"}};
             const std::string line = " " + LinkSocket::keyOf(at) + " (" + why.at(did[victim]) + ";";
-            port.tickCount += 100;   // a second since the last line: this closing is named
+            // A second since the last line, so this closing is named; the
+            // waiting clients refused the card path since.
+            port.tickCount += 50;
+            for (size_t i = 0; i < clients.size(); ++i)
+                ASSERT_TRUE(gone[i] || did[i] != 'r' || answered(clients[i])) << c.name;
+            port.tickCount += 50;
+            const int claims = port.claims.load();
+            int waiters = 0;
+            for (size_t i = 0; i < clients.size(); ++i)
+                waiters += !gone[i] && did[i] == 'w';
+            ASSERT_TRUE(eventually([&] { return port.claims.load() >= claims + 2 * waiters; })) << c.name;
             ::testing::internal::CaptureStderr();
             const std::string from = "127.0.0." + std::to_string(arrival.address);
             clients.push_back(LinkClient::tcp(link.localPort(), from.c_str()));
