@@ -121,6 +121,7 @@ void networkManage::acceptThread()
 // was taken is read at once: whether it ended is known before any choice.
 void networkManage::acceptWaiting()
 {
+    batchStart_ = nextId_;
     for (size_t i = 0; i < kMaxClients; ++i) {
         Client* c = acceptOne();
         if (!c)
@@ -146,7 +147,8 @@ networkManage::Client* networkManage::acceptOne()
     c->fd = fd;
     c->address = from;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
-    c->accepted = c->lastHeard = ++heard_;
+    c->accepted = nextId_;
+    c->lastHeard = port_.ticks();
     Client* taken = c.get();
     clients_[fd] = std::move(c);
     return taken;
@@ -158,12 +160,18 @@ uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 
 } // namespace
 
-// The set is full. Whoever holds the most clients gives way, so no address
-// is crowded out by another's connections; inside it, a client that ended
-// its sending asks nothing more, and of those the newest has had the least
-// of its work done. A client still sending gives way only when its address
-// has none that ended, the one heard from longest ago first. Of addresses
-// holding equally many, the one whose candidate was heard from longest ago.
+// The set is full. A connection that never sent a frame goes first, as a
+// server at its limit closes idle connections before working ones: the one
+// accepted first, so a stream of connections that never speak closes its
+// own. Else whoever holds the most clients gives way, so no address is
+// crowded out by another's connections; inside it, a client that ended its
+// sending asks nothing more, and of those the newest has had the least of
+// its work done. A client still sending gives way only when its address
+// has none that ended, the one heard from longest ago first; of equals
+// (all heard lately count as heard now) the newest, so a tool that has
+// long been served is not the one closed beside a crowd of newer clients
+// waiting for the card path. Of addresses holding equally many, the one
+// whose candidate goes first by that order.
 void networkManage::makeRoom(const Client& newcomer)
 {
     // Runs for every connection taken: below the bound nothing is counted.
@@ -171,43 +179,58 @@ void networkManage::makeRoom(const Client& newcomer)
         return;
     struct Address {
         size_t clients = 0;
-        ClientMap::iterator candidate;
-        bool found = false;
+        Client* candidate = nullptr;
     };
-    const auto better = [](const Client& a, const Client& b) {
+    const uint32_t now = port_.ticks();
+    const auto quiet = [now](const Client& c) {
+        const uint32_t ago = now - heard(c);
+        return ago < kHeardLately ? 0 : ago;
+    };
+    const auto before = [&quiet](const Client& a, const Client& b) {
         if (a.ended != b.ended)
             return a.ended;
-        return a.ended ? a.accepted > b.accepted : heard(a) < heard(b);
+        if (a.ended || quiet(a) == quiet(b))
+            return a.accepted > b.accepted;
+        return quiet(a) > quiet(b);
     };
     std::map<uint32_t, Address> addresses;
+    Client* oldestIdle = nullptr;
     size_t clients = 0;
-    for (auto it = clients_.begin(); it != clients_.end(); ++it) {
-        const Client& c = *it->second;
+    for (auto& entry : clients_) {
+        Client& c = *entry.second;
         if (c.dropped)
             continue;
         ++clients;
         Address& a = addresses[addressOf(c.address)];
         ++a.clients;
-        if (&c != &newcomer && (!a.found || better(c, *a.candidate->second))) {
-            a.candidate = it;
-            a.found = true;
-        }
+        if (&c == &newcomer)
+            continue;
+        if (idle(c) && (!oldestIdle || c.accepted < oldestIdle->accepted))
+            oldestIdle = &c;
+        if (!a.candidate || before(c, *a.candidate))
+            a.candidate = &c;
     }
     if (clients <= kMaxClients)
         return;
-    const Address* from = nullptr;
-    for (const auto& entry : addresses) {
-        const Address& a = entry.second;
-        if (a.found && (!from || a.clients > from->clients ||
-                        (a.clients == from->clients && heard(*a.candidate->second) < heard(*from->candidate->second))))
-            from = &a;
+    Client* victim = oldestIdle;
+    const char* why = "sent nothing, oldest";
+    if (!victim) {
+        const Address* from = nullptr;
+        for (const auto& entry : addresses) {
+            const Address& a = entry.second;
+            if (a.candidate && (!from || a.clients > from->clients ||
+                                (a.clients == from->clients && before(*a.candidate, *from->candidate))))
+                from = &a;
+        }
+        if (!from)
+            return;
+        victim = from->candidate;
+        why = victim->ended ? "ended its sending, newest"
+              : quiet(*victim) == 0 ? "heard lately, newest"
+              : "heard from longest ago";
     }
-    if (!from)
-        return;
-    const auto victim = from->candidate;
-    const char* why = victim->second->ended ? "ended its sending, newest" : "heard from longest ago";
-    logClosedForRoom(victim->second.get(), why);
-    victim->second->dropped = true;
+    logClosedForRoom(victim, why);
+    victim->dropped = true;
 }
 
 // One line a second at most: clients that connect, write and close may
@@ -261,10 +284,11 @@ bool networkManage::readClient(Client& c)
     }
     if (got < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    c.lastHeard = ++heard_;
+    c.lastHeard = port_.ticks();
     c.assembler.feed(buf, size_t(got), [this, &c](const uint8_t* w, size_t n) {
         c.waiting.emplace_back(w, w + n);
         c.waitingBytes += n;
+        c.spoke = true;
     });
     noteBacklog(c);
     return true;
@@ -282,7 +306,7 @@ void networkManage::noteBacklog(Client& c)
     c.unread = ::ioctl(c.fd, FIONREAD, &unread) == 0 && unread > 0 ? size_t(unread) : 0;
     // More than the last look found: the client sent since.
     if (c.unread > before)
-        c.lastHeard = ++heard_;
+        c.lastHeard = port_.ticks();
     if (c.unread >= kFloodingBytes && !c.backlogged) {
         c.backlogged = true;
         c.takenAtBacklog = c.taken;
@@ -370,8 +394,11 @@ bool networkManage::serveClient(Client& c)
     size_t reads = 0;
     while (!c.waiting.empty()) {
         const size_t droppedBefore = droppedFrames();
-        if (!onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peerOf(c)))
+        // Refused the card path, it waits for its turn: heard now, not quiet.
+        if (!onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peerOf(c))) {
+            c.lastHeard = port_.ticks();
             break;
+        }
         c.waitingBytes -= c.waiting.front().size();
         c.waiting.pop_front();
         served = true;

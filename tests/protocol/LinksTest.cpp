@@ -290,83 +290,151 @@ bool closedByLink(const LinkClient& c)
     return got == 0 || (got < 0 && errno == ECONNRESET);
 }
 
-// Below the bound nobody is closed, whatever the clients do. With the set
-// full, each connection closes one client of the address holding the most
-// (the newcomer counted): the newest that ended its sending, then the one
-// heard from longest ago; never the newcomer, never the quiet tool of an
-// address holding fewer.
-TEST_F(Links, TcpClientsGoByAddressOnlyWhenTheSetIsFull)
+// The sender key the link gave c ("tcp#N address:port") once it has asked
+// the card path for a request of c (flagged as ended, if ended); empty
+// before.
+std::string askedFor(StandInPort& port, const LinkClient& c, bool ended = false)
 {
-    port.cardPathFree = false;
-    networkManage link(port, *deal, settings());
-    const Bytes read = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
+    sockaddr_in me{};
+    socklen_t len = sizeof me;
+    ::getsockname(c.fd(), reinterpret_cast<sockaddr*>(&me), &len);
+    const std::string suffix = " " + LinkSocket::keyOf(me);
+    std::lock_guard<std::mutex> l(port.senderLock);
+    for (const auto& s : port.seen)
+        if ((s.ended || !ended) && s.sender.size() > suffix.size() &&
+            s.sender.compare(s.sender.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return s.sender;
+    return {};
+}
+
+// Below 64 clients nobody is closed, whatever they do. With 64 connected,
+// each connection arriving closes one other: a connection that never sent
+// a frame, the one accepted first, whatever its address; else, of the
+// address holding the most (the newcomer counted), the newest that ended
+// its sending, else the one heard from longest ago, where a client heard
+// within the last second (100 ticks), or whose card request waits for the
+// card path, counts as heard now and of equals the newest goes; of
+// addresses holding equally many, the one whose candidate goes first by
+// that order. Each closing is logged with its why. Clients are heard a
+// tick apart in setup order, and a second passes before each arrival.
+TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
+{
+    constexpr size_t kSet = 64;
+    // What a client did before the set filled: connected only ('i'),
+    // had a 0xDF answered ('s'), wrote a card read and shut its side ('e'),
+    // or wrote a card read that waits for the card path ('w'); or has a
+    // 0xDF answered half a second before each arrival ('r').
+    struct Group {
+        int address;   // 127.0.0.<address>
+        char did;
+        int count;
+    };
+    // A connection from 127.0.0.<address> that closes the client set up
+    // gone-th (newcomers follow the 64 in their order).
+    struct Arrival {
+        int address, gone;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Group> clients;   // in setup order; ends with 's', whose answer shows every connection taken
+        std::vector<Arrival> arrivals;
+    };
+    std::vector<Group> allWaiting = {{2, 'r', 1}};
+    for (int a = 3; a < 2 + int(kSet); ++a)
+        allWaiting.push_back({a, 'w', 1});
+    const std::vector<Case> cases = {
+        {"idle before ended before heard, one address",
+         {{1, 's', 2}, {1, 'i', 3}, {1, 'e', 3}, {1, 's', 56}},
+         {{1, 2}, {1, 3}, {1, 4}, {1, 7}, {1, 6}, {1, 5}, {1, 0}, {1, 1}}},
+        {"an idle connection of an address holding fewer",
+         {{2, 's', 1}, {2, 'i', 1}, {1, 'e', 1}, {1, 's', 61}},
+         {{1, 1}, {1, 2}, {1, 3}, {3, 4}}},
+        {"two addresses holding equally many",
+         {{2, 's', 1}, {1, 's', 32}, {2, 's', 31}},
+         {{1, 1}, {3, 0}, {3, 2}, {3, 3}, {3, 33}}},
+        {"three addresses holding equally many, one waiting",
+         {{1, 'w', 1}, {3, 's', 1}, {2, 's', 1}, {1, 's', 20}, {2, 's', 20}, {3, 's', 20}, {4, 's', 1}},
+         {{4, 1}, {4, 2}, {4, 3}, {4, 4}}},
+        {"every address holding one: a tool heard lately, the others waiting", allWaiting,
+         {{1, 63}, {66, 64}, {2, 0}}},
+    };
     const auto answered = [](LinkClient& c) {
         const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
         return !a.empty() && TestFrames::status(a) == ST_OK;
     };
-    const auto connect = [&link](const char* from = "127.0.0.1") {
-        return std::make_unique<LinkClient>(LinkClient::tcp(link.localPort(), from));
-    };
-    const auto seenEnded = [this](const LinkClient& c) {
-        sockaddr_in me{};
-        socklen_t len = sizeof me;
-        ::getsockname(c.fd(), reinterpret_cast<sockaddr*>(&me), &len);
-        const std::string suffix = ":" + std::to_string(ntohs(me.sin_port));
-        std::lock_guard<std::mutex> l(port.senderLock);
-        return std::any_of(port.seen.begin(), port.seen.end(), [&](const auto& s) {
-            return s.ended && s.sender.size() > suffix.size() &&
-                   s.sender.compare(s.sender.size() - suffix.size(), suffix.size(), suffix) == 0;
-        });
-    };
+    const Bytes read = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
+    for (const Case& c : cases) {
+        port.cardPathFree = false;
+        networkManage link(port, *deal, settings());
+        std::vector<LinkClient> clients;
+        std::string did;
+        for (const Group& g : c.clients)
+            for (int i = 0; i < g.count; ++i) {
+                const std::string from = "127.0.0." + std::to_string(g.address);
+                {
+                    std::lock_guard<std::mutex> l(port.senderLock);
+                    port.seen.clear();
+                }
+                ++port.tickCount;
+                clients.push_back(LinkClient::tcp(link.localPort(), from.c_str()));
+                did += g.did;
+                LinkClient& n = clients.back();
+                ASSERT_TRUE(n.ok()) << c.name;
+                if (g.did == 's' || g.did == 'r') {
+                    ASSERT_TRUE(answered(n)) << c.name << ": client " << clients.size() - 1;
+                } else if (g.did != 'i') {
+                    ASSERT_TRUE(n.send(read)) << c.name;
+                    ASSERT_TRUE(g.did != 'e' || ::shutdown(n.fd(), SHUT_WR) == 0) << c.name;
+                    ASSERT_TRUE(eventually([&] { return !askedFor(port, n, g.did == 'e').empty(); }))
+                        << c.name << ": client " << clients.size() - 1;
+                }
+            }
+        ASSERT_EQ(clients.size(), kSet) << c.name;
+        std::vector<bool> gone(kSet + c.arrivals.size());
+        for (size_t i = 0; i < clients.size(); ++i)
+            ASSERT_FALSE(closedByLink(clients[i])) << c.name << ": client " << i << " closed below the bound";
 
-    auto quiet = connect("127.0.0.2");
-    ASSERT_TRUE(answered(*quiet));
-    // Clients that ended, each owed the answer to a card read that waits.
-    std::vector<std::unique_ptr<LinkClient>> ended;
-    for (int i = 0; i < 4; ++i) {
-        ended.push_back(connect());
-        ASSERT_TRUE(ended.back()->send(read));
-        ASSERT_EQ(::shutdown(ended.back()->fd(), SHUT_WR), 0);
-        ASSERT_TRUE(eventually([&] { return seenEnded(*ended.back()); })) << i;
+        for (size_t a = 0; a < c.arrivals.size(); ++a) {
+            const Arrival& arrival = c.arrivals[a];
+            const size_t victim = size_t(arrival.gone);
+            sockaddr_in at{};
+            socklen_t len = sizeof at;
+            ::getsockname(clients[victim].fd(), reinterpret_cast<sockaddr*>(&at), &len);
+            static const std::map<char, std::string> why = {{'i', "sent nothing, oldest"},
+                                                            {'e', "ended its sending, newest"},
+                                                            {'s', "heard from longest ago"},
+                                                            {'w', "heard lately, newest"},
+                                                            {'r', "heard lately, newest"}};
+            const std::string line = " " + LinkSocket::keyOf(at) + " (" + why.at(did[victim]) + ";";
+            // A second since the last line, so this closing is named; the
+            // waiting clients refused the card path since.
+            port.tickCount += 50;
+            for (size_t i = 0; i < clients.size(); ++i)
+                ASSERT_TRUE(gone[i] || did[i] != 'r' || answered(clients[i])) << c.name;
+            port.tickCount += 50;
+            const int claims = port.claims.load();
+            int waiters = 0;
+            for (size_t i = 0; i < clients.size(); ++i)
+                waiters += !gone[i] && did[i] == 'w';
+            ASSERT_TRUE(eventually([&] { return port.claims.load() >= claims + 2 * waiters; })) << c.name;
+            ::testing::internal::CaptureStderr();
+            const std::string from = "127.0.0." + std::to_string(arrival.address);
+            clients.push_back(LinkClient::tcp(link.localPort(), from.c_str()));
+            did += 's';
+            const bool newcomerAnswered = answered(clients.back());
+            const bool closed = eventually([&] { return closedByLink(clients[victim]); });
+            const std::string log = ::testing::internal::GetCapturedStderr();
+            EXPECT_TRUE(newcomerAnswered) << c.name << ": newcomer " << a;
+            EXPECT_TRUE(closed) << c.name << ": newcomer " << a << " closes client " << arrival.gone << "\n" << log;
+            EXPECT_NE(log.find(line), std::string::npos) << c.name << ": newcomer " << a << ": " << line << "\n" << log;
+            gone[victim] = true;
+            // The closing came before the newcomer's answer: any other
+            // client closed by now was closed for room too.
+            for (size_t i = 0; i < clients.size(); ++i)
+                ASSERT_TRUE(gone[i] || !closedByLink(clients[i])) << c.name << ": newcomer " << a << " closed client " << i;
+        }
+        port.cardPathFree = true;
     }
-    std::vector<std::unique_ptr<LinkClient>> speakers;
-    while (speakers.size() + ended.size() + 1 < networkManage::kMaxClients) {
-        speakers.push_back(connect());
-        ASSERT_TRUE(answered(*speakers.back())) << speakers.size();
-    }
-    for (auto& c : speakers)
-        ASSERT_FALSE(closedByLink(*c)) << "closed below the bound";
-    for (auto& c : ended)
-        ASSERT_FALSE(closedByLink(*c)) << "closed below the bound";
-
-    ::testing::internal::CaptureStderr();
-    // Each newcomer closes one; the expected client, and only it.
-    const auto arrival = [&](LinkClient& gone) {
-        auto newcomer = connect();
-        EXPECT_TRUE(answered(*newcomer)) << "the newcomer";
-        EXPECT_TRUE(eventually([&] { return closedByLink(gone); }));
-        return newcomer;
-    };
-    std::vector<std::unique_ptr<LinkClient>> newcomers;
-    for (size_t i = ended.size(); i-- > 0;)
-        newcomers.push_back(arrival(*ended[i]));
-    newcomers.push_back(arrival(*speakers[0]));
-    ASSERT_TRUE(answered(*speakers[1]));
-    newcomers.push_back(arrival(*speakers[2]));
-    newcomers.push_back(arrival(*speakers[3]));
-    const std::string log = ::testing::internal::GetCapturedStderr();
-
-    EXPECT_FALSE(closedByLink(*quiet)) << log;
-    EXPECT_TRUE(answered(*quiet)) << "the quiet tool of 127.0.0.2";
-    for (size_t i = 4; i < speakers.size(); ++i)
-        EXPECT_FALSE(closedByLink(*speakers[i])) << i;
-    EXPECT_TRUE(answered(*speakers[1])) << "heard from since";
-    for (auto& c : newcomers)
-        EXPECT_TRUE(answered(*c));
-    EXPECT_EQ(log.find("127.0.0.2"), std::string::npos) << log;
-    EXPECT_NE(log.find("TCP clients connected, closing"), std::string::npos) << log;
-    EXPECT_NE(log.find("(ended its sending, newest;"), std::string::npos) << log;
-    port.cardPathFree = true;
 }
 
 // More clients than slots each write one card request and close: each is
@@ -579,14 +647,14 @@ TEST_F(Links, TcpCardRequestsWaitingForTheCardPathAreNotReadPast)
     }
 
     port.cardPathFree = false;
+    std::string goneKey;
     {
         LinkClient gone = LinkClient::tcp(link.localPort());
         ASSERT_TRUE(gone.send(flood));
-        ASSERT_TRUE(eventually([&] { return link.waitingBytes() > 0; }));
+        ASSERT_TRUE(eventually([&] { return !(goneKey = askedFor(port, gone)).empty(); }));
         const linger reset{1, 0};
         ASSERT_EQ(::setsockopt(gone.fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     }
-    const std::string goneKey = port.sender();
     EXPECT_TRUE(eventually([&] { return link.waitingBytes() == 0; })) << link.waitingBytes();
     EXPECT_EQ(port.forwardedCount.load(), kRequests);
     EXPECT_TRUE(eventually([&] {
