@@ -72,8 +72,12 @@ public:
     // Requests of a tool that ended to one port that may go unanswered in a
     // row before its further ones there are dropped.
     static constexpr uint8_t kUnansweredInARow = 2;
-    // Tools waiting in line at most; more simply ask again later.
-    static constexpr size_t kMaxWaiting = 64;
+    // Tools waiting in line at most; more simply ask again later. Above
+    // what the links can have waiting at once (64 TCP clients, 32 UDP
+    // lines, the serial and 4G lines): a tool pushed out stands as new each
+    // time it asks again, so with the line full a client's first requests
+    // would never go.
+    static constexpr size_t kMaxWaiting = 128;
     // The last turns remembered, per port: of tools that sent there twice
     // or more, of origins, and of tools that sent there once (apart, so
     // one-shot sockets push out only each other). Forgotten is new. An
