@@ -389,8 +389,10 @@ uint64_t PcRequestSlot::innerPlace(const Asker& a, uint8_t port) const
 
 // Whether a stands before b at port: between origins by the origins'
 // places (of equal ones, the origin that began to wait first), inside one
-// by the tools' places (an origin's one-shot tools in the order they
-// asked); of equal ones, the tool that asked first.
+// by the tools' places; at one place the one-shots first, those whose
+// sender asked more often in a row (a UDP tool that keeps asking, among a
+// script's new sockets) before the others, then the tool that asked first.
+// One order of keys, so no two askers wait for each other.
 bool PcRequestSlot::before(const Asker& a, const Asker& b, uint8_t port) const
 {
     if (a.tool.origin != b.tool.origin) {
@@ -399,11 +401,16 @@ bool PcRequestSlot::before(const Asker& a, const Asker& b, uint8_t port) const
             return pa.place < pb.place;
         if (pa.seq != pb.seq)
             return pa.seq < pb.seq;
-    } else if (a.standing == Standing::OneShot && b.standing == Standing::OneShot && a.port == b.port) {
-        return a.seq < b.seq;
     }
     const uint64_t ia = innerPlace(a, port), ib = innerPlace(b, port);
-    return ia != ib ? ia < ib : a.seq < b.seq;
+    if (ia != ib)
+        return ia < ib;
+    const bool oa = a.standing == Standing::OneShot, ob = b.standing == Standing::OneShot;
+    if (oa != ob)
+        return oa;
+    if (oa && a.tool.tries != b.tool.tries)
+        return a.tool.tries > b.tool.tries;
+    return a.seq < b.seq;
 }
 
 // The asker goes when no other asker for a port it wants stands before it

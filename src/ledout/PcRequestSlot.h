@@ -34,7 +34,8 @@
 // and its origin's last turn; the rest (a new socket per request, a socket
 // that sent there once, which a new socket on its port number cannot be
 // told from, a tool that ended its sending, also one seen to end while it
-// waits) share one place of the origin, in the order they asked. Only a
+// waits) share one place of the origin, a UDP sender that asked more
+// often in a row (Tool::tries) first, else in the order they asked. Only a
 // tool's requests to that port count.
 //
 // Nothing is dropped for how a tool looks. A request of a tool that ended
@@ -102,6 +103,7 @@ public:
         bool ended = false;   // has ended its sending
         bool again = false;   // may ask again: still sending, or another request for this port queued
         bool floods = false;  // floods its link and takes no answers
+        uint32_t tries = 0;   // a UDP sender's tries in a row before this request
     };
     enum class Claim { Go, Wait, Drop };
 

@@ -126,6 +126,7 @@ void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const
             line->claim = standing;
     }
     LinkPeer asking = peer;
+    asking.tries = standing;
     for (size_t i = 0; i < frames.size(); ++i) {
         asking.again = again[i];
         take(frames[i].data(), frames[i].size(), asking, standing);
@@ -232,7 +233,9 @@ bool ControlLink::serveLine(Line& line)
         // later datagram of the same address and port may come from a new
         // socket the system handed the port number of a closed one.
         const Kept& k = line.frames.front();
-        if (!onWireFrame(k.wire.data(), k.wire.size(), k.peer))
+        LinkPeer asking = k.peer;
+        asking.tries = line.claim;
+        if (!onWireFrame(k.wire.data(), k.wire.size(), asking))
             return false;
         line.bytes -= k.wire.size();
         line.frames.pop_front();

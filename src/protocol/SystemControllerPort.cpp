@@ -277,7 +277,7 @@ CardClaim SystemControllerPort::claimCardPath(uint8_t link, const LinkPeer& peer
 {
     if (!fpga())
         return CardClaim::Go;
-    const PcRequestSlot::Tool tool{link, peer.key, originOf(link, peer), peer.ended, peer.again, peer.floods};
+    const PcRequestSlot::Tool tool{link, peer.key, originOf(link, peer), peer.ended, peer.again, peer.floods, peer.tries};
     switch (fpga()->pc_request.claim(tool, fpga_manage::pc_request_port(frame, n), G_timeTicks.load())) {
     case PcRequestSlot::Claim::Go: return CardClaim::Go;
     case PcRequestSlot::Claim::Drop: return CardClaim::Drop;

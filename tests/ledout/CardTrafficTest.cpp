@@ -583,6 +583,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         bool ended = false;
         const char* origin = "127.0.0.1";
         bool floods = false, again = false;
+        uint32_t tries = 0;   // a UDP sender's tries in a row
     };
     const Tool udpA{3, "127.0.0.1:4000"}, udpB{3, "127.0.0.1:4001"}, tcp1{2, "tcp#1"}, tcp2{2, "tcp#2"};
     const Tool tcp2Ended{2, "tcp#2", true}, udpAEnded{3, "127.0.0.1:4000", true};
@@ -596,6 +597,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         closer3{2, "tcp#13", false, "127.0.0.1", false, true}, closer2Ended{2, "tcp#12", true},
         closer3Ended{2, "tcp#13", true}, other{3, "127.0.0.2:4000", false, "127.0.0.2"};
     const Tool udpBAgain{3, "127.0.0.1:4001", false, "127.0.0.1", false, true},
+        fresh3Tries{3, "127.0.0.1:5003", false, "127.0.0.1", false, false, 2},
         tcp1Again{2, "tcp#1", false, "127.0.0.1", false, true};
     enum class Op { Claim, Dropped, Send, Serve, Wait, Holds, Leave };
     struct Step {
@@ -770,7 +772,8 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(fresh1, noCard, false), claim(udpBAgain, noCard, true)}},
         // A tool that sent to the port once stands with its address's new
         // sockets, as a new socket on its port number would: the reader
-        // waits for one of them per turn.
+        // waits for one of them per turn. Among them, a UDP sender that
+        // asked more often in a row goes first.
         {"a tool that sent to the port once stands with its address's new sockets",
          {claim(udpA, read, true), send(udpA, read), serve, claim(udpA, read, true), send(udpA, read), serve,
           claim(fresh1, noCard, true), send(fresh1, noCard), claim(fresh2, noCard, false),
@@ -779,9 +782,10 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(fresh1, noCard, false), claim(udpA, read, true), send(udpA, read), serve,
           claim(fresh1, noCard, false), claim(fresh2, noCard, true), send(fresh2, noCard), claim(udpA, read, false),
           wait(30), claim(fresh1, noCard, false), claim(udpA, read, false), wait(21), claim(fresh1, noCard, false),
-          claim(udpA, read, true)},
+          claim(udpA, read, true), send(udpA, read), claim(fresh3Tries, noCard, false), serve,
+          claim(fresh1, noCard, false), claim(fresh3Tries, noCard, true)},
          {},
-         {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
         // A yielding request holds the others as long as its port's cards
         // took to answer lately (twice the slowest of the last answers):
         // here 12 ticks, then 20.
@@ -811,8 +815,8 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
             case Op::Dropped: {
                 std::lock_guard<std::mutex> l(m().irq_mutex);
                 const uint8_t port = fpga_manage::pc_request_port(s.request.data(), uint32_t(s.request.size()));
-                const PcRequestSlot::Tool tool{s.tool.link,  s.tool.sender, s.tool.origin,
-                                               s.tool.ended, s.tool.again,  s.tool.floods};
+                const PcRequestSlot::Tool tool{s.tool.link,  s.tool.sender, s.tool.origin, s.tool.ended,
+                                               s.tool.again, s.tool.floods, s.tool.tries};
                 const PcRequestSlot::Claim expected = s.op == Op::Dropped ? PcRequestSlot::Claim::Drop
                                                       : s.may            ? PcRequestSlot::Claim::Go
                                                                          : PcRequestSlot::Claim::Wait;
