@@ -363,7 +363,7 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
         return !a.empty() && TestFrames::status(a) == ST_OK;
     };
     const Bytes read = TestFrames::wire(TestFrames::body(0x0001, 0xF010, 0x61, {0x80, 0x01, 0, 0, 4, 0, 0, 0}));
-    for (const Case& c : cases) {
+    const auto run = [&](const Case& c) {
         port.cardPathFree = false;
         networkManage link(port, *deal, settings());
         std::vector<LinkClient> clients;
@@ -434,7 +434,17 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
                 ASSERT_TRUE(gone[i] || !closedByLink(clients[i])) << c.name << ": newcomer " << a << " closed client " << i;
         }
         port.cardPathFree = true;
-    }
+    };
+    // 127.0.0.2 and on stand for other PCs on a thread of its own in a
+    // network of its own, which a threaded process gets only as root.
+    bool ran = false;
+    std::thread([&] {
+        if ((ran = platform::PrivateNetwork::enter()))
+            for (const Case& c : cases)
+                run(c);
+    }).join();
+    if (!ran)
+        GTEST_SKIP() << "no private network here for other PCs";
 }
 
 // More clients than slots each write one card request and close: each is
