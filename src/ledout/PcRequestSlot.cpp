@@ -307,19 +307,20 @@ void PcRequestSlot::place(Asker& a, bool origin) const
                  : sentTwice || (a.tool.again && !a.tool.ended) ? Standing::Own
                                                                 : Standing::OneShot;
     a.innerNew = 2 * turnOf(kOriginLink, a.tool.origin, a.port) + 1;
-    for (const Asker& o : line_)
-        if (&o != &a && overlap(o.port, a.port) && o.tool.origin == a.tool.origin)
-            a.innerNew = std::max(a.innerNew, innerPlace(o, a.port == kAllPorts ? o.port : a.port));
     // The one-shots of an origin waiting for a port share one place: one
     // joining them, also one seen to end while it waits, takes theirs, so
-    // that their order by asking and their place against the origin's
-    // other tools never disagree.
-    if (a.standing == Standing::OneShot)
+    // that their order and their place against the origin's other tools
+    // never disagree.
+    const auto shared = std::find_if(line_.begin(), line_.end(), [&a](const Asker& o) {
+        return &o != &a && a.standing == Standing::OneShot && o.standing == Standing::OneShot && o.port == a.port &&
+               o.tool.origin == a.tool.origin;
+    });
+    if (shared != line_.end())
+        a.innerNew = shared->innerNew;
+    else
         for (const Asker& o : line_)
-            if (&o != &a && o.standing == Standing::OneShot && o.port == a.port && o.tool.origin == a.tool.origin) {
-                a.innerNew = o.innerNew;
-                break;
-            }
+            if (&o != &a && overlap(o.port, a.port) && o.tool.origin == a.tool.origin)
+                a.innerNew = std::max(a.innerNew, innerPlace(o, a.port == kAllPorts ? o.port : a.port));
     if (!origin)
         return;
     a.originNew = newOrigin(a);

@@ -42,6 +42,21 @@ namespace {
 
 using namespace protocol;
 
+// Runs each case on a thread of its own in a network of its own, where
+// 127.0.0.2 and on stand for other PCs (a threaded process gets one only as
+// root). False when there is none here.
+template <typename Cases, typename Run>
+bool inPrivateNetwork(const Cases& cases, const Run& run)
+{
+    bool ran = false;
+    std::thread([&] {
+        if ((ran = platform::PrivateNetwork::enter()))
+            for (const auto& c : cases)
+                run(c);
+    }).join();
+    return ran;
+}
+
 // A UDP tool at address: 127.0.0.1, or 127.0.0.2 (another PC, in a private
 // network only). The client's socket is replaced by one bound there.
 LinkClient udpFrom(const char* address, uint16_t port)
@@ -435,15 +450,7 @@ TEST_F(Links, TcpClientsGoIdleFirstThenByAddressOnlyWhenTheSetIsFull)
         }
         port.cardPathFree = true;
     };
-    // 127.0.0.2 and on stand for other PCs on a thread of its own in a
-    // network of its own, which a threaded process gets only as root.
-    bool ran = false;
-    std::thread([&] {
-        if ((ran = platform::PrivateNetwork::enter()))
-            for (const Case& c : cases)
-                run(c);
-    }).join();
-    if (!ran)
+    if (!inPrivateNetwork(cases, run))
         GTEST_SKIP() << "no private network here for other PCs";
 }
 
@@ -1010,15 +1017,7 @@ TEST_F(Links, UdpAddressesShareTheLinesWhateverTheirToolsSend)
         const std::string key = c.address + (":" + std::to_string(LinkSocket::localPort(tool.fd())));
         answeredAs(tool, key);
     };
-    // 127.0.0.2 on a thread of its own in a network of its own, which a
-    // threaded process gets only as root.
-    bool ran = false;
-    std::thread([&] {
-        if ((ran = platform::PrivateNetwork::enter()))
-            for (const Case& c : cases)
-                run(c);
-    }).join();
-    if (!ran)
+    if (!inPrivateNetwork(cases, run))
         GTEST_SKIP() << "no private network here for a second PC";
 }
 
