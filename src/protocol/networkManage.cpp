@@ -4,6 +4,7 @@
 #include "protocol/PortLock.h"
 #include "protocol/ProtocolCodes.h"
 #include "protocol/ProtocolContext.h"
+#include "protocol/TcpRoom.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -121,7 +122,6 @@ void networkManage::acceptThread()
 // was taken is read at once: whether it ended is known before any choice.
 void networkManage::acceptWaiting()
 {
-    batchStart_ = nextId_;
     for (size_t i = 0; i < kMaxClients; ++i) {
         Client* c = acceptOne();
         if (!c)
@@ -148,7 +148,7 @@ networkManage::Client* networkManage::acceptOne()
     c->address = from;
     c->key = "tcp#" + std::to_string(++nextId_) + " " + LinkSocket::keyOf(from);
     c->accepted = nextId_;
-    c->lastHeard = port_.ticks();
+    c->acceptedAt = c->lastHeard = port_.ticks();
     Client* taken = c.get();
     clients_[fd] = std::move(c);
     return taken;
@@ -160,77 +160,38 @@ uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 
 } // namespace
 
-// The set is full. A connection that never sent a frame goes first, as a
-// server at its limit closes idle connections before working ones: the one
-// accepted first, so a stream of connections that never speak closes its
-// own. Else whoever holds the most clients gives way, so no address is
-// crowded out by another's connections; inside it, a client that ended its
-// sending asks nothing more, and of those the newest has had the least of
-// its work done. A client still sending gives way only when its address
-// has none that ended, the one heard from longest ago first; of equals
-// (all heard lately count as heard now) the newest, so a tool that has
-// long been served is not the one closed beside a crowd of newer clients
-// waiting for the card path. Of addresses holding equally many, the one
-// whose candidate goes first by that order.
-void networkManage::makeRoom(const Client& newcomer)
+// The set is full: TcpRoom chooses by the PCs' counts, then by what each
+// connection owes. Whether a card request of a client is out is asked of
+// the card path once for the whole set.
+void networkManage::makeRoom(Client& newcomer)
 {
     // Runs for every connection taken: below the bound nothing is counted.
     if (clients_.size() <= kMaxClients)
         return;
-    struct Address {
-        size_t clients = 0;
-        Client* candidate = nullptr;
-    };
-    const uint32_t now = port_.ticks();
-    const auto quiet = [now](const Client& c) {
-        const uint32_t ago = now - heard(c);
-        return ago < kHeardLately ? 0 : ago;
-    };
-    const auto before = [&quiet](const Client& a, const Client& b) {
-        if (a.ended != b.ended)
-            return a.ended;
-        if (a.ended || quiet(a) == quiet(b))
-            return a.accepted > b.accepted;
-        return quiet(a) > quiet(b);
-    };
-    std::map<uint32_t, Address> addresses;
-    Client* oldestIdle = nullptr;
-    size_t clients = 0;
-    for (auto& entry : clients_) {
-        Client& c = *entry.second;
-        if (c.dropped)
-            continue;
-        ++clients;
-        Address& a = addresses[addressOf(c.address)];
-        ++a.clients;
-        if (&c == &newcomer)
-            continue;
-        if (idle(c) && (!oldestIdle || c.accepted < oldestIdle->accepted))
-            oldestIdle = &c;
-        if (!a.candidate || before(c, *a.candidate))
-            a.candidate = &c;
-    }
-    if (clients <= kMaxClients)
+    std::vector<Client*> set;
+    for (auto& entry : clients_)
+        if (!entry.second->dropped)
+            set.push_back(entry.second.get());
+    if (set.size() <= kMaxClients)
         return;
-    Client* victim = oldestIdle;
-    const char* why = "sent nothing, oldest";
-    if (!victim) {
-        const Address* from = nullptr;
-        for (const auto& entry : addresses) {
-            const Address& a = entry.second;
-            if (a.candidate && (!from || a.clients > from->clients ||
-                                (a.clients == from->clients && before(*a.candidate, *from->candidate))))
-                from = &a;
+    const uint32_t now = port_.ticks();
+    std::vector<TcpRoom::Member> members(set.size());
+    size_t newcomerAt = 0;
+    {
+        IrqLock irq(port_);
+        for (size_t i = 0; i < set.size(); ++i) {
+            const Client& c = *set[i];
+            members[i] = TcpRoom::Member{addressOf(c.address), c.accepted, now - c.acceptedAt, now - c.lastHeard,
+                                         c.spoke, floods(c), c.ended,
+                                         !c.waiting.empty() || !c.queued.empty() || port_.cardRequestOut(linkId(), c.key)};
+            if (&c == &newcomer)
+                newcomerAt = i;
         }
-        if (!from)
-            return;
-        victim = from->candidate;
-        why = victim->ended ? "ended its sending, newest"
-              : quiet(*victim) == 0 ? "heard lately, newest"
-              : "heard from longest ago";
     }
-    logClosedForRoom(victim, why);
-    victim->dropped = true;
+    const TcpRoom::Choice choice = TcpRoom::choose(members, newcomerAt);
+    Client& victim = *set[choice.index];
+    logClosedForRoom(&victim, TcpRoom::text(choice.why));
+    victim.dropped = true;
 }
 
 // One line a second at most: clients that connect, write and close may
@@ -310,7 +271,6 @@ void networkManage::noteBacklog(Client& c)
     if (c.unread >= kFloodingBytes && !c.backlogged) {
         c.backlogged = true;
         c.takenAtBacklog = c.taken;
-        c.heardAtBacklog = c.lastHeard;
     } else if (c.unread == 0) {
         c.backlogged = false;
     }
@@ -394,11 +354,8 @@ bool networkManage::serveClient(Client& c)
     size_t reads = 0;
     while (!c.waiting.empty()) {
         const size_t droppedBefore = droppedFrames();
-        // Refused the card path, it waits for its turn: heard now, not quiet.
-        if (!onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peerOf(c))) {
-            c.lastHeard = port_.ticks();
+        if (!onWireFrame(c.waiting.front().data(), c.waiting.front().size(), peerOf(c)))
             break;
-        }
         c.waitingBytes -= c.waiting.front().size();
         c.waiting.pop_front();
         served = true;

@@ -33,13 +33,8 @@ namespace kel::protocol {
 // A client whose connection is reset (it closed and an answer reached it)
 // is closed at once, its waiting frames with it.
 // Clients: at most kMaxClients at once, all read and served alike. Only a
-// connection that arrives with the set full closes one (makeRoom): a
-// connection that never sent a frame, the one accepted first, whatever its
-// address; else, of the address holding the most clients, the newcomer
-// counted, the newest that ended its sending, else the one heard from
-// longest ago (one heard within the last second, or refused the card path
-// there, counts as heard now; of equals the newest goes); the newcomer is
-// never the one closed.
+// connection that arrives with the set full closes one, chosen by TcpRoom:
+// between PCs by counts alone, inside the PC by what each owes.
 class networkManage final : public ControlLink {
 public:
     networkManage(ControllerPort& port, message_deal& deal, const LinkSettings& settings);
@@ -79,9 +74,8 @@ private:
         std::deque<std::vector<uint8_t>> waiting;   // whole frames not yet served
         size_t waitingBytes = 0;
         uint64_t accepted = 0;    // order of its accept
-        // Tick of its accept, of the last look that found new bytes of it, or
-        // of the last refusal of its card request at the card path.
-        uint32_t lastHeard = 0;
+        uint32_t acceptedAt = 0;  // tick of its accept
+        uint32_t lastHeard = 0;   // tick of its accept or of the last look that found new bytes of it
         bool spoke = false;       // it sent a whole frame
         bool dropped = false;     // closed at the end of this loop pass
         bool ended = false;       // sends no more (its end shut or closed)
@@ -92,7 +86,6 @@ private:
         // found empty since; it had taken takenAtBacklog then.
         bool backlogged = false;
         uint64_t takenAtBacklog = 0;
-        uint32_t heardAtBacklog = 0;
     };
 
     void loop() override { acceptThread(); }
@@ -100,18 +93,9 @@ private:
     Client* acceptOne();
     // Takes the connections the system holds, kMaxClients at most a pass.
     void acceptWaiting();
-    // With more than kMaxClients, closes one other than the newcomer.
-    void makeRoom(const Client& newcomer);
-    // The tick it was last heard from; a flooder, when its flood began: a
-    // client that closed behind a backlog is read for long after it spoke.
-    static uint32_t heard(const Client& c) { return floods(c) ? c.heardAtBacklog : c.lastHeard; }
-    // Heard from within this many ticks (a second): as good as now. A tool
-    // between one request and its next, or waiting for its answer, is not
-    // quiet, however many others were heard since.
-    static constexpr uint32_t kHeardLately = 100;
-    // Never sent a frame, and looked at since its accept: a connection
-    // taken in the same batch may have its first frame on the way.
-    bool idle(const Client& c) const { return !c.spoke && c.accepted <= batchStart_; }
+    // With more than kMaxClients, closes one (TcpRoom), the newcomer
+    // when it is refused.
+    void makeRoom(Client& newcomer);
     // False when the client has gone.
     bool readClient(Client& c);
     // Notes how much the client's socket still holds, whether it sent more
@@ -146,7 +130,6 @@ private:
     LinkSettings settings_;
     int listenFd_ = -1;
     uint64_t nextId_ = 0;       // connections accepted so far
-    uint64_t batchStart_ = 0;   // nextId_ before the accepts of the last batch
     int startAfter_ = -1;   // the fd the last pass started with
     // Clients closed for room and not logged yet, and the tick of the last
     // line about them.
