@@ -163,7 +163,7 @@ uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
 // The set is full: TcpRoom chooses by the PCs' counts, then by what each
 // connection owes. Whether a card request of a client is out is asked of
 // the card path once for the whole set.
-void networkManage::makeRoom(Client& newcomer)
+void networkManage::makeRoom(const Client& newcomer)
 {
     // Runs for every connection taken: below the bound nothing is counted.
     if (clients_.size() <= kMaxClients)

@@ -95,7 +95,7 @@ private:
     void acceptWaiting();
     // With more than kMaxClients, closes one (TcpRoom), the newcomer
     // when it is refused.
-    void makeRoom(Client& newcomer);
+    void makeRoom(const Client& newcomer);
     // False when the client has gone.
     bool readClient(Client& c);
     // Notes how much the client's socket still holds, whether it sent more
