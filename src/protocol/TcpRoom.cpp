@@ -21,17 +21,20 @@ TcpRoom::Choice TcpRoom::choose(const std::vector<Member>& members, size_t newco
     for (size_t i = 0; i < members.size(); ++i) {
         const Member& m = members[i];
         const bool gives = anyPc ? givesToAnyPc(m) : ownGives ? m.pc == own : counts[m.pc] == most;
-        if (i != newcomer && gives && (!first || before(m, *first))) {
+        if (i != newcomer && gives && (!first || before(m, *first, anyPc))) {
             first = &m;
             index = i;
         }
     }
-    return Choice{index, first ? classOf(*first) : Why::Refused};
+    return Choice{index, first ? classOf(*first, anyPc) : Why::Refused};
 }
 
-TcpRoom::Why TcpRoom::classOf(const Member& m)
+// A flooder stands with the idle only against other PCs: a batch tool
+// floods too until its first answer, and its own PC's closers must not
+// close it.
+TcpRoom::Why TcpRoom::classOf(const Member& m, bool acrossPcs)
 {
-    if (m.floods || (!m.spoke && m.age >= kFirstSecond))
+    if ((acrossPcs && m.floods) || (!m.spoke && m.age >= kFirstSecond))
         return Why::Idle;
     if (!m.spoke)
         return Why::FirstSecond;
@@ -60,13 +63,13 @@ int TcpRoom::rank(Why why)
 // first out), may go.
 bool TcpRoom::givesToAnyPc(const Member& m)
 {
-    const Why why = classOf(m);
+    const Why why = classOf(m, true);
     return why == Why::Idle || why == Why::Ended || (why == Why::Sending && m.age < kFirstSecond);
 }
 
-bool TcpRoom::before(const Member& a, const Member& b)
+bool TcpRoom::before(const Member& a, const Member& b, bool acrossPcs)
 {
-    const int ra = rank(classOf(a)), rb = rank(classOf(b));
+    const int ra = rank(classOf(a, acrossPcs)), rb = rank(classOf(b, acrossPcs));
     if (ra != rb)
         return ra < rb;
     if (ra < 2)
@@ -79,7 +82,7 @@ bool TcpRoom::before(const Member& a, const Member& b)
 const char* TcpRoom::text(Why why)
 {
     switch (why) {
-    case Why::Idle: return "floods or sent nothing, oldest";
+    case Why::Idle: return "sent nothing or floods, oldest";
     case Why::OwedNothing: return "owed nothing, heard from longest ago";
     case Why::Ended: return "ended its sending, oldest";
     case Why::Sending: return "still sending, newest";

@@ -13,8 +13,8 @@ namespace kel::protocol {
 // another PC's tool, whatever either sends.
 //
 // Inside that PC its own order:
-//   1. a connection that floods, or has sent no frame past its first
-//      second (the oldest first);
+//   1. a connection that has sent no frame past its first second (the
+//      oldest first);
 //   2. a client that ended its sending and is still owed answers, and a
 //      connection in its first second that has sent nothing yet (the oldest
 //      first): a connection's first second is its own against every
@@ -22,8 +22,10 @@ namespace kel::protocol {
 //   3. a client that is owed nothing: no frame of it waits, no answer is
 //      queued and no card request of it is out (heard from longest ago);
 //   4. a client still sending that is owed answers (the newest).
-// When every PC holds one connection (more PCs than the set holds) the
-// order runs across all PCs, but passes over a client owed nothing, one
+// A client that floods stands by what it owes: a batch floods too until
+// its first answer. When every PC holds one connection (more PCs than the
+// set holds) the order runs across all PCs, a flooder first with the
+// idle, but passes over a client owed nothing, one
 // unspoken in its first second and one still sending past its first
 // second: no tool in its conversation is closed for another PC. With none
 // left the newcomer is refused.
@@ -54,11 +56,11 @@ public:
     static const char* text(Why why);
 
 private:
-    static Why classOf(const Member& m);
+    static Why classOf(const Member& m, bool acrossPcs);
     static int rank(Why why);
     static bool givesToAnyPc(const Member& m);
-    // Whether a goes before b inside one PC.
-    static bool before(const Member& a, const Member& b);
+    // Whether a goes before b inside one PC, or across all.
+    static bool before(const Member& a, const Member& b, bool acrossPcs);
 };
 
 } // namespace kel::protocol

@@ -376,8 +376,8 @@ TEST_F(Links, TcpClientsGiveWayByTheirPcsCountsThenByWhatTheyOwe)
         const Bytes a = c.exchange(TestFrames::request(CMD_DEVICE_INFO, {}));
         return !a.empty() && TestFrames::status(a) == ST_OK;
     };
-    static const std::map<char, std::string> why = {{'i', "floods or sent nothing, oldest"},
-                                                     {'n', "floods or sent nothing, oldest"},
+    static const std::map<char, std::string> why = {{'i', "sent nothing or floods, oldest"},
+                                                     {'n', "sent nothing or floods, oldest"},
                                                      {'e', "ended its sending, oldest"},
                                                      {'s', "owed nothing, heard from longest ago"},
                                                      {'r', "owed nothing, heard from longest ago"},

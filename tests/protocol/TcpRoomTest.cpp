@@ -13,7 +13,8 @@ namespace {
 using protocol::TcpRoom;
 
 // What a connection did, as a tool would see it:
-//   'i' connected and sent nothing, 'f' floods, 'e' ended its sending and is
+//   'i' connected and sent nothing, 'f' floods (a batch before its first
+//   answer looks the same), 'e' ended its sending and is
 //   owed answers, 's' spoke and is owed nothing (served), 'w' spoke and is
 //   owed answers (waiting). Ticks are hundredths of a second.
 struct Conn {
@@ -30,10 +31,10 @@ TcpRoom::Member member(const Conn& c, uint64_t accepted)
     m.accepted = accepted;
     m.age = c.age;
     m.quiet = c.quiet;
-    m.spoke = c.did != 'i' && c.did != 'f';
+    m.spoke = c.did != 'i';
     m.floods = c.did == 'f';
     m.ended = c.did == 'e';
-    m.owed = c.did == 'e' || c.did == 'w';
+    m.owed = c.did == 'e' || c.did == 'w' || c.did == 'f';
     return m;
 }
 
@@ -81,9 +82,10 @@ TEST(TcpRoom, ClosesByCountsBetweenPcsAndByWhatEachOwesInsideOne)
          std::vector<Conn>{{1, 'w', 300}, {1, 'e', 300}, {1, 's', 300, 200}, {1, 'i', 300}, {1, 'i', 120}} +
              times(59, {1, 'w', 200}) + std::vector<Conn>{newcomer2},
          3},
-        {"a flooder", times(10, {1, 'w', 300}) + std::vector<Conn>{{1, 'f', 200}} + times(53, {1, 'e', 300}) +
-                          std::vector<Conn>{newcomer1},
-         10},
+        {"a flooder stands by what it owes: its PC's closers go first",
+         times(10, {1, 'w', 300}) + std::vector<Conn>{{1, 'f', 200}} + times(53, {1, 'e', 300}) +
+             std::vector<Conn>{newcomer1},
+         11},
         {"then the oldest that ended", times(3, {1, 'w', 300}) + times(3, {1, 'e', 300}) + times(58, {1, 's', 300}) +
                                            std::vector<Conn>{newcomer1},
          3},
@@ -107,6 +109,8 @@ TEST(TcpRoom, ClosesByCountsBetweenPcsAndByWhatEachOwesInsideOne)
          32},
         {"every PC holds one: a connection that sent nothing past its first second",
          std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'i', 300}, {5, 'e', 300}, {6, 'i', 50}, newcomer1}, 2},
+        {"every PC holds one: a flooder as soon",
+         std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'e', 300}, {5, 'f', 300}, newcomer1}, 3},
         {"every PC holds one: then one that ended",
          std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'i', 50}, {5, 'e', 300}, {6, 'e', 300}, newcomer1}, 3},
         {"every PC holds one: then the newest that spoke in its first second",
