@@ -48,9 +48,7 @@ PcRequestSlot::Claim PcRequestSlot::claim(const Tool& tool, uint8_t port, uint32
         return Claim::Wait;
     recordSent(line_[me], now);
     line_.erase(line_.begin() + std::ptrdiff_t(me));
-    // A yielding request replaced before its answer came went unanswered.
-    countSilence(*r, port);
-    *r = Request{};
+    replace(port);
     r->taken = true;
     r->since = now;
     r->who = Requester{tool.link, tool.sender};
@@ -76,13 +74,10 @@ void PcRequestSlot::sent(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now, u
     if (!r)
         return;
     if (port == kAllPorts) {
-        for (uint8_t p = 0; p < kPorts; ++p) {
-            countSilence(ports_[p], p);
-            ports_[p] = Request{};
-        }
+        for (uint8_t p = 0; p < kPorts; ++p)
+            replace(p);
     } else {
-        countSilence(all_, kAllPorts);
-        all_ = Request{};
+        replace(kAllPorts);
     }
     if (!r->taken)
         r->who = Requester{fallbackLink, {}};
@@ -99,6 +94,17 @@ bool PcRequestSlot::matches(uint8_t port, uint8_t tag, uint8_t cmd) const
 {
     const Request* r = request(port);
     return r && r->open && tag == r->tag && cmd == r->cmd;
+}
+
+void PcRequestSlot::unmatched(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now)
+{
+    if (!request(port))
+        return;
+    Replaced& late = replaced_[turnIndex(port)];
+    if (!late.open || tag != late.tag || cmd != late.cmd)
+        return;
+    late.open = false;
+    noteAnswerTime(port, now - late.since);
 }
 
 PcRequestSlot::Requester PcRequestSlot::answered(uint8_t port, uint32_t now)
@@ -147,10 +153,12 @@ bool PcRequestSlot::free(uint8_t port, const Tool& tool, uint32_t now) const
 // Twice the slowest of the port's last answers: a live answer of a
 // yielding request is still handed over, also on a loaded machine, while a
 // silent card holds the others little longer than its port's live ones
-// take.
+// take. With none on record yet, a hold: its cards may be slow ones.
 uint32_t PcRequestSlot::yieldAfter(uint8_t port) const
 {
     const AnswerTimes& t = answerTimes_[turnIndex(port)];
+    if (!t.any)
+        return kAnswerWaitTicks;
     const uint32_t slowest = *std::max_element(t.ticks.begin(), t.ticks.end());
     return std::clamp<uint32_t>(2 * slowest, kYieldAfterTicks, kAnswerWaitTicks);
 }
@@ -160,12 +168,23 @@ void PcRequestSlot::noteAnswerTime(uint8_t port, uint32_t ticks)
     AnswerTimes& t = answerTimes_[turnIndex(port)];
     t.ticks[t.next] = uint8_t(std::min<uint32_t>(ticks, kAnswerWaitTicks));
     t.next = uint8_t((t.next + 1) % t.ticks.size());
+    t.any = true;
 }
 
 void PcRequestSlot::forget(uint8_t port)
 {
     if (Request* r = request(port))
         *r = Request{};
+}
+
+// A yielding request replaced before its answer came went unanswered.
+void PcRequestSlot::replace(uint8_t port)
+{
+    Request& r = *request(port);
+    countSilence(r, port);
+    if (r.open)
+        replaced_[turnIndex(port)] = Replaced{true, r.tag, r.cmd, r.since};
+    r = Request{};
 }
 
 // A tool whose link stopped asking without withdrawing it gives up its

@@ -66,8 +66,9 @@ public:
     static constexpr uint32_t kAnswerWaitTicks = 50;
     // A yielding request holds every tool back at least this long (50 ms),
     // and as long as its port's cards took to answer lately (the slowest of
-    // the last kAnswerTimes answers there, twice over), at most a hold:
-    // a live answer is still handed over, however slow the port's cards.
+    // the last kAnswerTimes answers there, twice over), at most a hold, a
+    // hold too while the port has none on record: a live answer is still
+    // handed over, however slow the port's cards.
     static constexpr uint32_t kYieldAfterTicks = 5;
     static constexpr size_t kAnswerTimes = 8;
     // Requests of a tool that ended to one port that may go unanswered in a
@@ -122,6 +123,10 @@ public:
     // Whether an answer is the request's out on port (the port it came
     // from, or kAllPorts for an answer to a request for all ports).
     bool matches(uint8_t port, uint8_t tag, uint8_t cmd) const;
+    // An answer that matches no request out: one to the request replaced
+    // last on port, before its answer came, still counts as the time the
+    // port's cards took (it is handed to nobody).
+    void unmatched(uint8_t port, uint8_t tag, uint8_t cmd, uint32_t now);
     // Its answer is handed over: the port is free, later answers dropped.
     // Returns who sent the request.
     Requester answered(uint8_t port, uint32_t now);
@@ -195,6 +200,8 @@ private:
     uint32_t yieldAfter(uint8_t port) const;
     void noteAnswerTime(uint8_t port, uint32_t ticks);
     void forget(uint8_t port);
+    // Another request takes port's place: the one there is replaced.
+    void replace(uint8_t port);
     void yieldHeld(const Tool& tool, uint32_t now);
     void forgetStale(uint32_t now);
     void leaveLine(uint8_t link, const std::string& sender);
@@ -237,7 +244,16 @@ private:
     struct AnswerTimes {
         std::array<uint8_t, kAnswerTimes> ticks{};
         uint8_t next = 0;
+        bool any = false;
     };
     std::array<AnswerTimes, kPorts + 1> answerTimes_{};
+    // The request replaced last per port, kAllPorts last, while its answer
+    // was expected: its late answer is timed.
+    struct Replaced {
+        bool open = false;
+        uint8_t tag = 0, cmd = 0;
+        uint32_t since = 0;
+    };
+    std::array<Replaced, kPorts + 1> replaced_{};
     uint64_t turns_ = 0, asks_ = 0, lineSeen_ = 0;
 };

@@ -224,14 +224,16 @@ bool fpga_manage::join_all_ports(uint8_t* frame, uint32_t length)
 
 // Only an answer to the request out now is passed on, once: answers to
 // earlier requests (given up, or replaced by a newer one) still arrive and
-// are dropped here.
+// are dropped here, timed when they answer a replaced one.
 void fpga_manage::pass_to_pc(uint8_t* frame, uint32_t length, uint8_t group, uint8_t fpga)
 {
     const bool allPorts = all_ports_answer(frame);
     const uint8_t from = uint8_t(16 * fpga + 4 * group + sourcePortBits(frame));
     const uint8_t slot = allPorts ? PcRequestSlot::kAllPorts : from;
-    if (!pc_request.matches(slot, frame[F::kTag], frame[F::kCmd]))
+    if (!pc_request.matches(slot, frame[F::kTag], frame[F::kCmd])) {
+        pc_request.unmatched(slot, frame[F::kTag], frame[F::kCmd], G_timeTicks.load());
         return;
+    }
     if (frame[F::kPort] == 0 && !multicast_in_progress)
         F::patch(frame, length, F::kPort, uint8_t(from + 1));
     if (allPorts && !join_all_ports(frame, length))

@@ -102,7 +102,7 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint
         dropWaiting(peer.key, 1);
         return;
     }
-    lines_.push_back(Line{peer.key, address, standing, {}, 0, false});
+    lines_.push_back(Line{peer.key, address, standing, port_.ticks(), false, {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
@@ -121,9 +121,13 @@ void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const
     }
     uint32_t standing = 0;
     if (behind.overlapping(ControllerPort::kAllCardPorts)) {
-        standing = recall_.note(peer.address.sin_addr.s_addr, ntohs(peer.address.sin_port), port_.ticks());
-        if (Line* line = lineOf(peer.key))
+        const uint32_t now = port_.ticks();
+        standing = recall_.note(peer.address.sin_addr.s_addr, ntohs(peer.address.sin_port), now);
+        if (Line* line = lineOf(peer.key)) {
             line->claim = standing;
+            line->lastTry = now;
+            line->forgotten = false;
+        }
     }
     LinkPeer asking = peer;
     asking.tries = standing;
@@ -243,9 +247,25 @@ bool ControlLink::serveLine(Line& line)
     return true;
 }
 
+// Forgotten, the sender would stand as new were it to ask again: so does
+// its request still waiting, behind the tools that asked meanwhile, rather
+// than ahead of them on the tries of a row it has long left (a script's
+// sockets on port numbers handed out again climb high).
+void ControlLink::forgetSilent(Line& line, uint32_t now)
+{
+    if (line.forgotten || now - line.lastTry <= LineRecall::kForgetTicks)
+        return;
+    line.forgotten = true;
+    line.claim = 0;
+    IrqLock irq(port_);
+    port_.leaveCardPath(linkId_, line.sender);
+}
+
 bool ControlLink::serveKept()
 {
+    const uint32_t now = port_.ticks();
     for (auto it = lines_.begin(); it != lines_.end();) {
+        forgetSilent(*it, now);
         if (!serveLine(*it)) {
             ++it;
             continue;

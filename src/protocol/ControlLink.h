@@ -83,6 +83,8 @@ protected:
     // try of its sender (LineRecall).
     void takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
+    // A sender silent for LineRecall::kForgetTicks is forgotten meanwhile:
+    // its waiting request asks anew, with no tries in a row.
     bool serveKept();
     // The port a wire frame's card request goes to (ControllerPort::
     // cardPortOf); kNoCardPort for any other frame.
@@ -142,8 +144,11 @@ private:
     struct Line {
         std::string sender;
         uint32_t address = 0;   // its source address
-        // The sender's standing as of its last try (LineRecall).
+        // The sender's standing as of its last try (LineRecall), and when
+        // that was.
         uint32_t claim = 0;
+        uint32_t lastTry = 0;
+        bool forgotten = false;   // silent since for LineRecall::kForgetTicks
         std::deque<Kept> frames;
         size_t bytes = 0;
         bool overflowLogged = false;
@@ -160,6 +165,7 @@ private:
     void dropWaiting(const std::string& sender, size_t frames);
     void keep(Line& line, const uint8_t* wire, size_t n, const LinkPeer& peer);
     bool serveLine(Line& line);
+    void forgetSilent(Line& line, uint32_t now);
 
     std::vector<Line> lines_;   // senders with frames kept
     LineRecall recall_;

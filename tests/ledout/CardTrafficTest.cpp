@@ -571,8 +571,9 @@ TEST_F(PassThroughTest, OnlyTheAnswerToTheRequestOutNowIsHandedOver)
 // so do the tools that sent there twice or more, a tool that sent there
 // once waits behind those already waiting, and the tools new to the port
 // share one turn; a tool seen to end while it waits joins them. A request of
-// a tool that ended its sending or floods holds the others 5 ticks; one
-// that ended keeps its place until two of its requests to a port in a row
+// a tool that ended its sending or floods holds the others twice as long
+// as its port's cards took lately (5 ticks at least, a hold until one
+// answered), a late answer to one replaced included; one that ended keeps its place until two of its requests to a port in a row
 // went unanswered, a flooder's are never dropped; a tool that stopped
 // asking for a hold loses its place.
 TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
@@ -745,7 +746,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
         // and 5 ticks against the others, whose requests then go; once two
         // in a row went unanswered, none is dropped.
         {"silence counts per port, and a flooder's requests yield, none dropped",
-         {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp2Ended, noCard, true),
+         {claim(udpA, read, true), send(udpA, read), serve, claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), wait(51), claim(tcp2Ended, noCard, true),
           send(tcp2Ended, noCard), wait(51), dropped(tcp2Ended, noCard), claim(tcp2Ended, readPort4, true),
           send(tcp2Ended, readPort4), serve, claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51),
           claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(51), claim(tcp1Floods, noCard, true),
@@ -756,7 +757,7 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
           claim(tcp1Floods, noCard, true), send(tcp1Floods, noCard), wait(4), claim(udpA, read, false), wait(1),
           claim(udpA, read, true)},
          {},
-         {"2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1"}},
+         {"3 127.0.0.1:4000", "2 tcp#2", "3 127.0.0.1:4000", "2 tcp#1"}},
         // A tool that ended stands with its address's one-shots in the order
         // it asked, also when its end shows while it waits behind one that
         // asks again: the one-shots go first of the three, then the tool that
@@ -788,23 +789,44 @@ TEST_F(PassThroughTest, CardRequestsOfTheToolsGoOnePerPortInTurn)
          {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
         // A yielding request holds the others as long as its port's cards
         // took to answer lately (twice the slowest of the last answers):
-        // here 12 ticks, then 20.
+        // a hold while none is on record, then 12 ticks, then 20.
         {"a yielding request holds the others as long as the port's cards take",
-         {claim(udpA, read, true), send(udpA, read), wait(12), serve, claim(tcp2Ended, read, true),
+         {claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), claim(udpA, read, false), wait(49),
+          claim(udpA, read, false), wait(1), claim(udpA, read, true), send(udpA, read), wait(12), serve,
+          claim(tcp2Ended, read, true),
           send(tcp2Ended, read), claim(udpA, read, false), wait(20), claim(udpA, read, false), serve,
           claim(udpA, read, true), send(udpA, read), serve, claim(tcp2Ended, noCard, true),
           send(tcp2Ended, noCard), claim(udpA, read, false), wait(39), claim(udpA, read, false), wait(1),
           claim(udpA, read, true)},
          {},
          {"3 127.0.0.1:4000", "2 tcp#2", "3 127.0.0.1:4000"}},
-        // Its end seen after its first request went (it wrote and shut its
-        // side at once), a client's request out yields from then on.
+        // A yielding request replaced before its answer came: the answer
+        // is handed to nobody, and its 8 ticks count as the port's answer
+        // time (16 ticks' yield from then on).
+        {"the late answer of a replaced request counts as the port's answer time",
+         {claim(udpA, read, true), send(udpA, read), serve, claim(tcp2Ended, read, true), send(tcp2Ended, read),
+          claim(udpA, read, false), wait(5), claim(udpA, read, true), wait(3), serve, send(udpA, read), serve,
+          claim(tcp2Ended, noCard, true), send(tcp2Ended, noCard), claim(udpA, read, false), wait(15),
+          claim(udpA, read, false), wait(1), claim(udpA, read, true)},
+         {},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
+        // Its end seen after its request went (it wrote and shut its side
+        // at once), a client's request out yields from then on, one for all
+        // ports too.
         {"a request out yields once its client's end shows",
-         {claim(closer2, noCard, true), send(closer2, noCard), claim(udpA, read, false),
-          claim(closer2Ended, noCard, false), wait(4), claim(udpA, read, false), wait(1), claim(udpA, read, true)}},
+         {claim(udpA, allPorts, true), send(udpA, allPorts), serve, claim(udpA, read, true), send(udpA, read), serve,
+          claim(closer2, noCard, true), send(closer2, noCard), claim(udpA, read, false),
+          claim(closer2Ended, noCard, false), wait(4), claim(udpA, read, false), wait(1), claim(udpA, read, true),
+          send(udpA, read), serve, leave(closer2Ended), claim(closer3, allPorts, true), send(closer3, allPorts), claim(udpA, read, false),
+          claim(closer3Ended, allPorts, false), wait(4), claim(udpA, read, false), wait(1), claim(udpA, read, true)},
+         {},
+         {"3 127.0.0.1:4000", "3 127.0.0.1:4000", "3 127.0.0.1:4000"}},
     };
+    // Every case starts from the cards counted at power-up.
+    const Bytes counted(std::begin(m().ram_para_image[0]), std::end(m().ram_para_image[0]));
     for (const Case& c : cases) {
         m().pc_request = PcRequestSlot{};
+        std::copy(counted.begin(), counted.end(), m().ram_para_image[0]);
         answeredTo.clear();
         if (c.before)
             c.before();

@@ -21,8 +21,8 @@ using Slot = PcRequestSlot;
 constexpr uint8_t kAll = Slot::kAllPorts, kNowhere = Slot::kNowhere, kPorts = Slot::kPorts;
 // As documented: a request holds its port 50 ticks; a tool that stops
 // asking keeps its place as long; a request of a tool that ended or floods yields: once the
-// port's cards had the time they take (twice the slowest of its last 8 answers, 5 ticks
-// at least, a hold at most) it holds the port against its own tool only, and another's
+// port's cards had the time they take (twice the slowest of its last 8 answers, those of
+// requests replaced included, 5 ticks at least, a hold at most and while none is on record) it holds the port against its own tool only, and another's
 // replaces it (unanswered); two unanswered in a row and an ended tool's requests there are
 // dropped.
 constexpr uint32_t kHold = 50, kRow = 2, kYieldAfter = 5, kAnswerTimes = 8;
@@ -429,8 +429,9 @@ private:
     uint32_t yieldAfter(uint8_t port) const
     {
         const std::vector<uint32_t>& times = answerTimes_[idx(port)];
-        const uint32_t slowest = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
-        return std::clamp(2 * slowest, kYieldAfter, kHold);
+        if (times.empty())
+            return kHold;
+        return std::clamp(2 * *std::max_element(times.begin(), times.end()), kYieldAfter, kHold);
     }
     // A flooder waiting for the hold of its own yielding request keeps back nobody.
     bool asideNow(const Tool& t) const
@@ -515,6 +516,7 @@ private:
                 }
             }
         }
+        noteReplaced(q.port);
         const uint64_t seq = ++sends_;
         slot_.sent(q.port, uint8_t(seq), uint8_t(seq >> 8), now_, t.id.link);
         outs_.push_back(Out{&t, q.port, now_, q.silent ? 0 : now_ + q.answerIn, seq, id.ended || id.floods, yields});
@@ -563,6 +565,22 @@ private:
         }
     }
 
+    // A request to port replaces the one out at each place it overlaps (a port, all ports)
+    // whose answer is still expected: the last replaced there is timed when its answer comes.
+    void noteReplaced(uint8_t port)
+    {
+        for (const Out& o : outs_)
+            if (!o.answered && overlap(o.port, port) && o.seq == lastSend_[idx(o.port)] && current(o))
+                replaced_[idx(o.port)] = o.seq;
+    }
+    void noteAnswerTime(uint8_t port, uint32_t ticks)
+    {
+        std::vector<uint32_t>& times = answerTimes_[idx(port)];
+        times.push_back(std::min(ticks, kHold));
+        if (times.size() > kAnswerTimes)
+            times.erase(times.begin());
+    }
+
     // Another request for all ports waits, or keeps the place of one that stopped asking.
     bool otherAllWaits(const Tool& r) const
     {
@@ -592,16 +610,19 @@ private:
             if (slot_.matches(o.port, uint8_t(o.seq), uint8_t(o.seq >> 8)) != mine)
                 fault(t, "answer from port %d sent at %u %s", o.port, o.sentAt,
                       mine ? "not taken" : "taken after a newer request went");
-            if (!mine)
+            if (!mine) {
+                if (replaced_[idx(o.port)] == o.seq) {
+                    replaced_[idx(o.port)] = 0;
+                    noteAnswerTime(o.port, now_ - o.sentAt);
+                }
+                slot_.unmatched(o.port, uint8_t(o.seq), uint8_t(o.seq >> 8), now_);
                 continue;
+            }
             const Slot::Requester who = slot_.answered(o.port, now_);
             if (who.link != t.id.link || who.sender != t.id.sender)
                 fault(t, "its answer went to %u %s", who.link, who.sender.c_str());
             o.answered = t.answeredOnce = true;
-            std::vector<uint32_t>& times = answerTimes_[idx(o.port)];
-            times.push_back(std::min(now_ - o.sentAt, kHold));
-            if (times.size() > kAnswerTimes)
-                times.erase(times.begin());
+            noteAnswerTime(o.port, now_ - o.sentAt);
             t.streak[idx(o.port)] = 0;
             figures_.late += now_ - o.sentAt > kHold;
         }
@@ -627,6 +648,7 @@ private:
     uint64_t sends_ = 0, lastSend_[kPorts + 1] = {};
     uint32_t datagram_ = 0;   // what a tool sends at once (again counts only in its own)
     std::vector<uint32_t> answerTimes_[kPorts + 1];   // per port: ticks of its last answers
+    uint64_t replaced_[kPorts + 1] = {};               // per port: the request replaced last, unanswered
     Figures figures_;
 };
 

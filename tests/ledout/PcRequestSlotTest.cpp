@@ -91,5 +91,42 @@ TEST(PcRequestSlotTest, AnAddressWhoseTurnIsForgottenStandsAsNew)
     EXPECT_GE(pollerTurns, 3000u / (302 * 2)) << "the poller's turns";
 }
 
+// As many tools as the links can have waiting at once, each of an address
+// of its own (64 TCP clients, 32 UDP lines, the serial and 4G lines), ask
+// for port 0 every tick, in the same order, each asking again once gone;
+// each request is answered a tick after it went. Every one keeps its place
+// in the line, so each goes once a round, the others at most once between
+// two of its turns.
+TEST(PcRequestSlotTest, EveryToolTheLinksCanHaveWaitingKeepsItsPlace)
+{
+    using Slot = PcRequestSlot;
+    std::vector<Slot::Tool> tools;
+    for (int i = 0; i < 64; ++i)
+        tools.push_back({2, "tcp#" + std::to_string(i), "10.0.0." + std::to_string(i)});
+    for (int i = 0; i < 32; ++i)
+        tools.push_back({3, "10.1.0." + std::to_string(i) + ":4000", "10.1.0." + std::to_string(i)});
+    tools.push_back({1, "ttyS2", "ttyS2"});
+    tools.push_back({4, "4g", "4g"});
+    Slot slot;
+    std::vector<uint64_t> lastTurn(tools.size(), 0);
+    uint64_t sends = 0, worstGap = 0;
+    for (uint32_t now = 1; now <= 5 * tools.size(); ++now) {
+        if (sends && slot.matches(0, uint8_t(sends), 0x61))
+            slot.answered(0, now);
+        for (size_t i = 0; i < tools.size(); ++i) {
+            if (slot.claim(tools[i], 0, now) != Slot::Claim::Go)
+                continue;
+            ++sends;
+            if (lastTurn[i])
+                worstGap = std::max(worstGap, sends - lastTurn[i]);
+            lastTurn[i] = sends;
+            slot.sent(0, uint8_t(sends), 0x61, now, tools[i].link);
+        }
+    }
+    EXPECT_GE(sends, 4 * tools.size() - 1);
+    EXPECT_EQ(worstGap, tools.size()) << "requests between two turns of a tool, its own included";
+    EXPECT_EQ(std::count(lastTurn.begin(), lastTurn.end(), 0u), 0) << "tools that never went";
+}
+
 } // namespace
 } // namespace kel::test

@@ -937,6 +937,11 @@ TEST_F(Links, UdpToolAskingRarelyTakesALineOfItsAddressByItsSecondTry)
         ASSERT_TRUE(oneShots(link, "127.0.0.1", c.before, barrier, c.reads));
         for (int t = 0; t < c.tries; ++t) {
             port.tickCount += c.every;
+            const uint64_t passes = link.passes();
+            ASSERT_TRUE(eventually([&] {
+                link.wake();
+                return link.passes() >= passes + 2;
+            }));
             ASSERT_TRUE(tool.send(request));
             ASSERT_TRUE(oneShots(link, "127.0.0.1", c.between, barrier, c.reads));
         }
@@ -952,7 +957,9 @@ TEST_F(Links, UdpToolAskingRarelyTakesALineOfItsAddressByItsSecondTry)
             EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), c.refused) << "tries refused";
             if (c.refused) {
                 const std::string newest = "127.0.0.1:" + std::to_string(LinkSocket::localPort(oneShotSockets[31].fd()));
-                EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1) << "the newest of equals";
+                // Silent past 1,000 ticks, the sockets had left the card path's line once.
+                const int forgotten = c.tries * c.every > 1000;
+                EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), newest), 1 + forgotten) << "the newest of equals";
             }
         }
         port.cardPathFree = true;
@@ -961,6 +968,57 @@ TEST_F(Links, UdpToolAskingRarelyTakesALineOfItsAddressByItsSecondTry)
         ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
         EXPECT_EQ(port.forwardedCount.load(), forwarded);
         answeredAs(tool, key);
+    }
+}
+
+// A waiting UDP card request asks for the card path with its sender's
+// tries in a row as of its last try, 200 ticks apart here. Once the sender
+// has been silent longer than 1,000 ticks, when the lines forget it, the
+// request leaves the card path's line and asks anew with none: a script's
+// sockets that climbed high on port numbers handed out again then stand
+// behind the tools that asked meanwhile.
+TEST_F(Links, AWaitingUdpRequestAsksWithItsSendersTriesUntilTheSenderIsForgotten)
+{
+    struct Case {
+        const char* name;
+        uint32_t silent;   // ticks after the last of its 3 tries
+        uint32_t tries;    // the request then asks with
+        int left;          // times it left the card path's line
+    };
+    const Case cases[] = {
+        {"asking", 0, 2, 0},
+        {"silent 1,000 ticks", 1000, 2, 0},
+        {"silent 1,001 ticks: forgotten", 1001, 0, 1},
+    };
+    const Bytes request = TestFrames::wire(TestFrames::body(0x2005, 0xF010, 0x61, {1, 2, 3, 4}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        newLinesRun();
+        udpnetManage link(port, *deal, settings());
+        LinkClient tool = LinkClient::udp(link.localPort());
+        LinkClient barrier = LinkClient::udp(link.localPort());
+        const std::string key = "127.0.0.1:" + std::to_string(LinkSocket::localPort(tool.fd()));
+        for (int t = 0; t < 3; ++t) {
+            port.tickCount += 200;
+            ASSERT_TRUE(tool.send(request));
+            ASSERT_TRUE(oneShots(link, "127.0.0.1", 0, barrier));
+        }
+        port.tickCount += c.silent;
+        {
+            std::lock_guard<std::mutex> l(port.senderLock);
+            port.seen.clear();
+        }
+        const uint64_t passes = link.passes();
+        ASSERT_TRUE(eventually([&] {
+            link.wake();
+            return link.passes() >= passes + 2;
+        }));
+        std::lock_guard<std::mutex> l(port.senderLock);
+        const auto last = std::find_if(port.seen.rbegin(), port.seen.rend(),
+                                       [&](const StandInPort::ClaimSeen& s) { return s.sender == key; });
+        ASSERT_NE(last, port.seen.rend()) << "asked again";
+        EXPECT_EQ(last->tries, c.tries);
+        EXPECT_EQ(std::count(port.gone.begin(), port.gone.end(), key), c.left);
     }
 }
 

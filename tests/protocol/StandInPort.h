@@ -56,7 +56,7 @@ public:
         lastFloods = peer.floods;
         if (seen.size() < kMaxSeen)
             seen.push_back(ClaimSeen{peer.key, cardPortOf(frame, n), n > 5 ? frame[5] : uint8_t(0), peer.ended,
-                                     peer.again, peer.floods});
+                                     peer.again, peer.floods, peer.tries});
         if (dropEnded && peer.ended)
             return protocol::CardClaim::Drop;
         return grantClaim() ? protocol::CardClaim::Go : protocol::CardClaim::Wait;
@@ -126,6 +126,7 @@ public:
         std::string sender;
         uint8_t port, tag;
         bool ended, again, floods;
+        uint32_t tries;
     };
     static constexpr size_t kMaxSeen = 100000;
     std::vector<ClaimSeen> seen;
