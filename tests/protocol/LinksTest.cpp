@@ -26,6 +26,7 @@
 #include <cerrno>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -1312,19 +1313,30 @@ TEST_F(Links, ALinkRestsOnceItsCardAnswerIsSent)
 }
 
 // Told to stop, a link ends its idle wait at once, however long it is.
+// The stop is timed on the clock, as the idle wait is: a prompt stop takes
+// a few milliseconds, 20 ms at most beside busy loops four times the cores
+// in the Release, Debug and sanitizer builds; a link that waited out its
+// idle wait takes 60 s. The bound lies between. The answer before the stop
+// is given up on after 20 s, not the client's 2 s: a loaded machine may be
+// slower.
 TEST_F(Links, EveryLinkStopsAtOnceHoweverLongItsIdleWait)
 {
     for (const LinkCase& c : linkCases()) {
         SCOPED_TRACE(c.name);
         auto link = c.link(idleFor60s());
         LinkClient tool = c.client(*link);
-        ASSERT_FALSE(tool.exchange(TestFrames::request(CMD_DEVICE_INFO, {})).empty());
+        ASSERT_TRUE(tool.send(TestFrames::request(CMD_DEVICE_INFO, {})));
+        Bytes answer;
+        for (int tries = 0; tries < 10 && answer.empty(); ++tries)
+            answer = tool.receive();
+        ASSERT_FALSE(answer.empty());
         // Its answer sent, the link thread settles into its idle wait.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const auto start = std::chrono::steady_clock::now();
         link.reset();
-        const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000) << "ms to stop";
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_LT(ms.count(), 20000) << "ms to stop";
+        std::printf("%s link stopped in %lld ms\n", c.name, static_cast<long long>(ms.count()));
     }
 }
 
