@@ -22,8 +22,9 @@ struct LinkPeer {
     // new socket's).
     bool again = false;
     // A UDP sender's tries in a row before its last (its standing on the
-    // lines; none once it is forgotten): among its address's new sockets at the card path, a tool that
-    // keeps asking goes before sockets that asked once.
+    // lines; none once it is forgotten): among its address's new sockets
+    // at the card path, a tool that keeps asking goes before sockets that
+    // asked once.
     uint32_t tries = 0;
     // A TCP client with 16 KiB or more unread that has taken no answer since
     // its backlog began: served later, never dropped for it.

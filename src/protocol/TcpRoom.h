@@ -24,11 +24,11 @@ namespace kel::protocol {
 //   4. a client still sending that is owed answers (the newest).
 // A client that floods stands by what it owes: a batch floods too until
 // its first answer. When every PC holds one connection (more PCs than the
-// set holds) the order runs across all PCs, a flooder first with the
-// idle, but passes over a client owed nothing, one
-// unspoken in its first second and one still sending past its first
-// second: no tool in its conversation is closed for another PC. With none
-// left the newcomer is refused.
+// set holds) the order runs across all PCs, a flooder first with the idle,
+// but passes over a client owed nothing, one unspoken in its first second
+// and one still sending past its first second: no tool in its
+// conversation is closed for another PC. With none left the newcomer is
+// refused.
 class TcpRoom {
 public:
     // A second of ticks: a connection's time to send its first frame.
