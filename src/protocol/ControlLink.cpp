@@ -102,7 +102,7 @@ void ControlLink::take(const uint8_t* wire, size_t n, const LinkPeer& peer, uint
         dropWaiting(peer.key, 1);
         return;
     }
-    lines_.push_back(Line{peer.key, address, standing, port_.ticks(), false, {}, 0, false});
+    lines_.push_back(Line{peer.key, address, standing, port_.ticks(), {}, 0, false});
     keep(lines_.back(), wire, n, peer);
 }
 
@@ -126,7 +126,6 @@ void ControlLink::takeAll(const std::vector<std::vector<uint8_t>>& frames, const
         if (Line* line = lineOf(peer.key)) {
             line->claim = standing;
             line->lastTry = now;
-            line->forgotten = false;
         }
     }
     LinkPeer asking = peer;
@@ -248,17 +247,14 @@ bool ControlLink::serveLine(Line& line)
 }
 
 // Forgotten, the sender would stand as new were it to ask again: so does
-// its request still waiting, behind the tools that asked meanwhile, rather
-// than ahead of them on the tries of a row it has long left (a script's
-// sockets on port numbers handed out again climb high).
+// its request still waiting among its address's, rather than ahead of them
+// on the tries of a row it has long left (a script's sockets on port
+// numbers handed out again climb high). Its address keeps its place among
+// the others: what a sender does while it waits never sends it back there.
 void ControlLink::forgetSilent(Line& line, uint32_t now)
 {
-    if (line.forgotten || now - line.lastTry <= LineRecall::kForgetTicks)
-        return;
-    line.forgotten = true;
-    line.claim = 0;
-    IrqLock irq(port_);
-    port_.leaveCardPath(linkId_, line.sender);
+    if (now - line.lastTry > LineRecall::kForgetTicks)
+        line.claim = 0;
 }
 
 bool ControlLink::serveKept()

@@ -84,7 +84,8 @@ protected:
     void takeAll(const std::vector<std::vector<uint8_t>>& frames, const LinkPeer& peer);
     // Offers each sender's kept frames in order; true when none is left.
     // A sender silent for LineRecall::kForgetTicks is forgotten meanwhile:
-    // its waiting request asks anew, with no tries in a row.
+    // its waiting request asks with no tries in a row, in its address's
+    // place among the others.
     bool serveKept();
     // The port a wire frame's card request goes to (ControllerPort::
     // cardPortOf); kNoCardPort for any other frame.
@@ -148,7 +149,6 @@ private:
         // that was.
         uint32_t claim = 0;
         uint32_t lastTry = 0;
-        bool forgotten = false;   // silent since for LineRecall::kForgetTicks
         std::deque<Kept> frames;
         size_t bytes = 0;
         bool overflowLogged = false;

@@ -29,6 +29,17 @@ TcpRoom::Choice TcpRoom::choose(const std::vector<Member>& members, size_t newco
     return Choice{index, first ? classOf(*first, anyPc) : Why::Refused};
 }
 
+bool TcpRoom::refusesNewPc(const std::vector<Member>& members, size_t bound)
+{
+    if (members.size() < bound)
+        return false;
+    std::map<uint32_t, size_t> counts;
+    for (const Member& m : members)
+        if (++counts[m.pc] > 1)
+            return false;
+    return std::none_of(members.begin(), members.end(), givesToAnyPc);
+}
+
 // A flooder stands with the idle only against other PCs: a batch tool
 // floods too until its first answer, and its own PC's closers must not
 // close it.
@@ -43,40 +54,26 @@ TcpRoom::Why TcpRoom::classOf(const Member& m, bool acrossPcs)
     return Why::OwedNothing;
 }
 
-// A connection in its first second stands with the clients that ended,
-// the oldest first: it goes only after every one of its PC that ended
-// before it came.
-int TcpRoom::rank(Why why)
-{
-    switch (why) {
-    case Why::Idle: return 0;
-    case Why::Ended:
-    case Why::FirstSecond: return 1;
-    case Why::OwedNothing: return 2;
-    default: return 3;
-    }
-}
-
-// Every PC holds one: nobody's conversation is cut for another PC, but a
-// connection that stopped sending, or one that spoke in its first second
-// and was taken after the others (the newcomer before this one: last in,
-// first out), may go.
+// Out of its conversation: every connection's first second is its own, and
+// a client owed answers has them unless it ended its sending.
 bool TcpRoom::givesToAnyPc(const Member& m)
 {
-    const Why why = classOf(m, true);
-    return why == Why::Idle || why == Why::Ended || (why == Why::Sending && m.age < kFirstSecond);
+    return m.age >= kFirstSecond && (m.floods || !m.spoke || m.ended || (!m.owed && m.quiet >= kIdleQuiet));
 }
 
+// The classes in the order of Why; inside one the oldest first, but of
+// those owed nothing the one heard from longest ago, and of those and the
+// clients still sending the newest.
 bool TcpRoom::before(const Member& a, const Member& b, bool acrossPcs)
 {
-    const int ra = rank(classOf(a, acrossPcs)), rb = rank(classOf(b, acrossPcs));
-    if (ra != rb)
-        return ra < rb;
-    if (ra < 2)
-        return a.accepted < b.accepted;
-    if (ra == 2 && a.quiet != b.quiet)
+    const Why wa = classOf(a, acrossPcs), wb = classOf(b, acrossPcs);
+    if (wa != wb)
+        return wa < wb;
+    if (wa == Why::OwedNothing && a.quiet != b.quiet)
         return a.quiet > b.quiet;
-    return a.accepted > b.accepted;
+    if (wa == Why::OwedNothing || wa == Why::Sending)
+        return a.accepted > b.accepted;
+    return a.accepted < b.accepted;
 }
 
 const char* TcpRoom::text(Why why)

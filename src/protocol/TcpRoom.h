@@ -15,24 +15,29 @@ namespace kel::protocol {
 // Inside that PC its own order:
 //   1. a connection that has sent no frame past its first second (the
 //      oldest first);
-//   2. a client that ended its sending and is still owed answers, and a
-//      connection in its first second that has sent nothing yet (the oldest
-//      first): a connection's first second is its own against every
-//      connection of its PC that came before it;
+//   2. a client that ended its sending and is still owed answers (the
+//      oldest first);
 //   3. a client that is owed nothing: no frame of it waits, no answer is
 //      queued and no card request of it is out (heard from longest ago);
-//   4. a client still sending that is owed answers (the newest).
+//   4. a client still sending that is owed answers (the newest);
+//   5. a connection in its first second that has sent nothing yet (the
+//      oldest first): its first second is its own.
 // A client that floods stands by what it owes: a batch floods too until
-// its first answer. When every PC holds one connection (more PCs than the
-// set holds) the order runs across all PCs, a flooder first with the idle,
-// but passes over a client owed nothing, one unspoken in its first second
-// and one still sending past its first second: no tool in its
-// conversation is closed for another PC. With none left the newcomer is
-// refused.
+// its first answer.
+//
+// When every PC holds one connection (more PCs than the set holds) no
+// conversation is cut for another PC: past its first second, a newcomer
+// closes a flooder or a connection that sent nothing (the oldest first),
+// else one that ended its sending (the oldest first), else one owed
+// nothing and unheard for kIdleQuiet (heard from longest ago). With none of
+// those the newcomer is refused.
 class TcpRoom {
 public:
     // A second of ticks: a connection's time to send its first frame.
     static constexpr uint32_t kFirstSecond = 100;
+    // Ten seconds of ticks: a client owed nothing and unheard this long has
+    // left its conversation, as a server reclaims an idle keep-alive.
+    static constexpr uint32_t kIdleQuiet = 1000;
 
     struct Member {
         uint32_t pc = 0;          // source address
@@ -44,7 +49,7 @@ public:
         bool ended = false;       // sends no more
         bool owed = false;        // a frame of it waits, an answer is queued or a card request is out
     };
-    enum class Why { Idle, Ended, FirstSecond, OwedNothing, Sending, Refused };
+    enum class Why { Idle, Ended, OwedNothing, Sending, FirstSecond, Refused };
     struct Choice {
         size_t index;   // into the members
         Why why;
@@ -52,12 +57,15 @@ public:
 
     // members: the set, the newcomer among them at index newcomer.
     static Choice choose(const std::vector<Member>& members, size_t newcomer);
+    // Whether a newcomer of a PC the set does not hold would be refused:
+    // the set is full and every PC in it holds one connection, each in its
+    // conversation.
+    static bool refusesNewPc(const std::vector<Member>& members, size_t bound);
     // What the log says of the choice.
     static const char* text(Why why);
 
 private:
     static Why classOf(const Member& m, bool acrossPcs);
-    static int rank(Why why);
     static bool givesToAnyPc(const Member& m);
     // Whether a goes before b inside one PC, or across all.
     static bool before(const Member& a, const Member& b, bool acrossPcs);

@@ -71,7 +71,10 @@ void networkManage::acceptThread()
     std::vector<pollfd> fds;
     bool stalled = false;
     while (!stopping()) {
-        fds.assign(1, pollfd{listenFd_, POLLIN, 0});
+        // Newcomers no connection can give way to wait in the system's
+        // queue, unread, until the next tick or until a client leaves.
+        const bool lookAtNewcomers = !keptOut_ || port_.ticks() != keptOutAt_ || clients_.size() < kMaxClients;
+        fds.assign(1, pollfd{listenFd_, short(lookAtNewcomers ? POLLIN : 0), 0});
         fds.push_back(pollfd{wakeFd(), POLLIN, 0});
         // A client with frames still waiting is not read: its socket holds
         // the rest of a flood until its turns have come. Its end of sending
@@ -119,16 +122,33 @@ void networkManage::acceptThread()
 }
 
 // The clients are served between passes. What a connection sent before it
-// was taken is read at once: whether it ended is known before any choice.
+// was taken is read at once, after the choice it may cost another: whether
+// it ended is known before the next newcomer's choice, and a newcomer
+// refused is closed unread. While every PC holds one connection, each in
+// its conversation, a newcomer of another PC would be refused: none is taken
+// then, so newcomers wait in the system's queue in their order of arrival
+// and cost nothing until the set changes.
 void networkManage::acceptWaiting()
 {
+    keptOut_ = false;
     for (size_t i = 0; i < kMaxClients; ++i) {
+        const std::vector<Client*> set = openClients();
+        std::vector<TcpRoom::Member> members;
+        if (set.size() >= kMaxClients) {
+            members = membersOf(set);
+            if (TcpRoom::refusesNewPc(members, kMaxClients)) {
+                keptOut_ = true;
+                keptOutAt_ = port_.ticks();
+                break;
+            }
+        }
         Client* c = acceptOne();
         if (!c)
             break;
-        if (!readClient(*c))
+        if (!members.empty())
+            makeRoom(set, members, *c);
+        if (!c->dropped && !readClient(*c))
             c->dropped = true;
-        makeRoom(*c);
     }
     closeDropped();
 }
@@ -154,42 +174,42 @@ networkManage::Client* networkManage::acceptOne()
     return taken;
 }
 
-namespace {
-
-uint32_t addressOf(const sockaddr_in& a) { return a.sin_addr.s_addr; }
-
-} // namespace
-
-// The set is full: TcpRoom chooses by the PCs' counts, then by what each
-// connection owes. Whether a card request of a client is out is asked of
-// the card path once for the whole set.
-void networkManage::makeRoom(const Client& newcomer)
+std::vector<networkManage::Client*> networkManage::openClients()
 {
-    // Runs for every connection taken: below the bound nothing is counted.
-    if (clients_.size() <= kMaxClients)
-        return;
     std::vector<Client*> set;
     for (auto& entry : clients_)
         if (!entry.second->dropped)
             set.push_back(entry.second.get());
-    if (set.size() <= kMaxClients)
-        return;
+    return set;
+}
+
+// Whether a card request of a client is out is asked of the card path once
+// for the whole set, under one hold of its lock.
+std::vector<TcpRoom::Member> networkManage::membersOf(const std::vector<Client*>& set)
+{
+    std::vector<TcpRoom::Member> members;
+    members.reserve(set.size() + 1);
+    IrqLock irq(port_);
+    for (const Client* c : set)
+        members.push_back(memberOf(*c, port_.cardRequestOut(linkId(), c->key)));
+    return members;
+}
+
+TcpRoom::Member networkManage::memberOf(const Client& c, bool cardRequestOut) const
+{
     const uint32_t now = port_.ticks();
-    std::vector<TcpRoom::Member> members(set.size());
-    size_t newcomerAt = 0;
-    {
-        IrqLock irq(port_);
-        for (size_t i = 0; i < set.size(); ++i) {
-            const Client& c = *set[i];
-            members[i] = TcpRoom::Member{addressOf(c.address), c.accepted, now - c.acceptedAt, now - c.lastHeard,
-                                         c.spoke, floods(c), c.ended,
-                                         !c.waiting.empty() || !c.queued.empty() || port_.cardRequestOut(linkId(), c.key)};
-            if (&c == &newcomer)
-                newcomerAt = i;
-        }
-    }
-    const TcpRoom::Choice choice = TcpRoom::choose(members, newcomerAt);
-    Client& victim = *set[choice.index];
+    return TcpRoom::Member{c.address.sin_addr.s_addr, c.accepted, now - c.acceptedAt, now - c.lastHeard, c.spoke,
+                           floods(c), c.ended, !c.waiting.empty() || !c.queued.empty() || cardRequestOut};
+}
+
+// The set is full: TcpRoom chooses by the PCs' counts, then by what each
+// connection owes; the newcomer, not read yet, when it is refused.
+void networkManage::makeRoom(const std::vector<Client*>& set, std::vector<TcpRoom::Member> members,
+                             Client& newcomer)
+{
+    members.push_back(memberOf(newcomer, false));
+    const TcpRoom::Choice choice = TcpRoom::choose(members, members.size() - 1);
+    Client& victim = choice.index < set.size() ? *set[choice.index] : newcomer;
     logClosedForRoom(&victim, TcpRoom::text(choice.why));
     victim.dropped = true;
 }

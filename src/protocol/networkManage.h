@@ -2,6 +2,7 @@
 #include "protocol/ControlLink.h"
 #include "protocol/FrameAssembler.h"
 #include "protocol/LinkSettings.h"
+#include "protocol/TcpRoom.h"
 
 #include <atomic>
 #include <cstdint>
@@ -93,9 +94,13 @@ private:
     Client* acceptOne();
     // Takes the connections the system holds, kMaxClients at most a pass.
     void acceptWaiting();
-    // With more than kMaxClients, closes one (TcpRoom), the newcomer
-    // when it is refused.
-    void makeRoom(const Client& newcomer);
+    // The clients not closed this pass.
+    std::vector<Client*> openClients();
+    std::vector<TcpRoom::Member> membersOf(const std::vector<Client*>& set);
+    TcpRoom::Member memberOf(const Client& c, bool cardRequestOut) const;
+    // The set (members: as TcpRoom sees it) is full: closes one for the
+    // newcomer (TcpRoom), the newcomer when it is refused.
+    void makeRoom(const std::vector<Client*>& set, std::vector<TcpRoom::Member> members, Client& newcomer);
     // False when the client has gone.
     bool readClient(Client& c);
     // Notes how much the client's socket still holds, whether it sent more
@@ -130,6 +135,10 @@ private:
     LinkSettings settings_;
     int listenFd_ = -1;
     uint64_t nextId_ = 0;       // connections accepted so far
+    // Newcomers were left in the system's queue at tick keptOutAt_: no
+    // connection could give way to a PC the set does not hold.
+    bool keptOut_ = false;
+    uint32_t keptOutAt_ = 0;
     int startAfter_ = -1;   // the fd the last pass started with
     // Clients closed for room and not logged yet, and the tick of the last
     // line about them.

@@ -1,6 +1,7 @@
 #pragma once
 #include "protocol/ControllerPort.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -59,10 +60,18 @@ public:
                                      peer.again, peer.floods, peer.tries});
         if (dropEnded && peer.ended)
             return protocol::CardClaim::Drop;
+        if (grantFor && grantFor(peer.key)) {
+            out.push_back(peer.key);
+            return protocol::CardClaim::Go;
+        }
         return grantClaim() ? protocol::CardClaim::Go : protocol::CardClaim::Wait;
     }
     uint8_t cardPortOf(const uint8_t* frame, uint32_t n) override;
-    bool cardRequestOut(uint8_t, const std::string&) override { return requestOut; }
+    bool cardRequestOut(uint8_t, const std::string& sender) override
+    {
+        std::lock_guard<std::mutex> l(senderLock);
+        return requestOut || std::find(out.begin(), out.end(), sender) != out.end();
+    }
     void leaveCardPath(uint8_t, const std::string& sender) override
     {
         std::lock_guard<std::mutex> l(senderLock);
@@ -131,6 +140,10 @@ public:
     static constexpr size_t kMaxSeen = 100000;
     std::vector<ClaimSeen> seen;
     std::atomic<int> claimGrants{0};
+    // Senders whose card requests go at once (under senderLock), and stay
+    // out unanswered: out.
+    std::function<bool(const std::string& sender)> grantFor;
+    std::vector<std::string> out;
     // Drop every card request of a sender that has ended its sending.
     std::atomic<bool> dropEnded{false};
     // Claims asked for, granted or not.

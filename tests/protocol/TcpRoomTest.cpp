@@ -91,8 +91,16 @@ TEST(TcpRoom, ClosesByCountsBetweenPcsAndByWhatEachOwesInsideOne)
          3},
         {"a batch of connections younger than a second goes after every older one that ended",
          times(10, {1, 'e', 300}) + times(54, {1, 'i', 5}) + std::vector<Conn>{newcomer1}, 0},
-        {"idle connections half a second old before a burst of one-write half-closed clients",
-         times(64, {1, 'i', 50}) + times(10, {1, 'e', 0}) + std::vector<Conn>{{1, 'e', 0}}, 0},
+        {"a connection unspoken in its first second goes after its PC's clients still waiting",
+         std::vector<Conn>{{1, 'i', 10}} + times(63, {1, 'w', 300}) + std::vector<Conn>{newcomer1}, 63},
+        {"... and after its PC's served clients, however recently heard",
+         std::vector<Conn>{{1, 'i', 90}, {1, 's', 300, 1}} + times(62, {1, 'w', 300}) + std::vector<Conn>{newcomer1}, 1},
+        {"of connections all unspoken in their first second, the oldest",
+         std::vector<Conn>{{2, 'w', 300}, {1, 'i', 30}, {1, 'i', 99}} + times(61, {1, 'i', 5}) +
+             std::vector<Conn>{newcomer1},
+         1},
+        {"idle connections half a second old stay through a burst of one-write half-closed clients",
+         times(64, {1, 'i', 50}) + times(10, {1, 'e', 0}) + std::vector<Conn>{{1, 'e', 0}}, 64},
         {"served clients before clients owed answers, heard from longest ago first",
          std::vector<Conn>{{1, 'w', 300}, {1, 's', 300, 30}, {1, 's', 300, 80}, {1, 's', 300, 50}} +
              times(60, {1, 'w', 300}) + std::vector<Conn>{newcomer1},
@@ -113,10 +121,12 @@ TEST(TcpRoom, ClosesByCountsBetweenPcsAndByWhatEachOwesInsideOne)
          std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'e', 300}, {5, 'f', 300}, newcomer1}, 3},
         {"every PC holds one: then one that ended",
          std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'i', 50}, {5, 'e', 300}, {6, 'e', 300}, newcomer1}, 3},
-        {"every PC holds one: then the newest that spoke in its first second",
-         std::vector<Conn>{{2, 's', 300}, {3, 'w', 20}, {4, 'w', 10}, {5, 'w', 300}, {6, 'i', 5}, newcomer1}, 2},
-        {"every PC holds one, all in their conversation or first second: the newcomer is refused",
-         std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'i', 99}, {5, 's', 20}, newcomer1}, 4},
+        {"every PC holds one: then one owed nothing and unheard for ten seconds",
+         std::vector<Conn>{{2, 's', 3000, 999}, {3, 'w', 20}, {4, 's', 3000, 1000}, {5, 's', 3000, 1500}, newcomer1}, 3},
+        {"every PC holds one, each in its conversation or first second: the newcomer is refused",
+         std::vector<Conn>{{2, 's', 3000, 999}, {3, 'w', 3000, 2000}, {4, 'i', 99}, {5, 'e', 99}, {6, 'f', 99},
+                           {7, 'w', 10}, newcomer1},
+         6},
     };
     for (const Case& c : cases) {
         const TcpRoom::Choice choice = TcpRoom::choose(setOf(c.set), c.set.size() - 1);
@@ -125,19 +135,46 @@ TEST(TcpRoom, ClosesByCountsBetweenPcsAndByWhatEachOwesInsideOne)
     }
 }
 
-// Between PCs only counts decide: whatever the connections did, the one
-// closed is of a PC holding the most, the newcomer counted, the newcomer's
-// own where it holds as many; and a tool owed nothing, or unspoken in its
-// first second, is never closed for another PC's newcomer.
+// Whatever the connections did, over sets where every PC holds one, where
+// PCs hold two, where one PC holds most, and mixed:
+//   - between PCs only counts decide: the one closed is of a PC holding the
+//     most, the newcomer counted, the newcomer's own where it holds as many;
+//   - when every PC holds one, nobody is closed for another PC in its
+//     first second or in its conversation (owed answers and still sending,
+//     or heard within ten seconds), and a newcomer of a new PC is refused
+//     (refusesNewPc) exactly when every connection is so;
+//   - inside the PC that gives way, a connection unspoken past its first
+//     second goes first, one unspoken in its first second last (the oldest
+//     of each), and refusesNewPc says whether a new PC's newcomer is refused.
 TEST(TcpRoom, NothingAToolSendsMovesWhichPcGivesWay)
 {
-    std::mt19937 rng(71);
+    std::mt19937 rng(74);
     const std::string dids = "ifesw";
-    for (int round = 0; round < 3000; ++round) {
-        const uint32_t pcs = 1 + rng() % (round % 3 == 0 ? 70 : 5);
+    const auto inConversation = [](const TcpRoom::Member& m) {
+        return m.age < TcpRoom::kFirstSecond ||
+               (m.spoke && !m.floods && !m.ended && (m.owed || m.quiet < TcpRoom::kIdleQuiet));
+    };
+    const auto unspoken = [](const TcpRoom::Member& m, bool young) {
+        return !m.spoke && (m.age < TcpRoom::kFirstSecond) == young;
+    };
+    int refused = 0, acrossPcs = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const int regime = round % 4;
+        // Half the sets of one connection a PC are all in their
+        // conversation but for at most one.
+        const bool lively = regime == 0 && rng() % 2;
         std::vector<Conn> conns;
-        for (int i = 0; i < 65; ++i)
-            conns.push_back({1 + uint32_t(rng() % pcs), dids[rng() % dids.size()], uint32_t(rng() % 300), uint32_t(rng() % 300)});
+        for (uint32_t i = 0; i < 64; ++i) {
+            const uint32_t pc = regime == 0 ? 2 + i : regime == 1 ? 2 + i / 2 : regime == 2 ? (rng() % 4 ? 1 : 2 + i) : 1 + rng() % 5;
+            const uint32_t age = rng() % 3 ? rng() % 300 : rng() % 3000;
+            const uint32_t quiet = std::min<uint32_t>(age, rng() % (lively ? 1000 : 2000));
+            conns.push_back({pc, lively ? "sw"[rng() % 2] : dids[rng() % dids.size()], age, quiet});
+        }
+        if (lively && rng() % 2)
+            conns[rng() % 64] = {conns[0].pc + 64, dids[rng() % dids.size()], uint32_t(rng() % 3000), uint32_t(rng() % 3000)};
+        const bool newPc = rng() % 2;
+        const uint32_t age = rng() % 3;
+        conns.push_back({newPc ? 1000 : conns[rng() % 64].pc, dids[rng() % dids.size()], age, 0});
         const auto set = setOf(conns);
         const size_t newcomer = set.size() - 1;
         std::map<uint32_t, size_t> counts;
@@ -146,20 +183,36 @@ TEST(TcpRoom, NothingAToolSendsMovesWhichPcGivesWay)
         size_t most = 0;
         for (const auto& e : counts)
             most = std::max(most, e.second);
+        const uint32_t own = set[newcomer].pc;
+        const uint32_t giving = counts[own] == most && most > 1 ? own : 0;
         const TcpRoom::Choice choice = TcpRoom::choose(set, newcomer);
         const TcpRoom::Member& gone = set[choice.index];
-        const uint32_t own = set[newcomer].pc;
-        if (most > 1) {
-            ASSERT_NE(choice.index, newcomer) << round;
-            ASSERT_EQ(counts[gone.pc], most) << round;
-            ASSERT_TRUE(counts[own] < most || gone.pc == own) << round;
-        } else if (choice.index != newcomer) {
-            ASSERT_FALSE(!gone.floods && gone.spoke && !gone.owed) << round << ": a served tool closed for another PC";
-            ASSERT_FALSE(!gone.spoke && gone.age < TcpRoom::kFirstSecond) << round << ": closed in its first second";
-            ASSERT_FALSE(gone.spoke && gone.owed && !gone.ended && !gone.floods && gone.age >= TcpRoom::kFirstSecond)
-                << round << ": a tool waiting for its answers closed for another PC";
+        const std::vector<TcpRoom::Member> before(set.begin(), set.end() - 1);
+        const bool keptOut = counts.size() - (newPc ? 1 : 0) == 64 && std::all_of(before.begin(), before.end(), inConversation);
+        ASSERT_EQ(TcpRoom::refusesNewPc(before, 64), keptOut) << round;
+        ASSERT_EQ(choice.index == newcomer, newPc && keptOut) << round;
+        ASSERT_EQ(choice.why == TcpRoom::Why::Refused, choice.index == newcomer) << round;
+        refused += choice.index == newcomer;
+        if (choice.index == newcomer)
+            continue;
+        ASSERT_EQ(counts[gone.pc], most) << round;
+        ASSERT_TRUE(!giving || gone.pc == giving) << round;
+        if (most == 1) {
+            ++acrossPcs;
+            ASSERT_FALSE(inConversation(gone)) << round << ": closed in its conversation for another PC";
+            continue;
+        }
+        for (const TcpRoom::Member& m : before) {
+            if (m.pc != gone.pc)
+                continue;
+            ASSERT_FALSE(unspoken(m, false) && !(unspoken(gone, false) && gone.accepted <= m.accepted))
+                << round << ": an older connection unspoken past its first second stays";
+            ASSERT_FALSE(unspoken(gone, true) && !(unspoken(m, true) && gone.accepted <= m.accepted))
+                << round << ": one unspoken in its first second goes before another";
         }
     }
+    EXPECT_GT(refused, 500);
+    EXPECT_GT(acrossPcs, 500);
 }
 
 } // namespace
