@@ -91,6 +91,7 @@ private:
         uint8_t port = 0;
         int backlog = 0, pauses = 0, gos = 0, yieldGos = 0 /* ticks */, stuck = 0, streak[kPorts + 1] = {};
         uint64_t sendsSeen = 0;   // the sends counted at its last refused ask
+        uint64_t askedAs = 0;     // when its wait began, in the order the tools asked (also within a tick)
         // Of the waiting request: how often each place of its origin, and each other origin
         // since its origin last went, went to a port it wants.
         std::map<std::string, int> inner, outer;
@@ -292,6 +293,7 @@ private:
         t.waiting = true;
         t.paused = t.wide = false;
         t.firstAsk = now_;
+        t.askedAs = ++asks_;
         t.port = t.queue.front().port;
         t.inner.clear();
         t.outer.clear();
@@ -364,11 +366,12 @@ private:
             t.oneShotNow = oneShot(id, t.port, true);
             t.maybeOneShot = t.maybeOneShot || oneShot(id, t.port, false);
             t.inner.clear();
-            // It keeps the order it asked in: one-shots that asked after it wait for it too.
+            // It keeps the order it asked in: one-shots that asked after it wait for it too. Tools
+            // that asked in the same tick stand in the order they asked, not as if after it.
             for (Tool* o : alive_) {
                 if (o == &t || !o->waiting || !o->maybeOneShot || o->id.origin != t.id.origin || o->port != t.port)
                     continue;
-                if (o->firstAsk >= t.firstAsk)
+                if (o->askedAs > t.askedAs)
                     ++o->backlog;
                 else
                     ++t.backlog;
@@ -646,6 +649,7 @@ private:
     std::map<std::string, Sends> sentTo_;   // per key and port
     std::vector<Out> outs_;
     uint64_t sends_ = 0, lastSend_[kPorts + 1] = {};
+    uint64_t asks_ = 0;   // waits begun
     uint32_t datagram_ = 0;   // what a tool sends at once (again counts only in its own)
     std::vector<uint32_t> answerTimes_[kPorts + 1];   // per port: ticks of its last answers
     uint64_t replaced_[kPorts + 1] = {};               // per port: the request replaced last, unanswered
