@@ -24,6 +24,8 @@ namespace {
 // The poll list: the listening socket, the wake for card answers, then the
 // clients.
 constexpr size_t kFirstClientFd = 2;
+// A tick of the controller's clock.
+constexpr int kTickMs = 10;
 
 } // namespace
 
@@ -85,7 +87,9 @@ void networkManage::acceptThread()
                                                 (c.second->queued.empty() ? 0 : POLLOUT)), 0});
         // Frames to serve: no wait; only card requests waiting for the
         // card path: a short one; none: the pass's usual one.
-        const int wait = !anyWaiting() ? settings_.pollMs : stalled ? kKeptRetryMs : 0;
+        // Newcomers kept out: a look a tick.
+        const int idle = keptOut_ ? std::min(settings_.pollMs, kTickMs) : settings_.pollMs;
+        const int wait = !anyWaiting() ? idle : stalled ? kKeptRetryMs : 0;
         const int ready = ::poll(fds.data(), fds.size(), wait);
         if (ready > 0) {
             for (size_t i = kFirstClientFd; i < fds.size(); ++i) {
