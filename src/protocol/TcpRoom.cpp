@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace kel::protocol {
 
@@ -16,17 +17,34 @@ TcpRoom::Choice TcpRoom::choose(const std::vector<Member>& members, size_t newco
         most = std::max(most, entry.second);
     const bool ownGives = counts[own] == most;
     const bool anyPc = ownGives && most == 1;
+    const std::set<uint32_t> bursts = anyPc ? std::set<uint32_t>{} : silentBursts(members, newcomer);
+    const auto classOfIt = [&](const Member& m) { return classOf(m, anyPc, bursts.count(m.pc) > 0); };
     const Member* first = nullptr;
     size_t index = newcomer;
     for (size_t i = 0; i < members.size(); ++i) {
         const Member& m = members[i];
         const bool gives = anyPc ? givesToAnyPc(m) : ownGives ? m.pc == own : counts[m.pc] == most;
-        if (i != newcomer && gives && (!first || before(m, *first, anyPc))) {
+        if (i != newcomer && gives && (!first || before(m, classOfIt(m), *first, classOfIt(*first)))) {
             first = &m;
             index = i;
         }
     }
-    return Choice{index, first ? classOf(*first, anyPc) : Why::Refused};
+    return Choice{index, first ? classOfIt(*first) : Why::Refused};
+}
+
+// The PCs whose connections silent in their first second outnumber their
+// others, the newcomer left out.
+std::set<uint32_t> TcpRoom::silentBursts(const std::vector<Member>& members, size_t newcomer)
+{
+    std::map<uint32_t, int> balance;
+    for (size_t i = 0; i < members.size(); ++i)
+        if (i != newcomer)
+            balance[members[i].pc] += !members[i].spoke && members[i].age < kFirstSecond ? 1 : -1;
+    std::set<uint32_t> bursts;
+    for (const auto& entry : balance)
+        if (entry.second > 0)
+            bursts.insert(entry.first);
+    return bursts;
 }
 
 bool TcpRoom::refusesNewPc(const std::vector<Member>& members, size_t bound)
@@ -42,10 +60,11 @@ bool TcpRoom::refusesNewPc(const std::vector<Member>& members, size_t bound)
 
 // A flooder stands with the idle only against other PCs: a batch tool
 // floods too until its first answer, and its own PC's closers must not
-// close it.
-TcpRoom::Why TcpRoom::classOf(const Member& m, bool acrossPcs)
+// close it. A burst of silent connects stands with the idle too: a PC's
+// silent connections cannot push out its own clients that spoke.
+TcpRoom::Why TcpRoom::classOf(const Member& m, bool acrossPcs, bool silentBurst)
 {
-    if ((acrossPcs && m.floods) || (!m.spoke && m.age >= kFirstSecond))
+    if ((acrossPcs && m.floods) || (!m.spoke && (m.age >= kFirstSecond || silentBurst)))
         return Why::Idle;
     if (!m.spoke)
         return Why::FirstSecond;
@@ -64,9 +83,8 @@ bool TcpRoom::givesToAnyPc(const Member& m)
 // The classes in the order of Why; inside one the oldest first, but of
 // those owed nothing the one heard from longest ago, and of those and the
 // clients still sending the newest.
-bool TcpRoom::before(const Member& a, const Member& b, bool acrossPcs)
+bool TcpRoom::before(const Member& a, Why wa, const Member& b, Why wb)
 {
-    const Why wa = classOf(a, acrossPcs), wb = classOf(b, acrossPcs);
     if (wa != wb)
         return wa < wb;
     if (wa == Why::OwedNothing && a.quiet != b.quiet)

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <vector>
 
 namespace kel::protocol {
@@ -21,7 +22,9 @@ namespace kel::protocol {
 //      queued and no card request of it is out (heard from longest ago);
 //   4. a client still sending that is owed answers (the newest);
 //   5. a connection in its first second that has sent nothing yet (the
-//      oldest first): its first second is its own.
+//      oldest first): its first second is its own, unless such connections
+//      outnumber the PC's others (a burst of silent connects): then they
+//      stand with the idle.
 // A client that floods stands by what it owes: a batch floods too until
 // its first answer.
 //
@@ -65,10 +68,11 @@ public:
     static const char* text(Why why);
 
 private:
-    static Why classOf(const Member& m, bool acrossPcs);
+    static Why classOf(const Member& m, bool acrossPcs, bool silentBurst);
+    static std::set<uint32_t> silentBursts(const std::vector<Member>& members, size_t newcomer);
     static bool givesToAnyPc(const Member& m);
-    // Whether a goes before b inside one PC, or across all.
-    static bool before(const Member& a, const Member& b, bool acrossPcs);
+    // Whether a (of class wa) goes before b (of class wb).
+    static bool before(const Member& a, Why wa, const Member& b, Why wb);
 };
 
 } // namespace kel::protocol

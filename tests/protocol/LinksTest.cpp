@@ -541,6 +541,12 @@ TEST_F(Links, AFullTcpSetGivesWayByCountsAndKeepsEveryConversationAndFirstSecond
                 did = "swro"[rng() % 4];
                 age = did == 's' ? age % 900 : age;
             }
+            // Every other set where one PC holds most has it connect in a
+            // silent burst, mostly.
+            if (regime == 2 && round / 4 % 2 && pc == 2 && rng() % 4) {
+                did = 'i';
+                age %= 90;
+            }
             tools.push_back({pc, did, 3000 - age, 3000 - age});
         }
         if (kind == 1)
@@ -600,12 +606,17 @@ TEST_F(Links, AFullTcpSetGivesWayByCountsAndKeepsEveryConversationAndFirstSecond
                 return true;
             return t.did == 's' && 3000 - t.heard < 1000;
         };
-        // 0 unspoken past its first second (and across PCs a flooder), 1
-        // ended, 2 owed nothing, 3 still sending, 4 unspoken in its first
-        // second.
+        // A PC whose connections silent in their first second outnumber its
+        // others connects in a burst.
+        std::map<int, int> silent;
+        for (const Tool& t : tools)
+            silent[t.pc] += t.did == 'i' && young(t) ? 1 : -1;
+        // 0 unspoken past its first second (and across PCs a flooder, and a
+        // burst's), 1 ended, 2 owed nothing, 3 still sending, 4 unspoken in
+        // its first second.
         const auto rank = [&](const Tool& t) {
             switch (t.did) {
-            case 'i': return young(t) ? 4 : 0;
+            case 'i': return young(t) && silent[t.pc] <= 0 ? 4 : 0;
             case 'e':
             case 'l': return 1;
             case 's':
