@@ -266,18 +266,20 @@ struct Watch {
 // 1,800 changes (a RAM write and an apply each), 30 a second at most,
 // every 90th of them an LED-size apply, then the stream goes on until the
 // screen is lit with the last size: the tick at 100 +- 5 a second, no
-// FPGA-0 reset but for an LED-size apply, the screen lit with the last size
-// although the stream never stopped, and no write, state dump (the GUI
-// thread serves it between change passes, each with its 100 ms pause) or
-// FPGA-0 reset hold waits for a hand-over.
-// Answers and holds are timed on the clock, which the program's tick
-// follows. Idle, a write takes under 30 ms, a dump under 250 ms and a hold
-// 0.52 s (51 ticks); on a loaded machine a write was seen to take 0.73 s
-// and a dump 1 s. A link or the GUI thread held up by a hand-over's
-// power-up would wait 3 s and more, a hold restarted once 1 s and more:
-// the bounds lie between. Shorter waits are below what the load adds: the
-// scaler's unit tests pin that it waits for the blanking (0.42 s) without
-// the lock the writes take.
+// FPGA-0 reset, and no pull of its reset line, but for an LED-size apply
+// (a pull while the line is held restarts the hold), the screen lit with
+// the last size although the stream never stopped, and no write, state dump
+// (the GUI thread serves it between change passes, each with its 100 ms
+// pause) or FPGA-0 reset hold waits for a hand-over.
+// A restarted hold is counted by its pulls: on the clock it lasts 0.5-1 s,
+// as much as a loaded machine makes of one hold. Answers and holds are timed
+// on the clock, which the program's tick follows. Idle, a write takes under
+// 30 ms, a dump under 250 ms and a hold 0.52 s (51 ticks); on a loaded
+// machine a write was seen to take 0.73 s, a dump 1 s and a hold 1.2 s. A
+// link, the GUI thread or a hold held up by a hand-over's power-up would
+// wait 3 s and more: the bounds lie between. Shorter waits are below what
+// the load adds: the scaler's unit tests pin that it waits for the blanking
+// (0.42 s) without the lock the writes take.
 TEST(ChangeStreamRunTest, ThirtyChangesASecondWithLedSizeAppliesKeepTheTickTheHoldsAndTheAnswers)
 {
     StreamedProgram p;
@@ -285,6 +287,7 @@ TEST(ChangeStreamRunTest, ThirtyChangesASecondWithLedSizeAppliesKeepTheTickTheHo
     ASSERT_TRUE(p.waitFor([&] { return p.fpga0().value("lit").toBool(); }, 60000)) << "first light";
 
     const int resetsAtStart = p.resets();
+    const int pullsAtStart = p.fpga0().value("pulls").toInt();
     std::atomic<bool> streaming{true};
     Watch watch;
     QElapsedTimer wall;
@@ -358,7 +361,8 @@ TEST(ChangeStreamRunTest, ThirtyChangesASecondWithLedSizeAppliesKeepTheTickTheHo
     EXPECT_LT(watch.slowestDumpMs, 2000) << "ms for a state dump";
     EXPECT_GE(watch.holds, 10) << "FPGA-0 resets seen";
     EXPECT_LE(p.resets() - resetsAtStart, sizeApplies) << "FPGA-0 resets";
-    EXPECT_LT(watch.longestHoldMs, 1000) << "ms of the longest reset hold";
+    EXPECT_LE(p.fpga0().value("pulls").toInt() - pullsAtStart, sizeApplies) << "pulls of FPGA 0's reset line";
+    EXPECT_LT(watch.longestHoldMs, 2500) << "ms of the longest reset hold";
     EXPECT_NEAR(watch.ticksPerSecond(), 100.0, 5.0);
     std::printf("%d changes, %d LED-size applies, relit %lld ms after the last; slowest write %lld ms, dump %d ms; "
                 "%d holds, longest %lld ms; %.1f ticks/s\n",

@@ -126,19 +126,28 @@ TEST_F(ScreenPagesEndToEnd, LedSizeAppliedFromThePageReachesBothManagersAndTheSa
     EXPECT_EQ(g_ledset, nullptr);
 }
 
+// The scaler's thread takes an apply on its next pass, whenever the machine
+// runs it: each pattern is looked for once the scaler has taken the apply
+// (it clears the flag after programming the chip), not after a number of
+// ticks, which the scaler does not count.
 TEST_F(ScreenPagesEndToEnd, TestPatternsReachTheScalerAndBackTakesThemOff)
 {
     ASSERT_TRUE(tickUntil(&ControllerFixture::screenLit));
+    const auto patternTaken = [&] {
+        EXPECT_TRUE(tickUntil([] { return ApplyGate::instance().c331_apply_flag.load() == 0; }))
+            << "the scaler takes the apply";
+        return scaler().reg(SimScaler::Picture, SimScaler::PicPattern);
+    };
     show(g_test_chart, PageFocus::Option);
     for (int pattern = 1; pattern <= 8; ++pattern) {
         SCOPED_TRACE(pattern);
         key(PanelKeys::kOk);
-        EXPECT_TRUE(tickUntil([&] { return scaler().reg(SimScaler::Picture, SimScaler::PicPattern) == pattern; }, 200));
+        EXPECT_EQ(patternTaken(), pattern);
         key(PanelKeys::kRight);
     }
     key(PanelKeys::kBack);
     EXPECT_EQ(g_page_focus, PageFocus::Option);
-    EXPECT_TRUE(tickUntil([&] { return scaler().reg(SimScaler::Picture, SimScaler::PicPattern) == 0; }, 200));
+    EXPECT_EQ(patternTaken(), 0);
 }
 
 TEST_F(ScreenPagesEndToEnd, OutputPortsShowTheLinksTheRunningFpgaReports)

@@ -434,6 +434,9 @@ void SimFpga::resetLine(bool high)
     {
         std::lock_guard<std::mutex> l(lock_);
         hook = changeHook_;
+        // A pull while held renews the controller's hold without an edge.
+        if (!high)
+            ++pulls_;
         if (high == !held_)
             return;
         held_ = !high;
@@ -556,6 +559,7 @@ QJsonObject SimFpga::state() const
     o["in_reset"] = held_;
     o["resets"] = resets_;
     o["last_hold_ms"] = lastHoldMs_;
+    o["pulls"] = pulls_;
     o["screen_off"] = bool(regs_[0] & 0x04);
     o["output_enabled"] = bool(regs_[3] & 0x20);
     o["reg0"] = regs_[0];

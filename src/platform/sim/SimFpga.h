@@ -135,6 +135,8 @@ private:
     // samples the state less often than a hold lasts.
     std::chrono::steady_clock::time_point heldSince_ = std::chrono::steady_clock::now();
     qint64 lastHoldMs_ = -1;
+    // Stores of a low reset line, those while it is already low included.
+    int pulls_ = 0;
     int reads22_ = 0;
     int overruns_ = 0;
     bool wasLit_ = false;

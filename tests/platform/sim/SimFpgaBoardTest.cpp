@@ -208,12 +208,17 @@ TEST_F(SimFpgaBoardTest, StateFileShowsTheFpgaAndTheFlashRecords)
     EXPECT_EQ(state["fpga0"].toObject()["resets"].toInt(), 1);
 
     // The board times each hold of the reset line for watchers that sample
-    // the file less often.
+    // the file less often, and counts every pull, one while held included
+    // (it renews the controller's hold).
+    const int pullsBefore = state["fpga0"].toObject()["pulls"].toInt();
     line(Map::kFpga0Reset, false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    line(Map::kFpga0Reset, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     line(Map::kFpga0Reset, true);
     const QJsonObject held = stateWhen([](const QJsonObject& s) { return s["fpga0"].toObject()["resets"].toInt() == 2; });
     EXPECT_GE(held["fpga0"].toObject()["last_hold_ms"].toInt(), 40);
+    EXPECT_EQ(held["fpga0"].toObject()["pulls"].toInt(), pullsBefore + 2);
 }
 
 } // namespace
