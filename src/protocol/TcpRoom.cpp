@@ -18,12 +18,13 @@ TcpRoom::Choice TcpRoom::choose(const std::vector<Member>& members, size_t newco
     const bool ownGives = counts[own] == most;
     const bool anyPc = ownGives && most == 1;
     const std::set<uint32_t> bursts = anyPc ? std::set<uint32_t>{} : silentBursts(members, newcomer);
+    const bool reclaims = anyPc && !anySilentYoung(members, newcomer);
     const auto classOfIt = [&](const Member& m) { return classOf(m, anyPc, bursts.count(m.pc) > 0); };
     const Member* first = nullptr;
     size_t index = newcomer;
     for (size_t i = 0; i < members.size(); ++i) {
         const Member& m = members[i];
-        const bool gives = anyPc ? givesToAnyPc(m) : ownGives ? m.pc == own : counts[m.pc] == most;
+        const bool gives = anyPc ? givesToAnyPc(m, reclaims) : ownGives ? m.pc == own : counts[m.pc] == most;
         if (i != newcomer && gives && (!first || before(m, classOfIt(m), *first, classOfIt(*first)))) {
             first = &m;
             index = i;
@@ -55,7 +56,18 @@ bool TcpRoom::refusesNewPc(const std::vector<Member>& members, size_t bound)
     for (const Member& m : members)
         if (++counts[m.pc] > 1)
             return false;
-    return std::none_of(members.begin(), members.end(), givesToAnyPc);
+    const bool reclaims = !anySilentYoung(members, members.size());
+    return std::none_of(members.begin(), members.end(), [reclaims](const Member& m) { return givesToAnyPc(m, reclaims); });
+}
+
+// Connections silent in their first second, the newcomer left out: one of
+// them gives way sooner than an idle keep-alive is reclaimed.
+bool TcpRoom::anySilentYoung(const std::vector<Member>& members, size_t newcomer)
+{
+    for (size_t i = 0; i < members.size(); ++i)
+        if (i != newcomer && !members[i].spoke && members[i].age < kFirstSecond)
+            return true;
+    return false;
 }
 
 // A flooder stands with the idle only against other PCs: a batch tool
@@ -74,10 +86,12 @@ TcpRoom::Why TcpRoom::classOf(const Member& m, bool acrossPcs, bool silentBurst)
 }
 
 // Out of its conversation: every connection's first second is its own, and
-// a client owed answers has them unless it ended its sending.
-bool TcpRoom::givesToAnyPc(const Member& m)
+// a client owed answers has them unless it ended its sending. A client owed
+// nothing and unheard for kIdleQuiet is reclaimed only when reclaims.
+bool TcpRoom::givesToAnyPc(const Member& m, bool reclaims)
 {
-    return m.age >= kFirstSecond && (m.floods || !m.spoke || m.ended || (!m.owed && m.quiet >= kIdleQuiet));
+    return m.age >= kFirstSecond &&
+           (m.floods || !m.spoke || m.ended || (reclaims && !m.owed && m.quiet >= kIdleQuiet));
 }
 
 // The classes in the order of Why; inside one the oldest first, but of

@@ -31,9 +31,10 @@ namespace kel::protocol {
 // When every PC holds one connection (more PCs than the set holds) no
 // conversation is cut for another PC: past its first second, a newcomer
 // closes a flooder or a connection that sent nothing (the oldest first),
-// else one that ended its sending (the oldest first), else one owed
-// nothing and unheard for kIdleQuiet (heard from longest ago). With none of
-// those the newcomer is refused.
+// else one that ended its sending (the oldest first), else, while no
+// connection is silent in its first second (it would give way sooner), one
+// owed nothing and unheard for kIdleQuiet (heard from longest ago). With
+// none of those the newcomer is refused.
 class TcpRoom {
 public:
     // A second of ticks: a connection's time to send its first frame.
@@ -70,7 +71,8 @@ public:
 private:
     static Why classOf(const Member& m, bool acrossPcs, bool silentBurst);
     static std::set<uint32_t> silentBursts(const std::vector<Member>& members, size_t newcomer);
-    static bool givesToAnyPc(const Member& m);
+    static bool anySilentYoung(const std::vector<Member>& members, size_t newcomer);
+    static bool givesToAnyPc(const Member& m, bool reclaims);
     // Whether a (of class wa) goes before b (of class wb).
     static bool before(const Member& a, Why wa, const Member& b, Why wb);
 };

@@ -125,6 +125,8 @@ TEST(TcpRoom, ClosesByCountsBetweenPcsAndByWhatEachOwesInsideOne)
          std::vector<Conn>{{2, 's', 300}, {3, 'w', 300}, {4, 'i', 50}, {5, 'e', 300}, {6, 'e', 300}, newcomer1}, 3},
         {"every PC holds one: then one owed nothing and unheard for ten seconds",
          std::vector<Conn>{{2, 's', 3000, 999}, {3, 'w', 20}, {4, 's', 3000, 1000}, {5, 's', 3000, 1500}, newcomer1}, 3},
+        {"... unless one silent in its first second would give way sooner",
+         std::vector<Conn>{{2, 's', 3000, 999}, {3, 'i', 20}, {4, 's', 3000, 1000}, {5, 's', 3000, 1500}, newcomer1}, 4},
         {"every PC holds one, each in its conversation or first second: the newcomer is refused",
          std::vector<Conn>{{2, 's', 3000, 999}, {3, 'w', 3000, 2000}, {4, 'i', 99}, {5, 'e', 99}, {6, 'f', 99},
                            {7, 'w', 10}, newcomer1},
@@ -196,7 +198,13 @@ TEST(TcpRoom, NothingAToolSendsMovesWhichPcGivesWay)
         const TcpRoom::Choice choice = TcpRoom::choose(set, newcomer);
         const TcpRoom::Member& gone = set[choice.index];
         const std::vector<TcpRoom::Member> before(set.begin(), set.end() - 1);
-        const bool keptOut = counts.size() - (newPc ? 1 : 0) == 64 && std::all_of(before.begin(), before.end(), inConversation);
+        // An idle keep-alive is reclaimed only while none is silent in its
+        // first second.
+        const bool young = std::any_of(before.begin(), before.end(), [&](const auto& m) { return unspoken(m, true); });
+        const auto stays = [&](const TcpRoom::Member& m) {
+            return inConversation(m) || (young && m.spoke && !m.floods && !m.ended);
+        };
+        const bool keptOut = counts.size() - (newPc ? 1 : 0) == 64 && std::all_of(before.begin(), before.end(), stays);
         ASSERT_EQ(TcpRoom::refusesNewPc(before, 64), keptOut) << round;
         ASSERT_EQ(choice.index == newcomer, newPc && keptOut) << round;
         ASSERT_EQ(choice.why == TcpRoom::Why::Refused, choice.index == newcomer) << round;
@@ -207,7 +215,7 @@ TEST(TcpRoom, NothingAToolSendsMovesWhichPcGivesWay)
         ASSERT_TRUE(!giving || gone.pc == giving) << round;
         if (most == 1) {
             ++acrossPcs;
-            ASSERT_FALSE(inConversation(gone)) << round << ": closed in its conversation for another PC";
+            ASSERT_FALSE(stays(gone)) << round << ": closed in its conversation for another PC";
             continue;
         }
         int silent = 0;
