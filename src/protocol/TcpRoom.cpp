@@ -40,7 +40,7 @@ std::set<uint32_t> TcpRoom::silentBursts(const std::vector<Member>& members, siz
     std::map<uint32_t, int> balance;
     for (size_t i = 0; i < members.size(); ++i)
         if (i != newcomer)
-            balance[members[i].pc] += !members[i].spoke && members[i].age < kFirstSecond ? 1 : -1;
+            balance[members[i].pc] += silentYoung(members[i]) ? 1 : -1;
     std::set<uint32_t> bursts;
     for (const auto& entry : balance)
         if (entry.second > 0)
@@ -65,10 +65,12 @@ bool TcpRoom::refusesNewPc(const std::vector<Member>& members, size_t bound)
 bool TcpRoom::anySilentYoung(const std::vector<Member>& members, size_t newcomer)
 {
     for (size_t i = 0; i < members.size(); ++i)
-        if (i != newcomer && !members[i].spoke && members[i].age < kFirstSecond)
+        if (i != newcomer && silentYoung(members[i]))
             return true;
     return false;
 }
+
+bool TcpRoom::silentYoung(const Member& m) { return !m.spoke && m.age < kFirstSecond; }
 
 // A flooder stands with the idle only against other PCs: a batch tool
 // floods too until its first answer, and its own PC's closers must not

@@ -72,6 +72,8 @@ private:
     static Why classOf(const Member& m, bool acrossPcs, bool silentBurst);
     static std::set<uint32_t> silentBursts(const std::vector<Member>& members, size_t newcomer);
     static bool anySilentYoung(const std::vector<Member>& members, size_t newcomer);
+    // Has sent no frame yet, in its first second.
+    static bool silentYoung(const Member& m);
     static bool givesToAnyPc(const Member& m, bool reclaims);
     // Whether a (of class wa) goes before b (of class wb).
     static bool before(const Member& a, Why wa, const Member& b, Why wb);

@@ -136,7 +136,8 @@ void networkManage::acceptWaiting()
 {
     keptOut_ = false;
     for (size_t i = 0; i < kMaxClients; ++i) {
-        const std::vector<Client*> set = openClients();
+        // Below the bound nothing is counted: closers may arrive by hundreds a second.
+        const std::vector<Client*> set = clients_.size() >= kMaxClients ? openClients() : std::vector<Client*>{};
         std::vector<TcpRoom::Member> members;
         if (set.size() >= kMaxClients) {
             members = membersOf(set);
@@ -193,15 +194,15 @@ std::vector<TcpRoom::Member> networkManage::membersOf(const std::vector<Client*>
 {
     std::vector<TcpRoom::Member> members;
     members.reserve(set.size() + 1);
+    const uint32_t now = port_.ticks();
     IrqLock irq(port_);
     for (const Client* c : set)
-        members.push_back(memberOf(*c, port_.cardRequestOut(linkId(), c->key)));
+        members.push_back(memberOf(*c, now, port_.cardRequestOut(linkId(), c->key)));
     return members;
 }
 
-TcpRoom::Member networkManage::memberOf(const Client& c, bool cardRequestOut) const
+TcpRoom::Member networkManage::memberOf(const Client& c, uint32_t now, bool cardRequestOut) const
 {
-    const uint32_t now = port_.ticks();
     return TcpRoom::Member{c.address.sin_addr.s_addr, c.accepted, now - c.acceptedAt, now - c.lastHeard, c.spoke,
                            floods(c), c.ended, !c.waiting.empty() || !c.queued.empty() || cardRequestOut};
 }
@@ -211,7 +212,7 @@ TcpRoom::Member networkManage::memberOf(const Client& c, bool cardRequestOut) co
 void networkManage::makeRoom(const std::vector<Client*>& set, std::vector<TcpRoom::Member> members,
                              Client& newcomer)
 {
-    members.push_back(memberOf(newcomer, false));
+    members.push_back(memberOf(newcomer, port_.ticks(), false));
     const TcpRoom::Choice choice = TcpRoom::choose(members, members.size() - 1);
     Client& victim = choice.index < set.size() ? *set[choice.index] : newcomer;
     logClosedForRoom(&victim, TcpRoom::text(choice.why));

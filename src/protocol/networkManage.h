@@ -97,7 +97,7 @@ private:
     // The clients not closed this pass.
     std::vector<Client*> openClients();
     std::vector<TcpRoom::Member> membersOf(const std::vector<Client*>& set);
-    TcpRoom::Member memberOf(const Client& c, bool cardRequestOut) const;
+    TcpRoom::Member memberOf(const Client& c, uint32_t now, bool cardRequestOut) const;
     // The set (members: as TcpRoom sees it) is full: closes one for the
     // newcomer (TcpRoom), the newcomer when it is refused.
     void makeRoom(const std::vector<Client*>& set, std::vector<TcpRoom::Member> members, Client& newcomer);
